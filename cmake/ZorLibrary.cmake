@@ -1,0 +1,31 @@
+# zor_add_library(NAME DEPS...) builds one static library from every .cpp in the calling folder
+# (the gui/ subfolder excluded: Qt pages live in their own targets).
+function(zor_add_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/virtual/*.cpp)
+  if(NOT sources)
+    # A layer whose first sources have not landed yet still gives a linkable target.
+    set(stub ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(WRITE ${stub} "namespace { [[maybe_unused]] int kEmpty = 0; }\n")
+    set(sources ${stub})
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE zor_warnings ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# zor_add_test(NAME LABEL DEPS...) builds one GoogleTest program from every .cpp in the calling
+# folder and registers each test case with ctest under LABEL.
+function(zor_add_test name label)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock zor_warnings zor_testsupport)
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES LABELS ${label} ENVIRONMENT "ZOR_SOURCE_DIR=${PROJECT_SOURCE_DIR};ZOR_BUILD_DIR=${PROJECT_BINARY_DIR}"
+    DISCOVERY_TIMEOUT 30)
+endfunction()

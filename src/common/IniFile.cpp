@@ -1,0 +1,220 @@
+#include "common/IniFile.h"
+
+#include <optional>
+
+#include "common/AtomicFile.h"
+#include "common/Text.h"
+
+namespace zor {
+
+namespace {
+
+enum class Encoding { Utf8, Utf8Bom, Utf16LeBom };
+
+// The file as lines; each line keeps its own '\r' when it had one, so that writing the lines
+// back joined with '\n' reproduces the file byte for byte.
+struct IniText {
+    Encoding encoding = Encoding::Utf8;
+    std::vector<std::string> lines;
+    bool crlf = false;
+};
+
+std::string DecodeUtf16Le(std::string_view bytes) {
+    std::u16string units;
+    units.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                       (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    }
+    return Utf16ToUtf8(units);
+}
+
+std::string EncodeUtf16Le(std::string_view utf8) {
+    const std::u16string units = Utf8ToUtf16(utf8);
+    std::string bytes;
+    bytes.reserve(units.size() * 2);
+    for (char16_t u : units) {
+        bytes += static_cast<char>(u & 0xFF);
+        bytes += static_cast<char>(u >> 8);
+    }
+    return bytes;
+}
+
+std::optional<IniText> ReadIni(const std::filesystem::path& path) {
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes, 16u * 1024u * 1024u)) return std::nullopt;
+    IniText ini;
+    std::string text;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        ini.encoding = Encoding::Utf16LeBom;
+        text = DecodeUtf16Le(std::string_view(bytes).substr(2));
+    } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        ini.encoding = Encoding::Utf8Bom;
+        text = bytes.substr(3);
+    } else {
+        text = std::move(bytes);
+    }
+    ini.lines = text.empty() ? std::vector<std::string>{} : Split(text, '\n');
+    // New lines follow the line ending of the first line.
+    if (ini.lines.size() > 1) ini.crlf = !ini.lines[0].empty() && ini.lines[0].back() == '\r';
+    return ini;
+}
+
+std::string Serialize(const IniText& ini) {
+    const std::string text = Join(ini.lines, "\n");
+    if (ini.encoding == Encoding::Utf16LeBom) return std::string("\xFF\xFE") + EncodeUtf16Le(text);
+    if (ini.encoding == Encoding::Utf8Bom) return std::string("\xEF\xBB\xBF") + text;
+    return text;
+}
+
+// "[name]" (with optional blanks around) gives name.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    line = TrimView(line);
+    if (line.size() < 2 || line.front() != '[') return std::nullopt;
+    const std::size_t close = line.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return TrimView(line.substr(1, close - 1));
+}
+
+bool IsComment(std::string_view line) {
+    line = TrimView(line);
+    return !line.empty() && (line.front() == ';' || line.front() == '#');
+}
+
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;
+};
+
+std::optional<KeyLine> ParseKeyLine(std::string_view line) {
+    if (IsComment(line)) return std::nullopt;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    KeyLine kl{TrimView(line.substr(0, eq)), TrimView(line.substr(eq + 1))};
+    if (kl.key.empty()) return std::nullopt;
+    // A value enclosed in one pair of matching quotes is read without them.
+    if (kl.value.size() >= 2 && (kl.value.front() == '"' || kl.value.front() == '\'') &&
+        kl.value.back() == kl.value.front()) {
+        kl.value = kl.value.substr(1, kl.value.size() - 2);
+    }
+    return kl;
+}
+
+// Index range [begin, end) of the body of the first section named name; begin is the header.
+std::optional<std::pair<std::size_t, std::size_t>> FindSection(const IniText& ini, std::string_view name) {
+    for (std::size_t i = 0; i < ini.lines.size(); ++i) {
+        auto s = SectionName(ini.lines[i]);
+        if (!s || !EqualsIgnoreCaseAscii(*s, name)) continue;
+        std::size_t end = i + 1;
+        while (end < ini.lines.size() && !SectionName(ini.lines[end])) ++end;
+        return std::make_pair(i, end);
+    }
+    return std::nullopt;
+}
+
+std::string CapUtf16(std::string_view value, std::size_t cap) {
+    if (cap == 0) return {};
+    std::u16string units = Utf8ToUtf16(value);
+    if (units.size() <= cap - 1) return std::string(value);
+    units.resize(cap - 1);
+    if (!units.empty() && units.back() >= 0xD800 && units.back() <= 0xDBFF) units.pop_back();
+    return Utf16ToUtf8(units);
+}
+
+}  // namespace
+
+IniFile::IniFile(std::filesystem::path path) : m_path(std::move(path)) {}
+
+std::string IniFile::GetString(std::string_view section, std::string_view key, std::size_t cap) const {
+    auto ini = ReadIni(m_path);
+    if (!ini) return {};
+    auto range = FindSection(*ini, section);
+    if (!range) return {};
+    for (std::size_t i = range->first + 1; i < range->second; ++i) {
+        auto kl = ParseKeyLine(ini->lines[i]);
+        if (kl && EqualsIgnoreCaseAscii(kl->key, key)) return CapUtf16(kl->value, cap);
+    }
+    return {};
+}
+
+int IniFile::GetInt(std::string_view section, std::string_view key) const {
+    return ParseLeadingInt(GetString(section, key));
+}
+
+int IniFile::GetIntOr(std::string_view section, std::string_view key, int defaultValue) const {
+    auto ini = ReadIni(m_path);
+    if (!ini) return defaultValue;
+    auto range = FindSection(*ini, section);
+    if (!range) return defaultValue;
+    for (std::size_t i = range->first + 1; i < range->second; ++i) {
+        auto kl = ParseKeyLine(ini->lines[i]);
+        if (kl && EqualsIgnoreCaseAscii(kl->key, key)) return ParseLeadingInt(kl->value);
+    }
+    return defaultValue;
+}
+
+std::vector<std::string> IniFile::GetSection(std::string_view section, std::size_t cap) const {
+    std::vector<std::string> out;
+    auto ini = ReadIni(m_path);
+    if (!ini) return out;
+    auto range = FindSection(*ini, section);
+    if (!range) return out;
+    // The profile API packs lines as "key=value\0...\0\0" into cap characters.
+    std::size_t used = 1;
+    for (std::size_t i = range->first + 1; i < range->second; ++i) {
+        auto kl = ParseKeyLine(ini->lines[i]);
+        if (!kl) continue;
+        std::string line = std::string(kl->key) + "=" + std::string(kl->value);
+        const std::size_t units = Utf8ToUtf16(line).size() + 1;
+        if (used + units > cap) break;
+        used += units;
+        out.push_back(std::move(line));
+    }
+    return out;
+}
+
+bool IniFile::HasSection(std::string_view section) const {
+    auto ini = ReadIni(m_path);
+    return ini && FindSection(*ini, section).has_value();
+}
+
+bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    IniText ini;
+    std::error_code ec;
+    if (std::filesystem::exists(m_path, ec)) {
+        auto read = ReadIni(m_path);
+        if (!read) return false;  // exists but unreadable: never replace it blindly
+        ini = std::move(*read);
+    }
+    const std::string cr = ini.crlf ? "\r" : "";
+    auto range = FindSection(ini, section);
+    if (range) {
+        std::size_t insertAt = range->first + 1;
+        for (std::size_t i = range->first + 1; i < range->second; ++i) {
+            const std::string_view line = ini.lines[i];
+            if (auto kl = ParseKeyLine(line); kl && EqualsIgnoreCaseAscii(kl->key, key)) {
+                const bool hadCr = !line.empty() && line.back() == '\r';
+                ini.lines[i] = std::string(kl->key) + "=" + std::string(value) + (hadCr ? "\r" : "");
+                return WriteFileAtomic(m_path, Serialize(ini));
+            }
+            if (!TrimView(line).empty()) insertAt = i + 1;
+        }
+        ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                         std::string(key) + "=" + std::string(value) + cr);
+    } else {
+        // Append the section as complete lines. The last piece of the split is "" when the file
+        // ended with a line break; otherwise the last line gets its line break now.
+        if (!ini.lines.empty() && ini.lines.back().empty()) {
+            ini.lines.pop_back();
+        } else if (!ini.lines.empty()) {
+            ini.lines.back() += cr;
+        }
+        ini.lines.push_back("[" + std::string(section) + "]" + cr);
+        ini.lines.push_back(std::string(key) + "=" + std::string(value) + cr);
+        ini.lines.emplace_back();
+    }
+    return WriteFileAtomic(m_path, Serialize(ini));
+}
+
+}  // namespace zor

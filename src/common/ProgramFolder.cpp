@@ -1,0 +1,98 @@
+#include "common/ProgramFolder.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "common/Debug.h"
+
+namespace zor {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool HoldsResources(const fs::path& folder) {
+    std::error_code ec;
+    return fs::is_directory(folder / "res", ec);
+}
+
+fs::path DataHome() {
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return xdg;
+    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".local" / "share";
+    return {};
+}
+
+}  // namespace
+
+fs::path ExecutableDir() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : exe.parent_path();
+}
+
+bool SeedFromFactory(const fs::path& factory, const fs::path& target, std::string* error) {
+    std::error_code ec;
+    fs::create_directories(target, ec);
+    if (ec) {
+        if (error) *error = "cannot create " + target.string() + ": " + ec.message();
+        return false;
+    }
+    for (auto it = fs::recursive_directory_iterator(factory, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const fs::path relative = fs::relative(it->path(), factory, ec);
+        if (ec) break;
+        const fs::path destination = target / relative;
+        if (it->is_directory(ec)) {
+            fs::create_directories(destination, ec);
+        } else if (!fs::exists(destination, ec)) {
+            fs::copy_file(it->path(), destination, ec);
+        }
+        if (ec) break;
+    }
+    if (ec) {
+        if (error) *error = "cannot copy " + factory.string() + " to " + target.string() + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+ProgramFolderResult ResolveProgramFolder(const std::optional<fs::path>& home, fs::path exeDir) {
+    std::error_code ec;
+    fs::path chosen;
+    if (home) {
+        chosen = *home;
+    } else if (const char* env = std::getenv("ZOR_HOME"); env && *env) {
+        chosen = env;
+    }
+    if (!chosen.empty()) {
+        if (!HoldsResources(chosen)) {
+            return {{}, "the program folder " + chosen.string() + " has no res folder"};
+        }
+        return {fs::absolute(chosen, ec), {}};
+    }
+
+    if (exeDir.empty()) exeDir = ExecutableDir();
+    // The executable's folder, or one of its parents (programs in the build tree sit in sub-folders).
+    for (fs::path folder = exeDir; !folder.empty(); folder = folder.parent_path()) {
+        if (HoldsResources(folder)) return {folder, {}};
+        if (folder == folder.parent_path()) break;
+    }
+
+    const fs::path data = DataHome();
+    if (data.empty()) return {{}, "no program folder: set ZOR_HOME or use --home"};
+    const fs::path user = data / "zormouse";
+    if (!HoldsResources(user)) {
+        const fs::path factory = exeDir.parent_path() / "share" / "zormouse";
+        if (!HoldsResources(factory)) {
+            return {{}, "no program folder: " + user.string() + " is empty and no factory copy was found in " +
+                            factory.string()};
+        }
+        std::string error;
+        if (!SeedFromFactory(factory, user, &error)) return {{}, error};
+        DebugLine("program folder filled from " + factory.string());
+    }
+    return {user, {}};
+}
+
+}  // namespace zor

@@ -1,0 +1,65 @@
+// Text conversions: UTF-8 <-> UTF-16, UTF-16 code-unit arrays, case folding of ASCII and
+// a small printf-style formatter for the program's "%d", "%s", "%u", "%06X" texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace zor {
+
+// Invalid UTF-8 sequences become U+FFFD; never throws.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+// Lone surrogates become U+FFFD in the UTF-8 text (UTF-8 cannot carry them).
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Code-unit arrays are kept exactly: lone surrogates survive a round trip.
+std::vector<std::uint16_t> ToCodeUnits(std::u16string_view text);
+std::u16string FromCodeUnits(const std::vector<std::uint16_t>& units);
+
+std::string ToUpperAscii(std::string_view text);
+std::string ToLowerAscii(std::string_view text);
+bool EqualsIgnoreCaseAscii(std::string_view a, std::string_view b);
+std::string_view TrimView(std::string_view text);
+std::string Trim(std::string_view text);
+// Splits at every separator; an empty text gives one empty item.
+std::vector<std::string> Split(std::string_view text, char separator);
+std::string Join(const std::vector<std::string>& items, std::string_view separator);
+
+// _wtoi semantics: leading blanks, optional sign, leading decimal digits, 0 when there are none.
+// Saturates instead of overflowing.
+int ParseLeadingInt(std::string_view text);
+
+// One argument of Format: integers (signed or unsigned) or text.
+using FormatArg = std::variant<long long, unsigned long long, std::string>;
+
+namespace detail {
+std::string FormatImpl(std::string_view format, const std::vector<FormatArg>& args);
+template <typename T>
+FormatArg ToFormatArg(const T& value) {
+    if constexpr (std::is_same_v<T, bool>) {
+        return static_cast<long long>(value);
+    } else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>) {
+        return static_cast<long long>(value);
+    } else if constexpr (std::is_integral_v<T>) {
+        return static_cast<unsigned long long>(value);
+    } else if constexpr (std::is_enum_v<T>) {
+        return static_cast<long long>(value);
+    } else {
+        return std::string(std::string_view(value));
+    }
+}
+}  // namespace detail
+
+// printf-style formatting with type-safe arguments. Supports flags "-", "0", "+", " ", a width,
+// and the conversions d, i, u, x, X, c, s and "%%". A conversion without an argument prints
+// nothing; surplus arguments are ignored. %d of an unsigned and %u of a signed value convert the
+// way printf would on a 32-bit int.
+template <typename... Args>
+std::string Format(std::string_view format, const Args&... args) {
+    return detail::FormatImpl(format, std::vector<FormatArg>{detail::ToFormatArg(args)...});
+}
+
+}  // namespace zor

@@ -1,0 +1,48 @@
+// zorctl commands register themselves with a name, a one-line usage text and a handler.
+// Each command lives in its own Cmd<Name>.cpp file.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace zor::ctl {
+
+struct Options {
+    std::filesystem::path home;   // program folder (resolved; made the current directory)
+    bool json = false;            // --json: machine-readable output
+    bool virtualMouse = false;    // --virtual: the virtual mouse instead of real devices
+    bool trace = false;           // --trace: every report on stderr
+    std::vector<std::string> args;  // the command's own arguments (after the command name)
+};
+
+struct CommandContext {
+    Options options;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+// Returns the process exit code: 0 success, 1 failure (after one clear line on err), 2 usage.
+using CommandHandler = std::function<int(CommandContext&)>;
+
+struct CommandInfo {
+    std::string name;
+    std::string usage;  // e.g. "feature [--chip N]"
+    std::string summary;
+    CommandHandler handler;
+};
+
+std::vector<CommandInfo>& Commands();
+
+struct CommandRegistration {
+    CommandRegistration(std::string name, std::string usage, std::string summary, CommandHandler handler);
+};
+
+// Writes "zorctl: <message>" on err and returns 1.
+int Fail(CommandContext& ctx, const std::string& message);
+
+// --json output: commands build an nlohmann::json value and print it with dump(4).
+
+}  // namespace zor::ctl
