@@ -1,0 +1,118 @@
+// zorctl: the command-line tool over the program's core.
+#include <unistd.h>
+
+#include <algorithm>
+#include <iostream>
+#include <optional>
+
+#include "Command.h"
+#include "common/ProgramFolder.h"
+
+namespace zor::ctl {
+
+std::vector<CommandInfo>& Commands() {
+    static std::vector<CommandInfo> commands;
+    return commands;
+}
+
+CommandRegistration::CommandRegistration(std::string name, std::string usage, std::string summary,
+                                         CommandHandler handler) {
+    Commands().push_back({std::move(name), std::move(usage), std::move(summary), std::move(handler)});
+}
+
+int Fail(CommandContext& ctx, const std::string& message) {
+    ctx.err << "zorctl: " << message << '\n';
+    return 1;
+}
+
+namespace {
+
+void PrintHelp(std::ostream& out) {
+    out << "Usage: zorctl [options] COMMAND [arguments]\n\n"
+           "Options:\n"
+           "  --home DIR   the program folder (holds res/); default: $ZOR_HOME, the executable's\n"
+           "               folder, or ~/.local/share/zormouse\n"
+           "  --json       machine-readable output\n"
+           "  --virtual    talk to the virtual mouse instead of real devices\n"
+           "  --trace      print every report sent (\"> \") and read back (\"< \") on stderr\n"
+           "  --help       this text\n\n"
+           "Commands:\n";
+    auto commands = Commands();
+    std::sort(commands.begin(), commands.end(), [](auto& a, auto& b) { return a.name < b.name; });
+    std::size_t width = 0;
+    for (const auto& c : commands) width = std::max(width, c.usage.size());
+    for (const auto& c : commands) {
+        out << "  " << c.usage << std::string(width - c.usage.size() + 2, ' ') << c.summary << '\n';
+    }
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+    Options options;
+    std::optional<std::filesystem::path> home;
+    std::string commandName;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        // Global options are recognised before and after the command name.
+        if ((arg == "--help" || arg == "-h") && commandName.empty()) {
+            PrintHelp(std::cout);
+            return 0;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--virtual") {
+            options.virtualMouse = true;
+        } else if (arg == "--trace") {
+            options.trace = true;
+        } else if (arg == "--home") {
+            if (i + 1 >= argc) {
+                std::cerr << "zorctl: --home needs a folder\n";
+                return 2;
+            }
+            home = argv[++i];
+        } else if (!commandName.empty()) {
+            options.args.push_back(arg);
+        } else if (arg.rfind("--", 0) == 0) {
+            std::cerr << "zorctl: unknown option " << arg << " (see zorctl --help)\n";
+            return 2;
+        } else {
+            commandName = arg;
+        }
+    }
+    if (commandName.empty()) {
+        PrintHelp(std::cerr);
+        return 2;
+    }
+    const auto& commands = Commands();
+    const auto it = std::find_if(commands.begin(), commands.end(), [&](auto& c) { return c.name == commandName; });
+    if (it == commands.end()) {
+        std::cerr << "zorctl: unknown command " << commandName << " (see zorctl --help)\n";
+        return 2;
+    }
+    if (std::find(options.args.begin(), options.args.end(), "--help") != options.args.end()) {
+        std::cout << "Usage: zorctl [options] " << it->usage << "\n  " << it->summary << '\n';
+        return 0;
+    }
+
+    const ProgramFolderResult folder = ResolveProgramFolder(home);
+    if (!folder.error.empty()) {
+        std::cerr << "zorctl: " << folder.error << '\n';
+        return 1;
+    }
+    // Every relative resource path of the core is relative to the program folder.
+    if (::chdir(folder.folder.c_str()) != 0) {
+        std::cerr << "zorctl: cannot enter the program folder " << folder.folder.string() << '\n';
+        return 1;
+    }
+    options.home = folder.folder;
+    CommandContext ctx{options, std::cout, std::cerr};
+    try {
+        return it->handler(ctx);
+    } catch (const std::exception& e) {
+        return Fail(ctx, std::string("unexpected error: ") + e.what());
+    }
+}
+
+}  // namespace zor::ctl
+
+int main(int argc, char** argv) { return zor::ctl::Main(argc, argv); }
