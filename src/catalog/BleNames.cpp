@@ -1,0 +1,186 @@
+#include "catalog/BleNames.h"
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+
+#include <array>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <system_error>
+#include <vector>
+
+#include "common/AtomicFile.h"
+#include "common/Debug.h"
+
+namespace zor {
+namespace {
+
+constexpr std::size_t kIvSize = 16;
+constexpr std::size_t kKeySize = 32;
+constexpr std::size_t kChunkSize = 4096;
+
+struct CipherCtxFree {
+    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
+using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
+
+// Key material is wiped when it goes out of scope.
+struct KeyBytes {
+    std::array<unsigned char, EVP_MAX_KEY_LENGTH> key{};
+    std::array<unsigned char, EVP_MAX_IV_LENGTH> unusedIv{};
+    ~KeyBytes() {
+        OPENSSL_cleanse(key.data(), key.size());
+        OPENSSL_cleanse(unusedIv.data(), unusedIv.size());
+    }
+};
+
+// EVP_BytesToKey with SHA-256, no salt and one round: the same derivation as
+// "openssl enc -aes-256-cbc -md sha256 -nosalt". Its IV output is not used: the file carries one.
+bool DeriveKey(std::string_view passPhrase, KeyBytes& out) {
+    const int size = EVP_BytesToKey(EVP_aes_256_cbc(), EVP_sha256(), nullptr,
+                                    reinterpret_cast<const unsigned char*>(passPhrase.data()),
+                                    static_cast<int>(passPhrase.size()), 1, out.key.data(),
+                                    out.unusedIv.data());
+    return size == static_cast<int>(kKeySize);
+}
+
+void Report(std::string_view message, const std::filesystem::path& path) {
+    DebugLine(std::string(message) + path.string() + "\n");
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    if (a.lexically_normal() == b.lexically_normal()) return true;
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec);
+}
+
+// Removes the temporary plain text however the load ends.
+class RemoveOnExit {
+public:
+    explicit RemoveOnExit(std::filesystem::path path) : m_path(std::move(path)) {}
+    ~RemoveOnExit() { remove(); }
+    RemoveOnExit(const RemoveOnExit&) = delete;
+    RemoveOnExit& operator=(const RemoveOnExit&) = delete;
+    void remove() {
+        std::error_code ec;
+        std::filesystem::remove(m_path, ec);
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+}  // namespace
+
+bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::path& outPath,
+                 std::string_view passPhrase) {
+    std::filesystem::path target = outPath;
+    if (SameFile(inPath, outPath)) target += ".temp";
+
+    KeyBytes keys;
+    if (!DeriveKey(passPhrase, keys)) {
+        DebugLine("无法生成密钥\n");
+        return false;
+    }
+
+    std::ifstream in(inPath, std::ios::binary);
+    if (!in) {
+        Report("无法打开输入文件：", inPath);
+        return false;
+    }
+
+    std::array<unsigned char, kIvSize> iv{};
+    in.read(reinterpret_cast<char*>(iv.data()), static_cast<std::streamsize>(iv.size()));
+    if (static_cast<std::size_t>(in.gcount()) != iv.size()) {
+        Report("输入文件太短：", inPath);
+        return false;
+    }
+
+    CipherCtx ctx(EVP_CIPHER_CTX_new());
+    if (!ctx) {
+        DebugLine("无法创建解密上下文\n");
+        return false;
+    }
+    if (EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_cbc(), nullptr, keys.key.data(), iv.data()) != 1) {
+        DebugLine("无法设置解密算法和密钥\n");
+        return false;
+    }
+
+    // The plain text is collected in memory and written only after the padding has been checked.
+    std::string plain;
+    std::vector<unsigned char> chunk(kChunkSize);
+    std::vector<unsigned char> block(kChunkSize + EVP_MAX_BLOCK_LENGTH);
+    std::size_t total = kIvSize;
+    while (in) {
+        in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got == 0) break;
+        total += got;
+        if (total > kMaxBleFileBytes) {
+            Report("输入文件过大：", inPath);
+            return false;
+        }
+        int produced = 0;
+        if (EVP_DecryptUpdate(ctx.get(), block.data(), &produced, chunk.data(), static_cast<int>(got)) !=
+            1) {
+            DebugLine("无法解密输入数据\n");
+            return false;
+        }
+        plain.append(reinterpret_cast<const char*>(block.data()), static_cast<std::size_t>(produced));
+    }
+    if (in.bad()) {
+        Report("无法读取输入文件：", inPath);
+        return false;
+    }
+    int produced = 0;
+    if (EVP_DecryptFinal_ex(ctx.get(), block.data(), &produced) != 1) {
+        DebugLine("无法完成解密\n");
+        return false;
+    }
+    plain.append(reinterpret_cast<const char*>(block.data()), static_cast<std::size_t>(produced));
+
+    std::string error;
+    if (!WriteFileAtomic(target, plain, &error)) {
+        Report("无法打开输出文件：", target);
+        return false;
+    }
+    DebugLine("文件解密成功：" + inPath.string() + " -> " + target.string() + "\n");
+    return true;
+}
+
+std::string LoadBleNames(const std::filesystem::path& programFolder) {
+    const std::filesystem::path list = programFolder / kBleListPath;
+    std::filesystem::path temp = list;
+    temp += ".temp";
+    RemoveOnExit removeTemp(temp);
+
+    if (!DecryptFile(list, list, kBlePassPhrase)) return {};
+
+    std::string text;
+    if (!ReadFileBytes(temp, text, kMaxBleFileBytes)) return {};
+    removeTemp.remove();
+
+    std::string names;
+    try {
+        const auto root = nlohmann::json::parse(text);
+        if (!root.is_object()) return {};
+        const auto member = root.find("bleString");
+        if (member == root.end()) return {};
+        if (!member->is_array()) {
+            DebugLine("ble.json: bleString is not an array\n");
+            return {};
+        }
+        std::size_t index = 0;
+        for (const auto& item : *member) {
+            const auto name = item.get<std::string>();
+            if (index++ > 0) names += ',';
+            names += name;
+        }
+    } catch (const nlohmann::json::exception& e) {
+        DebugLine(std::string(e.what()) + "\n");
+    }
+    return names;
+}
+
+}  // namespace zor
