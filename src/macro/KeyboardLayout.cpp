@@ -2,14 +2,14 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <locale.h>
+#include <wctype.h>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <future>
-#include <locale.h>
 #include <mutex>
 #include <thread>
-#include <wctype.h>
 
 #ifdef ZOR_HAVE_XKB_X11
 #include <xcb/xcb.h>
@@ -48,7 +48,9 @@ ContextPtr NewContext() {
     return context;
 }
 
-bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
+bool IsControl(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
 
 struct DeadKeyRow {
     xkb_keysym_t keysym;
@@ -88,7 +90,8 @@ std::string NamesText(const KeyboardLayoutNames& names) {
 
 std::string Unquote(std::string_view value) {
     value = TrimView(value);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
     }
     return std::string(value);
@@ -143,9 +146,9 @@ struct KeyboardLayoutBuilder {
         if (!connection) return nullptr;
         std::shared_ptr<KeyboardLayout> result;
         if (xcb_connection_has_error(connection) == 0 &&
-            xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
-                                        XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr,
-                                        nullptr) != 0) {
+            xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION,
+                                        XKB_X11_MIN_MINOR_XKB_VERSION, XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS,
+                                        nullptr, nullptr, nullptr, nullptr) != 0) {
             const std::int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
             ContextPtr context = NewContext();
             KeymapPtr keymap;
@@ -192,7 +195,9 @@ std::shared_ptr<const KeyboardLayout> KeyboardLayout::FromNames(const KeyboardLa
     return KeyboardLayoutBuilder::FromNames(names);
 }
 
-std::shared_ptr<const KeyboardLayout> KeyboardLayout::Empty() { return std::make_shared<KeyboardLayout>(); }
+std::shared_ptr<const KeyboardLayout> KeyboardLayout::Empty() {
+    return std::make_shared<KeyboardLayout>();
+}
 
 std::shared_ptr<const KeyboardLayout> KeyboardLayout::BuildSession(const SessionLayoutInputs& inputs) {
     const auto getEnv = [&inputs](const char* name) -> std::string {
@@ -215,13 +220,15 @@ std::shared_ptr<const KeyboardLayout> KeyboardLayout::BuildSession(const Session
         return chosen(KeyboardLayoutBuilder::FromNames(names), LayoutSource::Environment);
     }
     if (inputs.askXServer && !getEnv("DISPLAY").empty()) {
-        if (auto layout = KeyboardLayoutBuilder::FromXServer()) return chosen(std::move(layout), LayoutSource::XServer);
+        if (auto layout = KeyboardLayoutBuilder::FromXServer())
+            return chosen(std::move(layout), LayoutSource::XServer);
     }
     names = ReadKeyboardDefaults(inputs.keyboardDefaults);
     if (!names.layout.empty()) {
         return chosen(KeyboardLayoutBuilder::FromNames(names), LayoutSource::SystemDefaults);
     }
-    return chosen(KeyboardLayoutBuilder::FromNames(KeyboardLayoutNames{"", "", "us", "", ""}), LayoutSource::Fallback);
+    return chosen(KeyboardLayoutBuilder::FromNames(KeyboardLayoutNames{"", "", "us", "", ""}),
+                  LayoutSource::Fallback);
 }
 
 namespace {
@@ -250,10 +257,14 @@ KeyboardLayoutNames KeyboardLayout::ReadKeyboardDefaults(const std::filesystem::
         if (text.empty() || text.front() == '#' || equals == std::string_view::npos) continue;
         const std::string_view key = TrimView(text.substr(0, equals));
         const std::string value = Unquote(text.substr(equals + 1));
-        if (key == "XKBMODEL") names.model = value;
-        else if (key == "XKBLAYOUT") names.layout = value;
-        else if (key == "XKBVARIANT") names.variant = value;
-        else if (key == "XKBOPTIONS") names.options = value;
+        if (key == "XKBMODEL")
+            names.model = value;
+        else if (key == "XKBLAYOUT")
+            names.layout = value;
+        else if (key == "XKBVARIANT")
+            names.variant = value;
+        else if (key == "XKBOPTIONS")
+            names.options = value;
     }
     return names;
 }

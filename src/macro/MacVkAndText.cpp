@@ -18,6 +18,7 @@ struct UsageRow {
 
 // PC scan-code set 1 to USB HID keyboard usage, for the keys that macros carry, and the mouse
 // buttons with the program's own codes on both sides.
+// clang-format off
 constexpr UsageRow kUsageRows[] = {
     // Digits and letters, row by row.
     {2, 30}, {3, 31}, {4, 32}, {5, 33}, {6, 34}, {7, 35}, {8, 36}, {9, 37}, {10, 38}, {11, 39},
@@ -44,6 +45,7 @@ constexpr UsageRow kUsageRows[] = {
     // Mouse buttons: left, right, middle, K4, K5.
     {240, 241}, {241, 243}, {242, 242}, {243, 244}, {244, 245},
 };
+// clang-format on
 
 constexpr std::uint8_t kNonUsHashUsage = 50;
 constexpr std::uint32_t kBackslashScan = 43;
@@ -53,6 +55,7 @@ struct TextRow {
     std::u16string_view text;
 };
 
+// clang-format off
 constexpr TextRow kTextRows[] = {
     {1, u"Escape"}, {14, u"BackSpace"}, {15, u"Tab"}, {28, u"Enter"}, {29, u"L-Ctrl"}, {42, u"L-Shift"},
     {53, u"/"}, {55, u"Num *"}, {56, u"L-Alt"}, {57, u"Space"}, {58, u"Caps Lock"},
@@ -68,6 +71,7 @@ constexpr TextRow kTextRows[] = {
     {0xE050, u"↓"}, {0xE051, u"Page Down"}, {0xE052, u"Insert"}, {0xE053, u"Delete"},
     {0xE05B, u"L-Win"}, {0xE05C, u"R-Win"}, {0xE05D, u"App"},
 };
+// clang-format on
 
 constexpr std::u16string_view kUnknownKey = u"Unknown Key";
 
@@ -84,6 +88,7 @@ struct EvdevRow {
 // Scan codes whose evdev keycode differs from the make code. Make codes 1..88 (but 84 and 85,
 // which name no key of their own) are otherwise the evdev keycode. Searched in order, so the
 // inverse finds the extended Num Lock before anything else named 69, and right Shift as 0xE036.
+// clang-format off
 constexpr EvdevRow kEvdevRows[] = {
     {0xE01C, KEY_KPENTER},   {0xE01D, KEY_RIGHTCTRL}, {0xE035, KEY_KPSLASH},  {0xE036, KEY_RIGHTSHIFT},
     {0xE037, KEY_SYSRQ},     {0xE038, KEY_RIGHTALT},  {0xE045, KEY_NUMLOCK},  {0xE047, KEY_HOME},
@@ -96,6 +101,7 @@ constexpr EvdevRow kEvdevRows[] = {
     {112, KEY_KATAKANAHIRAGANA}, {115, KEY_RO}, {121, KEY_HENKAN}, {123, KEY_MUHENKAN}, {125, KEY_YEN},
     {126, KEY_KPCOMMA},
 };
+// clang-format on
 
 constexpr std::uint32_t kLastPlainMakeCode = KEY_F12;  // 88
 
@@ -108,9 +114,11 @@ struct MouseButtonRow {
     std::uint32_t scan;
 };
 
+// clang-format off
 constexpr MouseButtonRow kMouseButtonRows[] = {
     {BTN_LEFT, 240}, {BTN_RIGHT, 241}, {BTN_MIDDLE, 242}, {BTN_SIDE, 243}, {BTN_EXTRA, 244},
 };
+// clang-format on
 
 template <typename Rows, typename Predicate>
 auto FindRow(const Rows& rows, Predicate predicate) {
@@ -164,7 +172,9 @@ std::u16string MacVkAndText::ScanToText(std::uint32_t scan) const {
     return std::u16string(row ? row->text : kUnknownKey);
 }
 
-std::string MacVkAndText::ScanToTextUtf8(std::uint32_t scan) const { return Utf16ToUtf8(ScanToText(scan)); }
+std::string MacVkAndText::ScanToTextUtf8(std::uint32_t scan) const {
+    return Utf16ToUtf8(ScanToText(scan));
+}
 
 std::optional<std::uint32_t> MacVkAndText::EvdevFromScanCode(std::uint32_t scan) {
     if (const auto* row = FindRow(kEvdevRows, [scan](const EvdevRow& r) { return r.scan == scan; })) {
@@ -175,11 +185,12 @@ std::optional<std::uint32_t> MacVkAndText::EvdevFromScanCode(std::uint32_t scan)
 }
 
 std::uint32_t MacVkAndText::ScanCodeFromEvdev(std::uint32_t evdevKeycode) {
-    if (const auto* row = FindRow(kEvdevRows, [evdevKeycode](const EvdevRow& r) { return r.evdev == evdevKeycode; })) {
+    if (const auto* row =
+            FindRow(kEvdevRows, [evdevKeycode](const EvdevRow& r) { return r.evdev == evdevKeycode; })) {
         return row->scan;
     }
-    if (const auto* row =
-            FindRow(kMouseButtonRows, [evdevKeycode](const MouseButtonRow& r) { return r.evdev == evdevKeycode; })) {
+    if (const auto* row = FindRow(
+            kMouseButtonRows, [evdevKeycode](const MouseButtonRow& r) { return r.evdev == evdevKeycode; })) {
         return row->scan;
     }
     if (IsPlainMakeCode(evdevKeycode)) return evdevKeycode;

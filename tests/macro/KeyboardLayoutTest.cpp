@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "support/TempDir.h"
 #include "macro/MacVkAndText.h"
+#include "support/TempDir.h"
 
 namespace zor {
 namespace {
@@ -31,12 +31,16 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : m_name(name) {
         if (const char* old = std::getenv(name)) m_old = old;
-        if (value) setenv(name, value, 1);
-        else unsetenv(name);
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
     }
     ~ScopedEnv() {
-        if (m_old) setenv(m_name.c_str(), m_old->c_str(), 1);
-        else unsetenv(m_name.c_str());
+        if (m_old)
+            setenv(m_name.c_str(), m_old->c_str(), 1);
+        else
+            unsetenv(m_name.c_str());
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
@@ -75,7 +79,8 @@ TEST(KeyboardLayoutSession, WithoutAnySourceTheLayoutIsUs) {
 }
 
 TEST(KeyboardLayoutSession, UnknownEnvironmentLayoutLeavesNoCharacters) {
-    const auto layout = KeyboardLayout::BuildSession(Inputs({{"XKB_DEFAULT_LAYOUT", "no-such-layout"}}, "/nonexistent"));
+    const auto layout =
+        KeyboardLayout::BuildSession(Inputs({{"XKB_DEFAULT_LAYOUT", "no-such-layout"}}, "/nonexistent"));
     EXPECT_FALSE(layout->valid());
     EXPECT_EQ(layout->character(KEY_A), 0u);
 }
@@ -101,9 +106,10 @@ TEST(KeyboardLayoutSession, SharedSessionFollowsTheEnvironmentAfterReload) {
 
 TEST(KeyboardLayoutDefaults, ReadsTheKeyboardDefaultsFile) {
     test::TempDir dir;
-    test::WriteFile(dir / "keyboard",
-                    "  XKBMODEL=pc104\nXKBLAYOUT=\"us,de\"\n#XKBVARIANT=\"wrong\"\nXKBVARIANT=\",nodeadkeys\"\n"
-                    "XKBOPTIONS=\"grp:alt_shift_toggle\"\nBACKSPACE=\"guess\"\n");
+    test::WriteFile(
+        dir / "keyboard",
+        "  XKBMODEL=pc104\nXKBLAYOUT=\"us,de\"\n#XKBVARIANT=\"wrong\"\nXKBVARIANT=\",nodeadkeys\"\n"
+        "XKBOPTIONS=\"grp:alt_shift_toggle\"\nBACKSPACE=\"guess\"\n");
     const auto names = KeyboardLayout::ReadKeyboardDefaults(dir / "keyboard");
     EXPECT_EQ(names.model, "pc104");
     EXPECT_EQ(names.layout, "us,de");
@@ -128,7 +134,7 @@ TEST(KeyboardLayoutCharacters, DeadKeysMapToSpacingAccents) {
     EXPECT_EQ(DeadKeySpacingCharacter(0xfe52), U'^');       // dead_circumflex
     EXPECT_EQ(DeadKeySpacingCharacter(0xfe51), U'\u00B4');  // dead_acute
     EXPECT_EQ(DeadKeySpacingCharacter(0xfe57), U'\u00A8');  // dead_diaeresis
-    EXPECT_EQ(DeadKeySpacingCharacter(0xfe60), 0u);          // dead_belowdot: no spacing form
+    EXPECT_EQ(DeadKeySpacingCharacter(0xfe60), 0u);         // dead_belowdot: no spacing form
     EXPECT_EQ(DeadKeySpacingCharacter('a'), 0u);
 }
 

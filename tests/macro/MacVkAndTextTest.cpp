@@ -35,16 +35,16 @@ TEST(MacVkAndTextUsage, TableRowsConvertBothWays) {
 }
 
 TEST(MacVkAndTextUsage, SampleRowsMatchTheHidUsages) {
-    EXPECT_EQ(MacVkAndText::ScanToUsage(30), 4);      // A
-    EXPECT_EQ(MacVkAndText::ScanToUsage(11), 39);     // 0
-    EXPECT_EQ(MacVkAndText::ScanToUsage(69), 72);     // Pause
-    EXPECT_EQ(MacVkAndText::ScanToUsage(0xE045), 83); // Num Lock
-    EXPECT_EQ(MacVkAndText::ScanToUsage(0xE037), 70); // Print Screen
-    EXPECT_EQ(MacVkAndText::ScanToUsage(88), 69);     // F12
+    EXPECT_EQ(MacVkAndText::ScanToUsage(30), 4);       // A
+    EXPECT_EQ(MacVkAndText::ScanToUsage(11), 39);      // 0
+    EXPECT_EQ(MacVkAndText::ScanToUsage(69), 72);      // Pause
+    EXPECT_EQ(MacVkAndText::ScanToUsage(0xE045), 83);  // Num Lock
+    EXPECT_EQ(MacVkAndText::ScanToUsage(0xE037), 70);  // Print Screen
+    EXPECT_EQ(MacVkAndText::ScanToUsage(88), 69);      // F12
     EXPECT_EQ(MacVkAndText::ScanToUsage(0xE05D), 101);
-    EXPECT_EQ(MacVkAndText::ScanToUsage(240), 241);   // left click
-    EXPECT_EQ(MacVkAndText::ScanToUsage(241), 243);   // right click
-    EXPECT_EQ(MacVkAndText::ScanToUsage(244), 245);   // K5
+    EXPECT_EQ(MacVkAndText::ScanToUsage(240), 241);  // left click
+    EXPECT_EQ(MacVkAndText::ScanToUsage(241), 243);  // right click
+    EXPECT_EQ(MacVkAndText::ScanToUsage(244), 245);  // K5
 }
 
 TEST(MacVkAndTextUsage, UnknownCodesGiveTheNoValueMarkers) {
@@ -167,7 +167,8 @@ TEST(MacVkAndTextNames, KeysWithoutLayoutCharacterUseTheFixedTable) {
 }
 
 TEST(MacVkAndTextNames, WithoutLayoutOnlyTheFixedTableNamesKeys) {
-    for (const auto& layout : {KeyboardLayout::Empty(), KeyboardLayout::FromNames({"", "", "no-such-layout", "", ""})}) {
+    for (const auto& layout :
+         {KeyboardLayout::Empty(), KeyboardLayout::FromNames({"", "", "no-such-layout", "", ""})}) {
         EXPECT_FALSE(layout->valid());
         const MacVkAndText names(layout);
         EXPECT_EQ(names.ScanToTextUtf8(53), "/");
