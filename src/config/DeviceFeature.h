@@ -24,25 +24,25 @@ inline constexpr int kResetGears = 8;        // DPI gears per ChipReset line
 inline constexpr int kMaxDpiLines = 8192;
 
 struct DeviceFeatureRecord {
-    int ledSwitchEnable = 0;                 // LED_MODE_SW_EN
-    int writeTimes = 4;                      // WriteTimes; values below 1 read as 4
-    std::map<int, int> ledModes;             // UI lighting slot 0..13 -> device mode (0 = not offered)
-    std::uint16_t ledModeMask = 0;           // bit (m - 1) for every offered device mode m
-    int dpiStep = 0;                         // GEAR_STEP
-    int dpiMax = 0;                          // GEAR_MAX_VALUE
-    int dpiLineCount = 0;                    // lines of the DPI table, listed and generated
-    int uiDpiGearCount = 0;                  // UI_DPI_GEAR_NUM
-    std::map<int, std::string> dpiText;      // line -> DPI label ("400")
-    std::map<int, int> dpiDeviceValue;       // line -> device value
-    std::map<int, int> dpiMultiplier;        // line -> multiplier index (0 listed, 1..3 generated)
-    std::string remoteFirmwareVersion;       // at most 8 characters
-    std::string remoteCustomVersion;         // at most 16 characters
-    std::string dongleFirmwareVersion;       // at most 8 characters
+    int ledSwitchEnable = 0;             // LED_MODE_SW_EN
+    int writeTimes = 4;                  // WriteTimes; values below 1 read as 4
+    std::map<int, int> ledModes;         // UI lighting slot 0..13 -> device mode (0 = not offered)
+    std::uint16_t ledModeMask = 0;       // bit (m - 1) for every offered device mode m
+    int dpiStep = 0;                     // GEAR_STEP
+    int dpiMax = 0;                      // GEAR_MAX_VALUE
+    int dpiLineCount = 0;                // lines of the DPI table, listed and generated
+    int uiDpiGearCount = 0;              // UI_DPI_GEAR_NUM
+    std::map<int, std::string> dpiText;  // line -> DPI label ("400")
+    std::map<int, int> dpiDeviceValue;   // line -> device value
+    std::map<int, int> dpiMultiplier;    // line -> multiplier index (0 listed, 1..3 generated)
+    std::string remoteFirmwareVersion;   // at most 8 characters
+    std::string remoteCustomVersion;     // at most 16 characters
+    std::string dongleFirmwareVersion;   // at most 8 characters
     std::array<std::uint16_t, kProfileIdCount> profileIds{};
-    int keyCount = 0;                        // KeyNum, kept within 0..16
-    int keySlotCount = 0;                    // MaxKeyNum
-    std::array<int, kKeySlotMapSize> keySlots{};      // K<i>_MAP, i = 1..keyCount
-    std::array<int, kMaxKeyCount> keyDefaults{};      // K<i>_DEF, i = 1..keyCount
+    int keyCount = 0;                                       // KeyNum, kept within 0..16
+    int keySlotCount = 0;                                   // MaxKeyNum
+    std::array<int, kKeySlotMapSize> keySlots{};            // K<i>_MAP, i = 1..keyCount
+    std::array<int, kMaxKeyCount> keyDefaults{};            // K<i>_DEF, i = 1..keyCount
     std::array<int, kExtraKeyDefaults> extraKeyDefaults{};  // K16_DEF..K19_DEF
 };
 

@@ -80,8 +80,9 @@ TEST_F(DeviceFeatureTest, LightingMaskHasOneBitPerOfferedMode) {
 
 TEST_F(DeviceFeatureTest, KeyTableLimits) {
     // K16_DEF is both the 16th key default and the first extra default.
-    WriteModel("[KEYMAP]\nKeyNum=16\nMaxKeyNum=16\nK16_MAP=16\nK1_DEF=1\n"
-               "K16_DEF=27\nK17_DEF=28\nK19_DEF=5\n");
+    WriteModel(
+        "[KEYMAP]\nKeyNum=16\nMaxKeyNum=16\nK16_MAP=16\nK1_DEF=1\n"
+        "K16_DEF=27\nK17_DEF=28\nK19_DEF=5\n");
     DeviceFeatureRecord record = Load();
     EXPECT_EQ(record.keyDefaults[15], 27);
     EXPECT_EQ(record.extraKeyDefaults, (std::array<int, 4>{27, 28, 0, 5}));
@@ -184,8 +185,9 @@ TEST_F(DeviceFeatureTest, HugeLineCountIsCapped) {
 }
 
 TEST_F(DeviceFeatureTest, KeySlotMapKeepsTheFirstKeyOfASlot) {
-    WriteModel("[KEYMAP]\nKeyNum=2\nK1_MAP=3\nK2_MAP=1\nK4_MAP=3\nK5_MAP=0\nK20_MAP=12\n"
-               "[LEDMAP]\nLED13_MAP=9\n");
+    WriteModel(
+        "[KEYMAP]\nKeyNum=2\nK1_MAP=3\nK2_MAP=1\nK4_MAP=3\nK5_MAP=0\nK20_MAP=12\n"
+        "[LEDMAP]\nLED13_MAP=9\n");
     std::map<int, int> keys{{99, 99}};
     std::map<int, int> leds{{40, 1}};
     LoadKeySlotMap(m_dir.path(), keys, leds);

@@ -37,7 +37,8 @@ int ParseArgs(CommandContext& ctx, FeatureArgs& args) {
         if (arg == "--chip") {
             const std::string& value = list[++i];
             const int chip = ParseLeadingInt(value);
-            if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos || chip > kMaxChip) {
+            if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
+                chip > kMaxChip) {
                 return Usage(ctx, "--chip takes a number from 0 to 255, not \"" + value + "\"");
             }
             args.chip = chip;
@@ -119,7 +120,8 @@ void PrintText(std::ostream& out, const DeviceFeatureRecord& r, const std::strin
         << "DPI table            " << r.dpiLineCount << " lines\n"
         << "  line  label  value  multiplier\n";
     for (const auto& [line, text] : r.dpiText) {
-        out << Format("  %4d  %5s  %5d  %d\n", line, text, r.dpiDeviceValue.at(line), r.dpiMultiplier.at(line));
+        out << Format("  %4d  %5s  %5d  %d\n", line, text, r.dpiDeviceValue.at(line),
+                      r.dpiMultiplier.at(line));
     }
 }
 
@@ -149,15 +151,17 @@ int RunFeature(CommandContext& ctx) {
 
     if (ctx.options.json) {
         // Replace rather than throw on text that is not valid UTF-8 (a damaged file).
-        ctx.out << ToJson(record, args.model, chip).dump(4, ' ', false, nlohmann::json::error_handler_t::replace)
-                << '\n';
+        ctx.out
+            << ToJson(record, args.model, chip).dump(4, ' ', false, nlohmann::json::error_handler_t::replace)
+            << '\n';
     } else {
         PrintText(ctx.out, record, args.model, chip);
     }
     return 0;
 }
 
-const CommandRegistration kFeature("feature", kUsage, "print a model's description and DPI table", RunFeature);
+const CommandRegistration kFeature("feature", kUsage, "print a model's description and DPI table",
+                                   RunFeature);
 
 }  // namespace
 }  // namespace zor::ctl
