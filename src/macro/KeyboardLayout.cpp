@@ -9,6 +9,7 @@
 #include <fstream>
 #include <future>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #ifdef ZOR_HAVE_XKB_X11
@@ -141,8 +142,8 @@ struct KeyboardLayoutBuilder {
 
 #ifdef ZOR_HAVE_XKB_X11
     // Runs on a worker thread: everything it touches is its own.
-    static std::shared_ptr<KeyboardLayout> FromXServerBlocking() {
-        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    static std::shared_ptr<KeyboardLayout> FromXServerBlocking(const std::string& display) {
+        xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
         if (!connection) return nullptr;
         std::shared_ptr<KeyboardLayout> result;
         if (xcb_connection_has_error(connection) == 0 &&
@@ -173,13 +174,17 @@ struct KeyboardLayoutBuilder {
 #endif
 
     // Null when there is no X server to ask, it cannot be reached, or it does not answer in time.
-    static std::shared_ptr<KeyboardLayout> FromXServer() {
+    static std::shared_ptr<KeyboardLayout> FromXServer([[maybe_unused]] const std::string& display) {
 #ifdef ZOR_HAVE_XKB_X11
         std::promise<std::shared_ptr<KeyboardLayout>> promise;
         auto future = promise.get_future();
-        std::thread([promise = std::move(promise)]() mutable {
-            promise.set_value(FromXServerBlocking());
-        }).detach();
+        try {
+            std::thread([promise = std::move(promise), display]() mutable {
+                promise.set_value(FromXServerBlocking(display));
+            }).detach();
+        } catch (const std::system_error&) {
+            return nullptr;
+        }
         if (future.wait_for(kXServerTimeout) != std::future_status::ready) {
             DebugF("keyboard layout: the X server did not answer\n");
             return nullptr;
@@ -219,8 +224,8 @@ std::shared_ptr<const KeyboardLayout> KeyboardLayout::BuildSession(const Session
         names.options = getEnv("XKB_DEFAULT_OPTIONS");
         return chosen(KeyboardLayoutBuilder::FromNames(names), LayoutSource::Environment);
     }
-    if (inputs.askXServer && !getEnv("DISPLAY").empty()) {
-        if (auto layout = KeyboardLayoutBuilder::FromXServer())
+    if (const std::string display = getEnv("DISPLAY"); inputs.askXServer && !display.empty()) {
+        if (auto layout = KeyboardLayoutBuilder::FromXServer(display))
             return chosen(std::move(layout), LayoutSource::XServer);
     }
     names = ReadKeyboardDefaults(inputs.keyboardDefaults);
