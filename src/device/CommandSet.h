@@ -1,0 +1,90 @@
+// The command set: every setting the program reads from or writes to the mouse is one op of the
+// request record, turned here into command frames; on top sit the per-setting write, the full
+// apply and the read-back of the mouse's current state.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "device/DeviceRequest.h"
+#include "device/KeyCode.h"
+#include "device/MacroSources.h"
+#include "device/SettingsSource.h"
+#include "device/Transport.h"
+
+namespace zor {
+
+inline constexpr int kReadTries = 5;
+inline constexpr int kBleReadPauseMs = 80;
+inline constexpr int kBleProfileIdReadPauseMs = 160;
+inline constexpr int kHighestKeyForKeyTable = 11;  // op 4 writes are refused above this key
+inline constexpr int kFirstComboKey = 16;
+
+// What the mouse reports about its current state; -1 where the read failed.
+struct CurrentState {
+    int lightingSlot = -1;  // UI lighting slot of the mouse's mode
+    int lightingParam2 = 0;  // the mode's second parameter
+    int currentGear = -1;   // 0-based
+    int reportRateIndex = -1;
+};
+
+class CommandSet {
+public:
+    explicit CommandSet(Transport& transport) : m_transport(transport) {}
+
+    void SetModel(const DeviceModel& model) { m_model = model; }
+    const DeviceModel& Model() const { return m_model; }
+    void SetSettings(const SettingsSource* settings) { m_settings = settings; }
+    void SetMacroSources(const PredefinedMacros* predefined, const MacroLibrary* library) {
+        m_predefined = predefined;
+        m_library = library;
+    }
+
+    DeviceRequest& Request() { return m_request; }
+
+    // Sends the frames of the record's op. The last send's result, or the op's own result.
+    int WriteRequest();
+    // Reads the record's op back into the record. 1 when a valid reply was stored.
+    int ReadRequest();
+    // Puts the data of a reply (payload from frame offset 9) into the record with the layouts
+    // of the read commands; used for HID replies and for replies that arrive over BLE.
+    void StoreReply(std::uint8_t op, std::uint8_t subOp, int offset, std::span<const std::uint8_t> data);
+
+    // Fills the record for one setting of one profile from the settings and writes it.
+    int WriteSetting(int op, int profile, int subOp);
+    // Writes everything of the profile: each write repeated WriteTimes times.
+    int ApplyAll(int profile);
+    CurrentState ReadCurrentState();
+
+    // Key assignment writes: the key the next op 4/5 WriteSetting uses, the keys the apply
+    // walks, and the keys-only mode of the apply.
+    int currentKey = 0;
+    std::vector<int> keyList = DefaultKeyList();
+    bool keysOnly = false;
+
+    static std::vector<int> DefaultKeyList();
+
+private:
+    bool BleMode() const { return m_transport.Link().bleMode.load() != 0; }
+    int WriteSimple(std::uint8_t command, std::uint8_t argument, int offset,
+                    std::span<const std::uint8_t> payload);
+    int WriteLighting();
+    int WriteMacro();
+    // One HID read exchange with retries. Returns 1 and the reply's data when a valid reply came.
+    int ReadExchange(std::uint8_t command, std::uint8_t argument, int offset, int length,
+                     std::array<std::uint8_t, kMaxPayload>& data);
+    int ReadOp(std::uint8_t command, std::uint8_t argument, int offset, int length, bool alwaysHid,
+               int blePauseMs = kBleReadPauseMs);
+    int WriteKey(int keyIndex, const KeyAssignment& key);
+    int WriteKeyCode(int keyIndex, const std::array<std::uint8_t, 4>& bytes);
+
+    Transport& m_transport;
+    DeviceRequest m_request;
+    DeviceModel m_model;
+    const SettingsSource* m_settings = nullptr;
+    const PredefinedMacros* m_predefined = nullptr;
+    const MacroLibrary* m_library = nullptr;
+};
+
+}  // namespace zor

@@ -1,0 +1,109 @@
+#include "device/Transport.h"
+
+#include <algorithm>
+#include <array>
+
+#include "common/Debug.h"
+#include "device/BleBridge.h"
+
+namespace zor {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+}  // namespace
+
+std::string TraceLine(TraceDirection direction, std::span<const std::uint8_t> bytes) {
+    std::string line = direction == TraceDirection::Sent ? ">" : "<";
+    line.reserve(2 + bytes.size() * 3);
+    for (std::uint8_t b : bytes) {
+        line += ' ';
+        line += kHexDigits[b >> 4];
+        line += kHexDigits[b & 0x0F];
+    }
+    return line;
+}
+
+std::string ReportToBleText(std::span<const std::uint8_t> report) {
+    std::string text;
+    text.reserve(report.size() * 3);
+    for (std::uint8_t b : report) {
+        text += kHexDigits[b >> 4];
+        text += kHexDigits[b & 0x0F];
+        text += ' ';
+    }
+    return text;
+}
+
+int Transport::SendCommand(std::uint8_t command, std::uint8_t argument, int offset, int length,
+                           const std::uint8_t* payload) {
+    auto lock = LockExchange();
+    m_sleeper.SleepMs(kPauseBeforeCommandMs);
+    ++m_link.sequence;  // 8-bit: wraps 255 -> 0
+
+    // One byte more than a report can carry, so that an over-long length still reaches
+    // SendReport's size check instead of being cut to fit.
+    std::array<std::uint8_t, kReportSize> frame{};
+    frame[kPosCommand - 1] = command;
+    frame[kPosSequence - 1] = m_link.sequence;
+    frame[kPosArgument - 1] = argument;
+    frame[kPosOffsetLow - 1] = static_cast<std::uint8_t>(offset & 0xFF);
+    frame[kPosOffsetHigh - 1] = static_cast<std::uint8_t>((offset >> 8) & 0xFF);
+    frame[kPosLength - 1] = static_cast<std::uint8_t>(length);
+    if (length < 0) {
+        ++m_failedSends;
+        return 0;
+    }
+    if (payload != nullptr && length > 0) {
+        const auto copied = std::min<std::size_t>(static_cast<std::size_t>(length), kMaxPayload);
+        std::copy_n(payload, copied, frame.begin() + (kPosPayload - 1));
+    }
+    const auto size = static_cast<std::size_t>(length) + 8;
+    if (size >= kReportSize) return SendReport(std::span<const std::uint8_t>(frame.data(), kReportSize));
+    return SendReport(std::span<const std::uint8_t>(frame.data(), size));
+}
+
+int Transport::SendReport(std::span<const std::uint8_t> frame) {
+    if (frame.size() >= kReportSize) {
+        ++m_failedSends;
+        return 0;
+    }
+    auto lock = LockExchange();
+
+    Report report{};
+    report[0] = kCommandReportId;
+    std::copy(frame.begin(), frame.end(), report.begin() + 1);
+
+    int result = 0;
+    if (m_link.bleMode.load() == 0) {
+        const auto& handle = m_link.featureHandle;
+        Trace(TraceDirection::Sent, report);
+        result = handle && handle->SetFeature(report) > 0 ? 1 : 0;
+    } else if (m_link.bleStatus == 0 && m_link.ble != nullptr) {
+        Trace(TraceDirection::Sent, report);
+        const auto sent = m_link.ble->BleSend(ReportToBleText(report));
+        if (sent) {
+            result = *sent;  // sign-extended 16-bit result
+        } else {
+            // A failing bridge call ends this send as "not sent"; the caller carries on.
+            DebugLine("BleSend failed\n");
+        }
+    }
+    m_sleeper.SleepMs(kPauseAfterSendMs);
+    if (result <= 0) ++m_failedSends;
+    return result;
+}
+
+int Transport::ReadReport(Report& out) {
+    auto lock = LockExchange();
+    m_sleeper.SleepMs(kPauseBeforeReadMs);
+    std::array<std::uint8_t, 512> buffer{};
+    buffer[0] = kCommandReportId;
+    const auto& handle = m_link.featureHandle;
+    const int got = handle ? handle->GetFeature(std::span<std::uint8_t>(buffer.data(), kReportSize)) : -1;
+    std::copy_n(buffer.begin(), kReportSize, out.begin());
+    Trace(TraceDirection::Received, out);
+    return got > 0 ? 1 : 0;
+}
+
+}  // namespace zor

@@ -1,0 +1,64 @@
+// HidBus over in-process device models (the virtual mouse). Devices are attached and detached
+// like plugging a cable; a handle opened before a detach stays dead after a re-attach, as a
+// hidraw node does.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device/HidBus.h"
+
+namespace zor {
+
+// A device model behind the virtual bus. Interface numbers index Interfaces().
+class VirtualHidDevice {
+public:
+    virtual ~VirtualHidDevice() = default;
+    // Path fields are ignored: the bus names the interfaces.
+    virtual std::vector<HidInterfaceInfo> Interfaces() const = 0;
+    virtual int SetFeature(int interfaceIndex, std::span<const std::uint8_t> report) = 0;
+    virtual int GetFeature(int interfaceIndex, std::span<std::uint8_t> report) = 0;
+    virtual int Read(int interfaceIndex, std::span<std::uint8_t> report, int timeoutMs) = 0;
+    // Called by the bus on attach and detach; a detached model wakes its waiting readers.
+    virtual void SetAttached(bool attached) = 0;
+};
+
+class VirtualBus final : public HidBus {
+public:
+    VirtualBus() = default;
+    ~VirtualBus() override;
+    VirtualBus(const VirtualBus&) = delete;
+    VirtualBus& operator=(const VirtualBus&) = delete;
+
+    // Plugs the device in (again); its interfaces get fresh paths' handles.
+    void Attach(std::shared_ptr<VirtualHidDevice> device);
+    // Unplugs it: its interfaces leave the enumeration and every open handle to it fails.
+    void Detach(const std::shared_ptr<VirtualHidDevice>& device);
+    // Lists an interface that cannot be opened (a device removed between enumeration and
+    // open), at the current end of the enumeration.
+    void AddVanishedInterface(HidInterfaceInfo info);
+    // Number of Open calls that returned a handle, for leak checks in tests.
+    int OpenCount() const { return m_openCount.load(); }
+
+    std::vector<HidInterfaceInfo> Enumerate() override;
+    std::shared_ptr<HidHandle> Open(const std::string& path, HidAccess access) override;
+
+    struct Slot;  // one attach of one device
+
+private:
+    struct Listed {
+        HidInterfaceInfo info;
+        std::shared_ptr<Slot> slot;  // null for a vanished interface
+        int interfaceIndex = 0;
+    };
+    mutable std::mutex m_mutex;
+    std::vector<Listed> m_listed;
+    std::vector<std::shared_ptr<Slot>> m_slots;
+    int m_nextDeviceNumber = 0;
+    std::atomic<int> m_openCount{0};
+};
+
+}  // namespace zor

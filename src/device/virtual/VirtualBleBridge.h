@@ -1,0 +1,46 @@
+// A BLE bridge to the virtual mouse: frames arrive as hex text, replies go back as bridge
+// events, as the real bridge delivers them.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device/BleBridge.h"
+#include "device/virtual/VirtualMouse.h"
+
+namespace zor {
+
+// Parses report text: two hex digits per byte, separated by single spaces (a trailing space
+// allowed). nullopt for anything else, or for more than 64 bytes.
+std::optional<std::vector<std::uint8_t>> ParseReportText(const std::string& text);
+// Upper-case two-digit hex bytes separated by single spaces, as the bridge reports them.
+std::string ReportToEventText(std::span<const std::uint8_t> report);
+
+class VirtualBleBridge final : public BleBridge {
+public:
+    explicit VirtualBleBridge(std::shared_ptr<VirtualMouse> mouse) : m_mouse(std::move(mouse)) {}
+
+    bool BleConnect(const std::string& deviceNames) override;
+    std::optional<std::int16_t> BleQuery() override;
+    std::optional<std::int16_t> BleSend(const std::string& frameText) override;
+    void SetEventHandler(BleEventHandler handler) override;
+
+    // Test controls: make the bridge's calls fail; take the link down.
+    void SetFailing(bool failing);
+    void DropLink();
+    std::vector<std::string> SentTexts() const;
+
+private:
+    void Emit(int code, const std::string& text);
+
+    std::shared_ptr<VirtualMouse> m_mouse;
+    mutable std::mutex m_mutex;
+    BleEventHandler m_handler;
+    std::vector<std::string> m_sent;
+    bool m_failing = false;
+    bool m_connected = false;
+};
+
+}  // namespace zor

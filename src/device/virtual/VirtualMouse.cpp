@@ -1,0 +1,431 @@
+#include "device/virtual/VirtualMouse.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace zor {
+namespace {
+
+constexpr int kInputInterface = 0;
+constexpr int kFeatureInterface = 1;
+constexpr std::size_t kReport7Size = 16;
+constexpr std::array<std::uint8_t, 4> kRateCycle = {8, 4, 2, 1};
+
+void PutLe16(std::uint8_t* out, int value) {
+    out[0] = static_cast<std::uint8_t>(value & 0xFF);
+    out[1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+}
+
+}  // namespace
+
+VirtualMouse::VirtualMouse(VirtualLinkKind kind) : m_kind(kind) {
+    // Factory state: five gears enabled, gear 1 current, lighting mode 1.
+    const int gears[] = {400, 800, 1600, 3200, 6400, 12000, 16000, 26000};
+    m_state.dpi[0] = 0x1F;
+    m_state.dpi[1] = 1;
+    for (std::size_t g = 0; g < 8; ++g) PutLe16(&m_state.dpi[2 + 2 * g], gears[g]);
+    m_state.lighting[0] = 1;
+    m_state.params[1] = 21;
+    m_state.params[2] = 1;
+    m_state.reportRate = 1;
+}
+
+std::vector<HidInterfaceInfo> VirtualMouse::Interfaces() const {
+    const bool receiver = m_kind == VirtualLinkKind::Receiver;
+    HidInterfaceInfo input;
+    input.vendorId = kVirtualVendorId;
+    input.productId = receiver ? kVirtualReceiverProductId : kVirtualCableProductId;
+    input.productString = receiver ? kVirtualReceiverProduct : kVirtualCableProduct;
+    input.usagePage = 0xFF00;
+    input.usage = 1;
+    input.busType = HidBusType::Usb;
+    input.interfaceNumber = 0;
+    input.inputReportLength = kStatusReportLength;
+    HidInterfaceInfo feature = input;
+    feature.usagePage = 0xFF01;
+    feature.interfaceNumber = 1;
+    feature.inputReportLength = 0;
+    return {input, feature};
+}
+
+int VirtualMouse::SetFeature(int interfaceIndex, std::span<const std::uint8_t> report) {
+    if (interfaceIndex != kFeatureInterface) return -1;
+    std::lock_guard lock(m_mutex);
+    if (!m_attached) return -1;
+    if (report.empty() || report[0] != kCommandReportId) {
+        ++m_badFrames;  // an unknown report id is stalled by the device
+        return -1;
+    }
+    HandleLocked(report);
+    return static_cast<int>(report.size());
+}
+
+int VirtualMouse::GetFeature(int interfaceIndex, std::span<std::uint8_t> report) {
+    if (interfaceIndex != kFeatureInterface || report.empty()) return -1;
+    std::lock_guard lock(m_mutex);
+    if (!m_attached) return -1;
+    if (report[0] == 0x07) {
+        if (report.size() < kReport7Size) return -1;
+        std::fill(report.begin(), report.begin() + kReport7Size, 0);
+        report[0] = 0x07;
+        PutLe16(&report[14], m_state.report7Value);
+        return static_cast<int>(kReport7Size);
+    }
+    if (report[0] != kCommandReportId || report.size() < kReportSize) return -1;
+
+    Report reply{};
+    reply[0] = kCommandReportId;
+    switch (m_replyMode) {
+        case ReplyMode::Fail:
+            return -1;
+        case ReplyMode::Garbage:
+            for (std::size_t i = 1; i < kReportSize; ++i) {
+                m_noise = m_noise * 1664525u + 1013904223u;
+                reply[i] = static_cast<std::uint8_t>(m_noise >> 24);
+            }
+            reply[kPosLength] = static_cast<std::uint8_t>(reply[kPosLength] | 0x80);
+            break;
+        case ReplyMode::Nothing:
+            break;
+        case ReplyMode::Normal:
+            if (m_reply) reply = *m_reply;
+            break;
+    }
+    m_reply.reset();
+    std::copy(reply.begin(), reply.end(), report.begin());
+    return static_cast<int>(kReportSize);
+}
+
+int VirtualMouse::Read(int interfaceIndex, std::span<std::uint8_t> report, int timeoutMs) {
+    if (interfaceIndex != kInputInterface) return -1;
+    std::unique_lock lock(m_mutex);
+    const bool ready = m_inputReady.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                                             [&] { return !m_attached || !m_input.empty(); });
+    if (!m_attached) return -1;
+    if (!ready) return 0;
+    const StatusReport status = m_input.front();
+    m_input.pop_front();
+    const std::size_t n = std::min(report.size(), status.size());
+    std::copy_n(status.begin(), n, report.begin());
+    return static_cast<int>(n);
+}
+
+void VirtualMouse::SetAttached(bool attached) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_attached = attached;
+        m_input.clear();
+        m_reply.reset();
+    }
+    m_inputReady.notify_all();
+}
+
+bool VirtualMouse::ReceiveFrame(std::span<const std::uint8_t> report) {
+    std::lock_guard lock(m_mutex);
+    return HandleLocked(report);
+}
+
+std::optional<Report> VirtualMouse::TakeReply() {
+    std::lock_guard lock(m_mutex);
+    if (m_replyMode == ReplyMode::Nothing || m_replyMode == ReplyMode::Fail) {
+        m_reply.reset();
+        return std::nullopt;
+    }
+    auto reply = m_reply;
+    m_reply.reset();
+    return reply;
+}
+
+bool VirtualMouse::HandleLocked(std::span<const std::uint8_t> report) {
+    Report frame{};
+    std::copy_n(report.begin(), std::min(report.size(), kReportSize), frame.begin());
+    m_frames.push_back(frame);
+    m_reply.reset();
+
+    const std::uint8_t command = frame[kPosCommand];
+    const std::uint8_t argument = frame[kPosArgument];
+    const int offset = frame[kPosOffsetLow] | (frame[kPosOffsetHigh] << 8);
+    const int length = frame[kPosLength];
+    const bool bad = report.size() < kReportSize || frame[0] != kCommandReportId ||
+                     length > static_cast<int>(kMaxPayload);
+    bool ok = false;
+    if (!bad && m_linked) {
+        if ((command & kReadBit) != 0) {
+            ok = HandleRead(frame, offset, length);
+        } else {
+            ok = HandleWrite(command, argument, offset,
+                             std::span<const std::uint8_t>(frame).subspan(kPosPayload, static_cast<std::size_t>(length)));
+        }
+    } else if (!bad) {
+        return true;  // a receiver without its mouse takes the frame and nothing answers
+    }
+    if (!ok) ++m_badFrames;
+    return ok;
+}
+
+std::span<std::uint8_t> VirtualMouse::TableFor(std::uint8_t command, std::uint8_t argument) {
+    switch (command & ~kReadBit) {
+        case 0x04: return m_state.keys;
+        case 0x05: return m_state.comboKeys;
+        case 0x06: return m_state.dpi;
+        case 0x07: return m_state.dpiColours;
+        case 0x08:
+            if (argument < m_state.macros.size()) return m_state.macros[argument];
+            return {};
+        case 0x09: return m_state.lighting;
+        default: return {};
+    }
+}
+
+bool VirtualMouse::HandleWrite(std::uint8_t command, std::uint8_t argument, int offset,
+                               std::span<const std::uint8_t> data) {
+    auto byte = [&](std::size_t i) -> std::uint8_t { return i < data.size() ? data[i] : 0; };
+    switch (command) {
+        case 0x02:
+            switch (argument) {
+                case 1:
+                    if (offset % 2 != 0 || offset / 2 >= 4 || data.size() < 2) return false;
+                    m_state.profileIds[static_cast<std::size_t>(offset / 2)] =
+                        static_cast<std::uint16_t>((byte(0) << 8) | byte(1));
+                    return true;
+                case 2:
+                    if (data.empty() || byte(0) > 3) return false;
+                    m_state.activeProfile = byte(0);
+                    return true;
+                case 3:
+                    if (data.size() < 2) return false;
+                    m_state.sleepTime = static_cast<std::uint16_t>(byte(0) | (byte(1) << 8));
+                    return true;
+                case 4:
+                    if (data.size() < 2) return false;
+                    m_state.secondTime = static_cast<std::uint16_t>(byte(0) | (byte(1) << 8));
+                    return true;
+                case 5: m_state.optionA = byte(0); return !data.empty();
+                case 6: m_state.optionB = byte(0); return !data.empty();
+                default: return false;
+            }
+        case 0x03:
+            if (data.empty()) return false;
+            m_state.reportRate = byte(0);
+            return true;
+        case 0x0A:
+            if (argument < 1 || argument > 6 || data.empty()) return false;
+            m_state.params[argument] = byte(0);
+            return true;
+        default: {
+            auto table = TableFor(command, argument);
+            if (table.empty() || offset + data.size() > table.size()) return false;
+            std::copy(data.begin(), data.end(), table.begin() + offset);
+            return true;
+        }
+    }
+}
+
+bool VirtualMouse::HandleRead(const Report& frame, int offset, int length) {
+    const std::uint8_t command = frame[kPosCommand];
+    const std::uint8_t argument = frame[kPosArgument];
+    std::array<std::uint8_t, kMaxPayload> data{};
+    switch (command) {
+        case 0x81:
+            data[0] = m_linked ? 1 : 0;
+            data[1] = static_cast<std::uint8_t>(std::clamp(m_state.batteryPercent, 0, 100) | (m_state.charging ? 0x80 : 0));
+            data[2] = m_state.chip;
+            break;
+        case 0x82:
+            switch (argument) {
+                case 1:
+                    for (std::size_t i = 0; i < 4; ++i) {
+                        data[2 * i] = static_cast<std::uint8_t>(m_state.profileIds[i] >> 8);
+                        data[2 * i + 1] = static_cast<std::uint8_t>(m_state.profileIds[i] & 0xFF);
+                    }
+                    break;
+                case 2: data[0] = m_state.activeProfile; break;
+                case 3: PutLe16(data.data(), m_state.sleepTime); break;
+                case 5: data[0] = m_state.optionA; break;
+                case 6: data[0] = m_state.optionB; break;
+                case 7: data[0] = m_state.chargeCounter; break;
+                default: return false;
+            }
+            break;
+        case 0x83:
+            data[0] = m_state.reportRate;
+            break;
+        case 0x8A:
+            if (argument < 1 || argument > 6) return false;
+            data[0] = m_state.params[argument];
+            break;
+        default: {
+            auto table = TableFor(command, argument);
+            if (table.empty() || offset + length > static_cast<int>(table.size())) return false;
+            std::copy_n(table.begin() + offset, length, data.begin());
+        }
+    }
+    Report reply = frame;
+    std::fill(reply.begin() + kPosPayload, reply.end(), 0);
+    std::copy_n(data.begin(), length, reply.begin() + kPosPayload);
+    m_reply = reply;
+    return true;
+}
+
+VirtualMouseState VirtualMouse::State() const {
+    std::lock_guard lock(m_mutex);
+    return m_state;
+}
+
+void VirtualMouse::SetState(const VirtualMouseState& state) {
+    std::lock_guard lock(m_mutex);
+    m_state = state;
+}
+
+std::vector<Report> VirtualMouse::Frames() const {
+    std::lock_guard lock(m_mutex);
+    return m_frames;
+}
+
+void VirtualMouse::ClearFrames() {
+    std::lock_guard lock(m_mutex);
+    m_frames.clear();
+    m_badFrames = 0;
+}
+
+int VirtualMouse::BadFrames() const {
+    std::lock_guard lock(m_mutex);
+    return m_badFrames;
+}
+
+bool VirtualMouse::Attached() const {
+    std::lock_guard lock(m_mutex);
+    return m_attached;
+}
+
+bool VirtualMouse::Linked() const {
+    std::lock_guard lock(m_mutex);
+    return m_linked;
+}
+
+void VirtualMouse::Press(MouseButton button) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_keyBits = static_cast<std::uint16_t>(m_keyBits | (1u << static_cast<int>(button)));
+        EmitLocked();
+    }
+    m_inputReady.notify_all();
+}
+
+void VirtualMouse::Release(MouseButton button) {
+    {
+        std::lock_guard lock(m_mutex);
+        ApplyButton(button);
+        m_keyBits = static_cast<std::uint16_t>(m_keyBits & ~(1u << static_cast<int>(button)));
+        EmitLocked();
+    }
+    m_inputReady.notify_all();
+}
+
+void VirtualMouse::Click(MouseButton button) {
+    Press(button);
+    Release(button);
+}
+
+void VirtualMouse::ApplyButton(MouseButton button) {
+    switch (button) {
+        case MouseButton::Profile:
+            m_state.activeProfile = static_cast<std::uint8_t>((m_state.activeProfile + 1) % 3);
+            break;
+        case MouseButton::Dpi: {
+            // The next enabled gear, wrapping round.
+            const int mask = m_state.dpi[0];
+            if (mask == 0) break;
+            int gear = std::clamp<int>(m_state.dpi[1], 1, 8);
+            do {
+                gear = gear % 8 + 1;
+            } while ((mask & (1 << (gear - 1))) == 0);
+            m_state.dpi[1] = static_cast<std::uint8_t>(gear);
+            break;
+        }
+        case MouseButton::Lighting: {
+            const int mode = m_state.lighting[0] & 0x3F;
+            m_state.lighting[0] = static_cast<std::uint8_t>((m_state.lighting[0] & 0x40) | (mode % 8 + 1));
+            break;
+        }
+        case MouseButton::ReportRate: {
+            const auto it = std::find(kRateCycle.begin(), kRateCycle.end(), m_state.reportRate);
+            const std::size_t next = it == kRateCycle.end() ? 0 : static_cast<std::size_t>(it - kRateCycle.begin() + 1) % kRateCycle.size();
+            m_state.reportRate = kRateCycle[next];
+            break;
+        }
+    }
+}
+
+void VirtualMouse::SetBattery(int percent, bool charging) {
+    std::lock_guard lock(m_mutex);
+    m_state.batteryPercent = percent;
+    m_state.charging = charging;
+}
+
+void VirtualMouse::SetChip(std::uint8_t chip) {
+    std::lock_guard lock(m_mutex);
+    m_state.chip = chip;
+}
+
+void VirtualMouse::DropLink() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_linked = false;
+        m_reply.reset();
+        EmitLocked();
+    }
+    m_inputReady.notify_all();
+}
+
+void VirtualMouse::RestoreLink() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_linked = true;
+        EmitLocked();
+    }
+    m_inputReady.notify_all();
+}
+
+void VirtualMouse::SetReplyMode(ReplyMode mode) {
+    std::lock_guard lock(m_mutex);
+    m_replyMode = mode;
+}
+
+void VirtualMouse::EmitStatusReport() {
+    {
+        std::lock_guard lock(m_mutex);
+        EmitLocked();
+    }
+    m_inputReady.notify_all();
+}
+
+StatusReport VirtualMouse::CurrentStatusReport() const {
+    std::lock_guard lock(m_mutex);
+    return StatusLocked();
+}
+
+void VirtualMouse::EmitLocked() {
+    if (!m_attached) return;
+    m_input.push_back(StatusLocked());
+}
+
+StatusReport VirtualMouse::StatusLocked() const {
+    StatusReport report{};
+    report[0] = kStatusReportId;
+    report[kStatusLink] = m_linked ? 1 : 0;
+    report[kStatusKeysLow] = static_cast<std::uint8_t>(m_keyBits & 0xFF);
+    report[kStatusKeysHigh] = static_cast<std::uint8_t>(m_keyBits >> 8);
+    report[kStatusProfile] = m_state.activeProfile;
+    report[kStatusReportRate] = m_state.reportRate;
+    const int gear = std::clamp<int>(m_state.dpi[1], 1, 8);
+    report[kStatusGear] = m_state.dpi[1];
+    const int mode = m_state.lighting[0] & 0x3F;
+    report[kStatusLighting] = mode != 0 ? static_cast<std::uint8_t>(mode | 0x80) : 0;
+    const auto at = static_cast<std::size_t>(2 * gear);
+    report[kStatusDpiValue] = m_state.dpi[at];
+    report[kStatusDpiValue + 1] = m_state.dpi[at + 1];
+    return report;
+}
+
+}  // namespace zor
