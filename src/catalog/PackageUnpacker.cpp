@@ -92,14 +92,15 @@ bool MakeFolders(const std::filesystem::path& folder, const std::vector<std::str
 
 class Unpacker {
 public:
-    Unpacker(unzFile zip, const std::filesystem::path& folder, std::ostream* log)
-        : m_zip(zip), m_folder(folder), m_log(log) {}
+    Unpacker(unzFile zip, const std::filesystem::path& folder, std::ostream* log,
+             const UnpackLimits& limits)
+        : m_zip(zip), m_folder(folder), m_log(log), m_limits(limits) {}
 
     void run(UnpackResult& result) {
         for (std::uint64_t index = 0;; ++index) {
             const int step = index == 0 ? unzGoToFirstFile(m_zip) : unzGoToNextFile(m_zip);
             if (step == UNZ_END_OF_LIST_OF_FILE) break;
-            if (step != UNZ_OK || index >= kMaxPackageItems) {
+            if (step != UNZ_OK || index >= m_limits.items) {
                 log("[3] ERROR\n");
                 ++result.failed;
                 break;
@@ -146,8 +147,8 @@ private:
             if (!MakeFolders(m_folder, item->parts, item->parts.size())) return osError(errno, raw);
             return true;
         }
-        if (info.uncompressed_size > kMaxItemBytes ||
-            m_total + info.uncompressed_size > kMaxPackageBytes)
+        if (info.uncompressed_size > m_limits.itemBytes ||
+            info.uncompressed_size > m_limits.packageBytes - m_total)
             return refuse(kItemTooLarge, raw);
 
         std::string data;
@@ -169,7 +170,7 @@ private:
         int rc = unzOpenCurrentFile(m_zip);
         if (rc != UNZ_OK) return rc;
         std::vector<char> chunk(kReadChunk);
-        const std::uint64_t cap = std::min(kMaxItemBytes, kMaxPackageBytes - m_total);
+        const std::uint64_t cap = std::min(m_limits.itemBytes, m_limits.packageBytes - m_total);
         for (;;) {
             const int got = unzReadCurrentFile(m_zip, chunk.data(), static_cast<unsigned>(chunk.size()));
             if (got < 0) {
@@ -190,7 +191,8 @@ private:
     unzFile m_zip;
     const std::filesystem::path& m_folder;
     std::ostream* m_log;
-    std::uint64_t m_total = 0;
+    const UnpackLimits& m_limits;
+    std::uint64_t m_total = 0;  // never above m_limits.packageBytes
 };
 
 int OpenFailure(const std::filesystem::path& package) {
@@ -203,7 +205,7 @@ int OpenFailure(const std::filesystem::path& package) {
 }  // namespace
 
 UnpackResult UnpackPackage(const std::filesystem::path& package, const std::filesystem::path& folder,
-                           std::ostream* log) {
+                           std::ostream* log, const UnpackLimits& limits) {
     UnpackResult result;
     ZipReader zip(package);
     unz_global_info64 global{};
@@ -218,7 +220,7 @@ UnpackResult UnpackPackage(const std::filesystem::path& package, const std::file
         return result;
     }
     DebugLine("Start Unzip...\n");
-    Unpacker(zip.get(), folder, log).run(result);
+    Unpacker(zip.get(), folder, log, limits).run(result);
     return result;
 }
 

@@ -17,11 +17,17 @@ inline constexpr int kUnzipNotZip = 0x80000;      // the file is not a zip packa
 // (negative) codes.
 inline constexpr int kItemUnsafeName = 0x100;  // absolute, "..", empty or overlong name
 inline constexpr int kItemSymlink = 0x101;     // a symbolic link entry
-inline constexpr int kItemTooLarge = 0x102;    // over kMaxItemBytes, or the package over its cap
+inline constexpr int kItemTooLarge = 0x102;    // over the item cap, or the package over its cap
 
 inline constexpr std::uint64_t kMaxItemBytes = 16u * 1024u * 1024u;
 inline constexpr std::uint64_t kMaxPackageBytes = 64u * 1024u * 1024u;
 inline constexpr std::uint64_t kMaxPackageItems = 4096;
+
+struct UnpackLimits {
+    std::uint64_t itemBytes = kMaxItemBytes;        // unpacked size of one item
+    std::uint64_t packageBytes = kMaxPackageBytes;  // unpacked size of all items together
+    std::uint64_t items = kMaxPackageItems;         // items walked; the rest is not unpacked
+};
 
 struct UnpackResult {
     int code = 0;      // 0 when the package was opened, else kUnzipCannotOpen or kUnzipNotZip
@@ -34,8 +40,9 @@ struct UnpackResult {
 //   "[1] ERROR:<code>"                       the package could not be opened
 //   "[2.1]ERROR:GetLastError:<errno> <name>" a file or folder could not be written
 //   "[2.2] ERROR:zrt:<code> <name>"          an item was refused or could not be unpacked
-//   "[3] ERROR"                              the package's directory could not be walked
+//   "[3] ERROR"                              the package's directory could not be walked, or
+//                                            it holds more than limits.items items
 UnpackResult UnpackPackage(const std::filesystem::path& package, const std::filesystem::path& folder,
-                           std::ostream* log);
+                           std::ostream* log, const UnpackLimits& limits = {});
 
 }  // namespace zor
