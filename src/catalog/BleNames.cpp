@@ -38,10 +38,9 @@ struct KeyBytes {
 // EVP_BytesToKey with SHA-256, no salt and one round: the same derivation as
 // "openssl enc -aes-256-cbc -md sha256 -nosalt". Its IV output is not used: the file carries one.
 bool DeriveKey(std::string_view passPhrase, KeyBytes& out) {
-    const int size = EVP_BytesToKey(EVP_aes_256_cbc(), EVP_sha256(), nullptr,
-                                    reinterpret_cast<const unsigned char*>(passPhrase.data()),
-                                    static_cast<int>(passPhrase.size()), 1, out.key.data(),
-                                    out.unusedIv.data());
+    const int size = EVP_BytesToKey(
+        EVP_aes_256_cbc(), EVP_sha256(), nullptr, reinterpret_cast<const unsigned char*>(passPhrase.data()),
+        static_cast<int>(passPhrase.size()), 1, out.key.data(), out.unusedIv.data());
     return size == static_cast<int>(kKeySize);
 }
 
@@ -122,8 +121,7 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
             return false;
         }
         int produced = 0;
-        if (EVP_DecryptUpdate(ctx.get(), block.data(), &produced, chunk.data(), static_cast<int>(got)) !=
-            1) {
+        if (EVP_DecryptUpdate(ctx.get(), block.data(), &produced, chunk.data(), static_cast<int>(got)) != 1) {
             DebugLine("无法解密输入数据\n");
             return false;
         }
@@ -149,26 +147,38 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
     return true;
 }
 
-std::string LoadBleNames(const std::filesystem::path& programFolder) {
+std::string LoadBleNames(const std::filesystem::path& programFolder, std::string* error) {
+    std::string ignored;
+    std::string& why = error ? *error : ignored;
+    why.clear();
     const std::filesystem::path list = programFolder / kBleListPath;
     std::filesystem::path temp = list;
     temp += ".temp";
     RemoveOnExit removeTemp(temp);
 
-    if (!DecryptFile(list, list, kBlePassPhrase)) return {};
-
+    if (!DecryptFile(list, list, kBlePassPhrase)) {
+        std::error_code ec;
+        why = (std::filesystem::exists(list, ec) ? "cannot decrypt " : "missing ") + list.string();
+        return {};
+    }
     std::string text;
-    if (!ReadFileBytes(temp, text, kMaxBleFileBytes)) return {};
+    if (!ReadFileBytes(temp, text, kMaxBleFileBytes)) {
+        why = "cannot read " + temp.string();
+        return {};
+    }
     removeTemp.remove();
 
     std::string names;
     try {
         const auto root = nlohmann::json::parse(text);
-        if (!root.is_object()) return {};
-        const auto member = root.find("bleString");
-        if (member == root.end()) return {};
+        const auto member = root.is_object() ? root.find("bleString") : root.end();
+        if (!root.is_object() || member == root.end()) {
+            why = list.string() + ": no \"bleString\" list";
+            return {};
+        }
         if (!member->is_array()) {
-            DebugLine("ble.json: bleString is not an array\n");
+            why = list.string() + ": \"bleString\" is not an array";
+            DebugLine(why + "\n");
             return {};
         }
         std::size_t index = 0;
@@ -178,6 +188,7 @@ std::string LoadBleNames(const std::filesystem::path& programFolder) {
             names += name;
         }
     } catch (const nlohmann::json::exception& e) {
+        why = list.string() + ": " + e.what();
         DebugLine(std::string(e.what()) + "\n");
     }
     return names;

@@ -25,7 +25,8 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
 
 // Decrypts <programFolder>/res/Home/Icons/ble.json and returns the names of its "bleString"
 // array joined with ","; empty when the file is missing, cannot be decrypted or parsed. The
-// temporary plain text "ble.json.temp" is always removed.
-std::string LoadBleNames(const std::filesystem::path& programFolder = ".");
+// temporary plain text "ble.json.temp" is always removed. error (when given) receives why no
+// names could be read, and is cleared on success.
+std::string LoadBleNames(const std::filesystem::path& programFolder = ".", std::string* error = nullptr);
 
 }  // namespace zor

@@ -12,8 +12,8 @@
 namespace zor {
 
 struct DeviceListResult {
-    bool ok = false;            // the text parsed and its root holds an "NDevice" array
-    std::string error;          // why not
+    bool ok = false;    // the text parsed and its root holds an "NDevice" array
+    std::string error;  // why not
     std::vector<DeviceEntry> entries;
 };
 

@@ -18,7 +18,9 @@ std::vector<std::string> FindDev::InitialCategories() {
     return {"Mouse", "Keyboard", "Pad", "Headphone"};
 }
 
-bool FindDev::MatchDevice(DeviceEntry& entry) { return m_matchHook ? m_matchHook(entry) : false; }
+bool FindDev::MatchDevice(DeviceEntry& entry) {
+    return m_matchHook ? m_matchHook(entry) : false;
+}
 
 std::filesystem::path FindDev::featureFilePath(const std::string& devFolder) const {
     return m_programFolder / kModelsFolder / devFolder / "Config" / "DeviceFeature.ini";
@@ -38,10 +40,9 @@ void FindDev::LoadDeviceList() {
     readDeviceList();
 
     for (auto& entry : m_entries) {
-        entry.productName =
-            entry.devFolder.empty()
-                ? std::string()
-                : IniFile(featureFilePath(entry.devFolder)).GetString("Init", "PRODUCTNAME");
+        entry.productName = entry.devFolder.empty()
+                                ? std::string()
+                                : IniFile(featureFilePath(entry.devFolder)).GetString("Init", "PRODUCTNAME");
         entry.found = MatchDevice(entry);
     }
 }

@@ -92,8 +92,7 @@ bool MakeFolders(const std::filesystem::path& folder, const std::vector<std::str
 
 class Unpacker {
 public:
-    Unpacker(unzFile zip, const std::filesystem::path& folder, std::ostream* log,
-             const UnpackLimits& limits)
+    Unpacker(unzFile zip, const std::filesystem::path& folder, std::ostream* log, const UnpackLimits& limits)
         : m_zip(zip), m_folder(folder), m_log(log), m_limits(limits) {}
 
     void run(UnpackResult& result) {
@@ -131,8 +130,8 @@ private:
     bool unpackCurrent() {
         unz_file_info64 info{};
         std::array<char, kNameBufferSize> buffer{};
-        if (unzGetCurrentFileInfo64(m_zip, &info, buffer.data(), buffer.size(), nullptr, 0, nullptr,
-                                    0) != UNZ_OK) {
+        if (unzGetCurrentFileInfo64(m_zip, &info, buffer.data(), buffer.size(), nullptr, 0, nullptr, 0) !=
+            UNZ_OK) {
             log("[3] ERROR\n");
             return false;
         }

@@ -30,9 +30,9 @@ struct UnpackLimits {
 };
 
 struct UnpackResult {
-    int code = 0;      // 0 when the package was opened, else kUnzipCannotOpen or kUnzipNotZip
-    int written = 0;   // files written
-    int failed = 0;    // items refused or failed
+    int code = 0;     // 0 when the package was opened, else kUnzipCannotOpen or kUnzipNotZip
+    int written = 0;  // files written
+    int failed = 0;   // items refused or failed
 };
 
 // Unpacks every item of package into folder. Writes the debug lines "Start Unzip..." or

@@ -26,7 +26,9 @@ TEST_F(BleNamesTest, ListMadeByOpensslGivesNamesJoinedWithCommas) {
     encrypt(R"({"bleString":["A","B"]})");
     const std::string before = ReadFile(list());
 
-    EXPECT_EQ(LoadBleNames(m_home.path()), "A,B");
+    std::string error = "stale";
+    EXPECT_EQ(LoadBleNames(m_home.path(), &error), "A,B");
+    EXPECT_EQ(error, "");
     EXPECT_FALSE(FileExists(temp()));
     EXPECT_EQ(ReadFile(list()), before) << "the encrypted list itself is never rewritten";
 }
@@ -41,8 +43,8 @@ TEST_F(BleNamesTest, ListLongerThanOneChunkAndIvWithZeroBytes) {
     }
     plain += "]}";
     std::filesystem::create_directories(icons());
-    ASSERT_TRUE(EncryptWithOpenssl(plain, list(), std::string(kBlePassPhrase),
-                                   "00000000000000000000000000000000"));
+    ASSERT_TRUE(
+        EncryptWithOpenssl(plain, list(), std::string(kBlePassPhrase), "00000000000000000000000000000000"));
     EXPECT_EQ(LoadBleNames(m_home.path()), expected);
 }
 
@@ -97,7 +99,9 @@ TEST_F(BleNamesTest, FailedDecryptionWritesNothing) {
         EXPECT_EQ(ReadFile(out), "earlier");
         EXPECT_FALSE(DecryptFile(list(), list(), kBlePassPhrase));
         EXPECT_FALSE(FileExists(temp()));
-        EXPECT_EQ(LoadBleNames(m_home.path()), "");
+        std::string error;
+        EXPECT_EQ(LoadBleNames(m_home.path(), &error), "");
+        EXPECT_NE(error, "");
         EXPECT_FALSE(FileExists(temp()));
     }
 }
@@ -113,23 +117,26 @@ TEST_F(BleNamesTest, PlainTextThatIsNotANameListGivesNoNames) {
     struct Case {
         const char* plain;
         const char* names;
+        bool valid;
     };
     const Case cases[] = {
-        {R"({"names":["A","B"]})", ""},              // no "bleString"
-        {R"(["A","B"])", ""},                         // root is not an object
-        {R"("A,B")", ""},                             // root is a string
-        {R"({"bleString":"A,B"})", ""},               // not an array
-        {R"({"bleString":["A","B")", ""},             // broken JSON
-        {R"({"bleString":[]})", ""},                  // no names
-        {R"({"bleString":["A",7,"C"]})", "A"},        // a non-text item ends the list
-        {R"({"bleString":["","B"]})", ",B"},          // an empty name keeps its place
-        {R"({"bleString":["Zor ÄÖ","B"]})", "Zor ÄÖ,B"},
+        {R"({"names":["A","B"]})", "", false},         // no "bleString"
+        {R"(["A","B"])", "", false},                   // root is not an object
+        {R"("A,B")", "", false},                       // root is a string
+        {R"({"bleString":"A,B"})", "", false},         // not an array
+        {R"({"bleString":["A","B")", "", false},       // broken JSON
+        {R"({"bleString":[]})", "", true},             // no names
+        {R"({"bleString":["A",7,"C"]})", "A", false},  // a non-text item ends the list
+        {R"({"bleString":["","B"]})", ",B", true},     // an empty name keeps its place
+        {R"({"bleString":["Zor ÄÖ","B"]})", "Zor ÄÖ,B", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.plain);
         encrypt(c.plain);
         DebugCapture debug;
-        EXPECT_EQ(LoadBleNames(m_home.path()), c.names);
+        std::string error;
+        EXPECT_EQ(LoadBleNames(m_home.path(), &error), c.names);
+        EXPECT_EQ(error.empty(), c.valid);
         EXPECT_FALSE(FileExists(temp())) << "the temporary plain text never survives";
     }
 }

@@ -13,7 +13,9 @@ DebugCapture::DebugCapture() {
     SetDebugSinkForTest([this](const std::string& line) { m_lines.push_back(line); });
 }
 
-DebugCapture::~DebugCapture() { SetDebugSinkForTest(nullptr); }
+DebugCapture::~DebugCapture() {
+    SetDebugSinkForTest(nullptr);
+}
 
 bool DebugCapture::contains(const std::string& text) const {
     return std::any_of(m_lines.begin(), m_lines.end(),
@@ -68,8 +70,8 @@ std::string RawDeflate(const std::string& data) {
 
 }  // namespace
 
-bool EncryptWithOpenssl(const std::string& plain, const std::filesystem::path& out,
-                        const std::string& phrase, const std::string& ivHex) {
+bool EncryptWithOpenssl(const std::string& plain, const std::filesystem::path& out, const std::string& phrase,
+                        const std::string& ivHex) {
     const auto plainPath = out.parent_path() / (out.filename().string() + ".plain");
     const auto keyPath = out.parent_path() / (out.filename().string() + ".key");
     WriteFile(plainPath, plain);

@@ -30,8 +30,7 @@ private:
 
 // Encrypts plain into out with "openssl enc": AES-256-CBC, the key derived from phrase with
 // SHA-256 and no salt, ivHex (32 hex digits) written in front of the cipher text.
-bool EncryptWithOpenssl(const std::string& plain, const std::filesystem::path& out,
-                        const std::string& phrase,
+bool EncryptWithOpenssl(const std::string& plain, const std::filesystem::path& out, const std::string& phrase,
                         const std::string& ivHex = "00112233445566778899aabbccddeeff");
 
 // Packs the files of folder (recursively, with folder entries) into package with "zip".
@@ -41,8 +40,11 @@ bool ZipFolder(const std::filesystem::path& folder, const std::filesystem::path&
 struct RawZipItem {
     RawZipItem(std::string itemName, std::string itemData, bool deflated = false,
                std::uint32_t attributes = 0, std::optional<std::uint32_t> claimed = std::nullopt)
-        : name(std::move(itemName)), data(std::move(itemData)), deflate(deflated),
-          externalAttributes(attributes), claimedSize(claimed) {}
+        : name(std::move(itemName)),
+          data(std::move(itemData)),
+          deflate(deflated),
+          externalAttributes(attributes),
+          claimedSize(claimed) {}
     std::string name;
     std::string data;
     bool deflate = false;

@@ -45,8 +45,8 @@ TEST_F(FindDevTest, PackageFromZipToolFillsEveryFieldInListOrder) {
          "DevNO":7,"Unknown":"ignored"},
         {"DevName":"Second","Pid":"1","Vid":"2","Ser":"S"}]})");
     writeModel("PadA", "Pad Pro");
-    ASSERT_TRUE(EncryptWithOpenssl(R"({"bleString":["A","B"]})", icons() / "ble.json",
-                                   std::string(kBlePassPhrase)));
+    ASSERT_TRUE(
+        EncryptWithOpenssl(R"({"bleString":["A","B"]})", icons() / "ble.json", std::string(kBlePassPhrase)));
 
     FindDev finder(m_home.path());
     DebugCapture debug;

@@ -110,9 +110,11 @@ TEST_F(PackageUnpackerTest, ItemsThatWouldLeaveTheFolderAreRefused) {
               "[2.2] ERROR:zrt:256 ../../evil.txt\n"
               "[2.2] ERROR:zrt:256 a/../../../evil2.txt\n"
               "[2.2] ERROR:zrt:256 ..\\..\\evil3.txt\n"
-              "[2.2] ERROR:zrt:256 " + absolute + "\n"
-              "[2.2] ERROR:zrt:256 C:/evil4.txt\n"
-              "[2.2] ERROR:zrt:257 link\n");
+              "[2.2] ERROR:zrt:256 " +
+                  absolute +
+                  "\n"
+                  "[2.2] ERROR:zrt:256 C:/evil4.txt\n"
+                  "[2.2] ERROR:zrt:257 link\n");
 }
 
 TEST_F(PackageUnpackerTest, SymlinkMadeByZipToolIsRefused) {
@@ -157,7 +159,8 @@ TEST_F(PackageUnpackerTest, OversizedItemsAreRefused) {
 TEST_F(PackageUnpackerTest, CapsOnItemsAndOnTheWholePackage) {
     const UnpackLimits limits{100, 250, 5};
     const std::string full(100, 'f');
-    auto result = unpackRaw({{"a", full, true}, {"b", full}, {"c", full, true}, {"d", std::string(60, 'd')}}, limits);
+    auto result =
+        unpackRaw({{"a", full, true}, {"b", full}, {"c", full, true}, {"d", std::string(60, 'd')}}, limits);
     EXPECT_EQ(result.written, 2) << "items of exactly the item cap are fine";
     EXPECT_EQ(ReadFile(m_icons / "b"), full);
     EXPECT_EQ(m_log, "[2.2] ERROR:zrt:258 c\n[2.2] ERROR:zrt:258 d\n")
