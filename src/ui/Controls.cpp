@@ -1,0 +1,1252 @@
+// Base control, containers and the simple controls.
+#include "ui/Controls.h"
+
+#include <QEnterEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHash>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMutex>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QScrollBar>
+#include <QSvgRenderer>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "ui/PaintManager.h"
+
+namespace zor::ui {
+
+// ---------------------------------------------------------------- attribute parsing
+
+QColor ParseColor(const QString& text) {
+    QString t = text.trimmed();
+    if (t.startsWith('#')) t = t.mid(1);
+    else if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) t = t.mid(2);
+    bool ok = false;
+    const unsigned v = t.toUInt(&ok, 16);
+    if (!ok || t.isEmpty()) return {};
+    if (t.size() <= 6) return QColor::fromRgb((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    return QColor::fromRgb((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF, (v >> 24) & 0xFF);
+}
+
+static std::vector<int> ParseInts(const QString& text) {
+    std::vector<int> out;
+    for (const QString& part : text.split(',')) out.push_back(part.trimmed().toInt());
+    return out;
+}
+
+QRect ParseRect(const QString& text) {
+    const auto v = ParseInts(text);
+    if (v.size() < 4) return {};
+    return QRect(QPoint(v[0], v[1]), QPoint(v[2] - 1, v[3] - 1));
+}
+
+QMargins ParseMargins(const QString& text) {
+    const auto v = ParseInts(text);
+    if (v.size() < 4) return {};
+    return QMargins(v[0], v[1], v[2], v[3]);
+}
+
+QSize ParseSize(const QString& text) {
+    const auto v = ParseInts(text);
+    if (v.size() < 2) return {};
+    return QSize(v[0], v[1]);
+}
+
+bool ParseBool(const QString& text) { return text.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0; }
+
+ImageSpec ImageSpec::Parse(const QString& text) {
+    ImageSpec spec;
+    const QString t = text.trimmed();
+    if (t.isEmpty()) return spec;
+    if (!t.contains('=')) {
+        spec.file = t;
+        return spec;
+    }
+    static const QRegularExpression kPair(QStringLiteral("(\\w+)\\s*=\\s*'([^']*)'"));
+    for (auto it = kPair.globalMatch(t); it.hasNext();) {
+        const auto m = it.next();
+        const QString key = m.captured(1).toLower();
+        const QString value = m.captured(2);
+        if (key == QLatin1String("file")) spec.file = value;
+        else if (key == QLatin1String("source")) spec.source = ParseRect(value);
+        else if (key == QLatin1String("corner")) spec.corner = ParseMargins(value);
+        else if (key == QLatin1String("fade")) spec.fade = std::clamp(value.toInt(), 0, 255);
+        else if (key == QLatin1String("dest")) spec.dest = ParseRect(value);
+    }
+    return spec;
+}
+
+// ---------------------------------------------------------------- image cache
+
+namespace {
+
+struct CachedImage {
+    QImage image;
+    qreal scale = 1;  // pixels per source unit (SVG pictures are rendered at the pixel ratio)
+};
+
+struct ImageCache {
+    QMutex mutex;
+    QHash<QString, CachedImage> images;
+};
+
+ImageCache& Cache() {
+    static ImageCache cache;
+    return cache;
+}
+
+const CachedImage* LoadCached(const QString& file, qreal dpr) {
+    const QString path = CPaintManagerUI::ResolveFile(file);
+    const bool svg = path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
+    const QString key = svg ? path + QLatin1Char('@') + QString::number(dpr) : path;
+    ImageCache& cache = Cache();
+    QMutexLocker lock(&cache.mutex);
+    auto it = cache.images.find(key);
+    if (it != cache.images.end()) return it->image.isNull() ? nullptr : &*it;
+    CachedImage entry;
+    if (svg) {
+        QSvgRenderer renderer(path);
+        if (renderer.isValid()) {
+            const QSize logical = renderer.defaultSize();
+            QImage image((QSizeF(logical) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter p(&image);
+            renderer.render(&p);
+            p.end();
+            entry.image = image;
+            entry.scale = dpr;
+        }
+    } else {
+        entry.image.load(path);
+    }
+    // Missing pictures are remembered too, so a broken skin does not hit the disk on every paint.
+    it = cache.images.insert(key, entry);
+    return it->image.isNull() ? nullptr : &*it;
+}
+
+void DrawNineSlice(QPainter& p, const QRectF& dest, const QImage& img, const QRectF& src, const QMarginsF& cornerSrc,
+                   qreal scale) {
+    const QMarginsF cs = cornerSrc * scale;
+    const QMarginsF cd = cornerSrc;
+    const qreal sx[4] = {src.left(), src.left() + cs.left(), src.right() - cs.right(), src.right()};
+    const qreal sy[4] = {src.top(), src.top() + cs.top(), src.bottom() - cs.bottom(), src.bottom()};
+    const qreal dx[4] = {dest.left(), dest.left() + cd.left(), dest.right() - cd.right(), dest.right()};
+    const qreal dy[4] = {dest.top(), dest.top() + cd.top(), dest.bottom() - cd.bottom(), dest.bottom()};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+            const QRectF s(QPointF(sx[c], sy[r]), QPointF(sx[c + 1], sy[r + 1]));
+            const QRectF d(QPointF(dx[c], dy[r]), QPointF(dx[c + 1], dy[r + 1]));
+            if (s.width() > 0 && s.height() > 0 && d.width() > 0 && d.height() > 0) p.drawImage(d, img, s);
+        }
+}
+
+}  // namespace
+
+bool DrawImage(QPainter& painter, const QRect& dest, const ImageSpec& spec, qreal dpr) {
+    if (spec.IsEmpty()) return false;
+    const CachedImage* cached = LoadCached(spec.file, dpr);
+    if (!cached) return false;
+    QRectF src = spec.source.isEmpty()
+                     ? QRectF(QPointF(0, 0), QSizeF(cached->image.size()))
+                     : QRectF(QPointF(spec.source.topLeft()) * cached->scale, QSizeF(spec.source.size()) * cached->scale);
+    src = src.intersected(QRectF(QPointF(0, 0), QSizeF(cached->image.size())));
+    if (src.isEmpty()) return false;
+    const QRect target = spec.dest.isEmpty() ? dest : spec.dest.translated(dest.topLeft());
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (spec.fade < 255) painter.setOpacity(painter.opacity() * spec.fade / 255.0);
+    if (spec.corner.isNull())
+        painter.drawImage(QRectF(target), cached->image, src);
+    else
+        DrawNineSlice(painter, QRectF(target), cached->image, src, QMarginsF(spec.corner), cached->scale);
+    painter.restore();
+    return true;
+}
+
+void ClearImageCache() {
+    QMutexLocker lock(&Cache().mutex);
+    Cache().images.clear();
+}
+
+int ImageCacheSize() {
+    QMutexLocker lock(&Cache().mutex);
+    return int(Cache().images.size());
+}
+
+// ---------------------------------------------------------------- CControlUI
+
+CControlUI::CControlUI(QWidget* parent) : QWidget(parent) {}
+
+CControlUI::~CControlUI() = default;
+
+void CControlUI::SetName(const QString& name) {
+    const QString old = objectName();
+    setObjectName(name);
+    if (m_manager) m_manager->ReapName(this, old);
+}
+
+void CControlUI::SetText(const QString& text) {
+    if (m_text == text) return;
+    m_text = text;
+    update();
+    emit textChanged(text);
+    if (m_fixedWidth == 0 || m_fixedHeight == 0) NeedParentUpdate();
+}
+
+void CControlUI::SetVisible(bool visible) {
+    if (visible == !isHidden()) return;
+    setVisible(visible);
+    NeedParentUpdate();
+}
+
+void CControlUI::SetPos(const QRect& rc) {
+    m_floatPos = rc;
+    m_fixedWidth = rc.width();
+    m_fixedHeight = rc.height();
+    if (m_float || !qobject_cast<CContainerUI*>(parentWidget())) setGeometry(rc);
+    NeedParentUpdate();
+}
+
+void CControlUI::SetFixedWidth(int w) {
+    m_fixedWidth = std::max(0, w);
+    if (m_float) setGeometry(QRect(geometry().topLeft(), QSize(m_fixedWidth, height())));
+    NeedParentUpdate();
+}
+
+void CControlUI::SetFixedHeight(int h) {
+    m_fixedHeight = std::max(0, h);
+    if (m_float) setGeometry(QRect(geometry().topLeft(), QSize(width(), m_fixedHeight)));
+    NeedParentUpdate();
+}
+
+QSize CControlUI::EstimateSize(const QSize&) const { return {m_fixedWidth, m_fixedHeight}; }
+
+void CControlUI::NeedParentUpdate() {
+    if (auto* parent = qobject_cast<CContainerUI*>(parentWidget())) parent->LayoutChildren();
+    update();
+}
+
+void CControlUI::OnFontRebuilt() {
+    NeedParentUpdate();
+}
+
+QFont CControlUI::ResolveFont() const { return m_manager ? m_manager->GetFont(m_font) : font(); }
+
+QString CControlUI::GetAttribute(const QString& name) const {
+    for (auto it = m_attributes.crbegin(); it != m_attributes.crend(); ++it)
+        if (it->first.compare(name, Qt::CaseInsensitive) == 0) return it->second;
+    return {};
+}
+
+void CControlUI::ApplyAttributeList(const QString& list) {
+    static const QRegularExpression kPair(QStringLiteral("([\\w]+)\\s*=\\s*\"([^\"]*)\""));
+    for (auto it = kPair.globalMatch(list); it.hasNext();) {
+        const auto m = it.next();
+        SetAttribute(m.captured(1), m.captured(2));
+    }
+}
+
+static unsigned ParseAlign(const QString& value, unsigned style) {
+    const QString v = value.toLower();
+    if (v.contains(QLatin1String("left"))) style = (style & ~3u) | kDtLeft;
+    if (v.contains(QLatin1String("center")) && !v.contains(QLatin1String("vcenter"))) style = (style & ~3u) | kDtCenter;
+    if (v.contains(QLatin1String("right"))) style = (style & ~3u) | kDtRight;
+    if (v.contains(QLatin1String("top"))) style = (style & ~12u) | kDtTop;
+    if (v.contains(QLatin1String("vcenter"))) style = (style & ~12u) | kDtVCenter;
+    if (v.contains(QLatin1String("bottom"))) style = (style & ~12u) | kDtBottom;
+    return style;
+}
+
+void CControlUI::SetAttribute(const QString& nameIn, const QString& value) {
+    const QString name = nameIn.toLower();
+    m_attributes.append({name, value});
+    if (name == QLatin1String("name")) SetName(value);
+    else if (name == QLatin1String("pos")) {
+        const QRect rc = ParseRect(value);
+        SetPos(rc.isValid() ? rc : QRect());
+    } else if (name == QLatin1String("float")) {
+        m_float = ParseBool(value);
+        NeedParentUpdate();
+    } else if (name == QLatin1String("width")) SetFixedWidth(value.toInt());
+    else if (name == QLatin1String("height")) SetFixedHeight(value.toInt());
+    else if (name == QLatin1String("minwidth")) m_minW = value.toInt();
+    else if (name == QLatin1String("maxwidth")) m_maxW = value.toInt();
+    else if (name == QLatin1String("minheight")) m_minH = value.toInt();
+    else if (name == QLatin1String("maxheight")) m_maxH = value.toInt();
+    else if (name == QLatin1String("padding")) {
+        m_padding = ParseMargins(value);
+        NeedParentUpdate();
+    } else if (name == QLatin1String("textpadding")) m_textPadding = ParseMargins(value);
+    else if (name == QLatin1String("visible")) SetVisible(ParseBool(value));
+    else if (name == QLatin1String("enabled")) SetEnabled(ParseBool(value));
+    else if (name == QLatin1String("text")) SetText(value);
+    else if (name == QLatin1String("textid")) m_textId = value;
+    else if (name == QLatin1String("tooltip")) setToolTip(value);
+    else if (name == QLatin1String("userdata")) m_userData = value;
+    else if (name == QLatin1String("bkcolor") || name == QLatin1String("bkcolor1")) m_bkColor = ParseColor(value);
+    else if (name == QLatin1String("bkcolor2")) m_bkColor2 = ParseColor(value);
+    else if (name == QLatin1String("bordercolor")) m_borderColor = ParseColor(value);
+    else if (name == QLatin1String("focusbordercolor")) m_focusBorderColor = ParseColor(value);
+    else if (name == QLatin1String("bordersize")) m_borderSize = value.toInt();
+    else if (name == QLatin1String("borderround")) m_borderRound = ParseSize(value);
+    else if (name == QLatin1String("textcolor")) m_textColor = ParseColor(value);
+    else if (name == QLatin1String("disabledtextcolor")) m_disabledTextColor = ParseColor(value);
+    else if (name == QLatin1String("font")) m_font = value.toInt();
+    else if (name == QLatin1String("bkimage")) m_bkImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("align") || name == QLatin1String("valign")) m_textStyle = ParseAlign(value, m_textStyle);
+    else if (name == QLatin1String("wordbreak") || name == QLatin1String("multiline")) {
+        if (ParseBool(value)) m_textStyle = (m_textStyle | kDtWordBreak) & ~unsigned(kDtSingleLine);
+        else m_textStyle = (m_textStyle & ~unsigned(kDtWordBreak)) | kDtSingleLine;
+    } else if (name == QLatin1String("endellipsis")) {
+        m_textStyle = ParseBool(value) ? (m_textStyle | kDtEndEllipsis) : (m_textStyle & ~unsigned(kDtEndEllipsis));
+    } else if (name == QLatin1String("showhtml")) m_showHtml = ParseBool(value);
+    else if (name == QLatin1String("cursor")) {
+        if (value.compare(QLatin1String("hand"), Qt::CaseInsensitive) == 0) setCursor(Qt::PointingHandCursor);
+    }
+    update();
+}
+
+void CControlUI::Notify(const QString& type, qintptr wParam, qintptr lParam, const QVariant& payload) {
+    if (m_manager) m_manager->SendNotify(this, type, wParam, lParam, false, payload);
+}
+
+void CControlUI::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    PaintBkColor(p);
+    PaintBkImage(p);
+    PaintStatusImage(p);
+    PaintText(p);
+    PaintBorder(p);
+}
+
+void CControlUI::PaintBkColor(QPainter& p) {
+    if (!m_bkColor.isValid() || m_bkColor.alpha() == 0) return;
+    QBrush brush(m_bkColor);
+    if (m_bkColor2.isValid()) {
+        QLinearGradient g(0, 0, 0, height());
+        g.setColorAt(0, m_bkColor);
+        g.setColorAt(1, m_bkColor2);
+        brush = QBrush(g);
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(brush);
+    if (m_borderRound.isEmpty()) p.drawRect(rect());
+    else p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+}
+
+void CControlUI::PaintBkImage(QPainter& p) { DrawSkinImage(p, m_bkImage); }
+
+void CControlUI::PaintStatusImage(QPainter&) {}
+
+void CControlUI::PaintText(QPainter&) {}
+
+void CControlUI::PaintBorder(QPainter& p) {
+    QColor color = (hasFocus() && m_focusBorderColor.isValid()) ? m_focusBorderColor : m_borderColor;
+    if (m_borderSize <= 0 || !color.isValid()) return;
+    p.setPen(QPen(color, m_borderSize));
+    p.setBrush(Qt::NoBrush);
+    const qreal half = m_borderSize / 2.0;
+    const QRectF r = QRectF(rect()).adjusted(half, half, -half, -half);
+    if (m_borderRound.isEmpty()) p.drawRect(r);
+    else p.drawRoundedRect(r, m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+}
+
+void CControlUI::DrawSkinImage(QPainter& p, const ImageSpec& image, const QRect& dest) {
+    DrawImage(p, dest.isEmpty() ? rect() : dest, image, devicePixelRatioF());
+}
+
+void CControlUI::DrawSkinText(QPainter& p, const QString& text, const QRect& rc, const QColor& color,
+                              unsigned style) const {
+    if (text.isEmpty()) return;
+    p.save();
+    const QFont f = ResolveFont();
+    p.setFont(f);
+    p.setPen(color.isValid() ? color : QColor(Qt::black));
+    int flags = 0;
+    flags |= (style & 3u) == kDtCenter ? Qt::AlignHCenter : (style & 3u) == kDtRight ? Qt::AlignRight : Qt::AlignLeft;
+    flags |= (style & 12u) == kDtVCenter ? Qt::AlignVCenter : (style & 12u) == kDtBottom ? Qt::AlignBottom : Qt::AlignTop;
+    QString shown = text;
+    if (style & kDtWordBreak) flags |= Qt::TextWordWrap;
+    else {
+        flags |= Qt::TextSingleLine;
+        if (style & kDtEndEllipsis) shown = QFontMetrics(f).elidedText(text, Qt::ElideRight, rc.width());
+    }
+    p.drawText(rc, flags, shown);
+    p.restore();
+}
+
+// ---------------------------------------------------------------- CContainerUI
+
+CContainerUI::CContainerUI(QWidget* parent, Arrange arrange) : CControlUI(parent), m_arrange(arrange) {}
+
+QString CContainerUI::GetClass() const {
+    switch (m_arrange) {
+        case Arrange::Vertical: return QStringLiteral("VerticalLayoutUI");
+        case Arrange::Horizontal: return QStringLiteral("HorizontalLayoutUI");
+        case Arrange::Tab: return QStringLiteral("TabLayoutUI");
+        case Arrange::Stack: break;
+    }
+    return QStringLiteral("ContainerUI");
+}
+
+void CContainerUI::SetAttribute(const QString& nameIn, const QString& value) {
+    const QString name = nameIn.toLower();
+    if (name == QLatin1String("inset")) {
+        m_inset = ParseMargins(value);
+        LayoutChildren();
+    } else if (name == QLatin1String("childpadding")) {
+        m_childPadding = value.toInt();
+        LayoutChildren();
+    } else if (name == QLatin1String("childalign")) {
+        if (value == QLatin1String("left")) m_childAlign = kDtLeft;
+        else if (value == QLatin1String("center")) m_childAlign = kDtCenter;
+        else if (value == QLatin1String("right")) m_childAlign = kDtRight;
+    } else if (name == QLatin1String("childvalign")) {
+        if (value == QLatin1String("top")) m_childVAlign = kDtTop;
+        else if (value == QLatin1String("vcenter")) m_childVAlign = kDtVCenter;
+        else if (value == QLatin1String("bottom")) m_childVAlign = kDtBottom;
+    } else if (name == QLatin1String("mousechild")) {
+        m_mouseChild = ParseBool(value);
+    } else if (name == QLatin1String("vscrollbar")) {
+        EnableScrollBar(ParseBool(value));
+    } else if (name == QLatin1String("scrollstepsize")) {
+        m_scrollStep = value.toInt();
+    } else if (name == QLatin1String("autodestroy")) {
+        m_autoDestroy = ParseBool(value);
+    } else if (name == QLatin1String("delayeddestroy")) {
+        m_delayedDestroy = ParseBool(value);
+    } else if (name == QLatin1String("selectedid")) {
+        SelectItem(value.toInt());
+    } else {
+        CControlUI::SetAttribute(nameIn, value);
+        return;
+    }
+    m_attributes.append({name, value});
+}
+
+bool CContainerUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+
+bool CContainerUI::AddAt(CControlUI* control, int index) {
+    if (!control || index < 0 || index > GetCount()) return false;
+    if (control->parentWidget() != this) control->setParent(this);
+    if (m_manager && !control->GetManager()) control->SetManager(m_manager);
+    m_items.insert(m_items.begin() + index, control);
+    if (m_vScroll) m_vScroll->raise();
+    if (m_arrange == Arrange::Tab) control->setVisible(index == m_curSel);
+    else if (!control->isHidden() && isVisible()) control->show();
+    LayoutChildren();
+    return true;
+}
+
+bool CContainerUI::Remove(CControlUI* control) {
+    auto it = std::find(m_items.begin(), m_items.end(), control);
+    if (it == m_items.end()) return false;
+    m_items.erase(it);
+    if (m_autoDestroy) {
+        control->hide();
+        if (m_delayedDestroy) control->deleteLater();
+        else delete control;
+    }
+    LayoutChildren();
+    return true;
+}
+
+void CContainerUI::RemoveAll() {
+    auto items = std::move(m_items);
+    m_items.clear();
+    if (m_autoDestroy)
+        for (auto& item : items)
+            if (item) {
+                item->hide();
+                if (m_delayedDestroy) item->deleteLater();
+                else delete item.data();
+            }
+    LayoutChildren();
+}
+
+CControlUI* CContainerUI::GetItemAt(int index) const {
+    if (index < 0 || index >= GetCount()) return nullptr;
+    return m_items[size_t(index)].data();
+}
+
+int CContainerUI::GetItemIndex(CControlUI* control) const {
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i] == control) return int(i);
+    return -1;
+}
+
+CControlUI* CContainerUI::FindControlAt(const QPoint& point) const {
+    for (auto it = m_items.rbegin(); it != m_items.rend(); ++it)
+        if (*it && !(*it)->isHidden() && (*it)->geometry().contains(point)) return *it;
+    return nullptr;
+}
+
+void CContainerUI::EnableScrollBar(bool enable) {
+    if (enable && !m_vScroll) {
+        m_vScroll = new QScrollBar(Qt::Vertical, this);
+        m_vScroll->setObjectName(QStringLiteral("vscrollbar"));
+        m_vScroll->setFixedWidth(8);
+        m_vScroll->setStyleSheet(QStringLiteral(
+            "QScrollBar:vertical{background:transparent;width:8px;margin:0}"
+            "QScrollBar::handle:vertical{background:rgba(128,128,128,140);border-radius:4px;min-height:24px}"
+            "QScrollBar::add-line,QScrollBar::sub-line{height:0}"
+            "QScrollBar::add-page,QScrollBar::sub-page{background:transparent}"));
+        connect(m_vScroll, &QScrollBar::valueChanged, this, [this](int) {
+            LayoutChildren();
+            if (m_manager) Notify(QStringLiteral("scroll"), m_vScroll->value());
+        });
+    } else if (!enable && m_vScroll) {
+        delete m_vScroll;
+        m_vScroll = nullptr;
+    }
+    LayoutChildren();
+}
+
+void CContainerUI::SetScrollPos(const QPoint& pos, bool) {
+    if (m_vScroll) m_vScroll->setValue(pos.y());
+}
+
+QPoint CContainerUI::GetScrollPos() const { return {0, m_vScroll ? m_vScroll->value() : 0}; }
+
+QSize CContainerUI::EstimateSize(const QSize& available) const { return CControlUI::EstimateSize(available); }
+
+bool CContainerUI::SelectItem(int index) {
+    if (m_arrange != Arrange::Tab || index < 0 || index >= GetCount()) return false;
+    const int old = m_curSel;
+    m_curSel = index;
+    for (int i = 0; i < GetCount(); ++i)
+        if (auto* item = GetItemAt(i)) item->setVisible(i == index);
+    LayoutChildren();
+    if (old != index && m_manager) Notify(QStringLiteral("tabselect"), index, old);
+    return true;
+}
+
+void CContainerUI::resizeEvent(QResizeEvent*) { LayoutChildren(); }
+
+void CContainerUI::wheelEvent(QWheelEvent* event) {
+    if (m_vScroll && m_vScroll->isVisible()) {
+        const int steps = event->angleDelta().y() / 120;
+        m_vScroll->setValue(m_vScroll->value() - steps * m_scrollStep);
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+void CContainerUI::childEvent(QChildEvent* event) {
+    if (event->type() == QEvent::ChildRemoved) {
+        m_items.erase(std::remove_if(m_items.begin(), m_items.end(),
+                                     [&](const QPointer<CControlUI>& p) { return p.isNull() || p.data() == event->child(); }),
+                      m_items.end());
+    }
+    CControlUI::childEvent(event);
+}
+
+static int Clamp(int v, int lo, int hi) { return std::max(lo, std::min(v, std::max(lo, hi))); }
+
+void CContainerUI::LayoutChildren() {
+    if (m_inLayout) return;
+    m_inLayout = true;
+    QRect inner = rect().marginsRemoved(m_inset);
+    if (m_vScroll) {
+        m_vScroll->setGeometry(width() - m_inset.right() - m_vScroll->width(), m_inset.top(), m_vScroll->width(),
+                               std::max(0, height() - m_inset.top() - m_inset.bottom()));
+        if (m_vScroll->isVisible()) inner.setRight(inner.right() - m_vScroll->width());
+    }
+    for (auto& item : m_items) {
+        if (!item || item->isHidden() || !item->IsFloat()) continue;
+        item->setGeometry(item->GetFloatPos());
+    }
+    if (m_arrange == Arrange::Vertical || m_arrange == Arrange::Horizontal) {
+        LayoutLinear(inner);
+    } else {
+        for (auto& item : m_items) {
+            if (!item || item->isHidden() || item->IsFloat()) continue;
+            const QRect area = inner.marginsRemoved(item->GetPadding());
+            const QSize est = item->EstimateSize(area.size());
+            const int w = Clamp(est.width() > 0 ? est.width() : area.width(), item->GetMinWidth(), item->GetMaxWidth());
+            const int h = Clamp(est.height() > 0 ? est.height() : area.height(), item->GetMinHeight(), item->GetMaxHeight());
+            item->setGeometry(area.left(), area.top(), w, h);
+        }
+    }
+    m_inLayout = false;
+}
+
+void CContainerUI::LayoutLinear(const QRect& inner) {
+    const bool vertical = m_arrange == Arrange::Vertical;
+    auto along = [&](const QSize& s) { return vertical ? s.height() : s.width(); };
+    auto across = [&](const QSize& s) { return vertical ? s.width() : s.height(); };
+    std::vector<CControlUI*> items;
+    for (auto& item : m_items)
+        if (item && !item->isHidden() && !item->IsFloat()) items.push_back(item);
+    if (items.empty()) {
+        if (m_vScroll) m_vScroll->hide();
+        return;
+    }
+    const int space = along(inner.size());
+    int fixed = 0, autoCount = 0;
+    std::vector<QSize> estimates;
+    for (auto* item : items) {
+        const QSize est = item->EstimateSize(inner.size());
+        estimates.push_back(est);
+        const QMargins pad = item->GetPadding();
+        fixed += vertical ? pad.top() + pad.bottom() : pad.left() + pad.right();
+        if (along(est) > 0) fixed += along(est);
+        else ++autoCount;
+    }
+    fixed += m_childPadding * int(items.size() - 1);
+    const int autoSize = autoCount ? std::max(0, (space - fixed) / autoCount) : 0;
+    int content = fixed + autoSize * autoCount;
+    if (m_vScroll && vertical) {
+        const int overflow = std::max(0, content - space);
+        m_vScroll->setRange(0, overflow);
+        m_vScroll->setPageStep(std::max(1, space));
+        m_vScroll->setSingleStep(std::max(1, m_scrollStep));
+        const bool show = overflow > 0;
+        if (show != m_vScroll->isVisible()) {
+            m_vScroll->setVisible(show);
+            m_inLayout = false;
+            LayoutChildren();  // the inner width changed with the scroll bar
+            m_inLayout = true;
+            return;
+        }
+    }
+    m_contentHeight = content;
+    int pos = (vertical ? inner.top() : inner.left()) - (m_vScroll && vertical ? m_vScroll->value() : 0);
+    const int crossSpace = across(inner.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        CControlUI* item = items[i];
+        const QMargins pad = item->GetPadding();
+        int a = along(estimates[i]) > 0 ? along(estimates[i]) : autoSize;
+        int c = across(estimates[i]);
+        if (vertical) {
+            a = Clamp(a, item->GetMinHeight(), item->GetMaxHeight());
+            const int avail = crossSpace - pad.left() - pad.right();
+            c = Clamp(c > 0 ? c : avail, item->GetMinWidth(), item->GetMaxWidth());
+            int x = inner.left() + pad.left();
+            if (m_childAlign == kDtCenter) x = inner.left() + (crossSpace - c) / 2;
+            else if (m_childAlign == kDtRight) x = inner.right() + 1 - pad.right() - c;
+            item->setGeometry(x, pos + pad.top(), c, a);
+            pos += pad.top() + a + pad.bottom() + m_childPadding;
+        } else {
+            a = Clamp(a, item->GetMinWidth(), item->GetMaxWidth());
+            const int avail = crossSpace - pad.top() - pad.bottom();
+            c = Clamp(c > 0 ? c : avail, item->GetMinHeight(), item->GetMaxHeight());
+            int y = inner.top() + pad.top();
+            if (m_childVAlign == kDtVCenter) y = inner.top() + (crossSpace - c) / 2;
+            else if (m_childVAlign == kDtBottom) y = inner.bottom() + 1 - pad.bottom() - c;
+            item->setGeometry(pos + pad.left(), y, a, c);
+            pos += pad.left() + a + pad.right() + m_childPadding;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- CLabelUI / CTextUI
+
+CLabelUI::CLabelUI(QWidget* parent) : CControlUI(parent) {}
+
+void CLabelUI::SetAttribute(const QString& name, const QString& value) {
+    if (name.compare(QLatin1String("autocalcwidth"), Qt::CaseInsensitive) == 0) {
+        m_autoCalcWidth = ParseBool(value);
+        m_attributes.append({name.toLower(), value});
+        NeedParentUpdate();
+        return;
+    }
+    CControlUI::SetAttribute(name, value);
+}
+
+QSize CLabelUI::EstimateSize(const QSize& available) const {
+    QSize s = CControlUI::EstimateSize(available);
+    if (m_autoCalcWidth || s.width() == 0) {
+        if (m_autoCalcWidth || !(m_textStyle & kDtWordBreak)) {
+            const QFontMetrics fm(ResolveFont());
+            if (m_autoCalcWidth) s.setWidth(fm.horizontalAdvance(m_text) + m_textPadding.left() + m_textPadding.right());
+            if (s.height() == 0 && m_autoCalcWidth) s.setHeight(fm.height() + m_textPadding.top() + m_textPadding.bottom());
+        }
+    }
+    return s;
+}
+
+void CLabelUI::PaintText(QPainter& p) {
+    const QColor color = isEnabled() ? m_textColor : (m_disabledTextColor.isValid() ? m_disabledTextColor : m_textColor);
+    DrawSkinText(p, m_text, TextRect(), color, m_textStyle);
+}
+
+CTextUI::CTextUI(QWidget* parent) : CLabelUI(parent) {
+    m_textStyle = kDtLeft | kDtTop | kDtWordBreak;
+}
+
+// ---------------------------------------------------------------- CButtonUI
+
+CButtonUI::CButtonUI(QWidget* parent) : CLabelUI(parent) {
+    m_textStyle = kDtCenter | kDtVCenter | kDtSingleLine;
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void CButtonUI::SetAttribute(const QString& nameIn, const QString& value) {
+    const QString name = nameIn.toLower();
+    if (name == QLatin1String("normalimage")) m_normal = ImageSpec::Parse(value);
+    else if (name == QLatin1String("hotimage")) m_hot_ = ImageSpec::Parse(value);
+    else if (name == QLatin1String("pushedimage")) m_pushedImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("focusedimage")) m_focused = ImageSpec::Parse(value);
+    else if (name == QLatin1String("disabledimage")) m_disabled = ImageSpec::Parse(value);
+    else if (name == QLatin1String("foreimage")) m_fore = ImageSpec::Parse(value);
+    else if (name == QLatin1String("hotforeimage")) m_hotFore = ImageSpec::Parse(value);
+    else if (name == QLatin1String("hottextcolor")) m_hotTextColor = ParseColor(value);
+    else if (name == QLatin1String("pushedtextcolor")) m_pushedTextColor = ParseColor(value);
+    else if (name == QLatin1String("hotbkcolor")) m_hotBkColor = ParseColor(value);
+    else if (name == QLatin1String("pushedbkcolor")) m_pushedBkColor = ParseColor(value);
+    else {
+        CLabelUI::SetAttribute(nameIn, value);
+        return;
+    }
+    m_attributes.append({name, value});
+    update();
+}
+
+void CButtonUI::Activate() {
+    if (!isEnabled()) return;
+    QPointer<CButtonUI> self(this);
+    Notify(QStringLiteral("click"));
+    if (self) emit clicked();
+}
+
+void CButtonUI::PaintStatusImage(QPainter& p) {
+    QColor bk = !isEnabled() ? QColor() : m_pushed && m_hot ? m_pushedBkColor : m_hot ? m_hotBkColor : QColor();
+    if (bk.isValid()) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(bk);
+        if (m_borderRound.isEmpty()) p.drawRect(rect());
+        else p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+    }
+    const ImageSpec* image = &m_normal;
+    if (!isEnabled() && !m_disabled.IsEmpty()) image = &m_disabled;
+    else if (m_pushed && m_hot && !m_pushedImage.IsEmpty()) image = &m_pushedImage;
+    else if (m_hot && !m_hot_.IsEmpty()) image = &m_hot_;
+    else if (hasFocus() && !m_focused.IsEmpty()) image = &m_focused;
+    DrawSkinImage(p, *image);
+    DrawSkinImage(p, (m_hot && !m_hotFore.IsEmpty()) ? m_hotFore : m_fore);
+}
+
+void CButtonUI::PaintText(QPainter& p) {
+    QColor color = m_textColor;
+    if (!isEnabled() && m_disabledTextColor.isValid()) color = m_disabledTextColor;
+    else if (m_pushed && m_hot && m_pushedTextColor.isValid()) color = m_pushedTextColor;
+    else if (m_hot && m_hotTextColor.isValid()) color = m_hotTextColor;
+    DrawSkinText(p, m_text, TextRect(), color, m_textStyle);
+}
+
+void CButtonUI::enterEvent(QEnterEvent*) {
+    m_hot = true;
+    update();
+}
+
+void CButtonUI::leaveEvent(QEvent*) {
+    m_hot = false;
+    update();
+}
+
+void CButtonUI::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    m_pushed = true;
+    m_hot = true;
+    update();
+}
+
+void CButtonUI::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const bool wasPushed = m_pushed;
+    m_pushed = false;
+    update();
+    if (wasPushed && rect().contains(event->position().toPoint())) Activate();
+}
+
+void CButtonUI::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return) Activate();
+    else event->ignore();
+}
+
+// ---------------------------------------------------------------- COptionUI
+
+COptionUI::COptionUI(QWidget* parent) : CButtonUI(parent) {}
+
+COptionUI::~COptionUI() {
+    if (m_manager && !m_group.isEmpty()) m_manager->RemoveOptionGroup(m_group, this);
+}
+
+void COptionUI::SetAttribute(const QString& nameIn, const QString& value) {
+    const QString name = nameIn.toLower();
+    if (name == QLatin1String("group")) SetGroup(value);
+    else if (name == QLatin1String("selected") || name == QLatin1String("checked")) Selected(ParseBool(value), false);
+    else if (name == QLatin1String("selectedimage")) m_selectedImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("selectedhotimage")) m_selectedHot = ImageSpec::Parse(value);
+    else if (name == QLatin1String("selectedpushedimage")) m_selectedPushed = ImageSpec::Parse(value);
+    else if (name == QLatin1String("selectedforeimage")) m_selectedFore = ImageSpec::Parse(value);
+    else if (name == QLatin1String("selectedtextcolor")) m_selectedTextColor = ParseColor(value);
+    else if (name == QLatin1String("selectedbkcolor")) m_selectedBkColor = ParseColor(value);
+    else {
+        CButtonUI::SetAttribute(nameIn, value);
+        return;
+    }
+    m_attributes.append({name, value});
+    update();
+}
+
+void COptionUI::SetGroup(const QString& group) {
+    if (m_manager && !m_group.isEmpty()) m_manager->RemoveOptionGroup(m_group, this);
+    m_group = group;
+    if (m_manager && !m_group.isEmpty()) {
+        m_manager->AddOptionGroup(m_group, this);
+        if (m_selected) Selected(true, false);
+    }
+}
+
+void COptionUI::Selected(bool selected, bool notify) {
+    if (m_selected == selected) return;
+    m_selected = selected;
+    if (m_selected && m_manager && !m_group.isEmpty())
+        for (COptionUI* other : m_manager->GetOptionGroup(m_group))
+            if (other != this && other->IsSelected()) other->Selected(false, false);
+    update();
+    if (notify) Notify(QStringLiteral("selectchanged"));
+}
+
+// The click is reported before the selection changes, so handlers see the state the user
+// clicked on.
+void COptionUI::Activate() {
+    if (!isEnabled()) return;
+    QPointer<COptionUI> self(this);
+    Notify(QStringLiteral("click"));
+    if (!self) return;
+    emit clicked();
+    if (!self) return;
+    if (!m_group.isEmpty()) Selected(true);
+    else Selected(!m_selected);
+}
+
+void COptionUI::PaintStatusImage(QPainter& p) {
+    if (!m_selected) {
+        CButtonUI::PaintStatusImage(p);
+        return;
+    }
+    if (m_selectedBkColor.isValid()) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(m_selectedBkColor);
+        if (m_borderRound.isEmpty()) p.drawRect(rect());
+        else p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+    }
+    const ImageSpec* image = &m_selectedImage;
+    if (m_pushed && m_hot && !m_selectedPushed.IsEmpty()) image = &m_selectedPushed;
+    else if (m_hot && !m_selectedHot.IsEmpty()) image = &m_selectedHot;
+    if (image->IsEmpty()) image = &m_normal;
+    DrawSkinImage(p, *image);
+    DrawSkinImage(p, m_selectedFore.IsEmpty() ? m_fore : m_selectedFore);
+}
+
+void COptionUI::PaintText(QPainter& p) {
+    if (m_selected && m_selectedTextColor.isValid() && isEnabled()) {
+        DrawSkinText(p, m_text, TextRect(), m_selectedTextColor, m_textStyle);
+        return;
+    }
+    CButtonUI::PaintText(p);
+}
+
+// ---------------------------------------------------------------- CProgressUI / CSliderUI
+
+CProgressUI::CProgressUI(QWidget* parent) : CLabelUI(parent) { m_textStyle = kDtCenter | kDtVCenter | kDtSingleLine; }
+
+void CProgressUI::SetAttribute(const QString& nameIn, const QString& value) {
+    const QString name = nameIn.toLower();
+    if (name == QLatin1String("min")) SetMinValue(value.toInt());
+    else if (name == QLatin1String("max")) SetMaxValue(value.toInt());
+    else if (name == QLatin1String("value")) SetValue(value.toInt());
+    else if (name == QLatin1String("hor")) m_horizontal = ParseBool(value);
+    else if (name == QLatin1String("foreimage")) m_foreImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("forecolor")) m_foreColor = ParseColor(value);
+    else {
+        CLabelUI::SetAttribute(nameIn, value);
+        return;
+    }
+    m_attributes.append({name, value});
+    update();
+}
+
+void CProgressUI::SetMinValue(int v) {
+    m_min = v;
+    if (m_max < m_min) m_max = m_min;
+    m_value = std::clamp(m_value, m_min, m_max);
+    update();
+}
+
+void CProgressUI::SetMaxValue(int v) {
+    m_max = v;
+    if (m_min > m_max) m_min = m_max;
+    m_value = std::clamp(m_value, m_min, m_max);
+    update();
+}
+
+void CProgressUI::SetValue(int v) {
+    m_value = std::clamp(v, m_min, m_max);
+    update();
+}
+
+QRect CProgressUI::ForeRect() const {
+    const double f = m_max > m_min ? double(m_value - m_min) / (m_max - m_min) : 0.0;
+    if (m_horizontal) return QRect(0, 0, int(std::lround(width() * f)), height());
+    const int h = int(std::lround(height() * f));
+    return QRect(0, height() - h, width(), h);
+}
+
+void CProgressUI::PaintStatusImage(QPainter& p) {
+    const QRect fore = ForeRect();
+    if (fore.isEmpty()) return;
+    p.save();
+    QPainterPath clip;
+    if (m_borderRound.isEmpty()) clip.addRect(rect());
+    else clip.addRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+    p.setClipPath(clip);
+    p.setClipRect(fore, Qt::IntersectClip);
+    if (m_foreColor.isValid()) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(m_foreColor);
+        p.drawRect(rect());
+    }
+    DrawSkinImage(p, m_foreImage);
+    p.restore();
+}
+
+CSliderUI::CSliderUI(QWidget* parent) : CProgressUI(parent) { setFocusPolicy(Qt::TabFocus); }
+
+void CSliderUI::SetAttribute(const QString& nameIn, const QString& value) {
+    const QString name = nameIn.toLower();
+    if (name == QLatin1String("thumbsize")) m_thumbSize = ParseSize(value);
+    else if (name == QLatin1String("thumbimage")) m_thumb = ImageSpec::Parse(value);
+    else if (name == QLatin1String("thumbhotimage")) m_thumbHot = ImageSpec::Parse(value);
+    else if (name == QLatin1String("thumbpushedimage")) m_thumbPushed = ImageSpec::Parse(value);
+    else if (name == QLatin1String("thumbcolor")) m_thumbColor = ParseColor(value);
+    else if (name == QLatin1String("step")) m_step = std::max(1, value.toInt());
+    else {
+        CProgressUI::SetAttribute(nameIn, value);
+        return;
+    }
+    m_attributes.append({name, value});
+    update();
+}
+
+QRect CSliderUI::GetThumbRect() const {
+    const double f = m_max > m_min ? double(m_value - m_min) / (m_max - m_min) : 0.0;
+    if (m_horizontal) {
+        const int x = int(std::lround((width() - m_thumbSize.width()) * f));
+        return QRect(x, (height() - m_thumbSize.height()) / 2, m_thumbSize.width(), m_thumbSize.height());
+    }
+    const int y = int(std::lround((height() - m_thumbSize.height()) * (1.0 - f)));
+    return QRect((width() - m_thumbSize.width()) / 2, y, m_thumbSize.width(), m_thumbSize.height());
+}
+
+void CSliderUI::PaintStatusImage(QPainter& p) {
+    const QRect thumb = GetThumbRect();
+    p.save();
+    p.setClipRect(m_horizontal ? QRect(0, 0, thumb.center().x() + 1, height())
+                               : QRect(0, thumb.center().y(), width(), height() - thumb.center().y()));
+    if (m_foreColor.isValid()) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(m_foreColor);
+        if (m_borderRound.isEmpty()) p.drawRect(rect());
+        else p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+    }
+    DrawSkinImage(p, m_foreImage);
+    p.restore();
+    const ImageSpec& image = (m_dragging && !m_thumbPushed.IsEmpty()) ? m_thumbPushed
+                             : (m_hot && !m_thumbHot.IsEmpty())     ? m_thumbHot
+                                                                    : m_thumb;
+    if (!DrawImage(p, thumb, image, devicePixelRatioF()) && m_thumbColor.isValid()) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(m_thumbColor);
+        p.drawEllipse(QRectF(thumb));
+    }
+}
+
+int CSliderUI::ValueAt(const QPoint& point) const {
+    double f;
+    if (m_horizontal) {
+        const int span = std::max(1, width() - m_thumbSize.width());
+        f = double(point.x() - m_thumbSize.width() / 2) / span;
+    } else {
+        const int span = std::max(1, height() - m_thumbSize.height());
+        f = 1.0 - double(point.y() - m_thumbSize.height() / 2) / span;
+    }
+    f = std::clamp(f, 0.0, 1.0);
+    int v = m_min + int(std::lround(f * (m_max - m_min)));
+    if (m_step > 1) v = m_min + ((v - m_min + m_step / 2) / m_step) * m_step;
+    return std::clamp(v, m_min, m_max);
+}
+
+void CSliderUI::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !isEnabled()) return;
+    m_dragging = true;
+    const int v = ValueAt(event->position().toPoint());
+    if (v != m_value) {
+        SetValue(v);
+        Notify(QStringLiteral("movevaluechanged"), m_value);
+    }
+    update();
+}
+
+void CSliderUI::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_dragging) return;
+    const int v = ValueAt(event->position().toPoint());
+    if (v != m_value) {
+        SetValue(v);
+        Notify(QStringLiteral("movevaluechanged"), m_value);
+    }
+}
+
+void CSliderUI::mouseReleaseEvent(QMouseEvent* event) {
+    if (!m_dragging || event->button() != Qt::LeftButton) return;
+    m_dragging = false;
+    SetValue(ValueAt(event->position().toPoint()));
+    update();
+    Notify(QStringLiteral("valuechanged"), m_value);
+}
+
+void CSliderUI::wheelEvent(QWheelEvent* event) {
+    if (!isEnabled()) return;
+    const int steps = event->angleDelta().y() / 120;
+    if (steps == 0) return;
+    const int old = m_value;
+    SetValue(m_value + steps * m_step);
+    if (m_value != old) Notify(QStringLiteral("valuechanged"), m_value);
+}
+
+void CSliderUI::enterEvent(QEnterEvent*) {
+    m_hot = true;
+    update();
+}
+
+void CSliderUI::leaveEvent(QEvent*) {
+    m_hot = false;
+    update();
+}
+
+// ---------------------------------------------------------------- CEditUI
+
+CEditUI::CEditUI(QWidget* parent) : CLabelUI(parent), m_edit(new QLineEdit(this)) {
+    m_edit->setFrame(false);
+    m_edit->installEventFilter(this);
+    setFocusProxy(m_edit);
+    ApplyEditStyle();
+    connect(m_edit, &QLineEdit::textEdited, this, [this](const QString& t) {
+        m_text = t;
+        Notify(QStringLiteral("textchanged"));
+    });
+    connect(m_edit, &QLineEdit::returnPressed, this, [this] { Notify(QStringLiteral("return")); });
+}
+
+void CEditUI::ApplyEditStyle() {
+    const QColor c = m_textColor.isValid() ? m_textColor : QColor(Qt::black);
+    m_edit->setStyleSheet(QStringLiteral("QLineEdit{background:transparent;border:none;color:%1;"
+                                         "selection-background-color:#3d7eff;}")
+                              .arg(c.name(QColor::HexArgb)));
+    m_edit->setFont(ResolveFont());
+    Qt::Alignment a = (m_textStyle & 3u) == kDtCenter ? Qt::AlignHCenter : (m_textStyle & 3u) == kDtRight ? Qt::AlignRight : Qt::AlignLeft;
+    m_edit->setAlignment(a | Qt::AlignVCenter);
+}
+
+void CEditUI::SetAttribute(const QString& nameIn, const QString& value) {
+    const QString name = nameIn.toLower();
+    if (name == QLatin1String("maxchar")) SetMaxChar(value.toInt());
+    else if (name == QLatin1String("readonly")) SetReadOnly(ParseBool(value));
+    else if (name == QLatin1String("password")) m_edit->setEchoMode(ParseBool(value) ? QLineEdit::Password : QLineEdit::Normal);
+    else if (name == QLatin1String("numberonly")) {
+        if (ParseBool(value))
+            m_edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_edit));
+        else m_edit->setValidator(nullptr);
+    } else if (name == QLatin1String("prompttext")) m_edit->setPlaceholderText(value);
+    else if (name == QLatin1String("normalimage")) m_normal = ImageSpec::Parse(value);
+    else if (name == QLatin1String("hotimage")) m_hotImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("focusedimage")) m_focusedImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("disabledimage")) m_disabledImage = ImageSpec::Parse(value);
+    else {
+        CLabelUI::SetAttribute(nameIn, value);
+        if (name == QLatin1String("textcolor") || name == QLatin1String("font") || name == QLatin1String("align"))
+            ApplyEditStyle();
+        if (name == QLatin1String("textpadding")) resizeEvent(nullptr);
+        return;
+    }
+    m_attributes.append({name, value});
+    update();
+}
+
+void CEditUI::SetText(const QString& text) {
+    m_text = text;
+    if (m_edit->text() != text) m_edit->setText(text);
+    emit textChanged(text);
+}
+
+QString CEditUI::GetText() const { return m_edit->text(); }
+
+void CEditUI::SetMaxChar(int n) { m_edit->setMaxLength(n > 0 ? n : 32767); }
+
+void CEditUI::SetReadOnly(bool readOnly) { m_edit->setReadOnly(readOnly); }
+
+void CEditUI::resizeEvent(QResizeEvent*) {
+    QMargins pad = m_textPadding;
+    if (pad.isNull()) pad = QMargins(4, 0, 4, 0);
+    m_edit->setGeometry(rect().marginsRemoved(pad));
+    m_edit->setFont(ResolveFont());
+}
+
+void CEditUI::PaintStatusImage(QPainter& p) {
+    const ImageSpec* image = &m_normal;
+    if (!isEnabled() && !m_disabledImage.IsEmpty()) image = &m_disabledImage;
+    else if (m_edit->hasFocus() && !m_focusedImage.IsEmpty()) image = &m_focusedImage;
+    else if (m_hot && !m_hotImage.IsEmpty()) image = &m_hotImage;
+    DrawSkinImage(p, *image);
+}
+
+bool CEditUI::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_edit) {
+        if (event->type() == QEvent::FocusIn) {
+            update();
+            Notify(QStringLiteral("setfocus"));
+        } else if (event->type() == QEvent::FocusOut) {
+            update();
+            m_text = m_edit->text();
+            Notify(QStringLiteral("killfocus"));
+        } else if (event->type() == QEvent::Enter) {
+            m_hot = true;
+            update();
+        } else if (event->type() == QEvent::Leave) {
+            m_hot = false;
+            update();
+        }
+    }
+    return CLabelUI::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- CComboUI
+
+CComboUI::CComboUI(QWidget* parent) : CButtonUI(parent) {
+    m_textStyle = kDtLeft | kDtVCenter | kDtSingleLine | kDtEndEllipsis;
+}
+
+void CComboUI::SetAttribute(const QString& nameIn, const QString& value) {
+    const QString name = nameIn.toLower();
+    if (name == QLatin1String("arrowimage")) m_arrow = ImageSpec::Parse(value);
+    else if (name == QLatin1String("dropboxstyle")) m_dropBoxStyle = value;
+    else if (name == QLatin1String("items")) {
+        RemoveAll();
+        for (const QString& item : value.split('|', Qt::SkipEmptyParts)) AddItem(item);
+    } else if (name == QLatin1String("cursel")) SelectItem(value.toInt(), false);
+    else {
+        CButtonUI::SetAttribute(nameIn, value);
+        return;
+    }
+    m_attributes.append({name, value});
+    update();
+}
+
+int CComboUI::AddItem(const QString& text, const QString& userData) {
+    m_items.emplace_back(text, userData);
+    update();
+    return GetCount() - 1;
+}
+
+void CComboUI::RemoveAll() {
+    m_items.clear();
+    m_curSel = -1;
+    update();
+}
+
+QString CComboUI::GetItemText(int index) const {
+    return index >= 0 && index < GetCount() ? m_items[size_t(index)].first : QString();
+}
+
+QString CComboUI::GetItemData(int index) const {
+    return index >= 0 && index < GetCount() ? m_items[size_t(index)].second : QString();
+}
+
+int CComboUI::FindItem(const QString& text) const {
+    for (int i = 0; i < GetCount(); ++i)
+        if (m_items[size_t(i)].first == text) return i;
+    return -1;
+}
+
+bool CComboUI::SelectItem(int index, bool notify) {
+    if (index < -1 || index >= GetCount()) return false;
+    if (index == m_curSel) return true;
+    const int old = m_curSel;
+    m_curSel = index;
+    update();
+    if (notify) Notify(QStringLiteral("itemselect"), index, old);
+    return true;
+}
+
+QString CComboUI::GetText() const { return m_curSel >= 0 ? GetItemText(m_curSel) : m_text; }
+
+void CComboUI::Activate() {
+    if (!isEnabled()) return;
+    QPointer<CComboUI> self(this);
+    Notify(QStringLiteral("click"));
+    if (!self || m_items.empty()) return;
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("combo_dropdown"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QColor bk = m_bkColor.isValid() ? m_bkColor : QColor(Qt::white);
+    const QColor fg = m_textColor.isValid() ? m_textColor : QColor(Qt::black);
+    const QColor hot = m_hotBkColor.isValid() ? m_hotBkColor : bk.darker(120);
+    menu->setStyleSheet(m_dropBoxStyle.isEmpty()
+                            ? QStringLiteral("QMenu{background:%1;color:%2;border:1px solid %3;padding:2px}"
+                                             "QMenu::item{padding:4px 12px;min-width:%4px}"
+                                             "QMenu::item:selected{background:%3}")
+                                  .arg(bk.name(), fg.name(), hot.name())
+                                  .arg(width() - 28)
+                            : m_dropBoxStyle);
+    menu->setFont(ResolveFont());
+    for (int i = 0; i < GetCount(); ++i) {
+        QAction* action = menu->addAction(m_items[size_t(i)].first);
+        action->setCheckable(true);
+        action->setChecked(i == m_curSel);
+        connect(action, &QAction::triggered, this, [this, i] { SelectItem(i); });
+    }
+    m_dropDown = menu;
+    menu->popup(mapToGlobal(QPoint(0, height())));
+}
+
+void CComboUI::PaintStatusImage(QPainter& p) {
+    CButtonUI::PaintStatusImage(p);
+    if (!m_arrow.IsEmpty()) {
+        const int s = std::min(height(), 16);
+        DrawSkinImage(p, m_arrow, QRect(width() - s - 6, (height() - s) / 2, s, s));
+    } else {
+        const QColor c = m_textColor.isValid() ? m_textColor : QColor(Qt::black);
+        p.setPen(QPen(c, 1.5));
+        const QPointF m(width() - 12, height() / 2.0);
+        p.drawPolyline(QPolygonF{m + QPointF(-4, -2), m + QPointF(0, 2), m + QPointF(4, -2)});
+    }
+}
+
+void CComboUI::PaintText(QPainter& p) {
+    QRect rc = TextRect();
+    rc.setRight(rc.right() - 20);
+    DrawSkinText(p, GetText(), rc, isEnabled() ? m_textColor : m_disabledTextColor, m_textStyle);
+}
+
+}  // namespace zor::ui

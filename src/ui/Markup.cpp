@@ -1,0 +1,69 @@
+#include "ui/Markup.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+namespace zor::ui {
+
+QString MarkupNode::Attribute(const QString& key, const QString& fallback) const {
+    for (const auto& [k, v] : attributes)
+        if (k.compare(key, Qt::CaseInsensitive) == 0) return v;
+    return fallback;
+}
+
+bool MarkupNode::HasAttribute(const QString& key) const {
+    for (const auto& attribute : attributes)
+        if (attribute.first.compare(key, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+bool CMarkup::LoadFromFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_valid = false;
+        m_error = QStringLiteral("cannot open ") + path;
+        return false;
+    }
+    return Load(file.readAll());
+}
+
+bool CMarkup::Load(const QByteArray& xml) {
+    m_root = {};
+    m_valid = false;
+    m_error.clear();
+    QXmlStreamReader reader(xml);
+    std::vector<MarkupNode*> stack;
+    bool haveRoot = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement()) {
+            MarkupNode node;
+            node.name = reader.name().toString();
+            for (const auto& a : reader.attributes())
+                node.attributes.append({a.name().toString(), a.value().toString()});
+            if (stack.empty()) {
+                if (haveRoot) break;
+                m_root = std::move(node);
+                haveRoot = true;
+                stack.push_back(&m_root);
+            } else {
+                stack.back()->children.push_back(std::move(node));
+                stack.push_back(&stack.back()->children.back());
+            }
+        } else if (reader.isEndElement()) {
+            if (!stack.empty()) stack.pop_back();
+        }
+    }
+    if (reader.hasError() || !haveRoot) {
+        m_error = QStringLiteral("line %1, column %2: %3")
+                      .arg(reader.lineNumber())
+                      .arg(reader.columnNumber())
+                      .arg(haveRoot ? reader.errorString() : QStringLiteral("no root element"));
+        m_root = {};
+        return false;
+    }
+    m_valid = true;
+    return true;
+}
+
+}  // namespace zor::ui

@@ -1,0 +1,327 @@
+#include "ui/WindowImplBase.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QWindow>
+
+namespace zor::ui {
+
+// ---------------------------------------------------------------- messages
+
+MessageEvent::MessageEvent(unsigned msg, qintptr w, qintptr l, QVariant data)
+    : QEvent(EventType()), message(msg), wParam(w), lParam(l), payload(std::move(data)) {}
+
+QEvent::Type MessageEvent::EventType() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+void PostMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr lParam, const QVariant& payload) {
+    if (!target) return;
+    QCoreApplication::postEvent(target, new MessageEvent(msg, wParam, lParam, payload));
+}
+
+long long SendMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr lParam, const QVariant& payload) {
+    if (!target) return 0;
+    MessageEvent event(msg, wParam, lParam, payload);
+    if (target->thread() == QThread::currentThread()) {
+        QCoreApplication::sendEvent(target, &event);
+    } else {
+        QPointer<QObject> guard(target);
+        QMetaObject::invokeMethod(
+            target, [&event, guard] { if (guard) QCoreApplication::sendEvent(guard, &event); }, Qt::BlockingQueuedConnection);
+    }
+    return event.result;
+}
+
+static std::function<void(int)>& QuitHandler() {
+    static std::function<void(int)> handler;
+    return handler;
+}
+
+void PostQuitMessage(int code) {
+    if (QuitHandler()) {
+        QuitHandler()(code);
+        return;
+    }
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+}
+
+void SetQuitHandler(std::function<void(int)> handler) { QuitHandler() = std::move(handler); }
+
+// ---------------------------------------------------------------- WindowImplBase
+
+WindowImplBase::WindowImplBase() {
+    m_pm.Init(this);
+    m_pm.AddNotifier(this);
+    m_pm.SetEventFilter(this);
+    setAttribute(Qt::WA_TranslucentBackground);
+    installEventFilter(this);
+}
+
+WindowImplBase::~WindowImplBase() { m_pm.RemoveNotifier(this); }
+
+bool WindowImplBase::Create(QWidget* owner, const QString& name, unsigned style, unsigned exStyle, const QRect& rc) {
+    m_owner = owner;
+    Qt::WindowFlags flags = Qt::FramelessWindowHint | Qt::Window;
+    if (exStyle & kWsExToolWindow) flags |= Qt::Tool;
+    if (exStyle & kWsExTopmost) flags |= Qt::WindowStaysOnTopHint;
+    if (style & kWsMinimizeBox) flags |= Qt::WindowMinimizeButtonHint;
+    setParent(owner, flags);
+    setWindowTitle(name);
+    if (!name.isEmpty()) setObjectName(name);
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(GetSkinFolder() + GetSkinFile(), this, &m_pm, this);
+    m_pm.AttachDialog(root);
+    if (!rc.isEmpty()) setGeometry(rc);
+    else resize(m_pm.GetInitSize());
+    if (m_pm.GetMinInfo().isValid()) setMinimumSize(m_pm.GetMinInfo());
+    if (root) root->setGeometry(rect());
+    CResourceManager::GetInstance().ApplyText(&m_pm);
+    InitWindow();
+    if (style & kWsVisible) show();
+    return root != nullptr;
+}
+
+void WindowImplBase::CenterWindow() {
+    QRect area;
+    if (m_owner && m_owner->isVisible()) area = m_owner->window()->geometry();
+    else if (QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
+    if (area.isEmpty()) return;
+    move(area.center() - QPoint(width() / 2, height() / 2));
+}
+
+void WindowImplBase::ShowWindow(bool showIt) {
+    if (showIt) show();
+    else hide();
+}
+
+int WindowImplBase::ShowModal() {
+    if (m_closed) return m_closeCode;
+    if (!isVisible()) {
+        setWindowModality(m_owner ? Qt::WindowModal : Qt::ApplicationModal);
+        show();
+    }
+    QEventLoop loop;
+    m_modalLoop = &loop;
+    QPointer<WindowImplBase> self(this);
+    const int code = loop.exec();
+    if (self) m_modalLoop = nullptr;
+    return code;
+}
+
+void WindowImplBase::Close(int code) {
+    if (m_closed) return;
+    m_closeCode = code;
+    bool handled = false;
+    HandleCustomMessage(kWmClose, 0, 0, handled);
+    if (handled) return;
+    FinishClose();
+}
+
+bool WindowImplBase::FinishClose() {
+    if (m_closed) return false;
+    m_closed = true;
+    hide();
+    if (m_modalLoop) m_modalLoop->exit(m_closeCode);
+    if (!m_finalScheduled) {
+        m_finalScheduled = true;
+        QTimer::singleShot(0, this, [this] { OnFinalMessage(); });
+    }
+    return true;
+}
+
+void WindowImplBase::OnFinalMessage() { deleteLater(); }
+
+void WindowImplBase::Notify(TNotifyUI& msg) {
+    if (msg.sType == QLatin1String("click")) OnClick(msg);
+}
+
+void WindowImplBase::OnClick(TNotifyUI& msg) {
+    if (!msg.pSender) return;
+    const QString name = msg.pSender->GetName();
+    if (name == QLatin1String("closebtn")) Close(0);
+    else if (name == QLatin1String("minbtn")) showMinimized();
+}
+
+CControlUI* WindowImplBase::CreateControl(const QString&) { return nullptr; }
+
+long long WindowImplBase::HandleCustomMessage(unsigned, qintptr, qintptr, bool& handled) {
+    handled = false;
+    return 0;
+}
+
+bool WindowImplBase::IsInStaticControl(CControlUI* control) const {
+    if (!control) return true;
+    return !qobject_cast<CButtonUI*>(control) && !qobject_cast<CEditUI*>(control) && !qobject_cast<CSliderUI*>(control) &&
+           !qobject_cast<CListContainerElementUI*>(control) && !qobject_cast<CColorPaletteUI*>(control) &&
+           !qobject_cast<CListUI*>(control);
+}
+
+bool WindowImplBase::event(QEvent* e) {
+    if (e->type() == MessageEvent::EventType()) {
+        auto* msg = static_cast<MessageEvent*>(e);
+        const QVariant saved = m_payload;
+        m_payload = msg->payload;
+        bool handled = false;
+        msg->result = HandleCustomMessage(msg->message, msg->wParam, msg->lParam, handled);
+        msg->handled = handled;
+        m_payload = saved;
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+static qintptr VirtualKey(const QKeyEvent* key) {
+    switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return 13;
+        case Qt::Key_Space: return 32;
+        case Qt::Key_Escape: return 27;
+        case Qt::Key_Tab: return 9;
+        case Qt::Key_Backspace: return 8;
+        case Qt::Key_Delete: return 46;
+        case Qt::Key_Shift: return 16;
+        case Qt::Key_Control: return 17;
+        case Qt::Key_Alt: return 18;
+        case Qt::Key_Left: return 37;
+        case Qt::Key_Up: return 38;
+        case Qt::Key_Right: return 39;
+        case Qt::Key_Down: return 40;
+        default: break;
+    }
+    if ((key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) || (key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9))
+        return key->key();
+    if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F24) return 112 + (key->key() - Qt::Key_F1);
+    return qintptr(key->nativeVirtualKey());
+}
+
+// An input event that a child ignored travels on to its parents, passing this filter again:
+// each event is translated into a message only once.
+bool WindowImplBase::DeliverInputMessage(QObject* watched, QEvent* e) {
+    static const QEvent* lastEvent = nullptr;
+    static quint64 lastStamp = 0;
+    static int lastType = 0;
+    auto* input = static_cast<QInputEvent*>(e);
+    if (lastEvent == e && lastStamp == input->timestamp() && lastType == int(e->type())) return false;
+    lastEvent = e;
+    lastStamp = input->timestamp();
+    lastType = int(e->type());
+
+    unsigned msg = 0;
+    qintptr wParam = 0, lParam = 0;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (auto* mouse = dynamic_cast<QMouseEvent*>(e)) {
+        const QPoint pt = widget ? widget->mapTo(this, mouse->position().toPoint()) : mouse->position().toPoint();
+        lParam = MakePointParam(pt.x(), pt.y());
+        const bool right = mouse->button() == Qt::RightButton;
+        switch (e->type()) {
+            case QEvent::MouseButtonPress: msg = right ? kWmRButtonDown : kWmLButtonDown; break;
+            case QEvent::MouseButtonRelease: msg = right ? kWmRButtonUp : kWmLButtonUp; break;
+            case QEvent::MouseButtonDblClick: msg = right ? 0u : unsigned(kWmLButtonDblClk); break;
+            case QEvent::MouseMove: msg = kWmMouseMove; break;
+            default: break;
+        }
+    } else if (auto* wheel = dynamic_cast<QWheelEvent*>(e)) {
+        msg = kWmMouseWheel;
+        wParam = qintptr(wheel->angleDelta().y()) << 16;
+        const QPoint pt = widget ? widget->mapTo(this, wheel->position().toPoint()) : wheel->position().toPoint();
+        lParam = MakePointParam(pt.x(), pt.y());
+    } else if (auto* key = dynamic_cast<QKeyEvent*>(e)) {
+        const bool alt = key->modifiers() & Qt::AltModifier;
+        msg = e->type() == QEvent::KeyPress ? (alt ? kWmSysKeyDown : kWmKeyDown) : (alt ? kWmSysKeyUp : kWmKeyUp);
+        wParam = VirtualKey(key);
+        lParam = qintptr(key->nativeScanCode()) << 16;
+    }
+    if (!msg) return false;
+    bool handled = false;
+    HandleCustomMessage(msg, wParam, lParam, handled);
+    return handled;
+}
+
+bool WindowImplBase::eventFilter(QObject* watched, QEvent* e) {
+    switch (e->type()) {
+        case QEvent::MouseButtonPress: {
+            if (DeliverInputMessage(watched, e)) return true;
+            auto* mouse = static_cast<QMouseEvent*>(e);
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (mouse->button() != Qt::LeftButton || !widget || widget->window() != this) break;
+            const QPoint pt = widget->mapTo(this, mouse->position().toPoint());
+            if (!m_pm.CaptionArea(size()).contains(pt) || !IsInStaticControl(m_pm.FindControl(pt))) break;
+            if (windowHandle() && windowHandle()->startSystemMove()) return true;
+            m_dragging = true;
+            m_dragOffset = mouse->globalPosition().toPoint() - pos();
+            return true;
+        }
+        case QEvent::MouseMove:
+            if (m_dragging) {
+                move(static_cast<QMouseEvent*>(e)->globalPosition().toPoint() - m_dragOffset);
+                return true;
+            }
+            return DeliverInputMessage(watched, e);
+        case QEvent::MouseButtonRelease:
+            if (m_dragging) {
+                m_dragging = false;
+                return true;
+            }
+            return DeliverInputMessage(watched, e);
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return DeliverInputMessage(watched, e);
+        default: break;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void WindowImplBase::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (m_windowInitSent) return;
+    m_windowInitSent = true;
+    m_pm.SendNotify(m_pm.GetRoot(), QStringLiteral("windowinit"));
+}
+
+void WindowImplBase::closeEvent(QCloseEvent* e) {
+    if (m_closed) {
+        e->accept();
+        return;
+    }
+    bool handled = false;
+    HandleCustomMessage(kWmClose, 0, 0, handled);
+    if (handled) {
+        e->ignore();
+        return;
+    }
+    FinishClose();
+    e->accept();
+}
+
+void WindowImplBase::resizeEvent(QResizeEvent*) {
+    if (CControlUI* root = m_pm.GetRoot()) root->setGeometry(rect());
+}
+
+void WindowImplBase::moveEvent(QMoveEvent*) {
+    bool handled = false;
+    HandleCustomMessage(kWmMove, 0, MakePointParam(x(), y()), handled);
+}
+
+void WindowImplBase::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::ActivationChange) {
+        bool handled = false;
+        const qintptr wParam = (isMinimized() ? 0x10000 : 0) | (isActiveWindow() ? 1 : 0);
+        HandleCustomMessage(kWmActivate, wParam, 0, handled);
+    }
+    QWidget::changeEvent(e);
+}
+
+void WindowImplBase::paintEvent(QPaintEvent*) {}
+
+}  // namespace zor::ui
