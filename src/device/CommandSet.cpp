@@ -31,7 +31,9 @@ std::uint16_t Be16(std::span<const std::uint8_t> d, std::size_t at) {
     return static_cast<std::uint16_t>((d[at] << 8) | d[at + 1]);
 }
 
-std::uint16_t Seconds(int minutes) { return static_cast<std::uint16_t>(std::clamp(minutes * 60, 0, 0xFFFF)); }
+std::uint16_t Seconds(int minutes) {
+    return static_cast<std::uint16_t>(std::clamp(minutes * 60, 0, 0xFFFF));
+}
 
 void PutColour(std::uint8_t* out, std::uint32_t rgb) {
     const WireColour wire = ColourToWire(rgb);
@@ -52,7 +54,8 @@ std::vector<int> CommandSet::DefaultKeyList() {
 
 int CommandSet::WriteSimple(std::uint8_t command, std::uint8_t argument, int offset,
                             std::span<const std::uint8_t> payload) {
-    return m_transport.SendCommand(command, argument, offset, static_cast<int>(payload.size()), payload.data());
+    return m_transport.SendCommand(command, argument, offset, static_cast<int>(payload.size()),
+                                   payload.data());
 }
 
 int CommandSet::WriteRequest() {
@@ -67,7 +70,8 @@ int CommandSet::WriteRequest() {
                 case kSubProfileId: {
                     if (r.profileIdIndex < 0 || r.profileIdIndex >= kProfileCount) return 0;
                     const std::uint16_t id = r.profileIds[static_cast<std::size_t>(r.profileIdIndex)];
-                    const std::uint8_t payload[] = {static_cast<std::uint8_t>(id >> 8), static_cast<std::uint8_t>(id & 0xFF)};
+                    const std::uint8_t payload[] = {static_cast<std::uint8_t>(id >> 8),
+                                                    static_cast<std::uint8_t>(id & 0xFF)};
                     return WriteSimple(kCmdProfile, kSubProfileId, 2 * r.profileIdIndex, payload);
                 }
                 case kSubActiveProfile: {
@@ -121,11 +125,20 @@ int CommandSet::WriteRequest() {
         case kOpParams: {
             std::uint8_t value = 0;
             switch (r.subOp) {
-                case 1: value = r.valueA; break;
-                case 2: value = r.valueB; break;
-                case 5: value = r.valueC; break;
-                case 6: value = r.valueD; break;
-                default: return 0;
+                case 1:
+                    value = r.valueA;
+                    break;
+                case 2:
+                    value = r.valueB;
+                    break;
+                case 5:
+                    value = r.valueC;
+                    break;
+                case 6:
+                    value = r.valueD;
+                    break;
+                default:
+                    return 0;
             }
             const std::uint8_t payload[] = {value};
             return WriteSimple(kCmdParams, r.subOp, 0, payload);
@@ -199,7 +212,8 @@ int CommandSet::ReadRequest() {
         case kOpProfile:
             switch (r.subOp) {
                 case kSubProfileId:
-                    return ReadOp(kCmdProfile | kReadBit, kSubProfileId, 0, 8, false, kBleProfileIdReadPauseMs);
+                    return ReadOp(kCmdProfile | kReadBit, kSubProfileId, 0, 8, false,
+                                  kBleProfileIdReadPauseMs);
                 case kSubActiveProfile:
                     return ReadOp(kCmdProfile | kReadBit, kSubActiveProfile, 0, 1, false);
                 case kSubChargeCounter:
@@ -232,7 +246,8 @@ int CommandSet::ReadRequest() {
     }
 }
 
-void CommandSet::StoreReply(std::uint8_t op, std::uint8_t subOp, int offset, std::span<const std::uint8_t> data) {
+void CommandSet::StoreReply(std::uint8_t op, std::uint8_t subOp, int offset,
+                            std::span<const std::uint8_t> data) {
     if (data.size() < kMaxPayload) return;
     DeviceRequest& r = m_request;
     switch (op) {
@@ -246,12 +261,23 @@ void CommandSet::StoreReply(std::uint8_t op, std::uint8_t subOp, int offset, std
                 case kSubProfileId:
                     for (std::size_t i = 0; i < kProfileCount; ++i) r.profileIds[i] = Be16(data, 2 * i);
                     break;
-                case kSubActiveProfile: r.activeProfile = data[0]; break;
-                case kSubSleepTime: r.sleepTime = Le16(data, 0); break;
-                case kSubOptionA: r.optionA = data[0]; break;
-                case kSubOptionB: r.optionB = data[0]; break;
-                case kSubChargeCounter: r.chargeCounter = data[0]; break;
-                default: break;
+                case kSubActiveProfile:
+                    r.activeProfile = data[0];
+                    break;
+                case kSubSleepTime:
+                    r.sleepTime = Le16(data, 0);
+                    break;
+                case kSubOptionA:
+                    r.optionA = data[0];
+                    break;
+                case kSubOptionB:
+                    r.optionB = data[0];
+                    break;
+                case kSubChargeCounter:
+                    r.chargeCounter = data[0];
+                    break;
+                default:
+                    break;
             }
             break;
         case kOpReportRate:
@@ -278,11 +304,20 @@ void CommandSet::StoreReply(std::uint8_t op, std::uint8_t subOp, int offset, std
             break;
         case kOpParams:
             switch (subOp) {
-                case 1: r.valueA = data[0]; break;
-                case 2: r.valueB = data[0]; break;
-                case 5: r.valueC = data[0]; break;
-                case 6: r.valueD = data[0]; break;
-                default: break;
+                case 1:
+                    r.valueA = data[0];
+                    break;
+                case 2:
+                    r.valueB = data[0];
+                    break;
+                case 5:
+                    r.valueC = data[0];
+                    break;
+                case 6:
+                    r.valueD = data[0];
+                    break;
+                default:
+                    break;
             }
             break;
         default:
@@ -340,18 +375,28 @@ int CommandSet::WriteSetting(int op, int profile, int subOp) {
         case kOpProfile:
             switch (subOp) {
                 case kSubProfileId:
-                    for (int i = 0; i < kProfileCount; ++i) r.profileIds[static_cast<std::size_t>(i)] = m_settings->ProfileId(i);
+                    for (int i = 0; i < kProfileCount; ++i)
+                        r.profileIds[static_cast<std::size_t>(i)] = m_settings->ProfileId(i);
                     r.profileIdIndex = profile;
                     break;
-                case kSubActiveProfile: r.activeProfile = static_cast<std::uint8_t>(profile); break;
-                case kSubSleepTime: r.sleepTime = Seconds(power.sleepMinutes); break;
-                case kSubSecondTime: r.secondTime = Seconds(power.secondTimeMinutes); break;
-                case kSubOptionA:
-                    r.optionA = PackOptionA(power.straightLineCorrectEn, power.rippleCtrlEn, power.jitterCorrectEn,
-                                            power.smoothLineEn, m_model.chip);
+                case kSubActiveProfile:
+                    r.activeProfile = static_cast<std::uint8_t>(profile);
                     break;
-                case kSubOptionB: r.optionB = PackOptionB(power.lodHeight, m_model.chip); break;
-                default: return 0;
+                case kSubSleepTime:
+                    r.sleepTime = Seconds(power.sleepMinutes);
+                    break;
+                case kSubSecondTime:
+                    r.secondTime = Seconds(power.secondTimeMinutes);
+                    break;
+                case kSubOptionA:
+                    r.optionA = PackOptionA(power.straightLineCorrectEn, power.rippleCtrlEn,
+                                            power.jitterCorrectEn, power.smoothLineEn, m_model.chip);
+                    break;
+                case kSubOptionB:
+                    r.optionB = PackOptionB(power.lodHeight, m_model.chip);
+                    break;
+                default:
+                    return 0;
             }
             return WriteRequest();
         case kOpReportRate:
@@ -371,7 +416,8 @@ int CommandSet::WriteSetting(int op, int profile, int subOp) {
                 const DpiGear& gear = settings.gears[g];
                 if (gear.enabled) r.gearMask = static_cast<std::uint8_t>(r.gearMask | (1u << g));
                 r.dpi[g] = static_cast<std::uint32_t>(gear.value);
-                r.dpiAttributes = static_cast<std::uint16_t>(r.dpiAttributes | ((gear.attribute & 0x3) << (2 * g)));
+                r.dpiAttributes =
+                    static_cast<std::uint16_t>(r.dpiAttributes | ((gear.attribute & 0x3) << (2 * g)));
             }
             r.currentGear = static_cast<std::uint8_t>(settings.currentGear + 1);
             return WriteRequest();
@@ -390,10 +436,17 @@ int CommandSet::WriteSetting(int op, int profile, int subOp) {
         }
         case kOpParams:
             switch (subOp) {
-                case 1: r.valueA = static_cast<std::uint8_t>(power.valueA); break;
-                case 2: r.valueB = static_cast<std::uint8_t>(power.shortPress); break;
-                case 6: r.valueD = static_cast<std::uint8_t>(power.moveWakeEn); break;
-                default: break;  // 10/5 sends value C as it stands; 10/3 and 10/4 send nothing
+                case 1:
+                    r.valueA = static_cast<std::uint8_t>(power.valueA);
+                    break;
+                case 2:
+                    r.valueB = static_cast<std::uint8_t>(power.shortPress);
+                    break;
+                case 6:
+                    r.valueD = static_cast<std::uint8_t>(power.moveWakeEn);
+                    break;
+                default:
+                    break;  // 10/5 sends value C as it stands; 10/3 and 10/4 send nothing
             }
             return WriteRequest();
         default:
@@ -466,7 +519,8 @@ CurrentState CommandSet::ReadCurrentState() {
     if (ReadRequest() == 1) state.currentGear = m_request.currentGear - 1;
     m_request.op = kOpReportRate;
     ReadRequest();
-    if (m_request.reportRate != 0) state.reportRateIndex = ReportRateIndex(m_model.matchedName, m_request.reportRate);
+    if (m_request.reportRate != 0)
+        state.reportRateIndex = ReportRateIndex(m_model.matchedName, m_request.reportRate);
     return state;
 }
 

@@ -23,9 +23,9 @@ inline constexpr int kFirstComboKey = 16;
 
 // What the mouse reports about its current state; -1 where the read failed.
 struct CurrentState {
-    int lightingSlot = -1;  // UI lighting slot of the mouse's mode
+    int lightingSlot = -1;   // UI lighting slot of the mouse's mode
     int lightingParam2 = 0;  // the mode's second parameter
-    int currentGear = -1;   // 0-based
+    int currentGear = -1;    // 0-based
     int reportRateIndex = -1;
 };
 

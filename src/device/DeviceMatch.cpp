@@ -68,7 +68,8 @@ bool MatchDevice(HidBus& bus, DeviceEntry& entry, LinkState& link) {
             // A match of an entry that was already found (after a device change) replaces its
             // handles; the link must not keep using the old ones.
             std::lock_guard lock(link.exchangeMutex);
-            if (entry.featureHandle && link.featureHandle == entry.featureHandle) link.featureHandle = feature;
+            if (entry.featureHandle && link.featureHandle == entry.featureHandle)
+                link.featureHandle = feature;
             if (entry.inputHandle && link.inputHandle == entry.inputHandle) link.inputHandle = input;
             if (entry.devType != 1) link.featureHandle = feature;
         }

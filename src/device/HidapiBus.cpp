@@ -36,11 +36,16 @@ std::string WideToUtf8(const wchar_t* text) {
 
 HidBusType ToBusType(int busType) {
     switch (busType) {
-        case HID_API_BUS_USB: return HidBusType::Usb;
-        case HID_API_BUS_BLUETOOTH: return HidBusType::Bluetooth;
-        case HID_API_BUS_I2C: return HidBusType::I2c;
-        case HID_API_BUS_SPI: return HidBusType::Spi;
-        default: return HidBusType::Unknown;
+        case HID_API_BUS_USB:
+            return HidBusType::Usb;
+        case HID_API_BUS_BLUETOOTH:
+            return HidBusType::Bluetooth;
+        case HID_API_BUS_I2C:
+            return HidBusType::I2c;
+        case HID_API_BUS_SPI:
+            return HidBusType::Spi;
+        default:
+            return HidBusType::Unknown;
     }
 }
 

@@ -38,8 +38,8 @@ int ReportRateCount(std::string_view matchedName);
 
 // Option byte A from the straight-line, ripple (jitter for chip 12) and smoothing switches;
 // option byte B (the lift-off code) from the lift-off index and the chip.
-std::uint8_t PackOptionA(int straightLineCorrectEn, int rippleCtrlEn, int jitterCorrectEn,
-                         int smoothLineEn, int chip);
+std::uint8_t PackOptionA(int straightLineCorrectEn, int rippleCtrlEn, int jitterCorrectEn, int smoothLineEn,
+                         int chip);
 std::uint8_t PackOptionB(int lodHeight, int chip);
 
 }  // namespace zor

@@ -10,20 +10,32 @@ namespace {
 constexpr std::uint32_t kMax24 = 0xFFFFFF;
 constexpr int kReadTries = 5;
 
-int EventCount(const MacroDeviceBlock& block) { return std::min<int>(block.num, kMacroMaxEvents); }
+int EventCount(const MacroDeviceBlock& block) {
+    return std::min<int>(block.num, kMacroMaxEvents);
+}
 
-bool IsKeyOrButton(std::uint8_t code) { return code >= 4 && code <= 236; }
+bool IsKeyOrButton(std::uint8_t code) {
+    return code >= 4 && code <= 236;
+}
 
 std::uint8_t DeviceCode(std::uint8_t appCode) {
     switch (appCode) {
-        case kMacCodeLeftButton: return kDevCodeLeftButton;
-        case kMacCodeMiddleButton: return kDevCodeMiddleButton;
-        case kMacCodeRightButton: return kDevCodeRightButton;
-        case kMacCodeFourthButton: return kDevCodeFourthButton;
-        case kMacCodeFifthButton: return kDevCodeFifthButton;
-        case kMacCodeMove: return kDevCodeMove;
-        case kMacCodeDpi: return kDevCodeDpi;
-        default: return appCode;
+        case kMacCodeLeftButton:
+            return kDevCodeLeftButton;
+        case kMacCodeMiddleButton:
+            return kDevCodeMiddleButton;
+        case kMacCodeRightButton:
+            return kDevCodeRightButton;
+        case kMacCodeFourthButton:
+            return kDevCodeFourthButton;
+        case kMacCodeFifthButton:
+            return kDevCodeFifthButton;
+        case kMacCodeMove:
+            return kDevCodeMove;
+        case kMacCodeDpi:
+            return kDevCodeDpi;
+        default:
+            return appCode;
     }
 }
 
@@ -92,7 +104,8 @@ void AppendEvent(std::vector<std::uint8_t>& out, std::uint8_t code, std::uint8_t
 }
 
 std::uint32_t Get24(std::span<const std::uint8_t> s, std::size_t at) {
-    return s[at] | (static_cast<std::uint32_t>(s[at + 1]) << 8) | (static_cast<std::uint32_t>(s[at + 2]) << 16);
+    return s[at] | (static_cast<std::uint32_t>(s[at + 1]) << 8) |
+           (static_cast<std::uint32_t>(s[at + 2]) << 16);
 }
 
 std::int16_t GetI16(std::span<const std::uint8_t> s, std::size_t at) {
@@ -120,7 +133,8 @@ bool ReadChunk(Transport& transport, int slot, int offset, std::span<std::uint8_
 MacroDeviceBlock TranslateCodes(const MacroDeviceBlock& block) {
     MacroDeviceBlock copy = block;
     const int count = EventCount(copy);
-    for (int i = 0; i < count; ++i) copy.macVal[static_cast<std::size_t>(i)] = DeviceCode(copy.macVal[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < count; ++i)
+        copy.macVal[static_cast<std::size_t>(i)] = DeviceCode(copy.macVal[static_cast<std::size_t>(i)]);
     return copy;
 }
 
@@ -149,8 +163,9 @@ int EncodeMacro(Transport& transport, int slot, const MacroDeviceBlock& block) {
     // A failed chunk does not stop the rest: the device keeps what arrived.
     for (std::size_t offset = 0; offset < stream->size(); offset += kMacroChunk) {
         const std::size_t length = std::min(kMacroChunk, stream->size() - offset);
-        result = transport.SendCommand(kCmdMacroWrite, static_cast<std::uint8_t>(slot), static_cast<int>(offset),
-                                       static_cast<int>(length), stream->data() + offset);
+        result =
+            transport.SendCommand(kCmdMacroWrite, static_cast<std::uint8_t>(slot), static_cast<int>(offset),
+                                  static_cast<int>(length), stream->data() + offset);
     }
     return result;
 }
@@ -212,7 +227,8 @@ MacroDeviceBlock ParseMacroStream(std::span<const std::uint8_t> stream) {
             const int y = GetI16(stream, pos + 4);
             // The signs go back into the quadrant so that the block encodes to the same bytes.
             block.macSta[e] = x < 0 ? (y < 0 ? 3 : 4) : (y < 0 ? 5 : 6);
-            block.extVal[e] = {static_cast<std::int16_t>(x < 0 ? -x : x), static_cast<std::int16_t>(y < 0 ? -y : y)};
+            block.extVal[e] = {static_cast<std::int16_t>(x < 0 ? -x : x),
+                               static_cast<std::int16_t>(y < 0 ? -y : y)};
             block.macVal[e] = code;
             block.macDly[e] = delay;
             ++block.numXY;

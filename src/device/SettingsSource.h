@@ -14,7 +14,7 @@ inline constexpr int kKeyCount = 20;
 inline constexpr int kLightingSlots = 14;
 
 struct KeyAssignment {
-    int function = 0;      // function code: 0-119 built-in, 120-259 user macro, 256+ key
+    int function = 0;       // function code: 0-119 built-in, 120-259 user macro, 256+ key
     std::string groupGuid;  // user macros: the macro's group
     std::string macroGuid;  // user macros: the macro
 };
@@ -22,7 +22,7 @@ struct KeyAssignment {
 struct DpiGear {
     int value = 0;
     bool enabled = false;
-    int attribute = 0;  // 2-bit attribute of the gear
+    int attribute = 0;         // 2-bit attribute of the gear
     std::uint32_t colour = 0;  // 0xRRGGBB
 };
 
@@ -36,7 +36,7 @@ struct LightingSettings {
 struct ProfileSettings {
     std::array<KeyAssignment, kKeyCount> keys{};
     std::array<DpiGear, 8> gears{};
-    int currentGear = 0;  // 0-based
+    int currentGear = 0;      // 0-based
     int reportRateIndex = 0;  // UI index; the code depends on the model
     LightingSettings lighting;
 };
@@ -49,10 +49,10 @@ struct PowerSettings {
     int rippleCtrlEn = 0;
     int jitterCorrectEn = 0;
     int smoothLineEn = 0;
-    int lodHeight = 0;  // lift-off distance index
-    int shortPress = 1;   // sent as value B (op 10/2)
-    int moveWakeEn = 0;   // sent as value D (op 10/6)
-    int valueA = 21;      // value A (op 10/1)
+    int lodHeight = 0;            // lift-off distance index
+    int shortPress = 1;           // sent as value B (op 10/2)
+    int moveWakeEn = 0;           // sent as value D (op 10/6)
+    int valueA = 21;              // value A (op 10/1)
     bool lightingSwitch = false;  // bit 6 of every lighting mode byte
 };
 
@@ -81,10 +81,10 @@ struct SettingsRecord final : SettingsSource {
 
 // What the command set needs to know about the selected model (its feature file and match).
 struct DeviceModel {
-    std::string matchedName;  // chooses the report-rate map
-    int writeTimes = 4;       // repetitions of every write of the full apply
+    std::string matchedName;                        // chooses the report-rate map
+    int writeTimes = 4;                             // repetitions of every write of the full apply
     std::array<int, kLightingSlots> lightingMap{};  // UI lighting slot -> device mode number (0: none)
-    int chip = 0;             // sensor chip number from the status read
+    int chip = 0;                                   // sensor chip number from the status read
 };
 
 }  // namespace zor

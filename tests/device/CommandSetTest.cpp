@@ -113,7 +113,8 @@ TEST_F(CommandSetTest, ColoursGoOnTheWireAsBitsEightToFifteenThenZeroToSevenThen
     commands.WriteSetting(kOpDpiColours, 1, 0);
     const auto payload = Payload(mouse->Frames().at(0));
     ASSERT_EQ(payload.size(), 24u);
-    EXPECT_EQ(std::vector<std::uint8_t>(payload.begin(), payload.begin() + 3), (std::vector<std::uint8_t>{0x22, 0x33, 0x11}));
+    EXPECT_EQ(std::vector<std::uint8_t>(payload.begin(), payload.begin() + 3),
+              (std::vector<std::uint8_t>{0x22, 0x33, 0x11}));
 }
 
 TEST_F(CommandSetTest, LightingModeByteWithTheSwitchBitSendsHeaderAndBlockAtOffset125) {
@@ -126,8 +127,9 @@ TEST_F(CommandSetTest, LightingModeByteWithTheSwitchBitSendsHeaderAndBlockAtOffs
     header[1] = 0x02;
     header[2] = 0x03;
     EXPECT_EQ(frames[0], MakeReport(0x09, 1, 0, 0, header));
-    std::vector<std::uint8_t> block = {9, 8, 7, 6, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00,
-                                       0x22, 0x33, 0x11, 0, 0, 0, 0, 0, 0, 0x02, 0x03, 0x01};
+    std::vector<std::uint8_t> block = {9,    8,    7,    6,    0x00, 0x00, 0xFF, 0xFF, 0x00,
+                                       0x00, 0x00, 0xFF, 0x00, 0x22, 0x33, 0x11, 0,    0,
+                                       0,    0,    0,    0,    0x02, 0x03, 0x01};
     EXPECT_EQ(frames[1], MakeReport(0x09, 2, 0, 125, block));
 }
 
@@ -192,7 +194,8 @@ TEST_F(CommandSetTest, AfterApplyAllTheMouseHoldsTheSettings) {
     EXPECT_EQ(s.reportRate, 4);  // UI index 1 of a four-rate model
     for (int k = 0; k <= 11; ++k) {
         const auto code = EncodeKeyFunction(p.keys[static_cast<std::size_t>(k)].function).bytes;
-        const std::array<std::uint8_t, 4> stored = {s.keys[4 * k], s.keys[4 * k + 1], s.keys[4 * k + 2], s.keys[4 * k + 3]};
+        const std::array<std::uint8_t, 4> stored = {s.keys[4 * k], s.keys[4 * k + 1], s.keys[4 * k + 2],
+                                                    s.keys[4 * k + 3]};
         if (k == 5) {
             EXPECT_EQ(stored, (std::array<std::uint8_t, 4>{0x0A, 1, 5, 0}));
         } else {
@@ -209,7 +212,8 @@ TEST_F(CommandSetTest, AfterApplyAllTheMouseHoldsTheSettings) {
     EXPECT_EQ(s.dpi[1], 3);
     for (std::size_t g = 0; g < 8; ++g) {
         EXPECT_EQ(s.dpi[2 + 2 * g] | (s.dpi[3 + 2 * g] << 8), p.gears[g].value);
-        EXPECT_EQ(ColourFromWire({s.dpiColours[3 * g], s.dpiColours[3 * g + 1], s.dpiColours[3 * g + 2]}), p.gears[g].colour);
+        EXPECT_EQ(ColourFromWire({s.dpiColours[3 * g], s.dpiColours[3 * g + 1], s.dpiColours[3 * g + 2]}),
+                  p.gears[g].colour);
     }
     EXPECT_EQ(s.lighting[0], 0x45);
     EXPECT_EQ(s.lighting[1] | (s.lighting[2] << 8), 0x0302);
@@ -371,19 +375,24 @@ TEST_F(CommandSetTest, CombinationKeyMacroPlaysOnceInModeZeroAndHasNoSlotToFill)
 
 TEST(KeyCodeTest, EveryListedFunctionHasItsCode) {
     const std::map<int, std::array<std::uint8_t, 4>> table = {
-        {0, {0, 0, 0, 0}},          {1, {1, 1, 0, 0}},          {3, {1, 2, 0, 0}},          {2, {1, 4, 0, 0}},
-        {4, {1, 8, 0, 0}},          {5, {1, 0x10, 0, 0}},       {6, {8, 3, 0, 0}},          {10, {6, 3, 0, 0}},
-        {11, {8, 1, 0, 0}},         {12, {8, 2, 0, 0}},         {16, {7, 4, 0, 0}},         {17, {7, 2, 0, 0}},
-        {53, {7, 3, 0, 0}},         {20, {7, 1, 0, 0}},         {21, {7, 1, 0, 0}},         {22, {9, 3, 0, 0}},
-        {50, {9, 1, 0, 0}},         {51, {9, 2, 0, 0}},         {23, {9, 4, 0, 0}},         {24, {9, 4, 1, 0}},
-        {25, {9, 4, 2, 0}},         {26, {9, 4, 3, 0}},         {27, {3, 1, 0, 0}},         {28, {3, 2, 0, 0}},
-        {52, {3, 3, 0, 0}},         {29, {4, 0x23, 2, 0}},      {30, {4, 0x83, 1, 0}},      {31, {4, 0x8A, 1, 0}},
-        {38, {4, 0x92, 1, 0}},      {32, {4, 0xE9, 0, 0}},      {98, {4, 0xE9, 0, 0}},      {33, {4, 0xEA, 0, 0}},
-        {99, {4, 0xEA, 0, 0}},      {34, {4, 0xB6, 0, 0}},      {35, {4, 0xB5, 0, 0}},      {36, {4, 0xE2, 0, 0}},
-        {37, {4, 0xCD, 0, 0}},      {39, {4, 0xB7, 0, 0}},      {60, {4, 0x6F, 0, 0}},      {61, {4, 0x70, 0, 0}},
-        {56, {0x0B, 0x81, 0, 0}},   {57, {0x0B, 1, 0, 0}},      {58, {5, 1, 0, 0}},         {59, {5, 0x81, 0, 0}},
-        {117, {2, 0x4B, 0, 0}},     {118, {2, 0x4E, 0, 0}},     {7, {0, 0, 0, 0}},          {119, {0, 0, 0, 0}},
-        {-5, {0, 0, 0, 0}},         {260, {2, 4, 0, 0}},        {256 + 0xE7, {2, 0xE7, 0, 0}}, {512, {0, 0, 0, 0}},
+        {0, {0, 0, 0, 0}},      {1, {1, 1, 0, 0}},        {3, {1, 2, 0, 0}},
+        {2, {1, 4, 0, 0}},      {4, {1, 8, 0, 0}},        {5, {1, 0x10, 0, 0}},
+        {6, {8, 3, 0, 0}},      {10, {6, 3, 0, 0}},       {11, {8, 1, 0, 0}},
+        {12, {8, 2, 0, 0}},     {16, {7, 4, 0, 0}},       {17, {7, 2, 0, 0}},
+        {53, {7, 3, 0, 0}},     {20, {7, 1, 0, 0}},       {21, {7, 1, 0, 0}},
+        {22, {9, 3, 0, 0}},     {50, {9, 1, 0, 0}},       {51, {9, 2, 0, 0}},
+        {23, {9, 4, 0, 0}},     {24, {9, 4, 1, 0}},       {25, {9, 4, 2, 0}},
+        {26, {9, 4, 3, 0}},     {27, {3, 1, 0, 0}},       {28, {3, 2, 0, 0}},
+        {52, {3, 3, 0, 0}},     {29, {4, 0x23, 2, 0}},    {30, {4, 0x83, 1, 0}},
+        {31, {4, 0x8A, 1, 0}},  {38, {4, 0x92, 1, 0}},    {32, {4, 0xE9, 0, 0}},
+        {98, {4, 0xE9, 0, 0}},  {33, {4, 0xEA, 0, 0}},    {99, {4, 0xEA, 0, 0}},
+        {34, {4, 0xB6, 0, 0}},  {35, {4, 0xB5, 0, 0}},    {36, {4, 0xE2, 0, 0}},
+        {37, {4, 0xCD, 0, 0}},  {39, {4, 0xB7, 0, 0}},    {60, {4, 0x6F, 0, 0}},
+        {61, {4, 0x70, 0, 0}},  {56, {0x0B, 0x81, 0, 0}}, {57, {0x0B, 1, 0, 0}},
+        {58, {5, 1, 0, 0}},     {59, {5, 0x81, 0, 0}},    {117, {2, 0x4B, 0, 0}},
+        {118, {2, 0x4E, 0, 0}}, {7, {0, 0, 0, 0}},        {119, {0, 0, 0, 0}},
+        {-5, {0, 0, 0, 0}},     {260, {2, 4, 0, 0}},      {256 + 0xE7, {2, 0xE7, 0, 0}},
+        {512, {0, 0, 0, 0}},
     };
     for (const auto& [id, bytes] : table) {
         const KeyCode code = EncodeKeyFunction(id);
@@ -425,7 +434,7 @@ TEST(ReportRateTest, SevenRatesForPeloAndPeluFourForEveryOtherModel) {
 TEST(OptionBytesTest, TakeOverPacksSwitchesAndLiftOffByChip) {
     EXPECT_EQ(PackOptionA(1, 0, 1, 1, 12), 0x83);  // chip 12: the jitter switch is bit 1
     EXPECT_EQ(PackOptionA(1, 0, 1, 1, 6), 0x81);
-    EXPECT_EQ(PackOptionA(0, 5, 0, 0, 6), 0x02);   // switches count as 0 or 1
+    EXPECT_EQ(PackOptionA(0, 5, 0, 0, 6), 0x02);  // switches count as 0 or 1
     for (int chip : {6, 12}) {
         EXPECT_EQ(PackOptionB(0, chip), 0);
         EXPECT_EQ(PackOptionB(1, chip), 2);

@@ -63,7 +63,8 @@ TEST(DeviceMatchTest, InputAndFeatureCollectionsOnTwoInterfacesMatch) {
 
 TEST(DeviceMatchTest, TypeOneLeavesTheLinkAloneAndSkipsReport7) {
     VirtualBus bus;
-    auto device = std::make_shared<FakeDevice>(std::vector{Interface(0x1001, 0xFF00), Interface(0x1001, 0xFF01)});
+    auto device =
+        std::make_shared<FakeDevice>(std::vector{Interface(0x1001, 0xFF00), Interface(0x1001, 0xFF01)});
     bus.Attach(device);
     LinkState link;
     DeviceEntry entry = VirtualEntry(1);
@@ -75,7 +76,8 @@ TEST(DeviceMatchTest, TypeOneLeavesTheLinkAloneAndSkipsReport7) {
 
 TEST(DeviceMatchTest, Report7BytesFourteenAndFifteenAreKeptLittleEndian) {
     VirtualBus bus;
-    auto device = std::make_shared<FakeDevice>(std::vector{Interface(0x1001, 0xFF00), Interface(0x1001, 0xFF01)});
+    auto device =
+        std::make_shared<FakeDevice>(std::vector{Interface(0x1001, 0xFF00), Interface(0x1001, 0xFF01)});
     bus.Attach(device);
     LinkState link;
     DeviceEntry entry = VirtualEntry(3);
@@ -86,7 +88,8 @@ TEST(DeviceMatchTest, Report7BytesFourteenAndFifteenAreKeptLittleEndian) {
 
 TEST(DeviceMatchTest, OneCollectionAloneIsNoMatchAndLeavesNoHandleOpen) {
     VirtualBus bus;
-    auto device = std::make_shared<FakeDevice>(std::vector{Interface(0x1001, 0xFF00), Interface(0x1001, 0x0001)});
+    auto device =
+        std::make_shared<FakeDevice>(std::vector{Interface(0x1001, 0xFF00), Interface(0x1001, 0x0001)});
     bus.Attach(device);
     LinkState link;
     DeviceEntry entry = VirtualEntry();

@@ -41,8 +41,16 @@ using Bytes = std::vector<std::uint8_t>;
 using MacroSlotTest = WireTest;
 
 TEST(MacroStreamTest, ApplicationCodesBecomeDeviceCodesOnACopy) {
-    MacroDeviceBlock block = Block({{1, 241, 0}, {1, 242, 0}, {1, 243, 0}, {1, 244, 0}, {1, 245, 0},
-                                    {3, 246, 0}, {1, 248, 0}, {1, 4, 0}, {1, 231, 0}, {13, 249, 0}});
+    MacroDeviceBlock block = Block({{1, 241, 0},
+                                    {1, 242, 0},
+                                    {1, 243, 0},
+                                    {1, 244, 0},
+                                    {1, 245, 0},
+                                    {3, 246, 0},
+                                    {1, 248, 0},
+                                    {1, 4, 0},
+                                    {1, 231, 0},
+                                    {13, 249, 0}});
     block.macVal[10] = 241;  // beyond num: not an event
     const MacroDeviceBlock device = TranslateCodes(block);
     const Bytes expected = {232, 234, 233, 235, 236, 254, 253, 4, 231, 249, 241};
@@ -123,8 +131,12 @@ TEST_F(MacroSlotTest, StreamOfExactly512BytesIsWrittenInSixteenChunksOneMoreEven
 }
 
 TEST_F(MacroSlotTest, LastChunkCarriesTheRemainderAndSlotsFromSixteenAreRefused) {
-    const MacroDeviceBlock block = Block({{1, 4, 1000}, {2, 4, 1000}, {1, 5, 1000}, {2, 5, 1000},
-                                          {1, 6, 1000}, {2, 6, 1000}});  // 4 + 36 bytes
+    const MacroDeviceBlock block = Block({{1, 4, 1000},
+                                          {2, 4, 1000},
+                                          {1, 5, 1000},
+                                          {2, 5, 1000},
+                                          {1, 6, 1000},
+                                          {2, 6, 1000}});  // 4 + 36 bytes
     EXPECT_EQ(EncodeMacro(transport, 16, block), 0);
     EXPECT_EQ(EncodeMacro(transport, -1, block), 0);
     EXPECT_TRUE(mouse->Frames().empty());
@@ -136,18 +148,25 @@ TEST_F(MacroSlotTest, LastChunkCarriesTheRemainderAndSlotsFromSixteenAreRefused)
 }
 
 TEST_F(MacroSlotTest, ChunkWriteFailuresDoNotStopTheRest) {
-    const MacroDeviceBlock block = Block({{1, 4, 1000}, {2, 4, 1000}, {1, 5, 1000}, {2, 5, 1000},
-                                          {1, 6, 1000}, {2, 6, 1000}});
+    const MacroDeviceBlock block =
+        Block({{1, 4, 1000}, {2, 4, 1000}, {1, 5, 1000}, {2, 5, 1000}, {1, 6, 1000}, {2, 6, 1000}});
     link.featureHandle.reset();
     EXPECT_EQ(EncodeMacro(transport, 1, block), 0);
     EXPECT_EQ(sleeper.pauses(), (std::vector<int>{30, 50, 30, 50}));
 }
 
 TEST_F(MacroSlotTest, ReadBackGivesTheEncodedEventsAgain) {
-    const MacroDeviceBlock block = TranslateCodes(Block(
-        {{1, 4, 100}, {2, 4, 1000}, {3, 246, 8, 10, 20}, {6, 246, 70000, 300, 1}, {1, 248, 10, 3},
-         {1, 248, 5000, 4}, {1, 241, 0}, {2, 241, 128}, {13, 249, 0}, {1, 231, 127}},
-        7));
+    const MacroDeviceBlock block = TranslateCodes(Block({{1, 4, 100},
+                                                         {2, 4, 1000},
+                                                         {3, 246, 8, 10, 20},
+                                                         {6, 246, 70000, 300, 1},
+                                                         {1, 248, 10, 3},
+                                                         {1, 248, 5000, 4},
+                                                         {1, 241, 0},
+                                                         {2, 241, 128},
+                                                         {13, 249, 0},
+                                                         {1, 231, 127}},
+                                                        7));
     ASSERT_EQ(EncodeMacro(transport, 3, block), 1);
     const MacroDeviceBlock back = DecodeMacro(transport, 3);
     EXPECT_EQ(back.macRpt, 7);
@@ -225,8 +244,14 @@ TEST(MacroStreamTest, ParsingTruncatedFormsNeverReadsPastTheEventArea) {
 TEST(MacroStreamTest, EstimateIsTwoForNothingAndOtherwiseTheEncodedLength) {
     EXPECT_EQ(EstimateStreamLength(Block({})), 2);
     EXPECT_EQ(EstimateStreamLength(Block({{1, 4, 5}})), 6);
-    const MacroDeviceBlock mixed = Block({{1, 4, 200}, {1, 241, 3}, {2, 241, 300}, {3, 246, 5, 1, 1},
-                                          {5, 246, 500, 1, 1}, {1, 248, 0, 2}, {1, 248, 900, 2}, {13, 249, 0}});
+    const MacroDeviceBlock mixed = Block({{1, 4, 200},
+                                          {1, 241, 3},
+                                          {2, 241, 300},
+                                          {3, 246, 5, 1, 1},
+                                          {5, 246, 500, 1, 1},
+                                          {1, 248, 0, 2},
+                                          {1, 248, 900, 2},
+                                          {13, 249, 0}});
     EXPECT_EQ(EstimateStreamLength(mixed), static_cast<int>(BuildMacroStream(TranslateCodes(mixed))->size()));
     MacroDeviceBlock full{};
     full.num = 300;

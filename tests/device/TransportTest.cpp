@@ -110,7 +110,8 @@ TEST(TraceLineTest, DirectionMarkThenLowerCaseHexSeparatedBySingleSpaces) {
 
 TEST_F(TransportTest, TraceSeesEverySentAndEveryReadReport) {
     std::vector<std::string> lines;
-    transport.SetTraceSink([&](TraceDirection d, std::span<const std::uint8_t> b) { lines.push_back(TraceLine(d, b)); });
+    transport.SetTraceSink(
+        [&](TraceDirection d, std::span<const std::uint8_t> b) { lines.push_back(TraceLine(d, b)); });
     transport.SendCommand(0x83, 0, 0, 1, nullptr);
     Report reply{};
     transport.ReadReport(reply);
@@ -124,7 +125,8 @@ class BleTransportTest : public WireTest {
 protected:
     void SetUp() override {
         WireTest::SetUp();
-        bridge.SetEventHandler([this](int code, const std::string& text) { events.emplace_back(code, text); });
+        bridge.SetEventHandler(
+            [this](int code, const std::string& text) { events.emplace_back(code, text); });
         link.UseBridge(&bridge);
         bridge.BleConnect("Zor MouseA");
         link.bleMode = 1;

@@ -16,10 +16,11 @@ TEST_F(VirtualMouseTest, MalformedFramesAreCountedAndChangeNothing) {
     EXPECT_EQ(entry.featureHandle->SetFeature(wrongId), -1);
     EXPECT_EQ(entry.featureHandle->SetFeature(MakeReport(0x03, 1, 0, 0, {2}, 33)), 41);  // length over 32
     EXPECT_EQ(entry.featureHandle->SetFeature(MakeReport(0x0B, 1, 0, 0, {2})), 41);      // unknown command
-    EXPECT_EQ(entry.featureHandle->SetFeature(MakeReport(0x01, 1, 0, 0, {2})), 41);      // status has no write
-    EXPECT_EQ(entry.featureHandle->SetFeature(MakeReport(0x04, 1, 0, 62, {1, 2, 3, 4})), 41);  // past the key table
-    EXPECT_EQ(entry.featureHandle->SetFeature(MakeReport(0x08, 1, 16, 0, {1})), 41);     // no slot 16
-    EXPECT_EQ(entry.featureHandle->SetFeature(MakeReport(0x02, 1, 2, 0, {7})), 41);      // no profile 7
+    EXPECT_EQ(entry.featureHandle->SetFeature(MakeReport(0x01, 1, 0, 0, {2})), 41);  // status has no write
+    EXPECT_EQ(entry.featureHandle->SetFeature(MakeReport(0x04, 1, 0, 62, {1, 2, 3, 4})),
+              41);                                                                    // past the key table
+    EXPECT_EQ(entry.featureHandle->SetFeature(MakeReport(0x08, 1, 16, 0, {1})), 41);  // no slot 16
+    EXPECT_EQ(entry.featureHandle->SetFeature(MakeReport(0x02, 1, 2, 0, {7})), 41);   // no profile 7
     EXPECT_EQ(mouse->BadFrames(), 7);
     EXPECT_EQ(mouse->Frames().size(), 6u);  // the stalled report never reached the firmware
     const VirtualMouseState after = mouse->State();

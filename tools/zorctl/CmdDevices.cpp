@@ -37,7 +37,8 @@ int RunDevices(CommandContext& ctx) {
     return 0;
 }
 
-const CommandRegistration kDevices("devices", "devices", "list the catalog's devices, whether each is attached, and its path",
+const CommandRegistration kDevices("devices", "devices",
+                                   "list the catalog's devices, whether each is attached, and its path",
                                    RunDevices);
 
 }  // namespace

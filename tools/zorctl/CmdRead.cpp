@@ -54,7 +54,8 @@ int RunRead(CommandContext& ctx) {
     return 0;
 }
 
-const CommandRegistration kRead("read", "read", "read the mouse's current state, active profile and profile identifiers",
+const CommandRegistration kRead("read", "read",
+                                "read the mouse's current state, active profile and profile identifiers",
                                 RunRead);
 
 }  // namespace

@@ -37,7 +37,8 @@ int RunStatus(CommandContext& ctx) {
     return 0;
 }
 
-const CommandRegistration kStatus("status", "status", "read the mouse's connection, battery and sensor chip", RunStatus);
+const CommandRegistration kStatus("status", "status", "read the mouse's connection, battery and sensor chip",
+                                  RunStatus);
 
 }  // namespace
 }  // namespace zor::ctl

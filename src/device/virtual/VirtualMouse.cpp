@@ -146,15 +146,16 @@ bool VirtualMouse::HandleLocked(std::span<const std::uint8_t> report) {
     const std::uint8_t argument = frame[kPosArgument];
     const int offset = frame[kPosOffsetLow] | (frame[kPosOffsetHigh] << 8);
     const int length = frame[kPosLength];
-    const bool bad = report.size() < kReportSize || frame[0] != kCommandReportId ||
-                     length > static_cast<int>(kMaxPayload);
+    const bool bad =
+        report.size() < kReportSize || frame[0] != kCommandReportId || length > static_cast<int>(kMaxPayload);
     bool ok = false;
     if (!bad && m_linked) {
         if ((command & kReadBit) != 0) {
             ok = HandleRead(frame, offset, length);
         } else {
-            ok = HandleWrite(command, argument, offset,
-                             std::span<const std::uint8_t>(frame).subspan(kPosPayload, static_cast<std::size_t>(length)));
+            ok = HandleWrite(
+                command, argument, offset,
+                std::span<const std::uint8_t>(frame).subspan(kPosPayload, static_cast<std::size_t>(length)));
         }
     } else if (!bad) {
         return true;  // a receiver without its mouse takes the frame and nothing answers
@@ -165,15 +166,21 @@ bool VirtualMouse::HandleLocked(std::span<const std::uint8_t> report) {
 
 std::span<std::uint8_t> VirtualMouse::TableFor(std::uint8_t command, std::uint8_t argument) {
     switch (command & ~kReadBit) {
-        case 0x04: return m_state.keys;
-        case 0x05: return m_state.comboKeys;
-        case 0x06: return m_state.dpi;
-        case 0x07: return m_state.dpiColours;
+        case 0x04:
+            return m_state.keys;
+        case 0x05:
+            return m_state.comboKeys;
+        case 0x06:
+            return m_state.dpi;
+        case 0x07:
+            return m_state.dpiColours;
         case 0x08:
             if (argument < m_state.macros.size()) return m_state.macros[argument];
             return {};
-        case 0x09: return m_state.lighting;
-        default: return {};
+        case 0x09:
+            return m_state.lighting;
+        default:
+            return {};
     }
 }
 
@@ -200,9 +207,14 @@ bool VirtualMouse::HandleWrite(std::uint8_t command, std::uint8_t argument, int 
                     if (data.size() < 2) return false;
                     m_state.secondTime = static_cast<std::uint16_t>(byte(0) | (byte(1) << 8));
                     return true;
-                case 5: m_state.optionA = byte(0); return !data.empty();
-                case 6: m_state.optionB = byte(0); return !data.empty();
-                default: return false;
+                case 5:
+                    m_state.optionA = byte(0);
+                    return !data.empty();
+                case 6:
+                    m_state.optionB = byte(0);
+                    return !data.empty();
+                default:
+                    return false;
             }
         case 0x03:
             if (data.empty()) return false;
@@ -228,7 +240,8 @@ bool VirtualMouse::HandleRead(const Report& frame, int offset, int length) {
     switch (command) {
         case 0x81:
             data[0] = m_linked ? 1 : 0;
-            data[1] = static_cast<std::uint8_t>(std::clamp(m_state.batteryPercent, 0, 100) | (m_state.charging ? 0x80 : 0));
+            data[1] = static_cast<std::uint8_t>(std::clamp(m_state.batteryPercent, 0, 100) |
+                                                (m_state.charging ? 0x80 : 0));
             data[2] = m_state.chip;
             break;
         case 0x82:
@@ -239,12 +252,23 @@ bool VirtualMouse::HandleRead(const Report& frame, int offset, int length) {
                         data[2 * i + 1] = static_cast<std::uint8_t>(m_state.profileIds[i] & 0xFF);
                     }
                     break;
-                case 2: data[0] = m_state.activeProfile; break;
-                case 3: PutLe16(data.data(), m_state.sleepTime); break;
-                case 5: data[0] = m_state.optionA; break;
-                case 6: data[0] = m_state.optionB; break;
-                case 7: data[0] = m_state.chargeCounter; break;
-                default: return false;
+                case 2:
+                    data[0] = m_state.activeProfile;
+                    break;
+                case 3:
+                    PutLe16(data.data(), m_state.sleepTime);
+                    break;
+                case 5:
+                    data[0] = m_state.optionA;
+                    break;
+                case 6:
+                    data[0] = m_state.optionB;
+                    break;
+                case 7:
+                    data[0] = m_state.chargeCounter;
+                    break;
+                default:
+                    return false;
             }
             break;
         case 0x83:
@@ -350,7 +374,10 @@ void VirtualMouse::ApplyButton(MouseButton button) {
         }
         case MouseButton::ReportRate: {
             const auto it = std::find(kRateCycle.begin(), kRateCycle.end(), m_state.reportRate);
-            const std::size_t next = it == kRateCycle.end() ? 0 : static_cast<std::size_t>(it - kRateCycle.begin() + 1) % kRateCycle.size();
+            const std::size_t next =
+                it == kRateCycle.end()
+                    ? 0
+                    : static_cast<std::size_t>(it - kRateCycle.begin() + 1) % kRateCycle.size();
             m_state.reportRate = kRateCycle[next];
             break;
         }

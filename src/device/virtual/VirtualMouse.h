@@ -25,14 +25,14 @@ inline constexpr const char* kVirtualReceiverProduct = "Zor MouseA Receiver";
 // The input status report.
 inline constexpr std::uint8_t kStatusReportId = 5;
 inline constexpr std::size_t kStatusReportLength = 16;
-inline constexpr std::size_t kStatusLink = 1;         // receiver: 1 = mouse linked
-inline constexpr std::size_t kStatusKeysLow = 2;      // key bits 0-7, 1 = pressed
-inline constexpr std::size_t kStatusKeysHigh = 3;     // key bits 8-15
+inline constexpr std::size_t kStatusLink = 1;      // receiver: 1 = mouse linked
+inline constexpr std::size_t kStatusKeysLow = 2;   // key bits 0-7, 1 = pressed
+inline constexpr std::size_t kStatusKeysHigh = 3;  // key bits 8-15
 inline constexpr std::size_t kStatusProfile = 6;
 inline constexpr std::size_t kStatusReportRate = 7;
-inline constexpr std::size_t kStatusGear = 8;         // 1-based
-inline constexpr std::size_t kStatusLighting = 9;     // mode number | 0x80, 0 = none
-inline constexpr std::size_t kStatusDpiValue = 11;    // 16-bit little-endian
+inline constexpr std::size_t kStatusGear = 8;          // 1-based
+inline constexpr std::size_t kStatusLighting = 9;      // mode number | 0x80, 0 = none
+inline constexpr std::size_t kStatusDpiValue = 11;     // 16-bit little-endian
 inline constexpr std::size_t kStatusSecondValue = 13;  // 16-bit little-endian
 
 using StatusReport = std::array<std::uint8_t, kStatusReportLength>;
@@ -105,7 +105,7 @@ public:
     void Click(MouseButton button);
     void SetBattery(int percent, bool charging);
     void SetChip(std::uint8_t chip);
-    void DropLink();     // behind a receiver: the mouse leaves the receiver
+    void DropLink();  // behind a receiver: the mouse leaves the receiver
     void RestoreLink();
     void SetReplyMode(ReplyMode mode);
     // Queues a status report of the current state on the input collection.
@@ -116,7 +116,8 @@ private:
     StatusReport StatusLocked() const;
     void EmitLocked();
     bool HandleLocked(std::span<const std::uint8_t> report);
-    bool HandleWrite(std::uint8_t command, std::uint8_t argument, int offset, std::span<const std::uint8_t> data);
+    bool HandleWrite(std::uint8_t command, std::uint8_t argument, int offset,
+                     std::span<const std::uint8_t> data);
     bool HandleRead(const Report& frame, int offset, int length);
     std::span<std::uint8_t> TableFor(std::uint8_t command, std::uint8_t argument);
     void ApplyButton(MouseButton button);
