@@ -141,4 +141,55 @@ std::string KeyFunctionCatalog::PlainText(int code, const MacVkAndText& keys) co
     return code >= kKeyFunctionBase ? KeyName(code, keys) : ButtonLabel(code);
 }
 
+// ---- predefined macro lists -------------------------------------------------------------------
+
+namespace {
+
+constexpr std::array<int, 9> kShortcutCodes{100, 103, 104, 105, 106, 107, 108, 109, 110};
+constexpr std::array<int, 7> kOtherKeyCodes{101, 102, 111, 112, 113, 114, 115};
+
+std::vector<MacroRecord> Flatten(const MacroStore& store) {
+    std::vector<MacroRecord> out;
+    for (const MacroGroup& group : store.groups())
+        for (const MacroRecord& rec : group.macros) out.push_back(rec);
+    return out;
+}
+
+template <std::size_t N>
+int IndexOf(const std::array<int, N>& codes, int code) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (codes[i] == code) return static_cast<int>(i);
+    return -1;
+}
+
+}  // namespace
+
+MacroResult PredefinedMacroLists::Load(const std::filesystem::path& shortcutFile,
+                                       const std::filesystem::path& otherKeyFile) {
+    MacroStore reader;
+    MacroResult result = reader.Load(shortcutFile);
+    m_shortcuts = Flatten(reader);
+    MacroResult other = reader.Load(otherKeyFile);
+    m_others = Flatten(reader);
+    return result.ok ? other : result;
+}
+
+const MacroRecord* PredefinedMacroLists::MacroForCode(int code) const {
+    int i = IndexOf(kShortcutCodes, code);
+    if (i >= 0)
+        return static_cast<std::size_t>(i) < m_shortcuts.size() ? &m_shortcuts[static_cast<std::size_t>(i)]
+                                                                : nullptr;
+    i = IndexOf(kOtherKeyCodes, code);
+    if (i >= 0)
+        return static_cast<std::size_t>(i) < m_others.size() ? &m_others[static_cast<std::size_t>(i)]
+                                                             : nullptr;
+    return nullptr;
+}
+
+std::optional<MacroDeviceBlock> PredefinedMacroLists::PredefinedMacro(int k) const {
+    const MacroRecord* rec = MacroForCode(100 + k);
+    if (rec == nullptr) return std::nullopt;
+    return rec->device;
+}
+
 }  // namespace zor

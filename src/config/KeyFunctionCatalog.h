@@ -10,9 +10,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "device/MacroSources.h"
+#include "macro/MacroStore.h"
+
 namespace zor {
 
-class MacroStore;
 class MacVkAndText;
 
 inline constexpr int kMacroFunction = 120;      // a user macro named by grpGuid/macGuid
@@ -20,6 +22,8 @@ inline constexpr int kLastMacroFunction = 259;  // 120..259 are classified as ma
 inline constexpr int kKeyFunctionBase = 256;    // 256 + virtual-key code: one keyboard key
 inline constexpr std::string_view kUnknownKey = "Unknown Key";
 inline constexpr std::string_view kLanguageTextPath = "res/MouseVarn/Language/LanguageText.json";
+inline constexpr std::string_view kShortCutMacPath = "res/MouseVarn/ShortCutMac.json";
+inline constexpr std::string_view kOtherKeyMacPath = "res/MouseVarn/OtherKeyMac.json";
 
 enum class KeyCategory { Mouse, Shortcut, Macro, Dpi, Lighting, Mode, Media, Wheel };
 
@@ -65,6 +69,22 @@ private:
         std::string buttonLabel;
     };
     std::map<int, Entry> m_entries;
+};
+
+// The two predefined macro lists the command set programs shortcut and other functions with.
+// Both files have the macro library's format; their macros, in file order, stand for these
+// function codes: the shortcut list for 100, 103..110, the other-keys list for 101, 102, 111..115.
+class PredefinedMacroLists final : public PredefinedMacros {
+public:
+    // Reads both files; a missing file leaves its list empty. The error text of a damaged file.
+    MacroResult Load(const std::filesystem::path& shortcutFile, const std::filesystem::path& otherKeyFile);
+    // Predefined macro k stands for function code 100 + k.
+    std::optional<MacroDeviceBlock> PredefinedMacro(int k) const override;
+    const MacroRecord* MacroForCode(int code) const;
+
+private:
+    std::vector<MacroRecord> m_shortcuts;
+    std::vector<MacroRecord> m_others;
 };
 
 }  // namespace zor

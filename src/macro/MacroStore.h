@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "device/MacroSources.h"
 #include "macro/MacroDeviceBlock.h"
 
 namespace zor {
@@ -173,6 +174,21 @@ private:
     // Bytes of a file that failed to load; kept aside before the next save replaces it.
     std::string m_badBytes;
     bool m_badPending = false;
+};
+
+// The store as the command set sees it: a copy of a macro's block by its group and macro ids.
+class MacroLibraryView final : public MacroLibrary {
+public:
+    explicit MacroLibraryView(const MacroStore& store) : m_store(store) {}
+    std::optional<MacroDeviceBlock> FindMacro(const std::string& groupGuid,
+                                              const std::string& macroGuid) const override {
+        const MacroRecord* rec = m_store.FindMacro(groupGuid, macroGuid);
+        if (rec == nullptr) return std::nullopt;
+        return rec->device;
+    }
+
+private:
+    const MacroStore& m_store;
 };
 
 }  // namespace zor
