@@ -9,6 +9,7 @@ namespace zor {
 struct VirtualBus::Slot {
     std::shared_ptr<VirtualHidDevice> device;
     std::atomic<bool> attached{true};
+    std::atomic<std::uint32_t> goneInterfaces{0};  // bit i: interface i was unplugged alone
 };
 
 namespace {
@@ -40,7 +41,8 @@ public:
 private:
     std::shared_ptr<VirtualBus::Slot> Live() const {
         std::lock_guard lock(m_mutex);
-        if (m_slot && m_slot->attached.load()) return m_slot;
+        if (m_slot && m_slot->attached.load() && (m_slot->goneInterfaces.load() & (1u << m_interfaceIndex)) == 0)
+            return m_slot;
         return nullptr;
     }
 
@@ -62,6 +64,7 @@ void VirtualBus::Attach(std::shared_ptr<VirtualHidDevice> device) {
     Detach(device);
     auto slot = std::make_shared<Slot>();
     slot->device = device;
+    std::vector<HidInterfaceInfo> arrived;
     {
         std::lock_guard lock(m_mutex);
         const int number = m_nextDeviceNumber++;
@@ -69,15 +72,18 @@ void VirtualBus::Attach(std::shared_ptr<VirtualHidDevice> device) {
         for (std::size_t i = 0; i < interfaces.size(); ++i) {
             Listed listed{interfaces[i], slot, static_cast<int>(i)};
             listed.info.path = Format("/dev/zor-virtual/%d-%d", number, static_cast<int>(i));
+            arrived.push_back(listed.info);
             m_listed.push_back(std::move(listed));
         }
         m_slots.push_back(slot);
     }
     device->SetAttached(true);
+    Notify(true, arrived);
 }
 
 void VirtualBus::Detach(const std::shared_ptr<VirtualHidDevice>& device) {
     bool wasAttached = false;
+    std::vector<HidInterfaceInfo> removed;
     {
         std::lock_guard lock(m_mutex);
         for (auto& slot : m_slots) {
@@ -87,9 +93,41 @@ void VirtualBus::Detach(const std::shared_ptr<VirtualHidDevice>& device) {
             }
         }
         std::erase_if(m_slots, [&](const auto& slot) { return slot->device == device; });
+        for (const Listed& l : m_listed) {
+            if (l.slot && l.slot->device == device) removed.push_back(l.info);
+        }
         std::erase_if(m_listed, [&](const Listed& l) { return l.slot && l.slot->device == device; });
     }
     if (wasAttached) device->SetAttached(false);
+    Notify(false, removed);
+}
+
+void VirtualBus::DetachInterface(const std::shared_ptr<VirtualHidDevice>& device, int interfaceIndex) {
+    std::vector<HidInterfaceInfo> removed;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const Listed& l : m_listed) {
+            if (l.slot && l.slot->device == device && l.interfaceIndex == interfaceIndex) {
+                l.slot->goneInterfaces |= 1u << interfaceIndex;
+                removed.push_back(l.info);
+            }
+        }
+        std::erase_if(m_listed, [&](const Listed& l) {
+            return l.slot && l.slot->device == device && l.interfaceIndex == interfaceIndex;
+        });
+    }
+    Notify(false, removed);
+}
+
+void VirtualBus::SetHotplugHook(HotplugHook hook) {
+    std::lock_guard lock(m_hookMutex);
+    m_hook = std::move(hook);
+}
+
+void VirtualBus::Notify(bool arrived, const std::vector<HidInterfaceInfo>& infos) {
+    std::lock_guard lock(m_hookMutex);
+    if (!m_hook) return;
+    for (const auto& info : infos) m_hook(arrived, info);
 }
 
 void VirtualBus::AddVanishedInterface(HidInterfaceInfo info) {

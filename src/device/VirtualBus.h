@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,6 +38,13 @@ public:
     void Attach(std::shared_ptr<VirtualHidDevice> device);
     // Unplugs it: its interfaces leave the enumeration and every open handle to it fails.
     void Detach(const std::shared_ptr<VirtualHidDevice>& device);
+    // Unplugs one interface of an attached device: it leaves the enumeration and its open
+    // handles fail, while the device's other interfaces stay.
+    void DetachInterface(const std::shared_ptr<VirtualHidDevice>& device, int interfaceIndex);
+    // Called after every attach and detach, once per interface, outside the bus's lock
+    // (arrived = false for a removal). Null stops the reports.
+    using HotplugHook = std::function<void(bool arrived, const HidInterfaceInfo& info)>;
+    void SetHotplugHook(HotplugHook hook);
     // Lists an interface that cannot be opened (a device removed between enumeration and
     // open), at the current end of the enumeration.
     void AddVanishedInterface(HidInterfaceInfo info);
@@ -59,6 +67,9 @@ private:
     std::vector<std::shared_ptr<Slot>> m_slots;
     int m_nextDeviceNumber = 0;
     std::atomic<int> m_openCount{0};
+    std::mutex m_hookMutex;  // held while the hook runs, so that clearing it waits for a call
+    HotplugHook m_hook;
+    void Notify(bool arrived, const std::vector<HidInterfaceInfo>& infos);
 };
 
 }  // namespace zor
