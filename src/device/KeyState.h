@@ -1,0 +1,50 @@
+// The key state table and the status-report rules shared by the input listeners and the BLE
+// input path: a key release whose report carries a different profile, DPI gear, lighting mode or
+// report rate queues one device event; a new DPI value queues the DPI pop-up.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <span>
+
+#include "device/DeviceView.h"
+#include "device/EventQueue.h"
+
+namespace zor {
+
+// Byte positions of the input status report.
+inline constexpr std::uint8_t kStatusReportIdValue = 5;
+inline constexpr std::size_t kStatusPosLink = 1;
+inline constexpr std::size_t kStatusPosKeysLow = 2;
+inline constexpr std::size_t kStatusPosKeysHigh = 3;
+inline constexpr std::size_t kStatusPosProfile = 6;
+inline constexpr std::size_t kStatusPosRate = 7;
+inline constexpr std::size_t kStatusPosGear = 8;
+inline constexpr std::size_t kStatusPosLighting = 9;
+inline constexpr std::size_t kStatusPosDpi = 11;
+inline constexpr std::size_t kStatusPosSecond = 13;
+// Shortest report that holds every field read here.
+inline constexpr std::size_t kStatusMinLength = 15;
+
+class KeyState {
+public:
+    // Runs the key rules and the DPI value rule over one status report (report id first).
+    // Reports that are shorter than kStatusMinLength or are not status reports are ignored.
+    // Returns the number of events queued.
+    int ProcessStatusReport(std::span<const std::uint8_t> report, int device, int catalogType,
+                            DeviceView& view, EventQueue& queue);
+
+    // The last seen state of key bit i (0..19).
+    int KeyBit(int i) const;
+    int LastDpiValue() const;
+    int SecondValue() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::array<std::int32_t, kKeyStateCount> m_keys{};
+    int m_lastDpi = 0;  // last non-zero DPI value, 0 before the first
+    int m_second = 0;
+};
+
+}  // namespace zor
