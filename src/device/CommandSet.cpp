@@ -504,8 +504,11 @@ int CommandSet::ApplyAll(int profile) {
 
 CurrentState CommandSet::ReadCurrentState() {
     CurrentState state;
+    // Over BLE the lighting and DPI reads are only sent: their replies arrive later as bridge
+    // events, so nothing of them is known here and the record's old values must not pass as read.
+    const bool replyNow = !BleMode();
     m_request.op = kOpLighting;
-    if (ReadRequest() == 1) {
+    if (ReadRequest() == 1 && replyNow) {
         const int mode = m_request.modeByte & ~kLightingSwitchBit;
         for (std::size_t slot = 0; slot < m_model.lightingMap.size(); ++slot) {
             if (mode != 0 && m_model.lightingMap[slot] == mode) {
@@ -516,7 +519,7 @@ CurrentState CommandSet::ReadCurrentState() {
         }
     }
     m_request.op = kOpDpi;
-    if (ReadRequest() == 1) state.currentGear = m_request.currentGear - 1;
+    if (ReadRequest() == 1 && replyNow) state.currentGear = m_request.currentGear - 1;
     m_request.op = kOpReportRate;
     ReadRequest();
     if (m_request.reportRate != 0)

@@ -1,6 +1,8 @@
 // Finding a catalog device on the HID bus and opening its two collections.
 #pragma once
 
+#include <functional>
+
 #include "device/DeviceEntry.h"
 #include "device/HidBus.h"
 #include "device/LinkState.h"
@@ -24,6 +26,11 @@ bool MatchDevice(HidBus& bus, DeviceEntry& entry, LinkState& link);
 // The device has gone: clears the found flag and path, closes both handles and drops them from
 // the link when they are its current ones.
 void ReleaseDevice(DeviceEntry& entry, LinkState& link);
+
+// The catalog's match hook: MatchDevice on this bus and link.
+inline std::function<bool(DeviceEntry&)> MatchHookFor(HidBus& bus, LinkState& link) {
+    return [&bus, &link](DeviceEntry& entry) { return MatchDevice(bus, entry, link); };
+}
 
 // Makes the entry's handles the link's current ones (the user selected this device).
 void SelectDevice(const DeviceEntry& entry, LinkState& link);

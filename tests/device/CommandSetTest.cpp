@@ -591,5 +591,17 @@ TEST_F(CommandSetTest, ReportRateReadWaitsForAHidReplyEvenOverBle) {
     EXPECT_EQ(commands.ReadCurrentState().reportRateIndex, -1);
 }
 
+TEST_F(CommandSetTest, CurrentStateOverBleClaimsNothingItHasNotReceived) {
+    commands.Request().currentGear = 5;  // left over from an earlier read
+    VirtualBleBridge bridge(mouse);
+    link.UseBridge(&bridge);
+    bridge.BleConnect("x");
+    link.bleMode = 1;
+    const CurrentState state = commands.ReadCurrentState();
+    EXPECT_EQ(state.currentGear, -1);
+    EXPECT_EQ(state.lightingSlot, -1);
+    EXPECT_EQ(FramesOf(0x86).size(), 1u);  // the read was still asked for
+}
+
 }  // namespace
 }  // namespace zor::test

@@ -54,6 +54,24 @@ TEST_F(VirtualMouseTest, StatusReportCarriesTheStateInItsLayout) {
     EXPECT_EQ(entry.inputHandle->Read(report, 0), 0);  // nothing more queued
 }
 
+TEST(InputStatusTest, ParsesOnlyWholeStatusReports) {
+    const StatusReport report = {5, 1, 0x21, 0x80, 0, 0, 2, 4, 3, 0x85, 0, 0x40, 0x06, 0x34, 0x12, 0};
+    const auto status = ParseInputStatus(report);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->link, 1);
+    EXPECT_EQ(status->keyBits, 0x8021u);
+    EXPECT_EQ(status->activeProfile, 2);
+    EXPECT_EQ(status->reportRate, 4);
+    EXPECT_EQ(status->gear, 3);
+    EXPECT_EQ(status->lighting, 0x85);
+    EXPECT_EQ(status->dpiValue, 1600);
+    EXPECT_EQ(status->secondValue, 0x1234);
+    EXPECT_FALSE(ParseInputStatus(std::span(report).first(14)));
+    StatusReport other = report;
+    other[0] = 4;
+    EXPECT_FALSE(ParseInputStatus(other));
+}
+
 TEST_F(VirtualMouseTest, ButtonsReportPressThenActOnRelease) {
     mouse->Press(MouseButton::Dpi);
     mouse->Release(MouseButton::Dpi);

@@ -24,7 +24,7 @@ DeviceSession::DeviceSession(const Options& options, std::ostream& err) : m_find
             err << TraceLine(direction, bytes) << '\n';
         });
     }
-    m_finder.setMatchHook([this](DeviceEntry& entry) { return MatchDevice(*m_bus, entry, m_link); });
+    m_finder.setMatchHook(MatchHookFor(*m_bus, m_link));
     m_finder.LoadDeviceList();
 
     auto& entries = m_finder.entries();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/CommandFrame.h"
+#include "device/StatusReport.h"
 #include "device/VirtualBus.h"
 
 namespace zor {
@@ -21,19 +22,6 @@ inline constexpr std::uint16_t kVirtualCableProductId = 0x1001;
 inline constexpr std::uint16_t kVirtualReceiverProductId = 0x1002;
 inline constexpr const char* kVirtualCableProduct = "Zor MouseA";
 inline constexpr const char* kVirtualReceiverProduct = "Zor MouseA Receiver";
-
-// The input status report.
-inline constexpr std::uint8_t kStatusReportId = 5;
-inline constexpr std::size_t kStatusReportLength = 16;
-inline constexpr std::size_t kStatusLink = 1;      // receiver: 1 = mouse linked
-inline constexpr std::size_t kStatusKeysLow = 2;   // key bits 0-7, 1 = pressed
-inline constexpr std::size_t kStatusKeysHigh = 3;  // key bits 8-15
-inline constexpr std::size_t kStatusProfile = 6;
-inline constexpr std::size_t kStatusReportRate = 7;
-inline constexpr std::size_t kStatusGear = 8;          // 1-based
-inline constexpr std::size_t kStatusLighting = 9;      // mode number | 0x80, 0 = none
-inline constexpr std::size_t kStatusDpiValue = 11;     // 16-bit little-endian
-inline constexpr std::size_t kStatusSecondValue = 13;  // 16-bit little-endian
 
 using StatusReport = std::array<std::uint8_t, kStatusReportLength>;
 
