@@ -33,6 +33,9 @@ public:
     // failed.
     virtual std::optional<std::int16_t> BleSend(const std::string& frameText) = 0;
     virtual void SetEventHandler(BleEventHandler handler) = 0;
+    // The registration result: whether this system can use the bridge at all. When it cannot,
+    // the program says that Bluetooth is unavailable instead of connecting.
+    virtual bool Registered() const { return true; }
 };
 
 }  // namespace zor

@@ -45,14 +45,57 @@ std::string ReportToEventText(std::span<const std::uint8_t> report) {
 
 bool VirtualBleBridge::BleConnect(const std::string& /*deviceNames*/) {
     bool failing = false;
+    bool connected = false;
     {
         std::lock_guard lock(m_mutex);
         failing = m_failing;
         m_connected = !failing && m_mouse && m_mouse->Attached();
+        connected = m_connected;
     }
     if (failing) return false;
-    Emit(m_connected ? kBleEventLinkUp : kBleEventConnectFailed, "");
+    if (connected) {
+        StopRelay();  // a relay left over from an earlier link
+        m_relayStop = false;
+        m_relay = std::thread([this] { RelayInput(); });
+    }
+    Emit(connected ? kBleEventLinkUp : kBleEventConnectFailed, "");
     return true;
+}
+
+VirtualBleBridge::~VirtualBleBridge() { StopRelay(); }
+
+void VirtualBleBridge::StopRelay() {
+    m_relayStop = true;
+    if (m_relay.joinable() && m_relay.get_id() != std::this_thread::get_id()) m_relay.join();
+}
+
+void VirtualBleBridge::RelayInput() {
+    StatusReport report{};
+    while (!m_relayStop.load()) {
+        const int got = m_mouse->Read(0, report, 500);
+        if (got > 0) {
+            Emit(kBleEventInputBase + report[0], ReportToEventText(std::span(report.data(), static_cast<std::size_t>(got))));
+        } else if (got < 0) {
+            // The mouse went away: the link is down.
+            bool wasConnected = false;
+            {
+                std::lock_guard lock(m_mutex);
+                wasConnected = m_connected;
+                m_connected = false;
+            }
+            if (wasConnected) Emit(kBleEventLinkDown, "");
+            return;
+        }
+    }
+}
+
+void VirtualBleBridge::ReportBattery() {
+    Report query{};
+    query[0] = kCommandReportId;
+    query[kPosCommand] = 0x81;
+    query[kPosLength] = 3;
+    if (!m_mouse->ReceiveFrame(query)) return;
+    if (const auto reply = m_mouse->TakeReply()) Emit(kBleEventBattery, ReportToEventText(*reply));
 }
 
 std::optional<std::int16_t> VirtualBleBridge::BleQuery() {
@@ -91,6 +134,7 @@ void VirtualBleBridge::DropLink() {
         std::lock_guard lock(m_mutex);
         m_connected = false;
     }
+    StopRelay();
     Emit(kBleEventLinkDown, "");
 }
 

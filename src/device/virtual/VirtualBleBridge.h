@@ -2,8 +2,10 @@
 // events, as the real bridge delivers them.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,9 @@ std::string ReportToEventText(std::span<const std::uint8_t> report);
 class VirtualBleBridge final : public BleBridge {
 public:
     explicit VirtualBleBridge(std::shared_ptr<VirtualMouse> mouse) : m_mouse(std::move(mouse)) {}
+    ~VirtualBleBridge() override;
+    VirtualBleBridge(const VirtualBleBridge&) = delete;
+    VirtualBleBridge& operator=(const VirtualBleBridge&) = delete;
 
     bool BleConnect(const std::string& deviceNames) override;
     std::optional<std::int16_t> BleQuery() override;
@@ -31,9 +36,18 @@ public:
     void SetFailing(bool failing);
     void DropLink();
     std::vector<std::string> SentTexts() const;
+    // Raises the battery event with the mouse's status reply.
+    void ReportBattery();
 
 private:
     void Emit(int code, const std::string& text);
+    // While linked, the mouse's input reports travel as input events (0x500 + report id). The
+    // mouse must then not also be read through a bus listener.
+    void RelayInput();
+    void StopRelay();
+
+    std::thread m_relay;
+    std::atomic<bool> m_relayStop{false};
 
     std::shared_ptr<VirtualMouse> m_mouse;
     mutable std::mutex m_mutex;
