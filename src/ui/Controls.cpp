@@ -204,9 +204,9 @@ void CControlUI::SetText(const QString& text) {
 }
 
 void CControlUI::SetVisible(bool visible) {
-    if (visible == !isHidden()) return;
-    setVisible(visible);
-    NeedParentUpdate();
+    const bool changed = visible == isHidden();
+    setVisible(visible);  // also marks the choice as explicit for controls not shown yet
+    if (changed) NeedParentUpdate();
 }
 
 void CControlUI::SetPos(const QRect& rc) {
@@ -444,7 +444,7 @@ bool CContainerUI::AddAt(CControlUI* control, int index) {
     m_items.insert(m_items.begin() + index, control);
     if (m_vScroll) m_vScroll->raise();
     if (m_arrange == Arrange::Tab) control->setVisible(index == m_curSel);
-    else if (!control->isHidden() && isVisible()) control->show();
+    else if (!(control->testAttribute(Qt::WA_WState_ExplicitShowHide) && control->isHidden())) control->show();
     LayoutChildren();
     return true;
 }
@@ -676,6 +676,11 @@ QSize CLabelUI::EstimateSize(const QSize& available) const {
         }
     }
     return s;
+}
+
+QSize CLabelUI::EstimateTextSize(const QSize& current) const {
+    const QFontMetrics fm(ResolveFont());
+    return {fm.horizontalAdvance(m_text) + m_textPadding.left() + m_textPadding.right(), current.height()};
 }
 
 void CLabelUI::PaintText(QPainter& p) {

@@ -32,7 +32,8 @@ struct TNotifyUI {
     CControlUI* pSender = nullptr;
     qintptr wParam = 0;
     qintptr lParam = 0;
-    QVariant payload;  // owned data travelling with the notification (item names, texts)
+    QString sText;     // e.g. the menu item's name of "MyMenuClick"
+    QVariant payload;  // owned data travelling with the notification
 };
 
 // Text alignment flags (the values the layout attributes use: 0 left, 1 center, 2 right;
@@ -246,6 +247,8 @@ public:
     void SetAttribute(const QString& name, const QString& value) override;
     // Width 0 = sized to the text (text width plus text padding).
     QSize EstimateSize(const QSize& available) const override;
+    // The size the text needs on one line, keeping the given height.
+    QSize EstimateTextSize(const QSize& current) const;
     bool IsAutoCalcWidth() const { return m_autoCalcWidth; }
 
 protected:

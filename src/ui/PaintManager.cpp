@@ -55,6 +55,9 @@ void SetResourcePrefix(const QString& prefix) {
 CPaintManagerUI::CPaintManagerUI() { ManagerList().push_back(this); }
 
 CPaintManagerUI::~CPaintManagerUI() {
+    // Controls that outlive their manager (destroyed later with their widget parent) must not
+    // reach back into it.
+    for (CControlUI* control : AllControls()) control->SetManager(nullptr);
     auto& list = ManagerList();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
 }
@@ -134,6 +137,7 @@ void CPaintManagerUI::InitControl(CControlUI* control) {
     control->SetManager(this);
     const QString name = control->objectName();
     if (!name.isEmpty() && (!m_names.contains(name) || m_names.value(name).isNull())) m_names.insert(name, control);
+    control->setMouseTracking(true);
     if (m_filter) control->installEventFilter(m_filter);
 }
 

@@ -23,27 +23,21 @@ namespace zor::ui {
 class INotifyUI {
 public:
     virtual void Notify(TNotifyUI& msg) = 0;
-
-protected:
-    ~INotifyUI() = default;
+    virtual ~INotifyUI() = default;
 };
 
 // Creates controls of classes the library does not know ("VerticalLayoutEx", "AnimLayout").
 class IDialogBuilderCallback {
 public:
     virtual CControlUI* CreateControl(const QString& className) = 0;
-
-protected:
-    ~IDialogBuilderCallback() = default;
+    virtual ~IDialogBuilderCallback() = default;
 };
 
 // Supplies a control's text by id; an empty answer means "no text".
 class IQueryControlText {
 public:
     virtual QString QueryControlText(const QString& id, const QString& type) = 0;
-
-protected:
-    ~IQueryControlText() = default;
+    virtual ~IQueryControlText() = default;
 };
 
 struct FontInfo {

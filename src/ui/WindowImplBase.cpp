@@ -66,7 +66,11 @@ WindowImplBase::WindowImplBase() {
     installEventFilter(this);
 }
 
-WindowImplBase::~WindowImplBase() { m_pm.RemoveNotifier(this); }
+WindowImplBase::~WindowImplBase() {
+    m_pm.RemoveNotifier(this);
+    // The controls go before the manager they are registered with.
+    delete m_pm.GetRoot();
+}
 
 bool WindowImplBase::Create(QWidget* owner, const QString& name, unsigned style, unsigned exStyle, const QRect& rc) {
     m_owner = owner;
@@ -206,14 +210,14 @@ static qintptr VirtualKey(const QKeyEvent* key) {
 // An input event that a child ignored travels on to its parents, passing this filter again:
 // each event is translated into a message only once.
 bool WindowImplBase::DeliverInputMessage(QObject* watched, QEvent* e) {
-    static const QEvent* lastEvent = nullptr;
-    static quint64 lastStamp = 0;
-    static int lastType = 0;
+    // Parents receive copies of an ignored mouse event: same type, time and screen position.
     auto* input = static_cast<QInputEvent*>(e);
-    if (lastEvent == e && lastStamp == input->timestamp() && lastType == int(e->type())) return false;
-    lastEvent = e;
-    lastStamp = input->timestamp();
-    lastType = int(e->type());
+    QPointF global;
+    if (auto* point = dynamic_cast<QSinglePointEvent*>(e)) global = point->globalPosition();
+    else if (auto* key = dynamic_cast<QKeyEvent*>(e)) global = QPointF(key->key(), key->nativeScanCode());
+    if (m_lastInput.type == int(e->type()) && m_lastInput.stamp == input->timestamp() && m_lastInput.global == global)
+        return false;
+    m_lastInput = {int(e->type()), input->timestamp(), global};
 
     unsigned msg = 0;
     qintptr wParam = 0, lParam = 0;

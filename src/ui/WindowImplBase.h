@@ -17,7 +17,7 @@
 #include "ui/Messages.h"
 #include "ui/PaintManager.h"
 
-class QEventLoop;
+#include <QEventLoop>
 
 namespace zor::ui {
 
@@ -125,6 +125,11 @@ protected:
     QVariant m_payload;
     // Manual caption drag (when the platform cannot move the window itself).
     bool m_dragging = false;
+    struct {
+        int type = 0;
+        quint64 stamp = 0;
+        QPointF global;
+    } m_lastInput;
     QPoint m_dragOffset;
 };
 

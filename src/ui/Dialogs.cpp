@@ -1,0 +1,174 @@
+#include "ui/Dialogs.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace zor::ui {
+
+// ---------------------------------------------------------------- CMsgWnd
+
+CMsgWnd::CMsgWnd(int type) : m_type(type) {}
+
+QString CMsgWnd::GetSkinFile() {
+    switch (m_type) {
+        case kConfirm: return QStringLiteral("msg.xml");
+        case kNoDevice: return QStringLiteral("msg3.xml");
+        default: return QStringLiteral("msg2.xml");
+    }
+}
+
+void CMsgWnd::InitWindow() { m_closeBtn = FindControl(QStringLiteral("closebtn")); }
+
+void CMsgWnd::SetTitle(const QString& title) {
+    if (title.isEmpty()) return;
+    if (CControlUI* label = FindControl(QStringLiteral("MessageTitle"))) label->SetText(title);
+}
+
+void CMsgWnd::SetMsg(const QString& text) {
+    if (text.isEmpty()) return;
+    if (m_type != kNoDevice) {
+        if (CControlUI* label = FindControl(QStringLiteral("MessageText"))) label->SetText(text);
+        return;
+    }
+    CControlUI* noDevice = FindControl(QStringLiteral("MessageTextNoDevice"));
+    CControlUI* unlinked = FindControl(QStringLiteral("MessageTextWirelessUnconnect"));
+    CControlUI* shown = m_subType == kSubNoDevice ? noDevice : m_subType == kSubReceiverNotLinked ? unlinked : nullptr;
+    CControlUI* hidden = m_subType == kSubNoDevice ? unlinked : m_subType == kSubReceiverNotLinked ? noDevice : nullptr;
+    if (shown) {
+        shown->SetText(text);
+        shown->SetVisible(true);
+    }
+    if (hidden) hidden->SetVisible(false);
+}
+
+void CMsgWnd::SetButtonTexts(const QString& confirm, const QString& cancel) {
+    if (CControlUI* button = FindControl(QStringLiteral("confirm_btn")); button && !confirm.isEmpty()) button->SetText(confirm);
+    if (CControlUI* button = FindControl(QStringLiteral("cancel_btn")); button && !cancel.isEmpty()) button->SetText(cancel);
+}
+
+void CMsgWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType == QLatin1String("click") && msg.pSender) {
+        const QString name = msg.pSender->GetName();
+        if (msg.pSender == m_closeBtn) {
+            // The no-device notice cannot simply go away: its owner hides itself to the tray
+            // and closes the box. Without an owner the box closes itself.
+            if (m_type == kNoDevice && GetOwner()) SendMessageTo(GetOwner(), kMsgMsgBoxHideToTray);
+            else Close(0);
+            return;
+        }
+        if (name.compare(QLatin1String("confirm_btn"), Qt::CaseInsensitive) == 0) {
+            const bool quit = m_subType == kSubNoDevice || m_quitOnConfirm;
+            m_quitOnConfirm = false;
+            Close(1);
+            if (quit) PostQuitMessage(0);
+            return;
+        }
+        if (name.compare(QLatin1String("cancel_btn"), Qt::CaseInsensitive) == 0) {
+            Close(0);
+            return;
+        }
+    }
+    WindowImplBase::Notify(msg);
+}
+
+int CMsgWnd::ShowMessageBox(QWidget* owner, const QString& title, const QString& text, int type, const QString& confirm,
+                            const QString& cancel, int subType, bool quitOnConfirm) {
+    auto* box = new CMsgWnd(type);
+    box->SetSubType(subType);
+    box->SetQuitOnConfirm(quitOnConfirm);
+    box->Create(owner, QStringLiteral("msgwnd"), kWsPopup | kWsClipChildren, kWsExToolWindow);
+    box->CenterWindow();
+    box->SetTitle(title);
+    box->SetMsg(text);
+    box->SetButtonTexts(confirm, cancel);
+    return box->ShowModal() == 1 ? 1 : 0;
+}
+
+CMsgWnd* CMsgWnd::ShowMessageBoxNonModal(QWidget* owner, const QString& title, const QString& text, const QString& cancel,
+                                         int type, const QString& confirm) {
+    auto* box = new CMsgWnd(type);
+    box->Create(owner, QStringLiteral("msgwnd"), kWsVisible | kWsOverlappedWindow, 0);
+    box->CenterWindow();
+    box->SetTitle(title);
+    box->SetMsg(text);
+    box->SetButtonTexts(confirm, cancel);
+    return box;
+}
+
+// ---------------------------------------------------------------- CCloseWnd
+
+CCloseWnd::CCloseWnd(int closeOption, int remind, int language)
+    : m_closeOption(closeOption), m_remind(remind), m_language(language) {}
+
+void CCloseWnd::InitWindow() {
+    m_minimize = Find<COptionUI>(QStringLiteral("Minimize"));
+    m_exit = Find<COptionUI>(QStringLiteral("Exit"));
+    m_notRemind = Find<CCheckBoxUI>(QStringLiteral("NotRemindAgain"));
+}
+
+void CCloseWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType == QLatin1String("windowinit")) {
+        if (m_exit) m_exit->Selected(m_closeOption == 1, false);
+        if (m_minimize) m_minimize->Selected(m_closeOption != 1, false);
+        if (m_notRemind) m_notRemind->SetCheck(m_remind == 0, false);
+        return;
+    }
+    if (msg.sType != QLatin1String("click") || !msg.pSender) {
+        WindowImplBase::Notify(msg);
+        return;
+    }
+    const QString name = msg.pSender->GetName();
+    if (name == QLatin1String("btn_close") || name == QLatin1String("CancelButton")) {
+        Close(0);
+    } else if (name == QLatin1String("Minimize")) {
+        m_closeOption = 0;
+    } else if (name == QLatin1String("Exit")) {
+        m_closeOption = 1;
+    } else if (name == QLatin1String("NotRemindAgain")) {
+        // The click is reported before the box toggles: checked before the click means
+        // "remind again" from now on.
+        m_remind = m_notRemind && m_notRemind->GetCheck() ? 1 : 0;
+    } else if (name == QLatin1String("OkButton")) {
+        QPointer<QWidget> owner = GetOwner();
+        SendMessageTo(owner, kMsgCloseConfig, m_closeOption, -1);
+        SendMessageTo(owner, kMsgCloseConfig, -1, m_remind);
+        SendMessageTo(owner, kMsgCloseAct);
+        Close(1);
+    }
+}
+
+long long CCloseWnd::HandleCustomMessage(unsigned msg, qintptr, qintptr, bool& handled) {
+    handled = false;
+    if (msg == kWmClose) PostMessageTo(GetOwner(), kMsgCloseWndGone);
+    return 0;
+}
+
+// ---------------------------------------------------------------- CPopTipWnd
+
+long long CPopTipWnd::HandleCustomMessage(unsigned msg, qintptr, qintptr, bool& handled) {
+    handled = false;
+    if (msg == kWmMouseMove && isVisible()) hide();
+    return 0;
+}
+
+void CPopTipWnd::ShowTip(const QString& text, const QPoint& globalPos) {
+    if (CControlUI* label = FindControl(QStringLiteral("tip_text"))) {
+        label->SetText(text);
+        if (auto* l = qobject_cast<CLabelUI*>(label)) {
+            const QSize need = l->EstimateTextSize(label->size());
+            const int w = std::max(PaintManager().GetInitSize().width(), need.width() + 24);
+            resize(w, height());
+        }
+    }
+    QPoint pos = globalPos;
+    if (QScreen* screen = QGuiApplication::screenAt(globalPos)) {
+        const QRect area = screen->availableGeometry();
+        pos.setX(std::min(pos.x(), area.right() - width()));
+        pos.setY(std::min(pos.y(), area.bottom() - height()));
+    }
+    move(pos);
+    show();
+    raise();
+}
+
+}  // namespace zor::ui

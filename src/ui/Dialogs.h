@@ -1,0 +1,82 @@
+// The program's own small windows: the message box (information, confirmation, the no-device
+// notice), the close dialog (hide to the tray or exit) and the key page's hover tip.
+#pragma once
+
+#include "ui/WindowImplBase.h"
+
+namespace zor::ui {
+
+class CMsgWnd : public WindowImplBase {
+    Q_OBJECT
+public:
+    enum Type { kInfo = 0, kConfirm = 1, kNoDevice = 2 };
+    enum SubType { kSubNone = 0, kSubNoDevice = 1, kSubReceiverNotLinked = 2 };
+
+    explicit CMsgWnd(int type = kInfo);
+    QString GetSkinFile() override;
+    QString GetWindowClassName() const override { return QStringLiteral("MsgWnd"); }
+    void InitWindow() override;
+    void Notify(TNotifyUI& msg) override;
+
+    int GetType() const { return m_type; }
+    int GetSubType() const { return m_subType; }
+    void SetSubType(int subType) { m_subType = subType; }
+    bool GetQuitOnConfirm() const { return m_quitOnConfirm; }
+    void SetQuitOnConfirm(bool quit) { m_quitOnConfirm = quit; }
+    // Empty texts change nothing.
+    void SetTitle(const QString& title);
+    void SetMsg(const QString& text);
+    void SetButtonTexts(const QString& confirm, const QString& cancel);
+
+    // Modal box: 1 when confirmed, 0 otherwise.
+    static int ShowMessageBox(QWidget* owner, const QString& title, const QString& text, int type = kInfo,
+                              const QString& confirm = {}, const QString& cancel = {}, int subType = kSubNone,
+                              bool quitOnConfirm = false);
+    // Shown without waiting; the caller keeps the pointer (the box releases itself when closed).
+    static CMsgWnd* ShowMessageBoxNonModal(QWidget* owner, const QString& title, const QString& text,
+                                           const QString& cancel = {}, int type = kInfo, const QString& confirm = {});
+
+private:
+    int m_type;
+    int m_subType = kSubNone;
+    bool m_quitOnConfirm = false;
+    CControlUI* m_closeBtn = nullptr;
+};
+
+class CCloseWnd : public WindowImplBase {
+    Q_OBJECT
+public:
+    CCloseWnd(int closeOption, int remind, int language);
+    QString GetSkinFile() override { return QStringLiteral("ClosePop.xml"); }
+    QString GetWindowClassName() const override { return QStringLiteral("CloseWnd"); }
+    void InitWindow() override;
+    void Notify(TNotifyUI& msg) override;
+    long long HandleCustomMessage(unsigned msg, qintptr wParam, qintptr lParam, bool& handled) override;
+
+    int GetCloseOption() const { return m_closeOption; }
+    int GetRemind() const { return m_remind; }
+    int GetLanguage() const { return m_language; }
+
+private:
+    int m_closeOption;
+    int m_remind;
+    int m_language;
+    COptionUI* m_minimize = nullptr;
+    COptionUI* m_exit = nullptr;
+    CCheckBoxUI* m_notRemind = nullptr;
+};
+
+// Hover hint of the key page: created hidden, shown next to a key; moving the mouse onto the
+// tip hides it.
+class CPopTipWnd : public WindowImplBase {
+    Q_OBJECT
+public:
+    CPopTipWnd() = default;
+    QString GetSkinFile() override { return QStringLiteral("poptip.xml"); }
+    QString GetWindowClassName() const override { return QStringLiteral("PopTipWnd"); }
+    long long HandleCustomMessage(unsigned msg, qintptr wParam, qintptr lParam, bool& handled) override;
+    // Shows text with the tip's top-left corner at globalPos (kept on the screen).
+    void ShowTip(const QString& text, const QPoint& globalPos);
+};
+
+}  // namespace zor::ui

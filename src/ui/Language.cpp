@@ -1,0 +1,266 @@
+#include "ui/Language.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <array>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "common/Debug.h"
+#include "common/IniFile.h"
+#include "common/Text.h"
+#include "ui/MenuTray.h"
+
+namespace zor::ui {
+
+namespace {
+
+constexpr std::array<const char*, kLanguageCount> kLanguageNames = {
+    "lan_cn", "lan_en", "lan_fr",   "lan_bili", "lan_de", "lan_sp",   "lan_it", "lan_ru", "lan_tu", "lan_po",
+    "lan_th", "lan_kr", "lan_jp",   "lan_ar",   "lan_pl", "lan_cz",   "lan_se", "lan_nl", "lan_pobr", "lan_cntw",
+    "lan_nlbe", "lan_da", "lan_sl", "lan_fa",   "lan_ua", "lan_frbe", "lan_hun", "lan_ind", "lan_gr"};
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+}  // namespace
+
+QString LanguageFileName(int index) {
+    if (index < 0 || index >= kLanguageCount) index = kEnglishIndex;
+    return QString::fromLatin1(kLanguageNames[size_t(index)]);
+}
+
+QString LanguageName(int index) { return LanguageFileName(index); }
+
+bool LanguageIndexFromName(const QString& name, int& index) {
+    for (int i = 0; i < kLanguageCount; ++i)
+        if (name.compare(QLatin1String(kLanguageNames[size_t(i)]), Qt::CaseInsensitive) == 0) {
+            index = i;
+            return true;
+        }
+    return false;
+}
+
+QString LanguageFilePath(int index) { return QStringLiteral("res/Language/") + LanguageFileName(index) + QStringLiteral(".ini"); }
+
+// ---------------------------------------------------------------- LanguageFile
+
+const QStringList& LanguageFile::TextSections() {
+    static const QStringList kSections = {"PadUI", "PublicLedUI", "OthersUI", "MacroUI", "MacroPopUI",
+                                          "MouseUI", "KeyboardUI", "Mouse", "Macro"};
+    return kSections;
+}
+
+void LanguageFile::Clear() {
+    m_windowName.clear();
+    m_fontName.clear();
+    m_sections.clear();
+    m_controls.clear();
+}
+
+bool LanguageFile::Load(const std::filesystem::path& path) {
+    Clear();
+    if (!std::filesystem::exists(path)) return false;
+    const IniFile ini(path);
+    m_windowName = Q(ini.GetString("WindowName", "WindowName", IniFile::kSectionCap));
+    m_fontName = Q(ini.GetString("FontName", "FontName", IniFile::kSectionCap));
+    for (const QString& section : TextSections()) {
+        auto& table = m_sections[section.toLower()];
+        for (const std::string& line : ini.GetSection(section.toStdString(), IniFile::kSectionCap)) {
+            const auto eq = line.find('=');
+            if (eq == std::string::npos) continue;
+            table.emplace_back(Q(line.substr(0, eq)), Q(line.substr(eq + 1)));
+        }
+    }
+    for (const std::string& line : ini.GetSection("Controls", IniFile::kSectionCap)) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        const auto parts = Split(line.substr(eq + 1), ',');
+        ControlSizeEntry entry;
+        entry.name = Q(Trim(line.substr(0, eq)));
+        entry.kind = Q(Trim(parts[0])).toLower();
+        entry.width = parts.size() > 1 ? ParseLeadingInt(parts[1]) : 0;
+        m_controls.push_back(entry);
+    }
+    return true;
+}
+
+std::optional<QString> LanguageFile::Find(const QString& section, const QString& id) const {
+    auto it = m_sections.find(section.toLower());
+    if (it == m_sections.end()) return std::nullopt;
+    for (const auto& [key, text] : it->second)
+        if (key.compare(id, Qt::CaseInsensitive) == 0) return text;
+    return std::nullopt;
+}
+
+const std::vector<std::pair<QString, QString>>& LanguageFile::Section(const QString& section) const {
+    static const std::vector<std::pair<QString, QString>> kEmpty;
+    auto it = m_sections.find(section.toLower());
+    return it == m_sections.end() ? kEmpty : it->second;
+}
+
+QString QueryLanguageText(const LanguageFile& language, const QString& id, int mainTabPage, bool mousePageShown) {
+    if (auto text = language.Find(QStringLiteral("OthersUI"), id)) return *text;
+    if (mainTabPage == 1) {
+        if (auto text = language.Find(QStringLiteral("MacroUI"), id)) return *text;
+    } else if (mousePageShown) {
+        if (auto text = language.Find(QStringLiteral("MouseUI"), id)) return *text;
+    }
+    return {};
+}
+
+void ApplyControlsList(CPaintManagerUI& pm, const std::vector<ControlSizeEntry>& entries) {
+    for (const ControlSizeEntry& entry : entries) {
+        CControlUI* control = pm.FindControl(entry.name);
+        if (!control) continue;
+        if (entry.kind == QLatin1String("label")) {
+            if (entry.width != 0) {
+                control->SetFixedWidth(entry.width);
+                continue;
+            }
+            const QRect pos = control->GetPos();
+            QSize size = pos.size();
+            if (auto* label = qobject_cast<CLabelUI*>(control)) size = label->EstimateTextSize(pos.size());
+            control->SetPos(QRect(pos.topLeft(), size));
+        } else if (entry.kind == QLatin1String("option") || entry.kind == QLatin1String("button") ||
+                   entry.kind == QLatin1String("edit")) {
+            if (entry.width != 0) control->SetFixedWidth(entry.width);
+        }
+    }
+}
+
+void RebuildFonts(CPaintManagerUI& pm, const QString& face) {
+    for (int id = 0; id < 100; ++id) {
+        FontInfo* info = pm.GetFontInfo(id);
+        if (!info) continue;
+        if (!face.isEmpty()) info->name = face;
+        pm.RebuildFont(id);
+    }
+}
+
+// ---------------------------------------------------------------- LanguageManager
+
+LanguageManager::LanguageManager(std::filesystem::path programFolder) : m_folder(std::move(programFolder)) {}
+
+void LanguageManager::Apply(int index, CPaintManagerUI& pm, QWidget* window, CTrayIcon* tray, const QIcon& trayIcon) {
+    m_file.Load(m_folder / LanguageFilePath(index).toStdString());
+    if (window) window->setWindowTitle(m_file.WindowName());
+    if (tray) {
+        tray->DeleteTrayIcon();
+        tray->CreateTrayIcon(window, trayIcon, m_file.WindowName());
+    }
+    if (m_hooks.pagesLanguage) m_hooks.pagesLanguage(index);
+    CResourceManager::GetInstance().SetTextQueryInterface(this);
+    CResourceManager::GetInstance().ReloadText();
+    ApplyControlsList(pm, m_file.Controls());
+    for (const char* row : {"HLayout_Edit_Time", "bindkey_num_layout"})
+        if (CControlUI* control = pm.FindControl(QLatin1String(row))) control->SetPos(control->GetPos());
+    RebuildFonts(pm, m_file.FontName());
+    m_applied = index;
+}
+
+bool LanguageManager::ChangeByName(const QString& name, const std::filesystem::path& setIni, CPaintManagerUI& pm,
+                                   QWidget* window, CTrayIcon* tray, const QIcon& trayIcon) {
+    int index = m_applied;
+    if (!LanguageIndexFromName(name, index)) return false;
+    if (index == m_applied) {
+        CResourceManager::GetInstance().ReloadText();
+        return false;
+    }
+    Apply(index, pm, window, tray, trayIcon);
+    IniFile(setIni).WriteString("Set", "Language", Format("%d", index));
+    return true;
+}
+
+QString LanguageManager::QueryControlText(const QString& id, const QString&) {
+    const int page = m_hooks.mainTabPage ? m_hooks.mainTabPage() : 0;
+    const bool mouse = m_hooks.mousePageShown ? m_hooks.mousePageShown() : false;
+    return QueryLanguageText(m_file, id, page, mouse);
+}
+
+// ---------------------------------------------------------------- FontInstaller
+
+FontInstaller::~FontInstaller() { RemoveAll(); }
+
+bool FontInstaller::LoadTable(const std::filesystem::path& jsonPath) {
+    m_table.clear();
+    std::ifstream in(jsonPath, std::ios::binary);
+    if (!in) return false;
+    try {
+        const nlohmann::json doc = nlohmann::json::parse(in);
+        for (const auto& font : doc.at("Font")) {
+            const QString name = Q(font.at("FontName").get<std::string>());
+            const QString file = Q(font.at("FontPath").get<std::string>());
+            m_table.emplace(name, file);
+        }
+    } catch (const nlohmann::json::exception& e) {
+        DebugF("%s\n", e.what());
+        m_table.clear();
+        return false;
+    }
+    return true;
+}
+
+int FontInstaller::InstallAll(const std::filesystem::path& programFolder) {
+    int count = 0;
+    for (const auto& [name, file] : m_table) {
+        const QString resource = QStringLiteral("./res/Font/") + name;
+        if (m_installed.count(resource)) continue;
+        QString path = file;
+        if (QFileInfo(path).isRelative()) path = QDir(QString::fromStdString(programFolder.string())).filePath(file);
+        const int id = QFontDatabase::addApplicationFont(path);
+        if (id < 0) continue;
+        m_installed.emplace(resource, Entry{file, id});
+        ++count;
+    }
+    return count;
+}
+
+int FontInstaller::RemoveAll() {
+    int count = 0;
+    for (const auto& [resource, entry] : m_installed)
+        if (QFontDatabase::removeApplicationFont(entry.id)) ++count;
+    m_installed.clear();
+    return count;
+}
+
+std::map<QString, QString> FontInstaller::Installed() const {
+    std::map<QString, QString> out;
+    for (const auto& [resource, entry] : m_installed) out.emplace(resource, entry.fontFile);
+    return out;
+}
+
+QStringList FontInstaller::InstalledFamilies() const {
+    QStringList families;
+    for (const auto& [resource, entry] : m_installed) families << QFontDatabase::applicationFontFamilies(entry.id);
+    return families;
+}
+
+// ---------------------------------------------------------------- skins
+
+QString SkinFolderOf(const QString& prefix) {
+    const int slash = prefix.indexOf('/');
+    return slash < 0 ? prefix : prefix.mid(slash + 1);
+}
+
+QString NextSkinFolder(const QString& current, const QString& pre1, const QString& pre2) {
+    return current == pre1 ? pre2 : pre1;
+}
+
+QString SwitchSkin(const std::filesystem::path& descriptionIni, const QString& pre1, const QString& pre2, bool* switched) {
+    if (switched) *switched = false;
+    const QString current = SkinFolderOf(GetResourcePrefix());
+    const QString next = NextSkinFolder(current, pre1, pre2);
+    // An empty or missing folder would leave every window without its pictures.
+    if (next.isEmpty() || !QFileInfo(CPaintManagerUI::GetInstancePath() + next).isDir()) {
+        DebugF("skin folder \"%s\" not found, skin unchanged\n", next.toStdString());
+        return current;
+    }
+    SetResourcePrefix(QStringLiteral("./") + next);
+    CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + next);
+    IniFile(descriptionIni).WriteString("Config", "ResPath", next.toStdString());
+    if (switched) *switched = true;
+    return next;
+}
+
+}  // namespace zor::ui

@@ -1,0 +1,364 @@
+// Skin files: parsing, building every control class, images cut from pictures, control lookup,
+// attributes and the notifications each control sends.
+#include <QDirIterator>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+#include "UiTestSupport.h"
+#include "support/TempDir.h"
+#include "ui/Controls.h"
+#include "ui/Markup.h"
+#include "ui/PaintManager.h"
+
+using namespace zor::ui;
+using namespace zor::ui::test;
+
+namespace {
+
+class SampleSkin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CPaintManagerUI::SetInstancePath(TestData());
+        CPaintManagerUI::SetResourcePath(TestData());
+        wnd = new RecordingWindow(QStringLiteral("sample.xml"));
+        wnd->factory = [](const QString& cls) -> CControlUI* {
+            return cls == QLatin1String("VerticalLayoutEx") ? new CContainerUI : nullptr;
+        };
+        ASSERT_TRUE(wnd->Create(nullptr, QStringLiteral("sample"), kWsPopup | kWsVisible));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(wnd));
+    }
+    void TearDown() override { delete wnd; }
+    template <typename T>
+    T* Get(const char* name) {
+        T* control = wnd->Find<T>(QLatin1String(name));
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    RecordingWindow* wnd = nullptr;
+};
+
+}  // namespace
+
+TEST(Markup, KeepsAttributeOrderAndReportsErrorPosition) {
+    CMarkup ok;
+    ASSERT_TRUE(ok.Load("<Window b=\"2\" a=\"1\"><Label name=\"x\"/></Window>"));
+    ASSERT_EQ(ok.Root().attributes.size(), 2);
+    EXPECT_EQ(ok.Root().attributes[0].first, "b");
+    EXPECT_EQ(ok.Root().children.at(0).Attribute("NAME"), "x");
+    CMarkup broken;
+    EXPECT_FALSE(broken.Load("<Window>\n<Label name=\"x\">\n</Window>"));
+    EXPECT_TRUE(broken.LastError().startsWith("line 3")) << broken.LastError().toStdString();
+    EXPECT_FALSE(broken.IsValid());
+}
+
+TEST(AttributeParsing, ColoursRectsAndImageSpecs) {
+    EXPECT_EQ(ParseColor("#FF102030"), QColor(0x10, 0x20, 0x30, 0xFF));
+    EXPECT_EQ(ParseColor("#102030"), QColor(0x10, 0x20, 0x30));
+    EXPECT_EQ(ParseColor("#00102030").alpha(), 0);
+    EXPECT_FALSE(ParseColor("nonsense").isValid());
+    EXPECT_EQ(ParseRect("10,20,110,70"), QRect(10, 20, 100, 50));
+    const ImageSpec spec = ImageSpec::Parse("file='pics/a.svg' source='1,2,11,22' corner='3,3,3,3' fade='128'");
+    EXPECT_EQ(spec.file, "pics/a.svg");
+    EXPECT_EQ(spec.source, QRect(1, 2, 10, 20));
+    EXPECT_EQ(spec.corner, QMargins(3, 3, 3, 3));
+    EXPECT_EQ(spec.fade, 128);
+    EXPECT_EQ(ImageSpec::Parse("plain.png").file, "plain.png");
+}
+
+TEST(Images, SourceRectCutsTheRightPartOfThePicture) {
+    CPaintManagerUI::SetResourcePath(TestData());
+    QImage canvas(20, 10, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    QPainter p(&canvas);
+    ASSERT_TRUE(DrawImage(p, QRect(0, 0, 10, 10), ImageSpec::Parse("file='sprite.png' source='10,0,20,10'"), 1.0));
+    ASSERT_TRUE(DrawImage(p, QRect(10, 0, 10, 10), ImageSpec::Parse("file='sprite.png' source='0,0,10,10'"), 1.0));
+    EXPECT_FALSE(DrawImage(p, QRect(0, 0, 10, 10), ImageSpec::Parse("missing.png"), 1.0));
+    p.end();
+    EXPECT_EQ(QColor(canvas.pixel(5, 5)), QColor(Qt::blue));
+    EXPECT_EQ(QColor(canvas.pixel(15, 5)), QColor(Qt::red));
+}
+
+TEST(Images, SvgIsRenderedPerPixelRatioAndCached) {
+    UseSkin("res_black");
+    ClearImageCache();
+    QImage canvas(48, 48, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    QPainter p(&canvas);
+    const ImageSpec close = ImageSpec::Parse("file='common/btn_close.svg' source='24,0,48,24'");
+    ASSERT_TRUE(DrawImage(p, QRect(0, 0, 24, 24), close, 1.0));
+    ASSERT_TRUE(DrawImage(p, QRect(0, 0, 24, 24), close, 1.0));
+    EXPECT_EQ(ImageCacheSize(), 1);
+    ASSERT_TRUE(DrawImage(p, QRect(0, 0, 48, 48), close, 2.0));
+    EXPECT_EQ(ImageCacheSize(), 2);
+    p.end();
+    // The hot state is a red square behind the cross: its corner area is red, not transparent.
+    EXPECT_GT(QColor(canvas.pixel(6, 6)).red(), 150);
+    ClearImageCache();
+    EXPECT_EQ(ImageCacheSize(), 0);
+}
+
+TEST(ShippedSkins, EveryFileParsesAndBuildsInBothSkins) {
+    for (const char* skin : {"res_black", "res_white"}) {
+        UseSkin(skin);
+        int files = 0;
+        QDirIterator it(SourceRes() + skin, {"*.xml"}, QDir::Files);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QString name = QFileInfo(path).fileName();
+            CMarkup markup;
+            ASSERT_TRUE(markup.LoadFromFile(path)) << path.toStdString() << ": " << markup.LastError().toStdString();
+            ++files;
+            if (markup.Root().name == "Menu") continue;
+            RecordingWindow wnd(name);
+            EXPECT_TRUE(wnd.Create(nullptr, name, kWsPopup)) << path.toStdString();
+            EXPECT_NE(wnd.PaintManager().GetRoot(), nullptr);
+            // Every picture a skin names exists.
+            for (CControlUI* control : wnd.PaintManager().AllControls())
+                for (const char* attr : {"bkimage", "normalimage", "hotimage", "pushedimage", "selectedimage"}) {
+                    const ImageSpec spec = ImageSpec::Parse(control->GetAttribute(attr));
+                    if (!spec.IsEmpty()) {
+                        EXPECT_TRUE(QFileInfo::exists(CPaintManagerUI::ResolveFile(spec.file)))
+                            << skin << "/" << name.toStdString() << ": " << spec.file.toStdString();
+                    }
+                }
+        }
+        EXPECT_GE(files, 6) << skin;
+    }
+}
+
+TEST(ShippedSkins, BothSkinsDeclareTheSameControls) {
+    for (const char* file : {"msg.xml", "msg2.xml", "msg3.xml", "ClosePop.xml", "poptip.xml"}) {
+        QStringList names[2];
+        int i = 0;
+        for (const char* skin : {"res_black", "res_white"}) {
+            UseSkin(skin);
+            RecordingWindow wnd(file);
+            wnd.Create(nullptr, file, kWsPopup);
+            for (CControlUI* c : wnd.PaintManager().AllControls())
+                if (!c->GetName().isEmpty()) names[i] << c->GetName();
+            ++i;
+        }
+        EXPECT_EQ(names[0], names[1]) << file;
+    }
+}
+
+TEST_F(SampleSkin, BuildsEveryControlClassWithItsAttributes) {
+    EXPECT_EQ(Get<CLabelUI>("title")->GetText(), "Sample");
+    EXPECT_EQ(Get<CButtonUI>("btn_ok")->GetFixedHeight(), 28);  // from the Button default
+    EXPECT_TRUE(Get<COptionUI>("opt_a")->IsSelected());
+    EXPECT_EQ(Get<COptionUI>("opt_b")->GetGroup(), "g");
+    EXPECT_EQ(Get<CEditUI>("edit_name")->GetText(), "abc");
+    EXPECT_EQ(Get<CEditUI>("edit_name")->LineEdit()->maxLength(), 8);
+    auto* slider = Get<CSliderUI>("slider_dpi");
+    EXPECT_EQ(slider->GetMinValue(), 100);
+    EXPECT_EQ(slider->GetValue(), 400);
+    EXPECT_EQ(Get<CProgressUI>("progress")->GetValue(), 30);
+    auto* combo = Get<CComboUI>("combo_rate");
+    EXPECT_EQ(combo->GetCount(), 3);
+    EXPECT_EQ(combo->GetText(), "500 Hz");
+    EXPECT_EQ(Get<CTabLayoutUI>("tab_main")->GetCurSel(), 0);
+    EXPECT_TRUE(Get<CTextUI>("text_long")->IsFloat());
+    EXPECT_EQ(Get<CTextUI>("text_long")->geometry(), QRect(0, 0, 200, 40));
+    EXPECT_NE(Get<CListUI>("list_macro"), nullptr);
+    EXPECT_NE(Get<CTreeViewUI>("tree_groups"), nullptr);
+    EXPECT_NE(Get<CColorPaletteUI>("palette"), nullptr);
+    EXPECT_TRUE(Get<CGifUI>("gif_busy")->IsPlaying());
+    EXPECT_NE(wnd->FindControl("custom_item"), nullptr);          // through CreateControl
+    EXPECT_EQ(Get<CLabelUI>("included_label")->GetText(), "included");
+    EXPECT_EQ(wnd->PaintManager().GetMinInfo(), QSize(320, 240));
+    EXPECT_EQ(wnd->size(), QSize(480, 360));
+}
+
+TEST_F(SampleSkin, LinearLayoutsHonourFixedSizesPaddingAndInsets) {
+    auto* row = Get<CHorizontalLayoutUI>("row1");
+    EXPECT_EQ(row->geometry().left(), 8);                       // root inset
+    EXPECT_EQ(row->geometry().width(), 480 - 16);
+    auto* ok = Get<CButtonUI>("btn_ok");
+    auto* a = Get<COptionUI>("opt_a");
+    EXPECT_EQ(ok->geometry(), QRect(0, 0, 80, 28));             // top of the 30-pixel row
+    EXPECT_EQ(a->geometry().left(), 80 + 4);                     // child padding
+    auto* title = Get<CLabelUI>("title");
+    EXPECT_EQ(title->width(), 480 - 16 - 28);                    // auto width takes the rest
+}
+
+TEST_F(SampleSkin, SetAttributeWorksOnAnyControlAfterBuilding) {
+    auto* text = Get<CTextUI>("text_long");
+    text->SetAttribute("pos", "5,6,105,56");
+    EXPECT_EQ(text->geometry(), QRect(5, 6, 100, 50));
+    text->SetAttribute("visible", "false");
+    EXPECT_FALSE(text->IsVisible());
+    text->SetAttribute("text", "changed");
+    EXPECT_EQ(text->GetText(), "changed");
+    auto* ok = Get<CButtonUI>("btn_ok");
+    ok->SetAttribute("width", "120");
+    EXPECT_EQ(ok->width(), 120);
+    ok->SetAttribute("enabled", "false");
+    Click(ok);
+    EXPECT_EQ(wnd->Count("click", "btn_ok"), 0);
+}
+
+TEST_F(SampleSkin, ButtonsAndOptionsNotifyByTypeAndName) {
+    Click(Get<CButtonUI>("btn_ok"));
+    EXPECT_EQ(wnd->Count("click", "btn_ok"), 1);
+    Click(Get<COptionUI>("opt_b"));
+    EXPECT_EQ(wnd->Count("selectchanged", "opt_b"), 1);
+    EXPECT_TRUE(Get<COptionUI>("opt_b")->IsSelected());
+    EXPECT_FALSE(Get<COptionUI>("opt_a")->IsSelected());
+    Click(Get<COptionUI>("opt_b"));  // a selected group option stays selected
+    EXPECT_TRUE(Get<COptionUI>("opt_b")->IsSelected());
+}
+
+TEST_F(SampleSkin, CheckBoxReportsTheClickBeforeItToggles) {
+    auto* box = Get<CCheckBoxUI>("chk_c");
+    bool checkedAtClick = true;
+    struct Probe : INotifyUI {
+        CCheckBoxUI* box;
+        bool* seen;
+        void Notify(TNotifyUI& msg) override {
+            if (msg.sType == "click" && msg.pSender == box) *seen = box->GetCheck();
+        }
+    } probe;
+    probe.box = box;
+    probe.seen = &checkedAtClick;
+    wnd->PaintManager().AddNotifier(&probe);
+    Click(box);
+    wnd->PaintManager().RemoveNotifier(&probe);
+    EXPECT_FALSE(checkedAtClick);
+    EXPECT_TRUE(box->GetCheck());
+    Click(box);
+    EXPECT_FALSE(box->GetCheck());
+}
+
+TEST_F(SampleSkin, SliderSendsMoveValuesWhileDraggingAndTheValueOnRelease) {
+    auto* slider = Get<CSliderUI>("slider_dpi");
+    QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(5, 15));
+    QTest::mouseMove(slider, QPoint(slider->width() - 5, 15));
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() - 5, 15));
+    EXPECT_GE(wnd->Count("movevaluechanged", "slider_dpi"), 1);
+    ASSERT_EQ(wnd->Count("valuechanged", "slider_dpi"), 1);
+    EXPECT_EQ(slider->GetValue(), 1000);
+    EXPECT_EQ(wnd->notes.back().wParam, 1000);
+    EXPECT_EQ((slider->GetValue() - 100) % 50, 0);
+}
+
+TEST_F(SampleSkin, EditReportsTextReturnAndFocus) {
+    auto* edit = Get<CEditUI>("edit_name");
+    edit->LineEdit()->setFocus();
+    QTRY_VERIFY(edit->LineEdit()->hasFocus());
+    QTest::keyClicks(edit->LineEdit(), "de");
+    QTest::keyClick(edit->LineEdit(), Qt::Key_Return);
+    EXPECT_EQ(edit->GetText(), "abcde");
+    EXPECT_EQ(wnd->Count("textchanged", "edit_name"), 2);
+    EXPECT_EQ(wnd->Count("return", "edit_name"), 1);
+    EXPECT_GE(wnd->Count("setfocus", "edit_name"), 1);
+    QTest::keyClicks(edit->LineEdit(), "xyz");  // the 8-character limit
+    EXPECT_EQ(edit->GetText(), "abcdexyz");
+}
+
+TEST_F(SampleSkin, ComboOpensItsListAndReportsTheChosenItem) {
+    auto* combo = Get<CComboUI>("combo_rate");
+    Click(combo);
+    QTRY_VERIFY(combo->DropDown() != nullptr);
+    auto* menu = qobject_cast<QMenu*>(combo->DropDown());
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 3);
+    menu->actions().at(2)->trigger();
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    ASSERT_EQ(wnd->Count("itemselect", "combo_rate"), 1);
+    EXPECT_EQ(wnd->notes.back().wParam, 2);
+}
+
+TEST_F(SampleSkin, ListRowsFromTheRowSkinSelectAndScroll) {
+    auto* list = Get<CListUI>("list_macro");
+    for (int i = 0; i < 8; ++i) {
+        CListContainerElementUI* row = list->AddRow();
+        wnd->PaintManager().FindSubControlByName(row, "row_name")->SetText(QStringLiteral("macro %1").arg(i));
+    }
+    EXPECT_EQ(list->GetCount(), 8);
+    EXPECT_TRUE(list->GetVerticalScrollBar()->isVisible());  // 8 x 24 > 110
+    EXPECT_EQ(list->GetItemAt(1)->geometry(), QRect(0, 24, 250 - 8, 24));
+    auto* third = qobject_cast<CListContainerElementUI*>(list->GetItemAt(2));
+    QTest::mouseClick(third, Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(list->GetCurSel(), 2);
+    EXPECT_TRUE(third->IsSelected());
+    EXPECT_EQ(wnd->Count("itemselect", "list_macro"), 1);
+    EXPECT_EQ(wnd->Count("itemclick"), 1);
+    list->SelectItem(7);
+    EXPECT_GT(list->GetScrollPos().y(), 0);  // scrolled to show the last row
+    list->Remove(list->GetItemAt(0));
+    EXPECT_EQ(list->GetCurSel(), 6);
+}
+
+TEST_F(SampleSkin, TreeNodesExpandCollapseAndReportDoubleClicks) {
+    Get<CTabLayoutUI>("tab_main")->SelectItem(1);
+    EXPECT_EQ(wnd->Count("tabselect", "tab_main"), 1);
+    auto* tree = Get<CTreeViewUI>("tree_groups");
+    CTreeNodeUI* group = tree->AddNode("group");
+    CTreeNodeUI* child = tree->AddNode("macro", group);
+    tree->AddNode("second group");
+    EXPECT_EQ(tree->GetItemIndex(child), 1);
+    EXPECT_EQ(child->GetDepth(), 1);
+    EXPECT_EQ(wnd->PaintManager().FindSubControlByName(child, "text")->GetText(), "macro");
+    Click(wnd->PaintManager().FindSubControlByName(group, "expand"));
+    EXPECT_FALSE(group->IsExpanded());
+    EXPECT_FALSE(child->IsVisible());
+    QTest::mouseDClick(group, Qt::LeftButton, {}, QPoint(40, 5));
+    EXPECT_TRUE(group->IsExpanded());
+    EXPECT_EQ(wnd->Count("treeitemdbclick"), 1);
+    tree->RemoveNode(group);
+    EXPECT_EQ(tree->GetCount(), 1);
+}
+
+TEST_F(SampleSkin, PaletteReportsThePickedColour) {
+    auto* palette = Get<CColorPaletteUI>("palette");
+    palette->SetSelectColor(0x00FF00);
+    EXPECT_EQ(palette->GetSelectColor(), 0x00FF00u);
+    QTest::mouseClick(palette, Qt::LeftButton, {}, QPoint(1, 1));  // top left: red, full saturation
+    ASSERT_EQ(wnd->Count("colorchanged", "palette"), 1);
+    const unsigned rgb = palette->GetSelectColor();
+    EXPECT_EQ(rgb >> 16, 0xFFu);
+    EXPECT_LT((rgb >> 8) & 0xFF, 30u);
+    EXPECT_LT(rgb & 0xFF, 30u);
+    EXPECT_EQ(unsigned(wnd->notes.back().wParam), rgb);
+}
+
+TEST(Builder, UnknownClassesAndEndlessIncludesAreSkipped) {
+    CPaintManagerUI::SetResourcePath(TestData());
+    CMarkup markup;
+    ASSERT_TRUE(markup.Load("<Window><VerticalLayout name=\"r\"><Bogus name=\"b\"/><Label name=\"l\"/></VerticalLayout></Window>"));
+    CPaintManagerUI pm;
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(markup, nullptr, &pm);
+    ASSERT_NE(root, nullptr);
+    pm.AttachDialog(root);
+    EXPECT_EQ(pm.FindControl("b"), nullptr);
+    EXPECT_NE(pm.FindControl("l"), nullptr);
+    CPaintManagerUI pm2;
+    std::unique_ptr<CControlUI> loop(CDialogBuilder().Create(QStringLiteral("self_include.xml"), nullptr, &pm2));
+    EXPECT_NE(loop, nullptr);  // built, with the include nesting cut off
+    EXPECT_EQ(CDialogBuilder().Create(QStringLiteral("no_such_file.xml"), nullptr, &pm2), nullptr);
+}
+
+TEST(Builder, ApplyStyleChangesLooksButKeepsState) {
+    CPaintManagerUI::SetResourcePath(TestData());
+    CPaintManagerUI pm;
+    CMarkup first;
+    ASSERT_TRUE(first.Load("<Window><VerticalLayout name=\"r\" bkcolor=\"#FF000000\"><Option name=\"o\" textcolor=\"#FF111111\" text=\"a\"/></VerticalLayout></Window>"));
+    std::unique_ptr<CControlUI> root(CDialogBuilder().Create(first, nullptr, &pm));
+    pm.AttachDialog(root.get());
+    auto* option = pm.Find<COptionUI>("o");
+    option->Selected(true);
+    option->SetText("user text");
+    zor::test::TempDir dir;
+    zor::test::WriteFile(dir / "second.xml",
+                         "<Window><VerticalLayout name=\"r\" bkcolor=\"#FFFFFFFF\"><Option name=\"o\" textcolor=\"#FF222222\" "
+                         "text=\"b\" selected=\"false\"/></VerticalLayout></Window>");
+    ASSERT_TRUE(CDialogBuilder::ApplyStyle(QString::fromStdString((dir / "second.xml").string()), &pm));
+    EXPECT_EQ(root->GetBkColor(), QColor(Qt::white));
+    EXPECT_EQ(option->GetTextColor(), QColor(0x22, 0x22, 0x22));
+    EXPECT_EQ(option->GetText(), "user text");
+    EXPECT_TRUE(option->IsSelected());
+}
