@@ -1,7 +1,11 @@
 // The transport: frame layout, sequence counter, size limit, pauses, BLE text and trace.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "WireFixture.h"
+#include "device/HidapiBus.h"
 #include "device/virtual/VirtualBleBridge.h"
 
 namespace zor::test {
@@ -119,6 +123,48 @@ TEST_F(TransportTest, TraceSeesEverySentAndEveryReadReport) {
     EXPECT_EQ(lines[0].substr(0, 29), "> 06 00 00 83 01 00 00 00 01 ");
     EXPECT_EQ(lines[0].size(), 2u + 41 * 3 - 1);
     EXPECT_EQ(lines[1].substr(0, 32), "< 06 00 00 83 01 00 00 00 01 01 ");
+}
+
+TEST_F(TransportTest, ExchangesFromTwoThreadsNeverGetEachOthersReplies) {
+    VirtualMouseState s = mouse->State();
+    s.profileIds = {0x0101, 0x0202, 0x0303, 0x0404};
+    s.reportRate = 2;
+    mouse->SetState(s);
+    // Short real pauses let the two threads' frames interleave wherever the lock allows it.
+    class BriefSleeper final : public Sleeper {
+    public:
+        void SleepMs(int) override { std::this_thread::sleep_for(std::chrono::microseconds(50)); }
+    } brief;
+    Transport shared(link, brief);
+    CommandSet mine(shared);
+    CommandSet other(shared);
+    std::atomic<int> wrong{0};
+    std::thread rates([&] {
+        other.Request().op = kOpReportRate;
+        for (int i = 0; i < 200; ++i) {
+            other.Request().reportRate = 0;
+            if (other.ReadRequest() != 1 || other.Request().reportRate != 2) ++wrong;
+        }
+    });
+    mine.Request().op = kOpProfile;
+    mine.Request().subOp = kSubProfileId;
+    for (int i = 0; i < 200; ++i) {
+        mine.Request().profileIds = {};
+        if (mine.ReadRequest() != 1 || mine.Request().profileIds[3] != 0x0404) ++wrong;
+    }
+    rates.join();
+    EXPECT_EQ(wrong.load(), 0);
+    // One counter for both threads: every sequence number used once, in order.
+    const auto frames = mouse->Frames();
+    ASSERT_EQ(frames.size(), 400u);
+    for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i][4], static_cast<std::uint8_t>(i + 1));
+}
+
+TEST(HidapiBusTest, EnumeratingAMachineWithoutTheMouseIsNoErrorAndBadPathsDoNotOpen) {
+    HidapiBus bus;
+    for (const HidInterfaceInfo& info : bus.Enumerate()) EXPECT_FALSE(info.path.empty());
+    EXPECT_EQ(bus.Open("/nonexistent/hidraw99", HidAccess::Write), nullptr);
+    EXPECT_EQ(bus.Open("", HidAccess::Read), nullptr);
 }
 
 class BleTransportTest : public WireTest {
