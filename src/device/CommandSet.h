@@ -57,6 +57,11 @@ public:
     int ApplyAll(int profile);
     CurrentState ReadCurrentState();
 
+    // Writes one key's assignment: its key code (key table for keys 0-15, combination table for
+    // 16-19), and for a predefined or user macro the macro's stream into the key's own slot.
+    // A macro that cannot be found or has no events clears the key instead.
+    int WriteKey(int keyIndex, const KeyAssignment& key);
+
     // Key assignment writes: the key the next op 4/5 WriteSetting uses, the keys the apply
     // walks, and the keys-only mode of the apply.
     int currentKey = 0;
@@ -76,7 +81,6 @@ private:
                      std::array<std::uint8_t, kMaxPayload>& data);
     int ReadOp(std::uint8_t command, std::uint8_t argument, int offset, int length, bool alwaysHid,
                int blePauseMs = kBleReadPauseMs);
-    int WriteKey(int keyIndex, const KeyAssignment& key);
     int WriteKeyCode(int keyIndex, const std::array<std::uint8_t, 4>& bytes);
 
     Transport& m_transport;
