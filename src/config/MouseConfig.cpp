@@ -303,6 +303,20 @@ void MouseConfigDocument::ReplaceMacrosForBle(const KeyFunctionCatalog& catalog,
     }
 }
 
+std::vector<MacroUse> MouseConfigDocument::MacroUses(const KeyFunctionCatalog& catalog,
+                                                     const MacVkAndText& keys) const {
+    std::vector<MacroUse> uses;
+    for (std::size_t t = 0; t < keyTables.size(); ++t) {
+        for (const auto& [name, key] : keyTables[t]) {
+            // A key whose macro was set aside (over BLE) does not play it.
+            if (!IsMacroFunction(key.code) || key.grpGuid.empty() || key.macGuid.empty()) continue;
+            uses.push_back(
+                {static_cast<int>(t), catalog.PlainText(key.defaultCode, keys), key.grpGuid, key.macGuid});
+        }
+    }
+    return uses;
+}
+
 void MouseConfigDocument::DisableSurplusGears(int profile) {
     if (profile < 0 || profile >= kConfigProfiles) return;
     auto& gears = adv[static_cast<std::size_t>(profile)].gears;

@@ -16,6 +16,7 @@
 
 #include "config/DeviceFeature.h"
 #include "device/SettingsSource.h"
+#include "macro/MacroUsage.h"
 
 namespace zor {
 
@@ -127,6 +128,8 @@ public:
     // Over BLE macros cannot be sent: every macro assignment takes the slot's default function
     // (the macro ids stay for when the mouse is back on a cable).
     void ReplaceMacrosForBle(const KeyFunctionCatalog& catalog, const MacVkAndText& keys);
+    // The keys of all four key tables that play a user macro, named by their default function.
+    std::vector<MacroUse> MacroUses(const KeyFunctionCatalog& catalog, const MacVkAndText& keys) const;
     // Disables the gears of the profile at and above the model's gear count.
     void DisableSurplusGears(int profile);
     // Draws the four identifiers when all are 0 and writes them to the description file.
