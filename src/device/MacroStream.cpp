@@ -8,7 +8,7 @@ namespace zor {
 namespace {
 
 constexpr std::uint32_t kMax24 = 0xFFFFFF;
-constexpr int kReadTries = 5;
+constexpr int kChunkReadTries = 5;
 
 int EventCount(const MacroDeviceBlock& block) {
     return std::min<int>(block.num, kMacroMaxEvents);
@@ -115,7 +115,7 @@ std::int16_t GetI16(std::span<const std::uint8_t> s, std::size_t at) {
 // One chunk read with retries; false when no valid reply came.
 bool ReadChunk(Transport& transport, int slot, int offset, std::span<std::uint8_t> out) {
     auto lock = transport.LockExchange();
-    for (int attempt = 0; attempt < kReadTries; ++attempt) {
+    for (int attempt = 0; attempt < kChunkReadTries; ++attempt) {
         transport.SendCommand(kCmdMacroRead, static_cast<std::uint8_t>(slot), offset,
                               static_cast<int>(kMacroChunk), nullptr);
         Report reply{};

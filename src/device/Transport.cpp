@@ -41,8 +41,9 @@ int Transport::SendCommand(std::uint8_t command, std::uint8_t argument, int offs
     m_sleeper.SleepMs(kPauseBeforeCommandMs);
     ++m_link.sequence;  // 8-bit: wraps 255 -> 0
 
-    // One byte more than a report can carry, so that an over-long length still reaches
-    // SendReport's size check instead of being cut to fit.
+    // The frame behind the report id, with room for one byte more than a report carries: an
+    // over-long length reaches SendReport's size check (and is refused there) instead of being
+    // cut to fit; never more than 32 payload bytes are copied.
     std::array<std::uint8_t, kReportSize> frame{};
     frame[kPosCommand - 1] = command;
     frame[kPosSequence - 1] = m_link.sequence;
