@@ -61,7 +61,8 @@ public:
     // Ends every listener and the worker; the destructor does this too.
     void Shutdown();
 
-    // BLE: the bridge (null: none) and the comma-separated names it may connect to.
+    // BLE: the bridge (null: none) and the comma-separated names it may connect to. The bridge
+    // must outlive the presence, or be detached (null) before it goes.
     void AttachBle(BleBridge* bridge, std::string deviceNames);
     // BleConnect with the names, unless an attempt is already in progress or there is no bridge.
     bool ConnectBle();
