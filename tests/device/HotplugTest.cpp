@@ -1,0 +1,93 @@
+// Hot-plug sources and the idle cost of the presence threads.
+#include "PresenceFixture.h"
+
+#include <dirent.h>
+
+#include <fstream>
+
+#include "device/UdevHotplugMonitor.h"
+
+namespace zor::test {
+namespace {
+
+TEST(HidIdTest, ReadsBusVendorAndProductAndRefusesDamagedText) {
+    const auto usb = ParseHidId("0003:00003A5C:00001001");
+    ASSERT_TRUE(usb);
+    EXPECT_EQ(usb->busType, HidBusType::Usb);
+    EXPECT_EQ(usb->vendorId, 0x3A5C);
+    EXPECT_EQ(usb->productId, 0x1001);
+    EXPECT_EQ(ParseHidId("0005:0000046D:0000B01A")->busType, HidBusType::Bluetooth);
+    for (const char* bad : {"", "0003", "0003:00003A5C", "0003:00003A5C:", "0003:0001FFFF:00001001",
+                            "0003:00003A5C:1001x", "0003:00003A5C:000000001001"}) {
+        EXPECT_FALSE(ParseHidId(bad).has_value()) << bad;
+    }
+}
+
+TEST(UdevHotplugTest, StartsAndStopsWithoutWaitingForAnEvent) {
+    UdevHotplugMonitor monitor;
+    if (!monitor.Start([](const HotplugEvent&) {})) GTEST_SKIP() << "no udev monitor on this system";
+    const auto before = std::chrono::steady_clock::now();
+    monitor.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+    EXPECT_TRUE(monitor.Start([](const HotplugEvent&) {}));  // restartable
+}
+
+TEST_F(PresenceTest, VirtualMonitorReportsEveryInterfaceOfAPlugAndNothingOnceStopped) {
+    auto mouse = std::make_shared<VirtualMouse>(VirtualLinkKind::Receiver);
+    bus.Attach(mouse);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].kind, HotplugKind::Arrival);
+    EXPECT_EQ(changes[0].productId, kVirtualReceiverProductId);
+    EXPECT_EQ(changes[0].vendorId, kVirtualVendorId);
+    EXPECT_TRUE(presence.OnDeviceChange(changes[0]));
+    EXPECT_FALSE(presence.OnDeviceChange(changes[1]));  // already found
+    changes.clear();
+    monitor.Stop();
+    bus.Detach(mouse);
+    EXPECT_TRUE(changes.empty());
+}
+
+// Voluntary context switches of every thread of this process.
+long long ContextSwitches() {
+    long long total = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr) return -1;
+    while (const dirent* task = readdir(tasks)) {
+        if (task->d_name[0] == '.') continue;
+        std::ifstream status(std::string("/proc/self/task/") + task->d_name + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) total += std::stoll(line.substr(24));
+        }
+    }
+    closedir(tasks);
+    return total;
+}
+
+TEST(IdleCostTest, IdleListenerAndWorkerWakeOnlyAtTheReadTimeOut) {
+    VirtualBus bus;
+    auto entries = CatalogEntries();
+    LinkState link;
+    RecordingMessageSink sink;
+    DeviceView view;
+    DevicePresence presence(bus, link, entries, sink, view);  // default read time-out
+    auto mouse = std::make_shared<VirtualMouse>();
+    bus.Attach(mouse);
+    ASSERT_TRUE(presence.OnArrival(kVirtualVendorId, kVirtualCableProductId));
+    presence.StartWorker();
+    presence.StartListeners();
+    if (ContextSwitches() < 0) GTEST_SKIP() << "no /proc";
+
+    // A measurement window, not a synchronisation: nothing happens during it.
+    const long long before = ContextSwitches();
+    std::mutex idle;
+    std::condition_variable never;
+    std::unique_lock lock(idle);
+    never.wait_for(lock, 1s, [] { return false; });
+    const long long switches = ContextSwitches() - before;
+    // The listener wakes twice a second; the worker and the waiting test thread once at most.
+    EXPECT_LE(switches, 6) << switches << " voluntary context switches in one idle second";
+}
+
+}  // namespace
+}  // namespace zor::test
