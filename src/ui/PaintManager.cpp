@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "common/Debug.h"
+#include "ui/CustomControls.h"
 
 namespace zor::ui {
 
@@ -427,6 +428,7 @@ CControlUI* CDialogBuilder::Parse(const MarkupNode& node, CControlUI* parent, ID
     }
     for (const auto& [key, value] : node.attributes) control->SetAttribute(key, value);
     if (auto* container = qobject_cast<CContainerUI*>(parent)) container->Add(control);
+    else if (auto* other = dynamic_cast<IContainerUI*>(parent)) other->Add(control);
     if (manager) manager->InitControl(control);
     for (const MarkupNode& child : node.children) Parse(child, control, callback, manager);
     return control;

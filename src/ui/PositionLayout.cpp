@@ -1,0 +1,160 @@
+#include "ui/PositionLayout.h"
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "common/Debug.h"
+#include "ui/PaintManager.h"
+
+namespace zor::ui {
+
+namespace {
+
+QString Str(const nlohmann::json& object, const char* key) { return QString::fromStdString(object.at(key).get<std::string>()); }
+
+QString SourceImage(const QString& file, const std::array<int, 4>& r) {
+    return QStringLiteral("file='%1' source='%2,%3,%4,%5'").arg(file).arg(r[0]).arg(r[1]).arg(r[2]).arg(r[3]);
+}
+
+}  // namespace
+
+void CControlAttributes::ReadJson(const nlohmann::json& entry) {
+    m_type = Str(entry, "type");
+    m_name = Str(entry, "ctrlname");
+    if (entry.contains("visible")) m_visible = Str(entry, "visible");
+    if (entry.contains("pos")) {
+        const auto& pos = entry.at("pos");
+        for (size_t i = 0; i < 4; ++i) m_pos[i] = pos.at(i).get<int>();
+        m_posState.clear();
+    }
+}
+
+QString CControlAttributes::ImageAt(const QString& file) const { return SourceImage(file, m_pos); }
+
+void CControlAttributes::ApplyCommon(CControlUI* control, const QString& normal,
+                                     const std::vector<std::pair<const char*, QString>>& images) const {
+    if (HasPos()) {
+        control->SetAttribute(QStringLiteral("pos"), QStringLiteral("%1,%2,%3,%4").arg(m_pos[0]).arg(m_pos[1]).arg(m_pos[2]).arg(m_pos[3]));
+        if (!normal.isEmpty())
+            for (const auto& [attribute, file] : images) control->SetAttribute(QLatin1String(attribute), ImageAt(file));
+    }
+    if (m_visible != QLatin1String(kVisNoChange) && !normal.isEmpty()) control->SetAttribute(QStringLiteral("visible"), m_visible);
+}
+
+void CButtonAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const {
+    if (CControlUI* c = pm.FindControl(m_name))
+        ApplyCommon(c, normal, {{"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}});
+}
+
+void COptionAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const {
+    if (CControlUI* c = pm.FindControl(m_name))
+        ApplyCommon(c, normal, {{"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}, {"Selectedimage", down}});
+}
+
+void CLabelAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString&, const QString&) const {
+    if (CControlUI* c = pm.FindControl(m_name)) ApplyCommon(c, normal, {{"bkimage", normal}});
+}
+
+void SliderAttributes::ReadJson(const nlohmann::json& entry) {
+    CControlAttributes::ReadJson(entry);
+    m_thumbImage = Str(entry, "thumbimage");
+}
+
+void SliderAttributes::Apply(CPaintManagerUI& pm, const QString&, const QString&, const QString&) const {
+    CControlUI* c = pm.FindControl(m_name);
+    if (c && HasPos())
+        c->SetAttribute(QStringLiteral("pos"), QStringLiteral("%1,%2,%3,%4").arg(m_pos[0]).arg(m_pos[1]).arg(m_pos[2]).arg(m_pos[3]));
+}
+
+void VerExAuttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const {
+    CControlUI* item = pm.FindControl(m_name);
+    if (!item) return;
+    ApplyCommon(item, normal, {{"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}, {"selectedimage", down}});
+    if (CControlUI* sw = pm.FindSubControlByName(item, QStringLiteral("switch"))) {
+        sw->SetAttribute(QStringLiteral("pos"), QStringLiteral("34,9,67,15"));
+        const std::array<int, 4> cut{222, 47, 255, 53};
+        const std::pair<const char*, QString> images[] = {
+            {"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}, {"selectedimage", down}};
+        for (const auto& [attribute, file] : images) sw->SetAttribute(QLatin1String(attribute), SourceImage(file, cut));
+    }
+    if (CControlUI* value = pm.FindSubControlByName(item, QStringLiteral("value")))
+        value->SetAttribute(QStringLiteral("pos"), QStringLiteral("0,40,40,70"));
+    if (CControlUI* color = pm.FindSubControlByName(item, QStringLiteral("color")))
+        color->SetAttribute(QStringLiteral("pos"), QStringLiteral("0,80,40,90"));
+}
+
+std::unique_ptr<CControlAttributes> MakeControlAttributes(const QString& type) {
+    if (type == QLatin1String("button")) return std::make_unique<CButtonAttributes>();
+    if (type == QLatin1String("label")) return std::make_unique<CLabelAttributes>();
+    if (type == QLatin1String("combo")) return std::make_unique<CComboAttributes>();
+    if (type == QLatin1String("slider")) return std::make_unique<SliderAttributes>();
+    if (type == QLatin1String("optver")) return std::make_unique<VerExAuttributes>();
+    return std::make_unique<COptionAttributes>();
+}
+
+void PositionLayout::Clear() {
+    m_container.clear();
+    m_bkImage.clear();
+    m_normal.clear();
+    m_over.clear();
+    m_down.clear();
+    m_width = m_height = 0;
+    m_entries.clear();
+    m_error.clear();
+}
+
+bool PositionLayout::Read(const nlohmann::json& doc) {
+    try {
+        const auto& info = doc.at("Containerinfo");
+        m_container = Str(info, "containname");
+        m_width = info.at("width").get<int>();
+        m_height = info.at("height").get<int>();
+        m_bkImage = Str(info, "bkimage");
+        m_normal = Str(info, "normalimage");
+        m_over = Str(info, "overimage");
+        m_down = Str(info, "downimage");
+        for (const auto& entry : doc.at("Controlinfo")) {
+            auto attributes = MakeControlAttributes(Str(entry, "type"));
+            attributes->ReadJson(entry);
+            m_entries.push_back(std::move(attributes));
+        }
+    } catch (const nlohmann::json::exception& e) {
+        m_error = QString::fromUtf8(e.what());
+        DebugF("%s\n", std::string(e.what()));
+        return false;
+    }
+    return true;
+}
+
+PositionLayout::LoadResult PositionLayout::LoadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return LoadResult::CannotOpen;
+    nlohmann::json doc;
+    try {
+        doc = nlohmann::json::parse(in);
+    } catch (const nlohmann::json::exception& e) {
+        m_error = QString::fromUtf8(e.what());
+        DebugF("%s\n", std::string(e.what()));
+        return LoadResult::JsonError;
+    }
+    return Read(doc) ? LoadResult::Ok : LoadResult::JsonError;
+}
+
+bool PositionLayout::Apply(CPaintManagerUI& pm) const {
+    CControlUI* container = pm.FindControl(m_container);
+    if (!container) {
+        DebugF("layout: container \"%s\" not found\n", m_container.toStdString());
+        return false;
+    }
+    container->SetAttribute(QStringLiteral("bkimage"), m_bkImage);
+    for (const auto& entry : m_entries) entry->Apply(pm, m_normal, m_over, m_down);
+    return true;
+}
+
+QStringList PositionLayout::ControlNames() const {
+    QStringList names;
+    for (const auto& entry : m_entries) names << entry->GetName();
+    return names;
+}
+
+}  // namespace zor::ui

@@ -1,0 +1,171 @@
+// Layout files: reading (order, classes, markers, failure rules) and applying them to a page.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "UiTestSupport.h"
+#include "support/TempDir.h"
+#include "ui/CustomControls.h"
+#include "ui/PositionLayout.h"
+
+using namespace zor::ui;
+using namespace zor::ui::test;
+using nlohmann::json;
+
+namespace {
+
+json Container(const char* name = "page_main", const char* normal = "page_n.png") {
+    return {{"containname", name}, {"width", 300}, {"height", 200}, {"bkimage", "page_bk.png"},
+            {"normalimage", normal}, {"overimage", "page_o.png"}, {"downimage", "page_d.png"}};
+}
+
+class LayoutPage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CPaintManagerUI::SetInstancePath(TestData());
+        CPaintManagerUI::SetResourcePath(TestData());
+        wnd = std::make_unique<RecordingWindow>(QStringLiteral("page.xml"));
+        wnd->factory = [](const QString& cls) -> CControlUI* {
+            return cls == "VerticalLayoutEx" ? new CVerticalLayoutExUI : nullptr;
+        };
+        ASSERT_TRUE(wnd->Create(nullptr, "page", kWsPopup | kWsVisible));
+    }
+    CControlUI* C(const char* name) { return wnd->FindControl(name); }
+    bool ReadAndApply(const json& doc) {
+        PositionLayout layout;
+        const bool read = layout.Read(doc);
+        return layout.Apply(wnd->PaintManager()) && read;
+    }
+    std::unique_ptr<RecordingWindow> wnd;
+};
+
+}  // namespace
+
+TEST(LayoutRead, KeepsContainerValuesEntriesInOrderAndTheirClasses) {
+    PositionLayout layout;
+    const json doc = {{"Containerinfo", Container()},
+                      {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "a"}, {"pos", {1, 2, 3, 4}}},
+                                                   {{"type", "slider"}, {"ctrlname", "b"}, {"thumbimage", "t.png"}},
+                                                   {{"type", "whatever"}, {"ctrlname", "c"}, {"visible", "false"}},
+                                                   {{"type", "optver"}, {"ctrlname", "d"}},
+                                                   {{"type", "label"}, {"ctrlname", "e"}},
+                                                   {{"type", "combo"}, {"ctrlname", "f"}}})}};
+    ASSERT_TRUE(layout.Read(doc));
+    EXPECT_EQ(layout.ContainerName(), "page_main");
+    EXPECT_EQ(layout.Width(), 300);
+    EXPECT_EQ(layout.DownImage(), "page_d.png");
+    EXPECT_EQ(layout.ControlNames(), QStringList({"a", "b", "c", "d", "e", "f"}));
+    const auto& e = layout.Entries();
+    EXPECT_NE(dynamic_cast<CButtonAttributes*>(e[0].get()), nullptr);
+    EXPECT_EQ(e[0]->GetPos(), (std::array<int, 4>{1, 2, 3, 4}));
+    EXPECT_EQ(e[0]->GetVisible(), kVisNoChange);
+    EXPECT_EQ(dynamic_cast<SliderAttributes*>(e[1].get())->GetThumbImage(), "t.png");
+    EXPECT_FALSE(e[1]->HasPos());
+    EXPECT_NE(dynamic_cast<COptionAttributes*>(e[2].get()), nullptr);  // unknown type -> option
+    EXPECT_EQ(e[2]->GetVisible(), "false");
+    EXPECT_NE(dynamic_cast<VerExAuttributes*>(e[3].get()), nullptr);
+    EXPECT_NE(dynamic_cast<CLabelAttributes*>(e[4].get()), nullptr);
+    EXPECT_NE(dynamic_cast<CComboAttributes*>(e[5].get()), nullptr);
+}
+
+TEST(LayoutRead, AJsonErrorStopsReadingAndKeepsWhatWasRead) {
+    PositionLayout layout;
+    const json doc = {{"Containerinfo", Container()},
+                      {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "a"}},
+                                                   {{"type", "button"}},  // no ctrlname
+                                                   {{"type", "button"}, {"ctrlname", "c"}}})}};
+    EXPECT_FALSE(layout.Read(doc));
+    EXPECT_EQ(layout.ControlNames(), QStringList({"a"}));
+    EXPECT_FALSE(layout.LastError().isEmpty());
+    PositionLayout shortPos;
+    EXPECT_FALSE(shortPos.Read({{"Containerinfo", Container()},
+                                {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "a"}, {"pos", {1, 2}}}})}}));
+    PositionLayout noContainerKey;
+    json info = Container();
+    info.erase("overimage");
+    EXPECT_FALSE(noContainerKey.Read({{"Containerinfo", info}, {"Controlinfo", json::array()}}));
+    EXPECT_EQ(noContainerKey.NormalImage(), "page_n.png");  // read before the missing key
+    EXPECT_TRUE(noContainerKey.Entries().empty());
+    PositionLayout asObject;  // "Controlinfo" may be an object of entries
+    EXPECT_TRUE(asObject.Read({{"Containerinfo", Container()},
+                               {"Controlinfo", {{"k1", {{"type", "label"}, {"ctrlname", "x"}}}}}}));
+    EXPECT_EQ(asObject.ControlNames(), QStringList({"x"}));
+}
+
+TEST(LayoutRead, FilesThatCannotBeOpenedOrParsedAreReported) {
+    zor::test::TempDir dir;
+    PositionLayout layout;
+    EXPECT_EQ(layout.LoadFile(dir / "missing.json"), PositionLayout::LoadResult::CannotOpen);
+    zor::test::WriteFile(dir / "bad.json", "{ \"Containerinfo\": ");
+    EXPECT_EQ(layout.LoadFile(dir / "bad.json"), PositionLayout::LoadResult::JsonError);
+    zor::test::WriteFile(dir / "good.json", json({{"Containerinfo", Container()}, {"Controlinfo", json::array()}}).dump());
+    EXPECT_EQ(layout.LoadFile(dir / "good.json"), PositionLayout::LoadResult::Ok);
+}
+
+TEST_F(LayoutPage, ApplyMovesControlsAndCutsTheirImagesFromThePagePictures) {
+    const json doc = {{"Containerinfo", Container()},
+                      {"Controlinfo", json::array({
+                          {{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {10, 20, 60, 40}}, {"visible", "true"}},
+                          {{"type", "option"}, {"ctrlname", "opt_key2"}, {"pos", {70, 20, 90, 40}}},
+                          {{"type", "label"}, {"ctrlname", "lab_logo"}, {"pos", {0, 100, 50, 120}}},
+                          {{"type", "slider"}, {"ctrlname", "slider_dpi"}, {"pos", {5, 150, 105, 160}}, {"thumbimage", "t.png"}},
+                          {{"type", "combo"}, {"ctrlname", "combo_rate"}, {"pos", {120, 20, 200, 40}}},
+                          {{"type", "button"}, {"ctrlname", "not_in_skin"}, {"pos", {1, 1, 2, 2}}},
+                      })}};
+    ASSERT_TRUE(ReadAndApply(doc));
+    EXPECT_EQ(C("page_main")->GetAttribute("bkimage"), "page_bk.png");
+    EXPECT_EQ(C("btn_key1")->geometry(), QRect(10, 20, 50, 20));
+    EXPECT_EQ(C("btn_key1")->GetAttribute("normalimage"), "file='page_n.png' source='10,20,60,40'");
+    EXPECT_EQ(C("btn_key1")->GetAttribute("hotimage"), "file='page_o.png' source='10,20,60,40'");
+    EXPECT_EQ(C("btn_key1")->GetAttribute("pushedimage"), "file='page_d.png' source='10,20,60,40'");
+    EXPECT_EQ(C("opt_key2")->GetAttribute("selectedimage"), "file='page_d.png' source='70,20,90,40'");
+    EXPECT_EQ(C("lab_logo")->GetAttribute("bkimage"), "file='page_n.png' source='0,100,50,120'");
+    EXPECT_EQ(C("slider_dpi")->geometry(), QRect(5, 150, 100, 10));
+    EXPECT_TRUE(C("slider_dpi")->GetAttribute("normalimage").isEmpty());  // sliders only move
+    EXPECT_EQ(C("combo_rate")->GetAttribute("pushedimage"), "file='page_d.png' source='120,20,200,40'");
+}
+
+TEST_F(LayoutPage, AnEntryWithoutPosStaysWhereTheSkinPutItWithoutImages) {
+    ASSERT_TRUE(ReadAndApply({{"Containerinfo", Container()},
+                              {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "btn_fixed"}, {"visible", "false"}}})}}));
+    EXPECT_EQ(C("btn_fixed")->geometry(), QRect(200, 150, 20, 20));
+    EXPECT_TRUE(C("btn_fixed")->GetAttribute("normalimage").isEmpty());
+    EXPECT_FALSE(C("btn_fixed")->IsVisible());  // visibility still applies
+}
+
+TEST_F(LayoutPage, VisibleIsIgnoredWithoutANormalPicture) {
+    ASSERT_TRUE(ReadAndApply({{"Containerinfo", Container("page_main", "")},
+                              {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "btn_key1"}, {"visible", "false"},
+                                                            {"pos", {10, 20, 60, 40}}}})}}));
+    EXPECT_TRUE(C("btn_key1")->IsVisible());
+    EXPECT_EQ(C("btn_key1")->geometry(), QRect(10, 20, 50, 20));  // moved all the same
+    EXPECT_TRUE(C("btn_key1")->GetAttribute("normalimage").isEmpty());
+}
+
+TEST_F(LayoutPage, TwoEntriesForOneControlApplyInFileOrder) {
+    ASSERT_TRUE(ReadAndApply({{"Containerinfo", Container()},
+                              {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {0, 0, 10, 10}}},
+                                                           {{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {50, 50, 70, 60}}}})}}));
+    EXPECT_EQ(C("btn_key1")->geometry(), QRect(50, 50, 20, 10));
+    EXPECT_EQ(C("btn_key1")->GetAttribute("normalimage"), "file='page_n.png' source='50,50,70,60'");
+}
+
+TEST_F(LayoutPage, AMissingContainerAppliesNothing) {
+    PositionLayout layout;
+    ASSERT_TRUE(layout.Read({{"Containerinfo", Container("no_such_page")},
+                             {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {0, 0, 10, 10}}}})}}));
+    EXPECT_FALSE(layout.Apply(wnd->PaintManager()));
+    EXPECT_EQ(C("btn_key1")->geometry(), QRect(1, 1, 10, 10));
+}
+
+TEST_F(LayoutPage, StageItemsPlaceTheirSwitchValueAndColour) {
+    ASSERT_TRUE(ReadAndApply({{"Containerinfo", Container()},
+                              {"Controlinfo", json::array({{{"type", "optver"}, {"ctrlname", "ver_stage1"}, {"pos", {100, 50, 180, 150}}}})}}));
+    auto* item = C("ver_stage1");
+    EXPECT_EQ(item->GetAttribute("selectedimage"), "file='page_d.png' source='100,50,180,150'");
+    CControlUI* sw = wnd->PaintManager().FindSubControlByName(item, "switch");
+    EXPECT_EQ(sw->GetAttribute("normalimage"), "file='page_n.png' source='222,47,255,53'");
+    EXPECT_EQ(sw->GetAttribute("selectedimage"), "file='page_d.png' source='222,47,255,53'");
+    EXPECT_EQ(sw->GetFloatPos(), QRect(34, 9, 33, 6));
+    EXPECT_EQ(wnd->PaintManager().FindSubControlByName(item, "value")->GetFloatPos(), QRect(0, 40, 40, 30));
+    EXPECT_EQ(wnd->PaintManager().FindSubControlByName(item, "color")->GetFloatPos(), QRect(0, 80, 40, 10));
+}
