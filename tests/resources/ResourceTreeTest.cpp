@@ -30,7 +30,8 @@ DeviceListResult ShippedDeviceList() {
 std::vector<fs::path> ModelFolders() {
     std::vector<fs::path> folders;
     for (const auto& e : fs::directory_iterator(SourceDir() / "res" / "MouseVarn")) {
-        if (e.is_directory()) folders.push_back(e.path());
+        // Model folders hold a Config folder; res/MouseVarn also holds shared folders (Language).
+        if (e.is_directory() && fs::is_directory(e.path() / "Config")) folders.push_back(e.path());
     }
     return folders;
 }
