@@ -219,13 +219,19 @@ void CControlUI::SetPos(const QRect& rc) {
 
 void CControlUI::SetFixedWidth(int w) {
     m_fixedWidth = std::max(0, w);
-    if (m_float) setGeometry(QRect(geometry().topLeft(), QSize(m_fixedWidth, height())));
+    if (m_float) {
+        m_floatPos.setWidth(m_fixedWidth);
+        setGeometry(QRect(geometry().topLeft(), QSize(m_fixedWidth, height())));
+    }
     NeedParentUpdate();
 }
 
 void CControlUI::SetFixedHeight(int h) {
     m_fixedHeight = std::max(0, h);
-    if (m_float) setGeometry(QRect(geometry().topLeft(), QSize(width(), m_fixedHeight)));
+    if (m_float) {
+        m_floatPos.setHeight(m_fixedHeight);
+        setGeometry(QRect(geometry().topLeft(), QSize(width(), m_fixedHeight)));
+    }
     NeedParentUpdate();
 }
 

@@ -121,7 +121,7 @@ bool AnimLayout::StartEffect(int animationType, int direction) {
 
 void AnimLayout::OnUiEffectBegin(std::uintptr_t, int) {}
 
-void AnimLayout::OnUiEffectEnd(std::uintptr_t effectKey, int) {
+void AnimLayout::OnUiEffectEnd(std::uintptr_t effectKey, int animationType) {
     if (!effectKey) return;
     m_animating = false;
     m_snapshot = {};
@@ -130,6 +130,7 @@ void AnimLayout::OnUiEffectEnd(std::uintptr_t effectKey, int) {
         if (child) child->show();
     m_hiddenChildren.clear();
     update();
+    emit effectFinished(animationType);
 }
 
 void AnimLayout::OnUiEffectDraw() { repaint(); }

@@ -53,6 +53,10 @@ public:
     void OnUiEffectEnd(std::uintptr_t effectKey, int animationType) override;
     void OnUiEffectDraw() override;
 
+signals:
+    // An animation ran to its end (the hiding window may go now).
+    void effectFinished(int animationType);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 #include "UiTestSupport.h"
@@ -144,10 +145,13 @@ TEST_F(AnimTest, TheStateCounterResetsAfterItsLimit) {
     auto layout = MakeLayout();
     layout->SetAttribute("duration", "1");
     ASSERT_TRUE(layout->HasEffect());
+    QSignalSpy finished(layout.get(), &AnimLayout::effectFinished);
     while (layout->StateCounter() < 81) {
         ASSERT_TRUE(layout->StartEffect(7, 1));
-        QTRY_VERIFY(!layout->IsAnimating());
+        ASSERT_TRUE(finished.wait(2000));
     }
+    EXPECT_EQ(finished.count(), 79);
+    EXPECT_EQ(finished.first().at(0).toInt(), 7);
     EXPECT_FALSE(layout->StartEffect(7, 1));
     EXPECT_EQ(layout->StateCounter(), 2);
     EXPECT_TRUE(layout->StartEffect(7, 1));
