@@ -541,7 +541,7 @@ bool CContainerUI::SelectItem(int index) {
 void CContainerUI::resizeEvent(QResizeEvent*) { LayoutChildren(); }
 
 void CContainerUI::wheelEvent(QWheelEvent* event) {
-    if (m_vScroll && m_vScroll->isVisible()) {
+    if (m_vScroll && !m_vScroll->isHidden()) {
         const int steps = event->angleDelta().y() / 120;
         m_vScroll->setValue(m_vScroll->value() - steps * m_scrollStep);
         event->accept();
@@ -568,7 +568,7 @@ void CContainerUI::LayoutChildren() {
     if (m_vScroll) {
         m_vScroll->setGeometry(width() - m_inset.right() - m_vScroll->width(), m_inset.top(), m_vScroll->width(),
                                std::max(0, height() - m_inset.top() - m_inset.bottom()));
-        if (m_vScroll->isVisible()) inner.setRight(inner.right() - m_vScroll->width());
+        if (!m_vScroll->isHidden()) inner.setRight(inner.right() - m_vScroll->width());
     }
     for (auto& item : m_items) {
         if (!item || item->isHidden() || !item->IsFloat()) continue;
@@ -620,7 +620,8 @@ void CContainerUI::LayoutLinear(const QRect& inner) {
         m_vScroll->setPageStep(std::max(1, space));
         m_vScroll->setSingleStep(std::max(1, m_scrollStep));
         const bool show = overflow > 0;
-        if (show != m_vScroll->isVisible()) {
+        // isHidden, not isVisible: a container that is not on screen yet must not flip forever.
+        if (show == m_vScroll->isHidden()) {
             m_vScroll->setVisible(show);
             m_inLayout = false;
             LayoutChildren();  // the inner width changed with the scroll bar

@@ -161,7 +161,7 @@ bool CListUI::SelectItem(int index, bool notify) {
 
 void CListUI::EnsureVisible(int index) {
     CControlUI* item = GetItemAt(index);
-    if (!item || !m_vScroll || !m_vScroll->isVisible()) return;
+    if (!item || !m_vScroll || m_vScroll->isHidden()) return;
     const QRect inner = rect().marginsRemoved(m_inset);
     const QRect g = item->geometry();
     if (g.top() < inner.top()) m_vScroll->setValue(m_vScroll->value() - (inner.top() - g.top()));
