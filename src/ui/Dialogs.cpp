@@ -167,6 +167,7 @@ void CPopTipWnd::ShowTip(const QString& text, const QPoint& globalPos) {
         pos.setY(std::min(pos.y(), area.bottom() - height()));
     }
     move(pos);
+    setAttribute(Qt::WA_ShowWithoutActivating);  // the key page keeps the focus
     show();
     raise();
 }

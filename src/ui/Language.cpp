@@ -153,8 +153,13 @@ void LanguageManager::Apply(int index, CPaintManagerUI& pm, QWidget* window, CTr
     CResourceManager::GetInstance().SetTextQueryInterface(this);
     CResourceManager::GetInstance().ReloadText();
     ApplyControlsList(pm, m_file.Controls());
-    for (const char* row : {"HLayout_Edit_Time", "bindkey_num_layout"})
-        if (CControlUI* control = pm.FindControl(QLatin1String(row))) control->SetPos(control->GetPos());
+    // The two rows whose children changed width are laid out again where they are.
+    for (const char* row : {"HLayout_Edit_Time", "bindkey_num_layout"}) {
+        CControlUI* control = pm.FindControl(QLatin1String(row));
+        if (!control) continue;
+        if (control->IsFloat()) control->SetPos(control->GetPos());
+        if (auto* container = qobject_cast<CContainerUI*>(control)) container->LayoutChildren();
+    }
     RebuildFonts(pm, m_file.FontName());
     m_applied = index;
 }

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMutex>
 #include <QRegularExpression>
@@ -64,6 +65,8 @@ CPaintManagerUI::~CPaintManagerUI() {
 }
 
 const std::vector<CPaintManagerUI*>& CPaintManagerUI::Managers() { return ManagerList(); }
+
+int CPaintManagerUI::MessageLoop() { return QCoreApplication::exec(); }
 
 void CPaintManagerUI::SetInstancePath(const QString& path) {
     QMutexLocker lock(&GlobalPaths().mutex);

@@ -65,6 +65,8 @@ public:
     // colours and images re-applied by control name, every window repainted.
     static void ReloadSkin();
     static const std::vector<CPaintManagerUI*>& Managers();
+    // Runs the application's event loop until the program quits; answers its exit code.
+    static int MessageLoop();
 
     void Init(QWidget* window, const QString& name = {});
     QWidget* GetPaintWindow() const { return m_window; }

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/Debug.h"
+#include "ui/Dialogs.h"
 #include "ui/PaintManager.h"
 
 namespace zor::ui {
@@ -155,6 +156,21 @@ QStringList PositionLayout::ControlNames() const {
     QStringList names;
     for (const auto& entry : m_entries) names << entry->GetName();
     return names;
+}
+
+LayoutNotice HomeLayoutNotice() { return {QString(), QString::fromUtf8("无法打开json文件"), {}, {}}; }
+
+PositionLayout::LoadResult LoadPageLayout(const std::filesystem::path& path, CPaintManagerUI& pm, QWidget* owner,
+                                          const LayoutNotice& notice, QStringList* names) {
+    PositionLayout layout;
+    const auto result = layout.LoadFile(path);
+    if (result == PositionLayout::LoadResult::CannotOpen) {
+        CMsgWnd::ShowMessageBox(owner, notice.title, notice.text, CMsgWnd::kInfo, notice.confirm, notice.cancel);
+    } else {
+        layout.Apply(pm);
+    }
+    if (names) *names = layout.ControlNames();
+    return result;
 }
 
 }  // namespace zor::ui

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 #include <array>
 #include <filesystem>
 #include <memory>
@@ -105,5 +106,18 @@ private:
     std::vector<std::unique_ptr<CControlAttributes>> m_entries;
     QString m_error;
 };
+
+// Texts of the notice shown when a page's layout file cannot be opened.
+struct LayoutNotice {
+    QString title, text, confirm, cancel;
+};
+// The home page's notice: a fixed text and no caption.
+LayoutNotice HomeLayoutNotice();
+
+// Page set-up: reads the layout file and applies it to pm. When the file cannot be opened the
+// owner's modal message box (information type) shows notice and the page goes on with an empty
+// layout; a JSON error keeps the entries read before it. names receives the control names.
+PositionLayout::LoadResult LoadPageLayout(const std::filesystem::path& path, CPaintManagerUI& pm, QWidget* owner,
+                                          const LayoutNotice& notice, QStringList* names = nullptr);
 
 }  // namespace zor::ui

@@ -67,6 +67,8 @@ WindowImplBase::WindowImplBase() {
 }
 
 WindowImplBase::~WindowImplBase() {
+    // A modal run must not outlive its window (an owner destroyed with its dialog open).
+    if (m_modalLoop) m_modalLoop->exit(m_closeCode);
     m_pm.RemoveNotifier(this);
     // The controls go before the manager they are registered with.
     delete m_pm.GetRoot();

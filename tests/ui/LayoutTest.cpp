@@ -1,10 +1,13 @@
 // Layout files: reading (order, classes, markers, failure rules) and applying them to a page.
+#include <QApplication>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "UiTestSupport.h"
 #include "support/TempDir.h"
 #include "ui/CustomControls.h"
+#include "ui/Dialogs.h"
 #include "ui/PositionLayout.h"
 
 using namespace zor::ui;
@@ -168,4 +171,34 @@ TEST_F(LayoutPage, StageItemsPlaceTheirSwitchValueAndColour) {
     EXPECT_EQ(sw->GetFloatPos(), QRect(34, 9, 33, 6));
     EXPECT_EQ(wnd->PaintManager().FindSubControlByName(item, "value")->GetFloatPos(), QRect(0, 40, 40, 30));
     EXPECT_EQ(wnd->PaintManager().FindSubControlByName(item, "color")->GetFloatPos(), QRect(0, 80, 40, 10));
+}
+
+TEST_F(LayoutPage, PageSetUpShowsTheNoticeWhenTheFileCannotBeOpenedAndGoesOn) {
+    UseSkin("res_black");  // the message box's skin
+    zor::test::TempDir dir;
+    QString shownText;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<CMsgWnd*>(w); box && box->isVisible()) {
+                shownText = box->FindControl("MessageText")->GetText();
+                Click(box->FindControl("confirm_btn"));
+            }
+    });
+    QStringList names{"stale"};
+    EXPECT_EQ(LoadPageLayout(dir / "mousekey.json", wnd->PaintManager(), wnd.get(), {"Tip", "no layout", "OK", ""}, &names),
+              PositionLayout::LoadResult::CannotOpen);
+    EXPECT_EQ(shownText, "no layout");
+    EXPECT_TRUE(names.isEmpty());
+    EXPECT_EQ(HomeLayoutNotice().text, QString::fromUtf8("无法打开json文件"));
+    EXPECT_TRUE(HomeLayoutNotice().title.isEmpty());
+
+    zor::test::WriteFile(dir / "mousekey.json",
+                         json({{"Containerinfo", Container()},
+                               {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {2, 3, 12, 13}}},
+                                                            {{"type", "button"}}})}})
+                             .dump());
+    EXPECT_EQ(LoadPageLayout(dir / "mousekey.json", wnd->PaintManager(), wnd.get(), {}, &names),
+              PositionLayout::LoadResult::JsonError);
+    EXPECT_EQ(names, QStringList({"btn_key1"}));
+    EXPECT_EQ(C("btn_key1")->geometry(), QRect(2, 3, 10, 10));  // what was read before the error applies
 }

@@ -141,3 +141,9 @@ TEST(Messages, NumbersMatchTheProgramsTable) {
     EXPECT_EQ(kMsgTrayIcon, 1025u);
     EXPECT_EQ(kMsgMenuClick, 1027u);
 }
+
+TEST(Window, AModalRunEndsWhenItsWindowIsDestroyed) {
+    RecordingWindow* wnd = MakeSample(false);
+    QTimer::singleShot(0, [wnd] { delete wnd; });
+    EXPECT_EQ(wnd->ShowModal(), 0);  // returns instead of waiting forever
+}
