@@ -974,10 +974,24 @@ QRect CSliderUI::GetThumbRect() const {
 
 void CSliderUI::PaintStatusImage(QPainter& p) {
     const QRect thumb = GetThumbRect();
+    // Without a track picture or colour of its own, a slider draws a thin track.
+    const bool plain = m_bkImage.IsEmpty() && !m_bkColor.isValid() && m_foreImage.IsEmpty();
+    if (plain) {
+        const QRectF track = m_horizontal ? QRectF(0, height() / 2.0 - 2, width(), 4) : QRectF(width() / 2.0 - 2, 0, 4, height());
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(128, 128, 128, 110));
+        p.drawRoundedRect(track, 2, 2);
+        p.save();
+        p.setClipRect(m_horizontal ? QRect(0, 0, thumb.center().x() + 1, height())
+                                   : QRect(0, thumb.center().y(), width(), height() - thumb.center().y()));
+        p.setBrush(m_foreColor.isValid() ? m_foreColor : m_thumbColor.isValid() ? m_thumbColor : QColor(0x4C, 0x8D, 0xFF));
+        p.drawRoundedRect(track, 2, 2);
+        p.restore();
+    }
     p.save();
     p.setClipRect(m_horizontal ? QRect(0, 0, thumb.center().x() + 1, height())
                                : QRect(0, thumb.center().y(), width(), height() - thumb.center().y()));
-    if (m_foreColor.isValid()) {
+    if (m_foreColor.isValid() && !plain) {
         p.setPen(Qt::NoPen);
         p.setBrush(m_foreColor);
         if (m_borderRound.isEmpty()) p.drawRect(rect());

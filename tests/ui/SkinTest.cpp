@@ -1,5 +1,6 @@
 // Skin files: parsing, building every control class, images cut from pictures, control lookup,
 // attributes and the notifications each control sends.
+#include <QDir>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QMenu>
@@ -310,6 +311,18 @@ TEST_F(SampleSkin, TreeNodesExpandCollapseAndReportDoubleClicks) {
     EXPECT_EQ(wnd->Count("treeitemdbclick"), 1);
     tree->RemoveNode(group);
     EXPECT_EQ(tree->GetCount(), 1);
+}
+
+TEST_F(SampleSkin, PaintsEveryControlIntoAScreenshot) {
+    const QString folder = BuildDir() + "/screenshots";
+    QDir().mkpath(folder);
+    Get<CListUI>("list_macro")->AddRow();
+    const QImage shot = wnd->grab().toImage();
+    ASSERT_TRUE(shot.save(folder + "/sample_controls.png"));
+    // The progress bar's filled part is drawn in its fore colour.
+    auto* progress = Get<CProgressUI>("progress");
+    const QPoint inBar = progress->mapTo(wnd, QPoint(5, progress->height() / 2));
+    EXPECT_EQ(QColor(shot.pixel(inBar)), QColor(0x30, 0xA0, 0x30));
 }
 
 TEST_F(SampleSkin, PaletteReportsThePickedColour) {
