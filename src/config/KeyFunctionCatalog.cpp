@@ -74,8 +74,13 @@ void KeyFunctionCatalog::Load(const json& document) {
     auto texts = document.find("MouseFunctionText");
     if (texts == document.end() || !texts->is_object()) return;
     for (const auto& [name, value] : texts->items()) {
+        // Only names that are whole decimal numbers name a code ("12", "-1"); others are skipped
+        // rather than read as code 0.
         const std::string_view digits = TrimView(name);
-        if (digits.empty() || !value.is_array()) continue;
+        const std::size_t first = !digits.empty() && (digits[0] == '-' || digits[0] == '+') ? 1 : 0;
+        if (digits.size() <= first || digits.size() > 10 ||
+            digits.find_first_not_of("0123456789", first) != std::string_view::npos || !value.is_array())
+            continue;
         auto text = [&value](std::size_t i) {
             return i < value.size() && value[i].is_string() ? value[i].get<std::string>() : std::string();
         };

@@ -264,6 +264,29 @@ ConfigResult MouseConfigDocument::Save(const std::filesystem::path& file) {
     return {};
 }
 
+ConfigResult MouseConfigDocument::SaveToModel(const std::filesystem::path& modelFolder) {
+    ConfigResult r = Save(MouseConfigPath(modelFolder));
+    if (r.ok) SaveChipResetLabels(modelFolder);
+    return r;
+}
+
+ConfigResult ResetMouseConfig(const std::filesystem::path& modelFolder) {
+    std::string bytes;
+    if (!ReadFileBytes(ResetMouseConfigPath(modelFolder), bytes))
+        return {false, false, "no factory configuration"};
+    MouseConfigDocument probe;
+    ConfigResult check;
+    try {
+        check = probe.FromJson(json::parse(bytes));
+    } catch (const json::exception& e) {
+        check = {false, true, e.what()};
+    }
+    if (!check.ok) return {false, true, "the factory configuration is damaged: " + check.error};
+    std::string error;
+    if (!WriteFileAtomic(MouseConfigPath(modelFolder), bytes, &error)) return {false, true, error};
+    return {};
+}
+
 // ---- texts -----------------------------------------------------------------------------------
 
 void MouseConfigDocument::FillKeyTexts(const KeyFunctionCatalog& catalog) {

@@ -118,6 +118,9 @@ public:
     ConfigResult FromJson(const nlohmann::json& root);
     nlohmann::json ToJson() const;
     ConfigResult Save(const std::filesystem::path& file);
+    // Saves to the model folder's Config/MouseConfig.json and, when that worked, writes the
+    // chip-reset DPI labels, as every save of the program does.
+    ConfigResult SaveToModel(const std::filesystem::path& modelFolder);
 
     // Display texts of the built-in codes and every slot's default code.
     void FillKeyTexts(const KeyFunctionCatalog& catalog);
@@ -183,6 +186,10 @@ private:
 }  // namespace zor
 
 namespace zor {
+
+// Copies the model's ResetMouseConfig.json over its MouseConfig.json. A missing or damaged
+// factory file changes nothing and is reported. The caller then runs Reload.
+ConfigResult ResetMouseConfig(const std::filesystem::path& modelFolder);
 
 // What Reload needs besides the document.
 struct ReloadContext {

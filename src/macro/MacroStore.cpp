@@ -243,6 +243,7 @@ MacroGroup MacroStore::ParseGroup(json& object) {
     group.forbidView = ReadForbidView(object);
     auto infos = object.find("MacroInfo");
     if (infos == object.end() || infos->is_null()) return group;
+    if (!infos->is_array()) infos->get<std::vector<int>>();  // not a list of macros: type error
     for (json& mo : *infos) {
         if (!mo.is_object()) mo.get<std::string>();  // a macro must be an object: type error
         MacroRecord rec;

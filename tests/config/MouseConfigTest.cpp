@@ -51,7 +51,9 @@ json KeyCatalogJson() {
               {"2", {"", "Middle Click", "", "Middle"}},
               {"3", {"", "Right Click", "", "Right"}},
               {"27", {"", "Wheel Up", "", "Up"}},
-              {"bad", "not an array"}}}};
+              {"bad", "not an array"},
+              {"wheel", {"", "not a code", "", "not a code"}},
+              {"0", {"", "Disabled", "", "Off"}}}}};
 }
 
 struct ConfigFixture : ::testing::Test {
@@ -320,7 +322,8 @@ TEST(KeyFunctionCatalog, ItemNamesCarryTheirCodeByTheListsRule) {
 TEST(KeyFunctionCatalog, LabelsAndUnknownCodes) {
     KeyFunctionCatalog catalog;
     catalog.Load(KeyCatalogJson());
-    EXPECT_EQ(catalog.size(), 4u);
+    EXPECT_EQ(catalog.size(), 5u);
+    EXPECT_EQ(catalog.ButtonLabel(0), "Off");  // a name that is not a number is not code 0
     EXPECT_EQ(catalog.ListLabel(1), "Left Click");
     EXPECT_EQ(catalog.ButtonLabel(1), "Left");
     EXPECT_EQ(catalog.ButtonLabel(8), "Unknown Key");
@@ -337,4 +340,32 @@ TEST(KeyFunctionCatalog, LabelsAndUnknownCodes) {
     std::string error;
     EXPECT_FALSE(catalog.LoadFile(dir / "bad.json", &error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST_F(ConfigFixture, ResetCopiesTheFactoryFileOnlyWhenItIsComplete) {
+    WriteDoc(SampleDocument());
+    const std::string live = ReadFile(file);
+    EXPECT_FALSE(ResetMouseConfig(model).ok);  // no factory file
+    json factory = SampleDocument();
+    factory["mouseconfig"]["mousemain"]["ver"] = 99;
+    json damaged = factory;
+    damaged["mouseconfig"].erase("mousekey");
+    WriteFile(ResetMouseConfigPath(model), damaged.dump());
+    EXPECT_FALSE(ResetMouseConfig(model).ok);
+    EXPECT_EQ(ReadFile(file), live);
+    WriteFile(ResetMouseConfigPath(model), factory.dump());
+    ASSERT_TRUE(ResetMouseConfig(model).ok);
+    LoadOk();
+    EXPECT_EQ(doc.ver, 99);
+}
+
+TEST_F(ConfigFixture, SavingToTheModelWritesTheChipResetLabelsToo) {
+    WriteDoc(SampleDocument());
+    LoadOk();
+    doc.adv[0].gears[0].value = 750;
+    ASSERT_TRUE(doc.SaveToModel(model).ok);
+    EXPECT_EQ(json::parse(ReadFile(file))["mouseconfig"]["mouseadv"][0]["ctrl_MouseAdv_Dpi0"][1], 750);
+    EXPECT_EQ(
+        IniFile(model / "Config" / "DeviceFeature.ini").GetString("ChipReset0", "profile0").substr(0, 8),
+        "750,800,");
 }

@@ -150,6 +150,14 @@ TEST_F(StoreFixture, TypeErrorKeepsGroupsReadBeforeItAndReportsLibraryText) {
     WriteDoc({{"MacroGrpInfo", {Group(u"G", "G1", {noKey})}}});
     r = store.Load(live);
     EXPECT_NE(r.message.find("type must be number, but is null"), std::string::npos);
+
+    json objectList = Group(u"G", "G1", {});
+    objectList["MacroInfo"] = {{"a", Macro(u"A", "M1")}};
+    WriteDoc({{"MacroGrpInfo", {objectList}}});
+    EXPECT_FALSE(store.Load(live).ok);
+    WriteDoc({{"MacroGrpInfo", "none"}});
+    EXPECT_FALSE(store.Load(live).ok);
+    EXPECT_TRUE(store.groups().empty());
 }
 
 TEST_F(StoreFixture, BrokenFileKeepsPreviousStateAndIsKeptAsideBeforeSave) {

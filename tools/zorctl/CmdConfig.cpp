@@ -4,7 +4,6 @@
 #include <string>
 
 #include "Command.h"
-#include "common/AtomicFile.h"
 #include "common/IniFile.h"
 #include "common/Text.h"
 #include "config/ConfigExchange.h"
@@ -131,14 +130,8 @@ int RunConfig(CommandContext& ctx) {
         return 0;
     }
     if (sub == "reset" && args.size() == 1) {
-        std::string bytes;
-        if (!ReadFileBytes(ResetMouseConfigPath(folder), bytes))
-            return Fail(ctx, "the model has no factory configuration");
-        MouseConfigDocument probe;
-        if (!nlohmann::json::accept(bytes) || !probe.FromJson(nlohmann::json::parse(bytes)).ok)
-            return Fail(ctx, "the factory configuration is damaged");
-        std::string error;
-        if (!WriteFileAtomic(MouseConfigPath(folder), bytes, &error)) return Fail(ctx, error);
+        ConfigResult r = ResetMouseConfig(folder);
+        if (!r.ok) return Fail(ctx, r.error);
         ctx.out << "configuration reset to the factory state\n";
         return 0;
     }
