@@ -23,7 +23,9 @@ constexpr int kFrameMs = 16;
 
 std::uint32_t Scale(std::uint32_t pixel, int alpha) {
     // Premultiplied: every channel scales with the alpha.
-    auto channel = [&](int shift) { return ((((pixel >> shift) & 0xFFu) * unsigned(alpha) + 127u) / 255u) << shift; };
+    auto channel = [&](int shift) {
+        return ((((pixel >> shift) & 0xFFu) * unsigned(alpha) + 127u) / 255u) << shift;
+    };
     return channel(24) | channel(16) | channel(8) | channel(0);
 }
 
@@ -115,7 +117,9 @@ private:
 
 extern "C" {
 
-__attribute__((visibility("default"))) IUIEffect* GetAnimation() { return new SlideEffect; }
+__attribute__((visibility("default"))) IUIEffect* GetAnimation() {
+    return new SlideEffect;
+}
 
 __attribute__((visibility("default"))) bool ReleaseAnimation(IUIEffect*& effect) {
     delete static_cast<SlideEffect*>(effect);
@@ -123,5 +127,7 @@ __attribute__((visibility("default"))) bool ReleaseAnimation(IUIEffect*& effect)
     return true;
 }
 
-__attribute__((visibility("default"))) const char* GetSurportAnimationType() { return "7,8"; }
+__attribute__((visibility("default"))) const char* GetSurportAnimationType() {
+    return "7,8";
+}
 }

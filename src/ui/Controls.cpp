@@ -29,8 +29,10 @@ namespace zor::ui {
 
 QColor ParseColor(const QString& text) {
     QString t = text.trimmed();
-    if (t.startsWith('#')) t = t.mid(1);
-    else if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) t = t.mid(2);
+    if (t.startsWith('#'))
+        t = t.mid(1);
+    else if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        t = t.mid(2);
     bool ok = false;
     const unsigned v = t.toUInt(&ok, 16);
     if (!ok || t.isEmpty()) return {};
@@ -62,7 +64,9 @@ QSize ParseSize(const QString& text) {
     return QSize(v[0], v[1]);
 }
 
-bool ParseBool(const QString& text) { return text.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0; }
+bool ParseBool(const QString& text) {
+    return text.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}
 
 ImageSpec ImageSpec::Parse(const QString& text) {
     ImageSpec spec;
@@ -77,11 +81,16 @@ ImageSpec ImageSpec::Parse(const QString& text) {
         const auto m = it.next();
         const QString key = m.captured(1).toLower();
         const QString value = m.captured(2);
-        if (key == QLatin1String("file")) spec.file = value;
-        else if (key == QLatin1String("source")) spec.source = ParseRect(value);
-        else if (key == QLatin1String("corner")) spec.corner = ParseMargins(value);
-        else if (key == QLatin1String("fade")) spec.fade = std::clamp(value.toInt(), 0, 255);
-        else if (key == QLatin1String("dest")) spec.dest = ParseRect(value);
+        if (key == QLatin1String("file"))
+            spec.file = value;
+        else if (key == QLatin1String("source"))
+            spec.source = ParseRect(value);
+        else if (key == QLatin1String("corner"))
+            spec.corner = ParseMargins(value);
+        else if (key == QLatin1String("fade"))
+            spec.fade = std::clamp(value.toInt(), 0, 255);
+        else if (key == QLatin1String("dest"))
+            spec.dest = ParseRect(value);
     }
     return spec;
 }
@@ -134,8 +143,8 @@ const CachedImage* LoadCached(const QString& file, qreal dpr) {
     return it->image.isNull() ? nullptr : &*it;
 }
 
-void DrawNineSlice(QPainter& p, const QRectF& dest, const QImage& img, const QRectF& src, const QMarginsF& cornerSrc,
-                   qreal scale) {
+void DrawNineSlice(QPainter& p, const QRectF& dest, const QImage& img, const QRectF& src,
+                   const QMarginsF& cornerSrc, qreal scale) {
     const QMarginsF cs = cornerSrc * scale;
     const QMarginsF cd = cornerSrc;
     const qreal sx[4] = {src.left(), src.left() + cs.left(), src.right() - cs.right(), src.right()};
@@ -156,9 +165,9 @@ bool DrawImage(QPainter& painter, const QRect& dest, const ImageSpec& spec, qrea
     if (spec.IsEmpty()) return false;
     const CachedImage* cached = LoadCached(spec.file, dpr);
     if (!cached) return false;
-    QRectF src = spec.source.isEmpty()
-                     ? QRectF(QPointF(0, 0), QSizeF(cached->image.size()))
-                     : QRectF(QPointF(spec.source.topLeft()) * cached->scale, QSizeF(spec.source.size()) * cached->scale);
+    QRectF src = spec.source.isEmpty() ? QRectF(QPointF(0, 0), QSizeF(cached->image.size()))
+                                       : QRectF(QPointF(spec.source.topLeft()) * cached->scale,
+                                                QSizeF(spec.source.size()) * cached->scale);
     src = src.intersected(QRectF(QPointF(0, 0), QSizeF(cached->image.size())));
     if (src.isEmpty()) return false;
     const QRect target = spec.dest.isEmpty() ? dest : spec.dest.translated(dest.topLeft());
@@ -235,7 +244,9 @@ void CControlUI::SetFixedHeight(int h) {
     NeedParentUpdate();
 }
 
-QSize CControlUI::EstimateSize(const QSize&) const { return {m_fixedWidth, m_fixedHeight}; }
+QSize CControlUI::EstimateSize(const QSize&) const {
+    return {m_fixedWidth, m_fixedHeight};
+}
 
 void CControlUI::NeedParentUpdate() {
     if (auto* parent = qobject_cast<CContainerUI*>(parentWidget())) parent->LayoutChildren();
@@ -246,7 +257,9 @@ void CControlUI::OnFontRebuilt() {
     NeedParentUpdate();
 }
 
-QFont CControlUI::ResolveFont() const { return m_manager ? m_manager->GetFont(m_font) : font(); }
+QFont CControlUI::ResolveFont() const {
+    return m_manager ? m_manager->GetFont(m_font) : font();
+}
 
 QString CControlUI::GetAttribute(const QString& name) const {
     for (auto it = m_attributes.crbegin(); it != m_attributes.crend(); ++it)
@@ -265,7 +278,8 @@ void CControlUI::ApplyAttributeList(const QString& list) {
 static unsigned ParseAlign(const QString& value, unsigned style) {
     const QString v = value.toLower();
     if (v.contains(QLatin1String("left"))) style = (style & ~3u) | kDtLeft;
-    if (v.contains(QLatin1String("center")) && !v.contains(QLatin1String("vcenter"))) style = (style & ~3u) | kDtCenter;
+    if (v.contains(QLatin1String("center")) && !v.contains(QLatin1String("vcenter")))
+        style = (style & ~3u) | kDtCenter;
     if (v.contains(QLatin1String("right"))) style = (style & ~3u) | kDtRight;
     if (v.contains(QLatin1String("top"))) style = (style & ~12u) | kDtTop;
     if (v.contains(QLatin1String("vcenter"))) style = (style & ~12u) | kDtVCenter;
@@ -276,46 +290,75 @@ static unsigned ParseAlign(const QString& value, unsigned style) {
 void CControlUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
     m_attributes.append({name, value});
-    if (name == QLatin1String("name")) SetName(value);
+    if (name == QLatin1String("name"))
+        SetName(value);
     else if (name == QLatin1String("pos")) {
         const QRect rc = ParseRect(value);
         SetPos(rc.isValid() ? rc : QRect());
     } else if (name == QLatin1String("float")) {
         m_float = ParseBool(value);
         NeedParentUpdate();
-    } else if (name == QLatin1String("width")) SetFixedWidth(value.toInt());
-    else if (name == QLatin1String("height")) SetFixedHeight(value.toInt());
-    else if (name == QLatin1String("minwidth")) m_minW = value.toInt();
-    else if (name == QLatin1String("maxwidth")) m_maxW = value.toInt();
-    else if (name == QLatin1String("minheight")) m_minH = value.toInt();
-    else if (name == QLatin1String("maxheight")) m_maxH = value.toInt();
+    } else if (name == QLatin1String("width"))
+        SetFixedWidth(value.toInt());
+    else if (name == QLatin1String("height"))
+        SetFixedHeight(value.toInt());
+    else if (name == QLatin1String("minwidth"))
+        m_minW = value.toInt();
+    else if (name == QLatin1String("maxwidth"))
+        m_maxW = value.toInt();
+    else if (name == QLatin1String("minheight"))
+        m_minH = value.toInt();
+    else if (name == QLatin1String("maxheight"))
+        m_maxH = value.toInt();
     else if (name == QLatin1String("padding")) {
         m_padding = ParseMargins(value);
         NeedParentUpdate();
-    } else if (name == QLatin1String("textpadding")) m_textPadding = ParseMargins(value);
-    else if (name == QLatin1String("visible")) SetVisible(ParseBool(value));
-    else if (name == QLatin1String("enabled")) SetEnabled(ParseBool(value));
-    else if (name == QLatin1String("text")) SetText(value);
-    else if (name == QLatin1String("textid")) m_textId = value;
-    else if (name == QLatin1String("tooltip")) setToolTip(value);
-    else if (name == QLatin1String("userdata")) m_userData = value;
-    else if (name == QLatin1String("bkcolor") || name == QLatin1String("bkcolor1")) m_bkColor = ParseColor(value);
-    else if (name == QLatin1String("bkcolor2")) m_bkColor2 = ParseColor(value);
-    else if (name == QLatin1String("bordercolor")) m_borderColor = ParseColor(value);
-    else if (name == QLatin1String("focusbordercolor")) m_focusBorderColor = ParseColor(value);
-    else if (name == QLatin1String("bordersize")) m_borderSize = value.toInt();
-    else if (name == QLatin1String("borderround")) m_borderRound = ParseSize(value);
-    else if (name == QLatin1String("textcolor")) m_textColor = ParseColor(value);
-    else if (name == QLatin1String("disabledtextcolor")) m_disabledTextColor = ParseColor(value);
-    else if (name == QLatin1String("font")) m_font = value.toInt();
-    else if (name == QLatin1String("bkimage")) m_bkImage = ImageSpec::Parse(value);
-    else if (name == QLatin1String("align") || name == QLatin1String("valign")) m_textStyle = ParseAlign(value, m_textStyle);
+    } else if (name == QLatin1String("textpadding"))
+        m_textPadding = ParseMargins(value);
+    else if (name == QLatin1String("visible"))
+        SetVisible(ParseBool(value));
+    else if (name == QLatin1String("enabled"))
+        SetEnabled(ParseBool(value));
+    else if (name == QLatin1String("text"))
+        SetText(value);
+    else if (name == QLatin1String("textid"))
+        m_textId = value;
+    else if (name == QLatin1String("tooltip"))
+        setToolTip(value);
+    else if (name == QLatin1String("userdata"))
+        m_userData = value;
+    else if (name == QLatin1String("bkcolor") || name == QLatin1String("bkcolor1"))
+        m_bkColor = ParseColor(value);
+    else if (name == QLatin1String("bkcolor2"))
+        m_bkColor2 = ParseColor(value);
+    else if (name == QLatin1String("bordercolor"))
+        m_borderColor = ParseColor(value);
+    else if (name == QLatin1String("focusbordercolor"))
+        m_focusBorderColor = ParseColor(value);
+    else if (name == QLatin1String("bordersize"))
+        m_borderSize = value.toInt();
+    else if (name == QLatin1String("borderround"))
+        m_borderRound = ParseSize(value);
+    else if (name == QLatin1String("textcolor"))
+        m_textColor = ParseColor(value);
+    else if (name == QLatin1String("disabledtextcolor"))
+        m_disabledTextColor = ParseColor(value);
+    else if (name == QLatin1String("font"))
+        m_font = value.toInt();
+    else if (name == QLatin1String("bkimage"))
+        m_bkImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("align") || name == QLatin1String("valign"))
+        m_textStyle = ParseAlign(value, m_textStyle);
     else if (name == QLatin1String("wordbreak") || name == QLatin1String("multiline")) {
-        if (ParseBool(value)) m_textStyle = (m_textStyle | kDtWordBreak) & ~unsigned(kDtSingleLine);
-        else m_textStyle = (m_textStyle & ~unsigned(kDtWordBreak)) | kDtSingleLine;
+        if (ParseBool(value))
+            m_textStyle = (m_textStyle | kDtWordBreak) & ~unsigned(kDtSingleLine);
+        else
+            m_textStyle = (m_textStyle & ~unsigned(kDtWordBreak)) | kDtSingleLine;
     } else if (name == QLatin1String("endellipsis")) {
-        m_textStyle = ParseBool(value) ? (m_textStyle | kDtEndEllipsis) : (m_textStyle & ~unsigned(kDtEndEllipsis));
-    } else if (name == QLatin1String("showhtml")) m_showHtml = ParseBool(value);
+        m_textStyle =
+            ParseBool(value) ? (m_textStyle | kDtEndEllipsis) : (m_textStyle & ~unsigned(kDtEndEllipsis));
+    } else if (name == QLatin1String("showhtml"))
+        m_showHtml = ParseBool(value);
     else if (name == QLatin1String("cursor")) {
         if (value.compare(QLatin1String("hand"), Qt::CaseInsensitive) == 0) setCursor(Qt::PointingHandCursor);
     }
@@ -347,11 +390,15 @@ void CControlUI::PaintBkColor(QPainter& p) {
     }
     p.setPen(Qt::NoPen);
     p.setBrush(brush);
-    if (m_borderRound.isEmpty()) p.drawRect(rect());
-    else p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+    if (m_borderRound.isEmpty())
+        p.drawRect(rect());
+    else
+        p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
 }
 
-void CControlUI::PaintBkImage(QPainter& p) { DrawSkinImage(p, m_bkImage); }
+void CControlUI::PaintBkImage(QPainter& p) {
+    DrawSkinImage(p, m_bkImage);
+}
 
 void CControlUI::PaintStatusImage(QPainter&) {}
 
@@ -364,8 +411,10 @@ void CControlUI::PaintBorder(QPainter& p) {
     p.setBrush(Qt::NoBrush);
     const qreal half = m_borderSize / 2.0;
     const QRectF r = QRectF(rect()).adjusted(half, half, -half, -half);
-    if (m_borderRound.isEmpty()) p.drawRect(r);
-    else p.drawRoundedRect(r, m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+    if (m_borderRound.isEmpty())
+        p.drawRect(r);
+    else
+        p.drawRoundedRect(r, m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
 }
 
 void CControlUI::DrawSkinImage(QPainter& p, const ImageSpec& image, const QRect& dest) {
@@ -380,10 +429,15 @@ void CControlUI::DrawSkinText(QPainter& p, const QString& text, const QRect& rc,
     p.setFont(f);
     p.setPen(color.isValid() ? color : QColor(Qt::black));
     int flags = 0;
-    flags |= (style & 3u) == kDtCenter ? Qt::AlignHCenter : (style & 3u) == kDtRight ? Qt::AlignRight : Qt::AlignLeft;
-    flags |= (style & 12u) == kDtVCenter ? Qt::AlignVCenter : (style & 12u) == kDtBottom ? Qt::AlignBottom : Qt::AlignTop;
+    flags |= (style & 3u) == kDtCenter  ? Qt::AlignHCenter
+             : (style & 3u) == kDtRight ? Qt::AlignRight
+                                        : Qt::AlignLeft;
+    flags |= (style & 12u) == kDtVCenter  ? Qt::AlignVCenter
+             : (style & 12u) == kDtBottom ? Qt::AlignBottom
+                                          : Qt::AlignTop;
     QString shown = text;
-    if (style & kDtWordBreak) flags |= Qt::TextWordWrap;
+    if (style & kDtWordBreak)
+        flags |= Qt::TextWordWrap;
     else {
         flags |= Qt::TextSingleLine;
         if (style & kDtEndEllipsis) shown = QFontMetrics(f).elidedText(text, Qt::ElideRight, rc.width());
@@ -398,10 +452,14 @@ CContainerUI::CContainerUI(QWidget* parent, Arrange arrange) : CControlUI(parent
 
 QString CContainerUI::GetClass() const {
     switch (m_arrange) {
-        case Arrange::Vertical: return QStringLiteral("VerticalLayoutUI");
-        case Arrange::Horizontal: return QStringLiteral("HorizontalLayoutUI");
-        case Arrange::Tab: return QStringLiteral("TabLayoutUI");
-        case Arrange::Stack: break;
+        case Arrange::Vertical:
+            return QStringLiteral("VerticalLayoutUI");
+        case Arrange::Horizontal:
+            return QStringLiteral("HorizontalLayoutUI");
+        case Arrange::Tab:
+            return QStringLiteral("TabLayoutUI");
+        case Arrange::Stack:
+            break;
     }
     return QStringLiteral("ContainerUI");
 }
@@ -415,13 +473,19 @@ void CContainerUI::SetAttribute(const QString& nameIn, const QString& value) {
         m_childPadding = value.toInt();
         LayoutChildren();
     } else if (name == QLatin1String("childalign")) {
-        if (value == QLatin1String("left")) m_childAlign = kDtLeft;
-        else if (value == QLatin1String("center")) m_childAlign = kDtCenter;
-        else if (value == QLatin1String("right")) m_childAlign = kDtRight;
+        if (value == QLatin1String("left"))
+            m_childAlign = kDtLeft;
+        else if (value == QLatin1String("center"))
+            m_childAlign = kDtCenter;
+        else if (value == QLatin1String("right"))
+            m_childAlign = kDtRight;
     } else if (name == QLatin1String("childvalign")) {
-        if (value == QLatin1String("top")) m_childVAlign = kDtTop;
-        else if (value == QLatin1String("vcenter")) m_childVAlign = kDtVCenter;
-        else if (value == QLatin1String("bottom")) m_childVAlign = kDtBottom;
+        if (value == QLatin1String("top"))
+            m_childVAlign = kDtTop;
+        else if (value == QLatin1String("vcenter"))
+            m_childVAlign = kDtVCenter;
+        else if (value == QLatin1String("bottom"))
+            m_childVAlign = kDtBottom;
     } else if (name == QLatin1String("mousechild")) {
         m_mouseChild = ParseBool(value);
     } else if (name == QLatin1String("vscrollbar")) {
@@ -441,7 +505,9 @@ void CContainerUI::SetAttribute(const QString& nameIn, const QString& value) {
     m_attributes.append({name, value});
 }
 
-bool CContainerUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+bool CContainerUI::Add(CControlUI* control) {
+    return AddAt(control, GetCount());
+}
 
 bool CContainerUI::AddAt(CControlUI* control, int index) {
     if (!control || index < 0 || index > GetCount()) return false;
@@ -449,8 +515,10 @@ bool CContainerUI::AddAt(CControlUI* control, int index) {
     if (m_manager && !control->GetManager()) control->SetManager(m_manager);
     m_items.insert(m_items.begin() + index, control);
     if (m_vScroll) m_vScroll->raise();
-    if (m_arrange == Arrange::Tab) control->setVisible(index == m_curSel);
-    else if (!(control->testAttribute(Qt::WA_WState_ExplicitShowHide) && control->isHidden())) control->show();
+    if (m_arrange == Arrange::Tab)
+        control->setVisible(index == m_curSel);
+    else if (!(control->testAttribute(Qt::WA_WState_ExplicitShowHide) && control->isHidden()))
+        control->show();
     LayoutChildren();
     return true;
 }
@@ -461,8 +529,10 @@ bool CContainerUI::Remove(CControlUI* control) {
     m_items.erase(it);
     if (m_autoDestroy) {
         control->hide();
-        if (m_delayedDestroy) control->deleteLater();
-        else delete control;
+        if (m_delayedDestroy)
+            control->deleteLater();
+        else
+            delete control;
     }
     LayoutChildren();
     return true;
@@ -475,8 +545,10 @@ void CContainerUI::RemoveAll() {
         for (auto& item : items)
             if (item) {
                 item->hide();
-                if (m_delayedDestroy) item->deleteLater();
-                else delete item.data();
+                if (m_delayedDestroy)
+                    item->deleteLater();
+                else
+                    delete item.data();
             }
     LayoutChildren();
 }
@@ -523,9 +595,13 @@ void CContainerUI::SetScrollPos(const QPoint& pos, bool) {
     if (m_vScroll) m_vScroll->setValue(pos.y());
 }
 
-QPoint CContainerUI::GetScrollPos() const { return {0, m_vScroll ? m_vScroll->value() : 0}; }
+QPoint CContainerUI::GetScrollPos() const {
+    return {0, m_vScroll ? m_vScroll->value() : 0};
+}
 
-QSize CContainerUI::EstimateSize(const QSize& available) const { return CControlUI::EstimateSize(available); }
+QSize CContainerUI::EstimateSize(const QSize& available) const {
+    return CControlUI::EstimateSize(available);
+}
 
 bool CContainerUI::SelectItem(int index) {
     if (m_arrange != Arrange::Tab || index < 0 || index >= GetCount()) return false;
@@ -538,7 +614,9 @@ bool CContainerUI::SelectItem(int index) {
     return true;
 }
 
-void CContainerUI::resizeEvent(QResizeEvent*) { LayoutChildren(); }
+void CContainerUI::resizeEvent(QResizeEvent*) {
+    LayoutChildren();
+}
 
 void CContainerUI::wheelEvent(QWheelEvent* event) {
     if (m_vScroll && !m_vScroll->isHidden()) {
@@ -553,21 +631,25 @@ void CContainerUI::wheelEvent(QWheelEvent* event) {
 void CContainerUI::childEvent(QChildEvent* event) {
     if (event->type() == QEvent::ChildRemoved) {
         m_items.erase(std::remove_if(m_items.begin(), m_items.end(),
-                                     [&](const QPointer<CControlUI>& p) { return p.isNull() || p.data() == event->child(); }),
+                                     [&](const QPointer<CControlUI>& p) {
+                                         return p.isNull() || p.data() == event->child();
+                                     }),
                       m_items.end());
     }
     CControlUI::childEvent(event);
 }
 
-static int Clamp(int v, int lo, int hi) { return std::max(lo, std::min(v, std::max(lo, hi))); }
+static int Clamp(int v, int lo, int hi) {
+    return std::max(lo, std::min(v, std::max(lo, hi)));
+}
 
 void CContainerUI::LayoutChildren() {
     if (m_inLayout) return;
     m_inLayout = true;
     QRect inner = rect().marginsRemoved(m_inset);
     if (m_vScroll) {
-        m_vScroll->setGeometry(width() - m_inset.right() - m_vScroll->width(), m_inset.top(), m_vScroll->width(),
-                               std::max(0, height() - m_inset.top() - m_inset.bottom()));
+        m_vScroll->setGeometry(width() - m_inset.right() - m_vScroll->width(), m_inset.top(),
+                               m_vScroll->width(), std::max(0, height() - m_inset.top() - m_inset.bottom()));
         if (!m_vScroll->isHidden()) inner.setRight(inner.right() - m_vScroll->width());
     }
     for (auto& item : m_items) {
@@ -581,8 +663,10 @@ void CContainerUI::LayoutChildren() {
             if (!item || item->isHidden() || item->IsFloat()) continue;
             const QRect area = inner.marginsRemoved(item->GetPadding());
             const QSize est = item->EstimateSize(area.size());
-            const int w = Clamp(est.width() > 0 ? est.width() : area.width(), item->GetMinWidth(), item->GetMaxWidth());
-            const int h = Clamp(est.height() > 0 ? est.height() : area.height(), item->GetMinHeight(), item->GetMaxHeight());
+            const int w =
+                Clamp(est.width() > 0 ? est.width() : area.width(), item->GetMinWidth(), item->GetMaxWidth());
+            const int h = Clamp(est.height() > 0 ? est.height() : area.height(), item->GetMinHeight(),
+                                item->GetMaxHeight());
             item->setGeometry(area.left(), area.top(), w, h);
         }
     }
@@ -608,8 +692,10 @@ void CContainerUI::LayoutLinear(const QRect& inner) {
         estimates.push_back(est);
         const QMargins pad = item->GetPadding();
         fixed += vertical ? pad.top() + pad.bottom() : pad.left() + pad.right();
-        if (along(est) > 0) fixed += along(est);
-        else ++autoCount;
+        if (along(est) > 0)
+            fixed += along(est);
+        else
+            ++autoCount;
     }
     fixed += m_childPadding * int(items.size() - 1);
     const int autoSize = autoCount ? std::max(0, (space - fixed) / autoCount) : 0;
@@ -642,8 +728,10 @@ void CContainerUI::LayoutLinear(const QRect& inner) {
             const int avail = crossSpace - pad.left() - pad.right();
             c = Clamp(c > 0 ? c : avail, item->GetMinWidth(), item->GetMaxWidth());
             int x = inner.left() + pad.left();
-            if (m_childAlign == kDtCenter) x = inner.left() + (crossSpace - c) / 2;
-            else if (m_childAlign == kDtRight) x = inner.right() + 1 - pad.right() - c;
+            if (m_childAlign == kDtCenter)
+                x = inner.left() + (crossSpace - c) / 2;
+            else if (m_childAlign == kDtRight)
+                x = inner.right() + 1 - pad.right() - c;
             item->setGeometry(x, pos + pad.top(), c, a);
             pos += pad.top() + a + pad.bottom() + m_childPadding;
         } else {
@@ -651,8 +739,10 @@ void CContainerUI::LayoutLinear(const QRect& inner) {
             const int avail = crossSpace - pad.top() - pad.bottom();
             c = Clamp(c > 0 ? c : avail, item->GetMinHeight(), item->GetMaxHeight());
             int y = inner.top() + pad.top();
-            if (m_childVAlign == kDtVCenter) y = inner.top() + (crossSpace - c) / 2;
-            else if (m_childVAlign == kDtBottom) y = inner.bottom() + 1 - pad.bottom() - c;
+            if (m_childVAlign == kDtVCenter)
+                y = inner.top() + (crossSpace - c) / 2;
+            else if (m_childVAlign == kDtBottom)
+                y = inner.bottom() + 1 - pad.bottom() - c;
             item->setGeometry(pos + pad.left(), y, a, c);
             pos += pad.left() + a + pad.right() + m_childPadding;
         }
@@ -678,8 +768,10 @@ QSize CLabelUI::EstimateSize(const QSize& available) const {
     if (m_autoCalcWidth || s.width() == 0) {
         if (m_autoCalcWidth || !(m_textStyle & kDtWordBreak)) {
             const QFontMetrics fm(ResolveFont());
-            if (m_autoCalcWidth) s.setWidth(fm.horizontalAdvance(m_text) + m_textPadding.left() + m_textPadding.right());
-            if (s.height() == 0 && m_autoCalcWidth) s.setHeight(fm.height() + m_textPadding.top() + m_textPadding.bottom());
+            if (m_autoCalcWidth)
+                s.setWidth(fm.horizontalAdvance(m_text) + m_textPadding.left() + m_textPadding.right());
+            if (s.height() == 0 && m_autoCalcWidth)
+                s.setHeight(fm.height() + m_textPadding.top() + m_textPadding.bottom());
         }
     }
     return s;
@@ -691,7 +783,8 @@ QSize CLabelUI::EstimateTextSize(const QSize& current) const {
 }
 
 void CLabelUI::PaintText(QPainter& p) {
-    const QColor color = isEnabled() ? m_textColor : (m_disabledTextColor.isValid() ? m_disabledTextColor : m_textColor);
+    const QColor color =
+        isEnabled() ? m_textColor : (m_disabledTextColor.isValid() ? m_disabledTextColor : m_textColor);
     DrawSkinText(p, m_text, TextRect(), color, m_textStyle);
 }
 
@@ -708,17 +801,28 @@ CButtonUI::CButtonUI(QWidget* parent) : CLabelUI(parent) {
 
 void CButtonUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
-    if (name == QLatin1String("normalimage")) m_normal = ImageSpec::Parse(value);
-    else if (name == QLatin1String("hotimage")) m_hot_ = ImageSpec::Parse(value);
-    else if (name == QLatin1String("pushedimage")) m_pushedImage = ImageSpec::Parse(value);
-    else if (name == QLatin1String("focusedimage")) m_focused = ImageSpec::Parse(value);
-    else if (name == QLatin1String("disabledimage")) m_disabled = ImageSpec::Parse(value);
-    else if (name == QLatin1String("foreimage")) m_fore = ImageSpec::Parse(value);
-    else if (name == QLatin1String("hotforeimage")) m_hotFore = ImageSpec::Parse(value);
-    else if (name == QLatin1String("hottextcolor")) m_hotTextColor = ParseColor(value);
-    else if (name == QLatin1String("pushedtextcolor")) m_pushedTextColor = ParseColor(value);
-    else if (name == QLatin1String("hotbkcolor")) m_hotBkColor = ParseColor(value);
-    else if (name == QLatin1String("pushedbkcolor")) m_pushedBkColor = ParseColor(value);
+    if (name == QLatin1String("normalimage"))
+        m_normal = ImageSpec::Parse(value);
+    else if (name == QLatin1String("hotimage"))
+        m_hot_ = ImageSpec::Parse(value);
+    else if (name == QLatin1String("pushedimage"))
+        m_pushedImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("focusedimage"))
+        m_focused = ImageSpec::Parse(value);
+    else if (name == QLatin1String("disabledimage"))
+        m_disabled = ImageSpec::Parse(value);
+    else if (name == QLatin1String("foreimage"))
+        m_fore = ImageSpec::Parse(value);
+    else if (name == QLatin1String("hotforeimage"))
+        m_hotFore = ImageSpec::Parse(value);
+    else if (name == QLatin1String("hottextcolor"))
+        m_hotTextColor = ParseColor(value);
+    else if (name == QLatin1String("pushedtextcolor"))
+        m_pushedTextColor = ParseColor(value);
+    else if (name == QLatin1String("hotbkcolor"))
+        m_hotBkColor = ParseColor(value);
+    else if (name == QLatin1String("pushedbkcolor"))
+        m_pushedBkColor = ParseColor(value);
     else {
         CLabelUI::SetAttribute(nameIn, value);
         return;
@@ -735,27 +839,39 @@ void CButtonUI::Activate() {
 }
 
 void CButtonUI::PaintStatusImage(QPainter& p) {
-    QColor bk = !isEnabled() ? QColor() : m_pushed && m_hot ? m_pushedBkColor : m_hot ? m_hotBkColor : QColor();
+    QColor bk = !isEnabled()        ? QColor()
+                : m_pushed && m_hot ? m_pushedBkColor
+                : m_hot             ? m_hotBkColor
+                                    : QColor();
     if (bk.isValid()) {
         p.setPen(Qt::NoPen);
         p.setBrush(bk);
-        if (m_borderRound.isEmpty()) p.drawRect(rect());
-        else p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+        if (m_borderRound.isEmpty())
+            p.drawRect(rect());
+        else
+            p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
     }
     const ImageSpec* image = &m_normal;
-    if (!isEnabled() && !m_disabled.IsEmpty()) image = &m_disabled;
-    else if (m_pushed && m_hot && !m_pushedImage.IsEmpty()) image = &m_pushedImage;
-    else if (m_hot && !m_hot_.IsEmpty()) image = &m_hot_;
-    else if (hasFocus() && !m_focused.IsEmpty()) image = &m_focused;
+    if (!isEnabled() && !m_disabled.IsEmpty())
+        image = &m_disabled;
+    else if (m_pushed && m_hot && !m_pushedImage.IsEmpty())
+        image = &m_pushedImage;
+    else if (m_hot && !m_hot_.IsEmpty())
+        image = &m_hot_;
+    else if (hasFocus() && !m_focused.IsEmpty())
+        image = &m_focused;
     DrawSkinImage(p, *image);
     DrawSkinImage(p, (m_hot && !m_hotFore.IsEmpty()) ? m_hotFore : m_fore);
 }
 
 void CButtonUI::PaintText(QPainter& p) {
     QColor color = m_textColor;
-    if (!isEnabled() && m_disabledTextColor.isValid()) color = m_disabledTextColor;
-    else if (m_pushed && m_hot && m_pushedTextColor.isValid()) color = m_pushedTextColor;
-    else if (m_hot && m_hotTextColor.isValid()) color = m_hotTextColor;
+    if (!isEnabled() && m_disabledTextColor.isValid())
+        color = m_disabledTextColor;
+    else if (m_pushed && m_hot && m_pushedTextColor.isValid())
+        color = m_pushedTextColor;
+    else if (m_hot && m_hotTextColor.isValid())
+        color = m_hotTextColor;
     DrawSkinText(p, m_text, TextRect(), color, m_textStyle);
 }
 
@@ -791,8 +907,10 @@ void CButtonUI::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CButtonUI::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return) Activate();
-    else event->ignore();
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return)
+        Activate();
+    else
+        event->ignore();
 }
 
 // ---------------------------------------------------------------- COptionUI
@@ -805,14 +923,22 @@ COptionUI::~COptionUI() {
 
 void COptionUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
-    if (name == QLatin1String("group")) SetGroup(value);
-    else if (name == QLatin1String("selected") || name == QLatin1String("checked")) Selected(ParseBool(value), false);
-    else if (name == QLatin1String("selectedimage")) m_selectedImage = ImageSpec::Parse(value);
-    else if (name == QLatin1String("selectedhotimage")) m_selectedHot = ImageSpec::Parse(value);
-    else if (name == QLatin1String("selectedpushedimage")) m_selectedPushed = ImageSpec::Parse(value);
-    else if (name == QLatin1String("selectedforeimage")) m_selectedFore = ImageSpec::Parse(value);
-    else if (name == QLatin1String("selectedtextcolor")) m_selectedTextColor = ParseColor(value);
-    else if (name == QLatin1String("selectedbkcolor")) m_selectedBkColor = ParseColor(value);
+    if (name == QLatin1String("group"))
+        SetGroup(value);
+    else if (name == QLatin1String("selected") || name == QLatin1String("checked"))
+        Selected(ParseBool(value), false);
+    else if (name == QLatin1String("selectedimage"))
+        m_selectedImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("selectedhotimage"))
+        m_selectedHot = ImageSpec::Parse(value);
+    else if (name == QLatin1String("selectedpushedimage"))
+        m_selectedPushed = ImageSpec::Parse(value);
+    else if (name == QLatin1String("selectedforeimage"))
+        m_selectedFore = ImageSpec::Parse(value);
+    else if (name == QLatin1String("selectedtextcolor"))
+        m_selectedTextColor = ParseColor(value);
+    else if (name == QLatin1String("selectedbkcolor"))
+        m_selectedBkColor = ParseColor(value);
     else {
         CButtonUI::SetAttribute(nameIn, value);
         return;
@@ -849,8 +975,10 @@ void COptionUI::Activate() {
     if (!self) return;
     emit clicked();
     if (!self) return;
-    if (!m_group.isEmpty()) Selected(true);
-    else Selected(!m_selected);
+    if (!m_group.isEmpty())
+        Selected(true);
+    else
+        Selected(!m_selected);
 }
 
 void COptionUI::PaintStatusImage(QPainter& p) {
@@ -861,12 +989,16 @@ void COptionUI::PaintStatusImage(QPainter& p) {
     if (m_selectedBkColor.isValid()) {
         p.setPen(Qt::NoPen);
         p.setBrush(m_selectedBkColor);
-        if (m_borderRound.isEmpty()) p.drawRect(rect());
-        else p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+        if (m_borderRound.isEmpty())
+            p.drawRect(rect());
+        else
+            p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
     }
     const ImageSpec* image = &m_selectedImage;
-    if (m_pushed && m_hot && !m_selectedPushed.IsEmpty()) image = &m_selectedPushed;
-    else if (m_hot && !m_selectedHot.IsEmpty()) image = &m_selectedHot;
+    if (m_pushed && m_hot && !m_selectedPushed.IsEmpty())
+        image = &m_selectedPushed;
+    else if (m_hot && !m_selectedHot.IsEmpty())
+        image = &m_selectedHot;
     if (image->IsEmpty()) image = &m_normal;
     DrawSkinImage(p, *image);
     DrawSkinImage(p, m_selectedFore.IsEmpty() ? m_fore : m_selectedFore);
@@ -882,16 +1014,24 @@ void COptionUI::PaintText(QPainter& p) {
 
 // ---------------------------------------------------------------- CProgressUI / CSliderUI
 
-CProgressUI::CProgressUI(QWidget* parent) : CLabelUI(parent) { m_textStyle = kDtCenter | kDtVCenter | kDtSingleLine; }
+CProgressUI::CProgressUI(QWidget* parent) : CLabelUI(parent) {
+    m_textStyle = kDtCenter | kDtVCenter | kDtSingleLine;
+}
 
 void CProgressUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
-    if (name == QLatin1String("min")) SetMinValue(value.toInt());
-    else if (name == QLatin1String("max")) SetMaxValue(value.toInt());
-    else if (name == QLatin1String("value")) SetValue(value.toInt());
-    else if (name == QLatin1String("hor")) m_horizontal = ParseBool(value);
-    else if (name == QLatin1String("foreimage")) m_foreImage = ImageSpec::Parse(value);
-    else if (name == QLatin1String("forecolor")) m_foreColor = ParseColor(value);
+    if (name == QLatin1String("min"))
+        SetMinValue(value.toInt());
+    else if (name == QLatin1String("max"))
+        SetMaxValue(value.toInt());
+    else if (name == QLatin1String("value"))
+        SetValue(value.toInt());
+    else if (name == QLatin1String("hor"))
+        m_horizontal = ParseBool(value);
+    else if (name == QLatin1String("foreimage"))
+        m_foreImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("forecolor"))
+        m_foreColor = ParseColor(value);
     else {
         CLabelUI::SetAttribute(nameIn, value);
         return;
@@ -931,8 +1071,10 @@ void CProgressUI::PaintStatusImage(QPainter& p) {
     if (fore.isEmpty()) return;
     p.save();
     QPainterPath clip;
-    if (m_borderRound.isEmpty()) clip.addRect(rect());
-    else clip.addRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+    if (m_borderRound.isEmpty())
+        clip.addRect(rect());
+    else
+        clip.addRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
     p.setClipPath(clip);
     p.setClipRect(fore, Qt::IntersectClip);
     if (m_foreColor.isValid()) {
@@ -944,16 +1086,24 @@ void CProgressUI::PaintStatusImage(QPainter& p) {
     p.restore();
 }
 
-CSliderUI::CSliderUI(QWidget* parent) : CProgressUI(parent) { setFocusPolicy(Qt::TabFocus); }
+CSliderUI::CSliderUI(QWidget* parent) : CProgressUI(parent) {
+    setFocusPolicy(Qt::TabFocus);
+}
 
 void CSliderUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
-    if (name == QLatin1String("thumbsize")) m_thumbSize = ParseSize(value);
-    else if (name == QLatin1String("thumbimage")) m_thumb = ImageSpec::Parse(value);
-    else if (name == QLatin1String("thumbhotimage")) m_thumbHot = ImageSpec::Parse(value);
-    else if (name == QLatin1String("thumbpushedimage")) m_thumbPushed = ImageSpec::Parse(value);
-    else if (name == QLatin1String("thumbcolor")) m_thumbColor = ParseColor(value);
-    else if (name == QLatin1String("step")) m_step = std::max(1, value.toInt());
+    if (name == QLatin1String("thumbsize"))
+        m_thumbSize = ParseSize(value);
+    else if (name == QLatin1String("thumbimage"))
+        m_thumb = ImageSpec::Parse(value);
+    else if (name == QLatin1String("thumbhotimage"))
+        m_thumbHot = ImageSpec::Parse(value);
+    else if (name == QLatin1String("thumbpushedimage"))
+        m_thumbPushed = ImageSpec::Parse(value);
+    else if (name == QLatin1String("thumbcolor"))
+        m_thumbColor = ParseColor(value);
+    else if (name == QLatin1String("step"))
+        m_step = std::max(1, value.toInt());
     else {
         CProgressUI::SetAttribute(nameIn, value);
         return;
@@ -977,14 +1127,17 @@ void CSliderUI::PaintStatusImage(QPainter& p) {
     // Without a track picture or colour of its own, a slider draws a thin track.
     const bool plain = m_bkImage.IsEmpty() && !m_bkColor.isValid() && m_foreImage.IsEmpty();
     if (plain) {
-        const QRectF track = m_horizontal ? QRectF(0, height() / 2.0 - 2, width(), 4) : QRectF(width() / 2.0 - 2, 0, 4, height());
+        const QRectF track = m_horizontal ? QRectF(0, height() / 2.0 - 2, width(), 4)
+                                          : QRectF(width() / 2.0 - 2, 0, 4, height());
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(128, 128, 128, 110));
         p.drawRoundedRect(track, 2, 2);
         p.save();
         p.setClipRect(m_horizontal ? QRect(0, 0, thumb.center().x() + 1, height())
                                    : QRect(0, thumb.center().y(), width(), height() - thumb.center().y()));
-        p.setBrush(m_foreColor.isValid() ? m_foreColor : m_thumbColor.isValid() ? m_thumbColor : QColor(0x4C, 0x8D, 0xFF));
+        p.setBrush(m_foreColor.isValid()    ? m_foreColor
+                   : m_thumbColor.isValid() ? m_thumbColor
+                                            : QColor(0x4C, 0x8D, 0xFF));
         p.drawRoundedRect(track, 2, 2);
         p.restore();
     }
@@ -994,14 +1147,16 @@ void CSliderUI::PaintStatusImage(QPainter& p) {
     if (m_foreColor.isValid() && !plain) {
         p.setPen(Qt::NoPen);
         p.setBrush(m_foreColor);
-        if (m_borderRound.isEmpty()) p.drawRect(rect());
-        else p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
+        if (m_borderRound.isEmpty())
+            p.drawRect(rect());
+        else
+            p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
     }
     DrawSkinImage(p, m_foreImage);
     p.restore();
     const ImageSpec& image = (m_dragging && !m_thumbPushed.IsEmpty()) ? m_thumbPushed
-                             : (m_hot && !m_thumbHot.IsEmpty())     ? m_thumbHot
-                                                                    : m_thumb;
+                             : (m_hot && !m_thumbHot.IsEmpty())       ? m_thumbHot
+                                                                      : m_thumb;
     if (!DrawImage(p, thumb, image, devicePixelRatioF()) && m_thumbColor.isValid()) {
         p.setPen(Qt::NoPen);
         p.setBrush(m_thumbColor);
@@ -1091,27 +1246,40 @@ void CEditUI::ApplyEditStyle() {
                                          "selection-background-color:#3d7eff;}")
                               .arg(c.name(QColor::HexArgb)));
     m_edit->setFont(ResolveFont());
-    Qt::Alignment a = (m_textStyle & 3u) == kDtCenter ? Qt::AlignHCenter : (m_textStyle & 3u) == kDtRight ? Qt::AlignRight : Qt::AlignLeft;
+    Qt::Alignment a = (m_textStyle & 3u) == kDtCenter  ? Qt::AlignHCenter
+                      : (m_textStyle & 3u) == kDtRight ? Qt::AlignRight
+                                                       : Qt::AlignLeft;
     m_edit->setAlignment(a | Qt::AlignVCenter);
 }
 
 void CEditUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
-    if (name == QLatin1String("maxchar")) SetMaxChar(value.toInt());
-    else if (name == QLatin1String("readonly")) SetReadOnly(ParseBool(value));
-    else if (name == QLatin1String("password")) m_edit->setEchoMode(ParseBool(value) ? QLineEdit::Password : QLineEdit::Normal);
+    if (name == QLatin1String("maxchar"))
+        SetMaxChar(value.toInt());
+    else if (name == QLatin1String("readonly"))
+        SetReadOnly(ParseBool(value));
+    else if (name == QLatin1String("password"))
+        m_edit->setEchoMode(ParseBool(value) ? QLineEdit::Password : QLineEdit::Normal);
     else if (name == QLatin1String("numberonly")) {
         if (ParseBool(value))
-            m_edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_edit));
-        else m_edit->setValidator(nullptr);
-    } else if (name == QLatin1String("prompttext")) m_edit->setPlaceholderText(value);
-    else if (name == QLatin1String("normalimage")) m_normal = ImageSpec::Parse(value);
-    else if (name == QLatin1String("hotimage")) m_hotImage = ImageSpec::Parse(value);
-    else if (name == QLatin1String("focusedimage")) m_focusedImage = ImageSpec::Parse(value);
-    else if (name == QLatin1String("disabledimage")) m_disabledImage = ImageSpec::Parse(value);
+            m_edit->setValidator(
+                new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_edit));
+        else
+            m_edit->setValidator(nullptr);
+    } else if (name == QLatin1String("prompttext"))
+        m_edit->setPlaceholderText(value);
+    else if (name == QLatin1String("normalimage"))
+        m_normal = ImageSpec::Parse(value);
+    else if (name == QLatin1String("hotimage"))
+        m_hotImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("focusedimage"))
+        m_focusedImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("disabledimage"))
+        m_disabledImage = ImageSpec::Parse(value);
     else {
         CLabelUI::SetAttribute(nameIn, value);
-        if (name == QLatin1String("textcolor") || name == QLatin1String("font") || name == QLatin1String("align"))
+        if (name == QLatin1String("textcolor") || name == QLatin1String("font") ||
+            name == QLatin1String("align"))
             ApplyEditStyle();
         if (name == QLatin1String("textpadding")) resizeEvent(nullptr);
         return;
@@ -1126,11 +1294,17 @@ void CEditUI::SetText(const QString& text) {
     emit textChanged(text);
 }
 
-QString CEditUI::GetText() const { return m_edit->text(); }
+QString CEditUI::GetText() const {
+    return m_edit->text();
+}
 
-void CEditUI::SetMaxChar(int n) { m_edit->setMaxLength(n > 0 ? n : 32767); }
+void CEditUI::SetMaxChar(int n) {
+    m_edit->setMaxLength(n > 0 ? n : 32767);
+}
 
-void CEditUI::SetReadOnly(bool readOnly) { m_edit->setReadOnly(readOnly); }
+void CEditUI::SetReadOnly(bool readOnly) {
+    m_edit->setReadOnly(readOnly);
+}
 
 void CEditUI::resizeEvent(QResizeEvent*) {
     QMargins pad = m_textPadding;
@@ -1141,9 +1315,12 @@ void CEditUI::resizeEvent(QResizeEvent*) {
 
 void CEditUI::PaintStatusImage(QPainter& p) {
     const ImageSpec* image = &m_normal;
-    if (!isEnabled() && !m_disabledImage.IsEmpty()) image = &m_disabledImage;
-    else if (m_edit->hasFocus() && !m_focusedImage.IsEmpty()) image = &m_focusedImage;
-    else if (m_hot && !m_hotImage.IsEmpty()) image = &m_hotImage;
+    if (!isEnabled() && !m_disabledImage.IsEmpty())
+        image = &m_disabledImage;
+    else if (m_edit->hasFocus() && !m_focusedImage.IsEmpty())
+        image = &m_focusedImage;
+    else if (m_hot && !m_hotImage.IsEmpty())
+        image = &m_hotImage;
     DrawSkinImage(p, *image);
 }
 
@@ -1175,12 +1352,15 @@ CComboUI::CComboUI(QWidget* parent) : CButtonUI(parent) {
 
 void CComboUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
-    if (name == QLatin1String("arrowimage")) m_arrow = ImageSpec::Parse(value);
-    else if (name == QLatin1String("dropboxstyle")) m_dropBoxStyle = value;
+    if (name == QLatin1String("arrowimage"))
+        m_arrow = ImageSpec::Parse(value);
+    else if (name == QLatin1String("dropboxstyle"))
+        m_dropBoxStyle = value;
     else if (name == QLatin1String("items")) {
         RemoveAll();
         for (const QString& item : value.split('|', Qt::SkipEmptyParts)) AddItem(item);
-    } else if (name == QLatin1String("cursel")) SelectItem(value.toInt(), false);
+    } else if (name == QLatin1String("cursel"))
+        SelectItem(value.toInt(), false);
     else {
         CButtonUI::SetAttribute(nameIn, value);
         return;
@@ -1225,7 +1405,9 @@ bool CComboUI::SelectItem(int index, bool notify) {
     return true;
 }
 
-QString CComboUI::GetText() const { return m_curSel >= 0 ? GetItemText(m_curSel) : m_text; }
+QString CComboUI::GetText() const {
+    return m_curSel >= 0 ? GetItemText(m_curSel) : m_text;
+}
 
 void CComboUI::Activate() {
     if (!isEnabled()) return;

@@ -39,24 +39,31 @@ struct TNotifyUI {
 // Text alignment flags (the values the layout attributes use: 0 left, 1 center, 2 right;
 // 0 top, 4 vcenter, 8 bottom).
 enum TextStyle : unsigned {
-    kDtLeft = 0, kDtCenter = 1, kDtRight = 2, kDtTop = 0, kDtVCenter = 4, kDtBottom = 8,
-    kDtSingleLine = 0x20, kDtWordBreak = 0x10, kDtEndEllipsis = 0x8000,
+    kDtLeft = 0,
+    kDtCenter = 1,
+    kDtRight = 2,
+    kDtTop = 0,
+    kDtVCenter = 4,
+    kDtBottom = 8,
+    kDtSingleLine = 0x20,
+    kDtWordBreak = 0x10,
+    kDtEndEllipsis = 0x8000,
 };
 
 // "file='a.svg' source='l,t,r,b' corner='l,t,r,b' fade='200'" or a bare file name.
 struct ImageSpec {
     QString file;
-    QRect source;        // empty = whole picture
-    QMargins corner;     // nine-slice margins in source units
+    QRect source;     // empty = whole picture
+    QMargins corner;  // nine-slice margins in source units
     int fade = 255;
-    QRect dest;          // empty = whole control
+    QRect dest;  // empty = whole control
     bool IsEmpty() const { return file.isEmpty(); }
     static ImageSpec Parse(const QString& text);
 };
 
 // Parsing helpers for attribute values.
 QColor ParseColor(const QString& text);
-QRect ParseRect(const QString& text);   // "l,t,r,b" -> QRect(l, t, r - l, b - t)
+QRect ParseRect(const QString& text);  // "l,t,r,b" -> QRect(l, t, r - l, b - t)
 QMargins ParseMargins(const QString& text);
 QSize ParseSize(const QString& text);
 bool ParseBool(const QString& text);
@@ -93,7 +100,10 @@ public:
     bool IsVisible() const { return !isHidden(); }
     void SetVisible(bool visible);
     bool IsEnabled() const { return isEnabled(); }
-    void SetEnabled(bool enabled) { setEnabled(enabled); update(); }
+    void SetEnabled(bool enabled) {
+        setEnabled(enabled);
+        update();
+    }
 
     // Position: floating controls sit at their "pos" inside the parent; others use it for their
     // fixed size only.
@@ -337,7 +347,10 @@ public:
     void SetMaxValue(int v);
     virtual void SetValue(int v);
     QColor GetForeColor() const { return m_foreColor; }
-    void SetForeColor(const QColor& c) { m_foreColor = c; update(); }
+    void SetForeColor(const QColor& c) {
+        m_foreColor = c;
+        update();
+    }
 
 protected:
     void PaintStatusImage(QPainter& p) override;

@@ -22,14 +22,17 @@ IUiEffectManagerImpl& IUiEffectManagerImpl::Instance() {
     return *slot;
 }
 
-void IUiEffectManagerImpl::ResetForTest() { ManagerSlot().reset(); }
+void IUiEffectManagerImpl::ResetForTest() {
+    ManagerSlot().reset();
+}
 
 IUiEffectManagerImpl::IUiEffectManagerImpl() {
     m_library.setFileName(CPaintManagerUI::GetInstancePath() + QLatin1String(effects::kPluginFileName));
     if (!m_library.load()) return;
     m_get = reinterpret_cast<effects::GetAnimationFn>(m_library.resolve("GetAnimation"));
     m_release = reinterpret_cast<effects::ReleaseAnimationFn>(m_library.resolve("ReleaseAnimation"));
-    m_types = reinterpret_cast<effects::GetSurportAnimationTypeFn>(m_library.resolve("GetSurportAnimationType"));
+    m_types =
+        reinterpret_cast<effects::GetSurportAnimationTypeFn>(m_library.resolve("GetSurportAnimationType"));
     if (!IsLoaded()) {
         m_get = nullptr;
         m_release = nullptr;
@@ -42,14 +45,18 @@ IUiEffectManagerImpl::~IUiEffectManagerImpl() {
     if (IsLoaded()) m_library.unload();
 }
 
-effects::IUIEffect* IUiEffectManagerImpl::GetAnimation() { return m_get ? m_get() : nullptr; }
+effects::IUIEffect* IUiEffectManagerImpl::GetAnimation() {
+    return m_get ? m_get() : nullptr;
+}
 
 void IUiEffectManagerImpl::ReleaseAnimation(effects::IUIEffect*& effect) {
     if (m_release && effect) m_release(effect);
     effect = nullptr;
 }
 
-QString IUiEffectManagerImpl::GetSurportAnimationType() { return m_types ? QString::fromUtf8(m_types()) : QString(); }
+QString IUiEffectManagerImpl::GetSurportAnimationType() {
+    return m_types ? QString::fromUtf8(m_types()) : QString();
+}
 
 // ---------------------------------------------------------------- AnimLayout
 
@@ -57,11 +64,15 @@ AnimLayout::AnimLayout(QWidget* parent) : CVerticalLayoutUI(parent) {
     m_effect = IUiEffectManagerImpl::Instance().GetAnimation();
 }
 
-AnimLayout::~AnimLayout() { IUiEffectManagerImpl::Instance().ReleaseAnimation(m_effect); }
+AnimLayout::~AnimLayout() {
+    IUiEffectManagerImpl::Instance().ReleaseAnimation(m_effect);
+}
 
 void AnimLayout::SetAttribute(const QString& name, const QString& value) {
-    if (name.compare(QLatin1String("duration"), Qt::CaseInsensitive) == 0) SetDuration(value.toInt());
-    else CVerticalLayoutUI::SetAttribute(name, value);
+    if (name.compare(QLatin1String("duration"), Qt::CaseInsensitive) == 0)
+        SetDuration(value.toInt());
+    else
+        CVerticalLayoutUI::SetAttribute(name, value);
 }
 
 bool AnimLayout::StartEffect(int animationType, int direction) {
@@ -133,7 +144,9 @@ void AnimLayout::OnUiEffectEnd(std::uintptr_t effectKey, int animationType) {
     emit effectFinished(animationType);
 }
 
-void AnimLayout::OnUiEffectDraw() { repaint(); }
+void AnimLayout::OnUiEffectDraw() {
+    repaint();
+}
 
 void AnimLayout::paintEvent(QPaintEvent* event) {
     if (!m_animating) {
@@ -167,13 +180,19 @@ void CVerticalLayoutExUI::SetAttribute(const QString& nameIn, const QString& val
     } else if (name == QLatin1String("childpadding")) {
         m_childPadding = value.toInt();
     } else if (name == QLatin1String("childalign")) {
-        if (value == QLatin1String("left")) m_childAlign = kDtLeft;
-        else if (value == QLatin1String("center")) m_childAlign = kDtCenter;
-        else if (value == QLatin1String("right")) m_childAlign = kDtRight;
+        if (value == QLatin1String("left"))
+            m_childAlign = kDtLeft;
+        else if (value == QLatin1String("center"))
+            m_childAlign = kDtCenter;
+        else if (value == QLatin1String("right"))
+            m_childAlign = kDtRight;
     } else if (name == QLatin1String("childvalign")) {
-        if (value == QLatin1String("top")) m_childVAlign = kDtTop;
-        else if (value == QLatin1String("vcenter")) m_childVAlign = kDtVCenter;
-        else if (value == QLatin1String("bottom")) m_childVAlign = kDtBottom;
+        if (value == QLatin1String("top"))
+            m_childVAlign = kDtTop;
+        else if (value == QLatin1String("vcenter"))
+            m_childVAlign = kDtVCenter;
+        else if (value == QLatin1String("bottom"))
+            m_childVAlign = kDtBottom;
     } else if (name == QLatin1String("scrollstepsize")) {
         m_scrollStep = value.toInt();
     } else {
@@ -183,7 +202,9 @@ void CVerticalLayoutExUI::SetAttribute(const QString& nameIn, const QString& val
     m_attributes.append({name, value});
 }
 
-bool CVerticalLayoutExUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+bool CVerticalLayoutExUI::Add(CControlUI* control) {
+    return AddAt(control, GetCount());
+}
 
 bool CVerticalLayoutExUI::AddAt(CControlUI* control, int index) {
     if (!control || index < 0 || index > GetCount()) return false;
@@ -202,8 +223,10 @@ bool CVerticalLayoutExUI::Remove(CControlUI* control) {
     m_items.erase(it);
     if (m_autoDestroy) {
         control->hide();
-        if (m_delayedDestroy) control->deleteLater();
-        else delete control;
+        if (m_delayedDestroy)
+            control->deleteLater();
+        else
+            delete control;
     }
     LayoutChildren();
     return true;
@@ -215,8 +238,10 @@ void CVerticalLayoutExUI::RemoveAll() {
     for (auto& item : items)
         if (item && m_autoDestroy) {
             item->hide();
-            if (m_delayedDestroy) item->deleteLater();
-            else delete item.data();
+            if (m_delayedDestroy)
+                item->deleteLater();
+            else
+                delete item.data();
         }
 }
 
@@ -235,7 +260,9 @@ void CVerticalLayoutExUI::SetPos(const QRect& rc) {
     LayoutChildren();
 }
 
-void CVerticalLayoutExUI::resizeEvent(QResizeEvent*) { LayoutChildren(); }
+void CVerticalLayoutExUI::resizeEvent(QResizeEvent*) {
+    LayoutChildren();
+}
 
 // Children lie over each other at the inner rectangle's origin (they are not stacked); child
 // padding and alignment are kept but do not move them.
@@ -248,8 +275,10 @@ void CVerticalLayoutExUI::LayoutChildren() {
             item->setGeometry(item->GetFloatPos());
             continue;
         }
-        const int w = std::clamp(inner.width(), item->GetMinWidth(), std::max(item->GetMinWidth(), item->GetMaxWidth()));
-        const int h = std::clamp(inner.height(), item->GetMinHeight(), std::max(item->GetMinHeight(), item->GetMaxHeight()));
+        const int w = std::clamp(inner.width(), item->GetMinWidth(),
+                                 std::max(item->GetMinWidth(), item->GetMaxWidth()));
+        const int h = std::clamp(inner.height(), item->GetMinHeight(),
+                                 std::max(item->GetMinHeight(), item->GetMaxHeight()));
         item->setGeometry(inner.left(), inner.top(), w, h);
     }
 }

@@ -11,13 +11,18 @@ CMsgWnd::CMsgWnd(int type) : m_type(type) {}
 
 QString CMsgWnd::GetSkinFile() {
     switch (m_type) {
-        case kConfirm: return QStringLiteral("msg.xml");
-        case kNoDevice: return QStringLiteral("msg3.xml");
-        default: return QStringLiteral("msg2.xml");
+        case kConfirm:
+            return QStringLiteral("msg.xml");
+        case kNoDevice:
+            return QStringLiteral("msg3.xml");
+        default:
+            return QStringLiteral("msg2.xml");
     }
 }
 
-void CMsgWnd::InitWindow() { m_closeBtn = FindControl(QStringLiteral("closebtn")); }
+void CMsgWnd::InitWindow() {
+    m_closeBtn = FindControl(QStringLiteral("closebtn"));
+}
 
 void CMsgWnd::SetTitle(const QString& title) {
     if (title.isEmpty()) return;
@@ -32,8 +37,12 @@ void CMsgWnd::SetMsg(const QString& text) {
     }
     CControlUI* noDevice = FindControl(QStringLiteral("MessageTextNoDevice"));
     CControlUI* unlinked = FindControl(QStringLiteral("MessageTextWirelessUnconnect"));
-    CControlUI* shown = m_subType == kSubNoDevice ? noDevice : m_subType == kSubReceiverNotLinked ? unlinked : nullptr;
-    CControlUI* hidden = m_subType == kSubNoDevice ? unlinked : m_subType == kSubReceiverNotLinked ? noDevice : nullptr;
+    CControlUI* shown = m_subType == kSubNoDevice            ? noDevice
+                        : m_subType == kSubReceiverNotLinked ? unlinked
+                                                             : nullptr;
+    CControlUI* hidden = m_subType == kSubNoDevice            ? unlinked
+                         : m_subType == kSubReceiverNotLinked ? noDevice
+                                                              : nullptr;
     if (shown) {
         shown->SetText(text);
         shown->SetVisible(true);
@@ -42,8 +51,10 @@ void CMsgWnd::SetMsg(const QString& text) {
 }
 
 void CMsgWnd::SetButtonTexts(const QString& confirm, const QString& cancel) {
-    if (CControlUI* button = FindControl(QStringLiteral("confirm_btn")); button && !confirm.isEmpty()) button->SetText(confirm);
-    if (CControlUI* button = FindControl(QStringLiteral("cancel_btn")); button && !cancel.isEmpty()) button->SetText(cancel);
+    if (CControlUI* button = FindControl(QStringLiteral("confirm_btn")); button && !confirm.isEmpty())
+        button->SetText(confirm);
+    if (CControlUI* button = FindControl(QStringLiteral("cancel_btn")); button && !cancel.isEmpty())
+        button->SetText(cancel);
 }
 
 void CMsgWnd::Notify(TNotifyUI& msg) {
@@ -52,8 +63,10 @@ void CMsgWnd::Notify(TNotifyUI& msg) {
         if (msg.pSender == m_closeBtn) {
             // The no-device notice cannot simply go away: its owner hides itself to the tray
             // and closes the box. Without an owner the box closes itself.
-            if (m_type == kNoDevice && GetOwner()) SendMessageTo(GetOwner(), kMsgMsgBoxHideToTray);
-            else Close(0);
+            if (m_type == kNoDevice && GetOwner())
+                SendMessageTo(GetOwner(), kMsgMsgBoxHideToTray);
+            else
+                Close(0);
             return;
         }
         if (name.compare(QLatin1String("confirm_btn"), Qt::CaseInsensitive) == 0) {
@@ -71,8 +84,8 @@ void CMsgWnd::Notify(TNotifyUI& msg) {
     WindowImplBase::Notify(msg);
 }
 
-int CMsgWnd::ShowMessageBox(QWidget* owner, const QString& title, const QString& text, int type, const QString& confirm,
-                            const QString& cancel, int subType, bool quitOnConfirm) {
+int CMsgWnd::ShowMessageBox(QWidget* owner, const QString& title, const QString& text, int type,
+                            const QString& confirm, const QString& cancel, int subType, bool quitOnConfirm) {
     auto* box = new CMsgWnd(type);
     box->SetSubType(subType);
     box->SetQuitOnConfirm(quitOnConfirm);
@@ -84,8 +97,8 @@ int CMsgWnd::ShowMessageBox(QWidget* owner, const QString& title, const QString&
     return box->ShowModal() == 1 ? 1 : 0;
 }
 
-CMsgWnd* CMsgWnd::ShowMessageBoxNonModal(QWidget* owner, const QString& title, const QString& text, const QString& cancel,
-                                         int type, const QString& confirm) {
+CMsgWnd* CMsgWnd::ShowMessageBoxNonModal(QWidget* owner, const QString& title, const QString& text,
+                                         const QString& cancel, int type, const QString& confirm) {
     auto* box = new CMsgWnd(type);
     box->Create(owner, QStringLiteral("msgwnd"), kWsVisible | kWsOverlappedWindow, 0);
     box->CenterWindow();

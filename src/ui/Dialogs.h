@@ -34,7 +34,8 @@ public:
                               bool quitOnConfirm = false);
     // Shown without waiting; the caller keeps the pointer (the box releases itself when closed).
     static CMsgWnd* ShowMessageBoxNonModal(QWidget* owner, const QString& title, const QString& text,
-                                           const QString& cancel = {}, int type = kInfo, const QString& confirm = {});
+                                           const QString& cancel = {}, int type = kInfo,
+                                           const QString& confirm = {});
 
 private:
     int m_type;

@@ -14,8 +14,8 @@ struct AnimationParam {
     std::uint32_t* frame = nullptr;           // the plug-in's output, same size
     int width = 0, height = 0;
     int left = 0, top = 0, right = 0, bottom = 0;  // the control's rectangle in its window
-    int animationType = 0;  // 7 slide in, 8 slide out
-    int direction = 0;      // 1 show, 0 hide
+    int animationType = 0;                         // 7 slide in, 8 slide out
+    int direction = 0;                             // 1 show, 0 hide
     int durationMs = 180;
     std::uintptr_t effectKey = 0;  // handed back in the begin and end calls
 };
@@ -33,7 +33,7 @@ protected:
 
 class IUIEffect {
 public:
-    virtual bool AppendAnimation(const AnimationParam& param) = 0;                   // slot 0
+    virtual bool AppendAnimation(const AnimationParam& param) = 0;                     // slot 0
     virtual bool DependAnimation(std::uintptr_t effectKey) = 0;                        // slot 1
     virtual bool ClearAllAnimation() = 0;                                              // slot 2
     virtual bool Animation(IUIEffectCallBack* callback, std::uintptr_t reserved) = 0;  // slot 3

@@ -17,11 +17,14 @@ namespace zor::ui {
 namespace {
 
 constexpr std::array<const char*, kLanguageCount> kLanguageNames = {
-    "lan_cn", "lan_en", "lan_fr",   "lan_bili", "lan_de", "lan_sp",   "lan_it", "lan_ru", "lan_tu", "lan_po",
-    "lan_th", "lan_kr", "lan_jp",   "lan_ar",   "lan_pl", "lan_cz",   "lan_se", "lan_nl", "lan_pobr", "lan_cntw",
-    "lan_nlbe", "lan_da", "lan_sl", "lan_fa",   "lan_ua", "lan_frbe", "lan_hun", "lan_ind", "lan_gr"};
+    "lan_cn", "lan_en",   "lan_fr",   "lan_bili", "lan_de",   "lan_sp", "lan_it", "lan_ru",
+    "lan_tu", "lan_po",   "lan_th",   "lan_kr",   "lan_jp",   "lan_ar", "lan_pl", "lan_cz",
+    "lan_se", "lan_nl",   "lan_pobr", "lan_cntw", "lan_nlbe", "lan_da", "lan_sl", "lan_fa",
+    "lan_ua", "lan_frbe", "lan_hun",  "lan_ind",  "lan_gr"};
 
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
 
 }  // namespace
 
@@ -30,7 +33,9 @@ QString LanguageFileName(int index) {
     return QString::fromLatin1(kLanguageNames[size_t(index)]);
 }
 
-QString LanguageName(int index) { return LanguageFileName(index); }
+QString LanguageName(int index) {
+    return LanguageFileName(index);
+}
 
 bool LanguageIndexFromName(const QString& name, int& index) {
     for (int i = 0; i < kLanguageCount; ++i)
@@ -41,13 +46,15 @@ bool LanguageIndexFromName(const QString& name, int& index) {
     return false;
 }
 
-QString LanguageFilePath(int index) { return QStringLiteral("res/Language/") + LanguageFileName(index) + QStringLiteral(".ini"); }
+QString LanguageFilePath(int index) {
+    return QStringLiteral("res/Language/") + LanguageFileName(index) + QStringLiteral(".ini");
+}
 
 // ---------------------------------------------------------------- LanguageFile
 
 const QStringList& LanguageFile::TextSections() {
-    static const QStringList kSections = {"PadUI", "PublicLedUI", "OthersUI", "MacroUI", "MacroPopUI",
-                                          "MouseUI", "KeyboardUI", "Mouse", "Macro"};
+    static const QStringList kSections = {"PadUI",   "PublicLedUI", "OthersUI", "MacroUI", "MacroPopUI",
+                                          "MouseUI", "KeyboardUI",  "Mouse",    "Macro"};
     return kSections;
 }
 
@@ -99,7 +106,8 @@ const std::vector<std::pair<QString, QString>>& LanguageFile::Section(const QStr
     return it == m_sections.end() ? kEmpty : it->second;
 }
 
-QString QueryLanguageText(const LanguageFile& language, const QString& id, int mainTabPage, bool mousePageShown) {
+QString QueryLanguageText(const LanguageFile& language, const QString& id, int mainTabPage,
+                          bool mousePageShown) {
     if (auto text = language.Find(QStringLiteral("OthersUI"), id)) return *text;
     if (mainTabPage == 1) {
         if (auto text = language.Find(QStringLiteral("MacroUI"), id)) return *text;
@@ -142,7 +150,8 @@ void RebuildFonts(CPaintManagerUI& pm, const QString& face) {
 
 LanguageManager::LanguageManager(std::filesystem::path programFolder) : m_folder(std::move(programFolder)) {}
 
-void LanguageManager::Apply(int index, CPaintManagerUI& pm, QWidget* window, CTrayIcon* tray, const QIcon& trayIcon) {
+void LanguageManager::Apply(int index, CPaintManagerUI& pm, QWidget* window, CTrayIcon* tray,
+                            const QIcon& trayIcon) {
     m_file.Load(m_folder / LanguageFilePath(index).toStdString());
     if (window) window->setWindowTitle(m_file.WindowName());
     if (tray) {
@@ -164,8 +173,9 @@ void LanguageManager::Apply(int index, CPaintManagerUI& pm, QWidget* window, CTr
     m_applied = index;
 }
 
-bool LanguageManager::ChangeByName(const QString& name, const std::filesystem::path& setIni, CPaintManagerUI& pm,
-                                   QWidget* window, CTrayIcon* tray, const QIcon& trayIcon) {
+bool LanguageManager::ChangeByName(const QString& name, const std::filesystem::path& setIni,
+                                   CPaintManagerUI& pm, QWidget* window, CTrayIcon* tray,
+                                   const QIcon& trayIcon) {
     int index = m_applied;
     if (!LanguageIndexFromName(name, index)) return false;
     if (index == m_applied) {
@@ -185,7 +195,9 @@ QString LanguageManager::QueryControlText(const QString& id, const QString&) {
 
 // ---------------------------------------------------------------- FontInstaller
 
-FontInstaller::~FontInstaller() { RemoveAll(); }
+FontInstaller::~FontInstaller() {
+    RemoveAll();
+}
 
 bool FontInstaller::LoadTable(const std::filesystem::path& jsonPath) {
     m_table.clear();
@@ -212,7 +224,8 @@ int FontInstaller::InstallAll(const std::filesystem::path& programFolder) {
         const QString resource = QStringLiteral("./res/Font/") + name;
         if (m_installed.count(resource)) continue;
         QString path = file;
-        if (QFileInfo(path).isRelative()) path = QDir(QString::fromStdString(programFolder.string())).filePath(file);
+        if (QFileInfo(path).isRelative())
+            path = QDir(QString::fromStdString(programFolder.string())).filePath(file);
         const int id = QFontDatabase::addApplicationFont(path);
         if (id < 0) continue;
         m_installed.emplace(resource, Entry{file, id});
@@ -237,7 +250,8 @@ std::map<QString, QString> FontInstaller::Installed() const {
 
 QStringList FontInstaller::InstalledFamilies() const {
     QStringList families;
-    for (const auto& [resource, entry] : m_installed) families << QFontDatabase::applicationFontFamilies(entry.id);
+    for (const auto& [resource, entry] : m_installed)
+        families << QFontDatabase::applicationFontFamilies(entry.id);
     return families;
 }
 
@@ -252,7 +266,8 @@ QString NextSkinFolder(const QString& current, const QString& pre1, const QStrin
     return current == pre1 ? pre2 : pre1;
 }
 
-QString SwitchSkin(const std::filesystem::path& descriptionIni, const QString& pre1, const QString& pre2, bool* switched) {
+QString SwitchSkin(const std::filesystem::path& descriptionIni, const QString& pre1, const QString& pre2,
+                   bool* switched) {
     if (switched) *switched = false;
     const QString current = SkinFolderOf(GetResourcePrefix());
     const QString next = NextSkinFolder(current, pre1, pre2);

@@ -59,7 +59,8 @@ private:
 
 // Main-window text lookup: OthersUI; then MacroUI when the macro page (tab page 1) is current;
 // else MouseUI when the mouse page is shown. Empty = no text.
-QString QueryLanguageText(const LanguageFile& language, const QString& id, int mainTabPage, bool mousePageShown);
+QString QueryLanguageText(const LanguageFile& language, const QString& id, int mainTabPage,
+                          bool mousePageShown);
 
 // Applies the Controls list: fixed widths; labels with width 0 sized to their text keeping
 // their left and top edge. Names without a control are skipped.
@@ -72,9 +73,9 @@ void RebuildFonts(CPaintManagerUI& pm, const QString& face);
 class LanguageManager : public IQueryControlText {
 public:
     struct Hooks {
-        std::function<int()> mainTabPage;           // current page of "tab_main"
+        std::function<int()> mainTabPage;  // current page of "tab_main"
         std::function<bool()> mousePageShown;
-        std::function<void(int)> pagesLanguage;     // tell the pages the new index
+        std::function<void(int)> pagesLanguage;  // tell the pages the new index
     };
     explicit LanguageManager(std::filesystem::path programFolder = ".");
     void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
@@ -85,8 +86,8 @@ public:
     // Settings window's language choice (message 2039): an unknown name changes nothing; the
     // language already applied only reloads texts; another one is applied and stored as
     // Set/Language in setIni. Answers whether a new language was applied.
-    bool ChangeByName(const QString& name, const std::filesystem::path& setIni, CPaintManagerUI& pm, QWidget* window,
-                      CTrayIcon* tray, const QIcon& trayIcon);
+    bool ChangeByName(const QString& name, const std::filesystem::path& setIni, CPaintManagerUI& pm,
+                      QWidget* window, CTrayIcon* tray, const QIcon& trayIcon);
 
     QString QueryControlText(const QString& id, const QString& type) override;
     const LanguageFile& Current() const { return m_file; }

@@ -1,8 +1,8 @@
 // Lists, trees, the colour palette and animated pictures.
 #include <QMouseEvent>
 #include <QMovie>
-#include <QScrollBar>
 #include <QPainter>
+#include <QScrollBar>
 #include <algorithm>
 
 #include "ui/Controls.h"
@@ -12,7 +12,8 @@ namespace zor::ui {
 
 // ---------------------------------------------------------------- CListContainerElementUI
 
-CListContainerElementUI::CListContainerElementUI(QWidget* parent) : CContainerUI(parent, Arrange::Horizontal) {}
+CListContainerElementUI::CListContainerElementUI(QWidget* parent)
+    : CContainerUI(parent, Arrange::Horizontal) {}
 
 void CListContainerElementUI::SetAttribute(const QString& name, const QString& value) {
     if (name.compare(QLatin1String("selected"), Qt::CaseInsensitive) == 0) {
@@ -22,7 +23,9 @@ void CListContainerElementUI::SetAttribute(const QString& name, const QString& v
     CContainerUI::SetAttribute(name, value);
 }
 
-CListUI* CListContainerElementUI::OwnerList() const { return qobject_cast<CListUI*>(parentWidget()); }
+CListUI* CListContainerElementUI::OwnerList() const {
+    return qobject_cast<CListUI*>(parentWidget());
+}
 
 void CListContainerElementUI::SetSelected(bool selected) {
     if (m_selected == selected) return;
@@ -77,15 +80,22 @@ void CListContainerElementUI::mouseDoubleClickEvent(QMouseEvent* event) {
 
 // ---------------------------------------------------------------- CListUI
 
-CListUI::CListUI(QWidget* parent) : CContainerUI(parent, Arrange::Vertical) { EnableScrollBar(true); }
+CListUI::CListUI(QWidget* parent) : CContainerUI(parent, Arrange::Vertical) {
+    EnableScrollBar(true);
+}
 
 void CListUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
-    if (name == QLatin1String("rowskin")) m_rowSkin = value;
-    else if (name == QLatin1String("itemselectedbkcolor")) m_selectedBkColor = ParseColor(value);
-    else if (name == QLatin1String("itemhotbkcolor")) m_hotBkColor = ParseColor(value);
-    else if (name == QLatin1String("itemselectedimage")) m_selectedImage = ImageSpec::Parse(value);
-    else if (name == QLatin1String("itemhotimage")) m_hotImage = ImageSpec::Parse(value);
+    if (name == QLatin1String("rowskin"))
+        m_rowSkin = value;
+    else if (name == QLatin1String("itemselectedbkcolor"))
+        m_selectedBkColor = ParseColor(value);
+    else if (name == QLatin1String("itemhotbkcolor"))
+        m_hotBkColor = ParseColor(value);
+    else if (name == QLatin1String("itemselectedimage"))
+        m_selectedImage = ImageSpec::Parse(value);
+    else if (name == QLatin1String("itemhotimage"))
+        m_hotImage = ImageSpec::Parse(value);
     else {
         CContainerUI::SetAttribute(nameIn, value);
         return;
@@ -93,7 +103,9 @@ void CListUI::SetAttribute(const QString& nameIn, const QString& value) {
     m_attributes.append({name, value});
 }
 
-bool CListUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+bool CListUI::Add(CControlUI* control) {
+    return AddAt(control, GetCount());
+}
 
 bool CListUI::AddAt(CControlUI* control, int index) {
     if (!CContainerUI::AddAt(control, index)) return false;
@@ -105,8 +117,10 @@ bool CListUI::AddAt(CControlUI* control, int index) {
 bool CListUI::Remove(CControlUI* control) {
     const int index = GetItemIndex(control);
     if (index < 0) return false;
-    if (index == m_curSel) m_curSel = -1;
-    else if (index < m_curSel) --m_curSel;
+    if (index == m_curSel)
+        m_curSel = -1;
+    else if (index < m_curSel)
+        --m_curSel;
     CContainerUI::Remove(control);
     Reindex();
     return true;
@@ -164,8 +178,10 @@ void CListUI::EnsureVisible(int index) {
     if (!item || !m_vScroll || m_vScroll->isHidden()) return;
     const QRect inner = rect().marginsRemoved(m_inset);
     const QRect g = item->geometry();
-    if (g.top() < inner.top()) m_vScroll->setValue(m_vScroll->value() - (inner.top() - g.top()));
-    else if (g.bottom() > inner.bottom()) m_vScroll->setValue(m_vScroll->value() + (g.bottom() - inner.bottom()));
+    if (g.top() < inner.top())
+        m_vScroll->setValue(m_vScroll->value() - (inner.top() - g.top()));
+    else if (g.bottom() > inner.bottom())
+        m_vScroll->setValue(m_vScroll->value() + (g.bottom() - inner.bottom()));
 }
 
 void CListUI::RowEvent(CListContainerElementUI* row, const QString& type) {
@@ -186,8 +202,10 @@ CTreeViewUI::CTreeViewUI(QWidget* parent) : CListUI(parent) {}
 
 void CTreeViewUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
-    if (name == QLatin1String("nodeskin")) m_nodeSkin = value;
-    else if (name == QLatin1String("indent")) m_indent = value.toInt();
+    if (name == QLatin1String("nodeskin"))
+        m_nodeSkin = value;
+    else if (name == QLatin1String("indent"))
+        m_indent = value.toInt();
     else {
         CListUI::SetAttribute(nameIn, value);
         return;
@@ -218,7 +236,8 @@ CTreeNodeUI* CTreeViewUI::AddNode(const QString& text, CTreeNodeUI* parent) {
     CControlUI* label = m_manager ? m_manager->FindSubControlByName(node, QStringLiteral("text")) : nullptr;
     (label ? label : node)->SetText(text);
     node->SetAttribute(QStringLiteral("inset"), QStringLiteral("%1,0,0,0").arg(node->GetDepth() * m_indent));
-    if (auto* expand = m_manager ? qobject_cast<CButtonUI*>(m_manager->FindSubControlByName(node, QStringLiteral("expand")))
+    if (auto* expand = m_manager ? qobject_cast<CButtonUI*>(
+                                       m_manager->FindSubControlByName(node, QStringLiteral("expand")))
                                  : nullptr) {
         connect(expand, &CButtonUI::clicked, this, [this, node] { SetExpanded(node, !node->IsExpanded()); });
     }
@@ -285,7 +304,9 @@ void CColorPaletteUI::SetAttribute(const QString& nameIn, const QString& value) 
     update();
 }
 
-unsigned CColorPaletteUI::GetSelectColor() const { return QColor::fromHsv(m_hue, m_sat, m_val).rgb() & 0xFFFFFF; }
+unsigned CColorPaletteUI::GetSelectColor() const {
+    return QColor::fromHsv(m_hue, m_sat, m_val).rgb() & 0xFFFFFF;
+}
 
 void CColorPaletteUI::SetSelectColor(unsigned rgb) {
     const QColor c = QColor::fromRgb((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF).toHsv();
@@ -295,9 +316,13 @@ void CColorPaletteUI::SetSelectColor(unsigned rgb) {
     update();
 }
 
-QRect CColorPaletteUI::PaneRect() const { return QRect(0, 0, width(), std::max(1, height() - m_stripHeight - 6)); }
+QRect CColorPaletteUI::PaneRect() const {
+    return QRect(0, 0, width(), std::max(1, height() - m_stripHeight - 6));
+}
 
-QRect CColorPaletteUI::StripRect() const { return QRect(0, height() - m_stripHeight, width(), m_stripHeight); }
+QRect CColorPaletteUI::StripRect() const {
+    return QRect(0, height() - m_stripHeight, width(), m_stripHeight);
+}
 
 void CColorPaletteUI::PaintStatusImage(QPainter& p) {
     const QRect pane = PaneRect();
@@ -352,7 +377,9 @@ void CColorPaletteUI::mouseMoveEvent(QMouseEvent* event) {
     if (m_drag != Drag::None) PickAt(event->position().toPoint(), true);
 }
 
-void CColorPaletteUI::mouseReleaseEvent(QMouseEvent*) { m_drag = Drag::None; }
+void CColorPaletteUI::mouseReleaseEvent(QMouseEvent*) {
+    m_drag = Drag::None;
+}
 
 // ---------------------------------------------------------------- CGifUI
 
@@ -382,8 +409,10 @@ void CGifUI::LoadMovie() {
         return;
     }
     connect(m_movie, &QMovie::frameChanged, this, [this] { update(); });
-    if (m_autoPlay) m_movie->start();
-    else m_movie->jumpToFrame(0);
+    if (m_autoPlay)
+        m_movie->start();
+    else
+        m_movie->jumpToFrame(0);
 }
 
 void CGifUI::Play() {
@@ -394,7 +423,9 @@ void CGifUI::Stop() {
     if (m_movie) m_movie->stop();
 }
 
-bool CGifUI::IsPlaying() const { return m_movie && m_movie->state() == QMovie::Running; }
+bool CGifUI::IsPlaying() const {
+    return m_movie && m_movie->state() == QMovie::Running;
+}
 
 void CGifUI::PaintBkImage(QPainter& p) {
     if (m_movie) {

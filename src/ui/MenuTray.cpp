@@ -12,7 +12,9 @@ namespace zor::ui {
 CMenuWnd::CMenuWnd(WindowImplBase* owner, CControlUI* opener, Report report)
     : QObject(owner), m_owner(owner), m_opener(opener), m_report(report) {}
 
-CMenuWnd::~CMenuWnd() { delete m_menu; }
+CMenuWnd::~CMenuWnd() {
+    delete m_menu;
+}
 
 static QString MenuStyle(const MarkupNode& root) {
     const QColor bk = ParseColor(root.Attribute(QStringLiteral("bkcolor"), QStringLiteral("#FFFFFF")));
@@ -20,14 +22,16 @@ static QString MenuStyle(const MarkupNode& root) {
     const QColor hot = ParseColor(root.Attribute(QStringLiteral("hotbkcolor"), QStringLiteral("#E0E6F0")));
     const QColor hotText = ParseColor(root.Attribute(QStringLiteral("hottextcolor"), fg.name()));
     const QColor border = ParseColor(root.Attribute(QStringLiteral("bordercolor"), hot.name()));
-    return QStringLiteral("QMenu{background:%1;color:%2;border:1px solid %5;border-radius:6px;padding:4px}"
-                          "QMenu::item{padding:6px 24px 6px 16px;border-radius:4px}"
-                          "QMenu::item:selected{background:%3;color:%4}"
-                          "QMenu::separator{height:1px;background:%5;margin:4px 8px}")
+    return QStringLiteral(
+               "QMenu{background:%1;color:%2;border:1px solid %5;border-radius:6px;padding:4px}"
+               "QMenu::item{padding:6px 24px 6px 16px;border-radius:4px}"
+               "QMenu::item:selected{background:%3;color:%4}"
+               "QMenu::separator{height:1px;background:%5;margin:4px 8px}")
         .arg(bk.name(), fg.name(), hot.name(), hotText.name(), border.name());
 }
 
-static void AddItems(QMenu* menu, const MarkupNode& node, CMenuWnd* owner, const std::function<void(const QString&)>& clicked) {
+static void AddItems(QMenu* menu, const MarkupNode& node, CMenuWnd* owner,
+                     const std::function<void(const QString&)>& clicked) {
     IQueryControlText* query = CResourceManager::GetInstance().GetTextQueryInterface();
     for (const MarkupNode& child : node.children) {
         if (child.name.compare(QLatin1String("MenuElement"), Qt::CaseInsensitive) != 0) continue;
@@ -36,7 +40,9 @@ static void AddItems(QMenu* menu, const MarkupNode& node, CMenuWnd* owner, const
             continue;
         }
         const QString name = child.Attribute(QStringLiteral("name"));
-        QString text = query && !name.isEmpty() ? query->QueryControlText(name, QStringLiteral("MenuElementUI")) : QString();
+        QString text = query && !name.isEmpty()
+                           ? query->QueryControlText(name, QStringLiteral("MenuElementUI"))
+                           : QString();
         if (text.isEmpty()) text = child.Attribute(QStringLiteral("text"), name);
         if (!child.children.empty()) {
             QMenu* sub = menu->addMenu(text);
@@ -46,13 +52,14 @@ static void AddItems(QMenu* menu, const MarkupNode& node, CMenuWnd* owner, const
         }
         QAction* action = menu->addAction(text);
         action->setObjectName(name);
-        action->setEnabled(child.Attribute(QStringLiteral("enabled"), QStringLiteral("true")) != QLatin1String("false"));
+        action->setEnabled(child.Attribute(QStringLiteral("enabled"), QStringLiteral("true")) !=
+                           QLatin1String("false"));
         QObject::connect(action, &QAction::triggered, owner, [clicked, name] { clicked(name); });
     }
 }
 
-CMenuWnd* CMenuWnd::CreateMenu(WindowImplBase* owner, const QString& skinFile, const QPoint& globalPos, CControlUI* opener,
-                               Report report, bool show) {
+CMenuWnd* CMenuWnd::CreateMenu(WindowImplBase* owner, const QString& skinFile, const QPoint& globalPos,
+                               CControlUI* opener, Report report, bool show) {
     CMarkup markup;
     if (!markup.LoadFromFile(CPaintManagerUI::ResolveFile(skinFile))) return nullptr;
     auto* wnd = new CMenuWnd(owner, opener, report);
@@ -60,7 +67,8 @@ CMenuWnd* CMenuWnd::CreateMenu(WindowImplBase* owner, const QString& skinFile, c
     wnd->m_menu->setObjectName(QStringLiteral("menu"));
     wnd->m_menu->setStyleSheet(MenuStyle(markup.Root()));
     if (owner) {
-        QFont f = owner->PaintManager().GetFont(markup.Root().Attribute(QStringLiteral("font"), QStringLiteral("-1")).toInt());
+        QFont f = owner->PaintManager().GetFont(
+            markup.Root().Attribute(QStringLiteral("font"), QStringLiteral("-1")).toInt());
         wnd->m_menu->setFont(f);
     }
     AddItems(wnd->m_menu, markup.Root(), wnd, [wnd](const QString& name) { wnd->ItemClicked(name); });
@@ -74,8 +82,10 @@ QStringList CMenuWnd::ItemNames() const {
     std::function<void(QMenu*)> walk = [&](QMenu* menu) {
         for (QAction* action : menu->actions()) {
             if (action->isSeparator()) continue;
-            if (action->menu()) walk(action->menu());
-            else names << action->objectName();
+            if (action->menu())
+                walk(action->menu());
+            else
+                names << action->objectName();
         }
     };
     walk(m_menu);
@@ -113,11 +123,16 @@ void CMenuWnd::Close() {
 
 CTrayIcon::CTrayIcon() = default;
 
-CTrayIcon::~CTrayIcon() { DeleteTrayIcon(); }
+CTrayIcon::~CTrayIcon() {
+    DeleteTrayIcon();
+}
 
-bool CTrayIcon::IsAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool CTrayIcon::IsAvailable() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
-bool CTrayIcon::CreateTrayIcon(QObject* receiver, const QIcon& icon, const QString& tooltip, unsigned message) {
+bool CTrayIcon::CreateTrayIcon(QObject* receiver, const QIcon& icon, const QString& tooltip,
+                               unsigned message) {
     DeleteTrayIcon();
     m_receiver = receiver;
     m_message = message;
@@ -127,11 +142,18 @@ bool CTrayIcon::CreateTrayIcon(QObject* receiver, const QIcon& icon, const QStri
     connect(m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         qintptr mouse = 0;
         switch (reason) {
-            case QSystemTrayIcon::Context: mouse = kWmRButtonUp; break;
-            case QSystemTrayIcon::DoubleClick: mouse = kWmLButtonDblClk; break;
+            case QSystemTrayIcon::Context:
+                mouse = kWmRButtonUp;
+                break;
+            case QSystemTrayIcon::DoubleClick:
+                mouse = kWmLButtonDblClk;
+                break;
             case QSystemTrayIcon::Trigger:
-            case QSystemTrayIcon::MiddleClick: mouse = kWmLButtonUp; break;
-            default: return;
+            case QSystemTrayIcon::MiddleClick:
+                mouse = kWmLButtonUp;
+                break;
+            default:
+                return;
         }
         PostMessageTo(m_receiver, m_message, 0, mouse);
     });
@@ -154,6 +176,8 @@ bool CTrayIcon::SetTooltipText(const QString& text) {
     return true;
 }
 
-bool CTrayIcon::IsVisible() const { return m_icon && m_icon->isVisible(); }
+bool CTrayIcon::IsVisible() const {
+    return m_icon && m_icon->isVisible();
+}
 
 }  // namespace zor::ui

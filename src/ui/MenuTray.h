@@ -26,7 +26,8 @@ class CMenuWnd : public QObject {
 public:
     enum class Report { Notify, Message };
     static CMenuWnd* CreateMenu(WindowImplBase* owner, const QString& skinFile, const QPoint& globalPos,
-                                CControlUI* opener = nullptr, Report report = Report::Notify, bool show = true);
+                                CControlUI* opener = nullptr, Report report = Report::Notify,
+                                bool show = true);
     ~CMenuWnd() override;
     QMenu* Menu() const { return m_menu; }
     // Item names in menu order (separators left out).
@@ -51,7 +52,8 @@ public:
     // Whether the desktop shows a notification area at all (the shell says so to the user).
     static bool IsAvailable();
     // Clicks reach receiver as message (lParam: 514 click, 515 double click, 517 context).
-    bool CreateTrayIcon(QObject* receiver, const QIcon& icon, const QString& tooltip, unsigned message = kMsgTrayIcon);
+    bool CreateTrayIcon(QObject* receiver, const QIcon& icon, const QString& tooltip,
+                        unsigned message = kMsgTrayIcon);
     void DeleteTrayIcon();
     bool SetTooltipText(const QString& text);
     QString GetTooltipText() const { return m_tooltip; }

@@ -41,7 +41,7 @@ enum Message : unsigned {
     kMsgDeviceConfig = 2034,
     kMsgMacroEventCancel = 2035,
     kMsgStartUpdater = 2037,
-    kMsgLanguageChanged = 2039,   // payload = language name (QString)
+    kMsgLanguageChanged = 2039,  // payload = language name (QString)
     kMsgDeviceLightChanged = 2040,
     kMsgDeviceRateChanged = 2041,
     kMsgSilentStart = 2042,

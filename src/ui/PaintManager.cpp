@@ -1,9 +1,9 @@
 // Window registry, skin builder and text resources.
 #include "ui/PaintManager.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMutex>
 #include <QRegularExpression>
@@ -54,7 +54,9 @@ void SetResourcePrefix(const QString& prefix) {
 
 // ---------------------------------------------------------------- CPaintManagerUI
 
-CPaintManagerUI::CPaintManagerUI() { ManagerList().push_back(this); }
+CPaintManagerUI::CPaintManagerUI() {
+    ManagerList().push_back(this);
+}
 
 CPaintManagerUI::~CPaintManagerUI() {
     // Controls that outlive their manager (destroyed later with their widget parent) must not
@@ -64,9 +66,13 @@ CPaintManagerUI::~CPaintManagerUI() {
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
 }
 
-const std::vector<CPaintManagerUI*>& CPaintManagerUI::Managers() { return ManagerList(); }
+const std::vector<CPaintManagerUI*>& CPaintManagerUI::Managers() {
+    return ManagerList();
+}
 
-int CPaintManagerUI::MessageLoop() { return QCoreApplication::exec(); }
+int CPaintManagerUI::MessageLoop() {
+    return QCoreApplication::exec();
+}
 
 void CPaintManagerUI::SetInstancePath(const QString& path) {
     QMutexLocker lock(&GlobalPaths().mutex);
@@ -123,7 +129,8 @@ void CPaintManagerUI::ReloadSkin() {
 QRect CPaintManagerUI::CaptionArea(const QSize& size) const {
     if (m_caption.isNull()) return {};
     const int bottom = m_caption.bottom() < 0 ? size.height() : m_caption.bottom();
-    return QRect(QPoint(m_caption.left(), m_caption.top()), QPoint(size.width() - m_caption.right() - 1, bottom - 1));
+    return QRect(QPoint(m_caption.left(), m_caption.top()),
+                 QPoint(size.width() - m_caption.right() - 1, bottom - 1));
 }
 
 void CPaintManagerUI::Init(QWidget* window, const QString& name) {
@@ -140,7 +147,8 @@ void CPaintManagerUI::InitControl(CControlUI* control) {
     if (!control) return;
     control->SetManager(this);
     const QString name = control->objectName();
-    if (!name.isEmpty() && (!m_names.contains(name) || m_names.value(name).isNull())) m_names.insert(name, control);
+    if (!name.isEmpty() && (!m_names.contains(name) || m_names.value(name).isNull()))
+        m_names.insert(name, control);
     control->setMouseTracking(true);
     if (m_filter) control->installEventFilter(m_filter);
 }
@@ -148,7 +156,8 @@ void CPaintManagerUI::InitControl(CControlUI* control) {
 void CPaintManagerUI::ReapName(CControlUI* control, const QString& oldName) {
     if (!oldName.isEmpty() && m_names.value(oldName) == control) m_names.remove(oldName);
     const QString name = control->objectName();
-    if (!name.isEmpty() && (!m_names.contains(name) || m_names.value(name).isNull())) m_names.insert(name, control);
+    if (!name.isEmpty() && (!m_names.contains(name) || m_names.value(name).isNull()))
+        m_names.insert(name, control);
 }
 
 CControlUI* CPaintManagerUI::FindControl(const QString& name) const {
@@ -191,7 +200,8 @@ void CPaintManagerUI::RemoveOptionGroup(const QString& group, COptionUI* option)
     auto it = m_groups.find(group);
     if (it == m_groups.end()) return;
     auto& list = *it;
-    list.erase(std::remove_if(list.begin(), list.end(), [&](const QPointer<COptionUI>& p) { return p.isNull() || p == option; }),
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const QPointer<COptionUI>& p) { return p.isNull() || p == option; }),
                list.end());
 }
 
@@ -259,15 +269,16 @@ QString CPaintManagerUI::GetDefaultAttributeList(const QString& controlClass) co
 }
 
 void CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
-    if (std::find(m_notifiers.begin(), m_notifiers.end(), notifier) == m_notifiers.end()) m_notifiers.push_back(notifier);
+    if (std::find(m_notifiers.begin(), m_notifiers.end(), notifier) == m_notifiers.end())
+        m_notifiers.push_back(notifier);
 }
 
 void CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) {
     m_notifiers.erase(std::remove(m_notifiers.begin(), m_notifiers.end(), notifier), m_notifiers.end());
 }
 
-void CPaintManagerUI::SendNotify(CControlUI* control, const QString& type, qintptr wParam, qintptr lParam, bool async,
-                                 const QVariant& payload) {
+void CPaintManagerUI::SendNotify(CControlUI* control, const QString& type, qintptr wParam, qintptr lParam,
+                                 bool async, const QVariant& payload) {
     TNotifyUI msg;
     msg.sType = type;
     msg.pSender = control;
@@ -322,8 +333,8 @@ CControlUI* CDialogBuilder::CreateKnownControl(const QString& cls) {
     return nullptr;
 }
 
-CControlUI* CDialogBuilder::Create(const QString& skinFile, IDialogBuilderCallback* callback, CPaintManagerUI* manager,
-                                   QWidget* parent) {
+CControlUI* CDialogBuilder::Create(const QString& skinFile, IDialogBuilderCallback* callback,
+                                   CPaintManagerUI* manager, QWidget* parent) {
     CMarkup markup;
     const QString path = CPaintManagerUI::ResolveFile(skinFile);
     if (!markup.LoadFromFile(path)) {
@@ -336,8 +347,8 @@ CControlUI* CDialogBuilder::Create(const QString& skinFile, IDialogBuilderCallba
     return Create(markup, callback, manager, parent);
 }
 
-CControlUI* CDialogBuilder::Create(const CMarkup& markup, IDialogBuilderCallback* callback, CPaintManagerUI* manager,
-                                   QWidget* parent) {
+CControlUI* CDialogBuilder::Create(const CMarkup& markup, IDialogBuilderCallback* callback,
+                                   CPaintManagerUI* manager, QWidget* parent) {
     if (!markup.IsValid()) return nullptr;
     const MarkupNode& root = markup.Root();
     CControlUI* first = nullptr;
@@ -345,7 +356,8 @@ CControlUI* CDialogBuilder::Create(const CMarkup& markup, IDialogBuilderCallback
         if (manager) ApplyWindowElement(root, manager);
         for (const MarkupNode& child : root.children) {
             const QString n = child.name.toLower();
-            if (n == QLatin1String("font") || n == QLatin1String("default") || n == QLatin1String("image")) continue;
+            if (n == QLatin1String("font") || n == QLatin1String("default") || n == QLatin1String("image"))
+                continue;
             CControlUI* control = Parse(child, nullptr, callback, manager);
             if (!control) continue;
             if (parent) control->setParent(parent);
@@ -361,27 +373,36 @@ CControlUI* CDialogBuilder::Create(const CMarkup& markup, IDialogBuilderCallback
 void CDialogBuilder::ApplyWindowElement(const MarkupNode& window, CPaintManagerUI* manager) {
     for (const auto& [key, value] : window.attributes) {
         const QString k = key.toLower();
-        if (k == QLatin1String("size")) manager->SetInitSize(ParseSize(value));
-        else if (k == QLatin1String("caption")) manager->SetCaptionRect(ParseMargins(value));
-        else if (k == QLatin1String("mininfo")) manager->SetMinInfo(ParseSize(value));
-        else if (k == QLatin1String("maxinfo")) manager->SetMaxInfo(ParseSize(value));
-        else if (k == QLatin1String("roundcorner")) manager->SetRoundCorner(ParseSize(value));
+        if (k == QLatin1String("size"))
+            manager->SetInitSize(ParseSize(value));
+        else if (k == QLatin1String("caption"))
+            manager->SetCaptionRect(ParseMargins(value));
+        else if (k == QLatin1String("mininfo"))
+            manager->SetMinInfo(ParseSize(value));
+        else if (k == QLatin1String("maxinfo"))
+            manager->SetMaxInfo(ParseSize(value));
+        else if (k == QLatin1String("roundcorner"))
+            manager->SetRoundCorner(ParseSize(value));
     }
     for (const MarkupNode& child : window.children) {
         const QString n = child.name.toLower();
         if (n == QLatin1String("font")) {
-            manager->AddFont(child.Attribute(QStringLiteral("id"), QStringLiteral("-1")).toInt(), child.Attribute(QStringLiteral("name")),
+            manager->AddFont(child.Attribute(QStringLiteral("id"), QStringLiteral("-1")).toInt(),
+                             child.Attribute(QStringLiteral("name")),
                              child.Attribute(QStringLiteral("size"), QStringLiteral("12")).toInt(),
-                             ParseBool(child.Attribute(QStringLiteral("bold"))), ParseBool(child.Attribute(QStringLiteral("underline"))),
-                             ParseBool(child.Attribute(QStringLiteral("italic"))), ParseBool(child.Attribute(QStringLiteral("default"))));
+                             ParseBool(child.Attribute(QStringLiteral("bold"))),
+                             ParseBool(child.Attribute(QStringLiteral("underline"))),
+                             ParseBool(child.Attribute(QStringLiteral("italic"))),
+                             ParseBool(child.Attribute(QStringLiteral("default"))));
         } else if (n == QLatin1String("default")) {
-            manager->AddDefaultAttributeList(child.Attribute(QStringLiteral("name")), child.Attribute(QStringLiteral("value")));
+            manager->AddDefaultAttributeList(child.Attribute(QStringLiteral("name")),
+                                             child.Attribute(QStringLiteral("value")));
         }
     }
 }
 
-CControlUI* CDialogBuilder::Parse(const MarkupNode& node, CControlUI* parent, IDialogBuilderCallback* callback,
-                                  CPaintManagerUI* manager) {
+CControlUI* CDialogBuilder::Parse(const MarkupNode& node, CControlUI* parent,
+                                  IDialogBuilderCallback* callback, CPaintManagerUI* manager) {
     const QString cls = node.name;
     if (cls.compare(QLatin1String("Include"), Qt::CaseInsensitive) == 0) {
         // Includes may not nest without end (a file including itself).
@@ -391,7 +412,8 @@ CControlUI* CDialogBuilder::Parse(const MarkupNode& node, CControlUI* parent, ID
         }
         CMarkup sub;
         if (!sub.LoadFromFile(CPaintManagerUI::ResolveFile(node.Attribute(QStringLiteral("source"))))) {
-            DebugF("skin include %s: %s\n", node.Attribute(QStringLiteral("source")).toStdString(), sub.LastError().toStdString());
+            DebugF("skin include %s: %s\n", node.Attribute(QStringLiteral("source")).toStdString(),
+                   sub.LastError().toStdString());
             return nullptr;
         }
         const int count = std::max(1, node.Attribute(QStringLiteral("count"), QStringLiteral("1")).toInt());
@@ -401,7 +423,8 @@ CControlUI* CDialogBuilder::Parse(const MarkupNode& node, CControlUI* parent, ID
             const MarkupNode& root = sub.Root();
             if (root.name.compare(QLatin1String("Window"), Qt::CaseInsensitive) == 0) {
                 for (const MarkupNode& child : root.children)
-                    if (CreateKnownControl(child.name) || child.name.compare(QLatin1String("Include"), Qt::CaseInsensitive) == 0 || callback)
+                    if (CreateKnownControl(child.name) ||
+                        child.name.compare(QLatin1String("Include"), Qt::CaseInsensitive) == 0 || callback)
                         if (CControlUI* c = Parse(child, parent, callback, manager)) last = c;
             } else if (CControlUI* c = Parse(root, parent, callback, manager)) {
                 last = c;
@@ -413,7 +436,8 @@ CControlUI* CDialogBuilder::Parse(const MarkupNode& node, CControlUI* parent, ID
     if (auto* combo = qobject_cast<CComboUI*>(parent);
         combo && (cls.compare(QLatin1String("Item"), Qt::CaseInsensitive) == 0 ||
                   cls.compare(QLatin1String("ListLabelElement"), Qt::CaseInsensitive) == 0)) {
-        const int index = combo->AddItem(node.Attribute(QStringLiteral("text")), node.Attribute(QStringLiteral("userdata")));
+        const int index = combo->AddItem(node.Attribute(QStringLiteral("text")),
+                                         node.Attribute(QStringLiteral("userdata")));
         if (ParseBool(node.Attribute(QStringLiteral("selected")))) combo->SelectItem(index, false);
         return nullptr;
     }
@@ -430,8 +454,10 @@ CControlUI* CDialogBuilder::Parse(const MarkupNode& node, CControlUI* parent, ID
         if (!defaults.isEmpty()) control->ApplyAttributeList(defaults);
     }
     for (const auto& [key, value] : node.attributes) control->SetAttribute(key, value);
-    if (auto* container = qobject_cast<CContainerUI*>(parent)) container->Add(control);
-    else if (auto* other = dynamic_cast<IContainerUI*>(parent)) other->Add(control);
+    if (auto* container = qobject_cast<CContainerUI*>(parent))
+        container->Add(control);
+    else if (auto* other = dynamic_cast<IContainerUI*>(parent))
+        other->Add(control);
     if (manager) manager->InitControl(control);
     for (const MarkupNode& child : node.children) Parse(child, control, callback, manager);
     return control;
@@ -440,8 +466,9 @@ CControlUI* CDialogBuilder::Parse(const MarkupNode& node, CControlUI* parent, ID
 namespace {
 
 bool IsStateAttribute(const QString& key) {
-    static const QStringList kState = {"name", "text", "selected", "checked", "value", "visible", "enabled",
-                                       "items", "cursel", "selectedid", "group", "pos", "float"};
+    static const QStringList kState = {"name",    "text",    "selected", "checked", "value",
+                                       "visible", "enabled", "items",    "cursel",  "selectedid",
+                                       "group",   "pos",     "float"};
     return kState.contains(key.toLower());
 }
 
@@ -501,12 +528,14 @@ bool CDialogBuilder::ApplyStyle(const QString& skinFile, CPaintManagerUI* manage
                 manager->RebuildFont(id);
             }
         } else if (n == QLatin1String("default")) {
-            manager->AddDefaultAttributeList(child.Attribute(QStringLiteral("name")), child.Attribute(QStringLiteral("value")));
+            manager->AddDefaultAttributeList(child.Attribute(QStringLiteral("name")),
+                                             child.Attribute(QStringLiteral("value")));
         }
     }
     for (const MarkupNode& child : root.children) {
         const QString n = child.name.toLower();
-        if (n == QLatin1String("font") || n == QLatin1String("default") || n == QLatin1String("image")) continue;
+        if (n == QLatin1String("font") || n == QLatin1String("default") || n == QLatin1String("image"))
+            continue;
         ApplyTreeStyle(child, manager->GetRoot(), manager, 0);
         break;
     }
@@ -521,7 +550,8 @@ CResourceManager& CResourceManager::GetInstance() {
 }
 
 void CResourceManager::ReloadText() {
-    for (CPaintManagerUI* manager : std::vector<CPaintManagerUI*>(CPaintManagerUI::Managers())) ApplyText(manager);
+    for (CPaintManagerUI* manager : std::vector<CPaintManagerUI*>(CPaintManagerUI::Managers()))
+        ApplyText(manager);
 }
 
 void CResourceManager::ApplyText(CPaintManagerUI* manager) {

@@ -5,9 +5,9 @@
 #pragma once
 
 #include <QFont>
-#include <QMargins>
 #include <QHash>
 #include <QMap>
+#include <QMargins>
 #include <QPointer>
 #include <QRect>
 #include <QSize>
@@ -81,7 +81,9 @@ public:
     CControlUI* FindControl(const QPoint& windowPoint) const;
     CControlUI* FindSubControlByName(CControlUI* parent, const QString& name) const;
     template <typename T>
-    T* Find(const QString& name) const { return qobject_cast<T*>(FindControl(name)); }
+    T* Find(const QString& name) const {
+        return qobject_cast<T*>(FindControl(name));
+    }
     std::vector<CControlUI*> AllControls() const;
 
     // Option groups.
@@ -129,7 +131,9 @@ public:
     void SendNotify(TNotifyUI& msg, bool async = false);
 
     // Skin files this window was built from (re-applied by ReloadSkin).
-    void AddSkinFile(const QString& file) { if (!m_skinFiles.contains(file)) m_skinFiles.append(file); }
+    void AddSkinFile(const QString& file) {
+        if (!m_skinFiles.contains(file)) m_skinFiles.append(file);
+    }
     const QStringList& SkinFiles() const { return m_skinFiles; }
 
     // Event filter installed on every control (WindowImplBase translates events into messages).

@@ -11,7 +11,9 @@ namespace zor::ui {
 
 namespace {
 
-QString Str(const nlohmann::json& object, const char* key) { return QString::fromStdString(object.at(key).get<std::string>()); }
+QString Str(const nlohmann::json& object, const char* key) {
+    return QString::fromStdString(object.at(key).get<std::string>());
+}
 
 QString SourceImage(const QString& file, const std::array<int, 4>& r) {
     return QStringLiteral("file='%1' source='%2,%3,%4,%5'").arg(file).arg(r[0]).arg(r[1]).arg(r[2]).arg(r[3]);
@@ -30,29 +32,40 @@ void CControlAttributes::ReadJson(const nlohmann::json& entry) {
     }
 }
 
-QString CControlAttributes::ImageAt(const QString& file) const { return SourceImage(file, m_pos); }
+QString CControlAttributes::ImageAt(const QString& file) const {
+    return SourceImage(file, m_pos);
+}
 
 void CControlAttributes::ApplyCommon(CControlUI* control, const QString& normal,
                                      const std::vector<std::pair<const char*, QString>>& images) const {
     if (HasPos()) {
-        control->SetAttribute(QStringLiteral("pos"), QStringLiteral("%1,%2,%3,%4").arg(m_pos[0]).arg(m_pos[1]).arg(m_pos[2]).arg(m_pos[3]));
+        control->SetAttribute(
+            QStringLiteral("pos"),
+            QStringLiteral("%1,%2,%3,%4").arg(m_pos[0]).arg(m_pos[1]).arg(m_pos[2]).arg(m_pos[3]));
         if (!normal.isEmpty())
-            for (const auto& [attribute, file] : images) control->SetAttribute(QLatin1String(attribute), ImageAt(file));
+            for (const auto& [attribute, file] : images)
+                control->SetAttribute(QLatin1String(attribute), ImageAt(file));
     }
-    if (m_visible != QLatin1String(kVisNoChange) && !normal.isEmpty()) control->SetAttribute(QStringLiteral("visible"), m_visible);
+    if (m_visible != QLatin1String(kVisNoChange) && !normal.isEmpty())
+        control->SetAttribute(QStringLiteral("visible"), m_visible);
 }
 
-void CButtonAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const {
+void CButtonAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
+                              const QString& down) const {
     if (CControlUI* c = pm.FindControl(m_name))
         ApplyCommon(c, normal, {{"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}});
 }
 
-void COptionAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const {
+void COptionAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
+                              const QString& down) const {
     if (CControlUI* c = pm.FindControl(m_name))
-        ApplyCommon(c, normal, {{"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}, {"Selectedimage", down}});
+        ApplyCommon(
+            c, normal,
+            {{"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}, {"Selectedimage", down}});
 }
 
-void CLabelAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString&, const QString&) const {
+void CLabelAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString&,
+                             const QString&) const {
     if (CControlUI* c = pm.FindControl(m_name)) ApplyCommon(c, normal, {{"bkimage", normal}});
 }
 
@@ -64,19 +77,25 @@ void SliderAttributes::ReadJson(const nlohmann::json& entry) {
 void SliderAttributes::Apply(CPaintManagerUI& pm, const QString&, const QString&, const QString&) const {
     CControlUI* c = pm.FindControl(m_name);
     if (c && HasPos())
-        c->SetAttribute(QStringLiteral("pos"), QStringLiteral("%1,%2,%3,%4").arg(m_pos[0]).arg(m_pos[1]).arg(m_pos[2]).arg(m_pos[3]));
+        c->SetAttribute(
+            QStringLiteral("pos"),
+            QStringLiteral("%1,%2,%3,%4").arg(m_pos[0]).arg(m_pos[1]).arg(m_pos[2]).arg(m_pos[3]));
 }
 
-void VerExAuttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const {
+void VerExAuttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
+                             const QString& down) const {
     CControlUI* item = pm.FindControl(m_name);
     if (!item) return;
-    ApplyCommon(item, normal, {{"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}, {"selectedimage", down}});
+    ApplyCommon(
+        item, normal,
+        {{"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}, {"selectedimage", down}});
     if (CControlUI* sw = pm.FindSubControlByName(item, QStringLiteral("switch"))) {
         sw->SetAttribute(QStringLiteral("pos"), QStringLiteral("34,9,67,15"));
         const std::array<int, 4> cut{222, 47, 255, 53};
         const std::pair<const char*, QString> images[] = {
             {"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}, {"selectedimage", down}};
-        for (const auto& [attribute, file] : images) sw->SetAttribute(QLatin1String(attribute), SourceImage(file, cut));
+        for (const auto& [attribute, file] : images)
+            sw->SetAttribute(QLatin1String(attribute), SourceImage(file, cut));
     }
     if (CControlUI* value = pm.FindSubControlByName(item, QStringLiteral("value")))
         value->SetAttribute(QStringLiteral("pos"), QStringLiteral("0,40,40,70"));
@@ -158,14 +177,17 @@ QStringList PositionLayout::ControlNames() const {
     return names;
 }
 
-LayoutNotice HomeLayoutNotice() { return {QString(), QString::fromUtf8("无法打开json文件"), {}, {}}; }
+LayoutNotice HomeLayoutNotice() {
+    return {QString(), QString::fromUtf8("无法打开json文件"), {}, {}};
+}
 
-PositionLayout::LoadResult LoadPageLayout(const std::filesystem::path& path, CPaintManagerUI& pm, QWidget* owner,
-                                          const LayoutNotice& notice, QStringList* names) {
+PositionLayout::LoadResult LoadPageLayout(const std::filesystem::path& path, CPaintManagerUI& pm,
+                                          QWidget* owner, const LayoutNotice& notice, QStringList* names) {
     PositionLayout layout;
     const auto result = layout.LoadFile(path);
     if (result == PositionLayout::LoadResult::CannotOpen) {
-        CMsgWnd::ShowMessageBox(owner, notice.title, notice.text, CMsgWnd::kInfo, notice.confirm, notice.cancel);
+        CMsgWnd::ShowMessageBox(owner, notice.title, notice.text, CMsgWnd::kInfo, notice.confirm,
+                                notice.cancel);
     } else {
         layout.Apply(pm);
     }

@@ -30,7 +30,8 @@ public:
     virtual std::array<int, 4> GetPos() const { return m_pos; }
     virtual QString GetVisible() const { return m_visible; }
     // Applies the entry to its control in pm; a control that is not found is skipped.
-    virtual void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const = 0;
+    virtual void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
+                       const QString& down) const = 0;
 
     bool HasPos() const { return m_posState != QLatin1String(kPosNotExist); }
     QString GetType() const { return m_type; }
@@ -49,21 +50,25 @@ protected:
 
 class CButtonAttributes : public CControlAttributes {
 public:
-    void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const override;
+    void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
+               const QString& down) const override;
 };
 class CComboAttributes : public CButtonAttributes {};
 class COptionAttributes : public CControlAttributes {
 public:
-    void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const override;
+    void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
+               const QString& down) const override;
 };
 class CLabelAttributes : public CControlAttributes {
 public:
-    void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const override;
+    void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
+               const QString& down) const override;
 };
 class SliderAttributes : public CControlAttributes {
 public:
     void ReadJson(const nlohmann::json& entry) override;
-    void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const override;
+    void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
+               const QString& down) const override;
     QString GetThumbImage() const { return m_thumbImage; }
 
 private:
@@ -71,7 +76,8 @@ private:
 };
 class VerExAuttributes : public CControlAttributes {
 public:
-    void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over, const QString& down) const override;
+    void Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
+               const QString& down) const override;
 };
 
 // Creates the attribute class for a "type" text ("option" for unknown types).
@@ -117,7 +123,8 @@ LayoutNotice HomeLayoutNotice();
 // Page set-up: reads the layout file and applies it to pm. When the file cannot be opened the
 // owner's modal message box (information type) shows notice and the page goes on with an empty
 // layout; a JSON error keeps the entries read before it. names receives the control names.
-PositionLayout::LoadResult LoadPageLayout(const std::filesystem::path& path, CPaintManagerUI& pm, QWidget* owner,
-                                          const LayoutNotice& notice, QStringList* names = nullptr);
+PositionLayout::LoadResult LoadPageLayout(const std::filesystem::path& path, CPaintManagerUI& pm,
+                                          QWidget* owner, const LayoutNotice& notice,
+                                          QStringList* names = nullptr);
 
 }  // namespace zor::ui

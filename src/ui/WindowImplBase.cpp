@@ -28,7 +28,8 @@ void PostMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr lParam
     QCoreApplication::postEvent(target, new MessageEvent(msg, wParam, lParam, payload));
 }
 
-long long SendMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr lParam, const QVariant& payload) {
+long long SendMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr lParam,
+                        const QVariant& payload) {
     if (!target) return 0;
     MessageEvent event(msg, wParam, lParam, payload);
     if (target->thread() == QThread::currentThread()) {
@@ -36,7 +37,11 @@ long long SendMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr l
     } else {
         QPointer<QObject> guard(target);
         QMetaObject::invokeMethod(
-            target, [&event, guard] { if (guard) QCoreApplication::sendEvent(guard, &event); }, Qt::BlockingQueuedConnection);
+            target,
+            [&event, guard] {
+                if (guard) QCoreApplication::sendEvent(guard, &event);
+            },
+            Qt::BlockingQueuedConnection);
     }
     return event.result;
 }
@@ -51,10 +56,13 @@ void PostQuitMessage(int code) {
         QuitHandler()(code);
         return;
     }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }
 
-void SetQuitHandler(std::function<void(int)> handler) { QuitHandler() = std::move(handler); }
+void SetQuitHandler(std::function<void(int)> handler) {
+    QuitHandler() = std::move(handler);
+}
 
 // ---------------------------------------------------------------- WindowImplBase
 
@@ -74,7 +82,8 @@ WindowImplBase::~WindowImplBase() {
     delete m_pm.GetRoot();
 }
 
-bool WindowImplBase::Create(QWidget* owner, const QString& name, unsigned style, unsigned exStyle, const QRect& rc) {
+bool WindowImplBase::Create(QWidget* owner, const QString& name, unsigned style, unsigned exStyle,
+                            const QRect& rc) {
     m_owner = owner;
     Qt::WindowFlags flags = Qt::FramelessWindowHint | Qt::Window;
     if (exStyle & kWsExToolWindow) flags |= Qt::Tool;
@@ -86,8 +95,10 @@ bool WindowImplBase::Create(QWidget* owner, const QString& name, unsigned style,
     CDialogBuilder builder;
     CControlUI* root = builder.Create(GetSkinFolder() + GetSkinFile(), this, &m_pm, this);
     m_pm.AttachDialog(root);
-    if (!rc.isEmpty()) setGeometry(rc);
-    else resize(m_pm.GetInitSize());
+    if (!rc.isEmpty())
+        setGeometry(rc);
+    else
+        resize(m_pm.GetInitSize());
     if (m_pm.GetMinInfo().isValid()) setMinimumSize(m_pm.GetMinInfo());
     if (root) root->setGeometry(rect());
     CResourceManager::GetInstance().ApplyText(&m_pm);
@@ -98,15 +109,19 @@ bool WindowImplBase::Create(QWidget* owner, const QString& name, unsigned style,
 
 void WindowImplBase::CenterWindow() {
     QRect area;
-    if (m_owner && m_owner->isVisible()) area = m_owner->window()->geometry();
-    else if (QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
+    if (m_owner && m_owner->isVisible())
+        area = m_owner->window()->geometry();
+    else if (QScreen* screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
     if (area.isEmpty()) return;
     move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
 void WindowImplBase::ShowWindow(bool showIt) {
-    if (showIt) show();
-    else hide();
+    if (showIt)
+        show();
+    else
+        hide();
 }
 
 int WindowImplBase::ShowModal() {
@@ -144,7 +159,9 @@ bool WindowImplBase::FinishClose() {
     return true;
 }
 
-void WindowImplBase::OnFinalMessage() { deleteLater(); }
+void WindowImplBase::OnFinalMessage() {
+    deleteLater();
+}
 
 void WindowImplBase::Notify(TNotifyUI& msg) {
     if (msg.sType == QLatin1String("click")) OnClick(msg);
@@ -153,11 +170,15 @@ void WindowImplBase::Notify(TNotifyUI& msg) {
 void WindowImplBase::OnClick(TNotifyUI& msg) {
     if (!msg.pSender) return;
     const QString name = msg.pSender->GetName();
-    if (name == QLatin1String("closebtn")) Close(0);
-    else if (name == QLatin1String("minbtn")) showMinimized();
+    if (name == QLatin1String("closebtn"))
+        Close(0);
+    else if (name == QLatin1String("minbtn"))
+        showMinimized();
 }
 
-CControlUI* WindowImplBase::CreateControl(const QString&) { return nullptr; }
+CControlUI* WindowImplBase::CreateControl(const QString&) {
+    return nullptr;
+}
 
 long long WindowImplBase::HandleCustomMessage(unsigned, qintptr, qintptr, bool& handled) {
     handled = false;
@@ -166,9 +187,9 @@ long long WindowImplBase::HandleCustomMessage(unsigned, qintptr, qintptr, bool& 
 
 bool WindowImplBase::IsInStaticControl(CControlUI* control) const {
     if (!control) return true;
-    return !qobject_cast<CButtonUI*>(control) && !qobject_cast<CEditUI*>(control) && !qobject_cast<CSliderUI*>(control) &&
-           !qobject_cast<CListContainerElementUI*>(control) && !qobject_cast<CColorPaletteUI*>(control) &&
-           !qobject_cast<CListUI*>(control);
+    return !qobject_cast<CButtonUI*>(control) && !qobject_cast<CEditUI*>(control) &&
+           !qobject_cast<CSliderUI*>(control) && !qobject_cast<CListContainerElementUI*>(control) &&
+           !qobject_cast<CColorPaletteUI*>(control) && !qobject_cast<CListUI*>(control);
 }
 
 bool WindowImplBase::event(QEvent* e) {
@@ -188,22 +209,37 @@ bool WindowImplBase::event(QEvent* e) {
 static qintptr VirtualKey(const QKeyEvent* key) {
     switch (key->key()) {
         case Qt::Key_Return:
-        case Qt::Key_Enter: return 13;
-        case Qt::Key_Space: return 32;
-        case Qt::Key_Escape: return 27;
-        case Qt::Key_Tab: return 9;
-        case Qt::Key_Backspace: return 8;
-        case Qt::Key_Delete: return 46;
-        case Qt::Key_Shift: return 16;
-        case Qt::Key_Control: return 17;
-        case Qt::Key_Alt: return 18;
-        case Qt::Key_Left: return 37;
-        case Qt::Key_Up: return 38;
-        case Qt::Key_Right: return 39;
-        case Qt::Key_Down: return 40;
-        default: break;
+        case Qt::Key_Enter:
+            return 13;
+        case Qt::Key_Space:
+            return 32;
+        case Qt::Key_Escape:
+            return 27;
+        case Qt::Key_Tab:
+            return 9;
+        case Qt::Key_Backspace:
+            return 8;
+        case Qt::Key_Delete:
+            return 46;
+        case Qt::Key_Shift:
+            return 16;
+        case Qt::Key_Control:
+            return 17;
+        case Qt::Key_Alt:
+            return 18;
+        case Qt::Key_Left:
+            return 37;
+        case Qt::Key_Up:
+            return 38;
+        case Qt::Key_Right:
+            return 39;
+        case Qt::Key_Down:
+            return 40;
+        default:
+            break;
     }
-    if ((key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) || (key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9))
+    if ((key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) ||
+        (key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9))
         return key->key();
     if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F24) return 112 + (key->key() - Qt::Key_F1);
     return qintptr(key->nativeVirtualKey());
@@ -215,9 +251,12 @@ bool WindowImplBase::DeliverInputMessage(QObject* watched, QEvent* e) {
     // Parents receive copies of an ignored mouse event: same type, time and screen position.
     auto* input = static_cast<QInputEvent*>(e);
     QPointF global;
-    if (auto* point = dynamic_cast<QSinglePointEvent*>(e)) global = point->globalPosition();
-    else if (auto* key = dynamic_cast<QKeyEvent*>(e)) global = QPointF(key->key(), key->nativeScanCode());
-    if (m_lastInput.type == int(e->type()) && m_lastInput.stamp == input->timestamp() && m_lastInput.global == global)
+    if (auto* point = dynamic_cast<QSinglePointEvent*>(e))
+        global = point->globalPosition();
+    else if (auto* key = dynamic_cast<QKeyEvent*>(e))
+        global = QPointF(key->key(), key->nativeScanCode());
+    if (m_lastInput.type == int(e->type()) && m_lastInput.stamp == input->timestamp() &&
+        m_lastInput.global == global)
         return false;
     m_lastInput = {int(e->type()), input->timestamp(), global};
 
@@ -225,24 +264,36 @@ bool WindowImplBase::DeliverInputMessage(QObject* watched, QEvent* e) {
     qintptr wParam = 0, lParam = 0;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (auto* mouse = dynamic_cast<QMouseEvent*>(e)) {
-        const QPoint pt = widget ? widget->mapTo(this, mouse->position().toPoint()) : mouse->position().toPoint();
+        const QPoint pt =
+            widget ? widget->mapTo(this, mouse->position().toPoint()) : mouse->position().toPoint();
         lParam = MakePointParam(pt.x(), pt.y());
         const bool right = mouse->button() == Qt::RightButton;
         switch (e->type()) {
-            case QEvent::MouseButtonPress: msg = right ? kWmRButtonDown : kWmLButtonDown; break;
-            case QEvent::MouseButtonRelease: msg = right ? kWmRButtonUp : kWmLButtonUp; break;
-            case QEvent::MouseButtonDblClick: msg = right ? 0u : unsigned(kWmLButtonDblClk); break;
-            case QEvent::MouseMove: msg = kWmMouseMove; break;
-            default: break;
+            case QEvent::MouseButtonPress:
+                msg = right ? kWmRButtonDown : kWmLButtonDown;
+                break;
+            case QEvent::MouseButtonRelease:
+                msg = right ? kWmRButtonUp : kWmLButtonUp;
+                break;
+            case QEvent::MouseButtonDblClick:
+                msg = right ? 0u : unsigned(kWmLButtonDblClk);
+                break;
+            case QEvent::MouseMove:
+                msg = kWmMouseMove;
+                break;
+            default:
+                break;
         }
     } else if (auto* wheel = dynamic_cast<QWheelEvent*>(e)) {
         msg = kWmMouseWheel;
         wParam = qintptr(wheel->angleDelta().y()) << 16;
-        const QPoint pt = widget ? widget->mapTo(this, wheel->position().toPoint()) : wheel->position().toPoint();
+        const QPoint pt =
+            widget ? widget->mapTo(this, wheel->position().toPoint()) : wheel->position().toPoint();
         lParam = MakePointParam(pt.x(), pt.y());
     } else if (auto* key = dynamic_cast<QKeyEvent*>(e)) {
         const bool alt = key->modifiers() & Qt::AltModifier;
-        msg = e->type() == QEvent::KeyPress ? (alt ? kWmSysKeyDown : kWmKeyDown) : (alt ? kWmSysKeyUp : kWmKeyUp);
+        msg = e->type() == QEvent::KeyPress ? (alt ? kWmSysKeyDown : kWmKeyDown)
+                                            : (alt ? kWmSysKeyUp : kWmKeyUp);
         wParam = VirtualKey(key);
         lParam = qintptr(key->nativeScanCode()) << 16;
     }
@@ -283,7 +334,8 @@ bool WindowImplBase::eventFilter(QObject* watched, QEvent* e) {
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
             return DeliverInputMessage(watched, e);
-        default: break;
+        default:
+            break;
     }
     return QWidget::eventFilter(watched, e);
 }

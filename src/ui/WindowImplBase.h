@@ -47,10 +47,14 @@ public:
     bool handled = false;
 };
 
-void PostMessageTo(QObject* target, unsigned msg, qintptr wParam = 0, qintptr lParam = 0, const QVariant& payload = {});
-long long SendMessageTo(QObject* target, unsigned msg, qintptr wParam = 0, qintptr lParam = 0, const QVariant& payload = {});
+void PostMessageTo(QObject* target, unsigned msg, qintptr wParam = 0, qintptr lParam = 0,
+                   const QVariant& payload = {});
+long long SendMessageTo(QObject* target, unsigned msg, qintptr wParam = 0, qintptr lParam = 0,
+                        const QVariant& payload = {});
 // "lParam" of a mouse message: x in the low 16 bits, y in the high 16 bits (window coordinates).
-constexpr qintptr MakePointParam(int x, int y) { return qintptr((unsigned(y) & 0xFFFFu) << 16 | (unsigned(x) & 0xFFFFu)); }
+constexpr qintptr MakePointParam(int x, int y) {
+    return qintptr((unsigned(y) & 0xFFFFu) << 16 | (unsigned(x) & 0xFFFFu));
+}
 inline QPoint PointFromParam(qintptr lParam) {
     return QPoint(static_cast<short>(lParam & 0xFFFF), static_cast<short>((lParam >> 16) & 0xFFFF));
 }
@@ -83,8 +87,8 @@ public:
     virtual bool IsInStaticControl(CControlUI* control) const;
 
     // Builds the skin and creates the window. owner: the owning window (stays on top of it).
-    bool Create(QWidget* owner, const QString& name, unsigned style = kWsPopup | kWsVisible, unsigned exStyle = 0,
-                const QRect& rc = {});
+    bool Create(QWidget* owner, const QString& name, unsigned style = kWsPopup | kWsVisible,
+                unsigned exStyle = 0, const QRect& rc = {});
     void CenterWindow();
     void ShowWindow(bool show = true);
     // Runs a nested event loop until Close; returns the close code.
@@ -99,7 +103,9 @@ public:
     CPaintManagerUI& PaintManager() { return m_pm; }
     CControlUI* FindControl(const QString& name) const { return m_pm.FindControl(name); }
     template <typename T>
-    T* Find(const QString& name) const { return m_pm.Find<T>(name); }
+    T* Find(const QString& name) const {
+        return m_pm.Find<T>(name);
+    }
     // Payload of the message being handled in HandleCustomMessage.
     const QVariant& MessagePayload() const { return m_payload; }
 

@@ -1,9 +1,9 @@
 // The stage item container and the animated layout with and without the plug-in.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFile>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <gtest/gtest.h>
 
 #include "UiTestSupport.h"
 #include "support/TempDir.h"
@@ -120,7 +120,8 @@ TEST_F(AnimTest, ALibraryWithoutTheEntryPointsOrNoLibraryAtAllIsNotUsed) {
 
 TEST_F(AnimTest, ThePluginSlidesInRefusesWhileRunningAndRestoresTheChildren) {
     CPaintManagerUI::SetInstancePath(BuildDir());
-    ASSERT_TRUE(IUiEffectManagerImpl::Instance().IsLoaded()) << "plug-in not built in " << BuildDir().toStdString();
+    ASSERT_TRUE(IUiEffectManagerImpl::Instance().IsLoaded())
+        << "plug-in not built in " << BuildDir().toStdString();
     EXPECT_EQ(IUiEffectManagerImpl::Instance().GetSurportAnimationType(), "7,8");
     auto layout = MakeLayout();
     ASSERT_TRUE(layout->HasEffect());
@@ -129,7 +130,7 @@ TEST_F(AnimTest, ThePluginSlidesInRefusesWhileRunningAndRestoresTheChildren) {
     ASSERT_TRUE(layout->StartEffect(7, 1));
     EXPECT_TRUE(layout->IsAnimating());
     EXPECT_FALSE(layout->GetItemAt(0)->isVisible());  // frames are drawn in the children's place
-    EXPECT_FALSE(layout->StartEffect(8, 0));           // refused while running, nothing changes
+    EXPECT_FALSE(layout->StartEffect(8, 0));          // refused while running, nothing changes
     EXPECT_EQ(layout->StateCounter(), 3);
     QTRY_VERIFY(!layout->IsAnimating());
     EXPECT_TRUE(layout->GetItemAt(0)->isVisible());

@@ -1,9 +1,9 @@
 // The message box, the close dialog and the tip: their buttons, the messages they send to their
 // owner, and a screenshot of each in both skins (build/screenshots).
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "UiTestSupport.h"
 #include "support/TempDir.h"
@@ -38,7 +38,8 @@ protected:
     static void OnBox(std::function<void(CMsgWnd*)> action) {
         QTimer::singleShot(0, [action] {
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* box = qobject_cast<CMsgWnd*>(w); box && box->objectName() == "msgwnd" && box->isVisible()) {
+                if (auto* box = qobject_cast<CMsgWnd*>(w);
+                    box && box->objectName() == "msgwnd" && box->isVisible()) {
                     action(box);
                     return;
                 }
@@ -60,7 +61,8 @@ TEST_F(Dialogs, MessageBoxTypesUseTheirSkinsAndReturnTheChoice) {
         EXPECT_EQ(box->FindControl("cancel_btn")->GetText(), "Cancel");  // empty text keeps the skin's
         Click(box->FindControl("confirm_btn"));
     });
-    EXPECT_EQ(CMsgWnd::ShowMessageBox(owner.get(), "Question", "Delete it?", CMsgWnd::kConfirm, "Yes", ""), 1);
+    EXPECT_EQ(CMsgWnd::ShowMessageBox(owner.get(), "Question", "Delete it?", CMsgWnd::kConfirm, "Yes", ""),
+              1);
     OnBox([](CMsgWnd* box) { Click(box->FindControl("cancel_btn")); });
     EXPECT_EQ(CMsgWnd::ShowMessageBox(owner.get(), "Q", "M", CMsgWnd::kConfirm), 0);
     OnBox([](CMsgWnd* box) {
@@ -80,7 +82,9 @@ TEST_F(Dialogs, ConfirmingTheNoDeviceNoticeEndsTheProgramItsCloseButtonHidesToTr
         EXPECT_EQ(box->FindControl("MessageTextNoDevice")->GetText(), "No mouse");
         Click(box->FindControl("confirm_btn"));
     });
-    EXPECT_EQ(CMsgWnd::ShowMessageBox(owner.get(), "Tip", "No mouse", CMsgWnd::kNoDevice, "", "", CMsgWnd::kSubNoDevice), 1);
+    EXPECT_EQ(CMsgWnd::ShowMessageBox(owner.get(), "Tip", "No mouse", CMsgWnd::kNoDevice, "", "",
+                                      CMsgWnd::kSubNoDevice),
+              1);
     EXPECT_EQ(quits, 1);
 
     auto* box = CMsgWnd::ShowMessageBoxNonModal(owner.get(), "Tip", "", "", CMsgWnd::kNoDevice);
@@ -104,7 +108,8 @@ TEST_F(Dialogs, QuitOnConfirmIsUsedOnceAndSubtypeTwoDoesNotQuit) {
     EXPECT_EQ(CMsgWnd::ShowMessageBox(owner.get(), "", "BLE failed", CMsgWnd::kInfo, "", "", 0, true), 1);
     EXPECT_EQ(quits, 1);
     OnBox([](CMsgWnd* box) { Click(box->FindControl("confirm_btn")); });
-    CMsgWnd::ShowMessageBox(owner.get(), "", "link", CMsgWnd::kNoDevice, "", "", CMsgWnd::kSubReceiverNotLinked);
+    CMsgWnd::ShowMessageBox(owner.get(), "", "link", CMsgWnd::kNoDevice, "", "",
+                            CMsgWnd::kSubReceiverNotLinked);
     EXPECT_EQ(quits, 1);
 }
 
@@ -184,10 +189,12 @@ TEST(DialogScreenshots, EveryDialogInBothSkins) {
     for (const char* skin : {"res_black", "res_white"}) {
         UseSkin(skin);
         std::vector<std::pair<QString, WindowImplBase*>> shots;
-        auto* info = CMsgWnd::ShowMessageBoxNonModal(nullptr, text("Tip"), text("ImportErr"), "", CMsgWnd::kInfo, text("MessageOK"));
+        auto* info = CMsgWnd::ShowMessageBoxNonModal(nullptr, text("Tip"), text("ImportErr"), "",
+                                                     CMsgWnd::kInfo, text("MessageOK"));
         shots.emplace_back("msg_info", info);
-        auto* confirm = CMsgWnd::ShowMessageBoxNonModal(nullptr, text("Tip"), text("maxDataWarn"), text("MessageCancel"),
-                                                        CMsgWnd::kConfirm, text("MessageOK"));
+        auto* confirm =
+            CMsgWnd::ShowMessageBoxNonModal(nullptr, text("Tip"), text("maxDataWarn"), text("MessageCancel"),
+                                            CMsgWnd::kConfirm, text("MessageOK"));
         shots.emplace_back("msg_confirm", confirm);
         auto* none = new CMsgWnd(CMsgWnd::kNoDevice);
         none->SetSubType(CMsgWnd::kSubNoDevice);
@@ -200,7 +207,8 @@ TEST(DialogScreenshots, EveryDialogInBothSkins) {
         unlinked->SetSubType(CMsgWnd::kSubReceiverNotLinked);
         unlinked->Create(nullptr, "msgwnd", kWsPopup | kWsVisible);
         unlinked->SetTitle(text("Tip"));
-        unlinked->SetMsg(text("WirelessUnconnect1") + "\n" + text("WirelessUnconnect2") + "\n" + text("WirelessUnconnect3"));
+        unlinked->SetMsg(text("WirelessUnconnect1") + "\n" + text("WirelessUnconnect2") + "\n" +
+                         text("WirelessUnconnect3"));
         unlinked->SetButtonTexts(text("NoDeviceExit"), "");
         shots.emplace_back("msg_unlinked", unlinked);
         auto* closeDlg = new CCloseWnd(0, 1, kEnglishIndex);

@@ -1,9 +1,9 @@
 // Languages (index table, files in either encoding, text lookup, applying), the Controls list,
 // fonts, the skin switch and re-skinning open windows.
+#include <gtest/gtest.h>
 #include <QFontDatabase>
 #include <QMenu>
 #include <QSystemTrayIcon>
-#include <gtest/gtest.h>
 
 #include "UiTestSupport.h"
 #include "common/IniFile.h"
@@ -16,7 +16,9 @@ using namespace zor::ui::test;
 
 namespace {
 
-std::filesystem::path Lang(const char* name) { return zor::test::SourceDir() / "res/Language" / name; }
+std::filesystem::path Lang(const char* name) {
+    return zor::test::SourceDir() / "res/Language" / name;
+}
 
 }  // namespace
 
@@ -85,14 +87,16 @@ TEST(LanguageFiles, LookupOrderFollowsThePageShown) {
 TEST(ControlsList, FixesWidthsAndSizesLabelsToTheirTextKeepingTheirCorner) {
     CPaintManagerUI::SetResourcePath(TestData());
     CMarkup markup;
-    ASSERT_TRUE(markup.Load("<Window><Container name=\"r\"><Label name=\"lab\" float=\"true\" pos=\"10,20,15,40\" "
-                            "text=\"A rather long label\"/><Option name=\"opt\" float=\"true\" pos=\"0,50,30,70\"/>"
-                            "<Button name=\"btn\" float=\"true\" pos=\"0,80,30,100\"/></Container></Window>"));
+    ASSERT_TRUE(
+        markup.Load("<Window><Container name=\"r\"><Label name=\"lab\" float=\"true\" pos=\"10,20,15,40\" "
+                    "text=\"A rather long label\"/><Option name=\"opt\" float=\"true\" pos=\"0,50,30,70\"/>"
+                    "<Button name=\"btn\" float=\"true\" pos=\"0,80,30,100\"/></Container></Window>"));
     CPaintManagerUI pm;
     std::unique_ptr<CControlUI> root(CDialogBuilder().Create(markup, nullptr, &pm));
     pm.AttachDialog(root.get());
     root->resize(300, 200);
-    ApplyControlsList(pm, {{"lab", "label", 0}, {"opt", "option", 77}, {"btn", "button", 0}, {"gone", "edit", 50}});
+    ApplyControlsList(
+        pm, {{"lab", "label", 0}, {"opt", "option", 77}, {"btn", "button", 0}, {"gone", "edit", 50}});
     const QRect lab = pm.FindControl("lab")->geometry();
     EXPECT_EQ(lab.topLeft(), QPoint(10, 20));
     EXPECT_GT(lab.width(), 60);
@@ -135,8 +139,9 @@ TEST(LanguageApply, SetsTitleTrayTextsAndFontsAndStoresOnlyRealChanges) {
 TEST(Fonts, ExtraFontsAreInstalledForTheRunAndRemovedAgain) {
     zor::test::TempDir dir;
     std::filesystem::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", dir / "mono.ttf");
-    zor::test::WriteFile(dir / "ExFont.json",
-                         R"({"Font":[{"FontName":"mono.fot","FontPath":"mono.ttf"},{"FontName":"bad.fot","FontPath":"none.ttf"}]})");
+    zor::test::WriteFile(
+        dir / "ExFont.json",
+        R"({"Font":[{"FontName":"mono.fot","FontPath":"mono.ttf"},{"FontName":"bad.fot","FontPath":"none.ttf"}]})");
     FontInstaller fonts;
     ASSERT_TRUE(fonts.LoadTable(dir / "ExFont.json"));
     EXPECT_EQ(fonts.Table().size(), 2u);
@@ -160,7 +165,8 @@ TEST(SkinSwitch, AlternatesBetweenTheTwoFoldersAndRecordsTheOneInUse) {
     std::filesystem::create_directories(dir / "res_black");
     std::filesystem::create_directories(dir / "res_white");
     const auto ini = dir / "DeviceFeature.ini";
-    zor::test::WriteFile(ini, "[Config]\r\nResPath=res_black\r\nPreResPath1=res_black\r\nPreResPath2=res_white\r\n");
+    zor::test::WriteFile(
+        ini, "[Config]\r\nResPath=res_black\r\nPreResPath1=res_black\r\nPreResPath2=res_white\r\n");
     CPaintManagerUI::SetInstancePath(QString::fromStdString(dir.path().string()));
     SetResourcePrefix("./res_black");
     EXPECT_EQ(SwitchSkin(ini, "res_black", "res_white"), "res_white");
@@ -198,8 +204,8 @@ TEST(Menus, MenuSkinItemsNotifyTheOwnerOrPostTheMenuMessage) {
     UseSkin("res_black");
     RecordingWindow owner("poptip.xml");
     owner.Create(nullptr, "owner", kWsPopup | kWsVisible);
-    CMenuWnd* menu = CMenuWnd::CreateMenu(&owner, "tray_menu.xml", QPoint(10, 10), owner.FindControl("tip_text"),
-                                          CMenuWnd::Report::Notify, false);
+    CMenuWnd* menu = CMenuWnd::CreateMenu(&owner, "tray_menu.xml", QPoint(10, 10),
+                                          owner.FindControl("tip_text"), CMenuWnd::Report::Notify, false);
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu->ItemNames(), QStringList({"show", "guide", "exit"}));
     ASSERT_TRUE(menu->TriggerItem("guide"));
@@ -208,12 +214,15 @@ TEST(Menus, MenuSkinItemsNotifyTheOwnerOrPostTheMenuMessage) {
     EXPECT_FALSE(menu->TriggerItem("nothing"));
     menu->Close();
 
-    CMenuWnd* tray = CMenuWnd::CreateMenu(&owner, "tray_menu.xml", QPoint(), nullptr, CMenuWnd::Report::Message, false);
+    CMenuWnd* tray =
+        CMenuWnd::CreateMenu(&owner, "tray_menu.xml", QPoint(), nullptr, CMenuWnd::Report::Message, false);
     tray->TriggerItem("exit");
     QTRY_COMPARE(owner.messages.size(), size_t(1));
     EXPECT_EQ(owner.messages[0].msg, unsigned(kMsgMenuClick));
     EXPECT_EQ(owner.messages[0].payload.toString(), "exit");
-    EXPECT_EQ(CMenuWnd::CreateMenu(&owner, "missing_menu.xml", QPoint(), nullptr, CMenuWnd::Report::Notify, false), nullptr);
+    EXPECT_EQ(
+        CMenuWnd::CreateMenu(&owner, "missing_menu.xml", QPoint(), nullptr, CMenuWnd::Report::Notify, false),
+        nullptr);
 }
 
 TEST(Menus, ItemTextsComeFromTheLanguage) {
@@ -223,7 +232,8 @@ TEST(Menus, ItemTextsComeFromTheLanguage) {
     language.Apply(0, scratch, nullptr, nullptr, {});
     RecordingWindow owner("poptip.xml");
     owner.Create(nullptr, "owner", kWsPopup);
-    CMenuWnd* menu = CMenuWnd::CreateMenu(&owner, "tray_menu.xml", QPoint(), nullptr, CMenuWnd::Report::Notify, false);
+    CMenuWnd* menu =
+        CMenuWnd::CreateMenu(&owner, "tray_menu.xml", QPoint(), nullptr, CMenuWnd::Report::Notify, false);
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu->Menu()->actions().at(0)->text(), QString::fromUtf8("显示主窗口"));
     CResourceManager::GetInstance().SetTextQueryInterface(nullptr);

@@ -1,7 +1,7 @@
 // Layout files: reading (order, classes, markers, failure rules) and applying them to a page.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "UiTestSupport.h"
@@ -17,8 +17,9 @@ using nlohmann::json;
 namespace {
 
 json Container(const char* name = "page_main", const char* normal = "page_n.png") {
-    return {{"containname", name}, {"width", 300}, {"height", 200}, {"bkimage", "page_bk.png"},
-            {"normalimage", normal}, {"overimage", "page_o.png"}, {"downimage", "page_d.png"}};
+    return {{"containname", name},      {"width", 300},          {"height", 200},
+            {"bkimage", "page_bk.png"}, {"normalimage", normal}, {"overimage", "page_o.png"},
+            {"downimage", "page_d.png"}};
 }
 
 class LayoutPage : public ::testing::Test {
@@ -45,13 +46,14 @@ protected:
 
 TEST(LayoutRead, KeepsContainerValuesEntriesInOrderAndTheirClasses) {
     PositionLayout layout;
-    const json doc = {{"Containerinfo", Container()},
-                      {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "a"}, {"pos", {1, 2, 3, 4}}},
-                                                   {{"type", "slider"}, {"ctrlname", "b"}, {"thumbimage", "t.png"}},
-                                                   {{"type", "whatever"}, {"ctrlname", "c"}, {"visible", "false"}},
-                                                   {{"type", "optver"}, {"ctrlname", "d"}},
-                                                   {{"type", "label"}, {"ctrlname", "e"}},
-                                                   {{"type", "combo"}, {"ctrlname", "f"}}})}};
+    const json doc = {
+        {"Containerinfo", Container()},
+        {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "a"}, {"pos", {1, 2, 3, 4}}},
+                                     {{"type", "slider"}, {"ctrlname", "b"}, {"thumbimage", "t.png"}},
+                                     {{"type", "whatever"}, {"ctrlname", "c"}, {"visible", "false"}},
+                                     {{"type", "optver"}, {"ctrlname", "d"}},
+                                     {{"type", "label"}, {"ctrlname", "e"}},
+                                     {{"type", "combo"}, {"ctrlname", "f"}}})}};
     ASSERT_TRUE(layout.Read(doc));
     EXPECT_EQ(layout.ContainerName(), "page_main");
     EXPECT_EQ(layout.Width(), 300);
@@ -80,8 +82,9 @@ TEST(LayoutRead, AJsonErrorStopsReadingAndKeepsWhatWasRead) {
     EXPECT_EQ(layout.ControlNames(), QStringList({"a"}));
     EXPECT_FALSE(layout.LastError().isEmpty());
     PositionLayout shortPos;
-    EXPECT_FALSE(shortPos.Read({{"Containerinfo", Container()},
-                                {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "a"}, {"pos", {1, 2}}}})}}));
+    EXPECT_FALSE(shortPos.Read(
+        {{"Containerinfo", Container()},
+         {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "a"}, {"pos", {1, 2}}}})}}));
     PositionLayout noContainerKey;
     json info = Container();
     info.erase("overimage");
@@ -89,8 +92,8 @@ TEST(LayoutRead, AJsonErrorStopsReadingAndKeepsWhatWasRead) {
     EXPECT_EQ(noContainerKey.NormalImage(), "page_n.png");  // read before the missing key
     EXPECT_TRUE(noContainerKey.Entries().empty());
     PositionLayout asObject;  // "Controlinfo" may be an object of entries
-    EXPECT_TRUE(asObject.Read({{"Containerinfo", Container()},
-                               {"Controlinfo", {{"k1", {{"type", "label"}, {"ctrlname", "x"}}}}}}));
+    EXPECT_TRUE(asObject.Read(
+        {{"Containerinfo", Container()}, {"Controlinfo", {{"k1", {{"type", "label"}, {"ctrlname", "x"}}}}}}));
     EXPECT_EQ(asObject.ControlNames(), QStringList({"x"}));
 }
 
@@ -100,20 +103,26 @@ TEST(LayoutRead, FilesThatCannotBeOpenedOrParsedAreReported) {
     EXPECT_EQ(layout.LoadFile(dir / "missing.json"), PositionLayout::LoadResult::CannotOpen);
     zor::test::WriteFile(dir / "bad.json", "{ \"Containerinfo\": ");
     EXPECT_EQ(layout.LoadFile(dir / "bad.json"), PositionLayout::LoadResult::JsonError);
-    zor::test::WriteFile(dir / "good.json", json({{"Containerinfo", Container()}, {"Controlinfo", json::array()}}).dump());
+    zor::test::WriteFile(dir / "good.json",
+                         json({{"Containerinfo", Container()}, {"Controlinfo", json::array()}}).dump());
     EXPECT_EQ(layout.LoadFile(dir / "good.json"), PositionLayout::LoadResult::Ok);
 }
 
 TEST_F(LayoutPage, ApplyMovesControlsAndCutsTheirImagesFromThePagePictures) {
-    const json doc = {{"Containerinfo", Container()},
-                      {"Controlinfo", json::array({
-                          {{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {10, 20, 60, 40}}, {"visible", "true"}},
-                          {{"type", "option"}, {"ctrlname", "opt_key2"}, {"pos", {70, 20, 90, 40}}},
-                          {{"type", "label"}, {"ctrlname", "lab_logo"}, {"pos", {0, 100, 50, 120}}},
-                          {{"type", "slider"}, {"ctrlname", "slider_dpi"}, {"pos", {5, 150, 105, 160}}, {"thumbimage", "t.png"}},
-                          {{"type", "combo"}, {"ctrlname", "combo_rate"}, {"pos", {120, 20, 200, 40}}},
-                          {{"type", "button"}, {"ctrlname", "not_in_skin"}, {"pos", {1, 1, 2, 2}}},
-                      })}};
+    const json doc = {
+        {"Containerinfo", Container()},
+        {"Controlinfo",
+         json::array({
+             {{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {10, 20, 60, 40}}, {"visible", "true"}},
+             {{"type", "option"}, {"ctrlname", "opt_key2"}, {"pos", {70, 20, 90, 40}}},
+             {{"type", "label"}, {"ctrlname", "lab_logo"}, {"pos", {0, 100, 50, 120}}},
+             {{"type", "slider"},
+              {"ctrlname", "slider_dpi"},
+              {"pos", {5, 150, 105, 160}},
+              {"thumbimage", "t.png"}},
+             {{"type", "combo"}, {"ctrlname", "combo_rate"}, {"pos", {120, 20, 200, 40}}},
+             {{"type", "button"}, {"ctrlname", "not_in_skin"}, {"pos", {1, 1, 2, 2}}},
+         })}};
     ASSERT_TRUE(ReadAndApply(doc));
     EXPECT_EQ(C("page_main")->GetAttribute("bkimage"), "page_bk.png");
     EXPECT_EQ(C("btn_key1")->geometry(), QRect(10, 20, 50, 20));
@@ -128,8 +137,10 @@ TEST_F(LayoutPage, ApplyMovesControlsAndCutsTheirImagesFromThePagePictures) {
 }
 
 TEST_F(LayoutPage, AnEntryWithoutPosStaysWhereTheSkinPutItWithoutImages) {
-    ASSERT_TRUE(ReadAndApply({{"Containerinfo", Container()},
-                              {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "btn_fixed"}, {"visible", "false"}}})}}));
+    ASSERT_TRUE(ReadAndApply(
+        {{"Containerinfo", Container()},
+         {"Controlinfo",
+          json::array({{{"type", "button"}, {"ctrlname", "btn_fixed"}, {"visible", "false"}}})}}));
     EXPECT_EQ(C("btn_fixed")->geometry(), QRect(200, 150, 20, 20));
     EXPECT_TRUE(C("btn_fixed")->GetAttribute("normalimage").isEmpty());
     EXPECT_FALSE(C("btn_fixed")->IsVisible());  // visibility still applies
@@ -137,7 +148,9 @@ TEST_F(LayoutPage, AnEntryWithoutPosStaysWhereTheSkinPutItWithoutImages) {
 
 TEST_F(LayoutPage, VisibleIsIgnoredWithoutANormalPicture) {
     ASSERT_TRUE(ReadAndApply({{"Containerinfo", Container("page_main", "")},
-                              {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "btn_key1"}, {"visible", "false"},
+                              {"Controlinfo", json::array({{{"type", "button"},
+                                                            {"ctrlname", "btn_key1"},
+                                                            {"visible", "false"},
                                                             {"pos", {10, 20, 60, 40}}}})}}));
     EXPECT_TRUE(C("btn_key1")->IsVisible());
     EXPECT_EQ(C("btn_key1")->geometry(), QRect(10, 20, 50, 20));  // moved all the same
@@ -145,24 +158,30 @@ TEST_F(LayoutPage, VisibleIsIgnoredWithoutANormalPicture) {
 }
 
 TEST_F(LayoutPage, TwoEntriesForOneControlApplyInFileOrder) {
-    ASSERT_TRUE(ReadAndApply({{"Containerinfo", Container()},
-                              {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {0, 0, 10, 10}}},
-                                                           {{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {50, 50, 70, 60}}}})}}));
+    ASSERT_TRUE(ReadAndApply(
+        {{"Containerinfo", Container()},
+         {"Controlinfo",
+          json::array({{{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {0, 0, 10, 10}}},
+                       {{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {50, 50, 70, 60}}}})}}));
     EXPECT_EQ(C("btn_key1")->geometry(), QRect(50, 50, 20, 10));
     EXPECT_EQ(C("btn_key1")->GetAttribute("normalimage"), "file='page_n.png' source='50,50,70,60'");
 }
 
 TEST_F(LayoutPage, AMissingContainerAppliesNothing) {
     PositionLayout layout;
-    ASSERT_TRUE(layout.Read({{"Containerinfo", Container("no_such_page")},
-                             {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {0, 0, 10, 10}}}})}}));
+    ASSERT_TRUE(layout.Read(
+        {{"Containerinfo", Container("no_such_page")},
+         {"Controlinfo",
+          json::array({{{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {0, 0, 10, 10}}}})}}));
     EXPECT_FALSE(layout.Apply(wnd->PaintManager()));
     EXPECT_EQ(C("btn_key1")->geometry(), QRect(1, 1, 10, 10));
 }
 
 TEST_F(LayoutPage, StageItemsPlaceTheirSwitchValueAndColour) {
-    ASSERT_TRUE(ReadAndApply({{"Containerinfo", Container()},
-                              {"Controlinfo", json::array({{{"type", "optver"}, {"ctrlname", "ver_stage1"}, {"pos", {100, 50, 180, 150}}}})}}));
+    ASSERT_TRUE(ReadAndApply(
+        {{"Containerinfo", Container()},
+         {"Controlinfo",
+          json::array({{{"type", "optver"}, {"ctrlname", "ver_stage1"}, {"pos", {100, 50, 180, 150}}}})}}));
     auto* item = C("ver_stage1");
     EXPECT_EQ(item->GetAttribute("selectedimage"), "file='page_d.png' source='100,50,180,150'");
     CControlUI* sw = wnd->PaintManager().FindSubControlByName(item, "switch");
@@ -185,18 +204,21 @@ TEST_F(LayoutPage, PageSetUpShowsTheNoticeWhenTheFileCannotBeOpenedAndGoesOn) {
             }
     });
     QStringList names{"stale"};
-    EXPECT_EQ(LoadPageLayout(dir / "mousekey.json", wnd->PaintManager(), wnd.get(), {"Tip", "no layout", "OK", ""}, &names),
+    EXPECT_EQ(LoadPageLayout(dir / "mousekey.json", wnd->PaintManager(), wnd.get(),
+                             {"Tip", "no layout", "OK", ""}, &names),
               PositionLayout::LoadResult::CannotOpen);
     EXPECT_EQ(shownText, "no layout");
     EXPECT_TRUE(names.isEmpty());
     EXPECT_EQ(HomeLayoutNotice().text, QString::fromUtf8("无法打开json文件"));
     EXPECT_TRUE(HomeLayoutNotice().title.isEmpty());
 
-    zor::test::WriteFile(dir / "mousekey.json",
-                         json({{"Containerinfo", Container()},
-                               {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {2, 3, 12, 13}}},
-                                                            {{"type", "button"}}})}})
-                             .dump());
+    zor::test::WriteFile(
+        dir / "mousekey.json",
+        json({{"Containerinfo", Container()},
+              {"Controlinfo",
+               json::array({{{"type", "button"}, {"ctrlname", "btn_key1"}, {"pos", {2, 3, 12, 13}}},
+                            {{"type", "button"}}})}})
+            .dump());
     EXPECT_EQ(LoadPageLayout(dir / "mousekey.json", wnd->PaintManager(), wnd.get(), {}, &names),
               PositionLayout::LoadResult::JsonError);
     EXPECT_EQ(names, QStringList({"btn_key1"}));

@@ -1,8 +1,8 @@
 // Building skin windows must not dominate start-up: times the parse and build of the dialogs and
 // of a generated main-window-sized skin, and guards against costs that grow with the square of
 // the control count.
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
 
 #include "UiTestSupport.h"
 #include "support/TempDir.h"
@@ -15,9 +15,11 @@ namespace {
 
 // A skin shaped like a main window: pages of rows of buttons, options, labels and sliders.
 std::string GeneratedSkin(int pages, int rowsPerPage, int controlsPerRow) {
-    std::string xml = "<Window size=\"990,690\" caption=\"0,0,0,40\"><Font id=\"0\" name=\"DejaVu Sans\" size=\"12\" default=\"true\"/>"
-                      "<Default name=\"Button\" value=\"height=&quot;24&quot; textcolor=&quot;#FF101010&quot;\"/>"
-                      "<VerticalLayout name=\"root\" bkcolor=\"#FF202020\"><TabLayout name=\"tab_main\">";
+    std::string xml =
+        "<Window size=\"990,690\" caption=\"0,0,0,40\"><Font id=\"0\" name=\"DejaVu Sans\" size=\"12\" "
+        "default=\"true\"/>"
+        "<Default name=\"Button\" value=\"height=&quot;24&quot; textcolor=&quot;#FF101010&quot;\"/>"
+        "<VerticalLayout name=\"root\" bkcolor=\"#FF202020\"><TabLayout name=\"tab_main\">";
     int n = 0;
     for (int p = 0; p < pages; ++p) {
         xml += "<VerticalLayout name=\"page" + std::to_string(p) + "\" vscrollbar=\"true\">";
@@ -26,10 +28,22 @@ std::string GeneratedSkin(int pages, int rowsPerPage, int controlsPerRow) {
             for (int c = 0; c < controlsPerRow; ++c, ++n) {
                 const std::string name = "c" + std::to_string(n);
                 switch (c % 4) {
-                    case 0: xml += "<Button name=\"" + name + "\" width=\"60\" text=\"b\" normalimage=\"file='common/btn_secondary.svg' source='0,0,96,32' corner='8,8,8,8'\"/>"; break;
-                    case 1: xml += "<Option name=\"" + name + "\" width=\"60\" group=\"g" + std::to_string(r) + "\" text=\"o\"/>"; break;
-                    case 2: xml += "<Label name=\"" + name + "\" width=\"60\" text=\"label\"/>"; break;
-                    default: xml += "<Slider name=\"" + name + "\" width=\"80\" min=\"0\" max=\"100\" value=\"50\"/>"; break;
+                    case 0:
+                        xml += "<Button name=\"" + name +
+                               "\" width=\"60\" text=\"b\" normalimage=\"file='common/btn_secondary.svg' "
+                               "source='0,0,96,32' corner='8,8,8,8'\"/>";
+                        break;
+                    case 1:
+                        xml += "<Option name=\"" + name + "\" width=\"60\" group=\"g" + std::to_string(r) +
+                               "\" text=\"o\"/>";
+                        break;
+                    case 2:
+                        xml += "<Label name=\"" + name + "\" width=\"60\" text=\"label\"/>";
+                        break;
+                    default:
+                        xml +=
+                            "<Slider name=\"" + name + "\" width=\"80\" min=\"0\" max=\"100\" value=\"50\"/>";
+                        break;
                 }
             }
             xml += "</HorizontalLayout>";
@@ -66,8 +80,8 @@ TEST(SkinBuildTime, DialogsAndAMainWindowSizedSkinBuildQuickly) {
     zor::test::WriteFile(dir / "big.xml", GeneratedSkin(4, 20, 10));    // 800 controls
     const double small = BuildMs(QString::fromStdString((dir / "small.xml").string()), 3);
     const double big = BuildMs(QString::fromStdString((dir / "big.xml").string()), 3);
-    std::cout << "build all dialogs: " << dialogs << " ms; 400 controls: " << small << " ms; 800 controls: " << big
-              << " ms\n";
+    std::cout << "build all dialogs: " << dialogs << " ms; 400 controls: " << small
+              << " ms; 800 controls: " << big << " ms\n";
     RecordingWindow shown(QString::fromStdString((dir / "big.xml").string()));
     shown.Create(nullptr, "big", kWsPopup | kWsVisible);
     QElapsedTimer paint;

@@ -1,12 +1,12 @@
 // Skin files: parsing, building every control class, images cut from pictures, control lookup,
 // attributes and the notifications each control sends.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
-#include <gtest/gtest.h>
 
 #include "UiTestSupport.h"
 #include "support/TempDir.h"
@@ -61,7 +61,8 @@ TEST(AttributeParsing, ColoursRectsAndImageSpecs) {
     EXPECT_EQ(ParseColor("#00102030").alpha(), 0);
     EXPECT_FALSE(ParseColor("nonsense").isValid());
     EXPECT_EQ(ParseRect("10,20,110,70"), QRect(10, 20, 100, 50));
-    const ImageSpec spec = ImageSpec::Parse("file='pics/a.svg' source='1,2,11,22' corner='3,3,3,3' fade='128'");
+    const ImageSpec spec =
+        ImageSpec::Parse("file='pics/a.svg' source='1,2,11,22' corner='3,3,3,3' fade='128'");
     EXPECT_EQ(spec.file, "pics/a.svg");
     EXPECT_EQ(spec.source, QRect(1, 2, 10, 20));
     EXPECT_EQ(spec.corner, QMargins(3, 3, 3, 3));
@@ -74,8 +75,10 @@ TEST(Images, SourceRectCutsTheRightPartOfThePicture) {
     QImage canvas(20, 10, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
     QPainter p(&canvas);
-    ASSERT_TRUE(DrawImage(p, QRect(0, 0, 10, 10), ImageSpec::Parse("file='sprite.png' source='10,0,20,10'"), 1.0));
-    ASSERT_TRUE(DrawImage(p, QRect(10, 0, 10, 10), ImageSpec::Parse("file='sprite.png' source='0,0,10,10'"), 1.0));
+    ASSERT_TRUE(
+        DrawImage(p, QRect(0, 0, 10, 10), ImageSpec::Parse("file='sprite.png' source='10,0,20,10'"), 1.0));
+    ASSERT_TRUE(
+        DrawImage(p, QRect(10, 0, 10, 10), ImageSpec::Parse("file='sprite.png' source='0,0,10,10'"), 1.0));
     EXPECT_FALSE(DrawImage(p, QRect(0, 0, 10, 10), ImageSpec::Parse("missing.png"), 1.0));
     p.end();
     EXPECT_EQ(QColor(canvas.pixel(5, 5)), QColor(Qt::blue));
@@ -110,7 +113,8 @@ TEST(ShippedSkins, EveryFileParsesAndBuildsInBothSkins) {
             const QString path = it.next();
             const QString name = QFileInfo(path).fileName();
             CMarkup markup;
-            ASSERT_TRUE(markup.LoadFromFile(path)) << path.toStdString() << ": " << markup.LastError().toStdString();
+            ASSERT_TRUE(markup.LoadFromFile(path))
+                << path.toStdString() << ": " << markup.LastError().toStdString();
             ++files;
             if (markup.Root().name == "Menu") continue;
             RecordingWindow wnd(name);
@@ -118,7 +122,8 @@ TEST(ShippedSkins, EveryFileParsesAndBuildsInBothSkins) {
             EXPECT_NE(wnd.PaintManager().GetRoot(), nullptr);
             // Every picture a skin names exists.
             for (CControlUI* control : wnd.PaintManager().AllControls())
-                for (const char* attr : {"bkimage", "normalimage", "hotimage", "pushedimage", "selectedimage"}) {
+                for (const char* attr :
+                     {"bkimage", "normalimage", "hotimage", "pushedimage", "selectedimage"}) {
                     const ImageSpec spec = ImageSpec::Parse(control->GetAttribute(attr));
                     if (!spec.IsEmpty()) {
                         EXPECT_TRUE(QFileInfo::exists(CPaintManagerUI::ResolveFile(spec.file)))
@@ -167,7 +172,7 @@ TEST_F(SampleSkin, BuildsEveryControlClassWithItsAttributes) {
     EXPECT_NE(Get<CTreeViewUI>("tree_groups"), nullptr);
     EXPECT_NE(Get<CColorPaletteUI>("palette"), nullptr);
     EXPECT_TRUE(Get<CGifUI>("gif_busy")->IsPlaying());
-    EXPECT_NE(wnd->FindControl("custom_item"), nullptr);          // through CreateControl
+    EXPECT_NE(wnd->FindControl("custom_item"), nullptr);  // through CreateControl
     EXPECT_EQ(Get<CLabelUI>("included_label")->GetText(), "included");
     EXPECT_EQ(wnd->PaintManager().GetMinInfo(), QSize(320, 240));
     EXPECT_EQ(wnd->size(), QSize(480, 360));
@@ -175,14 +180,14 @@ TEST_F(SampleSkin, BuildsEveryControlClassWithItsAttributes) {
 
 TEST_F(SampleSkin, LinearLayoutsHonourFixedSizesPaddingAndInsets) {
     auto* row = Get<CHorizontalLayoutUI>("row1");
-    EXPECT_EQ(row->geometry().left(), 8);                       // root inset
+    EXPECT_EQ(row->geometry().left(), 8);  // root inset
     EXPECT_EQ(row->geometry().width(), 480 - 16);
     auto* ok = Get<CButtonUI>("btn_ok");
     auto* a = Get<COptionUI>("opt_a");
-    EXPECT_EQ(ok->geometry(), QRect(0, 0, 80, 28));             // top of the 30-pixel row
-    EXPECT_EQ(a->geometry().left(), 80 + 4);                     // child padding
+    EXPECT_EQ(ok->geometry(), QRect(0, 0, 80, 28));  // top of the 30-pixel row
+    EXPECT_EQ(a->geometry().left(), 80 + 4);         // child padding
     auto* title = Get<CLabelUI>("title");
-    EXPECT_EQ(title->width(), 480 - 16 - 28);                    // auto width takes the rest
+    EXPECT_EQ(title->width(), 480 - 16 - 28);  // auto width takes the rest
 }
 
 TEST_F(SampleSkin, SetAttributeWorksOnAnyControlAfterBuilding) {
@@ -341,7 +346,9 @@ TEST_F(SampleSkin, PaletteReportsThePickedColour) {
 TEST(Builder, UnknownClassesAndEndlessIncludesAreSkipped) {
     CPaintManagerUI::SetResourcePath(TestData());
     CMarkup markup;
-    ASSERT_TRUE(markup.Load("<Window><VerticalLayout name=\"r\"><Bogus name=\"b\"/><Label name=\"l\"/></VerticalLayout></Window>"));
+    ASSERT_TRUE(
+        markup.Load("<Window><VerticalLayout name=\"r\"><Bogus name=\"b\"/><Label "
+                    "name=\"l\"/></VerticalLayout></Window>"));
     CPaintManagerUI pm;
     CDialogBuilder builder;
     CControlUI* root = builder.Create(markup, nullptr, &pm);
@@ -350,7 +357,8 @@ TEST(Builder, UnknownClassesAndEndlessIncludesAreSkipped) {
     EXPECT_EQ(pm.FindControl("b"), nullptr);
     EXPECT_NE(pm.FindControl("l"), nullptr);
     CPaintManagerUI pm2;
-    std::unique_ptr<CControlUI> loop(CDialogBuilder().Create(QStringLiteral("self_include.xml"), nullptr, &pm2));
+    std::unique_ptr<CControlUI> loop(
+        CDialogBuilder().Create(QStringLiteral("self_include.xml"), nullptr, &pm2));
     EXPECT_NE(loop, nullptr);  // built, with the include nesting cut off
     EXPECT_EQ(CDialogBuilder().Create(QStringLiteral("no_such_file.xml"), nullptr, &pm2), nullptr);
 }
@@ -359,16 +367,19 @@ TEST(Builder, ApplyStyleChangesLooksButKeepsState) {
     CPaintManagerUI::SetResourcePath(TestData());
     CPaintManagerUI pm;
     CMarkup first;
-    ASSERT_TRUE(first.Load("<Window><VerticalLayout name=\"r\" bkcolor=\"#FF000000\"><Option name=\"o\" textcolor=\"#FF111111\" text=\"a\"/></VerticalLayout></Window>"));
+    ASSERT_TRUE(
+        first.Load("<Window><VerticalLayout name=\"r\" bkcolor=\"#FF000000\"><Option name=\"o\" "
+                   "textcolor=\"#FF111111\" text=\"a\"/></VerticalLayout></Window>"));
     std::unique_ptr<CControlUI> root(CDialogBuilder().Create(first, nullptr, &pm));
     pm.AttachDialog(root.get());
     auto* option = pm.Find<COptionUI>("o");
     option->Selected(true);
     option->SetText("user text");
     zor::test::TempDir dir;
-    zor::test::WriteFile(dir / "second.xml",
-                         "<Window><VerticalLayout name=\"r\" bkcolor=\"#FFFFFFFF\"><Option name=\"o\" textcolor=\"#FF222222\" "
-                         "text=\"b\" selected=\"false\"/></VerticalLayout></Window>");
+    zor::test::WriteFile(
+        dir / "second.xml",
+        "<Window><VerticalLayout name=\"r\" bkcolor=\"#FFFFFFFF\"><Option name=\"o\" textcolor=\"#FF222222\" "
+        "text=\"b\" selected=\"false\"/></VerticalLayout></Window>");
     ASSERT_TRUE(CDialogBuilder::ApplyStyle(QString::fromStdString((dir / "second.xml").string()), &pm));
     EXPECT_EQ(root->GetBkColor(), QColor(Qt::white));
     EXPECT_EQ(option->GetTextColor(), QColor(0x22, 0x22, 0x22));

@@ -1,17 +1,23 @@
 #include "UiTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
-#include <gtest/gtest.h>
 
 #include "support/TempDir.h"
 #include "ui/PaintManager.h"
 
 namespace zor::ui::test {
 
-QString SourceRes() { return QString::fromStdString((zor::test::SourceDir() / "res").string()) + '/'; }
-QString TestData() { return QStringLiteral(ZOR_UI_TEST_DATA "/"); }
-QString BuildDir() { return QString::fromStdString(zor::test::BuildDir().string()); }
+QString SourceRes() {
+    return QString::fromStdString((zor::test::SourceDir() / "res").string()) + '/';
+}
+QString TestData() {
+    return QStringLiteral(ZOR_UI_TEST_DATA "/");
+}
+QString BuildDir() {
+    return QString::fromStdString(zor::test::BuildDir().string());
+}
 
 void UseSkin(const QString& skin) {
     CPaintManagerUI::SetInstancePath(SourceRes());

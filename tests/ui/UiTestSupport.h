@@ -12,9 +12,9 @@
 
 namespace zor::ui::test {
 
-QString SourceRes();     // <source>/res/
-QString TestData();      // tests/ui/data/
-QString BuildDir();      // build folder
+QString SourceRes();  // <source>/res/
+QString TestData();   // tests/ui/data/
+QString BuildDir();   // build folder
 // Points the library at <source>/res/<skin>/ (instance path <source>/res/).
 void UseSkin(const QString& skin);
 
@@ -27,7 +27,8 @@ struct Received {
 // A window built from any skin file that records notifications and messages.
 class RecordingWindow : public WindowImplBase {
 public:
-    explicit RecordingWindow(QString skin, QString folder = {}) : m_skin(std::move(skin)), m_folder(std::move(folder)) {}
+    explicit RecordingWindow(QString skin, QString folder = {})
+        : m_skin(std::move(skin)), m_folder(std::move(folder)) {}
     QString GetSkinFile() override { return m_skin; }
     QString GetSkinFolder() override { return m_folder; }
     QString GetWindowClassName() const override { return QStringLiteral("RecordingWindow"); }

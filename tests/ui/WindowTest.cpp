@@ -1,10 +1,10 @@
 // Skinned windows: modal runs and close codes, the final call, caption dragging, input
 // translated into window messages, and messages posted and sent across threads.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
-#include <gtest/gtest.h>
 #include <thread>
 
 #include "UiTestSupport.h"
@@ -65,16 +65,17 @@ TEST(Window, DraggingTheCaptionMovesTheWindowButNotFromAButton) {
     QWidget* title = wnd->FindControl("title");
     const QPoint start(10, 10);
     QTest::mousePress(title, Qt::LeftButton, {}, start);
-    QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(30, 20)), title->mapToGlobal(QPointF(start + QPoint(30, 20))),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(30, 20)),
+                     title->mapToGlobal(QPointF(start + QPoint(30, 20))), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(title, &move);
     QTest::mouseRelease(title, Qt::LeftButton, {}, start + QPoint(30, 20));
     EXPECT_EQ(wnd->pos(), QPoint(130, 120));
     // A button inside the caption area is not a handle.
     QWidget* close = wnd->FindControl("closebtn");
     QTest::mousePress(close, Qt::LeftButton, {}, QPoint(2, 2));
-    QMouseEvent move2(QEvent::MouseMove, QPointF(20, 20), close->mapToGlobal(QPointF(20, 20)), Qt::NoButton, Qt::LeftButton,
-                      Qt::NoModifier);
+    QMouseEvent move2(QEvent::MouseMove, QPointF(20, 20), close->mapToGlobal(QPointF(20, 20)), Qt::NoButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(close, &move2);
     EXPECT_EQ(wnd->pos(), QPoint(130, 120));
 }
@@ -90,7 +91,8 @@ TEST(Window, MouseInputReachesTheWindowOnceInWindowCoordinates) {
 TEST(Messages, PostedFromAWorkerThreadArriveWithTheirPayload) {
     std::unique_ptr<RecordingWindow> wnd(MakeSample());
     std::thread worker([target = wnd.get()] {
-        for (int i = 0; i < 3; ++i) PostMessageTo(target, kMsgBleEvent, i, 16, QStringLiteral("hex-%1").arg(i));
+        for (int i = 0; i < 3; ++i)
+            PostMessageTo(target, kMsgBleEvent, i, 16, QStringLiteral("hex-%1").arg(i));
     });
     worker.join();
     QTRY_COMPARE(wnd->messages.size(), size_t(3));
