@@ -135,6 +135,20 @@ TEST(ShippedSkins, EveryFileParsesAndBuildsInBothSkins) {
     }
 }
 
+TEST(ShippedSkins, BothSkinFoldersHoldTheSameFiles) {
+    QStringList files[2];
+    int i = 0;
+    for (const char* skin : {"res_black", "res_white"}) {
+        const QDir root(SourceRes() + skin);
+        QDirIterator it(root.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) files[i] << root.relativeFilePath(it.next());
+        files[i].sort();
+        ++i;
+    }
+    EXPECT_FALSE(files[0].isEmpty());
+    EXPECT_EQ(files[0], files[1]);
+}
+
 TEST(ShippedSkins, BothSkinsDeclareTheSameControls) {
     for (const char* file : {"msg.xml", "msg2.xml", "msg3.xml", "ClosePop.xml", "poptip.xml"}) {
         QStringList names[2];
