@@ -97,7 +97,14 @@ ConfigResult MouseConfigDocument::Load(const std::filesystem::path& modelFolder)
 
 ConfigResult MouseConfigDocument::LoadFile(const std::filesystem::path& file) {
     std::string bytes;
-    if (!ReadFileBytes(file, bytes)) return {true, false, {}};
+    if (!ReadFileBytes(file, bytes)) {
+        std::error_code ec;
+        if (!std::filesystem::exists(file, ec)) return {true, false, {}};
+        // There but unreadable: the document stays, and no save replaces that file.
+        m_unreadablePath = file;
+        return {false, true, "cannot read " + file.string()};
+    }
+    if (m_unreadablePath == file) m_unreadablePath.clear();
     ConfigResult result;
     try {
         result = FromJson(json::parse(bytes));
@@ -251,6 +258,8 @@ json MouseConfigDocument::ToJson() const {
 
 ConfigResult MouseConfigDocument::Save(const std::filesystem::path& file) {
     std::string error;
+    if (!m_unreadablePath.empty() && m_unreadablePath == file)
+        return {false, true, file.string() + " could not be read and is left as it is"};
     if (!m_badBytes.empty() && m_badPath == file) {
         // The file that failed to load is replaced only once its bytes are safe beside it.
         std::filesystem::path bad = file;

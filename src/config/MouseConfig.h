@@ -181,6 +181,7 @@ private:
     std::function<std::uint16_t()> m_draw;
     std::filesystem::path m_badPath;
     std::string m_badBytes;
+    std::filesystem::path m_unreadablePath;
 };
 
 }  // namespace zor

@@ -49,7 +49,7 @@ MacroImportOutcome MacroStore::ImportGroups(const std::vector<std::filesystem::p
     for (const MacroGroup& grp : m_groups) names.push_back(grp.name);
     for (const auto& path : paths) {
         std::string bytes;
-        if (!ReadFileBytes(path, bytes)) {
+        if (!ReadFileBytes(path, bytes, kMaxLibraryBytes)) {
             outcome.refused.push_back(path);
             continue;
         }
@@ -101,14 +101,15 @@ MacroImportOutcome MacroStore::ImportGroups(const std::vector<std::filesystem::p
 
 MacroResult MacroStore::Reset(const std::filesystem::path& factoryPath) {
     if (m_path.empty()) return MacroResult::Fail("no macro file");
+    if (m_unreadable) return MacroResult::Fail(m_path.string() + " could not be read and is left as it is");
     std::filesystem::path bak = m_path;
     bak += ".bak";
     std::string factory;
     std::string error;
-    if (ReadFileBytes(factoryPath, factory)) {
+    if (ReadFileBytes(factoryPath, factory, kMaxLibraryBytes)) {
         if (!json::accept(factory)) return MacroResult::Fail("the factory macro file is damaged");
         std::string live;
-        if (ReadFileBytes(m_path, live) && !WriteFileAtomic(bak, live, &error))
+        if (ReadFileBytes(m_path, live, kMaxLibraryBytes) && !WriteFileAtomic(bak, live, &error))
             return MacroResult::Fail(error);
         std::error_code ec;
         std::filesystem::create_directories(m_path.parent_path(), ec);

@@ -280,12 +280,21 @@ std::string MacroStore::Serialise(const json& doc) {
 MacroResult MacroStore::Load(const std::filesystem::path& path) {
     m_path = path;
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
+    if (!ReadFileBytes(path, bytes, kMaxLibraryBytes)) {
+        std::error_code ec;
+        if (std::filesystem::exists(path, ec)) {
+            // A file that is there but cannot be read (rights, size) must not be replaced by
+            // the first change as if it were missing.
+            m_unreadable = true;
+            return MacroResult::Fail("cannot read " + path.string());
+        }
+        m_unreadable = false;
         m_groups.clear();
         m_doc = json::object();
         m_workGroup = m_workMacro = -1;
         return {};
     }
+    m_unreadable = false;
     json doc;
     try {
         doc = json::parse(bytes);
@@ -322,6 +331,7 @@ MacroResult MacroStore::writeDocument(const std::filesystem::path& path, const j
 
 MacroResult MacroStore::Save() {
     if (m_path.empty()) return MacroResult::Fail("no macro file");
+    if (m_unreadable) return MacroResult::Fail(m_path.string() + " could not be read and is left as it is");
     if (m_badPending) {
         // The file that failed to load is replaced only once its bytes are safe beside it.
         std::filesystem::path bad = m_path;

@@ -22,6 +22,9 @@ namespace zor {
 inline constexpr std::string_view kMacroLivePath = "res/MacroVarn/MacroData/macroConfig.json";
 inline constexpr std::string_view kMacroFactoryPath = "res/MacroVarn/MacroDataReset/macroConfigReset.json";
 
+// A library larger than this is not read (200 full macros take about 23 MB).
+inline constexpr std::size_t kMaxLibraryBytes = 256u * 1024u * 1024u;
+
 // Texts the GUI shows in a message box with the caption kMacroMessageCaption.
 inline constexpr std::string_view kMoreThanLimitText = " More than limit!";
 inline constexpr std::string_view kDeleteMacroText = " DeleteMacro  !";
@@ -174,6 +177,7 @@ private:
     // Bytes of a file that failed to load; kept aside before the next save replaces it.
     std::string m_badBytes;
     bool m_badPending = false;
+    bool m_unreadable = false;  // the live file exists but could not be read: never replace it
 };
 
 // The store as the command set sees it: a copy of a macro's block by its group and macro ids.

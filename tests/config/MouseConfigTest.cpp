@@ -153,6 +153,18 @@ TEST_F(ConfigFixture, BrokenFileKeepsTheDocumentAndIsKeptAsideBeforeTheNextSave)
     EXPECT_EQ(json::parse(ReadFile(file)), before.ToJson());
 }
 
+TEST_F(ConfigFixture, FileThatCannotBeReadIsNeverReplaced) {
+    WriteDoc(SampleDocument());
+    LoadOk();
+    std::filesystem::resize_file(file, 65u * 1024u * 1024u);  // sparse, beyond the reader's limit
+    ConfigResult r = doc.Load(model);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(doc.ver, 7);
+    EXPECT_FALSE(doc.Save(file).ok);
+    EXPECT_EQ(std::filesystem::file_size(file), 65u * 1024u * 1024u);
+}
+
 TEST_F(ConfigFixture, MissingFileLeavesTheDocumentUnchanged) {
     doc.ver = 42;
     ConfigResult r = doc.Load(model);

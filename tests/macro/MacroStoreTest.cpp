@@ -175,6 +175,17 @@ TEST_F(StoreFixture, BrokenFileKeepsPreviousStateAndIsKeptAsideBeforeSave) {
     EXPECT_EQ(ReadDoc()["MacroGrpInfo"][0]["GrpName"], Units(u"Renamed"));
 }
 
+TEST_F(StoreFixture, FileThatCannotBeReadIsNeverReplaced) {
+    LoadTwoMacros();
+    // Sparse: larger than the reader accepts without taking disk space.
+    std::filesystem::resize_file(live, kMaxLibraryBytes + 1);
+    EXPECT_FALSE(store.Load(live).ok);
+    EXPECT_EQ(store.groups().size(), 1u);
+    EXPECT_FALSE(store.RenameGroup(0, u"X").ok);
+    EXPECT_FALSE(store.Reset(dir / "none.json").ok);
+    EXPECT_EQ(std::filesystem::file_size(live), kMaxLibraryBytes + 1);
+}
+
 TEST_F(StoreFixture, OversizedEventCountIsClampedToTheColumns) {
     json m = Macro(u"A", "M1", 60000);
     m["macData"]["macSta"].push_back(1);  // a 501st entry is ignored
