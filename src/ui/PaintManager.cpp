@@ -30,6 +30,8 @@ Paths& GlobalPaths() {
     return paths;
 }
 
+constexpr int kMaxIncludeCount = 64;
+
 std::vector<CPaintManagerUI*>& ManagerList() {
     static std::vector<CPaintManagerUI*> list;
     return list;
@@ -416,7 +418,9 @@ CControlUI* CDialogBuilder::Parse(const MarkupNode& node, CControlUI* parent,
                    sub.LastError().toStdString());
             return nullptr;
         }
-        const int count = std::max(1, node.Attribute(QStringLiteral("count"), QStringLiteral("1")).toInt());
+        // A skin asks for a few copies; a huge count would stall the program.
+        const int count = std::clamp(node.Attribute(QStringLiteral("count"), QStringLiteral("1")).toInt(), 1,
+                                     kMaxIncludeCount);
         CControlUI* last = nullptr;
         ++m_includeDepth;
         for (int i = 0; i < count; ++i) {

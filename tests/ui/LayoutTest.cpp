@@ -224,3 +224,25 @@ TEST_F(LayoutPage, PageSetUpShowsTheNoticeWhenTheFileCannotBeOpenedAndGoesOn) {
     EXPECT_EQ(names, QStringList({"btn_key1"}));
     EXPECT_EQ(C("btn_key1")->geometry(), QRect(2, 3, 10, 10));  // what was read before the error applies
 }
+
+TEST_F(LayoutPage, TruncatedOrMistypedFilesNeverCrashTheReader) {
+    const std::string good =
+        json({{"Containerinfo", Container()},
+              {"Controlinfo",
+               json::array({{{"type", "optver"}, {"ctrlname", "ver_stage1"}, {"pos", {1, 2, 3, 4}}},
+                            {{"type", "slider"}, {"ctrlname", "slider_dpi"}, {"thumbimage", "t"}}})}})
+            .dump();
+    zor::test::TempDir dir;
+    for (size_t cut = 0; cut < good.size(); cut += 3) {
+        zor::test::WriteFile(dir / "l.json", good.substr(0, cut));
+        PositionLayout layout;
+        layout.LoadFile(dir / "l.json");
+        layout.Apply(wnd->PaintManager());
+    }
+    PositionLayout wrongTypes;  // numbers where texts belong and the other way round
+    EXPECT_FALSE(wrongTypes.Read({{"Containerinfo", {{"containname", 5}}}}));
+    EXPECT_FALSE(wrongTypes.Read(json::array({1, 2})));
+    EXPECT_FALSE(wrongTypes.Read(
+        {{"Containerinfo", Container()},
+         {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "b"}, {"pos", "1,2,3,4"}}})}}));
+}

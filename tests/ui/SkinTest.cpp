@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScrollBar>
 
 #include "UiTestSupport.h"
@@ -375,6 +376,14 @@ TEST(Builder, UnknownClassesAndEndlessIncludesAreSkipped) {
         CDialogBuilder().Create(QStringLiteral("self_include.xml"), nullptr, &pm2));
     EXPECT_NE(loop, nullptr);  // built, with the include nesting cut off
     EXPECT_EQ(CDialogBuilder().Create(QStringLiteral("no_such_file.xml"), nullptr, &pm2), nullptr);
+    CMarkup many;  // an absurd include count is capped
+    ASSERT_TRUE(
+        many.Load("<VerticalLayout name=\"m\"><Include source=\"sample_include.xml\" "
+                  "count=\"1000000\"/></VerticalLayout>"));
+    CPaintManagerUI pm3;
+    std::unique_ptr<CControlUI> capped(CDialogBuilder().Create(many, nullptr, &pm3));
+    ASSERT_NE(capped, nullptr);
+    EXPECT_EQ(qobject_cast<CContainerUI*>(capped.get())->GetCount(), 64);
 }
 
 TEST(Builder, ApplyStyleChangesLooksButKeepsState) {
@@ -399,4 +408,29 @@ TEST(Builder, ApplyStyleChangesLooksButKeepsState) {
     EXPECT_EQ(option->GetTextColor(), QColor(0x22, 0x22, 0x22));
     EXPECT_EQ(option->GetText(), "user text");
     EXPECT_TRUE(option->IsSelected());
+}
+
+TEST(Builder, NonsenseAttributeValuesAreSurvivable) {
+    UseSkin("res_black");
+    QFile file(SourceRes() + "res_black/ClosePop.xml");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString xml = QString::fromUtf8(file.readAll());
+    static const QRegularExpression kValue(QStringLiteral("=\"[^\"]*\""));
+    for (const char* nonsense : {"-99999", "abc,def", "1,2", "", "#GGHHII", "99999999999999999999"}) {
+        const qsizetype body = xml.indexOf(QLatin1String("?>")) + 2;  // keep the XML declaration
+        QString broken = xml.mid(body);
+        broken.replace(kValue, QStringLiteral("=\"%1\"").arg(QLatin1String(nonsense)));
+        CMarkup markup;
+        ASSERT_TRUE(markup.Load(broken.toUtf8())) << nonsense;
+        CPaintManagerUI pm;
+        std::unique_ptr<CControlUI> root(CDialogBuilder().Create(markup, nullptr, &pm));
+        ASSERT_NE(root, nullptr) << nonsense;
+        pm.AttachDialog(root.get());
+        root->resize(400, 300);
+        for (CControlUI* control : pm.AllControls()) {
+            EXPECT_GE(control->width(), 0) << nonsense;
+            EXPECT_GE(control->GetFixedWidth(), 0) << nonsense;
+        }
+        EXPECT_FALSE(root->grab().isNull()) << nonsense;
+    }
 }
