@@ -350,10 +350,10 @@ std::vector<MacroUse> MouseConfigDocument::MacroUses(const KeyFunctionCatalog& c
 }
 
 void MouseConfigDocument::DisableSurplusGears(int profile) {
-    if (profile < 0 || profile >= kConfigProfiles) return;
+    // A description without a gear count limits nothing (rather than switching every gear off).
+    if (profile < 0 || profile >= kConfigProfiles || gearCount <= 0) return;
     auto& gears = adv[static_cast<std::size_t>(profile)].gears;
-    for (std::size_t k = static_cast<std::size_t>(std::max(gearCount, 0)); k < gears.size(); ++k)
-        gears[k].enabled = 0;
+    for (auto k = static_cast<std::size_t>(gearCount); k < gears.size(); ++k) gears[k].enabled = 0;
 }
 
 // ---- profile identifiers and chip-reset labels -----------------------------------------------

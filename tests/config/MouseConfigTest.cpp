@@ -250,6 +250,10 @@ TEST_F(ConfigFixture, ReloadDrawsFourIdentifiersOnceAndDisablesSurplusGears) {
     EXPECT_EQ(doc.adv[1].gears[5].enabled, 0);
     EXPECT_EQ(doc.adv[0].gears[5].enabled, 1);
 
+    doc.gearCount = 0;  // a description without a gear count switches nothing off
+    doc.DisableSurplusGears(0);
+    EXPECT_EQ(doc.adv[0].gears[7].enabled, 1);
+
     const std::string afterFirst = ReadFile(model / "Config" / "DeviceFeature.ini");
     ReloadOutcome second = Reload(doc, context);
     EXPECT_FALSE(second.idsCreated);
