@@ -53,7 +53,7 @@ std::u16string ReadUnits(const json& array) {
     std::u16string out;
     if (array.is_null()) return out;
     if (!array.is_array()) {
-        Narrow<std::uint16_t>(array);  // throws for a string or object; a lone number is one unit
+        // A lone number is one unit, as iterating a plain value yields it once; text is an error.
         out.push_back(static_cast<char16_t>(Narrow<std::uint16_t>(array)));
         return out;
     }
@@ -83,10 +83,8 @@ bool ReadForbidView(json& object) {
 template <typename T, std::size_t N>
 void ReadColumn(const json& column, std::array<T, N>& out) {
     out.fill(T{});
-    if (!column.is_array()) {
-        Narrow<T>(column);  // a non-array column is a type error (null included)
-        return;
-    }
+    if (!column.is_array()) column.get<std::vector<int>>();  // throws "type must be array, ..."
+
     const std::size_t n = std::min(column.size(), N);
     for (std::size_t i = 0; i < n; ++i) out[i] = Narrow<T>(column[i]);
 }
@@ -201,14 +199,11 @@ void MacroStore::MacDataFromJson(const json& d, MacroDeviceBlock& b) {
     ReadColumn(Member(d, "macVal"), b.macVal);
     ReadColumn(Member(d, "macDly"), b.macDly);
     const json& ext = Member(d, "extVal");
-    if (!ext.is_array()) Narrow<int>(ext);
+    if (!ext.is_array()) ext.get<std::vector<int>>();  // type error
     const std::size_t n = std::min<std::size_t>(ext.size(), kMacroMaxEvents);
     for (std::size_t i = 0; i < n; ++i) {
         const json& pair = ext[i];
-        if (!pair.is_array()) {
-            Narrow<int>(pair);
-            continue;
-        }
+        if (!pair.is_array()) pair.get<std::vector<int>>();
         for (std::size_t k = 0; k < 2 && k < pair.size(); ++k) b.extVal[i][k] = Narrow<std::int16_t>(pair[k]);
     }
     // Every reader of the block walks events 0..num-1 of 500-entry columns.

@@ -155,6 +155,12 @@ TEST_F(StoreFixture, TypeErrorKeepsGroupsReadBeforeItAndReportsLibraryText) {
     objectList["MacroInfo"] = {{"a", Macro(u"A", "M1")}};
     WriteDoc({{"MacroGrpInfo", {objectList}}});
     EXPECT_FALSE(store.Load(live).ok);
+    for (const char* column : {"macSta", "extVal"}) {
+        json m = Macro(u"A", "M1");
+        m["macData"][column] = 0;
+        WriteDoc({{"MacroGrpInfo", {Group(u"G", "G1", {m})}}});
+        EXPECT_NE(store.Load(live).message.find("type must be array, but is number"), std::string::npos);
+    }
     WriteDoc({{"MacroGrpInfo", "none"}});
     EXPECT_FALSE(store.Load(live).ok);
     EXPECT_TRUE(store.groups().empty());
