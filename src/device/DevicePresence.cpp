@@ -30,8 +30,8 @@ std::string ConnectionIcon(bool bleMode, int connectionKind, int receiverState) 
     return {};
 }
 
-DevicePresence::DevicePresence(HidBus& bus, LinkState& link, std::vector<DeviceEntry>& entries, MessageSink& sink,
-                               DeviceView& view, PresenceOptions options)
+DevicePresence::DevicePresence(HidBus& bus, LinkState& link, std::vector<DeviceEntry>& entries,
+                               MessageSink& sink, DeviceView& view, PresenceOptions options)
     : m_bus(bus),
       m_link(link),
       m_entries(entries),
@@ -45,7 +45,9 @@ DevicePresence::~DevicePresence() {
     if (m_ble != nullptr) m_ble->SetEventHandler(nullptr);
 }
 
-void DevicePresence::StartWorker() { m_worker.Start(); }
+void DevicePresence::StartWorker() {
+    m_worker.Start();
+}
 
 bool DevicePresence::OnArrival(std::uint16_t vendorId, std::uint16_t productId) {
     for (DeviceEntry& entry : m_entries) {
@@ -86,14 +88,17 @@ void DevicePresence::StartListeners() {
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const DeviceEntry& entry = m_entries[i];
         if (!entry.found || !entry.inputHandle) continue;
-        const bool running = std::any_of(m_listeners.begin(), m_listeners.end(),
-                                         [&](const auto& l) { return l->Target().device == static_cast<int>(i); });
+        const bool running = std::any_of(m_listeners.begin(), m_listeners.end(), [&](const auto& l) {
+            return l->Target().device == static_cast<int>(i);
+        });
         if (running) continue;
         ListenerTarget target{static_cast<int>(i), entry.devType, entry.isUsb,
                               entry.inputReportLength > 0 ? entry.inputReportLength : 64, entry.inputHandle};
         auto listener = std::make_unique<InputListener>(
             std::move(target),
-            [this](const ListenerTarget& t, std::span<const std::uint8_t> report) { OnInputReport(t, report); },
+            [this](const ListenerTarget& t, std::span<const std::uint8_t> report) {
+                OnInputReport(t, report);
+            },
             m_options.readTimeoutMs);
         listener->Start();
         m_listeners.push_back(std::move(listener));
@@ -160,7 +165,8 @@ void DevicePresence::AttachBle(BleBridge* bridge, std::string deviceNames) {
     m_link.UseBridge(bridge);
     if (bridge == nullptr) return;
     // The bridge's events reach the main window as message 2065 with the code and the text.
-    bridge->SetEventHandler([this](int code, const std::string& text) { m_sink.post(kMsgBleEvent, 0, code, text); });
+    bridge->SetEventHandler(
+        [this](int code, const std::string& text) { m_sink.post(kMsgBleEvent, 0, code, text); });
 }
 
 bool DevicePresence::ConnectBle() {

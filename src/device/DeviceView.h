@@ -19,7 +19,7 @@ struct DeviceViewState {
     std::uint8_t gearMask = 0xFF;  // bit g: gear g + 1 is enabled
     int lightingMode = 0;          // device mode number - 1
     int reportRateCode = 0;
-    bool suppressEvents = false;   // the window ignores device events (an apply is running)
+    bool suppressEvents = false;  // the window ignores device events (an apply is running)
 };
 
 class DeviceView {

@@ -16,7 +16,9 @@ namespace zor {
 HidrawBleBridge::HidrawBleBridge(HidBus& bus, Sleeper& sleeper, int readTimeoutMs)
     : m_bus(bus), m_sleeper(sleeper), m_timeoutMs(std::max(readTimeoutMs, 1)) {}
 
-HidrawBleBridge::~HidrawBleBridge() { Disconnect(false); }
+HidrawBleBridge::~HidrawBleBridge() {
+    Disconnect(false);
+}
 
 bool HidrawBleBridge::BluetoothPresent() {
     std::error_code error;
@@ -25,7 +27,9 @@ bool HidrawBleBridge::BluetoothPresent() {
            std::filesystem::directory_iterator(adapters, error) != std::filesystem::directory_iterator();
 }
 
-bool HidrawBleBridge::Registered() const { return BluetoothPresent(); }
+bool HidrawBleBridge::Registered() const {
+    return BluetoothPresent();
+}
 
 bool HidrawBleBridge::BleConnect(const std::string& deviceNames) {
     std::vector<std::string> names;
@@ -66,7 +70,9 @@ bool HidrawBleBridge::BleConnect(const std::string& deviceNames) {
     return true;
 }
 
-std::optional<std::int16_t> HidrawBleBridge::BleQuery() { return static_cast<std::int16_t>(Linked() ? 1 : 0); }
+std::optional<std::int16_t> HidrawBleBridge::BleQuery() {
+    return static_cast<std::int16_t>(Linked() ? 1 : 0);
+}
 
 std::optional<std::int16_t> HidrawBleBridge::BleSend(const std::string& frameText) {
     const auto bytes = ParseBleText(frameText);
@@ -110,7 +116,8 @@ void HidrawBleBridge::ReportBattery() {
     m_sleeper.SleepMs(kPauseBeforeReadMs);
     Report reply{};
     reply[0] = kCommandReportId;
-    if (feature->GetFeature(reply) > 0 && reply[kPosLength] != 0) Emit(kBleEventBattery, ToBleEventText(reply));
+    if (feature->GetFeature(reply) > 0 && reply[kPosLength] != 0)
+        Emit(kBleEventBattery, ToBleEventText(reply));
 }
 
 void HidrawBleBridge::SetEventHandler(BleEventHandler handler) {

@@ -18,11 +18,16 @@ std::optional<std::uint32_t> ParseHexField(std::string_view text) {
 HidBusType BusTypeFromHidBus(std::uint32_t bus) {
     // Linux input bus numbers (BUS_USB, BUS_BLUETOOTH, BUS_I2C, BUS_SPI).
     switch (bus) {
-        case 0x03: return HidBusType::Usb;
-        case 0x05: return HidBusType::Bluetooth;
-        case 0x18: return HidBusType::I2c;
-        case 0x1C: return HidBusType::Spi;
-        default: return HidBusType::Unknown;
+        case 0x03:
+            return HidBusType::Usb;
+        case 0x05:
+            return HidBusType::Bluetooth;
+        case 0x18:
+            return HidBusType::I2c;
+        case 0x1C:
+            return HidBusType::Spi;
+        default:
+            return HidBusType::Unknown;
     }
 }
 
@@ -37,18 +42,21 @@ std::optional<HidId> ParseHidId(std::string_view text) {
     const auto vendor = ParseHexField(text.substr(first + 1, second - first - 1));
     const auto product = ParseHexField(text.substr(second + 1));
     if (!bus || !vendor || !product || *vendor > 0xFFFF || *product > 0xFFFF) return std::nullopt;
-    return HidId{BusTypeFromHidBus(*bus), static_cast<std::uint16_t>(*vendor), static_cast<std::uint16_t>(*product)};
+    return HidId{BusTypeFromHidBus(*bus), static_cast<std::uint16_t>(*vendor),
+                 static_cast<std::uint16_t>(*product)};
 }
 
 bool VirtualHotplugMonitor::Start(HotplugHandler handler) {
     if (!handler) return false;
     m_bus.SetHotplugHook([handler = std::move(handler)](bool arrived, const HidInterfaceInfo& info) {
-        handler(HotplugEvent{arrived ? HotplugKind::Arrival : HotplugKind::Removal, info.vendorId, info.productId,
-                             info.busType, info.path});
+        handler(HotplugEvent{arrived ? HotplugKind::Arrival : HotplugKind::Removal, info.vendorId,
+                             info.productId, info.busType, info.path});
     });
     return true;
 }
 
-void VirtualHotplugMonitor::Stop() { m_bus.SetHotplugHook(nullptr); }
+void VirtualHotplugMonitor::Stop() {
+    m_bus.SetHotplugHook(nullptr);
+}
 
 }  // namespace zor

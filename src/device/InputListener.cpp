@@ -43,10 +43,11 @@ void InputListener::Run() {
             m_handler(m_target, std::span<const std::uint8_t>(report.data(), static_cast<std::size_t>(got)));
             continue;
         }
-        if (got == 0) continue;  // time-out: look at the stop flag again
+        if (got == 0) continue;      // time-out: look at the stop flag again
         if (!input.IsOpen()) break;  // the device has gone and its handle was closed
         std::unique_lock lock(m_mutex);
-        m_stopped.wait_for(lock, std::chrono::milliseconds(kListenerErrorPauseMs), [&] { return m_stop.load(); });
+        m_stopped.wait_for(lock, std::chrono::milliseconds(kListenerErrorPauseMs),
+                           [&] { return m_stop.load(); });
     }
     m_running = false;
 }

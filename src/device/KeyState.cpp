@@ -33,7 +33,8 @@ int KeyState::ProcessStatusReport(std::span<const std::uint8_t> report, int devi
         if (profile != shown.activeProfile) queueEvent(kEventProfile, i, profile);
         const bool gearEnabled = gear >= 1 && gear <= 8 && (shown.gearMask & (1u << (gear - 1))) != 0;
         if (gear != shown.currentGear + 1 && gearEnabled) queueEvent(kEventDpiGear, i, gear);
-        if (lighting != 0 && lighting != ((shown.lightingMode + 1) | 0x80)) queueEvent(kEventLighting, i, lighting);
+        if (lighting != 0 && lighting != ((shown.lightingMode + 1) | 0x80))
+            queueEvent(kEventLighting, i, lighting);
         DebugF("curRptRate:%d,input7:%d\n", shown.reportRateCode, rate);
         if (rate != shown.reportRateCode) queueEvent(kEventReportRate, i, rate);
     }

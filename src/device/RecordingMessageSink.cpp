@@ -52,12 +52,13 @@ void RecordingMessageSink::Clear() {
     m_messages.clear();
 }
 
-bool RecordingMessageSink::WaitForCount(unsigned message, std::size_t count, std::chrono::milliseconds timeout) {
+bool RecordingMessageSink::WaitForCount(unsigned message, std::size_t count,
+                                        std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, timeout, [&] {
-        return static_cast<std::size_t>(std::count_if(m_messages.begin(), m_messages.end(), [&](const SinkMessage& m) {
-                   return m.message == message;
-               })) >= count;
+        return static_cast<std::size_t>(
+                   std::count_if(m_messages.begin(), m_messages.end(),
+                                 [&](const SinkMessage& m) { return m.message == message; })) >= count;
     });
 }
 

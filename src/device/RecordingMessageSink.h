@@ -25,7 +25,8 @@ class RecordingMessageSink final : public MessageSink {
 public:
     using Observer = std::function<void(const SinkMessage&)>;
 
-    void post(unsigned message, std::intptr_t wParam, std::intptr_t lParam, std::string payload = {}) override;
+    void post(unsigned message, std::intptr_t wParam, std::intptr_t lParam,
+              std::string payload = {}) override;
     std::intptr_t send(unsigned message, std::intptr_t wParam, std::intptr_t lParam,
                        std::string payload = {}) override;
 

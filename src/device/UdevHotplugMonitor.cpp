@@ -11,7 +11,9 @@
 
 namespace zor {
 
-UdevHotplugMonitor::~UdevHotplugMonitor() { Stop(); }
+UdevHotplugMonitor::~UdevHotplugMonitor() {
+    Stop();
+}
 
 bool UdevHotplugMonitor::Start(HotplugHandler handler) {
     if (m_thread.joinable() || !handler) return false;

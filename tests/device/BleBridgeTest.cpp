@@ -76,7 +76,8 @@ TEST_F(PresenceTest, VirtualBridgeCarriesTheMouseOverBle) {
     ASSERT_EQ(transport.SendCommand(0x86, 0, 0, 20, nullptr), 1);
     ASSERT_TRUE(sink.WaitForCount(kMsgBleEvent, input.size() + 1, kWait));
     const auto events = sink.MessagesOf(kMsgBleEvent);
-    const auto reply = std::find_if(events.begin(), events.end(), [](const auto& m) { return m.lParam == 0x606; });
+    const auto reply =
+        std::find_if(events.begin(), events.end(), [](const auto& m) { return m.lParam == 0x606; });
     ASSERT_NE(reply, events.end());
     EXPECT_EQ(reply->payload.substr(0, 11), "06 00 00 86");
 
@@ -92,7 +93,8 @@ TEST_F(PresenceTest, VirtualBridgeCarriesTheMouseOverBle) {
 class HidrawBridgeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        bridge.SetEventHandler([this](int code, const std::string& text) { sink.post(kMsgBleEvent, 0, code, text); });
+        bridge.SetEventHandler(
+            [this](int code, const std::string& text) { sink.post(kMsgBleEvent, 0, code, text); });
     }
     std::vector<int> Codes() const {
         std::vector<int> codes;
@@ -140,7 +142,7 @@ TEST_F(HidrawBridgeTest, SendsFramesAndReportsRepliesInputAndLinkLoss) {
     EXPECT_EQ(sink.Messages()[0].payload.substr(0, 30), "06 00 00 83 00 00 00 00 01 01 ");
     EXPECT_EQ(sleeper.pauses(), std::vector<int>{kPauseBeforeReadMs});
     EXPECT_EQ(bridge.BleSend("06 00 0"), 0);  // malformed: nothing sent
-    EXPECT_EQ(mouse->Frames().size(), 2u);  // the battery query and the read
+    EXPECT_EQ(mouse->Frames().size(), 2u);    // the battery query and the read
 
     mouse->Click(MouseButton::Dpi);
     ASSERT_TRUE(sink.WaitForCount(kMsgBleEvent, 3, kWait));

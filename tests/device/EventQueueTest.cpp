@@ -77,10 +77,10 @@ TEST_F(DeliverTest, EachKindBecomesItsMessage) {
 }
 
 TEST_F(DeliverTest, DropsWhatTheWindowMustNotSee) {
-    EXPECT_TRUE(Deliver({0, kEventDpiGear, 6, 0, 1}).empty());     // gear 0
-    EXPECT_TRUE(Deliver({0, kEventProfile, 5, 1, 1}).empty());     // slot 6 is not mapped
-    EXPECT_TRUE(Deliver({0, kEventProfile, 20, 1, 1}).empty());    // beyond key 19
-    EXPECT_TRUE(Deliver({0, kEventLighting, 6, 0x82, 2}).empty()); // lighting only for type 1
+    EXPECT_TRUE(Deliver({0, kEventDpiGear, 6, 0, 1}).empty());      // gear 0
+    EXPECT_TRUE(Deliver({0, kEventProfile, 5, 1, 1}).empty());      // slot 6 is not mapped
+    EXPECT_TRUE(Deliver({0, kEventProfile, 20, 1, 1}).empty());     // beyond key 19
+    EXPECT_TRUE(Deliver({0, kEventLighting, 6, 0x82, 2}).empty());  // lighting only for type 1
     EXPECT_TRUE(Deliver({0, kEventReportRate, 6, 2, 2}).empty());
     EXPECT_TRUE(Deliver({0, 9, 6, 2, 1}).empty());
 }

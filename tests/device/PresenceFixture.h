@@ -27,7 +27,10 @@ inline constexpr auto kWait = 3s;  // bound on every wait; a pass never comes ne
 class WrappedMouse final : public VirtualHidDevice {
 public:
     WrappedMouse(std::shared_ptr<VirtualMouse> mouse, HidBusType busType, std::string product, bool keyboard)
-        : m_mouse(std::move(mouse)), m_busType(busType), m_product(std::move(product)), m_keyboard(keyboard) {}
+        : m_mouse(std::move(mouse)),
+          m_busType(busType),
+          m_product(std::move(product)),
+          m_keyboard(keyboard) {}
 
     std::vector<HidInterfaceInfo> Interfaces() const override {
         auto list = m_mouse->Interfaces();
@@ -43,8 +46,12 @@ public:
         }
         return list;
     }
-    int SetFeature(int i, std::span<const std::uint8_t> r) override { return i < 2 ? m_mouse->SetFeature(i, r) : -1; }
-    int GetFeature(int i, std::span<std::uint8_t> r) override { return i < 2 ? m_mouse->GetFeature(i, r) : -1; }
+    int SetFeature(int i, std::span<const std::uint8_t> r) override {
+        return i < 2 ? m_mouse->SetFeature(i, r) : -1;
+    }
+    int GetFeature(int i, std::span<std::uint8_t> r) override {
+        return i < 2 ? m_mouse->GetFeature(i, r) : -1;
+    }
     int Read(int i, std::span<std::uint8_t> r, int timeoutMs) override {
         return i < 2 ? m_mouse->Read(i, r, timeoutMs) : -1;
     }
