@@ -152,7 +152,11 @@ LanguageManager::LanguageManager(std::filesystem::path programFolder) : m_folder
 
 void LanguageManager::Apply(int index, CPaintManagerUI& pm, QWidget* window, CTrayIcon* tray,
                             const QIcon& trayIcon) {
-    m_file.Load(m_folder / LanguageFilePath(index).toStdString());
+    // Languages without a file of their own yet show English rather than an empty window.
+    if (!m_file.Load(m_folder / LanguageFilePath(index).toStdString()) && index != kEnglishIndex) {
+        DebugF("language file %s missing, using English\n", LanguageFilePath(index).toStdString());
+        m_file.Load(m_folder / LanguageFilePath(kEnglishIndex).toStdString());
+    }
     if (window) window->setWindowTitle(m_file.WindowName());
     if (tray) {
         tray->DeleteTrayIcon();

@@ -81,7 +81,8 @@ public:
     void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
 
     // Loads the language of index and applies it to the window: title, tray icon, page texts,
-    // library texts, the Controls list, the two re-laid-out rows, fonts.
+    // library texts, the Controls list, the two re-laid-out rows, fonts. A language whose file
+    // is not there is shown in English.
     void Apply(int index, CPaintManagerUI& pm, QWidget* window, CTrayIcon* tray, const QIcon& trayIcon);
     // Settings window's language choice (message 2039): an unknown name changes nothing; the
     // language already applied only reloads texts; another one is applied and stored as

@@ -123,6 +123,11 @@ TEST(LanguageApply, SetsTitleTrayTextsAndFontsAndStoresOnlyRealChanges) {
     EXPECT_EQ(wnd.FindControl("OkButton")->GetText(), "OK");
     EXPECT_EQ(wnd.PaintManager().GetFontInfo(0)->name, "Noto Sans");
 
+    language.Apply(2, wnd.PaintManager(), &wnd, &tray, QIcon());  // French: no file shipped yet
+    EXPECT_EQ(language.AppliedIndex(), 2);
+    EXPECT_EQ(wnd.windowTitle(), "Zor Mouse");
+    EXPECT_EQ(language.QueryControlText("CancelButton", {}), "Cancel");
+
     const auto setIni = dir / "Set.ini";
     EXPECT_FALSE(language.ChangeByName("lan_xx", setIni, wnd.PaintManager(), &wnd, &tray, QIcon()));
     language.Apply(1, wnd.PaintManager(), &wnd, &tray, QIcon());
