@@ -1,6 +1,9 @@
 #include "device/BleText.h"
 
+#include <algorithm>
+
 #include "common/Debug.h"
+#include "device/CommandFrame.h"
 
 namespace zor {
 namespace {
@@ -44,6 +47,22 @@ std::string ToBleEventText(std::span<const std::uint8_t> bytes) {
         text += kDigits[bytes[i] & 0x0F];
     }
     return text;
+}
+
+std::optional<BleReply> ParseBleReply(std::string_view text) {
+    const auto bytes = ParseBleText(text);
+    const std::size_t length = bytes && bytes->size() > kPosLength ? (*bytes)[kPosLength] : 0;
+    if (!bytes || bytes->size() <= kPosLength || (*bytes)[0] != kCommandReportId || length == 0 ||
+        length > kMaxPayload || bytes->size() < kPosPayload + length) {
+        DebugLine("BLE reply text dropped: malformed or short\n");
+        return std::nullopt;
+    }
+    BleReply reply;
+    reply.command = (*bytes)[kPosCommand];
+    reply.argument = (*bytes)[kPosArgument];
+    reply.offset = (*bytes)[kPosOffsetLow] | ((*bytes)[kPosOffsetHigh] << 8);
+    std::copy_n(bytes->begin() + kPosPayload, length, reply.data.begin());
+    return reply;
 }
 
 std::optional<int> BatteryFromEventText(std::string_view text) {

@@ -26,6 +26,22 @@ TEST(BridgeTextTest, MalformedTextIsRefusedWholeAndNeverReadPastItsEnd) {
     EXPECT_FALSE(BatteryFromEventText("06 00 00 81 01 00 00 00 03 01 D").has_value());
 }
 
+TEST(BridgeTextTest, ReplyFramesMustHoldThePayloadTheirLengthAnnounces) {
+    const auto reply = ParseBleReply("06 00 00 86 07 00 19 00 03 1F 02 90 55 00");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->command, 0x86);
+    EXPECT_EQ(reply->offset, 25);
+    EXPECT_EQ(reply->data[0], 0x1F);
+    EXPECT_EQ(reply->data[2], 0x90);
+    EXPECT_EQ(reply->data[3], 0);  // beyond the length: zero, not the text's trailing bytes
+    for (const char* bad : {"06 00 00 86 07 00 00 00 03 1F 02",  // announces 3, carries 2
+                            "06 00 00 86 07 00 00 00 00 00",     // length 0: no reply
+                            "06 00 00 86 07 00 00 00 21 00",     // length 33
+                            "05 00 00 86 07 00 00 00 01 00", "06 00 00 86 07 00 00 00"}) {
+        EXPECT_FALSE(ParseBleReply(bad).has_value()) << bad;
+    }
+}
+
 TEST_F(PresenceTest, BleInputTextTakesTheListenersPathAndBadTextChangesNothing) {
     const std::string press = "05 01 40 00 00 00 01 01 01 81 00 90 01 00 00 00";
     const std::string release = "05 01 00 00 00 00 01 01 01 81 00 90 01 00 00 00";
