@@ -7,6 +7,7 @@
 #include "common/Debug.h"
 #include "common/Text.h"
 #include "config/KeyFunctionCatalog.h"
+#include "device/CommandSet.h"
 #include "macro/MacVkAndText.h"
 #include "macro/MacroStore.h"
 
@@ -454,6 +455,15 @@ ProfileSettings MouseConfigDocument::Profile(int profile) const {
 }
 
 // ---- reload ----------------------------------------------------------------------------------
+
+std::function<int()> ChipReader(CommandSet& commands) {
+    return [&commands] {
+        DeviceRequest& r = commands.Request();
+        r.op = kOpStatus;
+        r.subOp = 0;
+        return commands.ReadRequest() == 1 ? r.chip : 0;
+    };
+}
 
 ReloadOutcome Reload(MouseConfigDocument& document, ReloadContext& c) {
     ReloadOutcome outcome;

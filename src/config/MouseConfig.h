@@ -192,6 +192,12 @@ namespace zor {
 // factory file changes nothing and is reported. The caller then runs Reload.
 ConfigResult ResetMouseConfig(const std::filesystem::path& modelFolder);
 
+class CommandSet;
+
+// The identity read of the mouse (op 1) as Reload asks for it: the sensor chip number, 0 when the
+// read fails.
+std::function<int()> ChipReader(CommandSet& commands);
+
 // What Reload needs besides the document.
 struct ReloadContext {
     std::filesystem::path modelFolder;

@@ -99,6 +99,13 @@ TEST_F(ApplyDocument, EveryProfileOfTheShippedDocumentLandsInTheMouse) {
     EXPECT_EQ(mouse->BadFrames(), 0);
 }
 
+TEST_F(ApplyDocument, ReloadTakesTheChipFromTheMouse) {
+    mouse->SetChip(12);
+    EXPECT_EQ(ChipReader(commands)(), 12);
+    bus.Detach(mouse);
+    EXPECT_EQ(ChipReader(commands)(), 0);
+}
+
 TEST_F(ApplyDocument, KeysOnlyApplySendsJustTheChosenKeys) {
     commands.keyList = {3};
     commands.keysOnly = true;

@@ -56,14 +56,6 @@ int RunApply(CommandContext& ctx) {
     if (entry == nullptr) return Fail(ctx, "no device found");
     const std::filesystem::path folder = ctx.options.home / "res" / "MouseVarn" / entry->devFolder;
 
-    DeviceFeatureRecord feature;
-    LoadDeviceFeature(feature, folder, 0);
-    MouseConfigDocument doc;
-    doc.SetDeviceFacts(feature);
-    ConfigResult loaded = doc.Load(folder);
-    if (!loaded.ok) return Fail(ctx, "cannot read " + MouseConfigPath(folder).string() + ": " + loaded.error);
-    if (!loaded.found) return Fail(ctx, "no configuration in " + folder.string());
-
     KeyFunctionCatalog catalog;
     catalog.LoadFile(ctx.options.home / kLanguageTextPath);
     MacroStore macros;
@@ -71,14 +63,23 @@ int RunApply(CommandContext& ctx) {
     PredefinedMacroLists predefined;
     predefined.Load(ctx.options.home / kShortCutMacPath, ctx.options.home / kOtherKeyMacPath);
     MacVkAndText keys;
-    doc.FillKeyTexts(catalog);
-    doc.RefreshMacroLabels(macros, catalog, keys);
-    // As after every reload: a model whose identifiers were never drawn gets them now, so that
-    // the mouse and the document can be compared on the next run.
-    doc.CreateMissingProfileIds(folder);
+
+    // The program's reload: the mouse's chip chooses the DPI table, then the document with its
+    // texts, macro labels and (when never drawn) profile identifiers.
+    CommandSet& commands = session.Commands();
+    DeviceFeatureRecord feature;
+    int chip = 0;
+    MouseConfigDocument doc;
+    ReloadContext context{folder, false, ChipReader(commands), &feature, &chip, &catalog, &macros, &keys};
+    const ReloadOutcome reloaded = Reload(doc, context);
+    if (!reloaded.load.ok)
+        return Fail(ctx, "cannot read " + MouseConfigPath(folder).string() + ": " + reloaded.load.error);
+    if (!reloaded.load.found) return Fail(ctx, "no configuration in " + folder.string());
+    DeviceModel model = commands.Model();
+    model.chip = chip;
+    commands.SetModel(model);
 
     // zorctl talks over HID links only, so macro assignments are sent as they are.
-    CommandSet& commands = session.Commands();
     MacroLibraryView library(macros);
     commands.SetSettings(&doc);
     commands.SetMacroSources(&predefined, &library);
