@@ -41,6 +41,7 @@ bool MacroRecorder::Start(int g, int m, int optionPosition) {
     m_held.clear();
     m_recorded = 0;
     m_recording = true;
+    m_store.SetBusy(true);
     return true;
 }
 
@@ -94,6 +95,7 @@ MacroRecorder::StopOutcome MacroRecorder::Stop() {
     StopOutcome outcome;
     if (!m_recording) return outcome;
     m_recording = false;
+    m_store.SetBusy(false);
     MacroDeviceBlock& b = m_store.working().device;
     b.num = static_cast<std::uint16_t>(m_recorded);
     b.numXY = b.numWhl = b.numCpi = b.numMedia = 0;

@@ -494,7 +494,7 @@ MacroResult MacroStore::SetLoopMode(int g, int m, std::string_view optionName, s
 }
 
 MacroResult MacroStore::InsertEvent(int g, int m, int position, const MacroEvent& event) {
-    if (!ensureWorking(g, m)) return MacroResult::Fail();
+    if (m_busy || !ensureWorking(g, m)) return MacroResult::Fail();
     MacroDeviceBlock& b = m_work.device;
     if (b.num >= kMacroMaxEvents) return MacroResult::Fail(std::string(kMoreThanLimitText));
     if (position < 0 || position > b.num) return MacroResult::Fail();

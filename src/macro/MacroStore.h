@@ -137,6 +137,10 @@ public:
     // Copies the working macro's name and events over the stored record of (g, m).
     bool StoreWorking(int g, int m);
 
+    // Set while a recording runs: no event is inserted by hand meanwhile.
+    void SetBusy(bool busy) { m_busy = busy; }
+    bool busy() const { return m_busy; }
+
     // The device's code for 400 DPI, used as the parameter of inserted DPI events.
     void SetDpiEventCode(std::int16_t code) { m_dpiEventCode = code; }
 
@@ -174,6 +178,7 @@ private:
     int m_workGroup = -1;
     int m_workMacro = -1;
     std::int16_t m_dpiEventCode = 0;
+    bool m_busy = false;
     // Bytes of a file that failed to load; kept aside before the next save replaces it.
     std::string m_badBytes;
     bool m_badPending = false;

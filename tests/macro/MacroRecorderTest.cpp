@@ -48,6 +48,7 @@ struct RecorderFixture : ::testing::Test {
 TEST_F(RecorderFixture, PressAndReleaseCarryTheGapAndTheTrailingDelay) {
     ASSERT_TRUE(recorder.Start(0, 0, 2));
     EXPECT_EQ(Block().num, 0);  // the previous events are gone
+    EXPECT_FALSE(store.InsertEvent(0, 0, 0, {kMacStatePress, 5, 0, 0, 10}).ok);  // not while recording
     RecordResult r = Key(kA, kMsgKeyDown, 5);
     EXPECT_EQ(r.kind, RecordKind::Added);
     EXPECT_EQ(r.text, u"A");
@@ -149,6 +150,7 @@ TEST_F(RecorderFixture, StopStoresTheEventsAndTheLoopModeOfTheKeptOption) {
         EXPECT_EQ(saved["macVal"][1], 4);
     }
     EXPECT_FALSE(recorder.recording());
+    EXPECT_FALSE(store.busy());
     EXPECT_EQ(recorder.RecordKey(kB, kMsgKeyDown).kind, RecordKind::Error);
     EXPECT_FALSE(recorder.Start(0, 3, 0));
 }
