@@ -193,6 +193,27 @@ std::vector<CControlUI*> CPaintManagerUI::AllControls() const {
     return out;
 }
 
+bool CPaintManagerUI::SetTimer(CControlUI* control, int id, int periodMs) {
+    if (!control || periodMs <= 0) return false;
+    KillTimer(control, id);
+    auto* timer = new QTimer(control);
+    timer->setInterval(periodMs);
+    QObject::connect(timer, &QTimer::timeout, control,
+                     [this, control, id] { SendNotify(control, QStringLiteral("timer"), id); });
+    timer->start();
+    m_timers[{control, id}] = timer;
+    return true;
+}
+
+bool CPaintManagerUI::KillTimer(CControlUI* control, int id) {
+    auto it = m_timers.find({control, id});
+    if (it == m_timers.end()) return false;
+    const bool running = !it->second.isNull();
+    delete it->second.data();
+    m_timers.erase(it);
+    return running;
+}
+
 void CPaintManagerUI::AddOptionGroup(const QString& group, COptionUI* option) {
     auto& list = m_groups[group];
     if (std::find(list.begin(), list.end(), option) == list.end()) list.emplace_back(option);

@@ -12,7 +12,9 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QTimer>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "ui/Controls.h"
@@ -130,6 +132,11 @@ public:
                     bool async = false, const QVariant& payload = {});
     void SendNotify(TNotifyUI& msg, bool async = false);
 
+    // Control timers: every period the window is notified with "timer" (sender: the control,
+    // wParam: the id). A timer goes with its control.
+    bool SetTimer(CControlUI* control, int id, int periodMs);
+    bool KillTimer(CControlUI* control, int id);
+
     // Skin files this window was built from (re-applied by ReloadSkin).
     void AddSkinFile(const QString& file) {
         if (!m_skinFiles.contains(file)) m_skinFiles.append(file);
@@ -154,6 +161,7 @@ private:
     std::vector<INotifyUI*> m_notifiers;
     QStringList m_skinFiles;
     QPointer<QObject> m_filter;
+    std::map<std::pair<CControlUI*, int>, QPointer<QTimer>> m_timers;
 };
 
 class CDialogBuilder {

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "UiTestSupport.h"
 #include "support/TempDir.h"
@@ -343,6 +344,16 @@ TEST_F(SampleSkin, PaintsEveryControlIntoAScreenshot) {
     auto* progress = Get<CProgressUI>("progress");
     const QPoint inBar = progress->mapTo(wnd, QPoint(5, progress->height() / 2));
     EXPECT_EQ(QColor(shot.pixel(inBar)), QColor(0x30, 0xA0, 0x30));
+}
+
+TEST_F(SampleSkin, ControlTimersNotifyUntilKilled) {
+    CControlUI* label = Get<CLabelUI>("title");
+    ASSERT_TRUE(wnd->PaintManager().SetTimer(label, 5, 1));
+    QTRY_VERIFY(wnd->Count("timer", "title") >= 2);
+    EXPECT_EQ(wnd->notes.back().wParam, 5);
+    EXPECT_TRUE(wnd->PaintManager().KillTimer(label, 5));
+    EXPECT_TRUE(label->findChildren<QTimer*>().isEmpty());  // nothing left to fire
+    EXPECT_FALSE(wnd->PaintManager().KillTimer(label, 5));
 }
 
 TEST_F(SampleSkin, PaletteReportsThePickedColour) {
