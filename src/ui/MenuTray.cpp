@@ -66,6 +66,10 @@ CMenuWnd* CMenuWnd::CreateMenu(WindowImplBase* owner, const QString& skinFile, c
     wnd->m_menu = new QMenu(owner);
     wnd->m_menu->setObjectName(QStringLiteral("menu"));
     wnd->m_menu->setStyleSheet(MenuStyle(markup.Root()));
+    // Rounded corners need a see-through window behind them.
+    wnd->m_menu->setWindowFlags(wnd->m_menu->windowFlags() | Qt::FramelessWindowHint |
+                                Qt::NoDropShadowWindowHint);
+    wnd->m_menu->setAttribute(Qt::WA_TranslucentBackground);
     if (owner) {
         QFont f = owner->PaintManager().GetFont(
             markup.Root().Attribute(QStringLiteral("font"), QStringLiteral("-1")).toInt());

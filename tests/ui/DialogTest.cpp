@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
 #include <QTimer>
 
 #include "UiTestSupport.h"
 #include "support/TempDir.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
+#include "ui/MenuTray.h"
 
 using namespace zor::ui;
 using namespace zor::ui::test;
@@ -218,6 +220,16 @@ TEST(DialogScreenshots, EveryDialogInBothSkins) {
         tip->Create(nullptr, "PopTipWnd", kWsPopup);
         tip->ShowTip("Left button: click", QPoint(10, 10));
         shots.emplace_back("tip", tip);
+        {
+            auto* menuOwner = new RecordingWindow("poptip.xml");
+            menuOwner->Create(nullptr, "owner", kWsPopup);
+            CMenuWnd* menu = CMenuWnd::CreateMenu(menuOwner, "tray_menu.xml", QPoint(), nullptr,
+                                                  CMenuWnd::Report::Message, false);
+            ASSERT_NE(menu, nullptr);
+            menu->Menu()->adjustSize();
+            EXPECT_TRUE(menu->Menu()->grab().save(folder + "/" + skin + "_tray_menu.png"));
+            delete menuOwner;
+        }
         for (auto& [name, wnd] : shots) {
             ASSERT_TRUE(QTest::qWaitForWindowExposed(wnd));
             const QImage image = wnd->grab().toImage();
