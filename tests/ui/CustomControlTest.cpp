@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QScrollBar>
 #include <QSignalSpy>
 
@@ -112,7 +113,9 @@ TEST_F(AnimTest, ALibraryWithoutTheEntryPointsOrNoLibraryAtAllIsNotUsed) {
     IUiEffectManagerImpl::ResetForTest();
     // A real shared library that lacks the three entry points.
     QFile::remove(plugin);
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/lib/x86_64-linux-gnu/libz.so.1"), plugin));
+    const QString zlib = QLibraryInfo::path(QLibraryInfo::LibrariesPath) + "/libz.so.1";
+    if (!QFile::exists(zlib)) GTEST_SKIP() << "no " << zlib.toStdString() << " to stand in for a foreign library";
+    ASSERT_TRUE(QFile::copy(zlib, plugin));
     EXPECT_FALSE(IUiEffectManagerImpl::Instance().IsLoaded());
     EXPECT_EQ(IUiEffectManagerImpl::Instance().GetAnimation(), nullptr);
     EXPECT_TRUE(IUiEffectManagerImpl::Instance().GetSurportAnimationType().isEmpty());
