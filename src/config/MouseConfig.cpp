@@ -116,6 +116,9 @@ ConfigResult MouseConfigDocument::LoadFile(const std::filesystem::path& file) {
         DebugF("%s: %s\n", file.string(), result.error);
         m_badPath = file;
         m_badBytes = std::move(bytes);
+    } else if (m_badPath == file) {
+        m_badPath.clear();  // the broken file was replaced meanwhile: nothing to keep aside
+        m_badBytes.clear();
     }
     return result;
 }
@@ -127,8 +130,6 @@ ConfigResult MouseConfigDocument::FromJson(const json& root) {
     } catch (const json::exception& e) {
         return {false, true, e.what()};
     }
-    next.m_badPath = m_badPath;
-    next.m_badBytes = m_badBytes;
     *this = std::move(next);
     return {};
 }
