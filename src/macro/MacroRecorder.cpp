@@ -47,6 +47,8 @@ bool MacroRecorder::Start(int g, int m, int optionPosition) {
 
 RecordResult MacroRecorder::RecordKey(std::uint32_t scan, std::uint32_t message) {
     if (!m_recording) return {};
+    // The left Control that some systems send along with AltGr is not a key the user pressed.
+    if (scan == kSyntheticAltGrControl) return {};
     if (scan == m_lastScan && message == m_lastMessage) return {};  // auto-repeat
     const bool press = message == kMsgKeyDown || message == kMsgSysKeyDown;
     const bool release = message == kMsgKeyUp || message == kMsgSysKeyUp;

@@ -21,6 +21,7 @@ inline constexpr std::uint32_t kMsgKeyUp = 0x101;
 inline constexpr std::uint32_t kMsgSysKeyDown = 0x104;
 inline constexpr std::uint32_t kMsgSysKeyUp = 0x105;
 
+inline constexpr std::uint32_t kSyntheticAltGrControl = 541;  // 0x21D
 inline constexpr std::size_t kHeldKeysMax = 9;
 inline constexpr std::int64_t kMaxGapMs = 50000;
 inline constexpr std::uint32_t kTrailingDelayMs = 20;

@@ -109,11 +109,15 @@ TEST_F(RecorderFixture, HeldListStopsAtNineKeys) {
     EXPECT_EQ(recorder.held().front(), 17u);
 }
 
-TEST_F(RecorderFixture, RightShiftWithoutExtendedFlagRecordsNoUsage) {
+TEST_F(RecorderFixture, RightShiftWithoutExtendedFlagRecordsNoUsageAndAltGrOnlyRightAlt) {
     ASSERT_TRUE(recorder.Start(0, 0, 2));
     RecordResult r = Key(54, kMsgKeyDown);
     EXPECT_EQ(r.kind, RecordKind::Added);
     EXPECT_EQ(Block().macVal[0], 255);
+    EXPECT_EQ(Key(kSyntheticAltGrControl, kMsgSysKeyDown, 5).kind, RecordKind::Error);
+    EXPECT_EQ(Key(0xE038, kMsgSysKeyDown).kind, RecordKind::Added);
+    EXPECT_EQ(Block().macVal[1], 230);
+    EXPECT_EQ(Block().num, 2);
 }
 
 TEST_F(RecorderFixture, FullStreamSaysOverAndKeepsTheEvent) {
