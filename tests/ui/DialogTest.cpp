@@ -99,6 +99,11 @@ TEST_F(Dialogs, ConfirmingTheNoDeviceNoticeEndsTheProgramItsCloseButtonHidesToTr
     EXPECT_EQ(owner->messages[0].msg, unsigned(kMsgMsgBoxHideToTray));
     EXPECT_FALSE(box->IsClosed());  // the owner closes it
     box->Close();
+
+    // Without an owner to hide, the notice closes itself instead of staying on screen for good.
+    auto* orphan = CMsgWnd::ShowMessageBoxNonModal(nullptr, "Tip", "No mouse", "", CMsgWnd::kNoDevice);
+    Click(orphan->FindControl("closebtn"));
+    EXPECT_TRUE(orphan->IsClosed());
 }
 
 TEST_F(Dialogs, QuitOnConfirmIsUsedOnceAndSubtypeTwoDoesNotQuit) {
