@@ -1,0 +1,31 @@
+// What start-up hands to the main window: the program folder, the instance name, the command
+// line and the device choice.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <filesystem>
+
+#include "device/virtual/VirtualMouse.h"
+
+namespace zor {
+class Sleeper;
+}
+
+namespace zor::app {
+
+struct AppContext {
+    std::filesystem::path programFolder = ".";
+    QString instanceName;
+    QString commandLine;  // the arguments as one text; only "-silent" has a meaning
+    bool virtualMouse = false;
+    VirtualLinkKind virtualKind = VirtualLinkKind::Receiver;
+    Sleeper* sleeper = nullptr;      // protocol pauses; null = real time
+    int hotplugSettleMs = 1000;      // wait after a device change before the device is used
+    int listenerTimeoutMs = 500;
+    bool showNoDeviceBox = true;
+    // Treat the desktop as having a notification area (tests on the offscreen platform).
+    bool assumeTray = false;
+};
+
+}  // namespace zor::app

@@ -1,0 +1,116 @@
+#include "app/AppStart.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/SingleInstance.h"
+#include "app/VirtualMouseWindow.h"
+#include "app/ZorMainWnd.h"
+#include "common/Debug.h"
+#include "common/ProgramFolder.h"
+#include "config/AppFeature.h"
+
+namespace zor::app {
+
+StartOptions ParseArguments(const QStringList& arguments) {
+    StartOptions options;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("-silent")) options.silent = true;
+        else if (a == QLatin1String("--virtual")) options.virtualMouse = true;
+        else if (a == QLatin1String("--virtual-cable")) options.virtualMouse = options.virtualCable = true;
+        else if (a == QLatin1String("--help") || a == QLatin1String("-h")) options.help = true;
+        else if ((a == QLatin1String("--home") || a == QLatin1String("--screenshot")) && i + 1 < arguments.size()) {
+            if (a == QLatin1String("--home")) options.home = std::filesystem::path(arguments[++i].toStdString());
+            else options.screenshot = arguments[++i];
+        } else if (a.startsWith(QLatin1String("-"))) {
+            options.error = QStringLiteral("unknown argument: %1").arg(a);
+        }
+    }
+    return options;
+}
+
+QString UsageText() {
+    return QStringLiteral(
+        "Usage: zormouse [-silent] [--virtual | --virtual-cable] [--home DIR] [--screenshot FILE]\n"
+        "  -silent          start hidden in the notification area when autostart asks for it\n"
+        "  --virtual        use the built-in virtual mouse behind its 2.4 GHz receiver, with the\n"
+        "                   \"Virtual mouse\" window to press its buttons, unplug it and so on\n"
+        "  --virtual-cable  the same, with the virtual mouse on a cable\n"
+        "  --home DIR       the program folder (the one that holds res/); also $ZOR_HOME\n"
+        "  --screenshot F   save a picture of the main window to F once it shows the mouse, then exit\n"
+        "  --help           this text\n");
+}
+
+int RunZorMouse(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zormouse"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    const StartOptions options = ParseArguments(QApplication::arguments());
+    if (options.help || !options.error.isEmpty()) {
+        if (!options.error.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(options.error));
+        std::fputs(qPrintable(UsageText()), options.help ? stdout : stderr);
+        return options.help ? 0 : 2;
+    }
+
+    const ProgramFolderResult folder = ResolveProgramFolder(options.home);
+    if (!folder.error.empty()) {
+        std::fprintf(stderr, "zormouse: %s\n", folder.error.c_str());
+        return 1;
+    }
+    std::error_code ec;
+    std::filesystem::current_path(folder.folder, ec);
+    const AppFeature feature = LoadAppFeature(folder.folder);
+    const QString instanceName = QString::fromStdString(feature.mutexName);
+
+    SingleInstance instance(instanceName);
+    if (!instance.Acquire()) {
+        DebugLine("another copy runs: asking it to come to the front\n");
+        instance.NotifyFirst();
+        return 0;
+    }
+
+    const QString programFolder = QString::fromStdString(std::filesystem::absolute(folder.folder).string()) + '/';
+    ui::SetResourcePrefix(QStringLiteral("./") + QString::fromStdString(feature.resPath));
+    ui::CPaintManagerUI::SetInstancePath(programFolder);
+    ui::CPaintManagerUI::SetResourcePath(programFolder + QString::fromStdString(feature.resPath) + '/');
+
+    AppContext context;
+    context.programFolder = std::filesystem::absolute(folder.folder);
+    context.instanceName = instanceName;
+    context.commandLine = options.silent ? QStringLiteral("-silent") : QString();
+    context.virtualMouse = options.virtualMouse;
+    context.virtualKind = options.virtualCable ? VirtualLinkKind::Cable : VirtualLinkKind::Receiver;
+
+    auto* window = new CZorMainWnd(context);
+    instance.SetRaiseHandler([window] { window->Restore(false); });
+    window->Create(nullptr, instanceName, ui::kWsDialog | ui::kWsMinimizeBox, 0, QRect(0, 0, 990, 690));
+    window->CenterWindow();
+
+    std::unique_ptr<VirtualMouseWindow> control;
+    if (options.virtualMouse && options.screenshot.isEmpty()) {
+        control = std::make_unique<VirtualMouseWindow>(window->Hub());
+        QObject::connect(window, &CZorMainWnd::applyFinished, control.get(), &VirtualMouseWindow::UpdateState);
+        control->move(window->geometry().topRight() + QPoint(16, 0));
+        control->show();
+    }
+    if (!options.screenshot.isEmpty()) {
+        // The picture is taken once the first synchronisation has shown the mouse's settings,
+        // or after a few seconds when there is nothing to synchronise with.
+        auto shoot = [window, file = options.screenshot] {
+            const bool saved = window->grab().save(file);
+            std::fprintf(saved ? stdout : stderr, saved ? "screenshot saved to %s\n" : "could not save %s\n", qPrintable(file));
+            QApplication::exit(saved ? 0 : 1);
+        };
+        QObject::connect(window, &CZorMainWnd::applyFinished, window, [shoot] { QTimer::singleShot(300, shoot); });
+        QTimer::singleShot(8000, window, shoot);
+    }
+    const int code = QApplication::exec();
+    control.reset();
+    delete window;
+    return code;
+}
+
+}  // namespace zor::app

@@ -1,0 +1,69 @@
+#include "app/DeviceHub.h"
+
+#include "device/DeviceMatch.h"
+#include "device/HidapiBus.h"
+#include "device/UdevHotplugMonitor.h"
+#include "device/VirtualBus.h"
+
+namespace zor::app {
+
+DeviceHub::DeviceHub(const DeviceHubOptions& options, MessageSink& sink)
+    : m_transport(m_link, options.sleeper != nullptr ? *options.sleeper : m_realSleeper),
+      m_finder(options.programFolder) {
+    if (options.virtualMouse) {
+        auto bus = std::make_unique<VirtualBus>();
+        m_virtualBus = bus.get();
+        m_mouse = std::make_shared<VirtualMouse>(options.virtualKind);
+        m_bus = std::move(bus);
+        PlugVirtualMouse(true);
+        m_hotplug = std::make_unique<VirtualHotplugMonitor>(*m_virtualBus);
+    } else {
+        m_bus = std::make_unique<HidapiBus>();
+        m_hotplug = std::make_unique<UdevHotplugMonitor>();
+    }
+    m_finder.setMatchHook(MatchHookFor(*m_bus, m_link));
+    PresenceOptions presence;
+    presence.readTimeoutMs = options.listenerTimeoutMs;
+    m_presence = std::make_unique<DevicePresence>(*m_bus, m_link, m_finder.entries(), sink, m_view, presence);
+}
+
+DeviceHub::~DeviceHub() {
+    Shutdown();
+    for (DeviceEntry& entry : m_finder.entries())
+        if (entry.found) ReleaseDevice(entry, m_link);
+}
+
+void DeviceHub::LoadCatalog() { m_finder.LoadDeviceList(); }
+
+bool DeviceHub::StartHotplug(HotplugHandler handler) { return m_hotplug && m_hotplug->Start(std::move(handler)); }
+
+void DeviceHub::StopHotplug() {
+    if (m_hotplug) m_hotplug->Stop();
+}
+
+void DeviceHub::Shutdown() {
+    StopHotplug();
+    if (m_presence) m_presence->Shutdown();
+}
+
+const DeviceEntry* DeviceHub::SelectedEntry() const {
+    const int selected = m_presence ? m_presence->Selected() : -1;
+    const auto& entries = m_finder.entries();
+    if (selected < 0 || static_cast<std::size_t>(selected) >= entries.size()) return nullptr;
+    return &entries[static_cast<std::size_t>(selected)];
+}
+
+bool DeviceHub::AnyFound() const {
+    for (const DeviceEntry& entry : m_finder.entries())
+        if (entry.found) return true;
+    return false;
+}
+
+void DeviceHub::PlugVirtualMouse(bool attached) {
+    if (m_virtualBus == nullptr || attached == m_plugged) return;
+    m_plugged = attached;
+    if (attached) m_virtualBus->Attach(m_mouse);
+    else m_virtualBus->Detach(m_mouse);
+}
+
+}  // namespace zor::app

@@ -1,0 +1,38 @@
+// The home page: one tile per catalog device (its picture, name and whether it is attached),
+// placed by the skin's Home/Home.json layout together with the connection picture, the mouse
+// picture and the battery gauge.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "device/DeviceEntry.h"
+#include "ui/PaintManager.h"
+#include "ui/PositionLayout.h"
+
+namespace zor::app {
+
+class HomePage {
+public:
+    explicit HomePage(ui::CPaintManagerUI& pm) : m_pm(pm) {}
+
+    void SetResourcePrefix(const QString& prefix) { m_prefix = prefix; }
+    // Reads and applies the skin's Home/Home.json; false when it cannot be read.
+    bool ApplyLayout();
+    // One tile "btn_display<i>" per catalog entry in the container "home_tiles".
+    void BuildTiles(const std::vector<DeviceEntry>& entries);
+    // Found devices show normally, absent ones dimmed; the selected one is marked.
+    void UpdateTiles(const std::vector<DeviceEntry>& entries, int selected);
+    const QStringList& ControlNames() const { return m_names; }
+    int TileCount() const { return m_tiles; }
+
+private:
+    ui::CPaintManagerUI& m_pm;
+    QString m_prefix = QStringLiteral("./res_black");
+    ui::PositionLayout m_layout;
+    QStringList m_names;
+    int m_tiles = 0;
+};
+
+}  // namespace zor::app

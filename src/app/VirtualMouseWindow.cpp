@@ -1,0 +1,114 @@
+#include "app/VirtualMouseWindow.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "app/DeviceHub.h"
+#include "device/virtual/VirtualMouse.h"
+
+namespace zor::app {
+
+VirtualMouseWindow::VirtualMouseWindow(DeviceHub& hub, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_hub(hub), m_mouse(hub.Mouse()) {
+    setObjectName(QStringLiteral("VirtualMouseWindow"));
+    setWindowTitle(tr("Virtual mouse"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* buttons = new QGroupBox(tr("Buttons on the mouse"), this);
+    auto* grid = new QGridLayout(buttons);
+    const struct {
+        const char* name;
+        QString text;
+        MouseButton button;
+    } keys[] = {{"vm_profile", tr("Profile"), MouseButton::Profile},
+                {"vm_dpi", tr("DPI"), MouseButton::Dpi},
+                {"vm_lighting", tr("Lighting"), MouseButton::Lighting},
+                {"vm_rate", tr("Report rate"), MouseButton::ReportRate}};
+    int column = 0;
+    for (const auto& key : keys) {
+        auto* button = new QPushButton(key.text, buttons);
+        button->setObjectName(QLatin1String(key.name));
+        const MouseButton which = key.button;
+        connect(button, &QPushButton::clicked, this, [this, which] {
+            if (m_mouse) m_mouse->Click(which);
+            UpdateState();
+        });
+        grid->addWidget(button, column / 2, column % 2);
+        ++column;
+    }
+    layout->addWidget(buttons);
+
+    auto* link = new QGroupBox(tr("Connection"), this);
+    auto* linkRow = new QGridLayout(link);
+    m_plug = new QPushButton(tr("Unplug"), link);
+    m_plug->setObjectName(QStringLiteral("vm_plug"));
+    connect(m_plug, &QPushButton::clicked, this, [this] { SetPlugged(!m_hub.VirtualMousePlugged()); });
+    m_link = new QPushButton(tr("Drop receiver link"), link);
+    m_link->setObjectName(QStringLiteral("vm_link"));
+    m_link->setEnabled(m_mouse && m_mouse->Kind() == VirtualLinkKind::Receiver);
+    connect(m_link, &QPushButton::clicked, this, [this] { SetLinked(!m_linked); });
+    linkRow->addWidget(m_plug, 0, 0);
+    linkRow->addWidget(m_link, 0, 1);
+    layout->addWidget(link);
+
+    auto* power = new QGroupBox(tr("Battery"), this);
+    auto* powerRow = new QGridLayout(power);
+    m_battery = new QSlider(Qt::Horizontal, power);
+    m_battery->setObjectName(QStringLiteral("vm_battery"));
+    m_battery->setRange(0, 100);
+    m_charging = new QCheckBox(tr("Charging"), power);
+    m_charging->setObjectName(QStringLiteral("vm_charging"));
+    if (m_mouse) {
+        m_battery->setValue(m_mouse->State().batteryPercent);
+        m_charging->setChecked(m_mouse->State().charging);
+    }
+    auto applyBattery = [this] {
+        if (m_mouse) m_mouse->SetBattery(m_battery->value(), m_charging->isChecked());
+        UpdateState();
+    };
+    connect(m_battery, &QSlider::valueChanged, this, applyBattery);
+    connect(m_charging, &QCheckBox::toggled, this, applyBattery);
+    powerRow->addWidget(m_battery, 0, 0);
+    powerRow->addWidget(m_charging, 0, 1);
+    layout->addWidget(power);
+
+    m_state = new QLabel(this);
+    m_state->setObjectName(QStringLiteral("vm_state"));
+    layout->addWidget(m_state);
+    UpdateState();
+}
+
+void VirtualMouseWindow::SetPlugged(bool plugged) {
+    m_hub.PlugVirtualMouse(plugged);
+    m_plug->setText(plugged ? tr("Unplug") : tr("Plug in"));
+    UpdateState();
+}
+
+void VirtualMouseWindow::SetLinked(bool linked) {
+    if (!m_mouse) return;
+    m_linked = linked;
+    if (linked) m_mouse->RestoreLink();
+    else m_mouse->DropLink();
+    m_link->setText(linked ? tr("Drop receiver link") : tr("Link to receiver"));
+    UpdateState();
+}
+
+void VirtualMouseWindow::UpdateState() {
+    if (!m_mouse) return;
+    const VirtualMouseState s = m_mouse->State();
+    const int gear = s.dpi[1];  // 1-based current gear of the DPI block
+    m_state->setText(tr("Profile %1, DPI gear %2, report rate code %3, battery %4%%5%6")
+                         .arg(s.activeProfile + 1)
+                         .arg(gear)
+                         .arg(s.reportRate)
+                         .arg(s.batteryPercent)
+                         .arg(s.charging ? tr(" (charging)") : QString())
+                         .arg(m_hub.VirtualMousePlugged() ? QString() : tr(", unplugged")));
+}
+
+}  // namespace zor::app

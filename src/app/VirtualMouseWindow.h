@@ -1,0 +1,44 @@
+// "Virtual mouse": a small plain window (not part of the skinned program) that drives the
+// virtual mouse as if a person held it: its profile, DPI, lighting and report-rate buttons,
+// the cable, the receiver link and the battery.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+class QPushButton;
+class QSlider;
+class QCheckBox;
+
+namespace zor {
+class VirtualMouse;
+}
+
+namespace zor::app {
+
+class DeviceHub;
+
+class VirtualMouseWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit VirtualMouseWindow(DeviceHub& hub, QWidget* parent = nullptr);
+
+    // Shows the mouse's state again (after the program wrote to it).
+    void UpdateState();
+
+private:
+    void SetPlugged(bool plugged);
+    void SetLinked(bool linked);
+
+    DeviceHub& m_hub;
+    std::shared_ptr<VirtualMouse> m_mouse;
+    QLabel* m_state = nullptr;
+    QPushButton* m_plug = nullptr;
+    QPushButton* m_link = nullptr;
+    QSlider* m_battery = nullptr;
+    QCheckBox* m_charging = nullptr;
+    bool m_linked = true;
+};
+
+}  // namespace zor::app

@@ -1,0 +1,206 @@
+// CZorMainWnd: the program's one top-level window and its switchboard. It builds the main skin,
+// owns the device side, the configuration document, the home and DPI pages, the tray icon and
+// the dialogs, and routes every control notification and window message to the part that
+// owns it. Device work runs on the device worker and reports back by message; the window never
+// waits for the mouse.
+#pragma once
+
+#include <QIcon>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "app/AppContext.h"
+#include "app/DeviceHub.h"
+#include "app/HomePage.h"
+#include "app/QtMessageSink.h"
+#include "config/DeviceFeature.h"
+#include "config/MouseConfig.h"
+#include "settings/ApplyPipeline.h"
+#include "settings/DeviceWorker.h"
+#include "settings/gui/DpiPage.h"
+#include "ui/Dialogs.h"
+#include "ui/Language.h"
+#include "ui/MenuTray.h"
+#include "ui/WindowImplBase.h"
+
+namespace zor::app {
+
+inline constexpr int kBatteryTimerId = 2;
+inline constexpr int kBatteryTimerMs = 20000;
+
+class CZorMainWnd : public ui::WindowImplBase {
+    Q_OBJECT
+public:
+    explicit CZorMainWnd(AppContext context);
+    ~CZorMainWnd() override;
+
+    QString GetSkinFile() override { return QStringLiteral("MainWnd.xml"); }
+    QString GetWindowClassName() const override { return m_context.instanceName; }
+    void InitWindow() override;
+    void Notify(ui::TNotifyUI& msg) override;
+    void OnClick(ui::TNotifyUI&) override {}
+    void OnFinalMessage() override {}
+    ui::CControlUI* CreateControl(const QString& className) override;
+    long long HandleCustomMessage(unsigned msg, qintptr wParam, qintptr lParam, bool& handled) override;
+
+    // Restore from the tray or from minimised, in front (also what a second start asks for).
+    void Restore(bool readState = false);
+    void HideToTray();
+    void Exit();
+
+    // State for tests and the virtual mouse window.
+    DeviceHub& Hub() { return *m_hub; }
+    MouseConfigDocument& Document() { return m_doc; }
+    DpiPage& Dpi() { return *m_dpi; }
+    int PagesProfile() const { return m_profile; }
+    bool ApplyRunning() const { return m_applyRunning; }
+    bool RefreshRunning() const { return m_refreshRunning; }
+    bool HiddenToTray() const { return m_hiddenToTray; }
+    bool BatteryTimerRunning() const { return m_batteryTimer.isActive(); }
+    ui::CMsgWnd* MessageBox() const { return m_msgBox; }
+    ApplyFlags& Flags() { return m_flags; }
+    int ConnectionType() const;
+    std::filesystem::path ModelFolder() const;
+    std::filesystem::path SetIniPath() const;
+    int CloseOption() const { return m_closeOption; }
+    int Remind() const { return m_remind; }
+    // Starts a run (mode 1: synchronise; 0: push the stored kind).
+    void StartRun(int mode);
+    // Save-and-announce: the document, the chip-reset labels, then message 2047.
+    void SaveAndAnnounce();
+
+signals:
+    void applyFinished();
+    void deviceStateRead();
+
+private:
+    using Handler = long long (CZorMainWnd::*)(qintptr wParam, qintptr lParam, bool& handled);
+    struct Route {
+        unsigned message;
+        Handler handler;
+    };
+    static const std::vector<Route>& Routes();
+
+    // windowinit and the device selection.
+    void OnWindowInit();
+    void SelectDevice();
+    void LoadModel();
+    void RouteToPages(ui::TNotifyUI& msg);
+    void OnClickNotify(ui::TNotifyUI& msg);
+    void SelectProfile(int profile);
+    void RefreshPages();
+    void RefreshConnectionDisplay();
+    void ShowBattery(int battery);
+    void RefreshPresence();
+    void ShowNoDeviceBox();
+    void CloseMessageBox();
+    void CloseRequest();
+    void Minimise();
+    void SaveDocument();
+    void StartBatteryTimer();
+    void StopBatteryTimer();
+    void ShowProgress(bool show, int mode);
+    void StartStateRead(int wParam, int lParam);
+    void FinishApply();
+    void FinishStateRead(qintptr wParam, qintptr lParam);
+    void OpenTrayMenu();
+    void OnHotplug(qintptr wParam, qintptr lParam);
+    void ShowDpiPop(int gear);
+    bool ChooseColour(std::uint32_t& colour);
+    void OpenSystemMouseSettings();
+    void OpenWebPage(const QString& path);
+
+    // Message handlers (the table in ZorMainWnd.cpp names each one's owner).
+    long long OnMove(qintptr, qintptr, bool&);
+    long long OnActivate(qintptr, qintptr, bool&);
+    long long OnClose(qintptr, qintptr, bool&);
+    long long OnMouseWheel(qintptr, qintptr, bool&);
+    long long OnSysCommand(qintptr, qintptr, bool&);
+    long long OnTimer(qintptr, qintptr, bool&);
+    long long OnDeviceChange(qintptr, qintptr, bool&);
+    long long OnTrayIcon(qintptr, qintptr, bool&);
+    long long OnMenuClick(qintptr, qintptr, bool&);
+    long long OnDeviceDpiChanged(qintptr, qintptr, bool&);
+    long long OnDeviceProfileChanged(qintptr, qintptr, bool&);
+    long long OnDeviceConfig(qintptr, qintptr, bool&);
+    long long OnLanguageChanged(qintptr, qintptr, bool&);
+    long long OnDeviceRateChanged(qintptr, qintptr, bool&);
+    long long OnSilentStart(qintptr, qintptr, bool&);
+    long long OnMaxDataWarn(qintptr, qintptr, bool&);
+    long long OnApply(qintptr, qintptr, bool&);
+    long long OnReadDeviceState(qintptr, qintptr, bool&);
+    long long OnApplyEnd(qintptr, qintptr, bool&);
+    long long OnApplyOverlay(qintptr, qintptr, bool&);
+    long long OnMsgBoxHideToTray(qintptr, qintptr, bool&);
+    long long OnApplyProgress(qintptr, qintptr, bool&);
+    long long OnPowerChanged(qintptr, qintptr, bool&);
+    long long OnRefreshDevicePages(qintptr, qintptr, bool&);
+    long long OnBleEvent(qintptr, qintptr, bool&);
+    long long OnStageSwitch(qintptr, qintptr, bool&);
+    long long OnCloseWndGone(qintptr, qintptr, bool&);
+    long long OnCloseConfig(qintptr, qintptr, bool&);
+    long long OnCloseAct(qintptr, qintptr, bool&);
+    long long OnStateReadDone(qintptr, qintptr, bool&);
+    // Owners whose pages come with later work: each says in a debug line what it received.
+    long long ForKeyPage(qintptr, qintptr, bool&);
+    long long ForLightingPage(qintptr, qintptr, bool&);
+    long long ForMacroEditor(qintptr, qintptr, bool&);
+    long long ForColourPicker(qintptr, qintptr, bool&);
+    long long ForSettingsWindow(qintptr, qintptr, bool&);
+    long long ForUpdater(qintptr, qintptr, bool&);
+    long long NotBuilt(const char* owner);
+
+    AppContext m_context;
+    QtMessageSink m_sink;
+    std::unique_ptr<DeviceHub> m_hub;
+    MouseConfigDocument m_doc;
+    DeviceFeatureRecord m_feature;
+    std::unique_ptr<DpiPage> m_dpi;
+    std::unique_ptr<HomePage> m_home;
+    ui::LanguageManager m_language;
+    ui::FontInstaller m_fonts;
+    ui::CTrayIcon m_tray;
+    QIcon m_icon;
+    QTimer m_batteryTimer;
+
+    // Device state.
+    int m_profile = 0;
+    int m_chip = 0;
+    int m_connected = 0;
+    int m_lastReceiverState = -1;
+    bool m_everFound = false;
+    int m_battery = -1;
+    bool m_refreshRunning = false;
+    bool m_applyRunning = false;
+    bool m_progressShown = false;
+    unsigned m_currentMessage = 0;
+
+    // Apply pipeline.
+    DeviceWorker m_worker;
+    ApplyFlags m_flags;
+    int m_runMode = 0;
+    int m_applyKind = 0;
+    std::mutex m_resultMutex;
+    std::optional<ApplyOutcome> m_applyResult;
+    struct StateRead {
+        bool ok = false;
+        int connection = 0;
+        int battery = 0;
+        int chip = 0;
+    } m_stateRead;
+
+    // Window behaviour.
+    int m_closeOption = 0;
+    int m_remind = 0;
+    bool m_hiddenToTray = false;
+    bool m_silent = false;
+    QPointer<ui::CMsgWnd> m_msgBox;
+    QPointer<ui::CCloseWnd> m_closeWnd;
+    QPointer<ui::CMenuWnd> m_trayMenu;
+    QPointer<QWidget> m_dpiPop;
+};
+
+}  // namespace zor::app

@@ -1,0 +1,142 @@
+#include "settings/ApplyPipeline.h"
+
+#include <algorithm>
+
+#include "common/Debug.h"
+
+namespace zor {
+namespace {
+
+class RunContext {
+public:
+    RunContext(CommandSet& commands, ApplyJob& job, ApplyOutcome& out) : m_c(commands), m_job(job), m_out(out) {}
+
+    void Repeat(int op, int subOp) {
+        for (int i = 0; i < m_out.repeat; ++i) m_c.WriteSetting(op, m_job.profile, subOp);
+    }
+    // Step 9: the write of the run's mode.
+    void ModeWrite() {
+        if (m_job.mode == 1) {
+            if (m_job.flags.regenerateAll) RenewIds(true, false);
+            m_c.ApplyAll(m_job.profile);
+            m_out.fullWrite = true;
+        } else {
+            Repeat(m_job.kind, 0);
+            m_out.singleWrite = true;
+        }
+    }
+    // Step 7: new identifiers for the current profile (all three with regenerate-all), then the
+    // current one written into the mouse.
+    void RenewIds(bool all, bool write = true) {
+        for (int p = 0; p < kConfigProfileCount; ++p) {
+            if (!all && p != m_job.profile) continue;
+            std::uint16_t id = 0;
+            while (id == 0) id = m_job.draw ? m_job.draw() : 1;
+            m_job.settings.profileIds[static_cast<std::size_t>(p)] = id;
+            if (std::find(m_out.renewedProfiles.begin(), m_out.renewedProfiles.end(), p) == m_out.renewedProfiles.end())
+                m_out.renewedProfiles.push_back(p);
+            DebugF("random:%d\n", id);
+        }
+        m_out.idsRenewed = true;
+        if (write) Repeat(kOpProfile, kSubProfileId);
+    }
+    // Steps 4 and 6: an edit.
+    bool PushEdit() {
+        if (m_job.flags.fireKeyResend) {
+            m_job.flags.fireKeyResend = false;
+            const ProfileSettings profile = m_job.settings.Profile(m_job.profile);
+            bool any = false;
+            for (int key = 0; key < kKeyCount; ++key) {
+                if (profile.keys[static_cast<std::size_t>(key)].function != kFireKeyFunction) continue;
+                m_c.currentKey = key;
+                ModeWrite();
+                any = true;
+            }
+            return any;
+        }
+        m_c.currentKey = m_job.currentKey;
+        bool sent = false;
+        for (std::size_t i = 0; i < kSingleWrites.size(); ++i) {
+            if (!m_job.flags.single[i]) continue;
+            const int times = m_job.ble ? 1 : m_out.repeat;
+            for (int n = 0; n < times; ++n) m_c.WriteSetting(kSingleWrites[i].op, m_job.profile, kSingleWrites[i].subOp);
+            m_out.singleWrite = true;
+            sent = true;
+            break;
+        }
+        m_job.flags.single = {};
+        if (!sent) ModeWrite();
+        return true;
+    }
+    int ReadOp(int op, int subOp) {
+        m_c.Request() = DeviceRequest{};
+        m_c.Request().op = static_cast<std::uint8_t>(op);
+        m_c.Request().subOp = static_cast<std::uint8_t>(subOp);
+        return m_c.ReadRequest();
+    }
+    // Step 5 (and 3 over BLE): read the profile state and the identifiers, then push or read back.
+    void Synchronise() {
+        bool failed = false;
+        if (m_job.ble && m_job.flags.profileChanged) Repeat(kOpProfile, kSubActiveProfile);
+        if (!m_job.ble || !m_job.flags.readBackPending) {
+            if (ReadOp(kOpProfile, kSubActiveProfile) == 1) {
+                int mouseProfile = m_c.Request().activeProfile;
+                if (mouseProfile > 2) mouseProfile = 0;
+                // A profile the user has just selected is the one to bring into the mouse.
+                if (!m_job.flags.profileChanged && mouseProfile != m_job.profile) {
+                    m_job.profile = mouseProfile;
+                    m_out.pagesProfile = mouseProfile;
+                }
+            } else {
+                failed = true;
+            }
+        }
+        if (ReadOp(kOpProfile, kSubProfileId) == 1) {
+            m_out.idsRead = true;
+            m_out.mouseIds = m_c.Request().profileIds;
+        } else {
+            failed = true;
+        }
+        const auto p = static_cast<std::size_t>(m_job.profile);
+        const bool mismatch = failed || m_out.mouseIds[p] != m_job.settings.profileIds[p];
+        DebugF("profile id mouse:%d document:%d\n", m_out.mouseIds[p], m_job.settings.profileIds[p]);
+        if (mismatch || m_job.flags.forcePush || m_job.flags.regenerateAll) {
+            ModeWrite();
+            RenewIds(m_job.flags.regenerateAll);
+            return;
+        }
+        if (m_job.flags.profileChanged && !m_job.ble) Repeat(kOpProfile, kSubActiveProfile);
+        if (m_out.pagesProfile || m_job.flags.profileChanged) m_out.readBack = m_c.ReadCurrentState();
+    }
+
+private:
+    static constexpr int kConfigProfileCount = 3;
+    CommandSet& m_c;
+    ApplyJob& m_job;
+    ApplyOutcome& m_out;
+};
+
+}  // namespace
+
+int RepeatCount(int connectionType, int writeTimes, bool ble) {
+    if (ble || connectionType == 1) return 1;
+    return writeTimes >= 1 ? writeTimes : 4;
+}
+
+ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job) {
+    ApplyOutcome out;
+    out.repeat = RepeatCount(job.connectionType, job.writeTimes, job.ble);
+    const SettingsSource* previous = nullptr;
+    commands.SetSettings(&job.settings);
+    RunContext run(commands, job, out);
+    if (job.mode == 1) {
+        run.Synchronise();
+    } else if (run.PushEdit()) {
+        run.RenewIds(false);
+    }
+    commands.SetSettings(previous);
+    out.profileIds = job.settings.profileIds;
+    return out;
+}
+
+}  // namespace zor

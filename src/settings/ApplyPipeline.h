@@ -1,0 +1,76 @@
+// The apply run: one pass that brings the mouse and the configuration document into step, as
+// the worker thread runs it. It works on a snapshot of the document taken on the UI thread
+// (the command set "takes over" the document) and answers what the UI thread must then put
+// back into the document and the pages: it never touches the document or a widget itself.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "device/CommandSet.h"
+#include "device/SettingsSource.h"
+
+namespace zor {
+
+// The single writes of the power and sensor options, in the order a run sends the first one set.
+enum class SingleSetting { SleepTime, SecondTime, OptionA, OptionB, ValueB, ValueD, Count };
+
+struct SingleWrite {
+    int op;
+    int subOp;
+};
+inline constexpr std::array<SingleWrite, static_cast<std::size_t>(SingleSetting::Count)> kSingleWrites{
+    {{kOpProfile, kSubSleepTime}, {kOpProfile, kSubSecondTime}, {kOpProfile, kSubOptionA},
+     {kOpProfile, kSubOptionB}, {kOpParams, 2}, {kOpParams, 6}}};
+
+inline constexpr int kFireKeyFunction = 102;
+
+// The pipeline's flags, kept by the main window between runs.
+struct ApplyFlags {
+    bool forcePush = false;
+    bool regenerateAll = false;
+    bool profileChanged = false;
+    bool fireKeyResend = false;
+    bool readBackPending = false;
+    std::array<bool, static_cast<std::size_t>(SingleSetting::Count)> single{};
+};
+
+struct ApplyJob {
+    int mode = 0;     // 1: synchronise on connect (read ids, push or read back); 0: push an edit
+    int kind = 0;     // op of the last message 2051 (mode 0)
+    int profile = 0;  // the pages' profile
+    int currentKey = 0;
+    bool ble = false;
+    int connectionType = 1;  // 1 cable, 2 receiver
+    int writeTimes = 4;
+    ApplyFlags flags;
+    SettingsRecord settings;  // the snapshot of the document, profile identifiers included
+    // Draws a profile identifier (1..65535).
+    std::function<std::uint16_t()> draw;
+};
+
+struct ApplyOutcome {
+    int repeat = 1;
+    bool fullWrite = false;
+    bool singleWrite = false;   // mode 0 sent something
+    bool idsRenewed = false;
+    std::optional<int> pagesProfile;  // the profile the pages show afterwards, when it changed
+    bool idsRead = false;
+    std::array<std::uint16_t, kProfileCount> mouseIds{};
+    std::optional<CurrentState> readBack;  // the mouse's current state, when read back
+    // Profile identifiers after the run (the snapshot's, renewed where step 7 drew new ones).
+    std::array<std::uint16_t, kProfileCount> profileIds{};
+    std::vector<int> renewedProfiles;
+};
+
+// Repeat count of single writes: 1 on a cable connection, otherwise the model's WriteTimes.
+int RepeatCount(int connectionType, int writeTimes, bool ble);
+
+// Runs one pass with the command set (whose model is set). Sets the command set's settings to
+// the job's snapshot for the duration of the run.
+ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job);
+
+}  // namespace zor

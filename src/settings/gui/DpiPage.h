@@ -1,0 +1,64 @@
+// The DPI and report-rate page: eight gears (enable, value, colour), the DPI slider and the
+// edit box of the current gear, the fire slider and the report-rate group. Every edit goes
+// into the configuration document at once and asks the main window to send it (message 2051).
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "settings/DpiRules.h"
+#include "ui/PaintManager.h"
+
+namespace zor {
+
+class DpiPage {
+public:
+    struct Hooks {
+        // Posts message 2051 with the kind and the profile; sync = sent and handled at once.
+        std::function<void(int kind, int profile, bool sync)> requestApply;
+        // True while an apply runs or a profile change waits to be sent.
+        std::function<bool()> busy;
+        std::function<void()> fireKeyResend;
+        // Opens a colour choice on the colour; answers false when cancelled.
+        std::function<bool(std::uint32_t& colour)> chooseColour;
+        std::function<void()> openSystemMouseSettings;
+    };
+
+    DpiPage(ui::CPaintManagerUI& pm, MouseConfigDocument& document, Hooks hooks);
+
+    void SetTable(const DpiTable& table) { m_table = table; }
+    const DpiTable& Table() const { return m_table; }
+    void SetConnection(RateConnection connection, std::string model);
+    void SetProfile(int profile) { m_profile = profile; }
+    int Profile() const { return m_profile; }
+
+    // Shows the document's values of the current profile.
+    void Refresh();
+    // The mouse reported a new current gear (0-based).
+    void ShowCurrentGear(int gear);
+    // The mouse reported a new report-rate option.
+    void ShowReportRate(int option);
+    // Handles the page's notifications; false for those of other pages.
+    bool Notify(ui::TNotifyUI& msg);
+
+private:
+    doc::MouseAdvSettings& Adv();
+    void ShowGearValue(int gear);
+    void ShowSlider();
+    void SelectCurrentOption();
+    void SetCurrentGearValue(int value);
+    void RequestApply(int kind, bool sync = false);
+    static int IndexAfter(const QString& name, const QString& prefix);
+
+    ui::CPaintManagerUI& m_pm;
+    MouseConfigDocument& m_doc;
+    Hooks m_hooks;
+    DpiTable m_table;
+    RateConnection m_connection = RateConnection::Cable;
+    std::string m_model;
+    int m_profile = 0;
+    bool m_refreshing = false;
+};
+
+}  // namespace zor
