@@ -32,6 +32,15 @@ bool HidrawBleBridge::Registered() const {
 }
 
 bool HidrawBleBridge::BleConnect(const std::string& deviceNames) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_names = deviceNames;
+    }
+    if (!Link(deviceNames)) Emit(kBleEventConnectFailed, "");
+    return true;
+}
+
+bool HidrawBleBridge::Link(const std::string& deviceNames) {
     std::vector<std::string> names;
     for (const auto& name : Split(deviceNames, ',')) {
         if (!Trim(name).empty()) names.push_back(Trim(name));
@@ -53,8 +62,7 @@ bool HidrawBleBridge::BleConnect(const std::string& deviceNames) {
     if (!feature) {
         if (input) input->Close();
         DebugLine("BLE: no linked device of the BLE list\n");
-        Emit(kBleEventConnectFailed, "");
-        return true;
+        return false;
     }
     {
         std::lock_guard lock(m_mutex);
@@ -139,7 +147,18 @@ void HidrawBleBridge::OnHotplug(const HotplugEvent& event) {
         }
         if (ours) Disconnect(true);
     } else if (event.busType == HidBusType::Bluetooth && !Linked()) {
-        Emit(kBleEventReconnect, "");
+        // A Bluetooth device came: the mouse asked for before may be back. Without an earlier
+        // request the program is asked to connect.
+        std::string names;
+        {
+            std::lock_guard lock(m_mutex);
+            names = m_names;
+        }
+        if (names.empty()) {
+            Emit(kBleEventReconnect, "");
+        } else {
+            Link(names);  // another Bluetooth device is no failure worth reporting
+        }
     }
 }
 

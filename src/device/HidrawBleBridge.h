@@ -36,7 +36,8 @@ public:
     bool Registered() const override;
 
     // Hot-plug: the linked node going away takes the link down; a Bluetooth HID device arriving
-    // while unlinked asks for a new attempt (event 4).
+    // while unlinked links again to the names of the last BleConnect (link up), or, when there
+    // was none, asks the program to connect (event 4).
     void OnHotplug(const HotplugEvent& event);
     bool Linked() const;
 
@@ -45,6 +46,8 @@ public:
 
 private:
     void Emit(int code, const std::string& text);
+    // Opens the first listed Bluetooth device; link up and battery on success.
+    bool Link(const std::string& deviceNames);
     void ReadInput(std::shared_ptr<HidHandle> input);
     void Disconnect(bool announce);
     void ReportBattery();
@@ -58,6 +61,7 @@ private:
     std::shared_ptr<HidHandle> m_input;
     std::string m_featurePath;
     std::string m_inputPath;
+    std::string m_names;  // of the last BleConnect
     std::thread m_reader;
     std::atomic<bool> m_stopReader{false};
     std::condition_variable m_readerStop;

@@ -173,10 +173,22 @@ TEST_F(HidrawBridgeTest, SendsFramesAndReportsRepliesInputAndLinkLoss) {
     EXPECT_EQ(sink.Messages().back().lParam, kBleEventLinkDown);
     EXPECT_EQ(bridge.BleSend(ReportToBleText(read)), 0);
 
+    // Plugged in again (one report per interface), the mouse is linked once.
     sink.Clear();
     bus.Attach(bleMouse);
     for (std::size_t i = gone.size() - 2; i < gone.size(); ++i) bridge.OnHotplug(gone[i]);
-    EXPECT_EQ(Codes(), (std::vector<int>{kBleEventReconnect, kBleEventReconnect}));
+    EXPECT_EQ(Codes(), (std::vector<int>{kBleEventLinkUp, kBleEventBattery}));
+    EXPECT_TRUE(bridge.Linked());
+}
+
+TEST_F(HidrawBridgeTest, BluetoothArrivalBeforeAnyConnectAsksTheProgramToConnect) {
+    std::vector<HotplugEvent> came;
+    VirtualHotplugMonitor monitor(bus);
+    monitor.Start([&](const HotplugEvent& e) { came.push_back(e); });
+    bus.Attach(bleMouse);
+    bridge.OnHotplug(came.front());
+    EXPECT_EQ(Codes(), std::vector<int>{kBleEventReconnect});
+    EXPECT_FALSE(bridge.Linked());
 }
 
 }  // namespace
