@@ -62,7 +62,8 @@ public:
     void Shutdown();
 
     // BLE: the bridge (null: none) and the comma-separated names it may connect to. The bridge
-    // must outlive the presence, or be detached (null) before it goes.
+    // must outlive the presence, or be detached (null) before it goes. Attach before starting
+    // listeners: a receiver that loses its mouse makes its listener call ConnectBle.
     void AttachBle(BleBridge* bridge, std::string deviceNames);
     // BleConnect with the names, unless an attempt is already in progress or there is no bridge.
     bool ConnectBle();
