@@ -186,17 +186,17 @@ namespace detail {
 
 namespace {
 
-struct Spec {
+struct Directive {
     bool left = false, zero = false, plus = false, space = false;
     int width = 0;
     char conversion = 0;
 };
 
-std::string Pad(std::string body, const Spec& spec, bool numeric) {
-    if (static_cast<int>(body.size()) >= spec.width) return body;
-    const std::size_t fill = static_cast<std::size_t>(spec.width) - body.size();
-    if (spec.left) return body + std::string(fill, ' ');
-    if (spec.zero && numeric) {
+std::string Pad(std::string body, const Directive& directive, bool numeric) {
+    if (static_cast<int>(body.size()) >= directive.width) return body;
+    const std::size_t fill = static_cast<std::size_t>(directive.width) - body.size();
+    if (directive.left) return body + std::string(fill, ' ');
+    if (directive.zero && numeric) {
         std::size_t signLen = (!body.empty() && (body[0] == '-' || body[0] == '+' || body[0] == ' ')) ? 1 : 0;
         return body.substr(0, signLen) + std::string(fill, '0') + body.substr(signLen);
     }
@@ -229,19 +229,19 @@ std::string FormatImpl(std::string_view format, const std::vector<FormatArg>& ar
             ++i;
             continue;
         }
-        Spec spec;
+        Directive directive;
         const std::size_t start = i;
         std::size_t j = i + 1;
         for (; j < format.size(); ++j) {
             const char f = format[j];
-            if (f == '-') spec.left = true;
-            else if (f == '0') spec.zero = true;
-            else if (f == '+') spec.plus = true;
-            else if (f == ' ') spec.space = true;
+            if (f == '-') directive.left = true;
+            else if (f == '0') directive.zero = true;
+            else if (f == '+') directive.plus = true;
+            else if (f == ' ') directive.space = true;
             else break;
         }
         while (j < format.size() && format[j] >= '0' && format[j] <= '9') {
-            spec.width = std::min(spec.width * 10 + (format[j] - '0'), 4096);
+            directive.width = std::min(directive.width * 10 + (format[j] - '0'), 4096);
             ++j;
         }
         // Length modifiers (l, ll, h, z) carry no meaning with typed arguments.
@@ -250,24 +250,24 @@ std::string FormatImpl(std::string_view format, const std::vector<FormatArg>& ar
             out.append(format.substr(i));
             break;
         }
-        spec.conversion = format[j];
+        directive.conversion = format[j];
         i = j;
-        if (std::string_view("diuxXcs").find(spec.conversion) == std::string_view::npos) {
+        if (std::string_view("diuxXcs").find(directive.conversion) == std::string_view::npos) {
             out.append(format.substr(start, j - start + 1));  // unknown conversion: kept as text
             continue;
         }
         if (next >= args.size()) continue;
         const FormatArg& arg = args[next++];
-        switch (spec.conversion) {
+        switch (directive.conversion) {
             case 'd':
             case 'i': {
                 long long v = 0;
                 if (auto s = std::get_if<long long>(&arg)) v = *s;
                 else if (auto u = std::get_if<unsigned long long>(&arg)) v = static_cast<int>(static_cast<unsigned int>(*u));
                 std::string body = v < 0 ? "-" + ToBase(0ULL - static_cast<unsigned long long>(v), 10, false)
-                                         : (spec.plus ? "+" : spec.space ? " " : "") +
+                                         : (directive.plus ? "+" : directive.space ? " " : "") +
                                                ToBase(static_cast<unsigned long long>(v), 10, false);
-                out += Pad(std::move(body), spec, true);
+                out += Pad(std::move(body), directive, true);
                 break;
             }
             case 'u':
@@ -277,15 +277,15 @@ std::string FormatImpl(std::string_view format, const std::vector<FormatArg>& ar
                 if (auto u = std::get_if<unsigned long long>(&arg)) v = *u;
                 else if (auto s = std::get_if<long long>(&arg))
                     v = *s < 0 ? static_cast<unsigned int>(static_cast<int>(*s)) : static_cast<unsigned long long>(*s);
-                const unsigned base = spec.conversion == 'u' ? 10 : 16;
-                out += Pad(ToBase(v, base, spec.conversion == 'X'), spec, true);
+                const unsigned base = directive.conversion == 'u' ? 10 : 16;
+                out += Pad(ToBase(v, base, directive.conversion == 'X'), directive, true);
                 break;
             }
             case 'c': {
                 std::string body;
                 if (auto s = std::get_if<long long>(&arg)) body = std::string(1, static_cast<char>(*s));
                 else if (auto u = std::get_if<unsigned long long>(&arg)) body = std::string(1, static_cast<char>(*u));
-                out += Pad(std::move(body), spec, false);
+                out += Pad(std::move(body), directive, false);
                 break;
             }
             case 's': {
@@ -293,7 +293,7 @@ std::string FormatImpl(std::string_view format, const std::vector<FormatArg>& ar
                 if (auto t = std::get_if<std::string>(&arg)) body = *t;
                 else if (auto s = std::get_if<long long>(&arg)) body = std::to_string(*s);
                 else if (auto u = std::get_if<unsigned long long>(&arg)) body = std::to_string(*u);
-                out += Pad(std::move(body), spec, false);
+                out += Pad(std::move(body), directive, false);
                 break;
             }
             default:
