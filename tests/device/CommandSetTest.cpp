@@ -2,6 +2,8 @@
 // retries, the per-setting writes, the full apply and the read-back of the current state.
 #include <gtest/gtest.h>
 
+#include "device/BleText.h"
+
 #include <map>
 
 #include "WireFixture.h"
@@ -569,7 +571,7 @@ TEST_F(CommandSetTest, BleReadsOnlySendAndPauseTheRepliesComeAsEvents) {
     EXPECT_EQ(events[1].first, 0x606);
 
     // The main window decodes an event with the same layouts.
-    const auto bytes = ParseReportText(events[1].second);
+    const auto bytes = ParseBleText(events[1].second);
     ASSERT_TRUE(bytes && bytes->size() == 41u);
     commands.StoreReply(kOpDpi, 0, 0, std::span(*bytes).subspan(9));
     EXPECT_EQ(r.dpi[0], 400u);

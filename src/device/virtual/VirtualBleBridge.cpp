@@ -1,48 +1,8 @@
 #include "device/virtual/VirtualBleBridge.h"
 
+#include "device/BleText.h"
+
 namespace zor {
-namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-constexpr std::size_t kMaxTextBytes = 64;
-
-}  // namespace
-
-std::optional<std::vector<std::uint8_t>> ParseReportText(const std::string& text) {
-    std::vector<std::uint8_t> bytes;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (pos + 2 > text.size() || bytes.size() >= kMaxTextBytes) return std::nullopt;
-        const int high = HexValue(text[pos]);
-        const int low = HexValue(text[pos + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
-        pos += 2;
-        if (pos < text.size()) {
-            if (text[pos] != ' ') return std::nullopt;
-            ++pos;
-        }
-    }
-    return bytes;
-}
-
-std::string ReportToEventText(std::span<const std::uint8_t> report) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::size_t i = 0; i < report.size(); ++i) {
-        if (i != 0) text += ' ';
-        text += kDigits[report[i] >> 4];
-        text += kDigits[report[i] & 0x0F];
-    }
-    return text;
-}
-
 bool VirtualBleBridge::BleConnect(const std::string& /*deviceNames*/) {
     bool failing = false;
     bool connected = false;
@@ -74,7 +34,7 @@ void VirtualBleBridge::RelayInput() {
     while (!m_relayStop.load()) {
         const int got = m_mouse->Read(0, report, 500);
         if (got > 0) {
-            Emit(kBleEventInputBase + report[0], ReportToEventText(std::span(report.data(), static_cast<std::size_t>(got))));
+            Emit(kBleEventInputBase + report[0], ToBleEventText(std::span(report.data(), static_cast<std::size_t>(got))));
         } else if (got < 0) {
             // The mouse went away: the link is down.
             bool wasConnected = false;
@@ -95,7 +55,7 @@ void VirtualBleBridge::ReportBattery() {
     query[kPosCommand] = 0x81;
     query[kPosLength] = 3;
     if (!m_mouse->ReceiveFrame(query)) return;
-    if (const auto reply = m_mouse->TakeReply()) Emit(kBleEventBattery, ReportToEventText(*reply));
+    if (const auto reply = m_mouse->TakeReply()) Emit(kBleEventBattery, ToBleEventText(*reply));
 }
 
 std::optional<std::int16_t> VirtualBleBridge::BleQuery() {
@@ -111,10 +71,10 @@ std::optional<std::int16_t> VirtualBleBridge::BleSend(const std::string& frameTe
         m_sent.push_back(frameText);
         if (!m_connected) return static_cast<std::int16_t>(0);
     }
-    const auto bytes = ParseReportText(frameText);
+    const auto bytes = ParseBleText(frameText);
     if (!bytes || !m_mouse->ReceiveFrame(*bytes)) return static_cast<std::int16_t>(0);
     if (const auto reply = m_mouse->TakeReply()) {
-        Emit(kBleEventReplyBase + ((*reply)[kPosCommand] & 0x0F), ReportToEventText(*reply));
+        Emit(kBleEventReplyBase + ((*reply)[kPosCommand] & 0x0F), ToBleEventText(*reply));
     }
     return static_cast<std::int16_t>(1);
 }

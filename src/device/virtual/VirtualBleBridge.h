@@ -14,12 +14,6 @@
 
 namespace zor {
 
-// Parses report text: two hex digits per byte, separated by single spaces (a trailing space
-// allowed). nullopt for anything else, or for more than 64 bytes.
-std::optional<std::vector<std::uint8_t>> ParseReportText(const std::string& text);
-// Upper-case two-digit hex bytes separated by single spaces, as the bridge reports them.
-std::string ReportToEventText(std::span<const std::uint8_t> report);
-
 class VirtualBleBridge final : public BleBridge {
 public:
     explicit VirtualBleBridge(std::shared_ptr<VirtualMouse> mouse) : m_mouse(std::move(mouse)) {}
