@@ -75,6 +75,9 @@ public:
     bool HandleBleInput(const std::string& text);
 
     int ReceiverState() const { return m_receiverState.load(); }
+    // The link state a state read found: a receiver reports its link only when it changes, so
+    // the window's read is where the first value comes from.
+    void SetReceiverState(int state) { m_receiverState = state; }
     int ConnectionKind() const { return m_connectionKind; }
     int Selected() const { return m_selected; }
     bool BleConnecting() const { return m_bleConnecting.load(); }
