@@ -22,7 +22,8 @@ struct AppContext {
     VirtualLinkKind virtualKind = VirtualLinkKind::Receiver;
     Sleeper* sleeper = nullptr;      // protocol pauses; null = real time
     int hotplugSettleMs = 1000;      // wait after a device change before the device is used
-    int listenerTimeoutMs = 500;
+    // Idle listeners wake this often (they also notice a stop request this late at most).
+    int listenerTimeoutMs = 1000;
     bool showNoDeviceBox = true;
     // Treat the desktop as having a notification area (tests on the offscreen platform).
     bool assumeTray = false;

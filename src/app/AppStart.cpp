@@ -85,7 +85,10 @@ int RunZorMouse(int argc, char** argv) {
     context.virtualKind = options.virtualCable ? VirtualLinkKind::Cable : VirtualLinkKind::Receiver;
 
     auto* window = new CZorMainWnd(context);
-    instance.SetRaiseHandler([window] { window->Restore(false); });
+    instance.SetRaiseHandler([window] {
+        DebugLine("restored at the request of a later start\n");
+        window->Restore(false);
+    });
     window->Create(nullptr, instanceName, ui::kWsDialog | ui::kWsMinimizeBox, 0, QRect(0, 0, 990, 690));
     window->CenterWindow();
 

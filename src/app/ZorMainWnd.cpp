@@ -224,6 +224,8 @@ CZorMainWnd::~CZorMainWnd() {
         m_hub->Shutdown();
     }
     m_sink.SetReceiver(nullptr);
+    if (CResourceManager::GetInstance().GetTextQueryInterface() == &m_language)
+        CResourceManager::GetInstance().SetTextQueryInterface(nullptr);
     if (m_closeWnd) delete m_closeWnd;
     if (m_msgBox) delete m_msgBox;
 }
@@ -536,6 +538,7 @@ void CZorMainWnd::FinishApply() {
     RefreshPages();
     if (m_hub->Link().bleMode.load() == 0 && m_hub->SelectedEntry() != nullptr) StartBatteryTimer();
     emit applyFinished();
+    RunPendingRead();
 }
 
 void CZorMainWnd::ShowProgress(bool show, int mode) {
@@ -563,9 +566,13 @@ void CZorMainWnd::ShowProgress(bool show, int mode) {
 // ---------------------------------------------------------------- device state
 
 void CZorMainWnd::StartStateRead(int wParam, int lParam) {
-    if (m_refreshRunning) return;
-    if (m_applyRunning || m_worker.Busy()) {
-        DebugLine("device-state read skipped: the device is busy with a run\n");
+    if (m_refreshRunning || m_applyRunning || m_worker.Busy()) {
+        // A change of the connection must not be lost: it is read as soon as the device is free.
+        if (wParam != 0 || lParam != 0) {
+            m_pendingRead = {std::max(m_pendingRead.first, wParam), std::max(m_pendingRead.second, lParam)};
+            m_readPending = true;
+        }
+        DebugLine("device-state read deferred: the device is busy\n");
         return;
     }
     if (m_hub->SelectedEntry() == nullptr) {
@@ -586,6 +593,14 @@ void CZorMainWnd::StartStateRead(int wParam, int lParam) {
     });
 }
 
+void CZorMainWnd::RunPendingRead() {
+    if (!m_readPending || m_applyRunning || m_refreshRunning) return;
+    m_readPending = false;
+    const auto [wParam, lParam] = m_pendingRead;
+    m_pendingRead = {0, 0};
+    StartStateRead(wParam, lParam);
+}
+
 void CZorMainWnd::FinishStateRead(qintptr wParam, qintptr lParam) {
     m_worker.Join();
     StateRead read;
@@ -596,9 +611,12 @@ void CZorMainWnd::FinishStateRead(qintptr wParam, qintptr lParam) {
     const int chip = read.chip;
     const bool cable = ConnectionType() == kConnectionCable;
     const int before = m_lastReceiverState;
+    DebugF("device state: read %d, link %d, battery %d, chip %d\n", read.ok ? 1 : 0, read.connection, read.battery,
+           read.chip);
     bool redraw = wParam != 0;
     if (read.ok) {
         m_lastReceiverState = cable ? 1 : (read.connection != 0 ? 1 : 0);
+        m_hub->Presence().SetReceiverState(m_lastReceiverState);
         m_battery = read.battery;
         if (m_lastReceiverState == 1) ShowBattery(read.battery);
         if (m_lastReceiverState == 1 && lParam == 1 && chip != 0 && chip != m_chip) {
@@ -608,9 +626,11 @@ void CZorMainWnd::FinishStateRead(qintptr wParam, qintptr lParam) {
         }
     } else if (!cable && lParam == 1) {
         m_lastReceiverState = 0;
+        m_hub->Presence().SetReceiverState(0);
     }
     m_refreshRunning = false;
     if (before != m_lastReceiverState || redraw) RefreshPresence();
+    RunPendingRead();
     RefreshPages();
     emit deviceStateRead();
     // A mouse that has just come into reach is brought into step with the document.

@@ -106,6 +106,7 @@ private:
     void StartStateRead(int wParam, int lParam);
     void FinishApply();
     void FinishStateRead(qintptr wParam, qintptr lParam);
+    void RunPendingRead();
     void OpenTrayMenu();
     void OnHotplug(qintptr wParam, qintptr lParam);
     void ShowDpiPop(int gear);
@@ -176,6 +177,8 @@ private:
     bool m_refreshRunning = false;
     bool m_applyRunning = false;
     bool m_progressShown = false;
+    bool m_readPending = false;
+    std::pair<int, int> m_pendingRead{0, 0};
     unsigned m_currentMessage = 0;
 
     // Apply pipeline.

@@ -1,0 +1,46 @@
+// The main window over the virtual mouse in a private copy of the program folder, with the
+// protocol's pauses recorded instead of waited for. Start() returns once the first
+// synchronisation with the mouse has finished.
+#pragma once
+
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "app/ZorMainWnd.h"
+#include "common/Sleeper.h"
+#include "support/TempDir.h"
+#include "ui/Controls.h"
+
+namespace zor::app::test {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // The Set.ini the window reads at start.
+    void WriteSetIni(int closeOption, int remind, int autoOpen = 0, int autoHide = 0);
+    void Start(VirtualLinkKind kind = VirtualLinkKind::Cable, const QString& commandLine = {});
+
+    VirtualMouse& Mouse() { return *window->Hub().Mouse(); }
+    template <typename T>
+    T* Find(const char* name) {
+        return window->Find<T>(QLatin1String(name));
+    }
+    // Frames the mouse received with this command (and argument, when given).
+    int Frames(std::uint8_t command, int argument = -1) const;
+    bool WaitApply(int timeoutMs = 10000);
+    bool WaitStateRead(int timeoutMs = 10000);
+
+    zor::test::TempDir dir;
+    std::filesystem::path folder;
+    RecordingSleeper sleeper;
+    std::unique_ptr<CZorMainWnd> window;
+    std::unique_ptr<QSignalSpy> applied;
+    std::unique_ptr<QSignalSpy> stateRead;
+    int quits = 0;
+};
+
+}  // namespace zor::app::test
