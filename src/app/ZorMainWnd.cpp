@@ -38,6 +38,7 @@ namespace {
 const QString kWebHost = QStringLiteral("http://www.zormouse.example");
 constexpr int kKindMask = 0x7F;
 constexpr int kSyncFlag = 0x80;
+constexpr int kInitFallbackMs = 300;
 
 std::uint16_t DrawId() {
     static std::mt19937 generator{std::random_device{}()};
@@ -278,7 +279,10 @@ void CZorMainWnd::InitWindow() {
 
 void CZorMainWnd::Notify(TNotifyUI& msg) {
     if (msg.sType == QLatin1String("windowinit")) {
-        OnWindowInit();
+        // The device work of start-up (catalog, matching, model, listeners) runs once the first
+        // frame is on the screen, so the window appears at once; a window that is not painted
+        // soon (started minimised) starts it anyway.
+        QTimer::singleShot(kInitFallbackMs, this, [this] { StartInit(); });
         return;
     }
     RouteToPages(msg);
@@ -291,6 +295,17 @@ void CZorMainWnd::Notify(TNotifyUI& msg) {
         msg.pSender->GetName() == QLatin1String("btn_Mouse_SelProfile"))
         SelectProfile(static_cast<int>(msg.wParam));
     WindowImplBase::Notify(msg);
+}
+
+void CZorMainWnd::paintEvent(QPaintEvent* event) {
+    WindowImplBase::paintEvent(event);
+    if (!m_initStarted) QMetaObject::invokeMethod(this, [this] { StartInit(); }, Qt::QueuedConnection);
+}
+
+void CZorMainWnd::StartInit() {
+    if (m_initStarted) return;
+    m_initStarted = true;
+    OnWindowInit();
 }
 
 void CZorMainWnd::OnWindowInit() {

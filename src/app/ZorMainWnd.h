@@ -85,6 +85,8 @@ private:
     static const std::vector<Route>& Routes();
 
     // windowinit and the device selection.
+    void paintEvent(QPaintEvent* event) override;
+    void StartInit();
     void OnWindowInit();
     void SelectDevice();
     void LoadModel();
@@ -177,6 +179,7 @@ private:
     bool m_refreshRunning = false;
     bool m_applyRunning = false;
     bool m_progressShown = false;
+    bool m_initStarted = false;
     bool m_readPending = false;
     std::pair<int, int> m_pendingRead{0, 0};
     unsigned m_currentMessage = 0;
