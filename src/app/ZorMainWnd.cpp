@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <random>
 
+#include "common/AtomicFile.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
 #include "config/AppFeature.h"
@@ -342,6 +343,9 @@ void CZorMainWnd::OnWindowInit() {
 void CZorMainWnd::SelectDevice() {
     m_doc.curporfile = m_profile;
     m_hub->Presence().AutoSelect();  // asks for the state read (2053)
+    // Until a report or a read says otherwise the receiver's link is unknown, so that the first
+    // report of either state counts as a change.
+    if (ConnectionType() == kConnectionReceiver) m_hub->Presence().SetReceiverState(-1);
     LoadModel();
     m_home->UpdateTiles(m_hub->Entries(), m_hub->Presence().Selected());
     if (const DeviceEntry* entry = m_hub->SelectedEntry())
@@ -405,10 +409,15 @@ void CZorMainWnd::RouteToPages(TNotifyUI& msg) {
     const bool macroPage = macroNav != nullptr && macroNav->IsSelected();
     const QString sender = msg.pSender ? msg.pSender->GetName() : QString();
     if (macroPage && sender != QLatin1String("btn_Mouse_SelProfile") && sender != QLatin1String("btn_Mouse_More")) {
-        if (msg.sType == QLatin1String("MyMenuClick") &&
-            (msg.sText == QLatin1String("Import") || msg.sText == QLatin1String("Export") || msg.sText == QLatin1String("Reset")))
+        if (msg.sType == QLatin1String("MyMenuClick") && msg.sText == QLatin1String("Reset")) ResetToFactory();
+        else if (msg.sType == QLatin1String("MyMenuClick") &&
+                 (msg.sText == QLatin1String("Import") || msg.sText == QLatin1String("Export")))
             DebugF("menu %s: configuration exchange is not in this build\n", msg.sText.toStdString());
         return;  // the macro editor's notifications
+    }
+    if (msg.sType == QLatin1String("MyMenuClick") && msg.sText == QLatin1String("Reset")) {
+        ResetToFactory();
+        return;
     }
     if (msg.pSender != nullptr || msg.sType == QLatin1String("WM_RecordKey")) {
         if (m_dpi && m_dpi->Notify(msg)) return;
@@ -478,6 +487,43 @@ void CZorMainWnd::SaveDocument() {
 void CZorMainWnd::SaveAndAnnounce() {
     SaveDocument();
     PostMessageTo(this, kMsgMacroReload, 1, 0);
+}
+
+void CZorMainWnd::PushWithNewProfileIds() {
+    const std::filesystem::path folder = ModelFolder();
+    for (int p = 0; p < kProfileCount; ++p) {
+        const std::uint16_t id = DrawId();
+        m_doc.SetProfileId(p, id);
+        SaveProfileId(folder, p, id);
+    }
+    m_flags.forcePush = true;
+    StartRun(1);
+}
+
+void CZorMainWnd::ResetToFactory() {
+    if (m_applyRunning) return;
+    const std::filesystem::path folder = ModelFolder();
+    std::string bytes;
+    if (!ReadFileBytes(ResetMouseConfigPath(folder), bytes) || !WriteFileAtomic(MouseConfigPath(folder), bytes)) {
+        DebugLine("factory configuration not restored: ResetMouseConfig.json could not be copied\n");
+        return;
+    }
+    const IniFile feature(DeviceFeaturePath(folder));
+    PowerSettings power = m_doc.Power();
+    power.lodHeight = feature.GetInt("Reset", "LODHeight");
+    power.sleepMinutes = feature.GetInt("Reset", "SleepTime");
+    power.shortPress = feature.GetInt("Reset", "ShortPress");
+    power.secondTimeMinutes = feature.GetInt("Reset", "PDTime");
+    power.straightLineCorrectEn = feature.GetInt("Reset", "StraightLineCorrectEn");
+    power.rippleCtrlEn = feature.GetInt("Reset", "RippleCtrlEn");
+    power.smoothLineEn = feature.GetInt("Reset", "SmoothLineEn");
+    power.moveWakeEn = feature.GetInt("Reset", "MoveWakeEn");
+    power.jitterCorrectEn = feature.GetInt("Reset", "JitterCorrectEn");
+    m_doc.SetPower(power);
+    LoadModel();
+    DebugLine("macro usage of the profile is kept: the macro layer owns it\n");
+    SaveAndAnnounce();
+    PushWithNewProfileIds();
 }
 
 void CZorMainWnd::StartRun(int mode) {

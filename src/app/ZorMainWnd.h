@@ -71,6 +71,10 @@ public:
     void StartRun(int mode);
     // Save-and-announce: the document, the chip-reset labels, then message 2047.
     void SaveAndAnnounce();
+    // After an import or a reset: four new profile identifiers, and the next run pushes all.
+    void PushWithNewProfileIds();
+    // The "Reset" menu command: the factory configuration and options, pushed to the mouse.
+    void ResetToFactory();
 
 signals:
     void applyFinished();

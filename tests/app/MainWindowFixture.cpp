@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 
+#include "config/DeviceFeature.h"
 #include "ui/Messages.h"
 #include "ui/PaintManager.h"
 #include "ui/WindowImplBase.h"
@@ -61,6 +62,12 @@ int MainWindowTest::Frames(std::uint8_t command, int argument) const {
 bool MainWindowTest::WaitApply(int timeoutMs) {
     const qsizetype before = applied->count();
     return applied->count() > before || applied->wait(timeoutMs);
+}
+
+std::array<std::uint16_t, 4> MainWindowTest::LoadDeviceFeatureIds() const {
+    DeviceFeatureRecord record;
+    LoadDeviceFeature(record, window->ModelFolder(), 6);
+    return record.profileIds;
 }
 
 bool MainWindowTest::WaitStateRead(int timeoutMs) {

@@ -33,6 +33,8 @@ protected:
     int Frames(std::uint8_t command, int argument = -1) const;
     bool WaitApply(int timeoutMs = 10000);
     bool WaitStateRead(int timeoutMs = 10000);
+    // RANDOM/Profile0..3 of the model's description file.
+    std::array<std::uint16_t, 4> LoadDeviceFeatureIds() const;
 
     zor::test::TempDir dir;
     std::filesystem::path folder;

@@ -1,0 +1,94 @@
+// The close dialog, the tray menu, the reset command and the Virtual mouse window, each driven
+// the way a person would.
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+
+#include "MainWindowFixture.h"
+#include "app/VirtualMouseWindow.h"
+#include "common/IniFile.h"
+#include "config/DeviceFeature.h"
+#include "ui/Dialogs.h"
+
+namespace zor::app::test {
+namespace {
+
+// Runs action on the open close dialog once its modal loop runs.
+void OnCloseDialog(std::function<void(ui::CCloseWnd*)> action) {
+    QTimer::singleShot(0, [action] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<ui::CCloseWnd*>(w); dialog && dialog->isVisible()) {
+                action(dialog);
+                return;
+            }
+        ADD_FAILURE() << "no close dialog open";
+    });
+}
+
+TEST_F(MainWindowTest, TheCloseDialogStoresTheChoiceAndActsOnIt) {
+    WriteSetIni(0, 1);
+    Start();
+    OnCloseDialog([](ui::CCloseWnd* dialog) {
+        dialog->Find<ui::COptionUI>(QStringLiteral("Exit"))->Activate();
+        dialog->Find<ui::CCheckBoxUI>(QStringLiteral("NotRemindAgain"))->Activate();
+        dialog->Find<ui::CButtonUI>(QStringLiteral("OkButton"))->Activate();
+    });
+    Find<ui::CButtonUI>("btn_close")->Activate();
+    EXPECT_EQ(quits, 1);
+    const IniFile set(folder / "res" / "Set.ini");
+    EXPECT_EQ(set.GetInt("CloseConfig", "CloseOption"), 1);
+    EXPECT_EQ(set.GetInt("CloseConfig", "Remind"), 0);
+    EXPECT_EQ(window->CloseOption(), 1);
+}
+
+TEST_F(MainWindowTest, TheTrayMenuShowsAndExits) {
+    Start();
+    window->HideToTray();
+    ASSERT_FALSE(window->isVisible());
+    ui::SendMessageTo(window.get(), ui::kMsgMenuClick, 0, 0, QStringLiteral("show"));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->HiddenToTray());
+    ui::SendMessageTo(window.get(), ui::kMsgMenuClick, 0, 0, QStringLiteral("exit"));
+    EXPECT_EQ(quits, 1);
+}
+
+TEST_F(MainWindowTest, ResetRestoresTheFactoryDocumentAndPushesItWithNewIds) {
+    Start();
+    const auto ids = LoadDeviceFeatureIds();
+    window->Document().adv[0].firevalue = 17;
+    window->SaveAndAnnounce();
+    Mouse().ClearFrames();
+    ui::CControlUI opener;
+    ui::TNotifyUI reset;
+    reset.sType = QStringLiteral("MyMenuClick");
+    reset.pSender = &opener;
+    reset.sText = QStringLiteral("Reset");
+    window->Notify(reset);
+    ASSERT_TRUE(WaitApply());
+    MouseConfigDocument factory;
+    ASSERT_TRUE(factory.LoadFile(ResetMouseConfigPath(window->ModelFolder())).ok);
+    EXPECT_EQ(window->Document().adv[0].firevalue, factory.adv[0].firevalue);
+    EXPECT_EQ(Frames(0x06), 2);  // a full push: every write WriteTimes times
+    const auto renewed = LoadDeviceFeatureIds();
+    for (std::size_t p = 0; p < 4; ++p) EXPECT_NE(renewed[p], ids[p]) << p;
+}
+
+TEST_F(MainWindowTest, TheVirtualMouseWindowDrivesTheMouseThePagesFollow) {
+    Start(VirtualLinkKind::Receiver);
+    VirtualMouseWindow control(window->Hub());
+    const int gear = window->Document().adv[0].cruseldpi;
+    control.findChild<QPushButton*>(QStringLiteral("vm_dpi"))->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Document().adv[0].cruseldpi == gear + 1; }, 5000));
+
+    control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
+    control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() == nullptr; }, 5000));
+
+    control.findChild<QPushButton*>(QStringLiteral("vm_link"))->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
+    EXPECT_EQ(window->MessageBox()->GetSubType(), ui::CMsgWnd::kSubReceiverNotLinked);
+}
+
+}  // namespace
+}  // namespace zor::app::test
