@@ -20,8 +20,8 @@ struct AppContext {
     QString commandLine;  // the arguments as one text; only "-silent" has a meaning
     bool virtualMouse = false;
     VirtualLinkKind virtualKind = VirtualLinkKind::Receiver;
-    Sleeper* sleeper = nullptr;      // protocol pauses; null = real time
-    int hotplugSettleMs = 1000;      // wait after a device change before the device is used
+    Sleeper* sleeper = nullptr;  // protocol pauses; null = real time
+    int hotplugSettleMs = 1000;  // wait after a device change before the device is used
     // Idle listeners wake this often (they also notice a stop request this late at most).
     int listenerTimeoutMs = 1000;
     bool showNoDeviceBox = true;

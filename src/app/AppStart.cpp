@@ -18,13 +18,20 @@ StartOptions ParseArguments(const QStringList& arguments) {
     StartOptions options;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
-        if (a == QLatin1String("-silent")) options.silent = true;
-        else if (a == QLatin1String("--virtual")) options.virtualMouse = true;
-        else if (a == QLatin1String("--virtual-cable")) options.virtualMouse = options.virtualCable = true;
-        else if (a == QLatin1String("--help") || a == QLatin1String("-h")) options.help = true;
-        else if ((a == QLatin1String("--home") || a == QLatin1String("--screenshot")) && i + 1 < arguments.size()) {
-            if (a == QLatin1String("--home")) options.home = std::filesystem::path(arguments[++i].toStdString());
-            else options.screenshot = arguments[++i];
+        if (a == QLatin1String("-silent"))
+            options.silent = true;
+        else if (a == QLatin1String("--virtual"))
+            options.virtualMouse = true;
+        else if (a == QLatin1String("--virtual-cable"))
+            options.virtualMouse = options.virtualCable = true;
+        else if (a == QLatin1String("--help") || a == QLatin1String("-h"))
+            options.help = true;
+        else if ((a == QLatin1String("--home") || a == QLatin1String("--screenshot")) &&
+                 i + 1 < arguments.size()) {
+            if (a == QLatin1String("--home"))
+                options.home = std::filesystem::path(arguments[++i].toStdString());
+            else
+                options.screenshot = arguments[++i];
         } else if (a.startsWith(QLatin1String("-"))) {
             options.error = QStringLiteral("unknown argument: %1").arg(a);
         }
@@ -72,7 +79,8 @@ int RunZorMouse(int argc, char** argv) {
         return 0;
     }
 
-    const QString programFolder = QString::fromStdString(std::filesystem::absolute(folder.folder).string()) + '/';
+    const QString programFolder =
+        QString::fromStdString(std::filesystem::absolute(folder.folder).string()) + '/';
     ui::SetResourcePrefix(QStringLiteral("./") + QString::fromStdString(feature.resPath));
     ui::CPaintManagerUI::SetInstancePath(programFolder);
     ui::CPaintManagerUI::SetResourcePath(programFolder + QString::fromStdString(feature.resPath) + '/');
@@ -95,7 +103,8 @@ int RunZorMouse(int argc, char** argv) {
     std::unique_ptr<VirtualMouseWindow> control;
     if (options.virtualMouse && options.screenshot.isEmpty()) {
         control = std::make_unique<VirtualMouseWindow>(window->Hub());
-        QObject::connect(window, &CZorMainWnd::applyFinished, control.get(), &VirtualMouseWindow::UpdateState);
+        QObject::connect(window, &CZorMainWnd::applyFinished, control.get(),
+                         &VirtualMouseWindow::UpdateState);
         control->move(window->geometry().topRight() + QPoint(16, 0));
         control->show();
     }
@@ -104,10 +113,12 @@ int RunZorMouse(int argc, char** argv) {
         // or after a few seconds when there is nothing to synchronise with.
         auto shoot = [window, file = options.screenshot] {
             const bool saved = window->grab().save(file);
-            std::fprintf(saved ? stdout : stderr, saved ? "screenshot saved to %s\n" : "could not save %s\n", qPrintable(file));
+            std::fprintf(saved ? stdout : stderr, saved ? "screenshot saved to %s\n" : "could not save %s\n",
+                         qPrintable(file));
             QApplication::exit(saved ? 0 : 1);
         };
-        QObject::connect(window, &CZorMainWnd::applyFinished, window, [shoot] { QTimer::singleShot(300, shoot); });
+        QObject::connect(window, &CZorMainWnd::applyFinished, window,
+                         [shoot] { QTimer::singleShot(300, shoot); });
         QTimer::singleShot(8000, window, shoot);
     }
     const int code = QApplication::exec();

@@ -11,13 +11,13 @@
 namespace zor::app {
 
 struct StartOptions {
-    bool silent = false;         // "-silent": the only argument the described program knows
-    bool virtualMouse = false;   // --virtual / --virtual-cable
+    bool silent = false;        // "-silent": the only argument the described program knows
+    bool virtualMouse = false;  // --virtual / --virtual-cable
     bool virtualCable = false;
     bool help = false;
     std::optional<std::filesystem::path> home;  // --home DIR
-    QString screenshot;          // --screenshot FILE: grab the main window, save it and exit
-    QString error;               // an argument that could not be used
+    QString screenshot;                         // --screenshot FILE: grab the main window, save it and exit
+    QString error;                              // an argument that could not be used
 };
 
 StartOptions ParseArguments(const QStringList& arguments);

@@ -33,9 +33,13 @@ DeviceHub::~DeviceHub() {
         if (entry.found) ReleaseDevice(entry, m_link);
 }
 
-void DeviceHub::LoadCatalog() { m_finder.LoadDeviceList(); }
+void DeviceHub::LoadCatalog() {
+    m_finder.LoadDeviceList();
+}
 
-bool DeviceHub::StartHotplug(HotplugHandler handler) { return m_hotplug && m_hotplug->Start(std::move(handler)); }
+bool DeviceHub::StartHotplug(HotplugHandler handler) {
+    return m_hotplug && m_hotplug->Start(std::move(handler));
+}
 
 void DeviceHub::StopHotplug() {
     if (m_hotplug) m_hotplug->Stop();
@@ -62,8 +66,10 @@ bool DeviceHub::AnyFound() const {
 void DeviceHub::PlugVirtualMouse(bool attached) {
     if (m_virtualBus == nullptr || attached == m_plugged) return;
     m_plugged = attached;
-    if (attached) m_virtualBus->Attach(m_mouse);
-    else m_virtualBus->Detach(m_mouse);
+    if (attached)
+        m_virtualBus->Attach(m_mouse);
+    else
+        m_virtualBus->Detach(m_mouse);
 }
 
 }  // namespace zor::app

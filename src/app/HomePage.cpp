@@ -26,14 +26,17 @@ void HomePage::BuildTiles(const std::vector<DeviceEntry>& entries) {
         auto* tile = new ui::COptionUI();
         tile->SetManager(&m_pm);
         const QString normal = icons + QString::fromStdString(entry.normalImage);
-        tile->ApplyAttributeList(QStringLiteral("width=\"140\" height=\"78\" group=\"home_device\" font=\"5\" "
-                                                "align=\"left\" valign=\"vcenter\" wordbreak=\"true\" textpadding=\"62,0,6,0\""));
+        tile->ApplyAttributeList(
+            QStringLiteral("width=\"140\" height=\"78\" group=\"home_device\" font=\"5\" "
+                           "align=\"left\" valign=\"vcenter\" wordbreak=\"true\" textpadding=\"62,0,6,0\""));
         // Colours and frame come from the skin, so that both looks have their own.
         tile->ApplyAttributeList(m_pm.GetDefaultAttributeList(QStringLiteral("HomeTile")));
         tile->SetName(QStringLiteral("btn_display%1").arg(i));
-        tile->SetAttribute(QStringLiteral("foreimage"), QStringLiteral("file='%1' dest='6,11,62,67'").arg(normal));
+        tile->SetAttribute(QStringLiteral("foreimage"),
+                           QStringLiteral("file='%1' dest='6,11,62,67'").arg(normal));
         tile->SetAttribute(QStringLiteral("selectedforeimage"),
-                           QStringLiteral("file='%1' dest='6,11,62,67'").arg(icons + QString::fromStdString(entry.hotImage)));
+                           QStringLiteral("file='%1' dest='6,11,62,67'")
+                               .arg(icons + QString::fromStdString(entry.hotImage)));
         tile->SetText(QString::fromStdString(entry.displayName));
         tile->setToolTip(QString::fromStdString(entry.displayName));
         tiles->Add(tile);

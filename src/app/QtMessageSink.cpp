@@ -12,11 +12,13 @@ void QtMessageSink::post(unsigned message, std::intptr_t wParam, std::intptr_t l
     ui::PostMessageTo(m_receiver, message, wParam, lParam, QVariant(QString::fromStdString(payload)));
 }
 
-std::intptr_t QtMessageSink::send(unsigned message, std::intptr_t wParam, std::intptr_t lParam, std::string payload) {
+std::intptr_t QtMessageSink::send(unsigned message, std::intptr_t wParam, std::intptr_t lParam,
+                                  std::string payload) {
     QObject* receiver = m_receiver;
     if (receiver == nullptr) return 0;
     const QVariant data(QString::fromStdString(payload));
-    if (receiver->thread() == QThread::currentThread()) return ui::SendMessageTo(receiver, message, wParam, lParam, data);
+    if (receiver->thread() == QThread::currentThread())
+        return ui::SendMessageTo(receiver, message, wParam, lParam, data);
 
     struct Reply {
         bool done = false;

@@ -17,8 +17,10 @@ public:
     explicit QtMessageSink(QObject* receiver = nullptr) : m_receiver(receiver) {}
     void SetReceiver(QObject* receiver) { m_receiver = receiver; }
 
-    void post(unsigned message, std::intptr_t wParam, std::intptr_t lParam, std::string payload = {}) override;
-    std::intptr_t send(unsigned message, std::intptr_t wParam, std::intptr_t lParam, std::string payload = {}) override;
+    void post(unsigned message, std::intptr_t wParam, std::intptr_t lParam,
+              std::string payload = {}) override;
+    std::intptr_t send(unsigned message, std::intptr_t wParam, std::intptr_t lParam,
+                       std::string payload = {}) override;
 
     // While stopping, waiting senders are released (they answer 0) and new sends only post.
     void SetStopping(bool stopping);

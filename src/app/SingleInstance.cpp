@@ -1,9 +1,9 @@
 #include "app/SingleInstance.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QLocalSocket>
 #include <QStandardPaths>
-#include <unistd.h>
 
 namespace zor::app {
 namespace {
@@ -17,7 +17,8 @@ QString RuntimeFolder() {
 
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& name) : m_name(name.isEmpty() ? QStringLiteral("zormouse") : name) {
+SingleInstance::SingleInstance(const QString& name)
+    : m_name(name.isEmpty() ? QStringLiteral("zormouse") : name) {
     // Only characters that are safe in a file name.
     for (QChar& c : m_name)
         if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('_')) c = QLatin1Char('_');
@@ -27,9 +28,13 @@ SingleInstance::~SingleInstance() {
     if (m_server) m_server->close();
 }
 
-QString SingleInstance::LockPath() const { return RuntimeFolder() + QLatin1Char('/') + m_name + QStringLiteral(".lock"); }
+QString SingleInstance::LockPath() const {
+    return RuntimeFolder() + QLatin1Char('/') + m_name + QStringLiteral(".lock");
+}
 
-QString SingleInstance::ServerName() const { return RuntimeFolder() + QLatin1Char('/') + m_name + QStringLiteral(".sock"); }
+QString SingleInstance::ServerName() const {
+    return RuntimeFolder() + QLatin1Char('/') + m_name + QStringLiteral(".sock");
+}
 
 bool SingleInstance::Acquire() {
     m_lock = std::make_unique<QLockFile>(LockPath());

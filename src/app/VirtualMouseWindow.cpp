@@ -92,8 +92,10 @@ void VirtualMouseWindow::SetPlugged(bool plugged) {
 void VirtualMouseWindow::SetLinked(bool linked) {
     if (!m_mouse) return;
     m_linked = linked;
-    if (linked) m_mouse->RestoreLink();
-    else m_mouse->DropLink();
+    if (linked)
+        m_mouse->RestoreLink();
+    else
+        m_mouse->DropLink();
     m_link->setText(linked ? tr("Drop receiver link") : tr("Link to receiver"));
     UpdateState();
 }

@@ -190,15 +190,25 @@ long long CZorMainWnd::NotBuilt(const char* owner) {
     DebugF("message %d for the %s, which this build does not have yet\n", m_currentMessage, owner);
     return 0;
 }
-long long CZorMainWnd::ForKeyPage(qintptr, qintptr, bool&) { return NotBuilt("key page"); }
-long long CZorMainWnd::ForLightingPage(qintptr, qintptr, bool&) { return NotBuilt("lighting page"); }
-long long CZorMainWnd::ForMacroEditor(qintptr, qintptr, bool&) { return NotBuilt("macro editor"); }
+long long CZorMainWnd::ForKeyPage(qintptr, qintptr, bool&) {
+    return NotBuilt("key page");
+}
+long long CZorMainWnd::ForLightingPage(qintptr, qintptr, bool&) {
+    return NotBuilt("lighting page");
+}
+long long CZorMainWnd::ForMacroEditor(qintptr, qintptr, bool&) {
+    return NotBuilt("macro editor");
+}
 long long CZorMainWnd::ForColourPicker(qintptr, qintptr, bool& handled) {
     handled = true;
     return NotBuilt("colour picker");
 }
-long long CZorMainWnd::ForSettingsWindow(qintptr, qintptr, bool&) { return NotBuilt("settings window"); }
-long long CZorMainWnd::ForUpdater(qintptr, qintptr, bool&) { return NotBuilt("updater"); }
+long long CZorMainWnd::ForSettingsWindow(qintptr, qintptr, bool&) {
+    return NotBuilt("settings window");
+}
+long long CZorMainWnd::ForUpdater(qintptr, qintptr, bool&) {
+    return NotBuilt("updater");
+}
 
 // ---------------------------------------------------------------- construction and start-up
 
@@ -232,7 +242,9 @@ CZorMainWnd::~CZorMainWnd() {
     if (m_msgBox) delete m_msgBox;
 }
 
-std::filesystem::path CZorMainWnd::SetIniPath() const { return m_context.programFolder / "res" / "Set.ini"; }
+std::filesystem::path CZorMainWnd::SetIniPath() const {
+    return m_context.programFolder / "res" / "Set.ini";
+}
 
 std::filesystem::path CZorMainWnd::ModelFolder() const {
     const DeviceEntry* entry = m_hub->SelectedEntry();
@@ -240,7 +252,9 @@ std::filesystem::path CZorMainWnd::ModelFolder() const {
     return m_context.programFolder / "res" / "MouseVarn" / folder;
 }
 
-int CZorMainWnd::ConnectionType() const { return m_hub->Presence().ConnectionKind(); }
+int CZorMainWnd::ConnectionType() const {
+    return m_hub->Presence().ConnectionKind();
+}
 
 CControlUI* CZorMainWnd::CreateControl(const QString& className) {
     if (className == QLatin1String("VerticalLayoutEx")) return new CVerticalLayoutExUI();
@@ -268,8 +282,10 @@ void CZorMainWnd::InitWindow() {
     m_home = std::make_unique<HomePage>(m_pm);
     DpiPage::Hooks hooks;
     hooks.requestApply = [this](int kind, int profile, bool sync) {
-        if (sync) SendMessageTo(this, kMsgApply, kind, profile);
-        else PostMessageTo(this, kMsgApply, kind, profile);
+        if (sync)
+            SendMessageTo(this, kMsgApply, kind, profile);
+        else
+            PostMessageTo(this, kMsgApply, kind, profile);
     };
     hooks.busy = [this] { return m_applyRunning || m_flags.profileChanged; };
     hooks.fireKeyResend = [this] { m_flags.fireKeyResend = true; };
@@ -287,7 +303,8 @@ void CZorMainWnd::Notify(TNotifyUI& msg) {
         return;
     }
     RouteToPages(msg);
-    if (msg.sType == QLatin1String("tabselect") && msg.pSender && msg.pSender->GetName() == QLatin1String("tab_main")) {
+    if (msg.sType == QLatin1String("tabselect") && msg.pSender &&
+        msg.pSender->GetName() == QLatin1String("tab_main")) {
         CResourceManager::GetInstance().SetTextQueryInterface(&m_language);
         CResourceManager::GetInstance().ReloadText();
     }
@@ -300,7 +317,9 @@ void CZorMainWnd::Notify(TNotifyUI& msg) {
 
 void CZorMainWnd::paintEvent(QPaintEvent* event) {
     WindowImplBase::paintEvent(event);
-    if (!m_initStarted) QMetaObject::invokeMethod(this, [this] { StartInit(); }, Qt::QueuedConnection);
+    if (!m_initStarted)
+        QMetaObject::invokeMethod(
+            this, [this] { StartInit(); }, Qt::QueuedConnection);
 }
 
 void CZorMainWnd::StartInit() {
@@ -384,12 +403,15 @@ void CZorMainWnd::LoadModel() {
 void CZorMainWnd::RefreshPages() {
     const DeviceEntry* entry = m_hub->SelectedEntry();
     RateConnection connection = RateConnection::Cable;
-    if (m_hub->Link().bleMode.load() != 0) connection = RateConnection::Ble;
-    else if (ConnectionType() == kConnectionReceiver) connection = RateConnection::Receiver;
+    if (m_hub->Link().bleMode.load() != 0)
+        connection = RateConnection::Ble;
+    else if (ConnectionType() == kConnectionReceiver)
+        connection = RateConnection::Receiver;
     m_dpi->SetConnection(connection, entry != nullptr ? entry->matchedName : std::string());
     m_dpi->SetProfile(m_profile);
     m_dpi->Refresh();
-    if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile"))) profiles->SelectItem(m_profile, false);
+    if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
+        profiles->SelectItem(m_profile, false);
 
     const auto& adv = m_doc.adv[static_cast<std::size_t>(m_profile)];
     m_hub->View().Update([&](DeviceViewState& view) {
@@ -408,8 +430,10 @@ void CZorMainWnd::RouteToPages(TNotifyUI& msg) {
     auto* macroNav = Find<COptionUI>(QStringLiteral("btn_Mac"));
     const bool macroPage = macroNav != nullptr && macroNav->IsSelected();
     const QString sender = msg.pSender ? msg.pSender->GetName() : QString();
-    if (macroPage && sender != QLatin1String("btn_Mouse_SelProfile") && sender != QLatin1String("btn_Mouse_More")) {
-        if (msg.sType == QLatin1String("MyMenuClick") && msg.sText == QLatin1String("Reset")) ResetToFactory();
+    if (macroPage && sender != QLatin1String("btn_Mouse_SelProfile") &&
+        sender != QLatin1String("btn_Mouse_More")) {
+        if (msg.sType == QLatin1String("MyMenuClick") && msg.sText == QLatin1String("Reset"))
+            ResetToFactory();
         else if (msg.sType == QLatin1String("MyMenuClick") &&
                  (msg.sText == QLatin1String("Import") || msg.sText == QLatin1String("Export")))
             DebugF("menu %s: configuration exchange is not in this build\n", msg.sText.toStdString());
@@ -432,10 +456,14 @@ void CZorMainWnd::RouteToPages(TNotifyUI& msg) {
 void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
     if (msg.pSender == nullptr) return;
     const QString name = msg.pSender->GetName();
-    if (name == QLatin1String("btn_close")) CloseRequest();
-    else if (name == QLatin1String("btn_min")) Minimise();
-    else if (name == QLatin1String("guideButton")) OpenWebPage(QStringLiteral("/orvmanual/"));
-    else if (name == QLatin1String("MacroShareButton")) OpenWebPage(QStringLiteral("/orvmacro/Macro.html"));
+    if (name == QLatin1String("btn_close"))
+        CloseRequest();
+    else if (name == QLatin1String("btn_min"))
+        Minimise();
+    else if (name == QLatin1String("guideButton"))
+        OpenWebPage(QStringLiteral("/orvmanual/"));
+    else if (name == QLatin1String("MacroShareButton"))
+        OpenWebPage(QStringLiteral("/orvmacro/Macro.html"));
     else if (name == QLatin1String("btn_set")) {
         if (!m_applyRunning) NotBuilt("settings window");
     } else if (name == QLatin1String("ChangeSkin")) {
@@ -465,7 +493,8 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
 void CZorMainWnd::SelectProfile(int profile) {
     if (profile < 0 || profile >= kConfigProfiles) return;
     if (m_applyRunning) {
-        if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile"))) profiles->SelectItem(m_profile, false);
+        if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
+            profiles->SelectItem(m_profile, false);
         return;
     }
     m_profile = profile;
@@ -504,7 +533,8 @@ void CZorMainWnd::ResetToFactory() {
     if (m_applyRunning) return;
     const std::filesystem::path folder = ModelFolder();
     std::string bytes;
-    if (!ReadFileBytes(ResetMouseConfigPath(folder), bytes) || !WriteFileAtomic(MouseConfigPath(folder), bytes)) {
+    if (!ReadFileBytes(ResetMouseConfigPath(folder), bytes) ||
+        !WriteFileAtomic(MouseConfigPath(folder), bytes)) {
         DebugLine("factory configuration not restored: ResetMouseConfig.json could not be copied\n");
         return;
     }
@@ -587,8 +617,10 @@ void CZorMainWnd::FinishApply() {
             if (outcome->readBack->currentGear >= 0 && outcome->readBack->currentGear < kDpiGearCount)
                 adv.cruseldpi = outcome->readBack->currentGear;
             if (outcome->readBack->reportRateIndex >= 0) {
-                if (ConnectionType() == kConnectionReceiver) adv.ratedonglevalue = outcome->readBack->reportRateIndex;
-                else adv.rateusbvalue = outcome->readBack->reportRateIndex;
+                if (ConnectionType() == kConnectionReceiver)
+                    adv.ratedonglevalue = outcome->readBack->reportRateIndex;
+                else
+                    adv.rateusbvalue = outcome->readBack->reportRateIndex;
             }
         }
         SaveDocument();
@@ -608,7 +640,8 @@ void CZorMainWnd::ShowProgress(bool show, int mode) {
     };
     if (!show) {
         if (!m_progressShown) return;
-        for (const char* name : {"apply_progress", "ring", "text_apply", "gif_vertical", "tranWnd"}) visible(name, false);
+        for (const char* name : {"apply_progress", "ring", "text_apply", "gif_vertical", "tranWnd"})
+            visible(name, false);
         m_progressShown = false;
         return;
     }
@@ -645,7 +678,8 @@ void CZorMainWnd::StartStateRead(int wParam, int lParam) {
         CommandSet& commands = m_hub->Commands();
         commands.Request().op = kOpStatus;
         const bool ok = commands.ReadRequest() == 1;
-        const StateRead read{ok, commands.Request().connectionState, commands.Request().battery, commands.Request().chip};
+        const StateRead read{ok, commands.Request().connectionState, commands.Request().battery,
+                             commands.Request().chip};
         {
             std::lock_guard lock(m_resultMutex);
             m_stateRead = read;
@@ -672,8 +706,8 @@ void CZorMainWnd::FinishStateRead(qintptr wParam, qintptr lParam) {
     const int chip = read.chip;
     const bool cable = ConnectionType() == kConnectionCable;
     const int before = m_lastReceiverState;
-    DebugF("device state: read %d, link %d, battery %d, chip %d\n", read.ok ? 1 : 0, read.connection, read.battery,
-           read.chip);
+    DebugF("device state: read %d, link %d, battery %d, chip %d\n", read.ok ? 1 : 0, read.connection,
+           read.battery, read.chip);
     bool redraw = wParam != 0;
     if (read.ok) {
         m_lastReceiverState = cable ? 1 : (read.connection != 0 ? 1 : 0);
@@ -711,7 +745,8 @@ void CZorMainWnd::ShowBattery(int battery) {
             if (percent > 20) gauge->SetForeColor(colour->GetForeColor());
         if (percent <= 20) gauge->SetForeColor(QColor(0xFF, 0x4D, 0x4F));
     }
-    if (auto* text = FindControl(QStringLiteral("battery_Text"))) text->SetText(QStringLiteral("%1%").arg(percent));
+    if (auto* text = FindControl(QStringLiteral("battery_Text")))
+        text->SetText(QStringLiteral("%1%").arg(percent));
     if (auto* charge = FindControl(QStringLiteral("in_charge"))) charge->SetVisible(charging);
 }
 
@@ -719,23 +754,25 @@ void CZorMainWnd::RefreshConnectionDisplay() {
     const bool ble = m_hub->Link().bleMode.load() != 0;
     const bool present = m_hub->SelectedEntry() != nullptr;
     std::string icon = ConnectionIcon(ble, ConnectionType(), present ? std::max(m_lastReceiverState, 0) : 0);
-    if (!present && !ble) icon = ConnectionType() == kConnectionReceiver ? "/Home/2.4GNoConnect.png" : "/Home/NoConnect.png";
+    if (!present && !ble)
+        icon = ConnectionType() == kConnectionReceiver ? "/Home/2.4GNoConnect.png" : "/Home/NoConnect.png";
     if (!icon.empty()) {
         // The pictures are drawn as SVG; the names keep their place in the file layout.
         QString file = QString::fromStdString(icon).mid(1);
         file.replace(QLatin1String(".png"), QLatin1String(".svg"));
-        if (auto* picture = FindControl(QStringLiteral("connect_state"))) picture->SetAttribute(QStringLiteral("bkimage"), file);
+        if (auto* picture = FindControl(QStringLiteral("connect_state")))
+            picture->SetAttribute(QStringLiteral("bkimage"), file);
     }
     const bool linked = present && (ConnectionType() == kConnectionCable || m_lastReceiverState == 1);
     if (auto* gauge = FindControl(QStringLiteral("battery_panel"))) gauge->SetVisible(linked);
     if (!linked)
         if (auto* charge = FindControl(QStringLiteral("in_charge"))) charge->SetVisible(false);
     if (auto* state = FindControl(QStringLiteral("lab_home_state"))) {
-        const char* id = !present ? "HomeStateNone"
-                         : ble    ? "HomeStateBle"
+        const char* id = !present                               ? "HomeStateNone"
+                         : ble                                  ? "HomeStateBle"
                          : ConnectionType() == kConnectionCable ? "HomeStateCable"
-                         : linked ? "HomeStateReceiver"
-                                  : "HomeStateUnlinked";
+                         : linked                               ? "HomeStateReceiver"
+                                                                : "HomeStateUnlinked";
         state->SetText(m_language.QueryControlText(QLatin1String(id), {}));
     }
 }
@@ -745,12 +782,14 @@ void CZorMainWnd::RefreshConnectionDisplay() {
 void CZorMainWnd::RefreshPresence() {
     const bool ble = m_hub->Link().bleMode.load() != 0;
     const DeviceEntry* entry = m_hub->SelectedEntry();
-    const bool linked = entry != nullptr && (ble || ConnectionType() == kConnectionCable || m_lastReceiverState != 0);
+    const bool linked =
+        entry != nullptr && (ble || ConnectionType() == kConnectionCable || m_lastReceiverState != 0);
     m_connected = linked ? 1 : 0;
     m_home->UpdateTiles(m_hub->Entries(), m_hub->Presence().Selected());
     if (linked) {
         if (m_msgBox && m_msgBox->GetType() == CMsgWnd::kNoDevice) CloseMessageBox();
-        if (auto* overlay = FindControl(QStringLiteral("tranWnd")); overlay && !m_applyRunning) overlay->SetVisible(false);
+        if (auto* overlay = FindControl(QStringLiteral("tranWnd")); overlay && !m_applyRunning)
+            overlay->SetVisible(false);
         if (!ble) StartBatteryTimer();
         if (auto* mac = FindControl(QStringLiteral("btn_Mac"))) mac->SetVisible(!ble);
         if (!m_everFound) CenterWindow();
@@ -770,7 +809,8 @@ void CZorMainWnd::RefreshPresence() {
 
 void CZorMainWnd::ShowNoDeviceBox() {
     if (!m_context.showNoDeviceBox) return;
-    const bool unlinkedReceiver = m_hub->SelectedEntry() != nullptr && ConnectionType() == kConnectionReceiver;
+    const bool unlinkedReceiver =
+        m_hub->SelectedEntry() != nullptr && ConnectionType() == kConnectionReceiver;
     auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
     auto* box = new CMsgWnd(CMsgWnd::kNoDevice);
     box->SetSubType(unlinkedReceiver ? CMsgWnd::kSubReceiverNotLinked : CMsgWnd::kSubNoDevice);
@@ -804,8 +844,10 @@ void CZorMainWnd::CloseRequest() {
         dialog->ShowModal();
         return;
     }
-    if (m_closeOption != 0) Exit();
-    else HideToTray();
+    if (m_closeOption != 0)
+        Exit();
+    else
+        HideToTray();
 }
 
 void CZorMainWnd::Exit() {
@@ -852,24 +894,28 @@ void CZorMainWnd::Restore(bool readState) {
 
 void CZorMainWnd::OpenTrayMenu() {
     if (m_trayMenu) m_trayMenu->Close();
-    m_trayMenu = CMenuWnd::CreateMenu(this, QStringLiteral("tray_menu.xml"), QCursor::pos(), nullptr, CMenuWnd::Report::Message);
+    m_trayMenu = CMenuWnd::CreateMenu(this, QStringLiteral("tray_menu.xml"), QCursor::pos(), nullptr,
+                                      CMenuWnd::Report::Message);
 }
 
-void CZorMainWnd::OpenWebPage(const QString& path) { QDesktopServices::openUrl(QUrl(kWebHost + path)); }
+void CZorMainWnd::OpenWebPage(const QString& path) {
+    QDesktopServices::openUrl(QUrl(kWebHost + path));
+}
 
 void CZorMainWnd::OpenSystemMouseSettings() {
-    const std::vector<QStringList> candidates = {{QStringLiteral("gnome-control-center"), QStringLiteral("mouse")},
-                                                 {QStringLiteral("systemsettings"), QStringLiteral("kcm_mouse")},
-                                                 {QStringLiteral("xfce4-mouse-settings")},
-                                                 {QStringLiteral("lxqt-config-input")}};
+    const std::vector<QStringList> candidates = {
+        {QStringLiteral("gnome-control-center"), QStringLiteral("mouse")},
+        {QStringLiteral("systemsettings"), QStringLiteral("kcm_mouse")},
+        {QStringLiteral("xfce4-mouse-settings")},
+        {QStringLiteral("lxqt-config-input")}};
     for (const QStringList& command : candidates) {
         const QString program = QStandardPaths::findExecutable(command.first());
         if (program.isEmpty()) continue;
         if (QProcess::startDetached(program, command.mid(1))) return;
     }
     CMsgWnd::ShowMessageBox(this, m_language.QueryControlText(QStringLiteral("Tip"), {}),
-                            m_language.QueryControlText(QStringLiteral("NoMouseSettings"), {}), CMsgWnd::kInfo,
-                            m_language.QueryControlText(QStringLiteral("MessageOK"), {}));
+                            m_language.QueryControlText(QStringLiteral("NoMouseSettings"), {}),
+                            CMsgWnd::kInfo, m_language.QueryControlText(QStringLiteral("MessageOK"), {}));
 }
 
 bool CZorMainWnd::ChooseColour(std::uint32_t& colour) {
@@ -883,7 +929,9 @@ void CZorMainWnd::StartBatteryTimer() {
     if (!m_batteryTimer.isActive()) m_batteryTimer.start();
 }
 
-void CZorMainWnd::StopBatteryTimer() { m_batteryTimer.stop(); }
+void CZorMainWnd::StopBatteryTimer() {
+    m_batteryTimer.stop();
+}
 
 void CZorMainWnd::OnHotplug(qintptr wParam, qintptr lParam) {
     HotplugEvent event;
@@ -946,17 +994,22 @@ long long CZorMainWnd::OnDeviceChange(qintptr wParam, qintptr lParam, bool&) {
 }
 
 long long CZorMainWnd::OnTrayIcon(qintptr, qintptr lParam, bool&) {
-    if (lParam == kWmRButtonUp) OpenTrayMenu();
-    else if (lParam == kWmLButtonDblClk) Restore(false);
+    if (lParam == kWmRButtonUp)
+        OpenTrayMenu();
+    else if (lParam == kWmLButtonDblClk)
+        Restore(false);
     return 0;
 }
 
 long long CZorMainWnd::OnMenuClick(qintptr, qintptr, bool& handled) {
     const QString item = MessagePayload().toString();
     if (item.isEmpty()) return 0;
-    if (item == QLatin1String("exit")) Exit();
-    else if (item == QLatin1String("show")) Restore(true);
-    else if (item == QLatin1String("guide")) OpenWebPage(QStringLiteral("/orvmanual/"));
+    if (item == QLatin1String("exit"))
+        Exit();
+    else if (item == QLatin1String("show"))
+        Restore(true);
+    else if (item == QLatin1String("guide"))
+        OpenWebPage(QStringLiteral("/orvmanual/"));
     else {
         CControlUI sender;
         sender.SetName(QStringLiteral("MouseDevice"));
@@ -979,7 +1032,8 @@ long long CZorMainWnd::OnDeviceDpiChanged(qintptr wParam, qintptr, bool&) {
 }
 
 void CZorMainWnd::ShowDpiPop(int gear) {
-    if (IniFile(SetIniPath()).GetInt("Set", "DpiPopEn") != 0) DebugF("DPI pop-up for gear %d is not in this build\n", gear);
+    if (IniFile(SetIniPath()).GetInt("Set", "DpiPopEn") != 0)
+        DebugF("DPI pop-up for gear %d is not in this build\n", gear);
 }
 
 long long CZorMainWnd::OnDeviceProfileChanged(qintptr wParam, qintptr, bool&) {
@@ -993,8 +1047,10 @@ long long CZorMainWnd::OnDeviceProfileChanged(qintptr wParam, qintptr, bool&) {
 }
 
 long long CZorMainWnd::OnDeviceConfig(qintptr, qintptr lParam, bool&) {
-    if (lParam == 2) LoadModel();
-    else RefreshPages();
+    if (lParam == 2)
+        LoadModel();
+    else
+        RefreshPages();
     return 0;
 }
 
@@ -1008,7 +1064,9 @@ long long CZorMainWnd::OnLanguageChanged(qintptr, qintptr, bool&) {
 long long CZorMainWnd::OnDeviceRateChanged(qintptr wParam, qintptr, bool&) {
     const int option = static_cast<int>(wParam & 0xFF);
     auto& adv = m_doc.adv[static_cast<std::size_t>(m_profile)];
-    StoreReportRate(adv, ConnectionType() == kConnectionReceiver ? RateConnection::Receiver : RateConnection::Cable, option);
+    StoreReportRate(
+        adv, ConnectionType() == kConnectionReceiver ? RateConnection::Receiver : RateConnection::Cable,
+        option);
     m_dpi->ShowReportRate(option);
     m_hub->View().Update([option](DeviceViewState& view) { view.reportRateCode = option; });
     return 0;
@@ -1016,7 +1074,8 @@ long long CZorMainWnd::OnDeviceRateChanged(qintptr wParam, qintptr, bool&) {
 
 long long CZorMainWnd::OnSilentStart(qintptr, qintptr, bool&) {
     const IniFile set(SetIniPath());
-    if (m_silent && set.GetInt("Set", "AutomaticallyOpenEn") != 0 && set.GetInt("Set", "AutomaticallyHideEn") != 0)
+    if (m_silent && set.GetInt("Set", "AutomaticallyOpenEn") != 0 &&
+        set.GetInt("Set", "AutomaticallyHideEn") != 0)
         HideToTray();
     m_silent = false;
     return 0;
@@ -1024,7 +1083,8 @@ long long CZorMainWnd::OnSilentStart(qintptr, qintptr, bool&) {
 
 long long CZorMainWnd::OnMaxDataWarn(qintptr, qintptr, bool&) {
     auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
-    CMsgWnd::ShowMessageBox(this, text("Tip"), text("maxDataWarn"), CMsgWnd::kConfirm, text("MessageOK"), text("MessageCancel"));
+    CMsgWnd::ShowMessageBox(this, text("Tip"), text("maxDataWarn"), CMsgWnd::kConfirm, text("MessageOK"),
+                            text("MessageCancel"));
     return 0;
 }
 
@@ -1071,7 +1131,8 @@ long long CZorMainWnd::OnMsgBoxHideToTray(qintptr, qintptr, bool&) {
 
 long long CZorMainWnd::OnApplyProgress(qintptr wParam, qintptr lParam, bool&) {
     for (const char* name : {"apply_progress", "ring", "text_apply", "gif_vertical"})
-        if (auto* c = FindControl(QLatin1String(name))) c->SetVisible(wParam != 0 || (lParam != 0 && QLatin1String(name) == QLatin1String("ring")));
+        if (auto* c = FindControl(QLatin1String(name)))
+            c->SetVisible(wParam != 0 || (lParam != 0 && QLatin1String(name) == QLatin1String("ring")));
     return 0;
 }
 
@@ -1080,14 +1141,32 @@ long long CZorMainWnd::OnPowerChanged(qintptr, qintptr, bool&) {
     int kind = 2;
     std::optional<SingleSetting> single;
     switch (m_currentMessage) {
-        case kMsgPowerSleepTime: kind = 9; single = SingleSetting::SleepTime; break;
-        case kMsgPowerOption1: single = SingleSetting::SecondTime; break;
-        case kMsgPowerOption2: single = SingleSetting::OptionA; break;
-        case kMsgPowerOption3: single = SingleSetting::OptionB; break;
-        case kMsgPowerOption4: single = SingleSetting::OptionA; break;
-        case kMsgSensorOption1: kind = 10; single = SingleSetting::ValueB; break;
-        case kMsgSensorOption2: kind = 10; single = SingleSetting::ValueD; break;
-        default: break;
+        case kMsgPowerSleepTime:
+            kind = 9;
+            single = SingleSetting::SleepTime;
+            break;
+        case kMsgPowerOption1:
+            single = SingleSetting::SecondTime;
+            break;
+        case kMsgPowerOption2:
+            single = SingleSetting::OptionA;
+            break;
+        case kMsgPowerOption3:
+            single = SingleSetting::OptionB;
+            break;
+        case kMsgPowerOption4:
+            single = SingleSetting::OptionA;
+            break;
+        case kMsgSensorOption1:
+            kind = 10;
+            single = SingleSetting::ValueB;
+            break;
+        case kMsgSensorOption2:
+            kind = 10;
+            single = SingleSetting::ValueD;
+            break;
+        default:
+            break;
     }
     if (single) m_flags.single[static_cast<std::size_t>(*single)] = true;
     SendMessageTo(this, kMsgApply, kind, m_profile);
@@ -1104,6 +1183,12 @@ long long CZorMainWnd::OnBleEvent(qintptr, qintptr lParam, bool&) {
     const std::string text = MessagePayload().toString().toStdString();
     DebugF("BLE event %d %s\n", static_cast<int>(lParam), text);
     m_hub->Presence().HandleBleEvent(static_cast<int>(lParam), text);
+    if (lParam == kBleEventBattery) {
+        // The battery byte as hex text ("5A" or "5A 00 ..."): the first byte counts.
+        bool ok = false;
+        const int battery = QString::fromStdString(text).section(QLatin1Char(' '), 0, 0).toInt(&ok, 16);
+        if (ok && battery >= 0 && battery <= 0xFF) ShowBattery(battery);
+    }
     if (lParam == kBleEventLinkUp || lParam == kBleEventLinkDown) RefreshPresence();
     return 0;
 }
@@ -1139,8 +1224,10 @@ long long CZorMainWnd::OnCloseConfig(qintptr wParam, qintptr lParam, bool&) {
 }
 
 long long CZorMainWnd::OnCloseAct(qintptr, qintptr, bool&) {
-    if (m_closeOption == 0) HideToTray();
-    else Exit();
+    if (m_closeOption == 0)
+        HideToTray();
+    else
+        Exit();
     return 0;
 }
 

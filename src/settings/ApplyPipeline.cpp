@@ -9,7 +9,8 @@ namespace {
 
 class RunContext {
 public:
-    RunContext(CommandSet& commands, ApplyJob& job, ApplyOutcome& out) : m_c(commands), m_job(job), m_out(out) {}
+    RunContext(CommandSet& commands, ApplyJob& job, ApplyOutcome& out)
+        : m_c(commands), m_job(job), m_out(out) {}
 
     void Repeat(int op, int subOp) {
         for (int i = 0; i < m_out.repeat; ++i) m_c.WriteSetting(op, m_job.profile, subOp);
@@ -33,7 +34,8 @@ public:
             std::uint16_t id = 0;
             while (id == 0) id = m_job.draw ? m_job.draw() : 1;
             m_job.settings.profileIds[static_cast<std::size_t>(p)] = id;
-            if (std::find(m_out.renewedProfiles.begin(), m_out.renewedProfiles.end(), p) == m_out.renewedProfiles.end())
+            if (std::find(m_out.renewedProfiles.begin(), m_out.renewedProfiles.end(), p) ==
+                m_out.renewedProfiles.end())
                 m_out.renewedProfiles.push_back(p);
             DebugF("random:%d\n", id);
         }
@@ -59,7 +61,8 @@ public:
         for (std::size_t i = 0; i < kSingleWrites.size(); ++i) {
             if (!m_job.flags.single[i]) continue;
             const int times = m_job.ble ? 1 : m_out.repeat;
-            for (int n = 0; n < times; ++n) m_c.WriteSetting(kSingleWrites[i].op, m_job.profile, kSingleWrites[i].subOp);
+            for (int n = 0; n < times; ++n)
+                m_c.WriteSetting(kSingleWrites[i].op, m_job.profile, kSingleWrites[i].subOp);
             m_out.singleWrite = true;
             sent = true;
             break;

@@ -23,8 +23,12 @@ struct SingleWrite {
     int subOp;
 };
 inline constexpr std::array<SingleWrite, static_cast<std::size_t>(SingleSetting::Count)> kSingleWrites{
-    {{kOpProfile, kSubSleepTime}, {kOpProfile, kSubSecondTime}, {kOpProfile, kSubOptionA},
-     {kOpProfile, kSubOptionB}, {kOpParams, 2}, {kOpParams, 6}}};
+    {{kOpProfile, kSubSleepTime},
+     {kOpProfile, kSubSecondTime},
+     {kOpProfile, kSubOptionA},
+     {kOpProfile, kSubOptionB},
+     {kOpParams, 2},
+     {kOpParams, 6}}};
 
 inline constexpr int kFireKeyFunction = 102;
 
@@ -55,7 +59,7 @@ struct ApplyJob {
 struct ApplyOutcome {
     int repeat = 1;
     bool fullWrite = false;
-    bool singleWrite = false;   // mode 0 sent something
+    bool singleWrite = false;  // mode 0 sent something
     bool idsRenewed = false;
     std::optional<int> pagesProfile;  // the profile the pages show afterwards, when it changed
     bool idsRead = false;

@@ -14,7 +14,9 @@ DpiTable::DpiTable(const std::map<int, std::string>& lineLabels, int maxValue) :
     }
 }
 
-DpiTable DpiTable::FromFeature(const DeviceFeatureRecord& feature) { return DpiTable(feature.dpiText, feature.dpiMax); }
+DpiTable DpiTable::FromFeature(const DeviceFeatureRecord& feature) {
+    return DpiTable(feature.dpiText, feature.dpiMax);
+}
 
 std::string DpiTable::Label(int value) const {
     if (value == 0) value = 1;
@@ -74,7 +76,9 @@ bool SetGearEnabled(doc::MouseAdvSettings& adv, int gear, bool enabled) {
     return false;
 }
 
-bool HasExtendedRates(std::string_view model) { return model == "Pelo" || model == "Pelu"; }
+bool HasExtendedRates(std::string_view model) {
+    return model == "Pelo" || model == "Pelu";
+}
 
 void LimitReportRates(doc::MouseAdvSettings& adv, std::string_view model, RateConnection connection) {
     const bool pelo = model == "Pelo";
@@ -86,18 +90,27 @@ void LimitReportRates(doc::MouseAdvSettings& adv, std::string_view model, RateCo
 
 int ReportRateOption(const doc::MouseAdvSettings& adv, RateConnection connection) {
     switch (connection) {
-        case RateConnection::Cable: return adv.rateusbvalue;
-        case RateConnection::Receiver: return adv.ratedonglevalue;
-        case RateConnection::Ble: return adv.rateblevalue;
+        case RateConnection::Cable:
+            return adv.rateusbvalue;
+        case RateConnection::Receiver:
+            return adv.ratedonglevalue;
+        case RateConnection::Ble:
+            return adv.rateblevalue;
     }
     return 0;
 }
 
 void StoreReportRate(doc::MouseAdvSettings& adv, RateConnection connection, int option) {
     switch (connection) {
-        case RateConnection::Cable: adv.rateusbvalue = option; break;
-        case RateConnection::Receiver: adv.ratedonglevalue = option; break;
-        case RateConnection::Ble: adv.rateblevalue = 0; break;
+        case RateConnection::Cable:
+            adv.rateusbvalue = option;
+            break;
+        case RateConnection::Receiver:
+            adv.ratedonglevalue = option;
+            break;
+        case RateConnection::Ble:
+            adv.rateblevalue = 0;
+            break;
     }
 }
 

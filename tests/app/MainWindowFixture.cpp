@@ -48,7 +48,8 @@ void MainWindowTest::Start(VirtualLinkKind kind, const QString& commandLine) {
     window = std::make_unique<CZorMainWnd>(context);
     applied = std::make_unique<QSignalSpy>(window.get(), &CZorMainWnd::applyFinished);
     stateRead = std::make_unique<QSignalSpy>(window.get(), &CZorMainWnd::deviceStateRead);
-    window->Create(nullptr, context.instanceName, ui::kWsDialog | ui::kWsMinimizeBox, 0, QRect(0, 0, 990, 690));
+    window->Create(nullptr, context.instanceName, ui::kWsDialog | ui::kWsMinimizeBox, 0,
+                   QRect(0, 0, 990, 690));
     ASSERT_TRUE(WaitApply()) << "the first synchronisation did not finish";
 }
 

@@ -3,10 +3,10 @@
 // synchronisation with the mouse has finished.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <memory>
 
 #include "app/ZorMainWnd.h"

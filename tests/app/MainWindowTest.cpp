@@ -22,7 +22,8 @@ constexpr std::uint8_t kDpiWrite = 0x06;
 constexpr std::uint8_t kProfileWrite = 0x02;
 
 int MouseGearValue(const VirtualMouseState& s, int gear) {
-    return s.dpi[static_cast<std::size_t>(2 + 2 * gear)] | (s.dpi[static_cast<std::size_t>(3 + 2 * gear)] << 8);
+    return s.dpi[static_cast<std::size_t>(2 + 2 * gear)] |
+           (s.dpi[static_cast<std::size_t>(3 + 2 * gear)] << 8);
 }
 
 TEST_F(MainWindowTest, StartShowsTheMouseItsConnectionAndBattery) {
@@ -64,7 +65,7 @@ TEST_F(MainWindowTest, OnTheReceiverAnEditIsSentWriteTimesTimes) {
     Mouse().ClearFrames();
     Find<COptionUI>("chk_MouseAdv_SelDPI3")->Activate();
     ASSERT_TRUE(WaitApply());
-    EXPECT_EQ(Frames(kDpiWrite), 2);  // WriteTimes of MouseA
+    EXPECT_EQ(Frames(kDpiWrite), 2);       // WriteTimes of MouseA
     EXPECT_EQ(Mouse().State().dpi[1], 4);  // 1-based current gear
 }
 
@@ -102,7 +103,8 @@ TEST_F(MainWindowTest, TheMouseButtonsMoveTheDpiGearAndTheProfile) {
     const int gear = window->Document().adv[0].cruseldpi;
     Mouse().Click(MouseButton::Dpi);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->Document().adv[0].cruseldpi == gear + 1; }, 5000));
-    EXPECT_TRUE(Find<COptionUI>(QStringLiteral("chk_MouseAdv_SelDPI%1").arg(gear + 1).toLatin1().constData())->IsSelected());
+    EXPECT_TRUE(Find<COptionUI>(QStringLiteral("chk_MouseAdv_SelDPI%1").arg(gear + 1).toLatin1().constData())
+                    ->IsSelected());
 
     const qsizetype runs = applied->count();
     Mouse().Click(MouseButton::Profile);
@@ -111,7 +113,10 @@ TEST_F(MainWindowTest, TheMouseButtonsMoveTheDpiGearAndTheProfile) {
     EXPECT_EQ(window->PagesProfile(), 1);
     EXPECT_EQ(Find<CComboUI>("btn_Mouse_SelProfile")->GetCurSel(), 1);
     EXPECT_EQ(Find<ui::CControlUI>("lab_MouseAdv_DpiSliderValue")->GetText(),
-              QString::number(window->Document().adv[1].gears[static_cast<std::size_t>(window->Document().adv[1].cruseldpi)].value));
+              QString::number(window->Document()
+                                  .adv[1]
+                                  .gears[static_cast<std::size_t>(window->Document().adv[1].cruseldpi)]
+                                  .value));
 }
 
 TEST_F(MainWindowTest, UnpluggingShowsTheNoDeviceNoticeAndReplugClosesIt) {
@@ -173,8 +178,8 @@ TEST_F(MainWindowTest, SynchronisingAfterAProfileIdMismatchSendsTheFullApply) {
     window->StartRun(1);
     ASSERT_TRUE(WaitApply());
     EXPECT_EQ(Frames(kDpiWrite), 2);  // ApplyAll: every write WriteTimes times
-    EXPECT_GT(Frames(0x04), 0);      // keys
-    EXPECT_GT(Frames(0x09), 0);      // lighting
+    EXPECT_GT(Frames(0x04), 0);       // keys
+    EXPECT_GT(Frames(0x09), 0);       // lighting
     EXPECT_EQ(Mouse().State().profileIds[0], window->Document().ProfileId(0));
 
     Mouse().ClearFrames();  // identifiers agree now: only reads
@@ -226,9 +231,9 @@ TEST_F(MainWindowTest, MessagesOfPagesNotBuiltYetSayWhereTheyWent) {
     }
     SetDebugSinkForTest(nullptr);
     for (unsigned m : {2025u, 2031u, 2051u, 2053u, 2065u, 2074u})
-        EXPECT_TRUE(std::any_of(MessageOwners().begin(), MessageOwners().end(),
-                                [m](const MessageOwner& o) { return o.message == m; }))
-            << m;
+        EXPECT_TRUE(std::any_of(MessageOwners().begin(), MessageOwners().end(), [m](const MessageOwner& o) {
+            return o.message == m;
+        })) << m;
 }
 
 }  // namespace

@@ -76,6 +76,12 @@ TEST_F(MainWindowTest, ResetRestoresTheFactoryDocumentAndPushesItWithNewIds) {
 TEST_F(MainWindowTest, TheVirtualMouseWindowDrivesTheMouseThePagesFollow) {
     Start(VirtualLinkKind::Receiver);
     VirtualMouseWindow control(window->Hub());
+    control.show();
+    // A picture of the window for people checking the build (build/screenshots).
+    const auto shots = zor::test::BuildDir() / "screenshots";
+    std::filesystem::create_directories(shots);
+    control.grab().save(QString::fromStdString((shots / "virtual_mouse.png").string()));
+    window->grab().save(QString::fromStdString((shots / "zormouse_main.png").string()));
     const int gear = window->Document().adv[0].cruseldpi;
     control.findChild<QPushButton*>(QStringLiteral("vm_dpi"))->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->Document().adv[0].cruseldpi == gear + 1; }, 5000));

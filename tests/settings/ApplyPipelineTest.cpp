@@ -45,7 +45,8 @@ protected:
         job.writeTimes = 3;
         job.connectionType = mouse->Kind() == VirtualLinkKind::Cable ? 1 : 2;
         for (auto& profile : job.settings.profiles) {
-            for (int g = 0; g < 8; ++g) profile.gears[static_cast<std::size_t>(g)] = {400 * (g + 1), g < 4, 0, 0xFF0000};
+            for (int g = 0; g < 8; ++g)
+                profile.gears[static_cast<std::size_t>(g)] = {400 * (g + 1), g < 4, 0, 0xFF0000};
             profile.currentGear = 1;
         }
         job.settings.profileIds = {11, 22, 33, 44};

@@ -7,7 +7,9 @@
 namespace zor {
 namespace {
 
-DpiTable SmallTable() { return DpiTable({{1, "400"}, {2, "800"}, {3, "1600"}}, 1600); }
+DpiTable SmallTable() {
+    return DpiTable({{1, "400"}, {2, "800"}, {3, "1600"}}, 1600);
+}
 
 doc::MouseAdvSettings Gears(std::initializer_list<int> enabled, int current) {
     doc::MouseAdvSettings adv;

@@ -27,7 +27,9 @@ constexpr int kKindReportRate = 3;
 constexpr int kKindFire = 4;
 constexpr int kKindDpi = 6;
 
-QString Colour(std::uint32_t rgb) { return QStringLiteral("#FF%1").arg(rgb & 0xFFFFFFu, 6, 16, QLatin1Char('0')); }
+QString Colour(std::uint32_t rgb) {
+    return QStringLiteral("#FF%1").arg(rgb & 0xFFFFFFu, 6, 16, QLatin1Char('0'));
+}
 
 }  // namespace
 
@@ -57,7 +59,8 @@ void DpiPage::Refresh() {
     adv.gears.resize(kDpiGearCount);
     for (int k = 0; k < kDpiGearCount; ++k) {
         const auto& gear = adv.gears[static_cast<std::size_t>(k)];
-        if (auto* box = m_pm.Find<CCheckBoxUI>(kEnable + QString::number(k))) box->SetCheck(gear.enabled != 0, false);
+        if (auto* box = m_pm.Find<CCheckBoxUI>(kEnable + QString::number(k)))
+            box->SetCheck(gear.enabled != 0, false);
         if (auto* colour = m_pm.Find<CButtonUI>(kColour + QString::number(k))) {
             colour->SetAttribute(QStringLiteral("bkcolor"), Colour(gear.colour));
             colour->SetAttribute(QStringLiteral("textcolor"), Colour(gear.colour));
@@ -81,7 +84,8 @@ void DpiPage::Refresh() {
 
 void DpiPage::ShowGearValue(int gear) {
     const auto& adv = Adv();
-    const QString label = QString::fromStdString(m_table.Label(adv.gears[static_cast<std::size_t>(gear)].value));
+    const QString label =
+        QString::fromStdString(m_table.Label(adv.gears[static_cast<std::size_t>(gear)].value));
     if (auto* option = m_pm.Find<COptionUI>(kGearOption + QString::number(gear))) option->SetText(label);
     if (auto* edit = m_pm.Find<CEditUI>(kEdit + QString::number(gear))) {
         edit->SetText(label);
@@ -102,14 +106,17 @@ void DpiPage::ShowSlider() {
         if (auto* c = m_pm.FindControl(QLatin1String(name))) c->SetText(t);
     };
     text("lab_MouseAdv_DpiSliderValue", QString::fromStdString(m_table.Label(value)));
-    text("lab_MouseAdv_DpiSliderMin", QString::fromStdString(m_table.Max() < 1 ? kNullDpiLabel : m_table.Label(1)));
-    text("lab_MouseAdv_DpiSliderMax", QStringLiteral("/ ") + QString::fromStdString(m_table.Label(m_table.Max())));
+    text("lab_MouseAdv_DpiSliderMin",
+         QString::fromStdString(m_table.Max() < 1 ? kNullDpiLabel : m_table.Label(1)));
+    text("lab_MouseAdv_DpiSliderMax",
+         QStringLiteral("/ ") + QString::fromStdString(m_table.Label(m_table.Max())));
     for (int k = 0; k < kDpiGearCount; ++k)
         if (auto* edit = m_pm.FindControl(kEdit + QString::number(k))) edit->SetVisible(k == current);
 }
 
 void DpiPage::SelectCurrentOption() {
-    if (auto* option = m_pm.Find<COptionUI>(kGearOption + QString::number(Adv().cruseldpi))) option->Selected(true, false);
+    if (auto* option = m_pm.Find<COptionUI>(kGearOption + QString::number(Adv().cruseldpi)))
+        option->Selected(true, false);
 }
 
 void DpiPage::ShowCurrentGear(int gear) {
@@ -147,7 +154,8 @@ bool DpiPage::Notify(ui::TNotifyUI& msg) {
     const QString name = msg.pSender->GetName();
     auto& adv = Adv();
 
-    if (name == kSlider && (msg.sType == QLatin1String("movevaluechanged") || msg.sType == QLatin1String("valuechanged"))) {
+    if (name == kSlider &&
+        (msg.sType == QLatin1String("movevaluechanged") || msg.sType == QLatin1String("valuechanged"))) {
         auto* slider = qobject_cast<CSliderUI*>(msg.pSender);
         int value = slider->GetValue();
         if (value == 0) value = 1;
@@ -160,7 +168,8 @@ bool DpiPage::Notify(ui::TNotifyUI& msg) {
         }
         return true;
     }
-    if (name == kFire && (msg.sType == QLatin1String("movevaluechanged") || msg.sType == QLatin1String("valuechanged"))) {
+    if (name == kFire &&
+        (msg.sType == QLatin1String("movevaluechanged") || msg.sType == QLatin1String("valuechanged"))) {
         auto* slider = qobject_cast<CSliderUI*>(msg.pSender);
         int value = slider->GetValue();
         if (value == 0) {
@@ -168,7 +177,8 @@ bool DpiPage::Notify(ui::TNotifyUI& msg) {
             slider->SetValue(value);
         }
         adv.firevalue = value;
-        if (auto* label = m_pm.FindControl(QStringLiteral("lab_MouseAdv_FireValue"))) label->SetText(QString::number(value));
+        if (auto* label = m_pm.FindControl(QStringLiteral("lab_MouseAdv_FireValue")))
+            label->SetText(QString::number(value));
         if (msg.sType == QLatin1String("valuechanged") && !(m_hooks.busy && m_hooks.busy())) {
             if (m_hooks.fireKeyResend) m_hooks.fireKeyResend();
             RequestApply(kKindFire);
@@ -180,7 +190,8 @@ bool DpiPage::Notify(ui::TNotifyUI& msg) {
         if (k != adv.cruseldpi) return true;
         const std::string typed = msg.pSender->GetText().toStdString();
         const int value = m_table.FromTypedText(typed);
-        if (value == adv.gears[static_cast<std::size_t>(k)].value && msg.sType == QLatin1String("killfocus")) {
+        if (value == adv.gears[static_cast<std::size_t>(k)].value &&
+            msg.sType == QLatin1String("killfocus")) {
             ShowGearValue(k);
             return true;
         }
@@ -204,7 +215,9 @@ bool DpiPage::Notify(ui::TNotifyUI& msg) {
         return true;
     }
     if (const int k = IndexAfter(name, kGearOption); k >= 0) {
-        if (msg.sType != QLatin1String("selectchanged") || !qobject_cast<COptionUI*>(msg.pSender)->IsSelected()) return true;
+        if (msg.sType != QLatin1String("selectchanged") ||
+            !qobject_cast<COptionUI*>(msg.pSender)->IsSelected())
+            return true;
         adv.cruseldpi = k;
         ShowCurrentGear(k);
         RequestApply(kKindDpi);
@@ -222,7 +235,9 @@ bool DpiPage::Notify(ui::TNotifyUI& msg) {
         return true;
     }
     if (const int k = IndexAfter(name, kRate); k >= 0) {
-        if (msg.sType != QLatin1String("selectchanged") || !qobject_cast<COptionUI*>(msg.pSender)->IsSelected()) return true;
+        if (msg.sType != QLatin1String("selectchanged") ||
+            !qobject_cast<COptionUI*>(msg.pSender)->IsSelected())
+            return true;
         StoreReportRate(adv, m_connection, k);
         RequestApply(kKindReportRate);
         return true;

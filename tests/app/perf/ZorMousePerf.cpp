@@ -30,14 +30,17 @@ long ReadStatus(const QString& file, const char* key) {
     return 0;
 }
 
-long RssKb() { return ReadStatus(QStringLiteral("/proc/self/status"), "VmRSS:"); }
+long RssKb() {
+    return ReadStatus(QStringLiteral("/proc/self/status"), "VmRSS:");
+}
 
 // Context switches of every thread: each one is a wake-up of a sleeping thread or a preemption.
 long Switches() {
     long total = 0;
     for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
         const QString status = QString::fromStdString((task.path() / "status").string());
-        total += ReadStatus(status, "voluntary_ctxt_switches:") + ReadStatus(status, "nonvoluntary_ctxt_switches:");
+        total += ReadStatus(status, "voluntary_ctxt_switches:") +
+                 ReadStatus(status, "nonvoluntary_ctxt_switches:");
     }
     return total;
 }
@@ -159,10 +162,14 @@ Sample RunChild(const QString& self, const QString& mode) {
         while (child.canReadLine()) {
             const QByteArray line = child.readLine().trimmed();
             const QList<QByteArray> f = line.split(' ');
-            if (line == "painted") s.startMs = double(clock.nsecsElapsed()) / 1e6;
-            else if (f[0] == "rss") s.rss = f[1].toLong();
-            else if (f[0] == "stall_us") s.stallUs = f[1].toLong();
-            else if (f[0] == "wakeups_per_s") s.wakeups = f[1].toDouble();
+            if (line == "painted")
+                s.startMs = double(clock.nsecsElapsed()) / 1e6;
+            else if (f[0] == "rss")
+                s.rss = f[1].toLong();
+            else if (f[0] == "stall_us")
+                s.stallUs = f[1].toLong();
+            else if (f[0] == "wakeups_per_s")
+                s.wakeups = f[1].toDouble();
         }
     }
     child.waitForFinished(60000);
@@ -184,7 +191,8 @@ int main(int argc, char** argv) {
         bareStart.push_back(b.startMs);
         bareRss = std::max(bareRss, b.rss);
         // Only the last run of the main window waits out the idle measurement.
-        const Sample m = RunChild(self, i + 1 == runs ? QStringLiteral("main") : QStringLiteral("main-start"));
+        const Sample m =
+            RunChild(self, i + 1 == runs ? QStringLiteral("main") : QStringLiteral("main-start"));
         mainStart.push_back(m.startMs);
         mainRss = std::max(mainRss, m.rss);
         stall = std::max(stall, m.stallUs);
@@ -193,7 +201,8 @@ int main(int argc, char** argv) {
     std::sort(bareStart.begin(), bareStart.end());
     std::sort(mainStart.begin(), mainStart.end());
     const double b = bareStart[runs / 2], m = mainStart[runs / 2];
-    std::printf("start to first paint (median of %d): bare %.0f ms, zormouse %.0f ms, ratio %.2f\n", runs, b, m, m / b);
+    std::printf("start to first paint (median of %d): bare %.0f ms, zormouse %.0f ms, ratio %.2f\n", runs, b,
+                m, m / b);
     std::printf("resident memory after start: bare %ld kB, zormouse %ld kB, ratio %.2f\n", bareRss, mainRss,
                 double(mainRss) / double(bareRss));
     std::printf("longest UI stall during a full push: %.1f ms\n", double(stall) / 1000.0);
