@@ -278,6 +278,14 @@ void CZorMainWnd::InitWindow() {
     CResourceManager::GetInstance().SetTextQueryInterface(&m_language);
     m_language.Apply(language, m_pm, this, &m_tray, m_icon);
     if (auto* dot = FindControl(QStringLiteral("mainwnd_red_point"))) dot->SetVisible(false);
+    if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile"))) {
+        const QString word = m_language.QueryControlText(QStringLiteral("ProfileItem"), {});
+        if (!word.isEmpty()) {
+            profiles->RemoveAll();
+            for (int p = 1; p <= kConfigProfiles; ++p) profiles->AddItem(QStringLiteral("%1 %2").arg(word).arg(p));
+            profiles->SelectItem(0, false);
+        }
+    }
 
     m_home = std::make_unique<HomePage>(m_pm);
     DpiPage::Hooks hooks;
