@@ -282,7 +282,8 @@ void CZorMainWnd::InitWindow() {
         const QString word = m_language.QueryControlText(QStringLiteral("ProfileItem"), {});
         if (!word.isEmpty()) {
             profiles->RemoveAll();
-            for (int p = 1; p <= kConfigProfiles; ++p) profiles->AddItem(QStringLiteral("%1 %2").arg(word).arg(p));
+            for (int p = 1; p <= kConfigProfiles; ++p)
+                profiles->AddItem(QStringLiteral("%1 %2").arg(word).arg(p));
             profiles->SelectItem(0, false);
         }
     }
@@ -416,6 +417,10 @@ void CZorMainWnd::RefreshPages() {
     else if (ConnectionType() == kConnectionReceiver)
         connection = RateConnection::Receiver;
     m_dpi->SetConnection(connection, entry != nullptr ? entry->matchedName : std::string());
+    // The command set sends the rate of the connection in use.
+    m_doc.SetRateLink(connection == RateConnection::Ble        ? RateLink::Ble
+                      : connection == RateConnection::Receiver ? RateLink::Dongle
+                                                               : RateLink::Usb);
     m_dpi->SetProfile(m_profile);
     m_dpi->Refresh();
     if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))

@@ -9,6 +9,7 @@
 #include "app/AppMessages.h"
 #include "common/Debug.h"
 #include "config/MouseConfig.h"
+#include "device/KeyCode.h"
 
 namespace zor::app::test {
 namespace {
@@ -117,6 +118,24 @@ TEST_F(MainWindowTest, TheMouseButtonsMoveTheDpiGearAndTheProfile) {
                                   .adv[1]
                                   .gears[static_cast<std::size_t>(window->Document().adv[1].cruseldpi)]
                                   .value));
+}
+
+TEST_F(MainWindowTest, TheReportRateGoesToTheConnectionsFieldAndFollowsTheMouse) {
+    Start(VirtualLinkKind::Receiver);
+    Mouse().ClearFrames();
+    const int usb = window->Document().adv[0].rateusbvalue;
+    Find<COptionUI>("opt_MouseUsbRate3")->Activate();
+    ASSERT_TRUE(WaitApply());
+    EXPECT_EQ(window->Document().adv[0].ratedonglevalue, 3);
+    EXPECT_EQ(window->Document().adv[0].rateusbvalue, usb);
+    EXPECT_EQ(Frames(0x03), 2);
+    EXPECT_EQ(Mouse().State().reportRate, ReportRateCode("", 3));
+
+    // The mouse reports a rate change (its rate button is not mapped on this model, so the
+    // report is sent the way the event worker sends it).
+    ui::SendMessageTo(window.get(), ui::kMsgDeviceRateChanged, 1, 1);
+    EXPECT_TRUE(Find<COptionUI>("opt_MouseUsbRate1")->IsSelected());
+    EXPECT_EQ(window->Document().adv[0].ratedonglevalue, 1);
 }
 
 TEST_F(MainWindowTest, UnpluggingShowsTheNoDeviceNoticeAndReplugClosesIt) {
