@@ -81,8 +81,10 @@ void KeyFunctionCatalog::Load(const json& document) {
         if (digits.size() <= first || digits.size() > 10 ||
             digits.find_first_not_of("0123456789", first) != std::string_view::npos || !value.is_array())
             continue;
-        auto text = [&value](std::size_t i) {
-            return i < value.size() && value[i].is_string() ? value[i].get<std::string>() : std::string();
+        // A plain reference: clang before 16 cannot capture a structured binding.
+        const auto& list = value;
+        auto text = [&list](std::size_t i) {
+            return i < list.size() && list[i].is_string() ? list[i].get<std::string>() : std::string();
         };
         m_entries[ParseLeadingInt(digits)] = {text(1), text(3)};
     }
