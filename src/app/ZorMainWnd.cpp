@@ -805,7 +805,10 @@ void CZorMainWnd::RefreshPresence() {
             overlay->SetVisible(false);
         if (!ble) StartBatteryTimer();
         if (auto* mac = FindControl(QStringLiteral("btn_Mac"))) mac->SetVisible(!ble);
-        if (!m_everFound) CenterWindow();
+        if (!m_centredOnDevice) {
+            m_centredOnDevice = true;
+            CenterWindow();
+        }
         if (auto* name = FindControl(QStringLiteral("lab_home_devname")))
             name->SetText(QString::fromStdString(entry->displayName));
     } else {

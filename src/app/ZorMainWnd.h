@@ -178,7 +178,8 @@ private:
     int m_chip = 0;
     int m_connected = 0;
     int m_lastReceiverState = -1;
-    bool m_everFound = false;
+    bool m_everFound = false;  // since the last time no device was present
+    bool m_centredOnDevice = false;
     int m_battery = -1;
     bool m_refreshRunning = false;
     bool m_applyRunning = false;
