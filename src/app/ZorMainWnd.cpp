@@ -575,10 +575,12 @@ void CZorMainWnd::StartRun(int mode) {
     m_runMode = mode;
     if (m_applyRunning) return;
     if (m_worker.Busy()) {
+        // Started as soon as the state read has finished.
         DebugF("run of mode %d waits for the device-state read\n", mode);
-        QTimer::singleShot(50, this, [this, mode] { StartRun(mode); });
+        m_runPending = true;
         return;
     }
+    m_runPending = false;
     ApplyJob job;
     job.mode = mode;
     job.kind = m_applyKind;
@@ -738,6 +740,7 @@ void CZorMainWnd::FinishStateRead(qintptr wParam, qintptr lParam) {
     }
     m_refreshRunning = false;
     if (before != m_lastReceiverState || redraw) RefreshPresence();
+    if (m_runPending) StartRun(m_runMode);
     RunPendingRead();
     RefreshPages();
     emit deviceStateRead();

@@ -186,6 +186,7 @@ private:
     bool m_progressShown = false;
     bool m_initStarted = false;
     bool m_readPending = false;
+    bool m_runPending = false;
     std::pair<int, int> m_pendingRead{0, 0};
     unsigned m_currentMessage = 0;
 
