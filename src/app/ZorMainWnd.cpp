@@ -16,8 +16,10 @@
 #include "common/AtomicFile.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
+#include "common/Text.h"
 #include "config/AppFeature.h"
 #include "device/DevicePresence.h"
+#include "macro/MacroUsage.h"
 #include "settings/DpiRules.h"
 #include "ui/CustomControls.h"
 
@@ -338,6 +340,7 @@ void CZorMainWnd::StartInit() {
 }
 
 void CZorMainWnd::OnWindowInit() {
+    LoadMacroSources();
     m_home->SetResourcePrefix(GetResourcePrefix());
     m_home->ApplyLayout();
     m_hub->Presence().StartWorker();
@@ -390,6 +393,9 @@ void CZorMainWnd::LoadModel() {
     context.readChip = [chip] { return chip; };
     context.feature = &m_feature;
     context.chip = &m_chip;
+    context.catalog = &m_catalog;
+    context.macros = &m_macros;
+    context.keys = &m_keys;
     const ReloadOutcome outcome = Reload(m_doc, context);
     if (!outcome.load.ok) DebugF("MouseConfig.json not read: %s\n", outcome.load.error);
     m_profile = std::clamp(m_doc.curporfile, 0, kConfigProfiles - 1);
@@ -526,8 +532,36 @@ void CZorMainWnd::SaveDocument() {
     m_doc.SaveChipResetLabels(folder);
 }
 
+void CZorMainWnd::LoadMacroSources() {
+    const std::filesystem::path& home = m_context.programFolder;
+    std::string error;
+    if (!m_catalog.LoadFile(home / kLanguageTextPath, &error)) DebugF("key function catalog: %s\n", error);
+    const MacroResult library = m_macros.Load(home / kMacroLivePath);
+    if (!library.ok) DebugF("macro library: %s\n", library.message);
+    const MacroResult lists = m_predefined.Load(home / kShortCutMacPath, home / kOtherKeyMacPath);
+    if (!lists.ok) DebugF("predefined macros: %s\n", lists.message);
+}
+
+std::shared_ptr<const MacroLibrary> CZorMainWnd::SnapshotMacros(const SettingsRecord& settings) const {
+    auto snapshot = std::make_shared<MacroSnapshot>();
+    for (const ProfileSettings& profile : settings.profiles)
+        for (const KeyAssignment& key : profile.keys) {
+            if (key.groupGuid.empty() || key.macroGuid.empty()) continue;
+            if (const MacroRecord* rec = m_macros.FindMacro(key.groupGuid, key.macroGuid))
+                snapshot->Add(key.groupGuid, key.macroGuid, rec->device);
+        }
+    return snapshot;
+}
+
 void CZorMainWnd::SaveAndAnnounce() {
     SaveDocument();
+    // Where each macro is used, for this model: rebuilt from the saved key tables.
+    const DeviceEntry* entry = m_hub->SelectedEntry();
+    if (entry != nullptr && !entry->matchedName.empty()) {
+        RebuildMacroUsage(m_macros, Utf8ToUtf16(entry->matchedName), m_doc.MacroUses(m_catalog, m_keys));
+        const MacroResult saved = m_macros.SaveAll();
+        if (!saved.ok) DebugF("macro library not written: %s\n", saved.message);
+    }
     PostMessageTo(this, kMsgMacroReload, 1, 0);
 }
 
@@ -545,6 +579,7 @@ void CZorMainWnd::PushWithNewProfileIds() {
 void CZorMainWnd::ResetToFactory() {
     if (m_applyRunning) return;
     const std::filesystem::path folder = ModelFolder();
+    const int profile = m_profile;
     std::string bytes;
     if (!ReadFileBytes(ResetMouseConfigPath(folder), bytes) ||
         !WriteFileAtomic(MouseConfigPath(folder), bytes)) {
@@ -564,7 +599,9 @@ void CZorMainWnd::ResetToFactory() {
     power.jitterCorrectEn = feature.GetInt("Reset", "JitterCorrectEn");
     m_doc.SetPower(power);
     LoadModel();
-    DebugLine("macro usage of the profile is kept: the macro layer owns it\n");
+    // The profile's entry of the macro usage section goes with the configuration it described.
+    if (!IniFile(DeviceFeaturePath(folder)).DeleteKey("MacUsed", std::to_string(profile)))
+        DebugLine("MacUsed entry not removed: the description file could not be written\n");
     SaveAndAnnounce();
     PushWithNewProfileIds();
 }
@@ -596,6 +633,8 @@ void CZorMainWnd::StartRun(int mode) {
     }
     job.settings.power = m_doc.Power();
     job.draw = DrawId;
+    job.predefined = &m_predefined;
+    job.macros = SnapshotMacros(job.settings);
     m_applyRunning = true;
     m_hub->View().Update([](DeviceViewState& view) { view.suppressEvents = true; });
     ShowProgress(true, mode);

@@ -17,7 +17,10 @@
 #include "app/HomePage.h"
 #include "app/QtMessageSink.h"
 #include "config/DeviceFeature.h"
+#include "config/KeyFunctionCatalog.h"
 #include "config/MouseConfig.h"
+#include "macro/MacVkAndText.h"
+#include "macro/MacroStore.h"
 #include "settings/ApplyPipeline.h"
 #include "settings/DeviceWorker.h"
 #include "settings/gui/DpiPage.h"
@@ -54,6 +57,7 @@ public:
     // State for tests and the virtual mouse window.
     DeviceHub& Hub() { return *m_hub; }
     MouseConfigDocument& Document() { return m_doc; }
+    MacroStore& Macros() { return m_macros; }
     DpiPage& Dpi() { return *m_dpi; }
     int PagesProfile() const { return m_profile; }
     bool ApplyRunning() const { return m_applyRunning; }
@@ -69,7 +73,8 @@ public:
     int Remind() const { return m_remind; }
     // Starts a run (mode 1: synchronise; 0: push the stored kind).
     void StartRun(int mode);
-    // Save-and-announce: the document, the chip-reset labels, then message 2047.
+    // Save-and-announce: the document, the chip-reset labels, the macro usage list of the model
+    // and the macro library, then message 2047.
     void SaveAndAnnounce();
     // After an import or a reset: four new profile identifiers, and the next run pushes all.
     void PushWithNewProfileIds();
@@ -106,6 +111,9 @@ private:
     void CloseRequest();
     void Minimise();
     void SaveDocument();
+    void LoadMacroSources();
+    // The macros the snapshot's keys play, copied for the worker.
+    std::shared_ptr<const MacroLibrary> SnapshotMacros(const SettingsRecord& settings) const;
     void StartBatteryTimer();
     void StopBatteryTimer();
     void ShowProgress(bool show, int mode);
@@ -165,6 +173,10 @@ private:
     std::unique_ptr<DeviceHub> m_hub;
     MouseConfigDocument m_doc;
     DeviceFeatureRecord m_feature;
+    KeyFunctionCatalog m_catalog;
+    MacroStore m_macros;
+    PredefinedMacroLists m_predefined;
+    MacVkAndText m_keys;
     std::unique_ptr<DpiPage> m_dpi;
     std::unique_ptr<HomePage> m_home;
     ui::LanguageManager m_language;

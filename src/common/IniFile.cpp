@@ -217,4 +217,21 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
     return WriteFileAtomic(m_path, Serialize(ini));
 }
 
+bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
+    std::error_code ec;
+    if (!std::filesystem::exists(m_path, ec)) return true;
+    auto read = ReadIni(m_path);
+    if (!read) return false;
+    IniText ini = std::move(*read);
+    auto range = FindSection(ini, section);
+    if (!range) return true;
+    for (std::size_t i = range->first + 1; i < range->second; ++i) {
+        if (auto kl = ParseKeyLine(ini.lines[i]); kl && EqualsIgnoreCaseAscii(kl->key, key)) {
+            ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(i));
+            return WriteFileAtomic(m_path, Serialize(ini));
+        }
+    }
+    return true;
+}
+
 }  // namespace zor

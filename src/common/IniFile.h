@@ -36,6 +36,9 @@ public:
     // of the section, or adds the section at the end of the file. Creates the file when missing.
     // The file is replaced atomically. Returns false when it could not be written.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+    // Removes the first line of key in section (a null value to the profile API). True when the
+    // key is gone afterwards, also when it was never there.
+    bool DeleteKey(std::string_view section, std::string_view key);
 
 private:
     std::filesystem::path m_path;

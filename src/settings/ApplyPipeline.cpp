@@ -131,6 +131,7 @@ ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job) {
     out.repeat = RepeatCount(job.connectionType, job.writeTimes, job.ble);
     const SettingsSource* previous = nullptr;
     commands.SetSettings(&job.settings);
+    commands.SetMacroSources(job.predefined, job.macros.get());
     RunContext run(commands, job, out);
     if (job.mode == 1) {
         run.Synchronise();
@@ -138,6 +139,7 @@ ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job) {
         run.RenewIds(false);
     }
     commands.SetSettings(previous);
+    commands.SetMacroSources(nullptr, nullptr);
     out.profileIds = job.settings.profileIds;
     return out;
 }

@@ -7,7 +7,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "device/CommandSet.h"
@@ -32,6 +36,25 @@ inline constexpr std::array<SingleWrite, static_cast<std::size_t>(SingleSetting:
 
 inline constexpr int kFireKeyFunction = 102;
 
+// The user macros a run may send, copied out of the macro library on the UI thread so that the
+// worker never reads the library while the window edits or saves it.
+class MacroSnapshot final : public MacroLibrary {
+public:
+    void Add(const std::string& groupGuid, const std::string& macroGuid, const MacroDeviceBlock& block) {
+        m_blocks[{groupGuid, macroGuid}] = block;
+    }
+    std::optional<MacroDeviceBlock> FindMacro(const std::string& groupGuid,
+                                              const std::string& macroGuid) const override {
+        const auto it = m_blocks.find({groupGuid, macroGuid});
+        if (it == m_blocks.end()) return std::nullopt;
+        return it->second;
+    }
+    std::size_t Size() const { return m_blocks.size(); }
+
+private:
+    std::map<std::pair<std::string, std::string>, MacroDeviceBlock> m_blocks;
+};
+
 // The pipeline's flags, kept by the main window between runs.
 struct ApplyFlags {
     bool forcePush = false;
@@ -54,6 +77,10 @@ struct ApplyJob {
     SettingsRecord settings;  // the snapshot of the document, profile identifiers included
     // Draws a profile identifier (1..65535).
     std::function<std::uint16_t()> draw;
+    // Where the keys' macros come from during the run: the predefined lists (read-only once
+    // loaded) and a snapshot of the user's macros. Null: macro keys are sent without a macro.
+    const PredefinedMacros* predefined = nullptr;
+    std::shared_ptr<const MacroLibrary> macros;
 };
 
 struct ApplyOutcome {

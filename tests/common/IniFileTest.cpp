@@ -94,6 +94,20 @@ TEST(IniFile, WriteChangesOneLineAndKeepsEverythingElse) {
     EXPECT_EQ(ini.GetInt("RANDOM", "Profile1"), 4711);
 }
 
+TEST(IniFile, DeleteRemovesOnlyTheFirstLineOfTheKeyInItsSection) {
+    TempDir dir;
+    WriteFile(dir / "d.ini", "[MacUsed]\r\n0=a\r\n1=b\r\n1=c\r\n[Other]\r\n1=x\r\n");
+    IniFile ini(dir / "d.ini");
+    ASSERT_TRUE(ini.DeleteKey("macused", "1"));
+    EXPECT_EQ(ReadFile(dir / "d.ini"), "[MacUsed]\r\n0=a\r\n1=c\r\n[Other]\r\n1=x\r\n");
+    EXPECT_TRUE(ini.DeleteKey("MacUsed", "7"));     // absent key: nothing to do
+    EXPECT_TRUE(ini.DeleteKey("Missing", "0"));     // absent section
+    EXPECT_EQ(ReadFile(dir / "d.ini"), "[MacUsed]\r\n0=a\r\n1=c\r\n[Other]\r\n1=x\r\n");
+    IniFile none(dir / "none.ini");
+    EXPECT_TRUE(none.DeleteKey("MacUsed", "0"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.ini"));
+}
+
 TEST(IniFile, WriteKeepsUtf16EncodingAndCreatesMissingFiles) {
     TempDir dir;
     WriteFile(dir / "w.ini", Utf16Le(u"[Config]\r\nResPath=res_black\r\n"));
