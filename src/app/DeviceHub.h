@@ -17,7 +17,12 @@
 #include "device/HotplugMonitor.h"
 #include "device/LinkState.h"
 #include "device/Transport.h"
+#include "device/virtual/VirtualBleBridge.h"
 #include "device/virtual/VirtualMouse.h"
+
+namespace zor {
+class HidrawBleBridge;
+}
 
 namespace zor::app {
 
@@ -39,6 +44,12 @@ public:
 
     // Loads the catalog and matches every entry against the bus.
     void LoadCatalog();
+    // Hands the BLE bridge and the catalog's BLE names to the presence layer (before its
+    // listeners start). Hot-plug events then also reach a hidraw bridge.
+    void AttachBle();
+    // The bridge: hidraw Bluetooth nodes, or the virtual mouse's BLE side.
+    BleBridge* Ble() const { return m_ble.get(); }
+    VirtualBleBridge* VirtualBle() const { return m_virtualBle; }
     // Reports hot-plug events (on the monitor's thread); false when there is no monitor.
     bool StartHotplug(HotplugHandler handler);
     void StopHotplug();
@@ -59,12 +70,20 @@ public:
     std::shared_ptr<VirtualMouse> Mouse() const { return m_mouse; }
     void PlugVirtualMouse(bool attached);
     bool VirtualMousePlugged() const { return m_plugged; }
+    // Moves the virtual mouse off its cable or receiver onto Bluetooth LE and connects the
+    // bridge (true), or drops the BLE link and puts it back on its cable or receiver (false).
+    void SetVirtualBle(bool ble);
+    bool VirtualOnBle() const { return m_onBle; }
 
 private:
     std::unique_ptr<HidBus> m_bus;
     VirtualBus* m_virtualBus = nullptr;
     std::shared_ptr<VirtualMouse> m_mouse;
     bool m_plugged = false;
+    bool m_onBle = false;
+    std::unique_ptr<BleBridge> m_ble;
+    VirtualBleBridge* m_virtualBle = nullptr;
+    HidrawBleBridge* m_hidrawBle = nullptr;
     LinkState m_link;
     RealSleeper m_realSleeper;
     Transport m_transport;

@@ -52,8 +52,13 @@ VirtualMouseWindow::VirtualMouseWindow(DeviceHub& hub, QWidget* parent)
     m_link->setObjectName(QStringLiteral("vm_link"));
     m_link->setEnabled(m_mouse && m_mouse->Kind() == VirtualLinkKind::Receiver);
     connect(m_link, &QPushButton::clicked, this, [this] { SetLinked(!m_linked); });
+    m_ble = new QPushButton(tr("Connect over BLE"), link);
+    m_ble->setObjectName(QStringLiteral("vm_ble"));
+    m_ble->setEnabled(m_hub.VirtualBle() != nullptr);
+    connect(m_ble, &QPushButton::clicked, this, [this] { SetBle(!m_hub.VirtualOnBle()); });
     linkRow->addWidget(m_plug, 0, 0);
     linkRow->addWidget(m_link, 0, 1);
+    linkRow->addWidget(m_ble, 1, 0, 1, 2);
     layout->addWidget(link);
 
     auto* power = new QGroupBox(tr("Battery"), this);
@@ -89,6 +94,17 @@ void VirtualMouseWindow::SetPlugged(bool plugged) {
     UpdateState();
 }
 
+void VirtualMouseWindow::SetBle(bool ble) {
+    m_hub.SetVirtualBle(ble);
+    const QString back = m_mouse && m_mouse->Kind() == VirtualLinkKind::Receiver ? tr("Back to the receiver")
+                                                                                 : tr("Back to the cable");
+    m_ble->setText(ble ? back : tr("Connect over BLE"));
+    // Over BLE there is no cable to pull and no receiver link to drop.
+    m_plug->setEnabled(!ble);
+    m_link->setEnabled(!ble && m_mouse && m_mouse->Kind() == VirtualLinkKind::Receiver);
+    UpdateState();
+}
+
 void VirtualMouseWindow::SetLinked(bool linked) {
     if (!m_mouse) return;
     m_linked = linked;
@@ -110,7 +126,9 @@ void VirtualMouseWindow::UpdateState() {
                          .arg(s.reportRate)
                          .arg(s.batteryPercent)
                          .arg(s.charging ? tr(" (charging)") : QString())
-                         .arg(m_hub.VirtualMousePlugged() ? QString() : tr(", unplugged")));
+                         .arg(m_hub.VirtualOnBle()          ? tr(", over BLE")
+                              : m_hub.VirtualMousePlugged() ? QString()
+                                                            : tr(", unplugged")));
 }
 
 }  // namespace zor::app

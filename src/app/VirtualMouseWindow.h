@@ -1,6 +1,6 @@
 // "Virtual mouse": a small plain window (not part of the skinned program) that drives the
 // virtual mouse as if a person held it: its profile, DPI, lighting and report-rate buttons,
-// the cable, the receiver link and the battery.
+// the cable, the receiver link, a Bluetooth LE connection instead of either, and the battery.
 #pragma once
 
 #include <QWidget>
@@ -30,12 +30,14 @@ public:
 private:
     void SetPlugged(bool plugged);
     void SetLinked(bool linked);
+    void SetBle(bool ble);
 
     DeviceHub& m_hub;
     std::shared_ptr<VirtualMouse> m_mouse;
     QLabel* m_state = nullptr;
     QPushButton* m_plug = nullptr;
     QPushButton* m_link = nullptr;
+    QPushButton* m_ble = nullptr;
     QSlider* m_battery = nullptr;
     QCheckBox* m_charging = nullptr;
     bool m_linked = true;

@@ -18,6 +18,7 @@
 #include "common/IniFile.h"
 #include "common/Text.h"
 #include "config/AppFeature.h"
+#include "device/BleText.h"
 #include "device/DevicePresence.h"
 #include "macro/MacroUsage.h"
 #include "settings/DpiRules.h"
@@ -228,10 +229,21 @@ CZorMainWnd::CZorMainWnd(AppContext context)
         bool handled = false;
         HandleCustomMessage(kWmTimer, kBatteryTimerId, 0, handled);
     });
+    // A failed BLE attempt is tried again after a pause, without holding up the window.
+    m_bleRetry.setSingleShot(true);
+    m_bleRetry.setInterval(m_context.bleRetryMs);
+    connect(&m_bleRetry, &QTimer::timeout, this, [this] {
+        if (LinkedByHid() || m_hub->Link().bleMode.load() != 0) {
+            m_bleFailures = 0;  // the mouse is reachable another way: nothing to retry
+            return;
+        }
+        m_hub->Presence().ConnectBle();
+    });
 }
 
 CZorMainWnd::~CZorMainWnd() {
     m_batteryTimer.stop();
+    m_bleRetry.stop();
     {
         QtMessageSink::StoppingScope stopping(m_sink);
         m_worker.Join();
@@ -352,7 +364,14 @@ void CZorMainWnd::OnWindowInit() {
         PostMessageTo(this, kWmDeviceChange, event.kind == HotplugKind::Arrival ? 1 : 0, ids);
     });
     SelectDevice();
-    DebugLine("no BLE bridge in this build: BLE connections are not attempted\n");
+    // The BLE bridge, before the listeners (a receiver that loses its mouse asks for BLE).
+    m_hub->AttachBle();
+    if (BleBridge* ble = m_hub->Ble(); ble != nullptr && !ble->Registered()) {
+        DebugLine("no Bluetooth on this system: BLE connections are not attempted\n");
+    } else if (ble != nullptr && m_hub->Link().bleMode.load() == 0 &&
+               (m_hub->SelectedEntry() == nullptr || m_hub->Presence().ReceiverState() == 0)) {
+        m_hub->Presence().ConnectBle();
+    }
     if (auto* tab = Find<CContainerUI>(QStringLiteral("tab_main"))) tab->SelectItem(0);
     if (auto* nav = Find<COptionUI>(QStringLiteral("btn_Null"))) nav->Selected(true, false);
     PostMessageTo(this, kMsgSilentStart);
@@ -807,7 +826,7 @@ void CZorMainWnd::ShowBattery(int battery) {
 
 void CZorMainWnd::RefreshConnectionDisplay() {
     const bool ble = m_hub->Link().bleMode.load() != 0;
-    const bool present = m_hub->SelectedEntry() != nullptr;
+    const bool present = ble || m_hub->SelectedEntry() != nullptr;
     std::string icon = ConnectionIcon(ble, ConnectionType(), present ? std::max(m_lastReceiverState, 0) : 0);
     if (!present && !ble)
         icon = ConnectionType() == kConnectionReceiver ? "/Home/2.4GNoConnect.png" : "/Home/NoConnect.png";
@@ -818,7 +837,8 @@ void CZorMainWnd::RefreshConnectionDisplay() {
         if (auto* picture = FindControl(QStringLiteral("connect_state")))
             picture->SetAttribute(QStringLiteral("bkimage"), file);
     }
-    const bool linked = present && (ConnectionType() == kConnectionCable || m_lastReceiverState == 1);
+    const bool linked =
+        ble || (present && (ConnectionType() == kConnectionCable || m_lastReceiverState == 1));
     if (auto* gauge = FindControl(QStringLiteral("battery_panel"))) gauge->SetVisible(linked);
     if (!linked)
         if (auto* charge = FindControl(QStringLiteral("in_charge"))) charge->SetVisible(false);
@@ -838,7 +858,7 @@ void CZorMainWnd::RefreshPresence() {
     const bool ble = m_hub->Link().bleMode.load() != 0;
     const DeviceEntry* entry = m_hub->SelectedEntry();
     const bool linked =
-        entry != nullptr && (ble || ConnectionType() == kConnectionCable || m_lastReceiverState != 0);
+        ble || (entry != nullptr && (ConnectionType() == kConnectionCable || m_lastReceiverState != 0));
     m_connected = linked ? 1 : 0;
     m_home->UpdateTiles(m_hub->Entries(), m_hub->Presence().Selected());
     if (linked) {
@@ -851,7 +871,7 @@ void CZorMainWnd::RefreshPresence() {
             m_centredOnDevice = true;
             CenterWindow();
         }
-        if (auto* name = FindControl(QStringLiteral("lab_home_devname")))
+        if (auto* name = FindControl(QStringLiteral("lab_home_devname")); name && entry)
             name->SetText(QString::fromStdString(entry->displayName));
     } else {
         if (!ble) StopBatteryTimer();
@@ -1237,18 +1257,107 @@ long long CZorMainWnd::OnRefreshDevicePages(qintptr, qintptr, bool&) {
     return 0;
 }
 
+bool CZorMainWnd::LinkedByHid() const {
+    return m_hub->SelectedEntry() != nullptr &&
+           (ConnectionType() == kConnectionCable || m_lastReceiverState == 1);
+}
+
 long long CZorMainWnd::OnBleEvent(qintptr, qintptr lParam, bool&) {
+    const int code = static_cast<int>(lParam);
     const std::string text = MessagePayload().toString().toStdString();
-    DebugF("BLE event %d %s\n", static_cast<int>(lParam), text);
-    m_hub->Presence().HandleBleEvent(static_cast<int>(lParam), text);
-    if (lParam == kBleEventBattery) {
-        // The battery byte as hex text ("5A" or "5A 00 ..."): the first byte counts.
-        bool ok = false;
-        const int battery = QString::fromStdString(text).section(QLatin1Char(' '), 0, 0).toInt(&ok, 16);
-        if (ok && battery >= 0 && battery <= 0xFF) ShowBattery(battery);
+    DebugF("BLE event %d %s\n", code, text);
+    const bool counted = m_connected != 0;
+    m_hub->Presence().HandleBleEvent(code, text);
+    const bool ble = m_hub->Link().bleMode.load() != 0;
+    switch (code) {
+        case kBleEventLinkUp:
+            m_bleFailures = 0;
+            m_bleRetry.stop();
+            StopBatteryTimer();  // the mouse reports its battery itself over BLE
+            RefreshPages();
+            RefreshPresence();
+            break;
+        case kBleEventLinkDown:
+            m_connected = 0;
+            RefreshPages();
+            RefreshPresence();
+            SendMessageTo(this, kMsgReadDeviceState, 1, 1);
+            break;
+        case kBleEventConnectFailed:
+            OnBleConnectFailed();
+            break;
+        case kBleEventReconnect:
+            if (!ble) m_hub->Presence().ConnectBle();
+            break;
+        case kBleEventBattery:
+            if (const auto battery = BatteryFromEventText(text)) ShowBattery(*battery);
+            break;
+        case kBleEventQueryThenConnect:
+            if (BleBridge* bridge = m_hub->Ble()) {
+                const auto status = bridge->BleQuery();
+                DebugF("BLE status %d\n", status ? static_cast<int>(*status) : -1);
+            }
+            m_hub->Presence().ConnectBle();
+            break;
+        default:
+            if (code >= kBleEventReplyBase && code < kBleEventReplyBase + 0x100) OnBleReply(text);
+            break;
     }
-    if (lParam == kBleEventLinkUp || lParam == kBleEventLinkDown) RefreshPresence();
+    // A mouse that has just come in over BLE is counted as connected and brought into step
+    // (also when it replaces one that was counted on its cable or receiver).
+    if (ble && (!counted || code == kBleEventLinkUp)) {
+        RefreshPresence();
+        StartRun(1);
+    }
     return 0;
+}
+
+void CZorMainWnd::OnBleConnectFailed() {
+    if (LinkedByHid() || m_hub->Link().bleMode.load() != 0) {
+        m_bleFailures = 0;
+        return;
+    }
+    if (m_bleFailures < kBleConnectTries) {
+        ++m_bleFailures;
+        m_bleRetry.start();
+        return;
+    }
+    m_bleFailures = 0;
+    auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
+    CloseMessageBox();
+    // Confirming ends the program: a new start registers the bridge afresh.
+    m_msgBox = CMsgWnd::ShowMessageBoxNonModal(this, text("Tip"), text("BleConnectFailed"), {}, CMsgWnd::kInfo,
+                                               text("MessageOK"));
+    if (m_msgBox) {
+        m_msgBox->SetQuitOnConfirm(true);
+        m_msgBox->CenterWindow();
+    }
+}
+
+void CZorMainWnd::OnBleReply(const std::string& text) {
+    const auto reply = ParseBleReply(text);
+    if (!reply) return;
+    switch (reply->command & 0x7F) {
+        case kOpStatus:
+            ShowBattery(reply->data[1]);
+            break;
+        case kOpProfile:
+            if (reply->argument == kSubActiveProfile && !m_applyRunning) {
+                const int profile = reply->data[0] > 2 ? 0 : reply->data[0];
+                if (profile != m_profile) {
+                    m_profile = profile;
+                    m_doc.curporfile = profile;
+                    RefreshPages();
+                }
+            }
+            break;
+        case kOpDpi:
+            if (!m_applyRunning && reply->data[1] >= 1 && reply->data[1] <= kDpiGearCount)
+                m_dpi->ShowCurrentGear(reply->data[1] - 1);
+            break;
+        default:
+            break;
+    }
 }
 
 long long CZorMainWnd::OnStageSwitch(qintptr, qintptr, bool&) {

@@ -33,6 +33,8 @@ namespace zor::app {
 
 inline constexpr int kBatteryTimerId = 2;
 inline constexpr int kBatteryTimerMs = 20000;
+// Failed BLE connection attempts tried again before the program gives up and says so.
+inline constexpr int kBleConnectTries = 5;
 
 class CZorMainWnd : public ui::WindowImplBase {
     Q_OBJECT
@@ -64,6 +66,8 @@ public:
     bool RefreshRunning() const { return m_refreshRunning; }
     bool HiddenToTray() const { return m_hiddenToTray; }
     bool BatteryTimerRunning() const { return m_batteryTimer.isActive(); }
+    int BleFailures() const { return m_bleFailures; }
+    bool BleRetryPending() const { return m_bleRetry.isActive(); }
     ui::CMsgWnd* MessageBox() const { return m_msgBox; }
     ApplyFlags& Flags() { return m_flags; }
     int ConnectionType() const;
@@ -107,6 +111,10 @@ private:
     void ShowBattery(int battery);
     void RefreshPresence();
     void ShowNoDeviceBox();
+    // A mouse on a cable, or on a receiver that reports its link.
+    bool LinkedByHid() const;
+    void OnBleConnectFailed();
+    void OnBleReply(const std::string& text);
     void CloseMessageBox();
     void CloseRequest();
     void Minimise();
@@ -184,6 +192,8 @@ private:
     ui::CTrayIcon m_tray;
     QIcon m_icon;
     QTimer m_batteryTimer;
+    QTimer m_bleRetry;
+    int m_bleFailures = 0;
 
     // Device state.
     int m_profile = 0;

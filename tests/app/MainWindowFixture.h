@@ -43,6 +43,7 @@ protected:
     std::unique_ptr<QSignalSpy> applied;
     std::unique_ptr<QSignalSpy> stateRead;
     int quits = 0;
+    int bleRetryMs = 10000;  // the window's pause before a failed BLE attempt is tried again
 };
 
 }  // namespace zor::app::test

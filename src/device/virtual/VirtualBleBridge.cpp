@@ -9,7 +9,7 @@ bool VirtualBleBridge::BleConnect(const std::string& /*deviceNames*/) {
     {
         std::lock_guard lock(m_mutex);
         failing = m_failing;
-        m_connected = !failing && m_mouse && m_mouse->Attached();
+        m_connected = !failing && m_advertising && m_mouse && m_mouse->Attached();
         connected = m_connected;
     }
     if (failing) return false;
@@ -89,13 +89,21 @@ void VirtualBleBridge::SetFailing(bool failing) {
     m_failing = failing;
 }
 
+void VirtualBleBridge::SetAdvertising(bool advertising) {
+    std::lock_guard lock(m_mutex);
+    m_advertising = advertising;
+}
+
 void VirtualBleBridge::DropLink() {
+    // Reported once: the relay also reports the link down when the mouse goes away meanwhile.
+    bool wasConnected = false;
     {
         std::lock_guard lock(m_mutex);
+        wasConnected = m_connected;
         m_connected = false;
     }
     StopRelay();
-    Emit(kBleEventLinkDown, "");
+    if (wasConnected) Emit(kBleEventLinkDown, "");
 }
 
 std::vector<std::string> VirtualBleBridge::SentTexts() const {

@@ -26,8 +26,11 @@ public:
     std::optional<std::int16_t> BleSend(const std::string& frameText) override;
     void SetEventHandler(BleEventHandler handler) override;
 
-    // Test controls: make the bridge's calls fail; take the link down.
+    // Test controls: make the bridge's calls fail; take the link down (reported when it was up).
     void SetFailing(bool failing);
+    // Whether the mouse can be reached over BLE at all (it is on when the bridge is made); a
+    // mouse that is not advertising makes BleConnect report a failed attempt.
+    void SetAdvertising(bool advertising);
     void DropLink();
     std::vector<std::string> SentTexts() const;
     // Raises the battery event with the mouse's status reply.
@@ -48,6 +51,7 @@ private:
     BleEventHandler m_handler;
     std::vector<std::string> m_sent;
     bool m_failing = false;
+    bool m_advertising = true;
     bool m_connected = false;
 };
 

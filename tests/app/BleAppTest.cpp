@@ -1,0 +1,74 @@
+// Bluetooth LE in the running program, against the virtual mouse's BLE side: the link coming up
+// and going down, the battery and the mouse's buttons over BLE, and failed attempts tried again
+// on a timer until the program gives up and says so.
+#include <QPushButton>
+
+#include "MainWindowFixture.h"
+#include "app/VirtualMouseWindow.h"
+#include "device/BleBridge.h"
+#include "ui/Dialogs.h"
+
+namespace zor::app::test {
+namespace {
+
+QString ConnectionPicture(CZorMainWnd& window) {
+    return window.Find<ui::CControlUI>(QStringLiteral("connect_state"))->GetAttribute(QStringLiteral("bkimage"));
+}
+
+TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesBackToItsCable) {
+    Start();
+    VirtualMouseWindow control(window->Hub());
+    auto* bleButton = control.findChild<QPushButton*>(QStringLiteral("vm_ble"));
+    ASSERT_TRUE(bleButton->isEnabled());
+    bleButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && window->MessageBox() == nullptr &&
+                                 !window->ApplyRunning() && !window->Hub().VirtualBle()->SentTexts().empty(),
+                             5000);
+    EXPECT_EQ(ConnectionPicture(*window), "Home/bluetooth.svg");
+    EXPECT_FALSE(window->BatteryTimerRunning());  // the mouse reports its battery itself
+    EXPECT_FALSE(control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->isEnabled());
+
+    // The battery event carries a status reply: its payload, not the report id, is the level.
+    Mouse().SetBattery(55, true);
+    window->Hub().VirtualBle()->ReportBattery();
+    QTRY_COMPARE_WITH_TIMEOUT(Find<ui::CControlUI>("battery_Text")->GetText(), QStringLiteral("55%"), 5000);
+    EXPECT_EQ(Find<ui::CProgressUI>("battery_progress")->GetValue(), 55);
+    EXPECT_TRUE(Find<ui::CControlUI>("in_charge")->IsVisible());
+
+    // The mouse's DPI button reaches the DPI page through the bridge.
+    const int gear = window->Document().adv[0].cruseldpi;
+    control.findChild<QPushButton*>(QStringLiteral("vm_dpi"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window->Document().adv[0].cruseldpi != gear, 5000);
+
+    // Back on the cable: the BLE link is down and the cable connection is shown again.
+    bleButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 0 &&
+                                 ConnectionPicture(*window) == QLatin1String("Home/UsbConnect.svg") &&
+                                 window->MessageBox() == nullptr && window->BatteryTimerRunning(),
+                             5000);
+    EXPECT_TRUE(control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->isEnabled());
+}
+
+TEST_F(MainWindowTest, FailedBleAttemptsAreRetriedOnATimerAndTheLastOneEndsInAQuittingNotice) {
+    bleRetryMs = 10;
+    Start();
+    // With the mouse on its cable a failed attempt is not tried again.
+    ui::PostMessageTo(window.get(), ui::kMsgBleEvent, 0, kBleEventConnectFailed);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->BleRetryPending(), 5000);
+    EXPECT_EQ(window->BleFailures(), 0);
+
+    window->Hub().PlugVirtualMouse(false);
+    QTRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr, 5000);
+    // The mouse is not reachable over BLE either: five more tries, one every pause, then the notice.
+    ASSERT_TRUE(window->Hub().Presence().ConnectBle());
+    QTRY_VERIFY_WITH_TIMEOUT(window->BleRetryPending() || window->BleFailures() > 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr && window->MessageBox()->GetQuitOnConfirm(), 5000);
+    EXPECT_EQ(window->BleFailures(), 0);
+    EXPECT_FALSE(window->BleRetryPending());
+    EXPECT_EQ(quits, 0);
+    window->MessageBox()->Find<ui::CButtonUI>(QStringLiteral("confirm_btn"))->Activate();
+    EXPECT_EQ(quits, 1);
+}
+
+}  // namespace
+}  // namespace zor::app::test
