@@ -19,6 +19,7 @@
 #include "common/Text.h"
 #include "config/AppFeature.h"
 #include "device/BleText.h"
+#include "device/KeyCode.h"
 #include "device/DevicePresence.h"
 #include "macro/MacroUsage.h"
 #include "settings/DpiRules.h"
@@ -458,7 +459,9 @@ void CZorMainWnd::RefreshPages() {
         view.gearMask = 0;
         for (std::size_t g = 0; g < adv.gears.size() && g < 8; ++g)
             if (adv.gears[g].enabled) view.gearMask = static_cast<std::uint8_t>(view.gearMask | (1u << g));
-        view.reportRateCode = ReportRateOption(adv, connection);
+        // The mouse reports its rate as the device code, so the code is what the rules compare.
+        view.reportRateCode = ReportRateCode(entry != nullptr ? entry->matchedName : std::string(),
+                                             ReportRateOption(adv, connection));
     });
 }
 
@@ -1140,13 +1143,21 @@ long long CZorMainWnd::OnLanguageChanged(qintptr, qintptr, bool&) {
 }
 
 long long CZorMainWnd::OnDeviceRateChanged(qintptr wParam, qintptr, bool&) {
-    const int option = static_cast<int>(wParam & 0xFF);
+    // The report carries the device's rate code; the page shows the option that stands for it.
+    const auto code = static_cast<std::uint8_t>(wParam & 0xFF);
+    const DeviceEntry* entry = m_hub->SelectedEntry();
+    const std::string model = entry != nullptr ? entry->matchedName : std::string();
+    const int option = ReportRateIndex(model, code);
+    if (ReportRateCode(model, option) != code) {
+        DebugF("report rate code %d is not one of this model's rates\n", static_cast<int>(code));
+        return 0;
+    }
     auto& adv = m_doc.adv[static_cast<std::size_t>(m_profile)];
     StoreReportRate(
         adv, ConnectionType() == kConnectionReceiver ? RateConnection::Receiver : RateConnection::Cable,
         option);
     m_dpi->ShowReportRate(option);
-    m_hub->View().Update([option](DeviceViewState& view) { view.reportRateCode = option; });
+    m_hub->View().Update([code](DeviceViewState& view) { view.reportRateCode = code; });
     return 0;
 }
 

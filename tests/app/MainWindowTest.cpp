@@ -131,9 +131,12 @@ TEST_F(MainWindowTest, TheReportRateGoesToTheConnectionsFieldAndFollowsTheMouse)
     EXPECT_EQ(Frames(0x03), 2);
     EXPECT_EQ(Mouse().State().reportRate, ReportRateCode("", 3));
 
-    // The mouse reports a rate change (its rate button is not mapped on this model, so the
-    // report is sent the way the event worker sends it).
-    ui::SendMessageTo(window.get(), ui::kMsgDeviceRateChanged, 1, 1);
+    // The mouse reports a rate change as its device code, the way the event worker sends it;
+    // the page shows the option of that code. A code the model does not have changes nothing.
+    ui::SendMessageTo(window.get(), ui::kMsgDeviceRateChanged, ReportRateCode("", 1), 1);
+    EXPECT_TRUE(Find<COptionUI>("opt_MouseUsbRate1")->IsSelected());
+    EXPECT_EQ(window->Document().adv[0].ratedonglevalue, 1);
+    ui::SendMessageTo(window.get(), ui::kMsgDeviceRateChanged, 3, 1);
     EXPECT_TRUE(Find<COptionUI>("opt_MouseUsbRate1")->IsSelected());
     EXPECT_EQ(window->Document().adv[0].ratedonglevalue, 1);
 }

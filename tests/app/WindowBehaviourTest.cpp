@@ -8,6 +8,7 @@
 #include "app/VirtualMouseWindow.h"
 #include "common/IniFile.h"
 #include "config/DeviceFeature.h"
+#include "device/KeyCode.h"
 #include "ui/Dialogs.h"
 
 namespace zor::app::test {
@@ -85,6 +86,16 @@ TEST_F(MainWindowTest, TheVirtualMouseWindowDrivesTheMouseThePagesFollow) {
     const int gear = window->Document().adv[0].cruseldpi;
     control.findChild<QPushButton*>(QStringLiteral("vm_dpi"))->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->Document().adv[0].cruseldpi == gear + 1; }, 5000));
+
+    // The report-rate button: the receiver's rate on the DPI page follows the mouse's new rate.
+    const int rate = window->Document().adv[0].ratedonglevalue;
+    control.findChild<QPushButton*>(QStringLiteral("vm_rate"))->click();
+    const int option = ReportRateIndex("", Mouse().State().reportRate);
+    ASSERT_NE(option, rate);
+    QTRY_COMPARE_WITH_TIMEOUT(window->Document().adv[0].ratedonglevalue, option, 5000);
+    EXPECT_TRUE(Find<ui::COptionUI>(QStringLiteral("opt_MouseUsbRate%1").arg(option).toLatin1().constData())
+                    ->IsSelected());
+    EXPECT_EQ(window->Hub().View().Get().reportRateCode, Mouse().State().reportRate);
 
     control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
