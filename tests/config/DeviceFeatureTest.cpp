@@ -251,7 +251,9 @@ TEST(ShippedModel, MouseALoadsConsistently) {
         DeviceFeatureRecord record;
         ASSERT_TRUE(LoadDeviceFeature(record, folder, chip));
         EXPECT_EQ(record.keyCount, 8);
-        EXPECT_EQ(keys.size(), 8u);  // eight keys on eight distinct slots
+        // Eight keys on eight distinct slots, and slot 9 (the report-rate button) beyond them.
+        EXPECT_EQ(keys.size(), 9u);
+        EXPECT_EQ(keys.count(9) == 1 ? keys.at(9) : -1, 8);
         EXPECT_GE(record.writeTimes, 1);
         EXPECT_EQ(record.uiDpiGearCount, 8);
         EXPECT_EQ(std::popcount(record.ledModeMask), 10);
