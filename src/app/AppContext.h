@@ -25,6 +25,8 @@ struct AppContext {
     // Idle listeners wake this often (they also notice a stop request this late at most).
     int listenerTimeoutMs = 1000;
     bool showNoDeviceBox = true;
+    // Where the autostart entry lives; empty: the session's XDG autostart folder.
+    std::filesystem::path autostartFolder;
     // Pause before a failed Bluetooth LE connection is tried again.
     int bleRetryMs = 10000;
     // Treat the desktop as having a notification area (tests on the offscreen platform).

@@ -1,6 +1,7 @@
 #include "app/ZorMainWnd.h"
 
 #include "app/AppMessages.h"
+#include "app/Autostart.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -380,14 +381,28 @@ void CZorMainWnd::OnWindowInit() {
         QtMessageSink::StoppingScope stopping(m_sink);
         m_hub->Presence().StartListeners();
     }
-    DebugLine("autostart entry: kept as the settings window last wrote it\n");
+    const IniFile set(SetIniPath());
+    AlignAutostartEntry(set);
     const AppFeature feature = LoadAppFeature(m_context.programFolder);
     if (SkinFolderOf(GetResourcePrefix()) == QString::fromStdString(feature.preResPath2))
         if (auto* skin = Find<COptionUI>(QStringLiteral("ChangeSkin"))) skin->Selected(true, false);
-    const IniFile set(SetIniPath());
     m_closeOption = set.GetInt("CloseConfig", "CloseOption");
     m_remind = set.GetInt("CloseConfig", "Remind");
     RefreshPresence();
+}
+
+void CZorMainWnd::AlignAutostartEntry(const IniFile& set) {
+    const bool open = set.GetInt("Set", "AutomaticallyOpenEn") != 0;
+    const bool hidden = open && set.GetInt("Set", "AutomaticallyHideEn") != 0;
+    const std::filesystem::path folder =
+        m_context.autostartFolder.empty() ? AutostartFolder() : m_context.autostartFolder;
+    const AutostartResult result = AlignAutostart(folder, set.GetString("Set", "SoftName"),
+                                                  QCoreApplication::applicationFilePath().toStdString(), open, hidden);
+    const char* what = result == AutostartResult::Written   ? "written"
+                       : result == AutostartResult::Removed ? "removed"
+                       : result == AutostartResult::Failed  ? "not changed (no name, folder or right to write)"
+                                                            : "already in line";
+    DebugF("autostart entry: %s\n", what);
 }
 
 // The device selection ("ClickDevice"): the first found device, its model, its state.

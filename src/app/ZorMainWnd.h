@@ -16,6 +16,7 @@
 #include "app/DeviceHub.h"
 #include "app/HomePage.h"
 #include "app/QtMessageSink.h"
+#include "common/IniFile.h"
 #include "config/DeviceFeature.h"
 #include "config/KeyFunctionCatalog.h"
 #include "config/MouseConfig.h"
@@ -119,6 +120,8 @@ private:
     void CloseRequest();
     void Minimise();
     void SaveDocument();
+    // The session's autostart entry as Set/AutomaticallyOpenEn, AutomaticallyHideEn and SoftName say.
+    void AlignAutostartEntry(const IniFile& set);
     void LoadMacroSources();
     // The macros the snapshot's keys play, copied for the worker.
     std::shared_ptr<const MacroLibrary> SnapshotMacros(const SettingsRecord& settings) const;

@@ -46,6 +46,7 @@ void MainWindowTest::Start(VirtualLinkKind kind, const QString& commandLine) {
     context.listenerTimeoutMs = 50;
     context.assumeTray = true;
     context.bleRetryMs = bleRetryMs;
+    context.autostartFolder = dir.path() / "autostart";
     window = std::make_unique<CZorMainWnd>(context);
     applied = std::make_unique<QSignalSpy>(window.get(), &CZorMainWnd::applyFinished);
     stateRead = std::make_unique<QSignalSpy>(window.get(), &CZorMainWnd::deviceStateRead);

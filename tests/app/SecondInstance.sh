@@ -6,7 +6,8 @@ ZORMOUSE=$1
 BUILD=$2
 WORK=$3
 rm -rf "$WORK" && mkdir -p "$WORK/run" && chmod 700 "$WORK/run"
-export XDG_RUNTIME_DIR="$WORK/run" ZOR_DEBUG=1 QT_QPA_PLATFORM=offscreen
+# The autostart entry the program aligns at start goes to the work folder, not the user's.
+export XDG_RUNTIME_DIR="$WORK/run" XDG_CONFIG_HOME="$WORK/config" ZOR_DEBUG=1 QT_QPA_PLATFORM=offscreen
 cp -r "$BUILD/res" "$BUILD/res_black" "$BUILD/res_white" "$WORK/"
 
 "$ZORMOUSE" --virtual-cable --home "$WORK" 2>"$WORK/first.log" &
