@@ -1,8 +1,8 @@
 #include "app/DeviceHub.h"
 
 #include "device/DeviceMatch.h"
-#include "device/HidrawBleBridge.h"
 #include "device/HidapiBus.h"
+#include "device/HidrawBleBridge.h"
 #include "device/UdevHotplugMonitor.h"
 #include "device/VirtualBus.h"
 

@@ -20,8 +20,8 @@
 #include "common/Text.h"
 #include "config/AppFeature.h"
 #include "device/BleText.h"
-#include "device/KeyCode.h"
 #include "device/DevicePresence.h"
+#include "device/KeyCode.h"
 #include "macro/MacroUsage.h"
 #include "settings/DpiRules.h"
 #include "ui/CustomControls.h"
@@ -396,12 +396,13 @@ void CZorMainWnd::AlignAutostartEntry(const IniFile& set) {
     const bool hidden = open && set.GetInt("Set", "AutomaticallyHideEn") != 0;
     const std::filesystem::path folder =
         m_context.autostartFolder.empty() ? AutostartFolder() : m_context.autostartFolder;
-    const AutostartResult result = AlignAutostart(folder, set.GetString("Set", "SoftName"),
-                                                  QCoreApplication::applicationFilePath().toStdString(), open, hidden);
+    const AutostartResult result =
+        AlignAutostart(folder, set.GetString("Set", "SoftName"),
+                       QCoreApplication::applicationFilePath().toStdString(), open, hidden);
     const char* what = result == AutostartResult::Written   ? "written"
                        : result == AutostartResult::Removed ? "removed"
-                       : result == AutostartResult::Failed  ? "not changed (no name, folder or right to write)"
-                                                            : "already in line";
+                       : result == AutostartResult::Failed ? "not changed (no name, folder or right to write)"
+                                                           : "already in line";
     DebugF("autostart entry: %s\n", what);
 }
 
@@ -1352,8 +1353,8 @@ void CZorMainWnd::OnBleConnectFailed() {
     auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
     CloseMessageBox();
     // Confirming ends the program: a new start registers the bridge afresh.
-    m_msgBox = CMsgWnd::ShowMessageBoxNonModal(this, text("Tip"), text("BleConnectFailed"), {}, CMsgWnd::kInfo,
-                                               text("MessageOK"));
+    m_msgBox = CMsgWnd::ShowMessageBoxNonModal(this, text("Tip"), text("BleConnectFailed"), {},
+                                               CMsgWnd::kInfo, text("MessageOK"));
     if (m_msgBox) {
         m_msgBox->SetQuitOnConfirm(true);
         m_msgBox->CenterWindow();

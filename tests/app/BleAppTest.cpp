@@ -12,7 +12,8 @@ namespace zor::app::test {
 namespace {
 
 QString ConnectionPicture(CZorMainWnd& window) {
-    return window.Find<ui::CControlUI>(QStringLiteral("connect_state"))->GetAttribute(QStringLiteral("bkimage"));
+    return window.Find<ui::CControlUI>(QStringLiteral("connect_state"))
+        ->GetAttribute(QStringLiteral("bkimage"));
 }
 
 TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesBackToItsCable) {
@@ -62,7 +63,8 @@ TEST_F(MainWindowTest, FailedBleAttemptsAreRetriedOnATimerAndTheLastOneEndsInAQu
     // The mouse is not reachable over BLE either: five more tries, one every pause, then the notice.
     ASSERT_TRUE(window->Hub().Presence().ConnectBle());
     QTRY_VERIFY_WITH_TIMEOUT(window->BleRetryPending() || window->BleFailures() > 0, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr && window->MessageBox()->GetQuitOnConfirm(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr && window->MessageBox()->GetQuitOnConfirm(),
+                             5000);
     EXPECT_EQ(window->BleFailures(), 0);
     EXPECT_FALSE(window->BleRetryPending());
     EXPECT_EQ(quits, 0);

@@ -100,8 +100,8 @@ TEST(IniFile, DeleteRemovesOnlyTheFirstLineOfTheKeyInItsSection) {
     IniFile ini(dir / "d.ini");
     ASSERT_TRUE(ini.DeleteKey("macused", "1"));
     EXPECT_EQ(ReadFile(dir / "d.ini"), "[MacUsed]\r\n0=a\r\n1=c\r\n[Other]\r\n1=x\r\n");
-    EXPECT_TRUE(ini.DeleteKey("MacUsed", "7"));     // absent key: nothing to do
-    EXPECT_TRUE(ini.DeleteKey("Missing", "0"));     // absent section
+    EXPECT_TRUE(ini.DeleteKey("MacUsed", "7"));  // absent key: nothing to do
+    EXPECT_TRUE(ini.DeleteKey("Missing", "0"));  // absent section
     EXPECT_EQ(ReadFile(dir / "d.ini"), "[MacUsed]\r\n0=a\r\n1=c\r\n[Other]\r\n1=x\r\n");
     IniFile none(dir / "none.ini");
     EXPECT_TRUE(none.DeleteKey("MacUsed", "0"));
