@@ -1,0 +1,408 @@
+// The main window's handlers of window messages: device reports, apply runs, the BLE bridge,
+// the tray and the close dialog. The table that routes the numbers here is in ZorMainWnd.cpp.
+#include <QApplication>
+
+#include "app/AppMessages.h"
+#include "app/ZorMainWnd.h"
+#include "common/Debug.h"
+#include "common/IniFile.h"
+#include "common/Text.h"
+#include "device/BleText.h"
+#include "device/DevicePresence.h"
+#include "device/KeyCode.h"
+#include "settings/DpiRules.h"
+#include "ui/CustomControls.h"
+
+namespace zor::app {
+
+using namespace zor::ui;
+using ui::kMsgBleEvent;
+using ui::kMsgDeviceDpiChanged;
+using ui::kMsgDeviceLightChanged;
+using ui::kMsgDeviceProfileChanged;
+using ui::kMsgDeviceRateChanged;
+using ui::kMsgDeviceStageSwitch;
+using ui::kMsgReadDeviceState;
+
+namespace {
+
+// wParam of an apply request: the kind of change in bits 0-6, bit 7 asks for a synchronisation.
+constexpr int kKindMask = 0x7F;
+constexpr int kSyncFlag = 0x80;
+
+}  // namespace
+
+long long CZorMainWnd::OnMove(qintptr, qintptr, bool&) {
+    if (m_msgBox && m_msgBox->isVisible()) m_msgBox->CenterWindow();
+    return 0;
+}
+
+long long CZorMainWnd::OnActivate(qintptr wParam, qintptr, bool&) {
+    if ((wParam >> 16) != 0 && (wParam & 0xFFFF) != 0) {
+        SendMessageTo(this, kMsgReadDeviceState, 0, 0);
+        RefreshPresence();
+    }
+    return 0;
+}
+
+long long CZorMainWnd::OnClose(qintptr, qintptr, bool&) {
+    Exit();
+    return 0;
+}
+
+long long CZorMainWnd::OnMouseWheel(qintptr, qintptr, bool&) {
+    if (auto* focus = FindControl(QStringLiteral("TmpFocusButton"))) focus->setFocus();
+    return 0;
+}
+
+long long CZorMainWnd::OnSysCommand(qintptr wParam, qintptr, bool&) {
+    if (wParam == 0xF020) QApplication::alert(this);
+    return 0;
+}
+
+long long CZorMainWnd::OnTimer(qintptr wParam, qintptr, bool&) {
+    if (wParam == kBatteryTimerId) SendMessageTo(this, kMsgReadDeviceState, 0, 0);
+    return 0;
+}
+
+long long CZorMainWnd::OnDeviceChange(qintptr wParam, qintptr lParam, bool&) {
+    OnHotplug(wParam, lParam);
+    return 0;
+}
+
+long long CZorMainWnd::OnTrayIcon(qintptr, qintptr lParam, bool&) {
+    if (lParam == kWmRButtonUp)
+        OpenTrayMenu();
+    else if (lParam == kWmLButtonDblClk)
+        Restore(false);
+    return 0;
+}
+
+long long CZorMainWnd::OnMenuClick(qintptr, qintptr, bool& handled) {
+    const QString item = MessagePayload().toString();
+    if (item.isEmpty()) return 0;
+    if (item == QLatin1String("exit"))
+        Exit();
+    else if (item == QLatin1String("show"))
+        Restore(true);
+    else if (item == QLatin1String("guide"))
+        OpenWebPage(QStringLiteral("/orvmanual/"));
+    else {
+        CControlUI sender;
+        sender.SetName(QStringLiteral("MouseDevice"));
+        TNotifyUI note;
+        note.sType = QStringLiteral("MyMenuClick");
+        note.pSender = &sender;
+        note.sText = item;
+        RouteToPages(note);
+    }
+    handled = true;
+    return 0;
+}
+
+long long CZorMainWnd::OnDeviceDpiChanged(qintptr wParam, qintptr, bool&) {
+    const int gear = static_cast<int>(wParam & 0xFF) - 1;
+    m_dpi->ShowCurrentGear(gear);
+    m_hub->View().Update([gear](DeviceViewState& view) { view.currentGear = gear; });
+    if (!m_applyRunning) ShowDpiPop(gear);
+    return 0;
+}
+
+void CZorMainWnd::ShowDpiPop(int gear) {
+    if (IniFile(SetIniPath()).GetInt("Set", "DpiPopEn") != 0)
+        DebugF("DPI pop-up for gear %d is not in this build\n", gear);
+}
+
+long long CZorMainWnd::OnDeviceProfileChanged(qintptr wParam, qintptr, bool&) {
+    if (m_applyRunning) return 0;
+    const int profile = static_cast<int>(wParam & 0xFF);
+    m_profile = profile > 2 ? 0 : profile;
+    m_doc.curporfile = m_profile;
+    RefreshPages();
+    StartRun(1);
+    return 0;
+}
+
+long long CZorMainWnd::OnDeviceConfig(qintptr, qintptr lParam, bool&) {
+    if (lParam == 2)
+        LoadModel();
+    else
+        RefreshPages();
+    return 0;
+}
+
+long long CZorMainWnd::OnLanguageChanged(qintptr, qintptr, bool&) {
+    m_language.ChangeByName(MessagePayload().toString(), SetIniPath(), m_pm, this, &m_tray, m_icon);
+    RefreshConnectionDisplay();
+    update();
+    return 0;
+}
+
+long long CZorMainWnd::OnDeviceRateChanged(qintptr wParam, qintptr, bool&) {
+    // The report carries the device's rate code; the page shows the option that stands for it.
+    const auto code = static_cast<std::uint8_t>(wParam & 0xFF);
+    const DeviceEntry* entry = m_hub->SelectedEntry();
+    const std::string model = entry != nullptr ? entry->matchedName : std::string();
+    const int option = ReportRateIndex(model, code);
+    if (ReportRateCode(model, option) != code) {
+        DebugF("report rate code %d is not one of this model's rates\n", static_cast<int>(code));
+        return 0;
+    }
+    auto& adv = m_doc.adv[static_cast<std::size_t>(m_profile)];
+    StoreReportRate(
+        adv, ConnectionType() == kConnectionReceiver ? RateConnection::Receiver : RateConnection::Cable,
+        option);
+    m_dpi->ShowReportRate(option);
+    m_hub->View().Update([code](DeviceViewState& view) { view.reportRateCode = code; });
+    return 0;
+}
+
+long long CZorMainWnd::OnSilentStart(qintptr, qintptr, bool&) {
+    const IniFile set(SetIniPath());
+    if (m_silent && set.GetInt("Set", "AutomaticallyOpenEn") != 0 &&
+        set.GetInt("Set", "AutomaticallyHideEn") != 0)
+        HideToTray();
+    m_silent = false;
+    return 0;
+}
+
+long long CZorMainWnd::OnMaxDataWarn(qintptr, qintptr, bool&) {
+    auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
+    CMsgWnd::ShowMessageBox(this, text("Tip"), text("maxDataWarn"), CMsgWnd::kConfirm, text("MessageOK"),
+                            text("MessageCancel"));
+    return 0;
+}
+
+long long CZorMainWnd::OnApply(qintptr wParam, qintptr lParam, bool&) {
+    if (m_refreshRunning || m_connected == 0) {
+        DebugF("apply of kind %d dropped: %s\n", static_cast<int>(wParam & kKindMask),
+               m_refreshRunning ? "a device-state read runs" : "no device is connected");
+        m_flags.profileChanged = false;
+        return 0;
+    }
+    m_applyKind = static_cast<int>(wParam & kKindMask);
+    if (lParam >= 0 && lParam < kConfigProfiles) m_profile = static_cast<int>(lParam);
+    StartRun((wParam & kSyncFlag) != 0 ? 1 : 0);
+    return 0;
+}
+
+long long CZorMainWnd::OnReadDeviceState(qintptr wParam, qintptr lParam, bool&) {
+    StartStateRead(static_cast<int>(wParam), static_cast<int>(lParam));
+    return 0;
+}
+
+long long CZorMainWnd::OnStateReadDone(qintptr wParam, qintptr lParam, bool&) {
+    FinishStateRead(wParam, lParam);
+    return 0;
+}
+
+long long CZorMainWnd::OnApplyEnd(qintptr, qintptr, bool&) {
+    FinishApply();
+    return 0;
+}
+
+long long CZorMainWnd::OnApplyOverlay(qintptr wParam, qintptr, bool&) {
+    if (auto* overlay = FindControl(QStringLiteral("tranWnd"))) overlay->SetVisible(wParam == 1);
+    if (wParam == 1)
+        if (auto* overlay = FindControl(QStringLiteral("tranWnd_setting"))) overlay->SetVisible(false);
+    return 0;
+}
+
+long long CZorMainWnd::OnMsgBoxHideToTray(qintptr, qintptr, bool&) {
+    CloseMessageBox();
+    HideToTray();
+    return 0;
+}
+
+long long CZorMainWnd::OnApplyProgress(qintptr wParam, qintptr lParam, bool&) {
+    for (const char* name : {"apply_progress", "ring", "text_apply", "gif_vertical"})
+        if (auto* c = FindControl(QLatin1String(name)))
+            c->SetVisible(wParam != 0 || (lParam != 0 && QLatin1String(name) == QLatin1String("ring")));
+    return 0;
+}
+
+long long CZorMainWnd::OnPowerChanged(qintptr, qintptr, bool&) {
+    if (m_refreshRunning || m_applyRunning) return 0;
+    int kind = 2;
+    std::optional<SingleSetting> single;
+    switch (m_currentMessage) {
+        case kMsgPowerSleepTime:
+            kind = 9;
+            single = SingleSetting::SleepTime;
+            break;
+        case kMsgPowerOption1:
+            single = SingleSetting::SecondTime;
+            break;
+        case kMsgPowerOption2:
+            single = SingleSetting::OptionA;
+            break;
+        case kMsgPowerOption3:
+            single = SingleSetting::OptionB;
+            break;
+        case kMsgPowerOption4:
+            single = SingleSetting::OptionA;
+            break;
+        case kMsgSensorOption1:
+            kind = 10;
+            single = SingleSetting::ValueB;
+            break;
+        case kMsgSensorOption2:
+            kind = 10;
+            single = SingleSetting::ValueD;
+            break;
+        default:
+            break;
+    }
+    if (single) m_flags.single[static_cast<std::size_t>(*single)] = true;
+    SendMessageTo(this, kMsgApply, kind, m_profile);
+    return 0;
+}
+
+long long CZorMainWnd::OnRefreshDevicePages(qintptr, qintptr, bool&) {
+    RefreshPresence();
+    RefreshPages();
+    return 0;
+}
+
+bool CZorMainWnd::LinkedByHid() const {
+    return m_hub->SelectedEntry() != nullptr &&
+           (ConnectionType() == kConnectionCable || m_lastReceiverState == 1);
+}
+
+long long CZorMainWnd::OnBleEvent(qintptr, qintptr lParam, bool&) {
+    const int code = static_cast<int>(lParam);
+    const std::string text = MessagePayload().toString().toStdString();
+    DebugF("BLE event %d %s\n", code, text);
+    const bool counted = m_connected != 0;
+    m_hub->Presence().HandleBleEvent(code, text);
+    const bool ble = m_hub->Link().bleMode.load() != 0;
+    switch (code) {
+        case kBleEventLinkUp:
+            m_bleFailures = 0;
+            m_bleRetry.stop();
+            StopBatteryTimer();  // the mouse reports its battery itself over BLE
+            RefreshPages();
+            RefreshPresence();
+            break;
+        case kBleEventLinkDown:
+            m_connected = 0;
+            RefreshPages();
+            RefreshPresence();
+            SendMessageTo(this, kMsgReadDeviceState, 1, 1);
+            break;
+        case kBleEventConnectFailed:
+            OnBleConnectFailed();
+            break;
+        case kBleEventReconnect:
+            if (!ble) m_hub->Presence().ConnectBle();
+            break;
+        case kBleEventBattery:
+            if (const auto battery = BatteryFromEventText(text)) ShowBattery(*battery);
+            break;
+        case kBleEventQueryThenConnect:
+            if (BleBridge* bridge = m_hub->Ble()) {
+                const auto status = bridge->BleQuery();
+                DebugF("BLE status %d\n", status ? static_cast<int>(*status) : -1);
+            }
+            m_hub->Presence().ConnectBle();
+            break;
+        default:
+            if (code >= kBleEventReplyBase && code < kBleEventReplyBase + 0x100) OnBleReply(text);
+            break;
+    }
+    // A mouse that has just come in over BLE is counted as connected and brought into step
+    // (also when it replaces one that was counted on its cable or receiver).
+    if (ble && (!counted || code == kBleEventLinkUp)) {
+        RefreshPresence();
+        StartRun(1);
+    }
+    return 0;
+}
+
+void CZorMainWnd::OnBleConnectFailed() {
+    if (LinkedByHid() || m_hub->Link().bleMode.load() != 0) {
+        m_bleFailures = 0;
+        return;
+    }
+    if (m_bleFailures < kBleConnectTries) {
+        ++m_bleFailures;
+        m_bleRetry.start();
+        return;
+    }
+    m_bleFailures = 0;
+    auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
+    CloseMessageBox();
+    // Confirming ends the program: a new start registers the bridge afresh.
+    m_msgBox = CMsgWnd::ShowMessageBoxNonModal(this, text("Tip"), text("BleConnectFailed"), {},
+                                               CMsgWnd::kInfo, text("MessageOK"));
+    if (m_msgBox) {
+        m_msgBox->SetQuitOnConfirm(true);
+        m_msgBox->CenterWindow();
+    }
+}
+
+void CZorMainWnd::OnBleReply(const std::string& text) {
+    const auto reply = ParseBleReply(text);
+    if (!reply) return;
+    switch (reply->command & 0x7F) {
+        case kOpStatus:
+            ShowBattery(reply->data[1]);
+            break;
+        case kOpProfile:
+            if (reply->argument == kSubActiveProfile && !m_applyRunning) {
+                const int profile = reply->data[0] > 2 ? 0 : reply->data[0];
+                if (profile != m_profile) {
+                    m_profile = profile;
+                    m_doc.curporfile = profile;
+                    RefreshPages();
+                }
+            }
+            break;
+        case kOpDpi:
+            if (!m_applyRunning && reply->data[1] >= 1 && reply->data[1] <= kDpiGearCount)
+                m_dpi->ShowCurrentGear(reply->data[1] - 1);
+            break;
+        default:
+            break;
+    }
+}
+
+long long CZorMainWnd::OnStageSwitch(qintptr, qintptr, bool&) {
+    const DeviceViewState view = m_hub->View().Get();
+    if (view.activeProfile != m_profile && view.activeProfile >= 0 && view.activeProfile < kConfigProfiles) {
+        m_profile = view.activeProfile;
+        RefreshPages();
+    }
+    m_dpi->ShowCurrentGear(view.currentGear);
+    if (!m_applyRunning) ShowDpiPop(view.currentGear);
+    return 0;
+}
+
+long long CZorMainWnd::OnCloseWndGone(qintptr, qintptr, bool&) {
+    if (auto* overlay = FindControl(QStringLiteral("tranWnd_setting"))) overlay->SetVisible(false);
+    m_closeWnd = nullptr;
+    return 0;
+}
+
+long long CZorMainWnd::OnCloseConfig(qintptr wParam, qintptr lParam, bool&) {
+    IniFile set(SetIniPath());
+    if (wParam != -1) {
+        m_closeOption = static_cast<int>(wParam);
+        set.WriteString("CloseConfig", "CloseOption", std::to_string(m_closeOption));
+    }
+    if (lParam != -1) {
+        m_remind = static_cast<int>(lParam);
+        set.WriteString("CloseConfig", "Remind", std::to_string(m_remind));
+    }
+    return 0;
+}
+
+long long CZorMainWnd::OnCloseAct(qintptr, qintptr, bool&) {
+    if (m_closeOption == 0)
+        HideToTray();
+    else
+        Exit();
+    return 0;
+}
+
+}  // namespace zor::app
