@@ -68,13 +68,13 @@ bool ParseBool(const QString& text) {
     return text.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
 }
 
-ImageSpec ImageSpec::Parse(const QString& text) {
-    ImageSpec spec;
+ImageRef ImageRef::Parse(const QString& text) {
+    ImageRef ref;
     const QString t = text.trimmed();
-    if (t.isEmpty()) return spec;
+    if (t.isEmpty()) return ref;
     if (!t.contains('=')) {
-        spec.file = t;
-        return spec;
+        ref.file = t;
+        return ref;
     }
     static const QRegularExpression kPair(QStringLiteral("(\\w+)\\s*=\\s*'([^']*)'"));
     for (auto it = kPair.globalMatch(t); it.hasNext();) {
@@ -82,17 +82,17 @@ ImageSpec ImageSpec::Parse(const QString& text) {
         const QString key = m.captured(1).toLower();
         const QString value = m.captured(2);
         if (key == QLatin1String("file"))
-            spec.file = value;
+            ref.file = value;
         else if (key == QLatin1String("source"))
-            spec.source = ParseRect(value);
+            ref.source = ParseRect(value);
         else if (key == QLatin1String("corner"))
-            spec.corner = ParseMargins(value);
+            ref.corner = ParseMargins(value);
         else if (key == QLatin1String("fade"))
-            spec.fade = std::clamp(value.toInt(), 0, 255);
+            ref.fade = std::clamp(value.toInt(), 0, 255);
         else if (key == QLatin1String("dest"))
-            spec.dest = ParseRect(value);
+            ref.dest = ParseRect(value);
     }
-    return spec;
+    return ref;
 }
 
 // ---------------------------------------------------------------- image cache
@@ -161,23 +161,23 @@ void DrawNineSlice(QPainter& p, const QRectF& dest, const QImage& img, const QRe
 
 }  // namespace
 
-bool DrawImage(QPainter& painter, const QRect& dest, const ImageSpec& spec, qreal dpr) {
-    if (spec.IsEmpty()) return false;
-    const CachedImage* cached = LoadCached(spec.file, dpr);
+bool DrawImage(QPainter& painter, const QRect& dest, const ImageRef& ref, qreal dpr) {
+    if (ref.IsEmpty()) return false;
+    const CachedImage* cached = LoadCached(ref.file, dpr);
     if (!cached) return false;
-    QRectF src = spec.source.isEmpty() ? QRectF(QPointF(0, 0), QSizeF(cached->image.size()))
-                                       : QRectF(QPointF(spec.source.topLeft()) * cached->scale,
-                                                QSizeF(spec.source.size()) * cached->scale);
+    QRectF src = ref.source.isEmpty() ? QRectF(QPointF(0, 0), QSizeF(cached->image.size()))
+                                       : QRectF(QPointF(ref.source.topLeft()) * cached->scale,
+                                                QSizeF(ref.source.size()) * cached->scale);
     src = src.intersected(QRectF(QPointF(0, 0), QSizeF(cached->image.size())));
     if (src.isEmpty()) return false;
-    const QRect target = spec.dest.isEmpty() ? dest : spec.dest.translated(dest.topLeft());
+    const QRect target = ref.dest.isEmpty() ? dest : ref.dest.translated(dest.topLeft());
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (spec.fade < 255) painter.setOpacity(painter.opacity() * spec.fade / 255.0);
-    if (spec.corner.isNull())
+    if (ref.fade < 255) painter.setOpacity(painter.opacity() * ref.fade / 255.0);
+    if (ref.corner.isNull())
         painter.drawImage(QRectF(target), cached->image, src);
     else
-        DrawNineSlice(painter, QRectF(target), cached->image, src, QMarginsF(spec.corner), cached->scale);
+        DrawNineSlice(painter, QRectF(target), cached->image, src, QMarginsF(ref.corner), cached->scale);
     painter.restore();
     return true;
 }
@@ -346,7 +346,7 @@ void CControlUI::SetAttribute(const QString& nameIn, const QString& value) {
     else if (name == QLatin1String("font"))
         m_font = value.toInt();
     else if (name == QLatin1String("bkimage"))
-        m_bkImage = ImageSpec::Parse(value);
+        m_bkImage = ImageRef::Parse(value);
     else if (name == QLatin1String("align") || name == QLatin1String("valign"))
         m_textStyle = ParseAlign(value, m_textStyle);
     else if (name == QLatin1String("wordbreak") || name == QLatin1String("multiline")) {
@@ -417,7 +417,7 @@ void CControlUI::PaintBorder(QPainter& p) {
         p.drawRoundedRect(r, m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
 }
 
-void CControlUI::DrawSkinImage(QPainter& p, const ImageSpec& image, const QRect& dest) {
+void CControlUI::DrawSkinImage(QPainter& p, const ImageRef& image, const QRect& dest) {
     DrawImage(p, dest.isEmpty() ? rect() : dest, image, devicePixelRatioF());
 }
 
@@ -802,19 +802,19 @@ CButtonUI::CButtonUI(QWidget* parent) : CLabelUI(parent) {
 void CButtonUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
     if (name == QLatin1String("normalimage"))
-        m_normal = ImageSpec::Parse(value);
+        m_normal = ImageRef::Parse(value);
     else if (name == QLatin1String("hotimage"))
-        m_hot_ = ImageSpec::Parse(value);
+        m_hot_ = ImageRef::Parse(value);
     else if (name == QLatin1String("pushedimage"))
-        m_pushedImage = ImageSpec::Parse(value);
+        m_pushedImage = ImageRef::Parse(value);
     else if (name == QLatin1String("focusedimage"))
-        m_focused = ImageSpec::Parse(value);
+        m_focused = ImageRef::Parse(value);
     else if (name == QLatin1String("disabledimage"))
-        m_disabled = ImageSpec::Parse(value);
+        m_disabled = ImageRef::Parse(value);
     else if (name == QLatin1String("foreimage"))
-        m_fore = ImageSpec::Parse(value);
+        m_fore = ImageRef::Parse(value);
     else if (name == QLatin1String("hotforeimage"))
-        m_hotFore = ImageSpec::Parse(value);
+        m_hotFore = ImageRef::Parse(value);
     else if (name == QLatin1String("hottextcolor"))
         m_hotTextColor = ParseColor(value);
     else if (name == QLatin1String("pushedtextcolor"))
@@ -851,7 +851,7 @@ void CButtonUI::PaintStatusImage(QPainter& p) {
         else
             p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
     }
-    const ImageSpec* image = &m_normal;
+    const ImageRef* image = &m_normal;
     if (!isEnabled() && !m_disabled.IsEmpty())
         image = &m_disabled;
     else if (m_pushed && m_hot && !m_pushedImage.IsEmpty())
@@ -928,13 +928,13 @@ void COptionUI::SetAttribute(const QString& nameIn, const QString& value) {
     else if (name == QLatin1String("selected") || name == QLatin1String("checked"))
         Selected(ParseBool(value), false);
     else if (name == QLatin1String("selectedimage"))
-        m_selectedImage = ImageSpec::Parse(value);
+        m_selectedImage = ImageRef::Parse(value);
     else if (name == QLatin1String("selectedhotimage"))
-        m_selectedHot = ImageSpec::Parse(value);
+        m_selectedHot = ImageRef::Parse(value);
     else if (name == QLatin1String("selectedpushedimage"))
-        m_selectedPushed = ImageSpec::Parse(value);
+        m_selectedPushed = ImageRef::Parse(value);
     else if (name == QLatin1String("selectedforeimage"))
-        m_selectedFore = ImageSpec::Parse(value);
+        m_selectedFore = ImageRef::Parse(value);
     else if (name == QLatin1String("selectedtextcolor"))
         m_selectedTextColor = ParseColor(value);
     else if (name == QLatin1String("selectedbkcolor"))
@@ -994,7 +994,7 @@ void COptionUI::PaintStatusImage(QPainter& p) {
         else
             p.drawRoundedRect(QRectF(rect()), m_borderRound.width() / 2.0, m_borderRound.height() / 2.0);
     }
-    const ImageSpec* image = &m_selectedImage;
+    const ImageRef* image = &m_selectedImage;
     if (m_pushed && m_hot && !m_selectedPushed.IsEmpty())
         image = &m_selectedPushed;
     else if (m_hot && !m_selectedHot.IsEmpty())

@@ -51,14 +51,14 @@ enum TextStyle : unsigned {
 };
 
 // "file='a.svg' source='l,t,r,b' corner='l,t,r,b' fade='200'" or a bare file name.
-struct ImageSpec {
+struct ImageRef {
     QString file;
     QRect source;     // empty = whole picture
     QMargins corner;  // nine-slice margins in source units
     int fade = 255;
     QRect dest;  // empty = whole control
     bool IsEmpty() const { return file.isEmpty(); }
-    static ImageSpec Parse(const QString& text);
+    static ImageRef Parse(const QString& text);
 };
 
 // Parsing helpers for attribute values.
@@ -68,9 +68,9 @@ QMargins ParseMargins(const QString& text);
 QSize ParseSize(const QString& text);
 bool ParseBool(const QString& text);
 
-// Draws spec into dest (in widget coordinates). Images are cached per file and pixel ratio;
+// Draws ref into dest (in widget coordinates). Images are cached per file and pixel ratio;
 // SVG pictures are rendered at the device pixel ratio. Returns false when the file is missing.
-bool DrawImage(QPainter& painter, const QRect& dest, const ImageSpec& spec, qreal devicePixelRatio);
+bool DrawImage(QPainter& painter, const QRect& dest, const ImageRef& ref, qreal devicePixelRatio);
 // Drops every cached picture (skin switch).
 void ClearImageCache();
 int ImageCacheSize();
@@ -128,7 +128,7 @@ public:
     QFont ResolveFont() const;
     QColor GetTextColor() const { return m_textColor; }
     QColor GetBkColor() const { return m_bkColor; }
-    const ImageSpec& GetBkImage() const { return m_bkImage; }
+    const ImageRef& GetBkImage() const { return m_bkImage; }
     QString GetUserData() const { return m_userData; }
     void SetUserData(const QString& userData) { m_userData = userData; }
     // Every attribute as last set through SetAttribute (tests, re-skinning).
@@ -149,7 +149,7 @@ protected:
     virtual void PaintStatusImage(QPainter& p);
     virtual void PaintText(QPainter& p);
     virtual void PaintBorder(QPainter& p);
-    void DrawSkinImage(QPainter& p, const ImageSpec& image, const QRect& dest = {});
+    void DrawSkinImage(QPainter& p, const ImageRef& image, const QRect& dest = {});
     void DrawSkinText(QPainter& p, const QString& text, const QRect& rc, const QColor& color,
                       unsigned style) const;
     QRect TextRect() const { return rect().marginsRemoved(m_textPadding); }
@@ -171,7 +171,7 @@ protected:
     int m_font = -1;
     unsigned m_textStyle = kDtLeft | kDtVCenter | kDtSingleLine;
     bool m_showHtml = false;
-    ImageSpec m_bkImage;
+    ImageRef m_bkImage;
     QList<QPair<QString, QString>> m_attributes;
 };
 
@@ -297,7 +297,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-    ImageSpec m_normal, m_hot_, m_pushedImage, m_focused, m_disabled, m_fore, m_hotFore;
+    ImageRef m_normal, m_hot_, m_pushedImage, m_focused, m_disabled, m_fore, m_hotFore;
     QColor m_hotTextColor, m_pushedTextColor, m_hotBkColor, m_pushedBkColor;
     bool m_hot = false, m_pushed = false;
 };
@@ -321,7 +321,7 @@ protected:
     void PaintText(QPainter& p) override;
     QString m_group;
     bool m_selected = false;
-    ImageSpec m_selectedImage, m_selectedHot, m_selectedPushed, m_selectedFore;
+    ImageRef m_selectedImage, m_selectedHot, m_selectedPushed, m_selectedFore;
     QColor m_selectedTextColor, m_selectedBkColor;
 };
 
@@ -357,7 +357,7 @@ protected:
     QRect ForeRect() const;
     bool m_horizontal = true;
     int m_min = 0, m_max = 100, m_value = 0;
-    ImageSpec m_foreImage;
+    ImageRef m_foreImage;
     QColor m_foreColor;
 };
 
@@ -381,7 +381,7 @@ protected:
     int ValueAt(const QPoint& point) const;
 
     QSize m_thumbSize{10, 10};
-    ImageSpec m_thumb, m_thumbHot, m_thumbPushed;
+    ImageRef m_thumb, m_thumbHot, m_thumbPushed;
     QColor m_thumbColor;
     int m_step = 1;
     bool m_dragging = false, m_hot = false;
@@ -407,7 +407,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void ApplyEditStyle();
     QLineEdit* m_edit;
-    ImageSpec m_normal, m_hotImage, m_focusedImage, m_disabledImage;
+    ImageRef m_normal, m_hotImage, m_focusedImage, m_disabledImage;
     bool m_hot = false;
 };
 
@@ -437,7 +437,7 @@ protected:
     void PaintStatusImage(QPainter& p) override;
     std::vector<std::pair<QString, QString>> m_items;
     int m_curSel = -1;
-    ImageSpec m_arrow;
+    ImageRef m_arrow;
     QString m_dropBoxStyle;
     QPointer<QWidget> m_dropDown;
 };
@@ -486,7 +486,7 @@ public:
     // Row events: "itemclick", "itemrclick", "itemactivate" (double click).
     virtual void RowEvent(CListContainerElementUI* row, const QString& type);
     QColor m_selectedBkColor, m_hotBkColor;
-    ImageSpec m_selectedImage, m_hotImage;
+    ImageRef m_selectedImage, m_hotImage;
 
 protected:
     void Reindex();

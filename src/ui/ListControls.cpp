@@ -42,7 +42,7 @@ void CListContainerElementUI::PaintStatusImage(QPainter& p) {
         p.setBrush(bk);
         p.drawRect(rect());
     }
-    DrawSkinImage(p, m_selected ? list->m_selectedImage : m_hot ? list->m_hotImage : ImageSpec());
+    DrawSkinImage(p, m_selected ? list->m_selectedImage : m_hot ? list->m_hotImage : ImageRef());
 }
 
 void CListContainerElementUI::enterEvent(QEnterEvent*) {
@@ -93,9 +93,9 @@ void CListUI::SetAttribute(const QString& nameIn, const QString& value) {
     else if (name == QLatin1String("itemhotbkcolor"))
         m_hotBkColor = ParseColor(value);
     else if (name == QLatin1String("itemselectedimage"))
-        m_selectedImage = ImageSpec::Parse(value);
+        m_selectedImage = ImageRef::Parse(value);
     else if (name == QLatin1String("itemhotimage"))
-        m_hotImage = ImageSpec::Parse(value);
+        m_hotImage = ImageRef::Parse(value);
     else {
         CContainerUI::SetAttribute(nameIn, value);
         return;

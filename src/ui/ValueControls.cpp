@@ -33,7 +33,7 @@ void CProgressUI::SetAttribute(const QString& nameIn, const QString& value) {
     else if (name == QLatin1String("hor"))
         m_horizontal = ParseBool(value);
     else if (name == QLatin1String("foreimage"))
-        m_foreImage = ImageSpec::Parse(value);
+        m_foreImage = ImageRef::Parse(value);
     else if (name == QLatin1String("forecolor"))
         m_foreColor = ParseColor(value);
     else {
@@ -99,11 +99,11 @@ void CSliderUI::SetAttribute(const QString& nameIn, const QString& value) {
     if (name == QLatin1String("thumbsize"))
         m_thumbSize = ParseSize(value);
     else if (name == QLatin1String("thumbimage"))
-        m_thumb = ImageSpec::Parse(value);
+        m_thumb = ImageRef::Parse(value);
     else if (name == QLatin1String("thumbhotimage"))
-        m_thumbHot = ImageSpec::Parse(value);
+        m_thumbHot = ImageRef::Parse(value);
     else if (name == QLatin1String("thumbpushedimage"))
-        m_thumbPushed = ImageSpec::Parse(value);
+        m_thumbPushed = ImageRef::Parse(value);
     else if (name == QLatin1String("thumbcolor"))
         m_thumbColor = ParseColor(value);
     else if (name == QLatin1String("step"))
@@ -158,7 +158,7 @@ void CSliderUI::PaintStatusImage(QPainter& p) {
     }
     DrawSkinImage(p, m_foreImage);
     p.restore();
-    const ImageSpec& image = (m_dragging && !m_thumbPushed.IsEmpty()) ? m_thumbPushed
+    const ImageRef& image = (m_dragging && !m_thumbPushed.IsEmpty()) ? m_thumbPushed
                              : (m_hot && !m_thumbHot.IsEmpty())       ? m_thumbHot
                                                                       : m_thumb;
     if (!DrawImage(p, thumb, image, devicePixelRatioF()) && m_thumbColor.isValid()) {
@@ -273,13 +273,13 @@ void CEditUI::SetAttribute(const QString& nameIn, const QString& value) {
     } else if (name == QLatin1String("prompttext"))
         m_edit->setPlaceholderText(value);
     else if (name == QLatin1String("normalimage"))
-        m_normal = ImageSpec::Parse(value);
+        m_normal = ImageRef::Parse(value);
     else if (name == QLatin1String("hotimage"))
-        m_hotImage = ImageSpec::Parse(value);
+        m_hotImage = ImageRef::Parse(value);
     else if (name == QLatin1String("focusedimage"))
-        m_focusedImage = ImageSpec::Parse(value);
+        m_focusedImage = ImageRef::Parse(value);
     else if (name == QLatin1String("disabledimage"))
-        m_disabledImage = ImageSpec::Parse(value);
+        m_disabledImage = ImageRef::Parse(value);
     else {
         CLabelUI::SetAttribute(nameIn, value);
         if (name == QLatin1String("textcolor") || name == QLatin1String("font") ||
@@ -318,7 +318,7 @@ void CEditUI::resizeEvent(QResizeEvent*) {
 }
 
 void CEditUI::PaintStatusImage(QPainter& p) {
-    const ImageSpec* image = &m_normal;
+    const ImageRef* image = &m_normal;
     if (!isEnabled() && !m_disabledImage.IsEmpty())
         image = &m_disabledImage;
     else if (m_edit->hasFocus() && !m_focusedImage.IsEmpty())
@@ -357,7 +357,7 @@ CComboUI::CComboUI(QWidget* parent) : CButtonUI(parent) {
 void CComboUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
     if (name == QLatin1String("arrowimage"))
-        m_arrow = ImageSpec::Parse(value);
+        m_arrow = ImageRef::Parse(value);
     else if (name == QLatin1String("dropboxstyle"))
         m_dropBoxStyle = value;
     else if (name == QLatin1String("items")) {

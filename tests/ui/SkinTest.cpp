@@ -63,13 +63,13 @@ TEST(AttributeParsing, ColoursRectsAndImageSpecs) {
     EXPECT_EQ(ParseColor("#00102030").alpha(), 0);
     EXPECT_FALSE(ParseColor("nonsense").isValid());
     EXPECT_EQ(ParseRect("10,20,110,70"), QRect(10, 20, 100, 50));
-    const ImageSpec spec =
-        ImageSpec::Parse("file='pics/a.svg' source='1,2,11,22' corner='3,3,3,3' fade='128'");
-    EXPECT_EQ(spec.file, "pics/a.svg");
-    EXPECT_EQ(spec.source, QRect(1, 2, 10, 20));
-    EXPECT_EQ(spec.corner, QMargins(3, 3, 3, 3));
-    EXPECT_EQ(spec.fade, 128);
-    EXPECT_EQ(ImageSpec::Parse("plain.png").file, "plain.png");
+    const ImageRef ref =
+        ImageRef::Parse("file='pics/a.svg' source='1,2,11,22' corner='3,3,3,3' fade='128'");
+    EXPECT_EQ(ref.file, "pics/a.svg");
+    EXPECT_EQ(ref.source, QRect(1, 2, 10, 20));
+    EXPECT_EQ(ref.corner, QMargins(3, 3, 3, 3));
+    EXPECT_EQ(ref.fade, 128);
+    EXPECT_EQ(ImageRef::Parse("plain.png").file, "plain.png");
 }
 
 TEST(Images, SourceRectCutsTheRightPartOfThePicture) {
@@ -78,10 +78,10 @@ TEST(Images, SourceRectCutsTheRightPartOfThePicture) {
     canvas.fill(Qt::transparent);
     QPainter p(&canvas);
     ASSERT_TRUE(
-        DrawImage(p, QRect(0, 0, 10, 10), ImageSpec::Parse("file='sprite.png' source='10,0,20,10'"), 1.0));
+        DrawImage(p, QRect(0, 0, 10, 10), ImageRef::Parse("file='sprite.png' source='10,0,20,10'"), 1.0));
     ASSERT_TRUE(
-        DrawImage(p, QRect(10, 0, 10, 10), ImageSpec::Parse("file='sprite.png' source='0,0,10,10'"), 1.0));
-    EXPECT_FALSE(DrawImage(p, QRect(0, 0, 10, 10), ImageSpec::Parse("missing.png"), 1.0));
+        DrawImage(p, QRect(10, 0, 10, 10), ImageRef::Parse("file='sprite.png' source='0,0,10,10'"), 1.0));
+    EXPECT_FALSE(DrawImage(p, QRect(0, 0, 10, 10), ImageRef::Parse("missing.png"), 1.0));
     p.end();
     EXPECT_EQ(QColor(canvas.pixel(5, 5)), QColor(Qt::blue));
     EXPECT_EQ(QColor(canvas.pixel(15, 5)), QColor(Qt::red));
@@ -93,7 +93,7 @@ TEST(Images, SvgIsRenderedPerPixelRatioAndCached) {
     QImage canvas(48, 48, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
     QPainter p(&canvas);
-    const ImageSpec close = ImageSpec::Parse("file='common/btn_close.svg' source='24,0,48,24'");
+    const ImageRef close = ImageRef::Parse("file='common/btn_close.svg' source='24,0,48,24'");
     ASSERT_TRUE(DrawImage(p, QRect(0, 0, 24, 24), close, 1.0));
     ASSERT_TRUE(DrawImage(p, QRect(0, 0, 24, 24), close, 1.0));
     EXPECT_EQ(ImageCacheSize(), 1);
@@ -126,10 +126,10 @@ TEST(ShippedSkins, EveryFileParsesAndBuildsInBothSkins) {
             for (CControlUI* control : wnd.PaintManager().AllControls())
                 for (const char* attr :
                      {"bkimage", "normalimage", "hotimage", "pushedimage", "selectedimage"}) {
-                    const ImageSpec spec = ImageSpec::Parse(control->GetAttribute(attr));
-                    if (!spec.IsEmpty()) {
-                        EXPECT_TRUE(QFileInfo::exists(CPaintManagerUI::ResolveFile(spec.file)))
-                            << skin << "/" << name.toStdString() << ": " << spec.file.toStdString();
+                    const ImageRef ref = ImageRef::Parse(control->GetAttribute(attr));
+                    if (!ref.IsEmpty()) {
+                        EXPECT_TRUE(QFileInfo::exists(CPaintManagerUI::ResolveFile(ref.file)))
+                            << skin << "/" << name.toStdString() << ": " << ref.file.toStdString();
                     }
                 }
         }
