@@ -3,21 +3,17 @@
 
 #include "common/AtomicFile.h"
 #include "macro/MacroStore.h"
+#include "support/JsonUnits.h"
 #include "support/TempDir.h"
 
 using namespace zor;
 using nlohmann::json;
 using zor::test::ReadFile;
 using zor::test::TempDir;
+using zor::test::Units;
 using zor::test::WriteFile;
 
 namespace {
-
-json Units(std::u16string_view text) {
-    json a = json::array();
-    for (char16_t c : text) a.push_back(static_cast<unsigned>(c));
-    return a;
-}
 
 json MacData(int num = 0) {
     json d = MacroStore::MacDataToJson(MacroDeviceBlock{});
