@@ -1,6 +1,7 @@
 #include "app/ZorMainWnd.h"
 
 #include "app/AppMessages.h"
+#include "app/ZorMainWndNames.h"
 #include "app/Autostart.h"
 
 #include <QApplication>
@@ -28,21 +29,10 @@
 
 namespace zor::app {
 
-using namespace zor::ui;
-// The device layer keeps its own copies of these numbers; here the window's table is meant.
-using ui::kMsgBleEvent;
-using ui::kMsgDeviceDpiChanged;
-using ui::kMsgDeviceLightChanged;
-using ui::kMsgDeviceProfileChanged;
-using ui::kMsgDeviceRateChanged;
-using ui::kMsgDeviceStageSwitch;
-using ui::kMsgReadDeviceState;
-
 namespace {
 
 // The maker's manual and macro-sharing pages.
 const QString kWebHost = QStringLiteral("http://www.zormouse.example");
-constexpr int kSyncFlag = 0x80;
 constexpr int kInitFallbackMs = 300;
 
 std::uint16_t DrawId() {
@@ -557,7 +547,7 @@ void CZorMainWnd::SelectProfile(int profile) {
     m_doc.curporfile = profile;
     m_flags.profileChanged = true;
     RefreshPages();
-    PostMessageTo(this, kMsgApply, kSyncFlag | 2, profile);
+    PostMessageTo(this, kMsgApply, kApplySyncFlag | 2, profile);
 }
 
 // ---------------------------------------------------------------- apply pipeline

@@ -4,6 +4,7 @@
 
 #include "app/AppMessages.h"
 #include "app/ZorMainWnd.h"
+#include "app/ZorMainWndNames.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
 #include "common/Text.h"
@@ -14,23 +15,6 @@
 #include "ui/CustomControls.h"
 
 namespace zor::app {
-
-using namespace zor::ui;
-using ui::kMsgBleEvent;
-using ui::kMsgDeviceDpiChanged;
-using ui::kMsgDeviceLightChanged;
-using ui::kMsgDeviceProfileChanged;
-using ui::kMsgDeviceRateChanged;
-using ui::kMsgDeviceStageSwitch;
-using ui::kMsgReadDeviceState;
-
-namespace {
-
-// wParam of an apply request: the kind of change in bits 0-6, bit 7 asks for a synchronisation.
-constexpr int kKindMask = 0x7F;
-constexpr int kSyncFlag = 0x80;
-
-}  // namespace
 
 long long CZorMainWnd::OnMove(qintptr, qintptr, bool&) {
     if (m_msgBox && m_msgBox->isVisible()) m_msgBox->CenterWindow();
@@ -175,14 +159,14 @@ long long CZorMainWnd::OnMaxDataWarn(qintptr, qintptr, bool&) {
 
 long long CZorMainWnd::OnApply(qintptr wParam, qintptr lParam, bool&) {
     if (m_refreshRunning || m_connected == 0) {
-        DebugF("apply of kind %d dropped: %s\n", static_cast<int>(wParam & kKindMask),
+        DebugF("apply of kind %d dropped: %s\n", static_cast<int>(wParam & kApplyKindMask),
                m_refreshRunning ? "a device-state read runs" : "no device is connected");
         m_flags.profileChanged = false;
         return 0;
     }
-    m_applyKind = static_cast<int>(wParam & kKindMask);
+    m_applyKind = static_cast<int>(wParam & kApplyKindMask);
     if (lParam >= 0 && lParam < kConfigProfiles) m_profile = static_cast<int>(lParam);
-    StartRun((wParam & kSyncFlag) != 0 ? 1 : 0);
+    StartRun((wParam & kApplySyncFlag) != 0 ? 1 : 0);
     return 0;
 }
 
