@@ -505,6 +505,15 @@ void CContainerUI::SetAttribute(const QString& nameIn, const QString& value) {
     m_attributes.append({name, value});
 }
 
+void DisposeChild(CControlUI* control, bool delayed) {
+    if (!control) return;
+    control->hide();
+    if (delayed)
+        control->deleteLater();
+    else
+        delete control;
+}
+
 bool CContainerUI::Add(CControlUI* control) {
     return AddAt(control, GetCount());
 }
@@ -527,13 +536,7 @@ bool CContainerUI::Remove(CControlUI* control) {
     auto it = std::find(m_items.begin(), m_items.end(), control);
     if (it == m_items.end()) return false;
     m_items.erase(it);
-    if (m_autoDestroy) {
-        control->hide();
-        if (m_delayedDestroy)
-            control->deleteLater();
-        else
-            delete control;
-    }
+    if (m_autoDestroy) DisposeChild(control, m_delayedDestroy);
     LayoutChildren();
     return true;
 }
@@ -542,14 +545,7 @@ void CContainerUI::RemoveAll() {
     auto items = std::move(m_items);
     m_items.clear();
     if (m_autoDestroy)
-        for (auto& item : items)
-            if (item) {
-                item->hide();
-                if (m_delayedDestroy)
-                    item->deleteLater();
-                else
-                    delete item.data();
-            }
+        for (auto& item : items) DisposeChild(item, m_delayedDestroy);
     LayoutChildren();
 }
 

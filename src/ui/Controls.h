@@ -177,6 +177,10 @@ protected:
 
 // A control with children. Vertical, horizontal, tab and plain (all children on top of each
 // other, floats at their pos) arrangements share this class.
+// Takes a child out of sight and destroys it, at once or (delayed) when control returns to the
+// event loop, so that a child removed from inside its own notification is not deleted under it.
+void DisposeChild(CControlUI* control, bool delayed);
+
 class CContainerUI : public CControlUI {
     Q_OBJECT
 public:

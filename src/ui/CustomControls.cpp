@@ -221,13 +221,7 @@ bool CVerticalLayoutExUI::Remove(CControlUI* control) {
     auto it = std::find(m_items.begin(), m_items.end(), control);
     if (it == m_items.end()) return false;
     m_items.erase(it);
-    if (m_autoDestroy) {
-        control->hide();
-        if (m_delayedDestroy)
-            control->deleteLater();
-        else
-            delete control;
-    }
+    if (m_autoDestroy) DisposeChild(control, m_delayedDestroy);
     LayoutChildren();
     return true;
 }
@@ -235,14 +229,8 @@ bool CVerticalLayoutExUI::Remove(CControlUI* control) {
 void CVerticalLayoutExUI::RemoveAll() {
     auto items = std::move(m_items);
     m_items.clear();
-    for (auto& item : items)
-        if (item && m_autoDestroy) {
-            item->hide();
-            if (m_delayedDestroy)
-                item->deleteLater();
-            else
-                delete item.data();
-        }
+    if (m_autoDestroy)
+        for (auto& item : items) DisposeChild(item, m_delayedDestroy);
 }
 
 CControlUI* CVerticalLayoutExUI::GetItemAt(int index) const {
