@@ -2,13 +2,11 @@
 // happens, and how long a button release takes from the mouse to the message sink.
 #include <benchmark/benchmark.h>
 
-#include <dirent.h>
-
 #include <condition_variable>
-#include <fstream>
 #include <mutex>
 #include <string>
 
+#include "common/ProcessStats.h"
 #include "device/DeviceMessages.h"
 #include "device/DevicePresence.h"
 #include "device/RecordingMessageSink.h"
@@ -19,23 +17,6 @@ namespace zor {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Voluntary context switches of every thread of this process.
-long long ContextSwitches() {
-    long long total = 0;
-    DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) return 0;
-    while (const dirent* task = readdir(tasks)) {
-        if (task->d_name[0] == '.') continue;
-        std::ifstream status(std::string("/proc/self/task/") + task->d_name + "/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) total += std::stoll(line.substr(24));
-        }
-    }
-    closedir(tasks);
-    return total;
-}
 
 // One virtual mouse by cable, found, selected, with its listener and the event worker running.
 struct Watched {
@@ -69,12 +50,12 @@ void BM_IdleWakeups(benchmark::State& state) {
     const auto window = std::chrono::seconds(state.range(0));
     long long switches = 0;
     for (auto _ : state) {
-        const long long before = ContextSwitches();
+        const long long before = VoluntaryContextSwitches();
         std::mutex m;
         std::condition_variable never;
         std::unique_lock lock(m);
         never.wait_for(lock, window, [] { return false; });  // the idle window itself
-        switches = ContextSwitches() - before;
+        switches = VoluntaryContextSwitches() - before;
     }
     state.counters["switches"] = static_cast<double>(switches);
     state.counters["per_second"] = static_cast<double>(switches) / static_cast<double>(state.range(0));

@@ -1,10 +1,7 @@
 // Hot-plug sources and the idle cost of the presence threads.
 #include "PresenceFixture.h"
 
-#include <dirent.h>
-
-#include <fstream>
-
+#include "common/ProcessStats.h"
 #include "device/UdevHotplugMonitor.h"
 
 namespace zor::test {
@@ -47,23 +44,6 @@ TEST_F(PresenceTest, VirtualMonitorReportsEveryInterfaceOfAPlugAndNothingOnceSto
     EXPECT_TRUE(changes.empty());
 }
 
-// Voluntary context switches of every thread of this process.
-long long ContextSwitches() {
-    long long total = 0;
-    DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) return -1;
-    while (const dirent* task = readdir(tasks)) {
-        if (task->d_name[0] == '.') continue;
-        std::ifstream status(std::string("/proc/self/task/") + task->d_name + "/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) total += std::stoll(line.substr(24));
-        }
-    }
-    closedir(tasks);
-    return total;
-}
-
 TEST(IdleCostTest, IdleListenerAndWorkerWakeOnlyAtTheReadTimeOut) {
     VirtualBus bus;
     auto entries = CatalogEntries();
@@ -76,15 +56,15 @@ TEST(IdleCostTest, IdleListenerAndWorkerWakeOnlyAtTheReadTimeOut) {
     ASSERT_TRUE(presence.OnArrival(kVirtualVendorId, kVirtualCableProductId));
     presence.StartWorker();
     presence.StartListeners();
-    if (ContextSwitches() < 0) GTEST_SKIP() << "no /proc";
+    if (VoluntaryContextSwitches() < 0) GTEST_SKIP() << "no /proc";
 
     // A measurement window, not a synchronisation: nothing happens during it.
-    const long long before = ContextSwitches();
+    const long long before = VoluntaryContextSwitches();
     std::mutex idle;
     std::condition_variable never;
     std::unique_lock lock(idle);
     never.wait_for(lock, 1s, [] { return false; });
-    const long long switches = ContextSwitches() - before;
+    const long long switches = VoluntaryContextSwitches() - before;
     // The listener wakes twice a second; the worker and the waiting test thread once at most.
     EXPECT_LE(switches, 6) << switches << " voluntary context switches in one idle second";
 }
