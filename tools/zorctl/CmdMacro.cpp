@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "CmdMacroEdit.h"
 #include "Command.h"
 #include "common/Text.h"
 #include "device/MacroStream.h"
@@ -13,7 +14,8 @@
 namespace zor::ctl {
 namespace {
 
-constexpr const char* kUsage = "macro list|show G M|export G FILE|import FILE...|reset|stream G M";
+const std::string kUsage =
+    std::string("macro list|show G M|export G FILE|import FILE...|reset|stream G M|") + kMacroEditUsage;
 
 int Usage(CommandContext& ctx, const std::string& problem) {
     ctx.err << "zorctl: " << problem << "\nusage: zorctl " << kUsage << '\n';
@@ -86,6 +88,7 @@ int RunMacro(CommandContext& ctx) {
     MacroResult loaded = store.Load(ctx.options.home / kMacroLivePath);
     const std::string& sub = a[0];
     if (!loaded.ok && sub != "reset") return Fail(ctx, "the macro library cannot be read: " + loaded.message);
+    if (auto edited = RunMacroEdit(ctx, store, a)) return *edited;
     int g = 0;
     int m = 0;
 
