@@ -10,6 +10,7 @@
 #include "app/ZorMainWnd.h"
 #include "common/Debug.h"
 #include "common/ProgramFolder.h"
+#include "common/Version.h"
 #include "config/AppFeature.h"
 
 namespace zor::app {
@@ -26,6 +27,8 @@ StartOptions ParseArguments(const QStringList& arguments) {
             options.virtualMouse = options.virtualCable = true;
         else if (a == QLatin1String("--help") || a == QLatin1String("-h"))
             options.help = true;
+        else if (a == QLatin1String("--version"))
+            options.version = true;
         else if ((a == QLatin1String("--home") || a == QLatin1String("--screenshot")) &&
                  i + 1 < arguments.size()) {
             if (a == QLatin1String("--home"))
@@ -48,18 +51,43 @@ QString UsageText() {
         "  --virtual-cable  the same, with the virtual mouse on a cable\n"
         "  --home DIR       the program folder (the one that holds res/); also $ZOR_HOME\n"
         "  --screenshot F   save a picture of the main window to F once it shows the mouse, then exit\n"
+        "  --version        the program's version\n"
         "  --help           this text\n");
 }
 
+QString VersionText() {
+    return QStringLiteral("zormouse %1\n").arg(QLatin1String(kVersion));
+}
+
+std::optional<int> AnswerWithoutWindow(const StartOptions& options) {
+    // Arguments not understood here may still be Qt's own (-platform, -style): not reported.
+    if (options.help) {
+        std::fputs(qPrintable(UsageText()), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(qPrintable(VersionText()), stdout);
+        return 0;
+    }
+    return std::nullopt;
+}
+
 int RunZorMouse(int argc, char** argv) {
+    // --help and --version are answered before Qt looks for a display, so that they work on a
+    // machine without one. Other arguments are judged once Qt has taken its own (-platform ...).
+    QStringList raw;
+    for (int i = 0; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
+    if (const auto code = AnswerWithoutWindow(ParseArguments(raw))) return *code;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zormouse"));
+    QApplication::setApplicationVersion(QLatin1String(kVersion));
     QApplication::setQuitOnLastWindowClosed(false);
     const StartOptions options = ParseArguments(QApplication::arguments());
-    if (options.help || !options.error.isEmpty()) {
-        if (!options.error.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(options.error));
-        std::fputs(qPrintable(UsageText()), options.help ? stdout : stderr);
-        return options.help ? 0 : 2;
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(options.error));
+        std::fputs(qPrintable(UsageText()), stderr);
+        return 2;
     }
 
     const ProgramFolderResult folder = ResolveProgramFolder(options.home);

@@ -15,6 +15,7 @@ struct StartOptions {
     bool virtualMouse = false;  // --virtual / --virtual-cable
     bool virtualCable = false;
     bool help = false;
+    bool version = false;                       // --version
     std::optional<std::filesystem::path> home;  // --home DIR
     QString screenshot;                         // --screenshot FILE: grab the main window, save it and exit
     QString error;                              // an argument that could not be used
@@ -22,6 +23,10 @@ struct StartOptions {
 
 StartOptions ParseArguments(const QStringList& arguments);
 QString UsageText();
+QString VersionText();
+// The answer to --help or --version (printed, with the exit code), which needs no display;
+// nullopt when the program is to start.
+std::optional<int> AnswerWithoutWindow(const StartOptions& options);
 
 // The whole program; returns the process's exit code.
 int RunZorMouse(int argc, char** argv);

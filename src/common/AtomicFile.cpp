@@ -47,7 +47,9 @@ void AtomicFile::setWriteHookForTest(WriteHook hook) {
 
 bool AtomicFile::open() {
     const std::filesystem::path folder = m_target.parent_path();
-    std::string pattern = (folder / ("." + m_target.filename().string() + ".tmp-XXXXXX")).string();
+    std::string name = ".";
+    name.append(m_target.filename().string()).append(".tmp-XXXXXX");
+    std::string pattern = (folder / name).string();
     m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (m_fd < 0) {
         m_error = ErrnoText("cannot create a temporary file beside", m_target);

@@ -210,7 +210,9 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
         } else if (!ini.lines.empty()) {
             ini.lines.back() += cr;
         }
-        ini.lines.push_back("[" + std::string(section) + "]" + cr);
+        std::string header = "[";
+        header.append(section).append("]").append(cr);
+        ini.lines.push_back(std::move(header));
         ini.lines.push_back(std::string(key) + "=" + std::string(value) + cr);
         ini.lines.emplace_back();
     }

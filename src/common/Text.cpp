@@ -264,9 +264,12 @@ std::string FormatImpl(std::string_view format, const std::vector<FormatArg>& ar
                 long long v = 0;
                 if (auto s = std::get_if<long long>(&arg)) v = *s;
                 else if (auto u = std::get_if<unsigned long long>(&arg)) v = static_cast<int>(static_cast<unsigned int>(*u));
-                std::string body = v < 0 ? "-" + ToBase(0ULL - static_cast<unsigned long long>(v), 10, false)
-                                         : (directive.plus ? "+" : directive.space ? " " : "") +
-                                               ToBase(static_cast<unsigned long long>(v), 10, false);
+                // The sign is appended to, not prepended (GCC 12 at -O3 misreads
+                // "literal" + std::string&& as an overlapping copy and warns).
+                std::string body = v < 0 ? "-" : directive.plus ? "+" : directive.space ? " " : "";
+                body += ToBase(
+                    v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v),
+                    10, false);
                 out += Pad(std::move(body), directive, true);
                 break;
             }

@@ -7,6 +7,7 @@
 
 #include "Command.h"
 #include "common/ProgramFolder.h"
+#include "common/Version.h"
 
 namespace zor::ctl {
 
@@ -35,6 +36,7 @@ void PrintHelp(std::ostream& out) {
            "  --json       machine-readable output\n"
            "  --virtual    talk to the virtual mouse instead of real devices\n"
            "  --trace      print every report sent (\"> \") and read back (\"< \") on stderr\n"
+           "  --version    the program's version\n"
            "  --help       this text\n\n"
            "Commands:\n";
     auto commands = Commands();
@@ -57,6 +59,9 @@ int Main(int argc, char** argv) {
         // Global options are recognised before and after the command name.
         if ((arg == "--help" || arg == "-h") && commandName.empty()) {
             PrintHelp(std::cout);
+            return 0;
+        } else if (arg == "--version" && commandName.empty()) {
+            std::cout << "zorctl " << kVersion << '\n';
             return 0;
         } else if (arg == "--json") {
             options.json = true;
