@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/Accessible.h"
 #include "ui/PaintManager.h"
 
 namespace zor::ui {
@@ -166,8 +167,8 @@ bool DrawImage(QPainter& painter, const QRect& dest, const ImageRef& ref, qreal 
     const CachedImage* cached = LoadCached(ref.file, dpr);
     if (!cached) return false;
     QRectF src = ref.source.isEmpty() ? QRectF(QPointF(0, 0), QSizeF(cached->image.size()))
-                                       : QRectF(QPointF(ref.source.topLeft()) * cached->scale,
-                                                QSizeF(ref.source.size()) * cached->scale);
+                                      : QRectF(QPointF(ref.source.topLeft()) * cached->scale,
+                                               QSizeF(ref.source.size()) * cached->scale);
     src = src.intersected(QRectF(QPointF(0, 0), QSizeF(cached->image.size())));
     if (src.isEmpty()) return false;
     const QRect target = ref.dest.isEmpty() ? dest : ref.dest.translated(dest.topLeft());
@@ -194,7 +195,9 @@ int ImageCacheSize() {
 
 // ---------------------------------------------------------------- CControlUI
 
-CControlUI::CControlUI(QWidget* parent) : QWidget(parent) {}
+CControlUI::CControlUI(QWidget* parent) : QWidget(parent) {
+    InstallAccessibility();
+}
 
 CControlUI::~CControlUI() = default;
 
@@ -209,6 +212,7 @@ void CControlUI::SetText(const QString& text) {
     m_text = text;
     update();
     emit textChanged(text);
+    AnnounceNameChange(this);
     if (m_fixedWidth == 0 || m_fixedHeight == 0) NeedParentUpdate();
 }
 
@@ -959,6 +963,7 @@ void COptionUI::Selected(bool selected, bool notify) {
         for (COptionUI* other : m_manager->GetOptionGroup(m_group))
             if (other != this && other->IsSelected()) other->Selected(false, false);
     update();
+    AnnounceCheckedChange(this, m_selected);
     if (notify) Notify(QStringLiteral("selectchanged"));
 }
 

@@ -373,6 +373,8 @@ public:
     void SetAttribute(const QString& name, const QString& value) override;
     int GetChangeStep() const { return m_step; }
     QRect GetThumbRect() const;
+    // Moves the value as the user does (wheel, assistive tools): "valuechanged" when it changed.
+    void ChangeValue(int v);
 
 protected:
     void PaintStatusImage(QPainter& p) override;

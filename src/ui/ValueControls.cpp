@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/Accessible.h"
 #include "ui/Controls.h"
 #include "ui/PaintManager.h"
 
@@ -59,8 +60,10 @@ void CProgressUI::SetMaxValue(int v) {
 }
 
 void CProgressUI::SetValue(int v) {
+    const int old = m_value;
     m_value = std::clamp(v, m_min, m_max);
     update();
+    if (m_value != old) AnnounceValueChange(this, m_value);
 }
 
 QRect CProgressUI::ForeRect() const {
@@ -159,8 +162,8 @@ void CSliderUI::PaintStatusImage(QPainter& p) {
     DrawSkinImage(p, m_foreImage);
     p.restore();
     const ImageRef& image = (m_dragging && !m_thumbPushed.IsEmpty()) ? m_thumbPushed
-                             : (m_hot && !m_thumbHot.IsEmpty())       ? m_thumbHot
-                                                                      : m_thumb;
+                            : (m_hot && !m_thumbHot.IsEmpty())       ? m_thumbHot
+                                                                     : m_thumb;
     if (!DrawImage(p, thumb, image, devicePixelRatioF()) && m_thumbColor.isValid()) {
         p.setPen(Qt::NoPen);
         p.setBrush(m_thumbColor);
@@ -215,8 +218,12 @@ void CSliderUI::wheelEvent(QWheelEvent* event) {
     if (!isEnabled()) return;
     const int steps = event->angleDelta().y() / 120;
     if (steps == 0) return;
+    ChangeValue(m_value + steps * m_step);
+}
+
+void CSliderUI::ChangeValue(int v) {
     const int old = m_value;
-    SetValue(m_value + steps * m_step);
+    SetValue(v);
     if (m_value != old) Notify(QStringLiteral("valuechanged"), m_value);
 }
 
@@ -242,6 +249,11 @@ CEditUI::CEditUI(QWidget* parent) : CLabelUI(parent), m_edit(new QLineEdit(this)
         Notify(QStringLiteral("textchanged"));
     });
     connect(m_edit, &QLineEdit::returnPressed, this, [this] { Notify(QStringLiteral("return")); });
+    // Assistive tools meet the inner line edit (it takes the focus): it carries the edit's name,
+    // the prompt text or else the skin name.
+    connect(this, &QObject::objectNameChanged, m_edit, [this](const QString& name) {
+        if (m_edit->placeholderText().isEmpty()) m_edit->setAccessibleName(name);
+    });
 }
 
 void CEditUI::ApplyEditStyle() {
@@ -270,9 +282,10 @@ void CEditUI::SetAttribute(const QString& nameIn, const QString& value) {
                 new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_edit));
         else
             m_edit->setValidator(nullptr);
-    } else if (name == QLatin1String("prompttext"))
+    } else if (name == QLatin1String("prompttext")) {
         m_edit->setPlaceholderText(value);
-    else if (name == QLatin1String("normalimage"))
+        m_edit->setAccessibleName(value.isEmpty() ? objectName() : value);
+    } else if (name == QLatin1String("normalimage"))
         m_normal = ImageRef::Parse(value);
     else if (name == QLatin1String("hotimage"))
         m_hotImage = ImageRef::Parse(value);
