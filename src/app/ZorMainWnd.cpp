@@ -25,6 +25,7 @@
 #include "device/KeyCode.h"
 #include "macro/MacroUsage.h"
 #include "settings/DpiRules.h"
+#include "settings/PowerOptions.h"
 #include "ui/CustomControls.h"
 
 namespace zor::app {
@@ -87,21 +88,21 @@ const std::vector<MessageOwner>& MessageOwners() {
         {kMsgApplyOverlay, "apply pipeline (overlay)", true},
         {kMsgMsgBoxHideToTray, "close, tray and exit", true},
         {kMsgApplyProgress, "apply pipeline (progress)", true},
-        {kMsgPowerSleepTime, "power page", true},
-        {kMsgPowerOption1, "power page", true},
-        {kMsgPowerOption2, "power page", true},
-        {kMsgPowerOption3, "power page", true},
+        {kMsgSavePowerChanged, "power page", true},
+        {kMsgSleepTimeChanged, "power page", true},
+        {kMsgSensorSwitchesChanged, "power page", true},
+        {kMsgLiftOffChanged, "power page", true},
         {kMsgRefreshDevicePages, "device presence display", true},
         {kMsgBleEvent, "BLE events", true},
-        {kMsgPowerOption4, "power page", true},
+        {kMsgPdTimeChanged, "power page", true},
         {kMsgRecordKey, "key page (key recording)", false},
-        {kMsgSensorOption1, "power page", true},
+        {kMsgMoveWakeChanged, "power page", true},
         {kMsgDeviceStageSwitch, "DPI page (stage switch)", true},
         {kMsgCloseWndGone, "close dialog", true},
         {kMsgCloseConfig, "close dialog", true},
         {kMsgCloseAct, "close dialog", true},
         {kMsgMacroKeyTexts, "macro editor (key texts)", false},
-        {kMsgSensorOption2, "power page", true},
+        {kMsgShortPressChanged, "power page", true},
         {kMsgStateReadDone, "device-state refresh (read finished)", true},
     };
     return owners;
@@ -150,21 +151,21 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgApplyOverlay, &CZorMainWnd::OnApplyOverlay},
         {kMsgMsgBoxHideToTray, &CZorMainWnd::OnMsgBoxHideToTray},
         {kMsgApplyProgress, &CZorMainWnd::OnApplyProgress},
-        {kMsgPowerSleepTime, &CZorMainWnd::OnPowerChanged},
-        {kMsgPowerOption1, &CZorMainWnd::OnPowerChanged},
-        {kMsgPowerOption2, &CZorMainWnd::OnPowerChanged},
-        {kMsgPowerOption3, &CZorMainWnd::OnPowerChanged},
+        {kMsgSavePowerChanged, &CZorMainWnd::OnPowerChanged},
+        {kMsgSleepTimeChanged, &CZorMainWnd::OnPowerChanged},
+        {kMsgSensorSwitchesChanged, &CZorMainWnd::OnPowerChanged},
+        {kMsgLiftOffChanged, &CZorMainWnd::OnPowerChanged},
         {kMsgRefreshDevicePages, &CZorMainWnd::OnRefreshDevicePages},
         {kMsgBleEvent, &CZorMainWnd::OnBleEvent},
-        {kMsgPowerOption4, &CZorMainWnd::OnPowerChanged},
+        {kMsgPdTimeChanged, &CZorMainWnd::OnPowerChanged},
         {kMsgRecordKey, &CZorMainWnd::ForKeyPage},
-        {kMsgSensorOption1, &CZorMainWnd::OnPowerChanged},
+        {kMsgMoveWakeChanged, &CZorMainWnd::OnPowerChanged},
         {kMsgDeviceStageSwitch, &CZorMainWnd::OnStageSwitch},
         {kMsgCloseWndGone, &CZorMainWnd::OnCloseWndGone},
         {kMsgCloseConfig, &CZorMainWnd::OnCloseConfig},
         {kMsgCloseAct, &CZorMainWnd::OnCloseAct},
         {kMsgMacroKeyTexts, &CZorMainWnd::ForMacroEditor},
-        {kMsgSensorOption2, &CZorMainWnd::OnPowerChanged},
+        {kMsgShortPressChanged, &CZorMainWnd::OnPowerChanged},
         {kMsgStateReadDone, &CZorMainWnd::OnStateReadDone},
     };
     return routes;
@@ -613,18 +614,9 @@ void CZorMainWnd::ResetToFactory() {
         DebugLine("factory configuration not restored: ResetMouseConfig.json could not be copied\n");
         return;
     }
-    const IniFile feature(DeviceFeaturePath(folder));
-    PowerSettings power = m_doc.Power();
-    power.lodHeight = feature.GetInt("Reset", "LODHeight");
-    power.sleepMinutes = feature.GetInt("Reset", "SleepTime");
-    power.shortPress = feature.GetInt("Reset", "ShortPress");
-    power.secondTimeMinutes = feature.GetInt("Reset", "PDTime");
-    power.straightLineCorrectEn = feature.GetInt("Reset", "StraightLineCorrectEn");
-    power.rippleCtrlEn = feature.GetInt("Reset", "RippleCtrlEn");
-    power.smoothLineEn = feature.GetInt("Reset", "SmoothLineEn");
-    power.moveWakeEn = feature.GetInt("Reset", "MoveWakeEn");
-    power.jitterCorrectEn = feature.GetInt("Reset", "JitterCorrectEn");
-    m_doc.SetPower(power);
+    // The model's power and sensor defaults become the current options of Set.ini.
+    if (!PowerOptions(SetIniPath()).WriteReset(IniFile(DeviceFeaturePath(folder))))
+        DebugLine("power options not reset: Set.ini could not be written\n");
     LoadModel();
     // The profile's entry of the macro usage section goes with the configuration it described.
     if (!IniFile(DeviceFeaturePath(folder)).DeleteKey("MacUsed", std::to_string(profile)))
@@ -658,7 +650,7 @@ void CZorMainWnd::StartRun(int mode) {
         job.settings.profiles[static_cast<std::size_t>(p)] = m_doc.Profile(p);
         job.settings.profileIds[static_cast<std::size_t>(p)] = m_doc.ProfileId(p);
     }
-    job.settings.power = m_doc.Power();
+    job.settings.power = PowerOptions(SetIniPath()).Device();
     job.draw = DrawId;
     job.predefined = &m_predefined;
     job.macros = SnapshotMacros(job.settings);

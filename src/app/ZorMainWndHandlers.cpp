@@ -12,6 +12,7 @@
 #include "device/DevicePresence.h"
 #include "device/KeyCode.h"
 #include "settings/DpiRules.h"
+#include "settings/PowerOptions.h"
 #include "ui/CustomControls.h"
 
 namespace zor::app {
@@ -207,38 +208,11 @@ long long CZorMainWnd::OnApplyProgress(qintptr wParam, qintptr lParam, bool&) {
 
 long long CZorMainWnd::OnPowerChanged(qintptr, qintptr, bool&) {
     if (m_refreshRunning || m_applyRunning) return 0;
-    int kind = 2;
-    std::optional<SingleSetting> single;
-    switch (m_currentMessage) {
-        case kMsgPowerSleepTime:
-            kind = 9;
-            single = SingleSetting::SleepTime;
-            break;
-        case kMsgPowerOption1:
-            single = SingleSetting::SecondTime;
-            break;
-        case kMsgPowerOption2:
-            single = SingleSetting::OptionA;
-            break;
-        case kMsgPowerOption3:
-            single = SingleSetting::OptionB;
-            break;
-        case kMsgPowerOption4:
-            single = SingleSetting::OptionA;
-            break;
-        case kMsgSensorOption1:
-            kind = 10;
-            single = SingleSetting::ValueB;
-            break;
-        case kMsgSensorOption2:
-            kind = 10;
-            single = SingleSetting::ValueD;
-            break;
-        default:
-            break;
-    }
-    if (single) m_flags.single[static_cast<std::size_t>(*single)] = true;
-    SendMessageTo(this, kMsgApply, kind, m_profile);
+    // Each message names one value, and its single write carries only that value.
+    const std::optional<PowerChange> change = PowerChangeFor(static_cast<int>(m_currentMessage));
+    if (!change) return 0;
+    if (change->single) m_flags.single[static_cast<std::size_t>(*change->single)] = true;
+    SendMessageTo(this, kMsgApply, change->kind, m_profile);
     return 0;
 }
 

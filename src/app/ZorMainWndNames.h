@@ -14,7 +14,14 @@ using ui::kMsgDeviceLightChanged;
 using ui::kMsgDeviceProfileChanged;
 using ui::kMsgDeviceRateChanged;
 using ui::kMsgDeviceStageSwitch;
+using ui::kMsgLiftOffChanged;
+using ui::kMsgMoveWakeChanged;
+using ui::kMsgPdTimeChanged;
 using ui::kMsgReadDeviceState;
+using ui::kMsgSavePowerChanged;
+using ui::kMsgSensorSwitchesChanged;
+using ui::kMsgShortPressChanged;
+using ui::kMsgSleepTimeChanged;
 
 // wParam of an apply request: the kind of change in bits 0-6, bit 7 asks for a synchronisation.
 inline constexpr int kApplyKindMask = 0x7F;

@@ -54,21 +54,21 @@ enum Message : unsigned {
     kMsgApplyOverlay = 2057,
     kMsgMsgBoxHideToTray = 2058,
     kMsgApplyProgress = 2059,
-    kMsgPowerSleepTime = 2060,
-    kMsgPowerOption1 = 2061,
-    kMsgPowerOption2 = 2062,
-    kMsgPowerOption3 = 2063,
+    kMsgSavePowerChanged = 2060,
+    kMsgSleepTimeChanged = 2061,
+    kMsgSensorSwitchesChanged = 2062,
+    kMsgLiftOffChanged = 2063,
     kMsgRefreshDevicePages = 2064,
     kMsgBleEvent = 2065,  // payload = event text (QString)
-    kMsgPowerOption4 = 2066,
+    kMsgPdTimeChanged = 2066,
     kMsgRecordKey = 2067,
-    kMsgSensorOption1 = 2068,
+    kMsgMoveWakeChanged = 2068,
     kMsgDeviceStageSwitch = 2069,
     kMsgCloseWndGone = 2070,
     kMsgCloseConfig = 2071,
     kMsgCloseAct = 2072,
     kMsgMacroKeyTexts = 2073,
-    kMsgSensorOption2 = 2074,
+    kMsgShortPressChanged = 2074,
 };
 
 // The first and last numbers of the program's own messages.

@@ -139,7 +139,7 @@ TEST(Messages, NumbersMatchTheProgramsTable) {
     EXPECT_EQ(kMsgCloseWndGone, 2070u);
     EXPECT_EQ(kMsgCloseConfig, 2071u);
     EXPECT_EQ(kMsgCloseAct, 2072u);
-    EXPECT_EQ(kMsgSensorOption2, 2074u);
+    EXPECT_EQ(kMsgShortPressChanged, 2074u);
     EXPECT_EQ(kMsgTrayIcon, 1025u);
     EXPECT_EQ(kMsgMenuClick, 1027u);
 }

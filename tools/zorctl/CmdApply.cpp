@@ -11,6 +11,7 @@
 #include "config/MouseConfig.h"
 #include "macro/MacVkAndText.h"
 #include "macro/MacroStore.h"
+#include "settings/PowerOptions.h"
 
 namespace zor::ctl {
 namespace {
@@ -81,6 +82,8 @@ int RunApply(CommandContext& ctx) {
 
     // zorctl talks over HID links only, so macro assignments are sent as they are.
     MacroLibraryView library(macros);
+    // The power and sensor options are the program's preferences, not part of the document.
+    doc.SetPower(PowerOptions(ctx.options.home / "res" / "Set.ini").Device());
     commands.SetSettings(&doc);
     commands.SetMacroSources(&predefined, &library);
     if (profile < 0) profile = doc.curporfile;
