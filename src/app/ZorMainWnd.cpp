@@ -324,10 +324,25 @@ void CZorMainWnd::Notify(TNotifyUI& msg) {
         CResourceManager::GetInstance().ReloadText();
     }
     if (msg.sType == QLatin1String("click")) OnClickNotify(msg);
+    if (msg.sType == QLatin1String("selectchanged")) ShowSettingsPage(msg);
     if (msg.sType == QLatin1String("itemselect") && msg.pSender &&
         msg.pSender->GetName() == QLatin1String("btn_Mouse_SelProfile"))
         SelectProfile(static_cast<int>(msg.wParam));
     WindowImplBase::Notify(msg);
+}
+
+// The navigation options of the settings area ("opt_nav_<page>") each show the page of
+// tab_settings named "page_<page>".
+void CZorMainWnd::ShowSettingsPage(TNotifyUI& msg) {
+    auto* option = qobject_cast<COptionUI*>(msg.pSender);
+    if (option == nullptr || option->GetGroup() != QLatin1String("navigation_bar") || !option->IsSelected()) return;
+    const QString name = option->GetName();
+    if (!name.startsWith(QLatin1String("opt_nav_"))) return;
+    auto* tabs = Find<CContainerUI>(QStringLiteral("tab_settings"));
+    if (tabs == nullptr) return;
+    const QString page = QStringLiteral("page_") + name.mid(8);
+    for (int i = 0; i < tabs->GetCount(); ++i)
+        if (tabs->GetItemAt(i)->GetName() == page) tabs->SelectItem(i);
 }
 
 void CZorMainWnd::paintEvent(QPaintEvent* event) {

@@ -106,6 +106,7 @@ private:
     void LoadModel();
     void RouteToPages(ui::TNotifyUI& msg);
     void OnClickNotify(ui::TNotifyUI& msg);
+    void ShowSettingsPage(ui::TNotifyUI& msg);
     void SelectProfile(int profile);
     void RefreshPages();
     void RefreshConnectionDisplay();

@@ -85,8 +85,11 @@ public:
             if (ReadOp(kOpProfile, kSubActiveProfile) == 1) {
                 int mouseProfile = m_c.Request().activeProfile;
                 if (mouseProfile > 2) mouseProfile = 0;
-                // A profile the user has just selected is the one to bring into the mouse.
-                if (!m_job.flags.profileChanged && mouseProfile != m_job.profile) {
+                // A profile the user has just selected is the one to bring into the mouse. Over
+                // BLE the reply arrives later as a bridge event (and is shown when it comes): the
+                // record holds no answer yet, and taking it for one would switch the pages (and
+                // then the mouse) back to profile 0 after the mouse's own profile change.
+                if (!m_job.ble && !m_job.flags.profileChanged && mouseProfile != m_job.profile) {
                     m_job.profile = mouseProfile;
                     m_out.pagesProfile = mouseProfile;
                 }

@@ -323,6 +323,10 @@ void CControlUI::SetAttribute(const QString& nameIn, const QString& value) {
         SetVisible(ParseBool(value));
     else if (name == QLatin1String("enabled"))
         SetEnabled(ParseBool(value));
+    else if (name == QLatin1String("mouse"))
+        // An overlay that must never catch a click: presses and releases reach whatever lies
+        // under it (children of such a control take no mouse input either).
+        setAttribute(Qt::WA_TransparentForMouseEvents, !ParseBool(value));
     else if (name == QLatin1String("text"))
         SetText(value);
     else if (name == QLatin1String("textid"))

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "MainWindowFixture.h"
+#include "support/UserInput.h"
 #include "app/VirtualMouseWindow.h"
 #include "device/BleBridge.h"
 #include "ui/Dialogs.h"
@@ -50,6 +51,25 @@ TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesB
     EXPECT_TRUE(control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->isEnabled());
 }
 
+// A profile chosen with the mouse's own button sticks over BLE as it does on the receiver: the
+// synchronisation that follows brings the pages to the mouse's profile and never pushes the
+// previous one back.
+TEST_F(MainWindowTest, OverBleTheMousesOwnProfileChangeSticks) {
+    Start();
+    VirtualMouseWindow control(window->Hub());
+    control.findChild<QPushButton*>(QStringLiteral("vm_ble"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && !window->ApplyRunning() &&
+                                 window->MessageBox() == nullptr,
+                             5000);
+    ASSERT_EQ(Mouse().State().activeProfile, 0);
+    const qsizetype runs = applied->count();
+    control.findChild<QPushButton*>(QStringLiteral("vm_profile"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(applied->count() > runs && !window->ApplyRunning(), 5000);
+    EXPECT_EQ(window->PagesProfile(), 1);
+    EXPECT_EQ(Find<ui::CComboUI>("btn_Mouse_SelProfile")->GetCurSel(), 1);
+    EXPECT_EQ(Mouse().State().activeProfile, 1);
+}
+
 TEST_F(MainWindowTest, FailedBleAttemptsAreRetriedOnATimerAndTheLastOneEndsInAQuittingNotice) {
     bleRetryMs = 10;
     Start();
@@ -68,7 +88,7 @@ TEST_F(MainWindowTest, FailedBleAttemptsAreRetriedOnATimerAndTheLastOneEndsInAQu
     EXPECT_EQ(window->BleFailures(), 0);
     EXPECT_FALSE(window->BleRetryPending());
     EXPECT_EQ(quits, 0);
-    window->MessageBox()->Find<ui::CButtonUI>(QStringLiteral("confirm_btn"))->Activate();
+    EXPECT_TRUE(zor::test::ClickControl(window->MessageBox()->Find<ui::CButtonUI>(QStringLiteral("confirm_btn"))));
     EXPECT_EQ(quits, 1);
 }
 

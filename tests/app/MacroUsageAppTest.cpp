@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "MainWindowFixture.h"
+#include "support/UserInput.h"
 #include "common/IniFile.h"
 #include "common/Text.h"
 #include "config/DeviceFeature.h"
@@ -49,7 +50,7 @@ TEST_F(MainWindowTest, ApplyListsTheMacrosKeysInTheLibraryAndAPushSendsTheMacro)
     const std::string guid = macro.guid;
     const std::u16string model = Utf8ToUtf16(window->Hub().SelectedEntry()->matchedName);
 
-    Find<ui::CButtonUI>("btn_Mouse_Apply")->Activate();
+    EXPECT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("btn_Mouse_Apply")));
     ASSERT_TRUE(WaitApply());
     const json saved = SavedMacro(folder / kMacroLivePath, guid);
     ASSERT_FALSE(saved.is_null());
@@ -65,7 +66,7 @@ TEST_F(MainWindowTest, ApplyListsTheMacrosKeysInTheLibraryAndAPushSendsTheMacro)
 
     // Applying again does not count the same key twice.
     const int bound = saved.at("BindKeys").get<int>();
-    Find<ui::CButtonUI>("btn_Mouse_Apply")->Activate();
+    EXPECT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("btn_Mouse_Apply")));
     ASSERT_TRUE(WaitApply());
     EXPECT_EQ(SavedMacro(folder / kMacroLivePath, guid).at("BindKeys").get<int>(), bound);
 

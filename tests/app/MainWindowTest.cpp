@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "MainWindowFixture.h"
+#include "support/UserInput.h"
 #include "app/AppMessages.h"
 #include "common/Debug.h"
 #include "config/MouseConfig.h"
@@ -40,15 +41,33 @@ TEST_F(MainWindowTest, StartShowsTheMouseItsConnectionAndBattery) {
     EXPECT_EQ(window->geometry().size(), QSize(990, 690));
 }
 
+// Every control a user can click takes a press at its place on the window: no overlay, hidden
+// or not, lies on top of it (the apply progress and the dialogs' overlays included).
+TEST_F(MainWindowTest, EveryClickableControlTakesAPressAtItsPlace) {
+    Start();
+    int checked = 0;
+    for (ui::CControlUI* control : window->PaintManager().AllControls()) {
+        const bool clickable = qobject_cast<ui::CButtonUI*>(control) != nullptr ||
+                               qobject_cast<ui::CSliderUI*>(control) != nullptr ||
+                               qobject_cast<ui::CEditUI*>(control) != nullptr;
+        if (!clickable || !control->isVisible() || !control->isEnabled()) continue;
+        if (control->width() <= 1 || control->height() <= 1) continue;  // focus parking spots
+        ++checked;
+        EXPECT_TRUE(zor::test::Reachable(control)) << zor::test::Obstruction(control).toStdString();
+    }
+    EXPECT_GT(checked, 30);
+}
+
 TEST_F(MainWindowTest, ReleasingTheDpiSliderSendsTheDpiWriteOnceOnCableAndTheMouseHoldsIt) {
     Start();
     auto* slider = Find<CSliderUI>("btn_MouseAdv_DpiSlider");
     const int gear = window->Document().adv[0].cruseldpi;
     Mouse().ClearFrames();
-    const QPoint at(slider->width() * 3 / 4, slider->height() / 2);
-    QTest::mousePress(slider, Qt::LeftButton, {}, at);
+    ASSERT_TRUE(zor::test::Reachable(slider)) << zor::test::Obstruction(slider).toStdString();
+    const QPoint at = slider->mapTo(window.get(), QPoint(slider->width() * 3 / 4, slider->height() / 2));
+    QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, at);
     EXPECT_EQ(Frames(kDpiWrite), 0);  // moving alone sends nothing
-    QTest::mouseRelease(slider, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, at);
     ASSERT_TRUE(WaitApply());
 
     const int value = window->Document().adv[0].gears[static_cast<std::size_t>(gear)].value;
@@ -64,7 +83,7 @@ TEST_F(MainWindowTest, ReleasingTheDpiSliderSendsTheDpiWriteOnceOnCableAndTheMou
 TEST_F(MainWindowTest, OnTheReceiverAnEditIsSentWriteTimesTimes) {
     Start(VirtualLinkKind::Receiver);
     Mouse().ClearFrames();
-    Find<COptionUI>("chk_MouseAdv_SelDPI3")->Activate();
+    EXPECT_TRUE(zor::test::ClickControl(Find<COptionUI>("chk_MouseAdv_SelDPI3")));
     ASSERT_TRUE(WaitApply());
     EXPECT_EQ(Frames(kDpiWrite), 2);       // WriteTimes of MouseA
     EXPECT_EQ(Mouse().State().dpi[1], 4);  // 1-based current gear
@@ -87,13 +106,13 @@ TEST_F(MainWindowTest, TypedDpiSnapsAndTheLastGearCannotBeSwitchedOff) {
     for (int g = 0; g < 8; ++g) {
         auto* box = Find<CCheckBoxUI>(QStringLiteral("chk_MouseAdv_PDIEn%1").arg(g).toLatin1().constData());
         if (box->GetCheck() && g != 2) {
-            box->Activate();
+            EXPECT_TRUE(zor::test::ClickControl(box));
             WaitApply();
         }
     }
     auto* last = Find<CCheckBoxUI>("chk_MouseAdv_PDIEn2");
     ASSERT_TRUE(last->GetCheck());
-    last->Activate();
+    EXPECT_TRUE(zor::test::ClickControl(last));
     EXPECT_TRUE(last->GetCheck());
     EXPECT_EQ(window->Document().adv[0].gears[2].enabled, 1);
     EXPECT_EQ(window->Document().adv[0].cruseldpi, 2);
@@ -124,7 +143,7 @@ TEST_F(MainWindowTest, TheReportRateGoesToTheConnectionsFieldAndFollowsTheMouse)
     Start(VirtualLinkKind::Receiver);
     Mouse().ClearFrames();
     const int usb = window->Document().adv[0].rateusbvalue;
-    Find<COptionUI>("opt_MouseUsbRate3")->Activate();
+    EXPECT_TRUE(zor::test::ClickControl(Find<COptionUI>("opt_MouseUsbRate3")));
     ASSERT_TRUE(WaitApply());
     EXPECT_EQ(window->Document().adv[0].ratedonglevalue, 3);
     EXPECT_EQ(window->Document().adv[0].rateusbvalue, usb);
@@ -171,7 +190,7 @@ TEST_F(MainWindowTest, AReceiverThatLosesItsMouseShowsHowToWakeAndPairIt) {
 TEST_F(MainWindowTest, CloseWithOptionZeroHidesToTheTrayAndRestoreBringsItBack) {
     WriteSetIni(0, 0);
     Start();
-    Find<ui::CButtonUI>("btn_close")->Activate();
+    EXPECT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("btn_close")));
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(window->HiddenToTray());
     EXPECT_EQ(quits, 0);
@@ -184,7 +203,7 @@ TEST_F(MainWindowTest, CloseWithOptionOneExitsAndTheFileOnDiskEqualsTheDocument)
     WriteSetIni(1, 0);
     Start();
     window->Document().adv[2].firevalue = 9;  // an edit not sent yet must not be lost
-    Find<ui::CButtonUI>("btn_close")->Activate();
+    EXPECT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("btn_close")));
     EXPECT_EQ(quits, 1);
     const std::string saved = zor::test::ReadFile(MouseConfigPath(window->ModelFolder()));
     EXPECT_EQ(nlohmann::json::parse(saved), window->Document().ToJson());

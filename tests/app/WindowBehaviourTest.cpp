@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "MainWindowFixture.h"
+#include "support/UserInput.h"
 #include "app/VirtualMouseWindow.h"
 #include "common/IniFile.h"
 #include "config/DeviceFeature.h"
@@ -30,11 +31,11 @@ TEST_F(MainWindowTest, TheCloseDialogStoresTheChoiceAndActsOnIt) {
     WriteSetIni(0, 1);
     Start();
     OnCloseDialog([](ui::CCloseWnd* dialog) {
-        dialog->Find<ui::COptionUI>(QStringLiteral("Exit"))->Activate();
-        dialog->Find<ui::CCheckBoxUI>(QStringLiteral("NotRemindAgain"))->Activate();
-        dialog->Find<ui::CButtonUI>(QStringLiteral("OkButton"))->Activate();
+        EXPECT_TRUE(zor::test::ClickControl(dialog->Find<ui::COptionUI>(QStringLiteral("Exit"))));
+        EXPECT_TRUE(zor::test::ClickControl(dialog->Find<ui::CCheckBoxUI>(QStringLiteral("NotRemindAgain"))));
+        EXPECT_TRUE(zor::test::ClickControl(dialog->Find<ui::CButtonUI>(QStringLiteral("OkButton"))));
     });
-    Find<ui::CButtonUI>("btn_close")->Activate();
+    EXPECT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("btn_close")));
     EXPECT_EQ(quits, 1);
     const IniFile set(folder / "res" / "Set.ini");
     EXPECT_EQ(set.GetInt("CloseConfig", "CloseOption"), 1);

@@ -5,6 +5,7 @@
 #include <QDir>
 
 #include "support/TempDir.h"
+#include "support/UserInput.h"
 #include "ui/PaintManager.h"
 
 namespace zor::ui::test {
@@ -26,7 +27,7 @@ void UseSkin(const QString& skin) {
 }
 
 void Click(QWidget* widget, Qt::MouseButton button) {
-    QTest::mouseClick(widget, button, Qt::NoModifier, widget->rect().center());
+    zor::test::ClickControl(widget, button);
 }
 
 }  // namespace zor::ui::test

@@ -71,7 +71,8 @@ private:
     QString m_skin, m_folder;
 };
 
-// Clicks the centre of a control.
+// Clicks the centre of a control on its top-level window, through the window's hit-testing
+// (fails the test when another control lies on top of it).
 void Click(QWidget* widget, Qt::MouseButton button = Qt::LeftButton);
 
 }  // namespace zor::ui::test
