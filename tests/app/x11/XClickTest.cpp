@@ -38,14 +38,16 @@ TEST_F(MainWindowTest, ARealClickOnAReportRateButtonChangesTheRateAndApplySavesI
     ASSERT_FALSE(rate->IsSelected());
     Mouse().ClearFrames();
 
+    qsizetype runs = applied->count();
     XClick(rate);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rate->IsSelected(); }, 5000)) << "the click did not reach the button";
     EXPECT_EQ(window->Document().adv[0].rateusbvalue, 1);
-    ASSERT_TRUE(WaitApply());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return applied->count() > runs; }, 10000));
     EXPECT_EQ(Frames(0x03), 1);  // one report-rate write on the cable
 
+    runs = applied->count();
     XClick(Find<ui::CButtonUI>("btn_Mouse_Apply"));
-    ASSERT_TRUE(WaitApply());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return applied->count() > runs; }, 10000));
     const nlohmann::json saved = ReadJson(MouseConfigPath(window->ModelFolder()));
     EXPECT_EQ(saved["mouseconfig"]["mouseadv"][0]["rateusbvalue"], 1);
 }
