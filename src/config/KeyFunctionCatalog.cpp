@@ -46,6 +46,16 @@ unsigned VirtualKeyToScan(int vk) {
     return 0;
 }
 
+int ScanToVirtualKey(unsigned scan) {
+    // The side-specific codes of the modifiers come first, as a keystroke names its side.
+    constexpr std::pair<unsigned, int> kSided[] = {{42, 0xA0}, {29, 0xA2}, {56, 0xA4}, {0xE01C, 0x0D}};
+    for (const auto& [code, vk] : kSided)
+        if (code == scan) return vk;
+    for (const auto& [vk, code] : kVirtualKeys)
+        if (code == scan) return vk;
+    return 0;
+}
+
 std::string_view CategoryList(KeyCategory category) {
     switch (category) {
         case KeyCategory::Mouse:
@@ -105,6 +115,13 @@ bool KeyFunctionCatalog::LoadFile(const std::filesystem::path& path, std::string
         return false;
     }
     return true;
+}
+
+std::vector<int> KeyFunctionCatalog::Codes() const {
+    std::vector<int> codes;
+    codes.reserve(m_entries.size());
+    for (const auto& [code, entry] : m_entries) codes.push_back(code);
+    return codes;
 }
 
 std::string KeyFunctionCatalog::ButtonLabel(int code) const {

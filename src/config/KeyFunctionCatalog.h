@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -38,6 +39,9 @@ constexpr bool IsMacroFunction(int code) {
 // The scan code of a Windows virtual-key code on a US keyboard (the key a code of 256 + vk
 // stands for); 0 when the key has none.
 unsigned VirtualKeyToScan(int vk);
+// The virtual-key code of a scan code, left and right modifiers told apart (keypad Enter gives
+// Enter's code); 0 when no key of the table has it.
+int ScanToVirtualKey(unsigned scan);
 
 class KeyFunctionCatalog {
 public:
@@ -51,6 +55,8 @@ public:
     std::string ListLabel(int code) const;
     bool Has(int code) const { return m_entries.count(code) != 0; }
     std::size_t size() const { return m_entries.size(); }
+    // The codes of the catalog in ascending order.
+    std::vector<int> Codes() const;
 
     static KeyCategory Category(int code);
     // The code in a list item's name ("ItemValue" + code + "_" ...) by the rule of its list.

@@ -61,6 +61,30 @@ constexpr FixedCode kFixedCodes[] = {
     {118, {0x02, 0x4E, 0x00}},
 };
 
+struct VirtualKeyRow {
+    int vk;
+    std::uint8_t usage;
+};
+
+// Windows virtual-key code -> HID keyboard usage, for the keys of a US keyboard. A stored
+// single-key assignment keeps the virtual-key code so that files stay exchangeable; the mouse
+// is told the usage.
+constexpr VirtualKeyRow kVirtualKeyUsages[] = {
+    {0x08, 42}, {0x09, 43},  {0x0D, 40},  {0x10, 225}, {0x11, 224}, {0x12, 226}, {0x13, 72},  {0x14, 57},
+    {0x1B, 41}, {0x20, 44},  {0x21, 75},  {0x22, 78},  {0x23, 77},  {0x24, 74},  {0x25, 80},  {0x26, 82},
+    {0x27, 79}, {0x28, 81},  {0x2C, 70},  {0x2D, 73},  {0x2E, 76},  {0x30, 39},  {0x31, 30},  {0x32, 31},
+    {0x33, 32}, {0x34, 33},  {0x35, 34},  {0x36, 35},  {0x37, 36},  {0x38, 37},  {0x39, 38},  {0x41, 4},
+    {0x42, 5},  {0x43, 6},   {0x44, 7},   {0x45, 8},   {0x46, 9},   {0x47, 10},  {0x48, 11},  {0x49, 12},
+    {0x4A, 13}, {0x4B, 14},  {0x4C, 15},  {0x4D, 16},  {0x4E, 17},  {0x4F, 18},  {0x50, 19},  {0x51, 20},
+    {0x52, 21}, {0x53, 22},  {0x54, 23},  {0x55, 24},  {0x56, 25},  {0x57, 26},  {0x58, 27},  {0x59, 28},
+    {0x5A, 29}, {0x5B, 227}, {0x5C, 231}, {0x5D, 101}, {0x60, 98},  {0x61, 89},  {0x62, 90},  {0x63, 91},
+    {0x64, 92}, {0x65, 93},  {0x66, 94},  {0x67, 95},  {0x68, 96},  {0x69, 97},  {0x6A, 85},  {0x6B, 87},
+    {0x6D, 86}, {0x6E, 99},  {0x6F, 84},  {0x70, 58},  {0x71, 59},  {0x72, 60},  {0x73, 61},  {0x74, 62},
+    {0x75, 63}, {0x76, 64},  {0x77, 65},  {0x78, 66},  {0x79, 67},  {0x7A, 68},  {0x7B, 69},  {0x90, 83},
+    {0x91, 71}, {0xA0, 225}, {0xA1, 229}, {0xA2, 224}, {0xA3, 228}, {0xA4, 226}, {0xA5, 230}, {0xBA, 51},
+    {0xBB, 46}, {0xBC, 54},  {0xBD, 45},  {0xBE, 55},  {0xBF, 56},  {0xC0, 53},  {0xDB, 47},  {0xDC, 49},
+    {0xDD, 48}, {0xDE, 52},  {0xE2, 100}};
+
 constexpr std::array<std::uint8_t, 7> kSevenRates = {64, 32, 16, 8, 4, 2, 1};
 constexpr std::array<std::uint8_t, 4> kFourRates = {8, 4, 2, 1};
 
@@ -86,8 +110,10 @@ KeyCode EncodeKeyFunction(int functionId) {
         return code;
     }
     if (functionId >= kFirstKeyboardKey) {
-        // 256 + the keyboard usage; an id beyond one byte of usage names no key.
-        if (functionId - 256 <= 0xFF) code.bytes = {0x02, static_cast<std::uint8_t>(functionId - 256), 0, 0};
+        // 256 + virtual-key code; the mouse types the key's HID usage. A code that names no key
+        // sends no function rather than some unrelated usage.
+        const std::uint8_t usage = VirtualKeyUsage(functionId - 256);
+        if (usage != 0) code.bytes = {0x02, usage, 0, 0};
         return code;
     }
     for (const FixedCode& fixed : kFixedCodes) {
@@ -97,6 +123,12 @@ KeyCode EncodeKeyFunction(int functionId) {
         }
     }
     return code;
+}
+
+std::uint8_t VirtualKeyUsage(int vk) {
+    for (const VirtualKeyRow& row : kVirtualKeyUsages)
+        if (row.vk == vk) return row.usage;
+    return 0;
 }
 
 std::uint8_t MacroPlayMode(std::uint8_t rptType) {

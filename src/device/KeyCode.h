@@ -27,6 +27,10 @@ struct KeyCode {
 // filled only for predefined macros; the caller completes both.
 KeyCode EncodeKeyFunction(int functionId);
 
+// The HID keyboard usage of a Windows virtual-key code (the numbering a stored single-key
+// assignment, 256 + virtual-key code, uses); 0 when the key has none.
+std::uint8_t VirtualKeyUsage(int vk);
+
 // Play mode of a user macro from its loop mode.
 std::uint8_t MacroPlayMode(std::uint8_t rptType);
 
