@@ -8,12 +8,12 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include "app/DeviceHub.h"
+#include "control/DeviceStack.h"
 #include "device/virtual/VirtualMouse.h"
 
 namespace zor::app {
 
-VirtualMouseWindow::VirtualMouseWindow(DeviceHub& hub, QWidget* parent)
+VirtualMouseWindow::VirtualMouseWindow(control::DeviceStack& hub, QWidget* parent)
     : QWidget(parent, Qt::Window), m_hub(hub), m_mouse(hub.Mouse()) {
     setObjectName(QStringLiteral("VirtualMouseWindow"));
     setWindowTitle(tr("Virtual mouse"));

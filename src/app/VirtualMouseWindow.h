@@ -14,15 +14,16 @@ class QCheckBox;
 namespace zor {
 class VirtualMouse;
 }
+namespace zor::control {
+class DeviceStack;
+}
 
 namespace zor::app {
-
-class DeviceHub;
 
 class VirtualMouseWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit VirtualMouseWindow(DeviceHub& hub, QWidget* parent = nullptr);
+    explicit VirtualMouseWindow(control::DeviceStack& hub, QWidget* parent = nullptr);
 
     // Shows the mouse's state again (after the program wrote to it).
     void UpdateState();
@@ -32,7 +33,7 @@ private:
     void SetLinked(bool linked);
     void SetBle(bool ble);
 
-    DeviceHub& m_hub;
+    control::DeviceStack& m_hub;
     std::shared_ptr<VirtualMouse> m_mouse;
     QLabel* m_state = nullptr;
     QPushButton* m_plug = nullptr;

@@ -13,11 +13,12 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
-#include <random>
+#include <algorithm>
 
 #include "common/AtomicFile.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
+#include "common/ProgramPaths.h"
 #include "common/Text.h"
 #include "config/AppFeature.h"
 #include "device/BleText.h"
@@ -36,139 +37,89 @@ namespace {
 const QString kWebHost = QStringLiteral("http://www.zormouse.example");
 constexpr int kInitFallbackMs = 300;
 
-std::uint16_t DrawId() {
-    static std::mt19937 generator{std::random_device{}()};
-    return static_cast<std::uint16_t>(std::uniform_int_distribution<int>(1, 65535)(generator));
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- the message table
 
-const std::vector<MessageOwner>& MessageOwners() {
-    static const std::vector<MessageOwner> owners = {
-        {kWmMove, "main window: keeps the message box and the apply progress centred", true},
-        {kWmActivate, "device presence: examine the connection again", true},
-        {kWmClose, "close, tray and exit", true},
-        {kWmMouseActivate, "key page (hover pop-up)", false},
-        {kWmInputLangChange, "macro editor (recorder key state)", false},
-        {kWmKeyDown, "macro editor (recording)", false},
-        {kWmKeyUp, "macro editor (recording)", false},
-        {kWmSysKeyDown, "macro editor (recording)", false},
-        {kWmSysKeyUp, "macro editor (recording)", false},
-        {kWmSysCommand, "close, tray and exit (minimise)", true},
-        {kWmTimer, "battery timer", true},
-        {kWmMouseMove, "key page (hover pop-up)", false},
-        {kWmLButtonDown, "macro editor and key page hit-testing", false},
-        {kWmLButtonUp, "macro editor (recording)", false},
-        {kWmRButtonUp, "macro editor (group menu)", false},
-        {kWmMouseWheel, "main window: ends edit focus", true},
-        {kWmDeviceChange, "device presence: hot-plug", true},
-        {kMsgTrayIcon, "tray icon", true},
-        {kMsgMenuClick, "tray menu", true},
-        {kMsgPopColor, "colour picker", false},
-        {kMsgMacroEventSet, "macro event pop-up", false},
-        {kMsgKeyPopSetValue, "key page (key pop-up)", false},
-        {kMsgRecorderKeyUp, "macro editor (recorder)", false},
-        {kMsgDeviceDpiChanged, "DPI page", true},
-        {kMsgDeviceProfileChanged, "apply pipeline (profile switch)", true},
-        {kMsgDeviceConfig, "configuration document", true},
-        {kMsgMacroEventCancel, "macro event pop-up", false},
-        {kMsgStartUpdater, "updater", false},
-        {kMsgLanguageChanged, "language", true},
-        {kMsgDeviceLightChanged, "lighting page", false},
-        {kMsgDeviceRateChanged, "DPI page (report rate)", true},
-        {kMsgSilentStart, "silent start", true},
-        {kMsgMaxDataWarn, "message box", true},
-        {kMsgMacroReload, "macro editor (reload)", false},
-        {kMsgApply, "apply pipeline", true},
-        {kMsgReadDeviceState, "device-state refresh", true},
-        {kMsgApplyEnd, "apply pipeline (end of run)", true},
-        {kMsgSettingClosed, "settings window", false},
-        {kMsgApplyOverlay, "apply pipeline (overlay)", true},
-        {kMsgMsgBoxHideToTray, "close, tray and exit", true},
-        {kMsgApplyProgress, "apply pipeline (progress)", true},
-        {kMsgSavePowerChanged, "power page", true},
-        {kMsgSleepTimeChanged, "power page", true},
-        {kMsgSensorSwitchesChanged, "power page", true},
-        {kMsgLiftOffChanged, "power page", true},
-        {kMsgRefreshDevicePages, "device presence display", true},
-        {kMsgBleEvent, "BLE events", true},
-        {kMsgPdTimeChanged, "power page", true},
-        {kMsgRecordKey, "key page (key recording)", false},
-        {kMsgMoveWakeChanged, "power page", true},
-        {kMsgDeviceStageSwitch, "DPI page (stage switch)", true},
-        {kMsgCloseWndGone, "close dialog", true},
-        {kMsgCloseConfig, "close dialog", true},
-        {kMsgCloseAct, "close dialog", true},
-        {kMsgMacroKeyTexts, "macro editor (key texts)", false},
-        {kMsgShortPressChanged, "power page", true},
-        {kMsgStateReadDone, "device-state refresh (read finished)", true},
-    };
-    return owners;
-}
-
+// Every message the window routes (standard, library and custom ones), in number order, with
+// its handler and the part of the program it belongs to.
 const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
+    using W = CZorMainWnd;
     static const std::vector<Route> routes = {
-        {kWmMove, &CZorMainWnd::OnMove},
-        {kWmActivate, &CZorMainWnd::OnActivate},
-        {kWmClose, &CZorMainWnd::OnClose},
-        {kWmMouseActivate, &CZorMainWnd::ForKeyPage},
-        {kWmInputLangChange, &CZorMainWnd::ForMacroEditor},
-        {kWmKeyDown, &CZorMainWnd::ForMacroEditor},
-        {kWmKeyUp, &CZorMainWnd::ForMacroEditor},
-        {kWmSysKeyDown, &CZorMainWnd::ForMacroEditor},
-        {kWmSysKeyUp, &CZorMainWnd::ForMacroEditor},
-        {kWmSysCommand, &CZorMainWnd::OnSysCommand},
-        {kWmTimer, &CZorMainWnd::OnTimer},
-        {kWmMouseMove, &CZorMainWnd::ForKeyPage},
-        {kWmLButtonDown, &CZorMainWnd::ForMacroEditor},
-        {kWmLButtonUp, &CZorMainWnd::ForMacroEditor},
-        {kWmRButtonUp, &CZorMainWnd::ForMacroEditor},
-        {kWmMouseWheel, &CZorMainWnd::OnMouseWheel},
-        {kWmDeviceChange, &CZorMainWnd::OnDeviceChange},
-        {kMsgTrayIcon, &CZorMainWnd::OnTrayIcon},
-        {kMsgMenuClick, &CZorMainWnd::OnMenuClick},
-        {kMsgPopColor, &CZorMainWnd::ForColourPicker},
-        {kMsgMacroEventSet, &CZorMainWnd::ForMacroEditor},
-        {kMsgKeyPopSetValue, &CZorMainWnd::ForKeyPage},
-        {kMsgRecorderKeyUp, &CZorMainWnd::ForMacroEditor},
-        {kMsgDeviceDpiChanged, &CZorMainWnd::OnDeviceDpiChanged},
-        {kMsgDeviceProfileChanged, &CZorMainWnd::OnDeviceProfileChanged},
-        {kMsgDeviceConfig, &CZorMainWnd::OnDeviceConfig},
-        {kMsgMacroEventCancel, &CZorMainWnd::ForMacroEditor},
-        {kMsgStartUpdater, &CZorMainWnd::ForUpdater},
-        {kMsgLanguageChanged, &CZorMainWnd::OnLanguageChanged},
-        {kMsgDeviceLightChanged, &CZorMainWnd::ForLightingPage},
-        {kMsgDeviceRateChanged, &CZorMainWnd::OnDeviceRateChanged},
-        {kMsgSilentStart, &CZorMainWnd::OnSilentStart},
-        {kMsgMaxDataWarn, &CZorMainWnd::OnMaxDataWarn},
-        {kMsgMacroReload, &CZorMainWnd::ForMacroEditor},
-        {kMsgApply, &CZorMainWnd::OnApply},
-        {kMsgReadDeviceState, &CZorMainWnd::OnReadDeviceState},
-        {kMsgApplyEnd, &CZorMainWnd::OnApplyEnd},
-        {kMsgSettingClosed, &CZorMainWnd::ForSettingsWindow},
-        {kMsgApplyOverlay, &CZorMainWnd::OnApplyOverlay},
-        {kMsgMsgBoxHideToTray, &CZorMainWnd::OnMsgBoxHideToTray},
-        {kMsgApplyProgress, &CZorMainWnd::OnApplyProgress},
-        {kMsgSavePowerChanged, &CZorMainWnd::OnPowerChanged},
-        {kMsgSleepTimeChanged, &CZorMainWnd::OnPowerChanged},
-        {kMsgSensorSwitchesChanged, &CZorMainWnd::OnPowerChanged},
-        {kMsgLiftOffChanged, &CZorMainWnd::OnPowerChanged},
-        {kMsgRefreshDevicePages, &CZorMainWnd::OnRefreshDevicePages},
-        {kMsgBleEvent, &CZorMainWnd::OnBleEvent},
-        {kMsgPdTimeChanged, &CZorMainWnd::OnPowerChanged},
-        {kMsgRecordKey, &CZorMainWnd::ForKeyPage},
-        {kMsgMoveWakeChanged, &CZorMainWnd::OnPowerChanged},
-        {kMsgDeviceStageSwitch, &CZorMainWnd::OnStageSwitch},
-        {kMsgCloseWndGone, &CZorMainWnd::OnCloseWndGone},
-        {kMsgCloseConfig, &CZorMainWnd::OnCloseConfig},
-        {kMsgCloseAct, &CZorMainWnd::OnCloseAct},
-        {kMsgMacroKeyTexts, &CZorMainWnd::ForMacroEditor},
-        {kMsgShortPressChanged, &CZorMainWnd::OnPowerChanged},
-        {kMsgStateReadDone, &CZorMainWnd::OnStateReadDone},
+        {kWmMove, &W::OnMove, "main window: keeps the message box and the apply progress centred"},
+        {kWmActivate, &W::OnActivate, "device presence: examine the connection again"},
+        {kWmClose, &W::OnClose, "close, tray and exit"},
+        {kWmMouseActivate, &W::ForKeyPage, "key page (hover pop-up)"},
+        {kWmInputLangChange, &W::ForMacroEditor, "macro editor (recorder key state)"},
+        {kWmKeyDown, &W::ForMacroEditor, "macro editor (recording)"},
+        {kWmKeyUp, &W::ForMacroEditor, "macro editor (recording)"},
+        {kWmSysKeyDown, &W::ForMacroEditor, "macro editor (recording)"},
+        {kWmSysKeyUp, &W::ForMacroEditor, "macro editor (recording)"},
+        {kWmSysCommand, &W::OnSysCommand, "close, tray and exit (minimise)"},
+        {kWmTimer, &W::OnTimer, "battery timer"},
+        {kWmMouseMove, &W::ForKeyPage, "key page (hover pop-up)"},
+        {kWmLButtonDown, &W::ForMacroEditor, "macro editor and key page hit-testing"},
+        {kWmLButtonUp, &W::ForMacroEditor, "macro editor (recording)"},
+        {kWmRButtonUp, &W::ForMacroEditor, "macro editor (group menu)"},
+        {kWmMouseWheel, &W::OnMouseWheel, "main window: ends edit focus"},
+        {kWmDeviceChange, &W::OnDeviceChange, "device presence: hot-plug"},
+        {kMsgTrayIcon, &W::OnTrayIcon, "tray icon"},
+        {kMsgMenuClick, &W::OnMenuClick, "tray menu"},
+        {kMsgPopColor, &W::ForColourPicker, "colour picker"},
+        {kMsgMacroEventSet, &W::ForMacroEditor, "macro event pop-up"},
+        {kMsgKeyPopSetValue, &W::ForKeyPage, "key page (key pop-up)"},
+        {kMsgRecorderKeyUp, &W::ForMacroEditor, "macro editor (recorder)"},
+        {kMsgDeviceDpiChanged, &W::OnDeviceDpiChanged, "DPI page"},
+        {kMsgDeviceProfileChanged, &W::OnDeviceProfileChanged, "apply pipeline (profile switch)"},
+        {kMsgDeviceConfig, &W::OnDeviceConfig, "configuration document"},
+        {kMsgMacroEventCancel, &W::ForMacroEditor, "macro event pop-up"},
+        {kMsgStartUpdater, &W::ForUpdater, "updater"},
+        {kMsgLanguageChanged, &W::OnLanguageChanged, "language"},
+        {kMsgDeviceLightChanged, &W::ForLightingPage, "lighting page"},
+        {kMsgDeviceRateChanged, &W::OnDeviceRateChanged, "DPI page (report rate)"},
+        {kMsgSilentStart, &W::OnSilentStart, "silent start"},
+        {kMsgMaxDataWarn, &W::OnMaxDataWarn, "message box"},
+        {kMsgMacroReload, &W::ForMacroEditor, "macro editor (reload)"},
+        {kMsgApply, &W::OnApply, "apply pipeline"},
+        {kMsgReadDeviceState, &W::OnReadDeviceState, "device-state refresh"},
+        {kMsgApplyEnd, &W::OnApplyEnd, "apply pipeline (end of run)"},
+        {kMsgSettingClosed, &W::ForSettingsWindow, "settings window"},
+        {kMsgApplyOverlay, &W::OnApplyOverlay, "apply pipeline (overlay)"},
+        {kMsgMsgBoxHideToTray, &W::OnMsgBoxHideToTray, "close, tray and exit"},
+        {kMsgApplyProgress, &W::OnApplyProgress, "apply pipeline (progress)"},
+        {kMsgSavePowerChanged, &W::OnPowerChanged, "power page"},
+        {kMsgSleepTimeChanged, &W::OnPowerChanged, "power page"},
+        {kMsgSensorSwitchesChanged, &W::OnPowerChanged, "power page"},
+        {kMsgLiftOffChanged, &W::OnPowerChanged, "power page"},
+        {kMsgRefreshDevicePages, &W::OnRefreshDevicePages, "device presence display"},
+        {kMsgBleEvent, &W::OnBleEvent, "BLE events"},
+        {kMsgPdTimeChanged, &W::OnPowerChanged, "power page"},
+        {kMsgRecordKey, &W::ForKeyPage, "key page (key recording)"},
+        {kMsgMoveWakeChanged, &W::OnPowerChanged, "power page"},
+        {kMsgDeviceStageSwitch, &W::OnStageSwitch, "DPI page (stage switch)"},
+        {kMsgCloseWndGone, &W::OnCloseWndGone, "close dialog"},
+        {kMsgCloseConfig, &W::OnCloseConfig, "close dialog"},
+        {kMsgCloseAct, &W::OnCloseAct, "close dialog"},
+        {kMsgMacroKeyTexts, &W::ForMacroEditor, "macro editor (key texts)"},
+        {kMsgShortPressChanged, &W::OnPowerChanged, "power page"},
+        {kMsgStateReadDone, &W::OnStateReadDone, "device-state refresh (read finished)"},
     };
     return routes;
+}
+
+const std::vector<MessageOwner>& MessageOwners() {
+    static const std::vector<MessageOwner> owners = [] {
+        using W = CZorMainWnd;
+        const std::vector<W::Handler> toCome = {&W::ForKeyPage,       &W::ForLightingPage,   &W::ForMacroEditor,
+                                                &W::ForColourPicker,  &W::ForSettingsWindow, &W::ForUpdater};
+        std::vector<MessageOwner> list;
+        for (const W::Route& route : W::Routes()) {
+            const bool built = std::find(toCome.begin(), toCome.end(), route.handler) == toCome.end();
+            list.push_back({route.message, route.owner, built});
+        }
+        return list;
+    }();
+    return owners;
 }
 
 long long CZorMainWnd::HandleCustomMessage(unsigned msg, qintptr wParam, qintptr lParam, bool& handled) {
@@ -208,14 +159,18 @@ long long CZorMainWnd::ForUpdater(qintptr, qintptr, bool&) {
 // ---------------------------------------------------------------- construction and start-up
 
 CZorMainWnd::CZorMainWnd(AppContext context)
-    : m_context(std::move(context)), m_sink(this), m_language(m_context.programFolder) {
-    DeviceHubOptions options;
+    : m_context(std::move(context)),
+      m_sink(this),
+      m_model(m_context.programFolder),
+      m_language(m_context.programFolder) {
+    control::DeviceStackOptions options;
     options.programFolder = m_context.programFolder;
     options.virtualMouse = m_context.virtualMouse;
     options.virtualKind = m_context.virtualKind;
     options.sleeper = m_context.sleeper;
     options.listenerTimeoutMs = m_context.listenerTimeoutMs;
-    m_hub = std::make_unique<DeviceHub>(options, m_sink);
+    m_hub = std::make_unique<control::DeviceStack>(options, m_sink);
+    m_scheduler = std::make_unique<control::RunScheduler>(*m_hub, m_model, m_sink);
     m_batteryTimer.setInterval(kBatteryTimerMs);
     connect(&m_batteryTimer, &QTimer::timeout, this, [this] {
         bool handled = false;
@@ -238,7 +193,7 @@ CZorMainWnd::~CZorMainWnd() {
     m_bleRetry.stop();
     {
         QtMessageSink::StoppingScope stopping(m_sink);
-        m_worker.Join();
+        m_scheduler.reset();  // joins a run or read still on the device
         m_hub->Shutdown();
     }
     m_sink.SetReceiver(nullptr);
@@ -249,13 +204,7 @@ CZorMainWnd::~CZorMainWnd() {
 }
 
 std::filesystem::path CZorMainWnd::SetIniPath() const {
-    return m_context.programFolder / "res" / "Set.ini";
-}
-
-std::filesystem::path CZorMainWnd::ModelFolder() const {
-    const DeviceEntry* entry = m_hub->SelectedEntry();
-    const std::string folder = entry != nullptr && !entry->devFolder.empty() ? entry->devFolder : "MouseA";
-    return m_context.programFolder / "res" / "MouseVarn" / folder;
+    return paths::SetIni(m_context.programFolder);
 }
 
 int CZorMainWnd::ConnectionType() const {
@@ -274,7 +223,7 @@ void CZorMainWnd::InitWindow() {
     const IniFile set(SetIniPath());
     const int language = set.GetInt("Set", "Language");
     for (const std::string& line : set.GetSection("PublicLed")) DebugF("PublicLed %s\n", line);
-    m_fonts.LoadTable(m_context.programFolder / "res" / "Language" / "ExFont.json");
+    m_fonts.LoadTable(paths::LanguageFolder(m_context.programFolder) / "ExFont.json");
     m_fonts.InstallAll(m_context.programFolder);
     m_language.SetHooks({[this] {
                              auto* tab = Find<CContainerUI>(QStringLiteral("tab_main"));
@@ -302,11 +251,11 @@ void CZorMainWnd::InitWindow() {
         else
             PostMessageTo(this, kMsgApply, kind, profile);
     };
-    hooks.busy = [this] { return m_applyRunning || m_flags.profileChanged; };
-    hooks.fireKeyResend = [this] { m_flags.fireKeyResend = true; };
+    hooks.busy = [this] { return m_scheduler->RunInProgress() || m_scheduler->Flags().profileChanged; };
+    hooks.fireKeyResend = [this] { m_scheduler->Flags().fireKeyResend = true; };
     hooks.chooseColour = [this](std::uint32_t& colour) { return ChooseColour(colour); };
     hooks.openSystemMouseSettings = [this] { OpenSystemMouseSettings(); };
-    m_dpi = std::make_unique<DpiPage>(m_pm, m_doc, std::move(hooks));
+    m_dpi = std::make_unique<DpiPage>(m_pm, m_model.doc, std::move(hooks));
 }
 
 void CZorMainWnd::Notify(TNotifyUI& msg) {
@@ -359,7 +308,7 @@ void CZorMainWnd::StartInit() {
 }
 
 void CZorMainWnd::OnWindowInit() {
-    LoadMacroSources();
+    m_model.LoadSources();
     m_home->SetResourcePrefix(GetResourcePrefix());
     m_home->ApplyLayout();
     m_hub->Presence().StartWorker();
@@ -413,7 +362,6 @@ void CZorMainWnd::AlignAutostartEntry(const IniFile& set) {
 
 // The device selection ("ClickDevice"): the first found device, its model, its state.
 void CZorMainWnd::SelectDevice() {
-    m_doc.curporfile = m_profile;
     m_hub->Presence().AutoSelect();  // asks for the state read (2053)
     // Until a report or a read says otherwise the receiver's link is unknown, so that the first
     // report of either state counts as a change.
@@ -426,33 +374,18 @@ void CZorMainWnd::SelectDevice() {
 }
 
 void CZorMainWnd::LoadModel() {
-    const std::filesystem::path folder = ModelFolder();
-    ReloadContext context;
-    context.modelFolder = folder;
-    context.ble = m_hub->Link().bleMode.load() != 0;
-    int chip = m_chip;
-    context.readChip = [chip] { return chip; };
-    context.feature = &m_feature;
-    context.chip = &m_chip;
-    context.catalog = &m_catalog;
-    context.macros = &m_macros;
-    context.keys = &m_keys;
-    const ReloadOutcome outcome = Reload(m_doc, context);
-    if (!outcome.load.ok) DebugF("MouseConfig.json not read: %s\n", outcome.load.error);
-    m_profile = std::clamp(m_doc.curporfile, 0, kConfigProfiles - 1);
+    const int chip = m_model.chip;
+    m_model.LoadModel(m_hub->SelectedEntry(), m_hub->Link().bleMode.load() != 0, [chip] { return chip; });
+    ApplyModelToView();
+}
 
-    DeviceModel model;
-    if (const DeviceEntry* entry = m_hub->SelectedEntry()) model.matchedName = entry->matchedName;
-    model.writeTimes = m_feature.writeTimes;
-    model.chip = m_chip;
-    for (const auto& [slot, mode] : m_feature.ledModes)
-        if (slot >= 0 && slot < kLightingSlots) model.lightingMap[static_cast<std::size_t>(slot)] = mode;
-    m_hub->Commands().SetModel(model);
-
+// The model in use reaches the command set, the listeners' key map and the pages.
+void CZorMainWnd::ApplyModelToView() {
+    m_hub->Commands().SetModel(m_model.Model());
     std::map<int, int> keySlots, ledModes;
-    LoadKeySlotMap(folder, keySlots, ledModes);
+    LoadKeySlotMap(m_model.ModelFolder(), keySlots, ledModes);
     m_hub->View().SetKeySlotMap(keySlots);
-    m_dpi->SetTable(DpiTable::FromFeature(m_feature));
+    m_dpi->SetTable(DpiTable::FromFeature(m_model.feature));
     RefreshPages();
 }
 
@@ -465,17 +398,18 @@ void CZorMainWnd::RefreshPages() {
         connection = RateConnection::Receiver;
     m_dpi->SetConnection(connection, entry != nullptr ? entry->matchedName : std::string());
     // The command set sends the rate of the connection in use.
-    m_doc.SetRateLink(connection == RateConnection::Ble        ? RateLink::Ble
+    m_model.doc.SetRateLink(connection == RateConnection::Ble        ? RateLink::Ble
                       : connection == RateConnection::Receiver ? RateLink::Dongle
                                                                : RateLink::Usb);
-    m_dpi->SetProfile(m_profile);
+    const int profile = m_model.Profile();
+    m_dpi->SetProfile(profile);
     m_dpi->Refresh();
     if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
-        profiles->SelectItem(m_profile, false);
+        profiles->SelectItem(profile, false);
 
-    const auto& adv = m_doc.adv[static_cast<std::size_t>(m_profile)];
+    const auto& adv = m_model.doc.adv[static_cast<std::size_t>(profile)];
     m_hub->View().Update([&](DeviceViewState& view) {
-        view.activeProfile = m_profile;
+        view.activeProfile = profile;
         view.currentGear = adv.cruseldpi;
         view.gearMask = 0;
         for (std::size_t g = 0; g < adv.gears.size() && g < 8; ++g)
@@ -508,7 +442,7 @@ void CZorMainWnd::RouteToPages(TNotifyUI& msg) {
     if (msg.pSender != nullptr || msg.sType == QLatin1String("WM_RecordKey")) {
         if (m_dpi && m_dpi->Notify(msg)) return;
         if (msg.sType == QLatin1String("click") && sender == QLatin1String("btn_Mouse_Apply")) {
-            if (m_applyRunning) return;
+            if (m_scheduler->RunInProgress()) return;
             SaveAndAnnounce();
             StartRun(0);
         }
@@ -527,7 +461,7 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
     else if (name == QLatin1String("MacroShareButton"))
         OpenWebPage(QStringLiteral("/orvmacro/Macro.html"));
     else if (name == QLatin1String("btn_set")) {
-        if (!m_applyRunning) NotBuilt("settings window");
+        if (!m_scheduler->RunInProgress()) NotBuilt("settings window");
     } else if (name == QLatin1String("ChangeSkin")) {
         const AppFeature feature = LoadAppFeature(m_context.programFolder);
         bool switched = false;
@@ -554,14 +488,13 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
 
 void CZorMainWnd::SelectProfile(int profile) {
     if (profile < 0 || profile >= kConfigProfiles) return;
-    if (m_applyRunning) {
+    if (m_scheduler->RunInProgress()) {
         if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
-            profiles->SelectItem(m_profile, false);
+            profiles->SelectItem(m_model.Profile(), false);
         return;
     }
-    m_profile = profile;
-    m_doc.curporfile = profile;
-    m_flags.profileChanged = true;
+    m_model.SetProfile(profile);
+    m_scheduler->Flags().profileChanged = true;
     RefreshPages();
     PostMessageTo(this, kMsgApply, kApplySyncFlag | 2, profile);
 }
@@ -569,157 +502,48 @@ void CZorMainWnd::SelectProfile(int profile) {
 // ---------------------------------------------------------------- apply pipeline
 
 void CZorMainWnd::SaveDocument() {
-    const std::filesystem::path folder = ModelFolder();
-    const ConfigResult saved = m_doc.Save(MouseConfigPath(folder));
-    if (!saved.ok) DebugF("MouseConfig.json not written: %s\n", saved.error);
-    m_doc.SaveChipResetLabels(folder);
-}
-
-void CZorMainWnd::LoadMacroSources() {
-    const std::filesystem::path& home = m_context.programFolder;
-    std::string error;
-    if (!m_catalog.LoadFile(home / kLanguageTextPath, &error)) DebugF("key function catalog: %s\n", error);
-    const MacroResult library = m_macros.Load(home / kMacroLivePath);
-    if (!library.ok) DebugF("macro library: %s\n", library.message);
-    const MacroResult lists = m_predefined.Load(home / kShortCutMacPath, home / kOtherKeyMacPath);
-    if (!lists.ok) DebugF("predefined macros: %s\n", lists.message);
-}
-
-std::shared_ptr<const MacroLibrary> CZorMainWnd::SnapshotMacros(const SettingsRecord& settings) const {
-    auto snapshot = std::make_shared<MacroSnapshot>();
-    for (const ProfileSettings& profile : settings.profiles)
-        for (const KeyAssignment& key : profile.keys) {
-            if (key.groupGuid.empty() || key.macroGuid.empty()) continue;
-            if (const MacroRecord* rec = m_macros.FindMacro(key.groupGuid, key.macroGuid))
-                snapshot->Add(key.groupGuid, key.macroGuid, rec->device);
-        }
-    return snapshot;
+    m_model.Save();
 }
 
 void CZorMainWnd::SaveAndAnnounce() {
-    SaveDocument();
-    // Where each macro is used, for this model: rebuilt from the saved key tables.
-    const DeviceEntry* entry = m_hub->SelectedEntry();
-    if (entry != nullptr && !entry->matchedName.empty()) {
-        RebuildMacroUsage(m_macros, Utf8ToUtf16(entry->matchedName), m_doc.MacroUses(m_catalog, m_keys));
-        const MacroResult saved = m_macros.SaveAll();
-        if (!saved.ok) DebugF("macro library not written: %s\n", saved.message);
-    }
-    PostMessageTo(this, kMsgMacroReload, 1, 0);
+    m_model.SaveAndAnnounce(&m_sink);
 }
 
 void CZorMainWnd::PushWithNewProfileIds() {
-    const std::filesystem::path folder = ModelFolder();
-    for (int p = 0; p < kProfileCount; ++p) {
-        const std::uint16_t id = DrawId();
-        m_doc.SetProfileId(p, id);
-        SaveProfileId(folder, p, id);
-    }
-    m_flags.forcePush = true;
+    m_scheduler->PrepareFullPush();
     StartRun(1);
 }
 
-void CZorMainWnd::ResetToFactory() {
-    if (m_applyRunning) return;
-    const std::filesystem::path folder = ModelFolder();
-    const int profile = m_profile;
-    std::string bytes;
-    if (!ReadFileBytes(ResetMouseConfigPath(folder), bytes) ||
-        !WriteFileAtomic(MouseConfigPath(folder), bytes)) {
-        DebugLine("factory configuration not restored: ResetMouseConfig.json could not be copied\n");
-        return;
+bool CZorMainWnd::ResetToFactory() {
+    const control::OperationResult reset = m_scheduler->FactoryReset();
+    if (!reset.ok) {
+        // Nothing was changed: no file, no option, no identifier; the user learns why.
+        DebugF("factory reset refused: %s\n", reset.error);
+        auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
+        CMsgWnd::ShowMessageBox(this, text("Error"),
+                                text("ResetFailed") + QStringLiteral("\n") + QString::fromStdString(reset.error),
+                                CMsgWnd::kInfo, text("MessageOK"));
+        return false;
     }
-    // The model's power and sensor defaults become the current options of Set.ini.
-    if (!PowerOptions(SetIniPath()).WriteReset(IniFile(DeviceFeaturePath(folder))))
-        DebugLine("power options not reset: Set.ini could not be written\n");
-    LoadModel();
-    // The profile's entry of the macro usage section goes with the configuration it described.
-    if (!IniFile(DeviceFeaturePath(folder)).DeleteKey("MacUsed", std::to_string(profile)))
-        DebugLine("MacUsed entry not removed: the description file could not be written\n");
-    SaveAndAnnounce();
-    PushWithNewProfileIds();
+    ApplyModelToView();
+    StartRun(1);
+    return true;
 }
 
 void CZorMainWnd::StartRun(int mode) {
     const bool ble = m_hub->Link().bleMode.load() != 0;
     if (!ble) StopBatteryTimer();
-    m_runMode = mode;
-    if (m_applyRunning) return;
-    if (m_worker.Busy()) {
-        // Started as soon as the state read has finished.
-        DebugF("run of mode %d waits for the device-state read\n", mode);
-        m_runPending = true;
-        return;
-    }
-    m_runPending = false;
-    ApplyJob job;
-    job.mode = mode;
-    job.kind = m_applyKind;
-    job.profile = m_profile;
-    job.ble = ble;
-    job.connectionType = ConnectionType();
-    job.writeTimes = m_feature.writeTimes;
-    job.flags = m_flags;
-    m_flags = {};
-    for (int p = 0; p < kProfileCount; ++p) {
-        job.settings.profiles[static_cast<std::size_t>(p)] = m_doc.Profile(p);
-        job.settings.profileIds[static_cast<std::size_t>(p)] = m_doc.ProfileId(p);
-    }
-    job.settings.power = PowerOptions(SetIniPath()).Device();
-    job.draw = DrawId;
-    job.predefined = &m_predefined;
-    job.macros = SnapshotMacros(job.settings);
-    m_applyRunning = true;
-    m_hub->View().Update([](DeviceViewState& view) { view.suppressEvents = true; });
-    ShowProgress(true, mode);
-    m_worker.Start([this, job]() mutable {
-        ApplyOutcome outcome = RunApply(m_hub->Commands(), job);
-        {
-            std::lock_guard lock(m_resultMutex);
-            m_applyResult = outcome;
-        }
-        PostMessageTo(this, kMsgApplyEnd);
-    });
+    if (m_scheduler->StartRun(mode) == control::RunScheduler::Start::Started) ShowProgress(true, mode);
 }
 
 void CZorMainWnd::FinishApply() {
-    m_worker.Join();
-    std::optional<ApplyOutcome> outcome;
-    {
-        std::lock_guard lock(m_resultMutex);
-        outcome.swap(m_applyResult);
-    }
-    if (outcome) {
-        const std::filesystem::path folder = ModelFolder();
-        if (outcome->pagesProfile) {
-            m_profile = *outcome->pagesProfile;
-            m_doc.curporfile = m_profile;
-        }
-        for (int p : outcome->renewedProfiles) {
-            const std::uint16_t id = outcome->profileIds[static_cast<std::size_t>(p)];
-            m_doc.SetProfileId(p, id);
-            SaveProfileId(folder, p, id);
-        }
-        if (outcome->readBack) {
-            auto& adv = m_doc.adv[static_cast<std::size_t>(m_profile)];
-            if (outcome->readBack->currentGear >= 0 && outcome->readBack->currentGear < kDpiGearCount)
-                adv.cruseldpi = outcome->readBack->currentGear;
-            if (outcome->readBack->reportRateIndex >= 0) {
-                if (ConnectionType() == kConnectionReceiver)
-                    adv.ratedonglevalue = outcome->readBack->reportRateIndex;
-                else
-                    adv.rateusbvalue = outcome->readBack->reportRateIndex;
-            }
-        }
-        SaveDocument();
-    }
-    ShowProgress(false, m_runMode);
-    m_applyRunning = false;
-    m_hub->View().Update([](DeviceViewState& view) { view.suppressEvents = false; });
+    const control::RunResult result = m_scheduler->FinishRun();
+    (void)result;
+    ShowProgress(false, m_scheduler->Mode());
     RefreshPages();
     if (m_hub->Link().bleMode.load() == 0 && m_hub->SelectedEntry() != nullptr) StartBatteryTimer();
     emit applyFinished();
-    RunPendingRead();
+    RunWaiting();
 }
 
 void CZorMainWnd::ShowProgress(bool show, int mode) {
@@ -748,80 +572,29 @@ void CZorMainWnd::ShowProgress(bool show, int mode) {
 // ---------------------------------------------------------------- device state
 
 void CZorMainWnd::StartStateRead(int wParam, int lParam) {
-    if (m_refreshRunning || m_applyRunning || m_worker.Busy()) {
-        // A change of the connection must not be lost: it is read as soon as the device is free.
-        if (wParam != 0 || lParam != 0) {
-            m_pendingRead = {std::max(m_pendingRead.first, wParam), std::max(m_pendingRead.second, lParam)};
-            m_readPending = true;
-        }
-        DebugLine("device-state read deferred: the device is busy\n");
-        return;
-    }
-    if (m_hub->SelectedEntry() == nullptr) {
+    if (m_scheduler->StartStateRead(wParam, lParam) == control::RunScheduler::ReadStart::NoDevice)
         RefreshConnectionDisplay();
-        return;
-    }
-    m_refreshRunning = true;
-    m_worker.Start([this, wParam, lParam] {
-        CommandSet& commands = m_hub->Commands();
-        commands.Request().op = kOpStatus;
-        const bool ok = commands.ReadRequest() == 1;
-        const StateRead read{ok, commands.Request().connectionState, commands.Request().battery,
-                             commands.Request().chip};
-        {
-            std::lock_guard lock(m_resultMutex);
-            m_stateRead = read;
-        }
-        PostMessageTo(this, kMsgStateReadDone, wParam, lParam);
-    });
 }
 
-void CZorMainWnd::RunPendingRead() {
-    if (!m_readPending || m_applyRunning || m_refreshRunning) return;
-    m_readPending = false;
-    const auto [wParam, lParam] = m_pendingRead;
-    m_pendingRead = {0, 0};
-    StartStateRead(wParam, lParam);
+void CZorMainWnd::RunWaiting() {
+    if (const auto mode = m_scheduler->TakePendingRun()) StartRun(*mode);
+    if (const auto read = m_scheduler->TakePendingRead()) StartStateRead(read->first, read->second);
 }
 
-void CZorMainWnd::FinishStateRead(qintptr wParam, qintptr lParam) {
-    m_worker.Join();
-    StateRead read;
-    {
-        std::lock_guard lock(m_resultMutex);
-        read = m_stateRead;
+long long CZorMainWnd::OnStateReadDone(qintptr wParam, qintptr lParam, bool&) {
+    const control::StateReadResult result =
+        m_scheduler->FinishStateRead(static_cast<int>(wParam), static_cast<int>(lParam));
+    if (result.read.ok && m_scheduler->ReceiverLink() == 1) {
+        m_battery = result.read.battery;
+        ShowBattery(result.read.battery);
     }
-    const int chip = read.chip;
-    const bool cable = ConnectionType() == kConnectionCable;
-    const int before = m_lastReceiverState;
-    DebugF("device state: read %d, link %d, battery %d, chip %d\n", read.ok ? 1 : 0, read.connection,
-           read.battery, read.chip);
-    bool redraw = wParam != 0;
-    if (read.ok) {
-        m_lastReceiverState = cable ? 1 : (read.connection != 0 ? 1 : 0);
-        m_hub->Presence().SetReceiverState(m_lastReceiverState);
-        m_battery = read.battery;
-        if (m_lastReceiverState == 1) ShowBattery(read.battery);
-        if (m_lastReceiverState == 1 && lParam == 1 && chip != 0 && chip != m_chip) {
-            m_chip = chip;
-            LoadModel();
-            redraw = true;
-        }
-    } else if (!cable && lParam == 1) {
-        m_lastReceiverState = 0;
-        m_hub->Presence().SetReceiverState(0);
-    }
-    m_refreshRunning = false;
-    if (before != m_lastReceiverState || redraw) RefreshPresence();
-    if (m_runPending) StartRun(m_runMode);
-    RunPendingRead();
+    if (result.modelReloaded) ApplyModelToView();
+    if (result.linkChanged || result.modelReloaded) RefreshPresence();
+    RunWaiting();
     RefreshPages();
     emit deviceStateRead();
-    // A mouse that has just come into reach is brought into step with the document.
-    if (read.ok && m_lastReceiverState == 1 && (before != 1 || !m_everFound)) {
-        m_everFound = true;
-        StartRun(1);
-    }
+    if (result.synchronise) StartRun(1);
+    return 0;
 }
 
 void CZorMainWnd::ShowBattery(int battery) {
@@ -842,7 +615,8 @@ void CZorMainWnd::ShowBattery(int battery) {
 void CZorMainWnd::RefreshConnectionDisplay() {
     const bool ble = m_hub->Link().bleMode.load() != 0;
     const bool present = ble || m_hub->SelectedEntry() != nullptr;
-    std::string icon = ConnectionIcon(ble, ConnectionType(), present ? std::max(m_lastReceiverState, 0) : 0);
+    const int receiverLink = m_scheduler->ReceiverLink();
+    std::string icon = ConnectionIcon(ble, ConnectionType(), present ? std::max(receiverLink, 0) : 0);
     if (!present && !ble)
         icon = ConnectionType() == kConnectionReceiver ? "/Home/2.4GNoConnect.png" : "/Home/NoConnect.png";
     if (!icon.empty()) {
@@ -853,7 +627,7 @@ void CZorMainWnd::RefreshConnectionDisplay() {
             picture->SetAttribute(QStringLiteral("bkimage"), file);
     }
     const bool linked =
-        ble || (present && (ConnectionType() == kConnectionCable || m_lastReceiverState == 1));
+        ble || (present && (ConnectionType() == kConnectionCable || receiverLink == 1));
     if (auto* gauge = FindControl(QStringLiteral("battery_panel"))) gauge->SetVisible(linked);
     if (!linked)
         if (auto* charge = FindControl(QStringLiteral("in_charge"))) charge->SetVisible(false);
@@ -873,12 +647,12 @@ void CZorMainWnd::RefreshPresence() {
     const bool ble = m_hub->Link().bleMode.load() != 0;
     const DeviceEntry* entry = m_hub->SelectedEntry();
     const bool linked =
-        ble || (entry != nullptr && (ConnectionType() == kConnectionCable || m_lastReceiverState != 0));
+        ble || (entry != nullptr && (ConnectionType() == kConnectionCable || m_scheduler->ReceiverLink() != 0));
     m_connected = linked ? 1 : 0;
     m_home->UpdateTiles(m_hub->Entries(), m_hub->Presence().Selected());
     if (linked) {
         if (m_msgBox && m_msgBox->GetType() == CMsgWnd::kNoDevice) CloseMessageBox();
-        if (auto* overlay = FindControl(QStringLiteral("tranWnd")); overlay && !m_applyRunning)
+        if (auto* overlay = FindControl(QStringLiteral("tranWnd")); overlay && !m_scheduler->RunInProgress())
             overlay->SetVisible(false);
         if (!ble) StartBatteryTimer();
         if (auto* mac = FindControl(QStringLiteral("btn_Mac"))) mac->SetVisible(!ble);
@@ -926,7 +700,7 @@ void CZorMainWnd::CloseMessageBox() {
 // ---------------------------------------------------------------- close, tray, silent start
 
 void CZorMainWnd::CloseRequest() {
-    if (m_applyRunning) return;
+    if (m_scheduler->RunInProgress()) return;
     if (m_remind != 0) {
         if (m_closeWnd) m_closeWnd->Close(0);
         if (auto* overlay = FindControl(QStringLiteral("tranWnd_setting"))) overlay->SetVisible(true);
@@ -965,7 +739,7 @@ void CZorMainWnd::HideToTray() {
 }
 
 void CZorMainWnd::Minimise() {
-    if (m_applyRunning) return;
+    if (m_scheduler->RunInProgress()) return;
     bool handled = false;
     HandleCustomMessage(kWmSysCommand, 0xF020, 0, handled);
     showMinimized();
@@ -982,7 +756,7 @@ void CZorMainWnd::Restore(bool readState) {
     raise();
     activateWindow();
     if (m_msgBox) m_msgBox->raise();
-    if (m_applyRunning) ShowProgress(true, m_runMode);
+    if (m_scheduler->RunInProgress()) ShowProgress(true, m_scheduler->Mode());
 }
 
 void CZorMainWnd::OpenTrayMenu() {
@@ -1034,9 +808,9 @@ void CZorMainWnd::OnHotplug(qintptr wParam, qintptr lParam) {
     if (!m_hub->Presence().OnDeviceChange(event)) return;
     // The new device settles before it is asked anything.
     QTimer::singleShot(event.kind == HotplugKind::Arrival ? m_context.hotplugSettleMs : 0, this, [this] {
-        if (m_applyRunning || m_worker.Busy()) m_worker.Join();
-        m_lastReceiverState = -1;
-        m_everFound = m_hub->SelectedEntry() != nullptr && m_everFound;
+        m_scheduler->WaitForDevice();
+        m_scheduler->ForgetReceiverLink();
+        m_scheduler->SetEverSynchronised(m_hub->SelectedEntry() != nullptr && m_scheduler->EverSynchronised());
         SelectDevice();
         {
             QtMessageSink::StoppingScope stopping(m_sink);

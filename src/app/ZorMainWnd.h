@@ -1,8 +1,8 @@
-// CZorMainWnd: the program's one top-level window and its switchboard. It builds the main skin,
-// owns the device side, the configuration document, the home and DPI pages, the tray icon and
-// the dialogs, and routes every control notification and window message to the part that
-// owns it. Device work runs on the device worker and reports back by message; the window never
-// waits for the mouse.
+// CZorMainWnd: the program's one top-level window, a view over the control layer. It builds the
+// main skin and the pages, turns control notifications and window messages into calls on the
+// control layer (device stack, model session, run scheduler) and shows what they answer: pages,
+// presence, progress, the tray icon and the dialogs. Device work runs on the device worker and
+// reports back by message; the window never waits for the mouse.
 #pragma once
 
 #include <QIcon>
@@ -13,17 +13,16 @@
 #include <optional>
 
 #include "app/AppContext.h"
-#include "app/DeviceHub.h"
+#include "app/AppMessages.h"
 #include "app/HomePage.h"
 #include "app/QtMessageSink.h"
+#include "control/DeviceStack.h"
+#include "control/ModelSession.h"
+#include "control/RunScheduler.h"
 #include "common/IniFile.h"
-#include "config/DeviceFeature.h"
-#include "config/KeyFunctionCatalog.h"
 #include "config/MouseConfig.h"
-#include "macro/MacVkAndText.h"
 #include "macro/MacroStore.h"
 #include "settings/ApplyPipeline.h"
-#include "settings/DeviceWorker.h"
 #include "settings/gui/DpiPage.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
@@ -58,25 +57,27 @@ public:
     void Exit();
 
     // State for tests and the virtual mouse window.
-    DeviceHub& Hub() { return *m_hub; }
-    MouseConfigDocument& Document() { return m_doc; }
-    MacroStore& Macros() { return m_macros; }
+    control::DeviceStack& Hub() { return *m_hub; }
+    control::ModelSession& Model() { return m_model; }
+    control::RunScheduler& Scheduler() { return *m_scheduler; }
+    MouseConfigDocument& Document() { return m_model.doc; }
+    MacroStore& Macros() { return m_model.macros; }
     DpiPage& Dpi() { return *m_dpi; }
-    int PagesProfile() const { return m_profile; }
-    bool ApplyRunning() const { return m_applyRunning; }
-    bool RefreshRunning() const { return m_refreshRunning; }
+    int PagesProfile() const { return m_model.Profile(); }
+    bool ApplyRunning() const { return m_scheduler->RunInProgress(); }
+    bool RefreshRunning() const { return m_scheduler->ReadInProgress(); }
     bool HiddenToTray() const { return m_hiddenToTray; }
     bool BatteryTimerRunning() const { return m_batteryTimer.isActive(); }
     int BleFailures() const { return m_bleFailures; }
     bool BleRetryPending() const { return m_bleRetry.isActive(); }
     ui::CMsgWnd* MessageBox() const { return m_msgBox; }
-    ApplyFlags& Flags() { return m_flags; }
+    ApplyFlags& Flags() { return m_scheduler->Flags(); }
     int ConnectionType() const;
-    std::filesystem::path ModelFolder() const;
+    std::filesystem::path ModelFolder() const { return m_model.ModelFolder(); }
     std::filesystem::path SetIniPath() const;
     int CloseOption() const { return m_closeOption; }
     int Remind() const { return m_remind; }
-    // Starts a run (mode 1: synchronise; 0: push the stored kind).
+    // Starts a run (mode 1: synchronise; 0: push the stored kind) and shows its progress.
     void StartRun(int mode);
     // Save-and-announce: the document, the chip-reset labels, the macro usage list of the model
     // and the macro library, then message 2047.
@@ -84,7 +85,8 @@ public:
     // After an import or a reset: four new profile identifiers, and the next run pushes all.
     void PushWithNewProfileIds();
     // The "Reset" menu command: the factory configuration and options, pushed to the mouse.
-    void ResetToFactory();
+    // False (nothing changed, the user told why) when the factory files cannot be used.
+    bool ResetToFactory();
 
 signals:
     void applyFinished();
@@ -95,8 +97,10 @@ private:
     struct Route {
         unsigned message;
         Handler handler;
+        const char* owner;  // the part of the program the message belongs to
     };
     static const std::vector<Route>& Routes();
+    friend const std::vector<MessageOwner>& MessageOwners();
 
     // windowinit and the device selection.
     void paintEvent(QPaintEvent* event) override;
@@ -104,6 +108,7 @@ private:
     void OnWindowInit();
     void SelectDevice();
     void LoadModel();
+    void ApplyModelToView();
     void RouteToPages(ui::TNotifyUI& msg);
     void OnClickNotify(ui::TNotifyUI& msg);
     void ShowSettingsPage(ui::TNotifyUI& msg);
@@ -120,19 +125,16 @@ private:
     void CloseMessageBox();
     void CloseRequest();
     void Minimise();
-    void SaveDocument();
     // The session's autostart entry as Set/AutomaticallyOpenEn, AutomaticallyHideEn and SoftName say.
     void AlignAutostartEntry(const IniFile& set);
-    void LoadMacroSources();
-    // The macros the snapshot's keys play, copied for the worker.
-    std::shared_ptr<const MacroLibrary> SnapshotMacros(const SettingsRecord& settings) const;
     void StartBatteryTimer();
     void StopBatteryTimer();
     void ShowProgress(bool show, int mode);
-    void StartStateRead(int wParam, int lParam);
     void FinishApply();
-    void FinishStateRead(qintptr wParam, qintptr lParam);
-    void RunPendingRead();
+    void StartStateRead(int wParam, int lParam);
+    // Whatever waited for the device (a read, a run) starts once it is free.
+    void RunWaiting();
+    void SaveDocument();
     void OpenTrayMenu();
     void OnHotplug(qintptr wParam, qintptr lParam);
     void ShowDpiPop(int gear);
@@ -182,13 +184,9 @@ private:
 
     AppContext m_context;
     QtMessageSink m_sink;
-    std::unique_ptr<DeviceHub> m_hub;
-    MouseConfigDocument m_doc;
-    DeviceFeatureRecord m_feature;
-    KeyFunctionCatalog m_catalog;
-    MacroStore m_macros;
-    PredefinedMacroLists m_predefined;
-    MacVkAndText m_keys;
+    std::unique_ptr<control::DeviceStack> m_hub;
+    control::ModelSession m_model;
+    std::unique_ptr<control::RunScheduler> m_scheduler;
     std::unique_ptr<DpiPage> m_dpi;
     std::unique_ptr<HomePage> m_home;
     ui::LanguageManager m_language;
@@ -199,36 +197,13 @@ private:
     QTimer m_bleRetry;
     int m_bleFailures = 0;
 
-    // Device state.
-    int m_profile = 0;
-    int m_chip = 0;
+    // Device state shown by the window.
     int m_connected = 0;
-    int m_lastReceiverState = -1;
-    bool m_everFound = false;  // since the last time no device was present
     bool m_centredOnDevice = false;
     int m_battery = -1;
-    bool m_refreshRunning = false;
-    bool m_applyRunning = false;
     bool m_progressShown = false;
     bool m_initStarted = false;
-    bool m_readPending = false;
-    bool m_runPending = false;
-    std::pair<int, int> m_pendingRead{0, 0};
     unsigned m_currentMessage = 0;
-
-    // Apply pipeline.
-    DeviceWorker m_worker;
-    ApplyFlags m_flags;
-    int m_runMode = 0;
-    int m_applyKind = 0;
-    std::mutex m_resultMutex;
-    std::optional<ApplyOutcome> m_applyResult;
-    struct StateRead {
-        bool ok = false;
-        int connection = 0;
-        int battery = 0;
-        int chip = 0;
-    } m_stateRead;
 
     // Window behaviour.
     int m_closeOption = 0;

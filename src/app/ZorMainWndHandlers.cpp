@@ -89,7 +89,7 @@ long long CZorMainWnd::OnDeviceDpiChanged(qintptr wParam, qintptr, bool&) {
     const int gear = static_cast<int>(wParam & 0xFF) - 1;
     m_dpi->ShowCurrentGear(gear);
     m_hub->View().Update([gear](DeviceViewState& view) { view.currentGear = gear; });
-    if (!m_applyRunning) ShowDpiPop(gear);
+    if (!m_scheduler->RunInProgress()) ShowDpiPop(gear);
     return 0;
 }
 
@@ -99,10 +99,9 @@ void CZorMainWnd::ShowDpiPop(int gear) {
 }
 
 long long CZorMainWnd::OnDeviceProfileChanged(qintptr wParam, qintptr, bool&) {
-    if (m_applyRunning) return 0;
+    if (m_scheduler->RunInProgress()) return 0;
     const int profile = static_cast<int>(wParam & 0xFF);
-    m_profile = profile > 2 ? 0 : profile;
-    m_doc.curporfile = m_profile;
+    m_model.SetProfile(profile > 2 ? 0 : profile);
     RefreshPages();
     StartRun(1);
     return 0;
@@ -133,7 +132,7 @@ long long CZorMainWnd::OnDeviceRateChanged(qintptr wParam, qintptr, bool&) {
         DebugF("report rate code %d is not one of this model's rates\n", static_cast<int>(code));
         return 0;
     }
-    auto& adv = m_doc.adv[static_cast<std::size_t>(m_profile)];
+    auto& adv = m_model.doc.adv[static_cast<std::size_t>(m_model.Profile())];
     StoreReportRate(
         adv, ConnectionType() == kConnectionReceiver ? RateConnection::Receiver : RateConnection::Cable,
         option);
@@ -159,25 +158,16 @@ long long CZorMainWnd::OnMaxDataWarn(qintptr, qintptr, bool&) {
 }
 
 long long CZorMainWnd::OnApply(qintptr wParam, qintptr lParam, bool&) {
-    if (m_refreshRunning || m_connected == 0) {
-        DebugF("apply of kind %d dropped: %s\n", static_cast<int>(wParam & kApplyKindMask),
-               m_refreshRunning ? "a device-state read runs" : "no device is connected");
-        m_flags.profileChanged = false;
-        return 0;
+    const bool ble = m_hub->Link().bleMode.load() != 0;
+    if (m_scheduler->RequestApply(static_cast<int>(wParam), static_cast<int>(lParam), m_connected != 0)) {
+        if (!ble) StopBatteryTimer();
+        if (m_scheduler->RunInProgress()) ShowProgress(true, m_scheduler->Mode());
     }
-    m_applyKind = static_cast<int>(wParam & kApplyKindMask);
-    if (lParam >= 0 && lParam < kConfigProfiles) m_profile = static_cast<int>(lParam);
-    StartRun((wParam & kApplySyncFlag) != 0 ? 1 : 0);
     return 0;
 }
 
 long long CZorMainWnd::OnReadDeviceState(qintptr wParam, qintptr lParam, bool&) {
     StartStateRead(static_cast<int>(wParam), static_cast<int>(lParam));
-    return 0;
-}
-
-long long CZorMainWnd::OnStateReadDone(qintptr wParam, qintptr lParam, bool&) {
-    FinishStateRead(wParam, lParam);
     return 0;
 }
 
@@ -207,12 +197,12 @@ long long CZorMainWnd::OnApplyProgress(qintptr wParam, qintptr lParam, bool&) {
 }
 
 long long CZorMainWnd::OnPowerChanged(qintptr, qintptr, bool&) {
-    if (m_refreshRunning || m_applyRunning) return 0;
     // Each message names one value, and its single write carries only that value.
     const std::optional<PowerChange> change = PowerChangeFor(static_cast<int>(m_currentMessage));
     if (!change) return 0;
-    if (change->single) m_flags.single[static_cast<std::size_t>(*change->single)] = true;
-    SendMessageTo(this, kMsgApply, change->kind, m_profile);
+    if (m_scheduler->RequestSingleWrite(change->single, change->kind, m_connected != 0) &&
+        m_scheduler->RunInProgress())
+        ShowProgress(true, m_scheduler->Mode());
     return 0;
 }
 
@@ -224,7 +214,7 @@ long long CZorMainWnd::OnRefreshDevicePages(qintptr, qintptr, bool&) {
 
 bool CZorMainWnd::LinkedByHid() const {
     return m_hub->SelectedEntry() != nullptr &&
-           (ConnectionType() == kConnectionCable || m_lastReceiverState == 1);
+           (ConnectionType() == kConnectionCable || m_scheduler->ReceiverLink() == 1);
 }
 
 long long CZorMainWnd::OnBleEvent(qintptr, qintptr lParam, bool&) {
@@ -307,17 +297,16 @@ void CZorMainWnd::OnBleReply(const std::string& text) {
             ShowBattery(reply->data[1]);
             break;
         case kOpProfile:
-            if (reply->argument == kSubActiveProfile && !m_applyRunning) {
+            if (reply->argument == kSubActiveProfile && !m_scheduler->RunInProgress()) {
                 const int profile = reply->data[0] > 2 ? 0 : reply->data[0];
-                if (profile != m_profile) {
-                    m_profile = profile;
-                    m_doc.curporfile = profile;
+                if (profile != m_model.Profile()) {
+                    m_model.SetProfile(profile);
                     RefreshPages();
                 }
             }
             break;
         case kOpDpi:
-            if (!m_applyRunning && reply->data[1] >= 1 && reply->data[1] <= kDpiGearCount)
+            if (!m_scheduler->RunInProgress() && reply->data[1] >= 1 && reply->data[1] <= kDpiGearCount)
                 m_dpi->ShowCurrentGear(reply->data[1] - 1);
             break;
         default:
@@ -327,12 +316,12 @@ void CZorMainWnd::OnBleReply(const std::string& text) {
 
 long long CZorMainWnd::OnStageSwitch(qintptr, qintptr, bool&) {
     const DeviceViewState view = m_hub->View().Get();
-    if (view.activeProfile != m_profile && view.activeProfile >= 0 && view.activeProfile < kConfigProfiles) {
-        m_profile = view.activeProfile;
+    if (view.activeProfile != m_model.Profile() && view.activeProfile >= 0 && view.activeProfile < kConfigProfiles) {
+        m_model.SetProfile(view.activeProfile);
         RefreshPages();
     }
     m_dpi->ShowCurrentGear(view.currentGear);
-    if (!m_applyRunning) ShowDpiPop(view.currentGear);
+    if (!m_scheduler->RunInProgress()) ShowDpiPop(view.currentGear);
     return 0;
 }
 

@@ -1,4 +1,5 @@
 #include "catalog/FindDev.h"
+#include "common/ProgramPaths.h"
 
 #include <algorithm>
 #include <fstream>
@@ -23,7 +24,7 @@ bool FindDev::MatchDevice(DeviceEntry& entry) {
 }
 
 std::filesystem::path FindDev::featureFilePath(const std::string& devFolder) const {
-    return m_programFolder / kModelsFolder / devFolder / "Config" / "DeviceFeature.ini";
+    return paths::ModelDescription(paths::ModelFolder(m_programFolder, devFolder));
 }
 
 void FindDev::LoadDeviceList() {

@@ -1,12 +1,13 @@
 // Application values of the sample model's description file.
 #include "config/AppFeature.h"
+#include "common/ProgramPaths.h"
 
 #include "common/IniFile.h"
 
 namespace zor {
 
 std::filesystem::path AppFeaturePath(const std::filesystem::path& programFolder) {
-    return programFolder / "res" / "MouseVarn" / "MouseA" / "Config" / "DeviceFeature.ini";
+    return paths::AppDescription(programFolder);
 }
 
 AppFeature LoadAppFeature(const std::filesystem::path& programFolder) {

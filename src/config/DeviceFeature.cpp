@@ -1,5 +1,6 @@
 // Reading and writing the model description file, and the extension of a chip's DPI table.
 #include "config/DeviceFeature.h"
+#include "common/ProgramPaths.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -111,7 +112,7 @@ void ReadProfileIds(const IniFile& ini, DeviceFeatureRecord& record) {
 }  // namespace
 
 fs::path DeviceFeaturePath(const fs::path& modelFolder) {
-    return modelFolder / "Config" / "DeviceFeature.ini";
+    return paths::ModelDescription(modelFolder);
 }
 
 bool LoadDeviceFeature(DeviceFeatureRecord& record, const fs::path& modelFolder, int chip) {

@@ -1,4 +1,5 @@
 #include "config/MouseConfig.h"
+#include "common/ProgramPaths.h"
 
 #include <algorithm>
 #include <random>
@@ -56,11 +57,11 @@ int SlotNumber(std::string_view name) {
 }
 
 std::filesystem::path MouseConfigPath(const std::filesystem::path& modelFolder) {
-    return modelFolder / "Config" / "MouseConfig.json";
+    return paths::MouseConfig(modelFolder);
 }
 
 std::filesystem::path ResetMouseConfigPath(const std::filesystem::path& modelFolder) {
-    return modelFolder / "Config" / "ResetMouseConfig.json";
+    return paths::ResetMouseConfig(modelFolder);
 }
 
 MouseConfigDocument::MouseConfigDocument() : m_draw(DrawProfileId) {}

@@ -1,5 +1,9 @@
 #include "ui/Dialogs.h"
 
+#include <QPointer>
+
+#include <QTimer>
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -84,6 +88,17 @@ void CMsgWnd::Notify(TNotifyUI& msg) {
     WindowImplBase::Notify(msg);
 }
 
+namespace {
+std::function<void(CMsgWnd&)>& ModalHook() {
+    static std::function<void(CMsgWnd&)> hook;
+    return hook;
+}
+}  // namespace
+
+void CMsgWnd::SetModalHook(std::function<void(CMsgWnd& box)> hook) {
+    ModalHook() = std::move(hook);
+}
+
 int CMsgWnd::ShowMessageBox(QWidget* owner, const QString& title, const QString& text, int type,
                             const QString& confirm, const QString& cancel, int subType, bool quitOnConfirm) {
     auto* box = new CMsgWnd(type);
@@ -94,6 +109,12 @@ int CMsgWnd::ShowMessageBox(QWidget* owner, const QString& title, const QString&
     box->SetTitle(title);
     box->SetMsg(text);
     box->SetButtonTexts(confirm, cancel);
+    if (ModalHook()) {
+        QPointer<CMsgWnd> shown(box);
+        QTimer::singleShot(0, box, [shown] {
+            if (shown && ModalHook()) ModalHook()(*shown);
+        });
+    }
     return box->ShowModal() == 1 ? 1 : 0;
 }
 

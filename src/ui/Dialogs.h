@@ -2,6 +2,8 @@
 // notice), the close dialog (hide to the tray or exit) and the key page's hover tip.
 #pragma once
 
+#include <functional>
+
 #include "ui/WindowImplBase.h"
 
 namespace zor::ui {
@@ -32,6 +34,9 @@ public:
     static int ShowMessageBox(QWidget* owner, const QString& title, const QString& text, int type = kInfo,
                               const QString& confirm = {}, const QString& cancel = {}, int subType = kSubNone,
                               bool quitOnConfirm = false);
+    // Called with every modal box once it is on the screen (tests answer it by clicking its
+    // buttons); null: none.
+    static void SetModalHook(std::function<void(CMsgWnd& box)> hook);
     // Shown without waiting; the caller keeps the pointer (the box releases itself when closed).
     static CMsgWnd* ShowMessageBoxNonModal(QWidget* owner, const QString& title, const QString& text,
                                            const QString& cancel = {}, int type = kInfo,

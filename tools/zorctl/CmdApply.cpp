@@ -5,11 +5,9 @@
 #include <string>
 
 #include "Command.h"
-#include "DeviceSession.h"
+#include "Session.h"
 #include "common/Text.h"
-#include "config/KeyFunctionCatalog.h"
 #include "config/MouseConfig.h"
-#include "macro/MacVkAndText.h"
 #include "macro/MacroStore.h"
 #include "settings/PowerOptions.h"
 
@@ -52,41 +50,20 @@ int RunApply(CommandContext& ctx) {
         }
     }
 
-    DeviceSession session(ctx.options, ctx.err);
+    control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     const DeviceEntry* entry = session.Selected();
-    if (entry == nullptr) return Fail(ctx, "no device found");
-    const std::filesystem::path folder = ctx.options.home / "res" / "MouseVarn" / entry->devFolder;
-
-    KeyFunctionCatalog catalog;
-    catalog.LoadFile(ctx.options.home / kLanguageTextPath);
-    MacroStore macros;
-    macros.Load(ctx.options.home / kMacroLivePath);
-    PredefinedMacroLists predefined;
-    predefined.Load(ctx.options.home / kShortCutMacPath, ctx.options.home / kOtherKeyMacPath);
-    MacVkAndText keys;
-
-    // The program's reload: the mouse's chip chooses the DPI table, then the document with its
-    // texts, macro labels and (when never drawn) profile identifiers.
+    std::string error;
+    if (!session.LoadModel(error)) return Fail(ctx, error);
+    control::ModelSession& model = session.Model();
     CommandSet& commands = session.Commands();
-    DeviceFeatureRecord feature;
-    int chip = 0;
-    MouseConfigDocument doc;
-    ReloadContext context{folder, false, ChipReader(commands), &feature, &chip, &catalog, &macros, &keys};
-    const ReloadOutcome reloaded = Reload(doc, context);
-    if (!reloaded.load.ok)
-        return Fail(ctx, "cannot read " + MouseConfigPath(folder).string() + ": " + reloaded.load.error);
-    if (!reloaded.load.found) return Fail(ctx, "no configuration in " + folder.string());
-    DeviceModel model = commands.Model();
-    model.chip = chip;
-    commands.SetModel(model);
 
+    // The power and sensor options come from the settings file, as in every push of the program.
+    model.doc.SetPower(model.LoadPower());
     // zorctl talks over HID links only, so macro assignments are sent as they are.
-    MacroLibraryView library(macros);
-    // The power and sensor options are the program's preferences, not part of the document.
-    doc.SetPower(PowerOptions(ctx.options.home / "res" / "Set.ini").Device());
-    commands.SetSettings(&doc);
-    commands.SetMacroSources(&predefined, &library);
-    if (profile < 0) profile = doc.curporfile;
+    MacroLibraryView library(model.macros);
+    commands.SetSettings(&model.doc);
+    commands.SetMacroSources(&model.predefined, &library);
+    if (profile < 0) profile = model.Profile();
     if (!keyList.empty()) {
         commands.keyList = keyList;
         commands.keysOnly = true;

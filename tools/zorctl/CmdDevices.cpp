@@ -3,15 +3,15 @@
 #include <ostream>
 
 #include "Command.h"
-#include "DeviceSession.h"
+#include "Session.h"
 #include "common/Text.h"
 
 namespace zor::ctl {
 namespace {
 
 int RunDevices(CommandContext& ctx) {
-    DeviceSession session(ctx.options, ctx.err);
-    const auto& entries = session.Finder().entries();
+    control::CommandSession session(SessionOptions(ctx.options, ctx.err));
+    const auto& entries = session.Stack().Entries();
     if (ctx.options.json) {
         nlohmann::json list = nlohmann::json::array();
         for (std::size_t i = 0; i < entries.size(); ++i) {

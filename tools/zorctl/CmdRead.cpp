@@ -4,14 +4,14 @@
 #include <ostream>
 
 #include "Command.h"
-#include "DeviceSession.h"
+#include "Session.h"
 #include "common/Text.h"
 
 namespace zor::ctl {
 namespace {
 
 int RunRead(CommandContext& ctx) {
-    DeviceSession session(ctx.options, ctx.err);
+    control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     if (session.Selected() == nullptr) return Fail(ctx, "no device found");
     CommandSet& commands = session.Commands();
     const CurrentState state = commands.ReadCurrentState();

@@ -4,13 +4,13 @@
 #include <ostream>
 
 #include "Command.h"
-#include "DeviceSession.h"
+#include "Session.h"
 
 namespace zor::ctl {
 namespace {
 
 int RunStatus(CommandContext& ctx) {
-    DeviceSession session(ctx.options, ctx.err);
+    control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     const DeviceEntry* device = session.Selected();
     if (device == nullptr) return Fail(ctx, "no device found");
     CommandSet& commands = session.Commands();

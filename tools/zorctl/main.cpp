@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "Command.h"
+#include "SetTarget.h"
 #include "common/ProgramFolder.h"
 #include "common/Version.h"
 
@@ -46,6 +47,8 @@ void PrintHelp(std::ostream& out) {
     for (const auto& c : commands) {
         out << "  " << c.usage << std::string(width - c.usage.size() + 2, ' ') << c.summary << '\n';
     }
+    out << "\nSettings (zorctl [--virtual] [--trace] set ...):\n";
+    for (const SetTarget& target : SetTargets()) out << "  set " << target.usage << '\n';
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/DeviceHub.h"
+#include "control/DeviceStack.h"
 
 #include "device/DeviceMatch.h"
 #include "device/HidapiBus.h"
@@ -6,9 +6,9 @@
 #include "device/UdevHotplugMonitor.h"
 #include "device/VirtualBus.h"
 
-namespace zor::app {
+namespace zor::control {
 
-DeviceHub::DeviceHub(const DeviceHubOptions& options, MessageSink& sink)
+DeviceStack::DeviceStack(const DeviceStackOptions& options, MessageSink& sink)
     : m_transport(m_link, options.sleeper != nullptr ? *options.sleeper : m_realSleeper),
       m_finder(options.programFolder) {
     if (options.virtualMouse) {
@@ -17,26 +17,31 @@ DeviceHub::DeviceHub(const DeviceHubOptions& options, MessageSink& sink)
         m_mouse = std::make_shared<VirtualMouse>(options.virtualKind);
         m_bus = std::move(bus);
         PlugVirtualMouse(true);
-        m_hotplug = std::make_unique<VirtualHotplugMonitor>(*m_virtualBus);
-        auto ble = std::make_unique<VirtualBleBridge>(m_mouse);
-        ble->SetAdvertising(false);  // the mouse starts on its cable or receiver
-        m_virtualBle = ble.get();
-        m_ble = std::move(ble);
+        if (options.watchHotplug) {
+            m_hotplug = std::make_unique<VirtualHotplugMonitor>(*m_virtualBus);
+            auto ble = std::make_unique<VirtualBleBridge>(m_mouse);
+            ble->SetAdvertising(false);  // the mouse starts on its cable or receiver
+            m_virtualBle = ble.get();
+            m_ble = std::move(ble);
+        }
     } else {
         m_bus = std::make_unique<HidapiBus>();
-        m_hotplug = std::make_unique<UdevHotplugMonitor>();
-        Sleeper& sleeper = options.sleeper != nullptr ? *options.sleeper : m_realSleeper;
-        auto ble = std::make_unique<HidrawBleBridge>(*m_bus, sleeper, options.listenerTimeoutMs);
-        m_hidrawBle = ble.get();
-        m_ble = std::move(ble);
+        if (options.watchHotplug) {
+            m_hotplug = std::make_unique<UdevHotplugMonitor>();
+            Sleeper& sleeper = options.sleeper != nullptr ? *options.sleeper : m_realSleeper;
+            auto ble = std::make_unique<HidrawBleBridge>(*m_bus, sleeper, options.listenerTimeoutMs);
+            m_hidrawBle = ble.get();
+            m_ble = std::move(ble);
+        }
     }
+    if (options.trace) m_transport.SetTraceSink(options.trace);
     m_finder.setMatchHook(MatchHookFor(*m_bus, m_link));
     PresenceOptions presence;
     presence.readTimeoutMs = options.listenerTimeoutMs;
     m_presence = std::make_unique<DevicePresence>(*m_bus, m_link, m_finder.entries(), sink, m_view, presence);
 }
 
-DeviceHub::~DeviceHub() {
+DeviceStack::~DeviceStack() {
     Shutdown();
     if (m_presence) m_presence->AttachBle(nullptr, {});
     m_ble.reset();
@@ -44,15 +49,21 @@ DeviceHub::~DeviceHub() {
         if (entry.found) ReleaseDevice(entry, m_link);
 }
 
-void DeviceHub::LoadCatalog() {
+void DeviceStack::LoadCatalog() {
     m_finder.LoadDeviceList();
 }
 
-void DeviceHub::AttachBle() {
+bool DeviceStack::LoadAndSelect() {
+    LoadCatalog();
+    m_presence->AutoSelect();
+    return SelectedEntry() != nullptr;
+}
+
+void DeviceStack::AttachBle() {
     m_presence->AttachBle(m_ble.get(), m_finder.bleNames());
 }
 
-bool DeviceHub::StartHotplug(HotplugHandler handler) {
+bool DeviceStack::StartHotplug(HotplugHandler handler) {
     if (!m_hotplug) return false;
     HidrawBleBridge* ble = m_hidrawBle;
     return m_hotplug->Start([ble, handler = std::move(handler)](const HotplugEvent& event) {
@@ -62,29 +73,29 @@ bool DeviceHub::StartHotplug(HotplugHandler handler) {
     });
 }
 
-void DeviceHub::StopHotplug() {
+void DeviceStack::StopHotplug() {
     if (m_hotplug) m_hotplug->Stop();
 }
 
-void DeviceHub::Shutdown() {
+void DeviceStack::Shutdown() {
     StopHotplug();
     if (m_presence) m_presence->Shutdown();
 }
 
-const DeviceEntry* DeviceHub::SelectedEntry() const {
+const DeviceEntry* DeviceStack::SelectedEntry() const {
     const int selected = m_presence ? m_presence->Selected() : -1;
     const auto& entries = m_finder.entries();
     if (selected < 0 || static_cast<std::size_t>(selected) >= entries.size()) return nullptr;
     return &entries[static_cast<std::size_t>(selected)];
 }
 
-bool DeviceHub::AnyFound() const {
+bool DeviceStack::AnyFound() const {
     for (const DeviceEntry& entry : m_finder.entries())
         if (entry.found) return true;
     return false;
 }
 
-void DeviceHub::SetVirtualBle(bool ble) {
+void DeviceStack::SetVirtualBle(bool ble) {
     if (m_virtualBle == nullptr || ble == m_onBle) return;
     m_onBle = ble;
     if (ble) {
@@ -101,7 +112,7 @@ void DeviceHub::SetVirtualBle(bool ble) {
     }
 }
 
-void DeviceHub::PlugVirtualMouse(bool attached) {
+void DeviceStack::PlugVirtualMouse(bool attached) {
     if (m_virtualBus == nullptr || attached == m_plugged) return;
     m_plugged = attached;
     if (attached)
@@ -110,4 +121,4 @@ void DeviceHub::PlugVirtualMouse(bool attached) {
         m_virtualBus->Detach(m_mouse);
 }
 
-}  // namespace zor::app
+}  // namespace zor::control

@@ -1,7 +1,8 @@
-// The device side of the running program, assembled in one place: the HID bus (the real one,
-// or the virtual mouse behind a virtual bus), the link, transport and command set, the device
-// catalog matched against the bus, the presence layer with its listeners and event worker, and
-// the hot-plug monitor.
+// The device side of both programs, assembled in one place: the HID bus (the real one, or the
+// virtual mouse behind a virtual bus), the link, transport and command set, the device catalog
+// matched against the bus, the presence layer with its listeners and event worker, the hot-plug
+// monitor and the BLE bridge. zormouse keeps one for its whole run; a zorctl command builds one,
+// selects the device the program would select, and talks to it from its own thread.
 #pragma once
 
 #include <filesystem>
@@ -24,26 +25,33 @@ namespace zor {
 class HidrawBleBridge;
 }
 
-namespace zor::app {
+namespace zor::control {
 
-struct DeviceHubOptions {
+struct DeviceStackOptions {
     std::filesystem::path programFolder = ".";
     bool virtualMouse = false;
     VirtualLinkKind virtualKind = VirtualLinkKind::Cable;
     // Protocol pauses; null = real time.
     Sleeper* sleeper = nullptr;
     int listenerTimeoutMs = kListenerReadTimeoutMs;
+    // Every report sent or received (zorctl --trace).
+    TraceSink trace;
+    // Hot-plug monitor and BLE bridge (the GUI's); a command-line run needs neither.
+    bool watchHotplug = true;
 };
 
-class DeviceHub {
+class DeviceStack {
 public:
-    DeviceHub(const DeviceHubOptions& options, MessageSink& sink);
-    ~DeviceHub();
-    DeviceHub(const DeviceHub&) = delete;
-    DeviceHub& operator=(const DeviceHub&) = delete;
+    DeviceStack(const DeviceStackOptions& options, MessageSink& sink);
+    ~DeviceStack();
+    DeviceStack(const DeviceStack&) = delete;
+    DeviceStack& operator=(const DeviceStack&) = delete;
 
     // Loads the catalog and matches every entry against the bus.
     void LoadCatalog();
+    // The catalog, matched, and the device the program selects (the first found entry, else the
+    // second), made current on the link. False when no device is found.
+    bool LoadAndSelect();
     // Hands the BLE bridge and the catalog's BLE names to the presence layer (before its
     // listeners start). Hot-plug events then also reach a hidraw bridge.
     void AttachBle();
@@ -94,4 +102,4 @@ private:
     std::unique_ptr<HotplugMonitor> m_hotplug;
 };
 
-}  // namespace zor::app
+}  // namespace zor::control

@@ -1,0 +1,68 @@
+#include "control/CommandSession.h"
+
+#include "common/ProgramPaths.h"
+
+namespace zor::control {
+namespace {
+
+DeviceStackOptions StackOptions(const CommandSessionOptions& options) {
+    DeviceStackOptions stack;
+    stack.programFolder = options.programFolder;
+    stack.virtualMouse = options.virtualMouse;
+    stack.virtualKind = VirtualLinkKind::Cable;
+    stack.sleeper = options.sleeper;
+    stack.trace = options.trace;
+    stack.watchHotplug = false;
+    return stack;
+}
+
+}  // namespace
+
+CommandSession::CommandSession(const CommandSessionOptions& options)
+    : m_stack(StackOptions(options), m_sink),
+      m_model(options.programFolder),
+      m_scheduler(m_stack, m_model, m_sink) {
+    m_stack.LoadAndSelect();
+}
+
+CommandSession::~CommandSession() {
+    m_stack.Shutdown();
+}
+
+bool CommandSession::LoadModel(std::string& error) {
+    const DeviceEntry* entry = Selected();
+    if (entry == nullptr) {
+        error = "no device found";
+        return false;
+    }
+    m_model.LoadSources();
+    const ReloadOutcome reloaded = m_model.LoadModel(entry, m_stack.Link().bleMode.load() != 0,
+                                                     ChipReader(m_stack.Commands()));
+    const std::filesystem::path document = paths::MouseConfig(m_model.ModelFolder());
+    if (!reloaded.load.ok) {
+        error = "cannot read " + document.string() + ": " + reloaded.load.error;
+        return false;
+    }
+    if (!reloaded.load.found) {
+        error = "no configuration in " + document.string();
+        return false;
+    }
+    m_stack.Commands().SetModel(m_model.Model());
+    return true;
+}
+
+RunResult CommandSession::SaveAndPush(int kind) {
+    m_model.Save();
+    return m_scheduler.RunNow(0, kind);
+}
+
+OperationResult CommandSession::ResetAndPush() {
+    const OperationResult reset = m_scheduler.FactoryReset();
+    if (!reset.ok) return reset;
+    m_stack.Commands().SetModel(m_model.Model());
+    const RunResult pushed = m_scheduler.RunNow(1, 0);
+    if (!pushed.saved.ok) return {false, pushed.saved.error};
+    return {};
+}
+
+}  // namespace zor::control

@@ -1,0 +1,61 @@
+// What a command-line run works on: the device stack with the device the program would select,
+// the model loaded for it (the mouse's identity read first, as the program does), and the run
+// scheduler, whose passes run on the calling thread. The settings commands change the document
+// through the same rules as the pages, save it the same way, and send what the pages send.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "control/DeviceStack.h"
+#include "control/ModelSession.h"
+#include "control/RunScheduler.h"
+
+namespace zor::control {
+
+struct CommandSessionOptions {
+    std::filesystem::path programFolder;
+    bool virtualMouse = false;
+    TraceSink trace;
+    Sleeper* sleeper = nullptr;
+};
+
+class CommandSession {
+public:
+    explicit CommandSession(const CommandSessionOptions& options);
+    ~CommandSession();
+    CommandSession(const CommandSession&) = delete;
+    CommandSession& operator=(const CommandSession&) = delete;
+
+    // The device the program would select; null when none is found.
+    const DeviceEntry* Selected() const { return m_stack.SelectedEntry(); }
+    // Loads the selected device's model (identity read, description, document, texts). False
+    // with the reason (naming the file) when there is no device or no readable document.
+    bool LoadModel(std::string& error);
+
+    DeviceStack& Stack() { return m_stack; }
+    CommandSet& Commands() { return m_stack.Commands(); }
+    ModelSession& Model() { return m_model; }
+    RunScheduler& Scheduler() { return m_scheduler; }
+
+    // The page's edit of one kind pushed to the mouse: the document saved first (as Apply does),
+    // then the run of mode 0 with that kind, on this thread.
+    RunResult SaveAndPush(int kind);
+    // The program's factory reset, then the whole document pushed (mode 1, forced).
+    OperationResult ResetAndPush();
+
+private:
+    class NullSink final : public MessageSink {
+    public:
+        void post(unsigned, std::intptr_t, std::intptr_t, std::string) override {}
+        std::intptr_t send(unsigned, std::intptr_t, std::intptr_t, std::string) override { return 0; }
+    };
+
+    NullSink m_sink;
+    DeviceStack m_stack;
+    ModelSession m_model;
+    RunScheduler m_scheduler;
+};
+
+}  // namespace zor::control

@@ -1,0 +1,152 @@
+#include "control/ModelSession.h"
+
+#include <algorithm>
+#include <array>
+#include <random>
+
+#include "common/AtomicFile.h"
+#include "common/Debug.h"
+#include "common/IniFile.h"
+#include "common/ProgramPaths.h"
+#include "common/Text.h"
+#include "control/ControlMessages.h"
+#include "macro/MacroUsage.h"
+#include "settings/PowerOptions.h"
+
+namespace zor::control {
+namespace {
+
+std::uint16_t DrawUniform() {
+    static std::mt19937 generator{std::random_device{}()};
+    return static_cast<std::uint16_t>(std::uniform_int_distribution<int>(1, 65535)(generator));
+}
+
+}  // namespace
+
+ModelSession::ModelSession(std::filesystem::path programFolder)
+    : m_root(std::move(programFolder)), m_modelFolder(paths::ModelFolder(m_root, {})), m_draw(DrawUniform) {}
+
+OperationResult ModelSession::LoadSources() {
+    OperationResult result;
+    std::string error;
+    if (!catalog.LoadFile(paths::KeyCatalog(m_root), &error)) {
+        DebugF("key function catalog: %s\n", error);
+        result = {false, error};
+    }
+    const MacroResult library = macros.Load(paths::MacroLibrary(m_root));
+    if (!library.ok) {
+        DebugF("macro library: %s\n", library.message);
+        if (result.ok) result = {false, library.message};
+    }
+    const MacroResult lists = predefined.Load(paths::ShortCutMacros(m_root), paths::OtherKeyMacros(m_root));
+    if (!lists.ok) {
+        DebugF("predefined macros: %s\n", lists.message);
+        if (result.ok) result = {false, lists.message};
+    }
+    return result;
+}
+
+ReloadOutcome ModelSession::LoadModel(const DeviceEntry* entry, bool ble, const std::function<int()>& readChip) {
+    m_modelFolder = paths::ModelFolder(m_root, entry != nullptr ? entry->devFolder : std::string());
+    m_modelName = entry != nullptr ? entry->matchedName : std::string();
+    m_matchedName = m_modelName;
+    ReloadContext context;
+    context.modelFolder = m_modelFolder;
+    context.ble = ble;
+    context.readChip = readChip ? readChip : std::function<int()>([this] { return chip; });
+    context.feature = &feature;
+    context.chip = &chip;
+    context.catalog = &catalog;
+    context.macros = &macros;
+    context.keys = &keys;
+    const ReloadOutcome outcome = Reload(doc, context);
+    if (!outcome.load.ok) DebugF("MouseConfig.json not read: %s\n", outcome.load.error);
+    m_profile = std::clamp(doc.curporfile, 0, kConfigProfiles - 1);
+    doc.SetPower(LoadPower());
+    return outcome;
+}
+
+DeviceModel ModelSession::Model() const {
+    DeviceModel model;
+    model.matchedName = m_matchedName;
+    model.writeTimes = feature.writeTimes;
+    model.chip = chip;
+    for (const auto& [slot, mode] : feature.ledModes)
+        if (slot >= 0 && slot < kLightingSlots) model.lightingMap[static_cast<std::size_t>(slot)] = mode;
+    return model;
+}
+
+PowerSettings ModelSession::LoadPower() const {
+    return PowerOptions(paths::SetIni(m_root)).Device();
+}
+
+ConfigResult ModelSession::Save() {
+    doc.curporfile = m_profile;
+    const ConfigResult saved = doc.SaveToModel(m_modelFolder);
+    if (!saved.ok) DebugF("MouseConfig.json not written: %s\n", saved.error);
+    return saved;
+}
+
+ConfigResult ModelSession::SaveAndAnnounce(MessageSink* sink) {
+    const ConfigResult saved = Save();
+    // Where each macro is used, for this model: rebuilt from the saved key tables.
+    if (!m_modelName.empty()) {
+        RebuildMacroUsage(macros, Utf8ToUtf16(m_modelName), doc.MacroUses(catalog, keys));
+        const MacroResult library = macros.SaveAll();
+        if (!library.ok) DebugF("macro library not written: %s\n", library.message);
+    }
+    if (sink != nullptr) sink->post(kMsgMacroReload, 1, 0);
+    return saved;
+}
+
+OperationResult ModelSession::FactoryReset(int profile, const std::function<int()>& readChip) {
+    // The factory file is checked (and copied) first: a damaged one changes nothing at all.
+    const ConfigResult copied = ResetMouseConfig(m_modelFolder);
+    if (!copied.ok) return {false, copied.error};
+    // The model's power and sensor defaults become the current options of Set.ini.
+    if (!PowerOptions(paths::SetIni(m_root)).WriteReset(IniFile(paths::ModelDescription(m_modelFolder))))
+        return {false, "cannot write " + paths::SetIni(m_root).string()};
+    ReloadContext context;
+    context.modelFolder = m_modelFolder;
+    context.ble = false;
+    context.readChip = readChip ? readChip : std::function<int()>([this] { return chip; });
+    context.feature = &feature;
+    context.chip = &chip;
+    context.catalog = &catalog;
+    context.macros = &macros;
+    context.keys = &keys;
+    const ReloadOutcome outcome = Reload(doc, context);
+    if (!outcome.load.ok) return {false, outcome.load.error};
+    SetProfile(doc.curporfile);
+    doc.SetPower(LoadPower());
+    // The profile's entry of the macro usage section goes with the configuration it described.
+    if (!IniFile(paths::ModelDescription(m_modelFolder)).DeleteKey("MacUsed", std::to_string(profile)))
+        DebugLine("MacUsed entry not removed: the description file could not be written\n");
+    return {};
+}
+
+void ModelSession::DrawAllProfileIds() {
+    for (int p = 0; p < kProfileCount; ++p) {
+        const std::uint16_t id = DrawId();
+        doc.SetProfileId(p, id);
+        SaveProfileId(m_modelFolder, p, id);
+    }
+}
+
+std::uint16_t ModelSession::DrawId() const {
+    std::uint16_t id = 0;
+    while (id == 0) id = m_draw();
+    return id;
+}
+
+void ModelSession::SetRandomSource(std::function<std::uint16_t()> draw) {
+    m_draw = draw;
+    doc.SetRandomSource(std::move(draw));
+}
+
+void ModelSession::SetProfile(int profile) {
+    m_profile = std::clamp(profile, 0, kConfigProfiles - 1);
+    doc.curporfile = m_profile;
+}
+
+}  // namespace zor::control

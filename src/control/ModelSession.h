@@ -1,0 +1,87 @@
+// The model the programs work on: its description, its configuration document, the key
+// function catalog, the macro library and the predefined macro lists, with the operations both
+// programs share on them: loading a model, saving (and announcing) the document, the factory
+// reset, and drawing profile identifiers. Both zormouse and zorctl go through these, so a save or
+// a reset is written once.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "config/DeviceFeature.h"
+#include "config/KeyFunctionCatalog.h"
+#include "config/MouseConfig.h"
+#include "device/DeviceEntry.h"
+#include "device/MessageSink.h"
+#include "device/SettingsSource.h"
+#include "macro/MacVkAndText.h"
+#include "macro/MacroStore.h"
+
+namespace zor::control {
+
+struct OperationResult {
+    bool ok = true;
+    std::string error;  // what went wrong, naming the file, when ok is false
+};
+
+class ModelSession {
+public:
+    explicit ModelSession(std::filesystem::path programFolder);
+
+    const std::filesystem::path& ProgramFolder() const { return m_root; }
+    // The catalog, the macro library and the predefined lists (once, at start).
+    OperationResult LoadSources();
+
+    // Selects the device's model folder (the application's own when there is no device) and
+    // runs the reload: identity read (readChip; not over BLE), description, document, texts,
+    // macro labels, surplus gears off, missing profile identifiers.
+    ReloadOutcome LoadModel(const DeviceEntry* entry, bool ble, const std::function<int()>& readChip);
+    // What the command set needs to know about the model in use.
+    DeviceModel Model() const;
+    const std::filesystem::path& ModelFolder() const { return m_modelFolder; }
+    const std::string& ModelName() const { return m_modelName; }
+
+    // The power and sensor options as every push sends them: Set.ini's values over the
+    // document's lighting switch.
+    PowerSettings LoadPower() const;
+
+    // The document into the model's MouseConfig.json, then the chip-reset DPI labels.
+    ConfigResult Save();
+    // Save, then the model's macro usage list and the macro library, then message 2047 (when a
+    // sink is given).
+    ConfigResult SaveAndAnnounce(MessageSink* sink);
+
+    // The factory configuration: ResetMouseConfig.json over MouseConfig.json (refused, changing
+    // nothing, when the factory file is missing or damaged), the description's [Reset] power
+    // values into Set.ini, the reload, and the profile's macro usage entry dropped.
+    OperationResult FactoryReset(int profile, const std::function<int()>& readChip);
+    // Four new profile identifiers, written to the description's RANDOM section and the document.
+    void DrawAllProfileIds();
+    // One identifier, 1..65535; replaceable for tests.
+    std::uint16_t DrawId() const;
+    void SetRandomSource(std::function<std::uint16_t()> draw);
+
+    // The pages' profile (the document's curporfile), 0..2.
+    int Profile() const { return m_profile; }
+    void SetProfile(int profile);
+
+    MouseConfigDocument doc;
+    DeviceFeatureRecord feature;
+    int chip = 0;
+    KeyFunctionCatalog catalog;
+    MacroStore macros;
+    PredefinedMacroLists predefined;
+    MacVkAndText keys;
+
+private:
+    std::filesystem::path m_root;
+    std::filesystem::path m_modelFolder;
+    std::string m_modelName;
+    std::string m_matchedName;
+    int m_profile = 0;
+    std::function<std::uint16_t()> m_draw;
+};
+
+}  // namespace zor::control

@@ -1,0 +1,242 @@
+#include "control/RunScheduler.h"
+
+#include <algorithm>
+
+#include "common/Debug.h"
+#include "control/ControlMessages.h"
+#include "device/DevicePresence.h"
+
+namespace zor::control {
+
+RunScheduler::RunScheduler(DeviceStack& stack, ModelSession& model, MessageSink& sink)
+    : m_stack(stack), m_model(model), m_sink(sink) {}
+
+RunScheduler::~RunScheduler() {
+    m_worker.Join();
+}
+
+bool RunScheduler::RequestApply(int wParam, int profile, bool connected) {
+    if (m_reading || !connected) {
+        DebugF("apply of kind %d dropped: %s\n", wParam & kApplyKindMask,
+               m_reading ? "a device-state read runs" : "no device is connected");
+        m_flags.profileChanged = false;
+        return false;
+    }
+    m_kind = wParam & kApplyKindMask;
+    if (profile >= 0 && profile < kConfigProfiles) m_model.SetProfile(profile);
+    StartRun((wParam & kApplySyncFlag) != 0 ? 1 : 0);
+    return true;
+}
+
+bool RunScheduler::RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected) {
+    if (m_reading || m_running) return false;
+    if (setting) m_flags.single[static_cast<std::size_t>(*setting)] = true;
+    if (!RequestApply(kind, m_model.Profile(), connected)) {
+        m_flags.single = {};
+        return false;
+    }
+    return true;
+}
+
+std::shared_ptr<const MacroLibrary> RunScheduler::SnapshotMacros(const SettingsRecord& settings) const {
+    auto snapshot = std::make_shared<MacroSnapshot>();
+    for (const ProfileSettings& profile : settings.profiles)
+        for (const KeyAssignment& key : profile.keys) {
+            if (key.groupGuid.empty() || key.macroGuid.empty()) continue;
+            if (const MacroRecord* rec = m_model.macros.FindMacro(key.groupGuid, key.macroGuid))
+                snapshot->Add(key.groupGuid, key.macroGuid, rec->device);
+        }
+    return snapshot;
+}
+
+ApplyJob RunScheduler::MakeJob(int mode) {
+    // The power and sensor options are read from the settings file before every push.
+    m_model.doc.SetPower(m_model.LoadPower());
+    ApplyJob job;
+    job.mode = mode;
+    job.kind = m_kind;
+    job.profile = m_model.Profile();
+    job.ble = Ble();
+    job.connectionType = m_stack.Presence().ConnectionKind();
+    job.writeTimes = m_model.feature.writeTimes;
+    job.flags = m_flags;
+    m_flags = {};
+    for (int p = 0; p < kProfileCount; ++p) {
+        job.settings.profiles[static_cast<std::size_t>(p)] = m_model.doc.Profile(p);
+        job.settings.profileIds[static_cast<std::size_t>(p)] = m_model.doc.ProfileId(p);
+    }
+    job.settings.power = m_model.doc.Power();
+    ModelSession* model = &m_model;
+    job.draw = [model] { return model->DrawId(); };
+    job.predefined = &m_model.predefined;
+    job.macros = SnapshotMacros(job.settings);
+    return job;
+}
+
+RunScheduler::Start RunScheduler::StartRun(int mode) {
+    m_mode = mode;
+    if (m_running) return Start::AlreadyRunning;
+    if (m_worker.Busy()) {
+        DebugF("run of mode %d waits for the device-state read\n", mode);
+        m_runPending = true;
+        return Start::Waiting;
+    }
+    m_runPending = false;
+    ApplyJob job = MakeJob(mode);
+    m_running = true;
+    m_stack.View().Update([](DeviceViewState& view) { view.suppressEvents = true; });
+    m_worker.Start([this, job]() mutable {
+        ApplyOutcome outcome = RunApply(m_stack.Commands(), job);
+        {
+            std::lock_guard lock(m_resultMutex);
+            m_outcome = outcome;
+        }
+        m_sink.post(kMsgApplyEnd, 0, 0);
+    });
+    return Start::Started;
+}
+
+RunResult RunScheduler::Absorb(const ApplyOutcome& outcome) {
+    RunResult result;
+    result.ran = true;
+    result.fullWrite = outcome.fullWrite;
+    if (outcome.pagesProfile && *outcome.pagesProfile != m_model.Profile()) {
+        m_model.SetProfile(*outcome.pagesProfile);
+        result.profileChanged = true;
+    }
+    for (int p : outcome.renewedProfiles) {
+        const std::uint16_t id = outcome.profileIds[static_cast<std::size_t>(p)];
+        m_model.doc.SetProfileId(p, id);
+        SaveProfileId(m_model.ModelFolder(), p, id);
+    }
+    if (outcome.readBack) {
+        result.readBack = outcome.readBack;
+        auto& adv = m_model.doc.adv[static_cast<std::size_t>(m_model.Profile())];
+        if (outcome.readBack->currentGear >= 0 && outcome.readBack->currentGear < kDpiGearCount)
+            adv.cruseldpi = outcome.readBack->currentGear;
+        if (outcome.readBack->reportRateIndex >= 0) {
+            if (m_stack.Presence().ConnectionKind() == kConnectionReceiver)
+                adv.ratedonglevalue = outcome.readBack->reportRateIndex;
+            else
+                adv.rateusbvalue = outcome.readBack->reportRateIndex;
+        }
+    }
+    result.saved = m_model.Save();
+    return result;
+}
+
+RunResult RunScheduler::FinishRun() {
+    m_worker.Join();
+    std::optional<ApplyOutcome> outcome;
+    {
+        std::lock_guard lock(m_resultMutex);
+        outcome.swap(m_outcome);
+    }
+    RunResult result;
+    if (outcome) result = Absorb(*outcome);
+    m_running = false;
+    m_stack.View().Update([](DeviceViewState& view) { view.suppressEvents = false; });
+    return result;
+}
+
+RunScheduler::ReadStart RunScheduler::StartStateRead(int wParam, int lParam) {
+    if (DeviceBusy()) {
+        // A change of the connection must not be lost: it is read as soon as the device is free.
+        if (wParam != 0 || lParam != 0) {
+            m_pendingRead = {std::max(m_pendingRead.first, wParam), std::max(m_pendingRead.second, lParam)};
+            m_readPending = true;
+        }
+        DebugLine("device-state read deferred: the device is busy\n");
+        return ReadStart::Deferred;
+    }
+    if (m_stack.SelectedEntry() == nullptr) return ReadStart::NoDevice;
+    m_reading = true;
+    m_worker.Start([this, wParam, lParam] {
+        CommandSet& commands = m_stack.Commands();
+        commands.Request().op = kOpStatus;
+        const bool ok = commands.ReadRequest() == 1;
+        const StateRead read{ok, commands.Request().connectionState, commands.Request().battery,
+                             commands.Request().chip};
+        {
+            std::lock_guard lock(m_resultMutex);
+            m_stateRead = read;
+        }
+        m_sink.post(kMsgStateReadDone, wParam, lParam);
+    });
+    return ReadStart::Started;
+}
+
+StateReadResult RunScheduler::FinishStateRead(int wParam, int lParam) {
+    m_worker.Join();
+    StateReadResult result;
+    {
+        std::lock_guard lock(m_resultMutex);
+        result.read = m_stateRead;
+    }
+    const StateRead& read = result.read;
+    const bool cable = m_stack.Presence().ConnectionKind() == kConnectionCable;
+    const int before = m_receiverLink;
+    DebugF("device state: read %d, link %d, battery %d, chip %d\n", read.ok ? 1 : 0, read.connection, read.battery,
+           read.chip);
+    if (read.ok) {
+        m_receiverLink = cable ? 1 : (read.connection != 0 ? 1 : 0);
+        m_stack.Presence().SetReceiverState(m_receiverLink);
+        if (m_receiverLink == 1 && lParam == 1 && read.chip != 0 && read.chip != m_model.chip) {
+            // Another sensor chip: another DPI table and option set.
+            const int chip = read.chip;
+            m_model.LoadModel(m_stack.SelectedEntry(), Ble(), [chip] { return chip; });
+            m_stack.Commands().SetModel(m_model.Model());
+            result.modelReloaded = true;
+        }
+    } else if (!cable && lParam == 1) {
+        m_receiverLink = 0;
+        m_stack.Presence().SetReceiverState(0);
+    }
+    m_reading = false;
+    result.linkChanged = before != m_receiverLink || wParam != 0;
+    // A mouse that has just come into reach is brought into step with the document.
+    if (read.ok && m_receiverLink == 1 && (before != 1 || !m_everFound)) {
+        m_everFound = true;
+        result.synchronise = true;
+    }
+    return result;
+}
+
+std::optional<std::pair<int, int>> RunScheduler::TakePendingRead() {
+    if (!m_readPending || DeviceBusy()) return std::nullopt;
+    m_readPending = false;
+    const auto pending = m_pendingRead;
+    m_pendingRead = {0, 0};
+    return pending;
+}
+
+std::optional<int> RunScheduler::TakePendingRun() {
+    if (!m_runPending || DeviceBusy()) return std::nullopt;
+    m_runPending = false;
+    return m_mode;
+}
+
+OperationResult RunScheduler::FactoryReset() {
+    if (m_running) return {false, "a transfer to the mouse is in progress"};
+    const int chip = m_model.chip;
+    const OperationResult reset = m_model.FactoryReset(m_model.Profile(), [chip] { return chip; });
+    if (!reset.ok) return reset;
+    m_model.SaveAndAnnounce(&m_sink);
+    PrepareFullPush();
+    return {};
+}
+
+void RunScheduler::PrepareFullPush() {
+    m_model.DrawAllProfileIds();
+    m_flags.forcePush = true;
+}
+
+RunResult RunScheduler::RunNow(int mode, int kind) {
+    m_mode = mode;
+    m_kind = kind;
+    ApplyJob job = MakeJob(mode);
+    const ApplyOutcome outcome = RunApply(m_stack.Commands(), job);
+    return Absorb(outcome);
+}
+
+}  // namespace zor::control

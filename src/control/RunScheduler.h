@@ -1,0 +1,129 @@
+// The scheduler of device runs: at most one device job at a time on the device worker — an
+// apply run (mode 1 synchronises on connect, mode 0 pushes an edit) or the device-state read —
+// with the pipeline's flags between runs, a read or a run asked for while the device is busy
+// kept until it is free, and each run's outcome put back into the document on the owner's
+// thread. The worker reports its end through the message sink (kMsgApplyEnd, kMsgStateReadDone);
+// the owner then calls FinishRun / FinishStateRead. zorctl runs the same passes on its own
+// thread with RunNow.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+#include "control/DeviceStack.h"
+#include "control/ModelSession.h"
+#include "settings/ApplyPipeline.h"
+#include "settings/DeviceWorker.h"
+
+namespace zor::control {
+
+struct StateRead {
+    bool ok = false;
+    int connection = 0;
+    int battery = 0;
+    int chip = 0;
+};
+
+// What a finished run changed, for the view to show.
+struct RunResult {
+    bool ran = false;
+    bool fullWrite = false;
+    bool profileChanged = false;
+    std::optional<CurrentState> readBack;
+    ConfigResult saved;
+};
+
+// What a finished state read found.
+struct StateReadResult {
+    StateRead read;
+    bool linkChanged = false;    // the receiver's link (or the first answer) changed
+    bool modelReloaded = false;  // the mouse reported another sensor chip
+    bool synchronise = false;    // a mouse has just come into reach: a mode-1 run is due
+};
+
+class RunScheduler {
+public:
+    RunScheduler(DeviceStack& stack, ModelSession& model, MessageSink& sink);
+    ~RunScheduler();
+    RunScheduler(const RunScheduler&) = delete;
+    RunScheduler& operator=(const RunScheduler&) = delete;
+
+    ApplyFlags& Flags() { return m_flags; }
+    bool RunInProgress() const { return m_running; }
+    bool ReadInProgress() const { return m_reading; }
+    int Mode() const { return m_mode; }
+    int Kind() const { return m_kind; }
+    // A run or a read is on the device (or being collected).
+    bool DeviceBusy() const { return m_running || m_reading || m_worker.Busy(); }
+
+    // Message 2051 (kind + sync flag, profile): dropped (false) while a state read runs or no
+    // device is connected; otherwise the kind and profile are kept and a run starts.
+    bool RequestApply(int wParam, int profile, bool connected);
+    // A power or sensor option changed: its single write (if it has one) is flagged, then 2051
+    // of its kind. Dropped while the device is busy.
+    bool RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected);
+
+    enum class Start { Started, Waiting, AlreadyRunning };
+    // Started: the worker runs it. Waiting: it starts when the state read ends.
+    // AlreadyRunning: the mode is stored for the run in progress.
+    Start StartRun(int mode);
+    // The run's end (after kMsgApplyEnd): the outcome into the document, the document saved.
+    RunResult FinishRun();
+
+    enum class ReadStart { Started, Deferred, NoDevice };
+    ReadStart StartStateRead(int wParam, int lParam);
+    // The read's end (after kMsgStateReadDone, with the message's parameters).
+    StateReadResult FinishStateRead(int wParam, int lParam);
+    // A read that was deferred while the device was busy: its parameters, now due.
+    std::optional<std::pair<int, int>> TakePendingRead();
+    // A run that waited for the state read: its mode, now due.
+    std::optional<int> TakePendingRun();
+
+    // The receiver's link as the last read found it (-1 unknown, 0 no mouse, 1 linked).
+    int ReceiverLink() const { return m_receiverLink; }
+    void ForgetReceiverLink() { m_receiverLink = -1; }
+    bool EverSynchronised() const { return m_everFound; }
+    void SetEverSynchronised(bool found) { m_everFound = found; }
+
+    // Waits until the job on the device (if any) has ended; its result is still collected by
+    // FinishRun / FinishStateRead when its message arrives.
+    void WaitForDevice() { m_worker.Join(); }
+
+    // The factory reset of the model in use (ModelSession::FactoryReset, the document saved and
+    // announced), then four new identifiers and the force-push flag: the next mode-1 run pushes
+    // everything. Refused while a run is in progress; nothing changes when it fails.
+    OperationResult FactoryReset();
+    // Four new identifiers and the force-push flag (import and reset).
+    void PrepareFullPush();
+
+    // One pass on the calling thread (the command-line tool): the same job, the same outcome.
+    RunResult RunNow(int mode, int kind);
+
+private:
+    ApplyJob MakeJob(int mode);
+    RunResult Absorb(const ApplyOutcome& outcome);
+    std::shared_ptr<const MacroLibrary> SnapshotMacros(const SettingsRecord& settings) const;
+    bool Ble() const { return m_stack.Link().bleMode.load() != 0; }
+
+    DeviceStack& m_stack;
+    ModelSession& m_model;
+    MessageSink& m_sink;
+    DeviceWorker m_worker;
+    ApplyFlags m_flags;
+    int m_mode = 0;
+    int m_kind = 0;
+    bool m_running = false;
+    bool m_reading = false;
+    bool m_runPending = false;
+    bool m_readPending = false;
+    std::pair<int, int> m_pendingRead{0, 0};
+    int m_receiverLink = -1;
+    bool m_everFound = false;
+    std::mutex m_resultMutex;
+    std::optional<ApplyOutcome> m_outcome;
+    StateRead m_stateRead;
+};
+
+}  // namespace zor::control
