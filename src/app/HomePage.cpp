@@ -1,4 +1,6 @@
 #include "app/HomePage.h"
+#include <algorithm>
+#include "device/DevicePresence.h"
 
 #include "common/Debug.h"
 #include "ui/Controls.h"
@@ -52,6 +54,44 @@ void HomePage::UpdateTiles(const std::vector<DeviceEntry>& entries, int selected
         if (tile == nullptr) continue;
         tile->SetEnabled(entries[i].found);
         tile->Selected(static_cast<int>(i) == selected, false);
+    }
+}
+
+void HomePage::ShowBattery(int battery) {
+    const int percent = std::clamp(battery & 0x7F, 0, 100);
+    const bool charging = (battery & 0x80) != 0;
+    if (auto* gauge = m_pm.Find<ui::CProgressUI>(QStringLiteral("battery_progress"))) {
+        gauge->SetValue(percent);
+        // battery_progress2 holds the skin's two gauge colours: its fore colour for a low battery
+        // (below 21 %), its background colour otherwise.
+        if (auto* colours = m_pm.Find<ui::CProgressUI>(QStringLiteral("battery_progress2")))
+            gauge->SetForeColor(percent < 21 ? colours->GetForeColor() : colours->GetBkColor());
+    }
+    if (auto* text = m_pm.FindControl(QStringLiteral("battery_Text"))) text->SetText(QStringLiteral("%1%").arg(percent));
+    if (auto* charge = m_pm.FindControl(QStringLiteral("in_charge"))) charge->SetVisible(charging);
+}
+
+void HomePage::ShowConnection(const Connection& c, const std::function<QString(const char*)>& text) {
+    std::string icon = ConnectionIcon(c.ble, c.kind, c.present ? std::max(c.receiverLink, 0) : 0);
+    if (!c.present && !c.ble) icon = c.kind == kConnectionReceiver ? "/Home/2.4GNoConnect.png" : "/Home/NoConnect.png";
+    if (!icon.empty()) {
+        // The pictures are drawn as SVG; the names keep their place in the file layout.
+        QString file = QString::fromStdString(icon).mid(1);
+        file.replace(QLatin1String(".png"), QLatin1String(".svg"));
+        if (auto* picture = m_pm.FindControl(QStringLiteral("connect_state")))
+            picture->SetAttribute(QStringLiteral("bkimage"), file);
+    }
+    const bool linked = c.ble || (c.present && (c.kind == kConnectionCable || c.receiverLink == 1));
+    if (auto* gauge = m_pm.FindControl(QStringLiteral("battery_panel"))) gauge->SetVisible(linked);
+    if (!linked)
+        if (auto* charge = m_pm.FindControl(QStringLiteral("in_charge"))) charge->SetVisible(false);
+    if (auto* state = m_pm.FindControl(QStringLiteral("lab_home_state"))) {
+        const char* id = !c.present                       ? "HomeStateNone"
+                         : c.ble                          ? "HomeStateBle"
+                         : c.kind == kConnectionCable     ? "HomeStateCable"
+                         : linked                         ? "HomeStateReceiver"
+                                                          : "HomeStateUnlinked";
+        state->SetText(text(id));
     }
 }
 

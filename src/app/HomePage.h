@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "device/DeviceEntry.h"
@@ -24,6 +25,17 @@ public:
     void BuildTiles(const std::vector<DeviceEntry>& entries);
     // Found devices show normally, absent ones dimmed; the selected one is marked.
     void UpdateTiles(const std::vector<DeviceEntry>& entries, int selected);
+    // The battery gauge: level (bit 7 = charging), coloured by battery_progress2's two colours.
+    void ShowBattery(int battery);
+    // How the mouse is reached: the connection picture, the gauge's visibility and the state line
+    // (its text looked up by id in the current language).
+    struct Connection {
+        bool ble = false;
+        int kind = 1;  // 1 cable, 2 receiver
+        bool present = false;
+        int receiverLink = -1;
+    };
+    void ShowConnection(const Connection& connection, const std::function<QString(const char*)>& text);
     const QStringList& ControlNames() const { return m_names; }
     int TileCount() const { return m_tiles; }
 

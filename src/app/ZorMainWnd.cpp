@@ -322,8 +322,10 @@ void CZorMainWnd::OnWindowInit() {
     SelectDevice();
     // The BLE bridge, before the listeners (a receiver that loses its mouse asks for BLE).
     m_hub->AttachBle();
-    if (BleBridge* ble = m_hub->Ble(); ble != nullptr && !ble->Registered()) {
-        DebugLine("no Bluetooth on this system: BLE connections are not attempted\n");
+    if (BleBridge* ble = m_hub->Ble(); ble == nullptr || !ble->Registered() || m_hub->Finder().bleNames().empty()) {
+        // No adapter, or no list of the mice that may be reached over Bluetooth LE.
+        DebugLine("Bluetooth LE is not available: BLE connections are not attempted\n");
+        m_bleUnavailable = true;
     } else if (ble != nullptr && m_hub->Link().bleMode.load() == 0 &&
                (m_hub->SelectedEntry() == nullptr || m_hub->Presence().ReceiverState() == 0)) {
         m_hub->Presence().ConnectBle();
@@ -397,6 +399,9 @@ void CZorMainWnd::RefreshPages() {
     else if (ConnectionType() == kConnectionReceiver)
         connection = RateConnection::Receiver;
     m_dpi->SetConnection(connection, entry != nullptr ? entry->matchedName : std::string());
+    // Over Bluetooth LE the mouse keeps its own report rate: no choice is offered.
+    for (const char* name : {"lab_MouseAdv_RateTitle", "ver_MouseUsbRate"})
+        if (auto* rate = FindControl(QLatin1String(name))) rate->SetVisible(connection != RateConnection::Ble);
     // The command set sends the rate of the connection in use.
     m_model.doc.SetRateLink(connection == RateConnection::Ble        ? RateLink::Ble
                       : connection == RateConnection::Receiver ? RateLink::Dongle
@@ -598,47 +603,16 @@ long long CZorMainWnd::OnStateReadDone(qintptr wParam, qintptr lParam, bool&) {
 }
 
 void CZorMainWnd::ShowBattery(int battery) {
-    const int percent = std::clamp(battery & 0x7F, 0, 100);
-    const bool charging = (battery & 0x80) != 0;
-    auto* gauge = Find<CProgressUI>(QStringLiteral("battery_progress"));
-    if (gauge != nullptr) {
-        gauge->SetValue(percent);
-        if (auto* colour = Find<CProgressUI>(QStringLiteral("battery_progress2")))
-            if (percent > 20) gauge->SetForeColor(colour->GetForeColor());
-        if (percent <= 20) gauge->SetForeColor(QColor(0xFF, 0x4D, 0x4F));
-    }
-    if (auto* text = FindControl(QStringLiteral("battery_Text")))
-        text->SetText(QStringLiteral("%1%").arg(percent));
-    if (auto* charge = FindControl(QStringLiteral("in_charge"))) charge->SetVisible(charging);
+    m_home->ShowBattery(battery);
 }
 
 void CZorMainWnd::RefreshConnectionDisplay() {
-    const bool ble = m_hub->Link().bleMode.load() != 0;
-    const bool present = ble || m_hub->SelectedEntry() != nullptr;
-    const int receiverLink = m_scheduler->ReceiverLink();
-    std::string icon = ConnectionIcon(ble, ConnectionType(), present ? std::max(receiverLink, 0) : 0);
-    if (!present && !ble)
-        icon = ConnectionType() == kConnectionReceiver ? "/Home/2.4GNoConnect.png" : "/Home/NoConnect.png";
-    if (!icon.empty()) {
-        // The pictures are drawn as SVG; the names keep their place in the file layout.
-        QString file = QString::fromStdString(icon).mid(1);
-        file.replace(QLatin1String(".png"), QLatin1String(".svg"));
-        if (auto* picture = FindControl(QStringLiteral("connect_state")))
-            picture->SetAttribute(QStringLiteral("bkimage"), file);
-    }
-    const bool linked =
-        ble || (present && (ConnectionType() == kConnectionCable || receiverLink == 1));
-    if (auto* gauge = FindControl(QStringLiteral("battery_panel"))) gauge->SetVisible(linked);
-    if (!linked)
-        if (auto* charge = FindControl(QStringLiteral("in_charge"))) charge->SetVisible(false);
-    if (auto* state = FindControl(QStringLiteral("lab_home_state"))) {
-        const char* id = !present                               ? "HomeStateNone"
-                         : ble                                  ? "HomeStateBle"
-                         : ConnectionType() == kConnectionCable ? "HomeStateCable"
-                         : linked                               ? "HomeStateReceiver"
-                                                                : "HomeStateUnlinked";
-        state->SetText(m_language.QueryControlText(QLatin1String(id), {}));
-    }
+    HomePage::Connection connection;
+    connection.ble = m_hub->Link().bleMode.load() != 0;
+    connection.present = connection.ble || m_hub->SelectedEntry() != nullptr;
+    connection.kind = ConnectionType();
+    connection.receiverLink = m_scheduler->ReceiverLink();
+    m_home->ShowConnection(connection, [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); });
 }
 
 // ---------------------------------------------------------------- presence
@@ -683,9 +657,12 @@ void CZorMainWnd::ShowNoDeviceBox() {
     box->SetSubType(unlinkedReceiver ? CMsgWnd::kSubReceiverNotLinked : CMsgWnd::kSubNoDevice);
     box->Create(this, QStringLiteral("msgwnd"), kWsVisible | kWsPopup, kWsExToolWindow);
     box->SetTitle(text("Tip"));
-    box->SetMsg(unlinkedReceiver ? text("WirelessUnconnect1") + '\n' + text("WirelessUnconnect2") + '\n' +
-                                       text("WirelessUnconnect3")
-                                 : text("NoDevice"));
+    QString message = unlinkedReceiver ? text("WirelessUnconnect1") + '\n' + text("WirelessUnconnect2") + '\n' +
+                                             text("WirelessUnconnect3")
+                                       : text("NoDevice");
+    // The mouse cannot be reached over Bluetooth LE on this computer either: say so.
+    if (m_bleUnavailable) message += '\n' + text("BleNotAvailable");
+    box->SetMsg(message);
     box->SetButtonTexts(text("NoDeviceExit"), {});
     box->CenterWindow();
     box->raise();

@@ -196,6 +196,7 @@ private:
     QTimer m_batteryTimer;
     QTimer m_bleRetry;
     int m_bleFailures = 0;
+    bool m_bleUnavailable = false;  // no Bluetooth adapter, or no BLE name list
 
     // Device state shown by the window.
     int m_connected = 0;
