@@ -51,6 +51,13 @@ bool CommandSession::LoadModel(std::string& error) {
     return true;
 }
 
+void CommandSession::SelectProfile(int profile) {
+    if (profile == m_model.Profile()) return;
+    m_model.SetProfile(profile);
+    m_scheduler.Flags().profileChanged = true;
+    m_scheduler.RunNow(1, 2);
+}
+
 RunResult CommandSession::SaveAndPush(int kind) {
     m_model.Save();
     return m_scheduler.RunNow(0, kind);

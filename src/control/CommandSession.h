@@ -39,6 +39,10 @@ public:
     ModelSession& Model() { return m_model; }
     RunScheduler& Scheduler() { return m_scheduler; }
 
+    // The profile an edit is for becomes the pages' profile first, as choosing it in the program
+    // does: a synchronisation run that makes it the mouse's active profile. Nothing when it is
+    // the current profile already.
+    void SelectProfile(int profile);
     // The page's edit of one kind pushed to the mouse: the document saved first (as Apply does),
     // then the run of mode 0 with that kind, on this thread.
     RunResult SaveAndPush(int kind);

@@ -102,7 +102,7 @@ ConfigResult ModelSession::SaveAndAnnounce(MessageSink* sink) {
 OperationResult ModelSession::FactoryReset(int profile, const std::function<int()>& readChip) {
     // The factory file is checked (and copied) first: a damaged one changes nothing at all.
     const ConfigResult copied = ResetMouseConfig(m_modelFolder);
-    if (!copied.ok) return {false, copied.error};
+    if (!copied.ok) return {false, paths::ResetMouseConfig(m_modelFolder).string() + ": " + copied.error};
     // The model's power and sensor defaults become the current options of Set.ini.
     if (!PowerOptions(paths::SetIni(m_root)).WriteReset(IniFile(paths::ModelDescription(m_modelFolder))))
         return {false, "cannot write " + paths::SetIni(m_root).string()};

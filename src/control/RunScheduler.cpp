@@ -56,6 +56,7 @@ ApplyJob RunScheduler::MakeJob(int mode) {
     job.mode = mode;
     job.kind = m_kind;
     job.profile = m_model.Profile();
+    job.currentKey = m_currentKey;
     job.ble = Ble();
     job.connectionType = m_stack.Presence().ConnectionKind();
     job.writeTimes = m_model.feature.writeTimes;

@@ -55,6 +55,8 @@ public:
     bool ReadInProgress() const { return m_reading; }
     int Mode() const { return m_mode; }
     int Kind() const { return m_kind; }
+    // The key the next key write (kinds 4 and 5) sends: the key page's current key.
+    void SetCurrentKey(int key) { m_currentKey = key; }
     // A run or a read is on the device (or being collected).
     bool DeviceBusy() const { return m_running || m_reading || m_worker.Busy(); }
 
@@ -114,6 +116,7 @@ private:
     ApplyFlags m_flags;
     int m_mode = 0;
     int m_kind = 0;
+    int m_currentKey = 0;
     bool m_running = false;
     bool m_reading = false;
     bool m_runPending = false;

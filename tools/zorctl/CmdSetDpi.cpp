@@ -12,7 +12,6 @@
 namespace zor::ctl {
 namespace {
 
-constexpr int kKindProfile = 2;
 constexpr int kKindReportRate = 3;
 constexpr int kKindDpi = 6;
 constexpr int kKindDpiColours = 7;
@@ -33,15 +32,6 @@ RateConnection ConnectionOf(control::CommandSession& session) {
     if (session.Stack().Link().bleMode.load() != 0) return RateConnection::Ble;
     return session.Stack().Presence().ConnectionKind() == kConnectionReceiver ? RateConnection::Receiver
                                                                               : RateConnection::Cable;
-}
-
-// The profile the edit is for becomes the pages' profile first, as choosing it in the program
-// does (a synchronisation that makes it the mouse's active profile).
-void SelectProfile(control::CommandSession& session, int profile) {
-    if (profile == session.Model().Profile()) return;
-    session.Model().SetProfile(profile);
-    session.Scheduler().Flags().profileChanged = true;
-    session.Scheduler().RunNow(1, kKindProfile);
 }
 
 int Report(CommandContext& ctx, const std::string& what, const control::RunResult& result) {
@@ -106,7 +96,7 @@ int RunSetDpi(CommandContext& ctx) {
     if (value >= 0) adv.gears[static_cast<std::size_t>(gear)].value = value;
     if (setColour) adv.gears[static_cast<std::size_t>(gear)].colour = colour;
 
-    SelectProfile(session, profile);
+    session.SelectProfile(profile);
     const doc::MouseAdvSettings before = model.doc.adv[static_cast<std::size_t>(profile)];
     model.doc.adv[static_cast<std::size_t>(profile)] = adv;
     control::RunResult result;
@@ -150,7 +140,7 @@ int RunSetRate(CommandContext& ctx) {
     }
     if (option < 0) return Fail(ctx, Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
 
-    SelectProfile(session, profile);
+    session.SelectProfile(profile);
     StoreReportRate(session.Model().doc.adv[static_cast<std::size_t>(profile)], connection, option);
     const control::RunResult result = session.Scheduler().RunNow(0, kKindReportRate);
     return Report(ctx, Format("report rate of profile %d set to %d Hz", profile, hz), result);

@@ -4,25 +4,22 @@
 // identifier.
 #include <nlohmann/json.hpp>
 #include <ostream>
-#include <random>
 
 #include "Command.h"
-#include "DeviceSession.h"
+#include "SetTarget.h"
+#include "Session.h"
 #include "common/Text.h"
 #include "config/AppFeature.h"
 #include "config/KeyFunctionCatalog.h"
 #include "config/MouseConfig.h"
 #include "macro/MacVkAndText.h"
 #include "macro/MacroStore.h"
-#include "macro/MacroUsage.h"
-#include "settings/ApplyPipeline.h"
 #include "settings/KeyAssign.h"
 
 namespace zor::ctl {
 namespace {
 
 constexpr const char* kUsage = "set key --profile P BUTTON FUNCTION";
-constexpr int kKindProfile = 2;
 
 int ParseButton(const std::string& text) {
     if (text == "wheel-up") return kWheelUpSlot;
@@ -58,115 +55,46 @@ std::string StatusText(AssignStatus status, int slot) {
     return {};
 }
 
-std::uint16_t DrawId() {
-    static std::mt19937 generator{std::random_device{}()};
-    return static_cast<std::uint16_t>(std::uniform_int_distribution<int>(1, 65535)(generator));
-}
-
 int RunSetKey(CommandContext& ctx) {
     auto args = ctx.options.args;
-    if (args.empty() || args[0] != "key")
-        return Fail(ctx, "set needs what to set: key (usage: zorctl " + std::string(kUsage) + ")");
-    args.erase(args.begin());
-    int profile = -1;
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--profile") {
-            if (i + 1 >= args.size()) return Fail(ctx, "--profile needs 0, 1 or 2");
-            const std::string& v = args[++i];
-            if (v.size() != 1 || v[0] < '0' || v[0] >= '0' + kConfigProfiles)
-                return Fail(ctx, "--profile takes 0, 1 or 2, not \"" + v + "\"");
-            profile = v[0] - '0';
-        } else {
-            positional.push_back(args[i]);
-        }
-    }
+    const int profile = ProfileOption(ctx, args);
+    if (profile == -2) return 1;
     if (profile < 0) return Fail(ctx, "set key needs --profile P");
-    if (positional.size() != 2) return Fail(ctx, std::string("usage: zorctl ") + kUsage);
+    if (args.size() != 2) return Fail(ctx, std::string("usage: zorctl ") + kUsage);
+    const std::vector<std::string>& positional = args;
     const int slot = ParseButton(positional[0]);
     if (slot < 0)
         return Fail(ctx,
                     "BUTTON is a key index 0 to 19, wheel-up or wheel-down, not \"" + positional[0] + "\"");
 
-    const std::filesystem::path& home = ctx.options.home;
-    KeyFunctionCatalog catalog;
-    catalog.LoadFile(home / kLanguageTextPath);
-    MacroStore macros;
-    macros.Load(home / kMacroLivePath);
-    MacVkAndText keys;
-    const ParsedFunction parsed = ParseFunction(positional[1], catalog, macros, keys);
+    control::CommandSession session(SessionOptions(ctx.options, ctx.err));
+    std::string error;
+    if (!session.LoadModel(error)) return Fail(ctx, error);
+    control::ModelSession& model = session.Model();
+    const ParsedFunction parsed = ParseFunction(positional[1], model.catalog, model.macros, model.keys);
     if (!parsed.choice) return Fail(ctx, parsed.error);
 
-    DeviceSession session(ctx.options, ctx.err);
-    const DeviceEntry* entry = session.Selected();
-    if (entry == nullptr) return Fail(ctx, "no device found");
-    const std::filesystem::path folder = home / "res" / "MouseVarn" / entry->devFolder;
-    PredefinedMacroLists predefined;
-    predefined.Load(home / kShortCutMacPath, home / kOtherKeyMacPath);
-
-    CommandSet& commands = session.Commands();
-    DeviceFeatureRecord feature;
-    int chip = 0;
-    MouseConfigDocument doc;
-    ReloadContext context{folder, false, ChipReader(commands), &feature, &chip, &catalog, &macros, &keys};
-    const ReloadOutcome reloaded = Reload(doc, context);
-    if (!reloaded.load.ok)
-        return Fail(ctx, "cannot read " + MouseConfigPath(folder).string() + ": " + reloaded.load.error);
-    if (!reloaded.load.found) return Fail(ctx, "no configuration in " + folder.string());
-    DeviceModel model = commands.Model();
-    model.chip = chip;
-    commands.SetModel(model);
-
-    const AppFeature app = LoadAppFeature(home);
-    KeyAssignContext assign{
-        doc, macros, catalog, keys, {false, ModelHasLighting(app.keySelLedVis != 0, entry->productName)}};
-    const AssignStatus status = AssignKey(assign, profile, slot, *parsed.choice);
-    if (status != AssignStatus::Assigned) return Fail(ctx, StatusText(status, slot));
-
-    // Saved as the program saves after a run: the document, then where each macro is used.
-    const bool profileSwitch = doc.curporfile != profile;
-    doc.curporfile = profile;
-    const ConfigResult saved = doc.SaveToModel(folder);
+    const AppFeature app = LoadAppFeature(ctx.options.home);
+    const bool ble = session.Stack().Link().bleMode.load() != 0;
+    MouseConfigDocument& doc = model.doc;
+    KeyAssignContext assign{doc, model.macros, model.catalog, model.keys,
+                            {ble, ModelHasLighting(app.keySelLedVis != 0, session.Selected()->productName)}};
+    // The rules are checked on a copy first: refused input changes no file and sends nothing.
+    {
+        MouseConfigDocument trial = doc;
+        MacroStore trialMacros = model.macros;
+        KeyAssignContext check{trial, trialMacros, model.catalog, model.keys, assign.rules};
+        const AssignStatus status = AssignKey(check, profile, slot, *parsed.choice);
+        if (status != AssignStatus::Assigned) return Fail(ctx, StatusText(status, slot));
+    }
+    // The pages' profile changes first, as choosing it in the program does; then the key.
+    session.SelectProfile(profile);
+    AssignKey(assign, profile, slot, *parsed.choice);
+    const ConfigResult saved = model.SaveAndAnnounce(nullptr);
     if (!saved.ok) return Fail(ctx, "the configuration was not saved: " + saved.error);
-    if (!entry->matchedName.empty()) {
-        RebuildMacroUsage(macros, Utf8ToUtf16(entry->matchedName), doc.MacroUses(catalog, keys));
-        const MacroResult written = macros.SaveAll();
-        if (!written.ok) return Fail(ctx, "the macro library was not saved: " + written.message);
-    }
-
-    auto job = [&](int mode, int kind) {
-        ApplyJob j;
-        j.mode = mode;
-        j.kind = kind;
-        j.profile = profile;
-        j.currentKey = slot;
-        j.connectionType = entry->isUsb != 0 ? 1 : 2;
-        j.writeTimes = feature.writeTimes;
-        j.flags.profileChanged = mode == 1;
-        for (int p = 0; p < kProfileCount; ++p) {
-            j.settings.profiles[static_cast<std::size_t>(p)] = doc.Profile(p);
-            j.settings.profileIds[static_cast<std::size_t>(p)] = doc.ProfileId(p);
-        }
-        j.settings.power = doc.Power();
-        j.draw = DrawId;
-        j.predefined = &predefined;
-        auto snapshot = std::make_shared<MacroSnapshot>();
-        for (const MacroGroup& g : macros.groups())
-            for (const MacroRecord& m : g.macros) snapshot->Add(g.guid, m.guid, m.device);
-        j.macros = snapshot;
-        return j;
-    };
-    // The pages' profile changes first, as choosing it in the program does.
-    if (profileSwitch) {
-        ApplyJob select = job(1, kKindProfile);
-        RunApply(commands, select);
-    }
-    ApplyJob edit = job(0, ApplyKindOfSlot(slot));
-    const ApplyOutcome outcome = RunApply(commands, edit);
-    for (int p : outcome.renewedProfiles) {
-        doc.SetProfileId(p, outcome.profileIds[static_cast<std::size_t>(p)]);
-        SaveProfileId(folder, p, outcome.profileIds[static_cast<std::size_t>(p)]);
-    }
+    session.Scheduler().SetCurrentKey(slot);
+    const control::RunResult pushed = session.Scheduler().RunNow(0, ApplyKindOfSlot(slot));
+    if (!pushed.saved.ok) return Fail(ctx, "the configuration was not saved: " + pushed.saved.error);
 
     const doc::KeyAssignment& key = doc.keyTables[static_cast<std::size_t>(profile)].at(SlotName(slot));
     if (ctx.options.json) {
@@ -183,8 +111,7 @@ int RunSetKey(CommandContext& ctx) {
     return 0;
 }
 
-const CommandRegistration kSetKey("set", kUsage, "give a button a function, save it and send it to the mouse",
-                                  RunSetKey);
+const SetTargetRegistration kSetKey("key", "key --profile P BUTTON FUNCTION", RunSetKey);
 
 }  // namespace
 }  // namespace zor::ctl
