@@ -12,6 +12,7 @@ packages=(
   libssl-dev openssl libcurl4-openssl-dev uuid-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zip unzip xvfb xauth xdotool
+  dpkg-dev desktop-file-utils appstream
 )
 
 missing=()

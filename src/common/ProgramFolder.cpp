@@ -82,15 +82,19 @@ ProgramFolderResult ResolveProgramFolder(const std::optional<fs::path>& home, fs
     const fs::path data = DataHome();
     if (data.empty()) return {{}, "no program folder: set ZOR_HOME or use --home"};
     const fs::path user = data / "zormouse";
-    if (!HoldsResources(user)) {
-        const fs::path factory = exeDir.parent_path() / "share" / "zormouse";
-        if (!HoldsResources(factory)) {
-            return {{}, "no program folder: " + user.string() + " is empty and no factory copy was found in " +
-                            factory.string()};
-        }
+    const fs::path factory = exeDir.parent_path() / "share" / "zormouse";
+    if (!HoldsResources(user) && !HoldsResources(factory)) {
+        return {{}, "no program folder: " + user.string() + " is empty and no factory copy was found in " +
+                        factory.string()};
+    }
+    if (HoldsResources(factory)) {
+        // Files the installation has and the user's folder lacks are copied in (a first start, or
+        // new files of a newer installation); a file the user's folder has is never replaced.
         std::string error;
-        if (!SeedFromFactory(factory, user, &error)) return {{}, error};
-        DebugLine("program folder filled from " + factory.string());
+        if (!SeedFromFactory(factory, user, &error)) {
+            if (!HoldsResources(user)) return {{}, error};
+            DebugLine("factory files not copied: " + error);
+        }
     }
     return {user, {}};
 }

@@ -1,5 +1,7 @@
 #include "ui/CustomControls.h"
 
+#include <QCoreApplication>
+
 #include <QPainter>
 
 #include "common/Debug.h"
@@ -27,8 +29,14 @@ void IUiEffectManagerImpl::ResetForTest() {
 }
 
 IUiEffectManagerImpl::IUiEffectManagerImpl() {
+    // The program folder's copy first (the build tree, a portable folder), then the installed one
+    // beside the executable's lib folder.
     m_library.setFileName(CPaintManagerUI::GetInstancePath() + QLatin1String(effects::kPluginFileName));
-    if (!m_library.load()) return;
+    if (!m_library.load()) {
+        m_library.setFileName(QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/zormouse/") +
+                              QLatin1String(effects::kPluginFileName));
+        if (!m_library.load()) return;
+    }
     m_get = reinterpret_cast<effects::GetAnimationFn>(m_library.resolve("GetAnimation"));
     m_release = reinterpret_cast<effects::ReleaseAnimationFn>(m_library.resolve("ReleaseAnimation"));
     m_types =

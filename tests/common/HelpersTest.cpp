@@ -83,10 +83,12 @@ TEST(ProgramFolder, UserFolderIsSeededFromFactoryWithoutOverwriting) {
     WriteFile(dir / "data" / "zormouse" / "res" / "Set.ini", "[Set]\nLanguage=7\n");
     ::unsetenv("ZOR_HOME");
     ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    // The user's folder holds res/ already: it is used as it is.
+    // The user's folder holds res/ already: it is used, its files stay as they are, and the files
+    // a newer installation brings are added.
     auto existing = ResolveProgramFolder(std::nullopt, dir / "prefix" / "bin");
     EXPECT_EQ(existing.folder, dir / "data" / "zormouse");
-    EXPECT_FALSE(std::filesystem::exists(dir / "data" / "zormouse" / "res" / "new.txt"));
+    EXPECT_EQ(zor::test::ReadFile(dir / "data" / "zormouse" / "res" / "Set.ini"), "[Set]\nLanguage=7\n");
+    EXPECT_EQ(zor::test::ReadFile(dir / "data" / "zormouse" / "res" / "new.txt"), "factory");
 
     std::filesystem::remove_all(dir / "data");
     auto seeded = ResolveProgramFolder(std::nullopt, dir / "prefix" / "bin");
