@@ -16,7 +16,7 @@ for f in bin/zormouse bin/zorctl lib/zormouse/libzoreffects.so share/zormouse/re
          share/zormouse/res/Home/Icons/Ndevice.zip share/zormouse/res_black/MainWnd.xml \
          share/zormouse/res_white/MainWnd.xml share/applications/zormouse.desktop \
          share/metainfo/zormouse.metainfo.xml share/icons/hicolor/scalable/apps/zormouse.svg \
-         share/icons/hicolor/48x48/apps/zormouse.png share/man/man1/zorctl.1 share/man/man1/zormouse.1 \
+         share/icons/hicolor/48x48/apps/zormouse.png share/man/man1/zorctl.1.gz share/man/man1/zormouse.1.gz share/doc/zormouse/copyright \
          lib/udev/rules.d/70-zormouse.rules; do
   [[ -e "$PREFIX/$f" ]] || fail "not installed: $f"
 done
