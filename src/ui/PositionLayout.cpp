@@ -15,6 +15,16 @@ QString Str(const nlohmann::json& object, const char* key) {
     return QString::fromStdString(object.at(key).get<std::string>());
 }
 
+// The container of the layout being applied: its controls are looked up inside it first, so a
+// page's controls are found even when another part of the window uses the same names.
+thread_local CControlUI* t_scope = nullptr;
+
+CControlUI* FindInScope(CPaintManagerUI& pm, const QString& name) {
+    if (t_scope != nullptr)
+        if (CControlUI* inside = pm.FindSubControlByName(t_scope, name)) return inside;
+    return pm.FindControl(name);
+}
+
 QString SourceImage(const QString& file, const std::array<int, 4>& r) {
     return QStringLiteral("file='%1' source='%2,%3,%4,%5'").arg(file).arg(r[0]).arg(r[1]).arg(r[2]).arg(r[3]);
 }
@@ -52,13 +62,13 @@ void CControlAttributes::ApplyCommon(CControlUI* control, const QString& normal,
 
 void CButtonAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
                               const QString& down) const {
-    if (CControlUI* c = pm.FindControl(m_name))
+    if (CControlUI* c = FindInScope(pm, m_name))
         ApplyCommon(c, normal, {{"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}});
 }
 
 void COptionAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
                               const QString& down) const {
-    if (CControlUI* c = pm.FindControl(m_name))
+    if (CControlUI* c = FindInScope(pm, m_name))
         ApplyCommon(
             c, normal,
             {{"normalimage", normal}, {"hotimage", over}, {"pushedimage", down}, {"Selectedimage", down}});
@@ -66,7 +76,7 @@ void COptionAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const 
 
 void CLabelAttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString&,
                              const QString&) const {
-    if (CControlUI* c = pm.FindControl(m_name)) ApplyCommon(c, normal, {{"bkimage", normal}});
+    if (CControlUI* c = FindInScope(pm, m_name)) ApplyCommon(c, normal, {{"bkimage", normal}});
 }
 
 void SliderAttributes::ReadJson(const nlohmann::json& entry) {
@@ -75,7 +85,7 @@ void SliderAttributes::ReadJson(const nlohmann::json& entry) {
 }
 
 void SliderAttributes::Apply(CPaintManagerUI& pm, const QString&, const QString&, const QString&) const {
-    CControlUI* c = pm.FindControl(m_name);
+    CControlUI* c = FindInScope(pm, m_name);
     if (c && HasPos())
         c->SetAttribute(
             QStringLiteral("pos"),
@@ -84,7 +94,7 @@ void SliderAttributes::Apply(CPaintManagerUI& pm, const QString&, const QString&
 
 void VerExAuttributes::Apply(CPaintManagerUI& pm, const QString& normal, const QString& over,
                              const QString& down) const {
-    CControlUI* item = pm.FindControl(m_name);
+    CControlUI* item = FindInScope(pm, m_name);
     if (!item) return;
     ApplyCommon(
         item, normal,
@@ -167,7 +177,9 @@ bool PositionLayout::Apply(CPaintManagerUI& pm) const {
         return false;
     }
     container->SetAttribute(QStringLiteral("bkimage"), m_bkImage);
+    t_scope = container;
     for (const auto& entry : m_entries) entry->Apply(pm, m_normal, m_over, m_down);
+    t_scope = nullptr;
     return true;
 }
 

@@ -246,3 +246,24 @@ TEST_F(LayoutPage, TruncatedOrMistypedFilesNeverCrashTheReader) {
         {{"Containerinfo", Container()},
          {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "b"}, {"pos", "1,2,3,4"}}})}}));
 }
+
+TEST(LayoutScope, APageLayoutMovesTheControlInsideItsContainerWhenAnotherPageHasItsName) {
+    CPaintManagerUI::SetInstancePath(TestData());
+    CPaintManagerUI::SetResourcePath(TestData());
+    RecordingWindow wnd(QStringLiteral("page_twin.xml"));
+    ASSERT_TRUE(wnd.Create(nullptr, "twin", kWsPopup | kWsVisible));
+    CPaintManagerUI& pm = wnd.PaintManager();
+    CControlUI* home = pm.FindSubControlByName(pm.FindControl("page_home"), "btn_twin");
+    CControlUI* keys = pm.FindSubControlByName(pm.FindControl("page_keys"), "btn_twin");
+    ASSERT_NE(home, keys);
+    PositionLayout layout;
+    ASSERT_TRUE(layout.Read({{"Containerinfo", Container("page_keys")},
+                             {"Controlinfo", json::array({{{"type", "button"},
+                                                           {"ctrlname", "btn_twin"},
+                                                           {"pos", {20, 30, 60, 50}}}})}}));
+    ASSERT_TRUE(layout.Apply(pm));
+    EXPECT_EQ(keys->GetAttribute("pos"), "20,30,60,50");
+    EXPECT_TRUE(keys->GetAttribute("normalimage").contains("page_n.png"));
+    EXPECT_EQ(home->GetAttribute("pos"), "1,1,11,11");
+    EXPECT_TRUE(home->GetAttribute("normalimage").isEmpty());
+}
