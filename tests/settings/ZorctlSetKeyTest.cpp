@@ -75,7 +75,11 @@ TEST_F(ZorctlSetKey, AnotherProfileIsMadeActiveFirst) {
 }
 
 TEST_F(ZorctlSetKey, BadInputIsOneLineExitOneAndChangesNoFile) {
+    // A first change draws the profile identifiers loading a model draws when there are none.
+    ASSERT_EQ(Run("set key --profile 0 3 3", false), 0) << err;
     const std::string before = ReadFile(config);
+    const fs::path feature = home / "res" / "MouseVarn" / "MouseA" / "Config" / "DeviceFeature.ini";
+    const std::string featureBefore = ReadFile(feature);
     for (const char* arguments :
          {"set key --profile 0 0 \"Right Click\"", "set key --profile 5 3 3", "set key --profile 0 25 3",
           "set key --profile 0 3 Teleport", "set key --profile 0 3 macro:Nope/Nothing",
@@ -85,6 +89,7 @@ TEST_F(ZorctlSetKey, BadInputIsOneLineExitOneAndChangesNoFile) {
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << arguments << ": " << err;
         EXPECT_EQ(err.rfind("zorctl: ", 0), 0u) << arguments << ": " << err;
         EXPECT_EQ(ReadFile(config), before) << arguments;
+        EXPECT_EQ(ReadFile(feature), featureBefore) << arguments;
     }
 }
 
