@@ -98,7 +98,7 @@ def popup(c, lists):
          f'  <VerticalLayout name="PopMouseKeyPanel" float="true" pos="185,95,805,595" bkcolor="{c["panel"]}" '
          f'bordersize="1" bordercolor="{c["border"]}" borderround="16,16" inset="20,14,20,18">',
          '    <HorizontalLayout height="40" childpadding="10">',
-         f'      <Label name="lab_PopMouseKey_Title" width="0" autocalcwidth="true" font="4" textcolor="{c["text"]}" '
+         f'      <Label name="lab_PopMouseKey_Title" width="0" height="40" autocalcwidth="true" font="4" textcolor="{c["text"]}" '
          f'text="Button function"/>',
          f'      <Label name="lab_PopMouseKey_Key" textid="NoText" font="2" textcolor="{c["accent"]}" text=""/>',
          '    </HorizontalLayout>',
@@ -207,10 +207,11 @@ def page(c):
                        f'pos="0,0,10,10" cursor="hand" visible="false"/>')
         return out
 
-    o.append('  <Container name="ver_mousekeysel">')
+    # Exactly the size of the page pictures: the controls' cut images must line up with the background.
+    o.append('  <Container name="ver_mousekeysel" float="true" pos="0,0,552,500">')
     o += key_controls("btn_MouseKey_Click", "btn_MouseKey_Mark", "MouseKey")
     o.append('  </Container>')
-    o.append('  <Container name="ver_mousehid" visible="false">')
+    o.append('  <Container name="ver_mousehid" float="true" pos="0,0,552,500" visible="false">')
     o += key_controls("btn_MouseKey2_Click", "btn_MouseKey2_Mark", "MouseKey2")
     for n in range(16):
         text = KEY_NAMES[n] if n < len(KEY_NAMES) else f"Button {n + 1}"

@@ -26,6 +26,8 @@
 #include "device/KeyCode.h"
 #include "macro/MacroUsage.h"
 #include "settings/DpiRules.h"
+#include "settings/KeyAssign.h"
+#include "settings/gui/OnScreenKeyboard.h"
 #include "settings/PowerOptions.h"
 #include "ui/CustomControls.h"
 
@@ -110,8 +112,8 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
 const std::vector<MessageOwner>& MessageOwners() {
     static const std::vector<MessageOwner> owners = [] {
         using W = CZorMainWnd;
-        const std::vector<W::Handler> toCome = {&W::ForKeyPage,       &W::ForLightingPage,   &W::ForMacroEditor,
-                                                &W::ForColourPicker,  &W::ForSettingsWindow, &W::ForUpdater};
+        const std::vector<W::Handler> toCome = {&W::ForLightingPage, &W::ForMacroEditor, &W::ForColourPicker,
+                                                &W::ForSettingsWindow, &W::ForUpdater};
         std::vector<MessageOwner> list;
         for (const W::Route& route : W::Routes()) {
             const bool built = std::find(toCome.begin(), toCome.end(), route.handler) == toCome.end();
@@ -136,8 +138,27 @@ long long CZorMainWnd::NotBuilt(const char* owner) {
     DebugF("message %d for the %s, which this build does not have yet\n", m_currentMessage, owner);
     return 0;
 }
-long long CZorMainWnd::ForKeyPage(qintptr, qintptr, bool&) {
-    return NotBuilt("key page");
+long long CZorMainWnd::ForKeyPage(qintptr wParam, qintptr lParam, bool& handled) {
+    if (!m_keysPage) return NotBuilt("key page");
+    switch (m_currentMessage) {
+        case kMsgKeyPopSetValue:
+            m_keysPage->OnPopSetValue(static_cast<int>(wParam));
+            CResourceManager::GetInstance().ReloadText();
+            handled = true;
+            break;
+        case kMsgRecordKey:
+            m_keysPage->OnRecordKey(static_cast<unsigned>(wParam));
+            break;
+        case kWmMouseMove:
+            m_keysPage->OnMouseMove(PointFromParam(lParam));
+            break;
+        case kWmMouseActivate:
+            m_keysPage->ClearHover();
+            break;
+        default:
+            break;
+    }
+    return 0;
 }
 long long CZorMainWnd::ForLightingPage(qintptr, qintptr, bool&) {
     return NotBuilt("lighting page");
@@ -256,6 +277,36 @@ void CZorMainWnd::InitWindow() {
     hooks.chooseColour = [this](std::uint32_t& colour) { return ChooseColour(colour); };
     hooks.openSystemMouseSettings = [this] { OpenSystemMouseSettings(); };
     m_dpi = std::make_unique<DpiPage>(m_pm, m_model.doc, std::move(hooks));
+    BuildKeyPage();
+}
+
+void CZorMainWnd::BuildKeyPage() {
+    KeyPage::Hooks hooks;
+    hooks.requestApply = [this](int kind, int profile, bool sync) {
+        if (sync)
+            SendMessageTo(this, kMsgApply, kind, profile);
+        else
+            PostMessageTo(this, kMsgApply, kind, profile);
+    };
+    hooks.busy = [this] { return m_scheduler->RunInProgress() || m_scheduler->Flags().profileChanged; };
+    hooks.ble = [this] { return m_hub->Link().bleMode.load() != 0; };
+    hooks.setCurrentKey = [this](int slot) { m_scheduler->SetCurrentKey(slot); };
+    hooks.text = [this](const QString& id) { return m_language.QueryControlText(id, {}); };
+    hooks.messageBox = [this](const QString& title, const QString& text) {
+        CloseMessageBox();
+        m_msgBox = CMsgWnd::ShowMessageBoxNonModal(this, title, text, {}, CMsgWnd::kInfo,
+                                                   m_language.QueryControlText(QStringLiteral("MessageOK"), {}));
+        if (m_msgBox) m_msgBox->CenterWindow();
+    };
+    hooks.postSetValue = [this] { PostMessageTo(this, kMsgKeyPopSetValue, 1, 1); };
+    hooks.sendRecordKey = [this](unsigned scan) { SendMessageTo(this, kMsgRecordKey, scan, 0); };
+    hooks.startOnScreenKeyboard = [] { return StartOnScreenKeyboard(); };
+    hooks.showPage = [this] {
+        if (auto* nav = Find<COptionUI>(QStringLiteral("opt_nav_keys"))) nav->Selected(true);
+    };
+    m_keysPage = std::make_unique<KeyPage>(m_pm, this, m_model.doc, m_model.macros, m_model.catalog, m_model.keys,
+                                           std::move(hooks));
+    if (auto* nav = FindControl(QStringLiteral("opt_nav_keys"))) nav->SetVisible(true);
 }
 
 void CZorMainWnd::Notify(TNotifyUI& msg) {
@@ -388,6 +439,10 @@ void CZorMainWnd::ApplyModelToView() {
     LoadKeySlotMap(m_model.ModelFolder(), keySlots, ledModes);
     m_hub->View().SetKeySlotMap(keySlots);
     m_dpi->SetTable(DpiTable::FromFeature(m_model.feature));
+    const AppFeature app = LoadAppFeature(m_context.programFolder);
+    const DeviceEntry* selected = m_hub->SelectedEntry();
+    m_keysPage->SetModel(m_model.ModelFolder(), IniFile(SetIniPath()).GetInt("Set", "OnlyOnePageVersion") != 0,
+                         ModelHasLighting(app.keySelLedVis != 0, selected ? selected->productName : std::string()));
     RefreshPages();
 }
 
@@ -409,6 +464,8 @@ void CZorMainWnd::RefreshPages() {
     const int profile = m_model.Profile();
     m_dpi->SetProfile(profile);
     m_dpi->Refresh();
+    m_keysPage->SetProfile(profile);
+    m_keysPage->Refresh();
     if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
         profiles->SelectItem(profile, false);
 
@@ -445,6 +502,7 @@ void CZorMainWnd::RouteToPages(TNotifyUI& msg) {
         return;
     }
     if (msg.pSender != nullptr || msg.sType == QLatin1String("WM_RecordKey")) {
+        if (m_keysPage && m_keysPage->Notify(msg)) return;
         if (m_dpi && m_dpi->Notify(msg)) return;
         if (msg.sType == QLatin1String("click") && sender == QLatin1String("btn_Mouse_Apply")) {
             if (m_scheduler->RunInProgress()) return;

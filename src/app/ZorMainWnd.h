@@ -24,6 +24,7 @@
 #include "macro/MacroStore.h"
 #include "settings/ApplyPipeline.h"
 #include "settings/gui/DpiPage.h"
+#include "settings/gui/KeyPage.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
 #include "ui/MenuTray.h"
@@ -63,6 +64,7 @@ public:
     MouseConfigDocument& Document() { return m_model.doc; }
     MacroStore& Macros() { return m_model.macros; }
     DpiPage& Dpi() { return *m_dpi; }
+    KeyPage& Keys() { return *m_keysPage; }
     int PagesProfile() const { return m_model.Profile(); }
     bool ApplyRunning() const { return m_scheduler->RunInProgress(); }
     bool RefreshRunning() const { return m_scheduler->ReadInProgress(); }
@@ -141,6 +143,7 @@ private:
     bool ChooseColour(std::uint32_t& colour);
     void OpenSystemMouseSettings();
     void OpenWebPage(const QString& path);
+    void BuildKeyPage();
 
     // Message handlers (the table in ZorMainWnd.cpp names each one's owner).
     long long OnMove(qintptr, qintptr, bool&);
@@ -188,6 +191,7 @@ private:
     control::ModelSession m_model;
     std::unique_ptr<control::RunScheduler> m_scheduler;
     std::unique_ptr<DpiPage> m_dpi;
+    std::unique_ptr<KeyPage> m_keysPage;
     std::unique_ptr<HomePage> m_home;
     ui::LanguageManager m_language;
     ui::FontInstaller m_fonts;
