@@ -345,6 +345,11 @@ TEST_F(KeyPageTest, ScreenshotsOfBothSkins) {
         ASSERT_TRUE(ClickControl(Page("btn_Mouse_Scr_Up")));
         Shot(QLatin1String(skin) + QStringLiteral("_wheel"));
         ASSERT_TRUE(ClickControl(Popup("btn_MouseKey_Apply")));
+        // The list layout of the same page.
+        window.reset();
+        StartOnKeys(VirtualLinkKind::Cable, false);
+        window->show();
+        Shot(QLatin1String(skin) + QStringLiteral("_list"));
     }
 }
 
