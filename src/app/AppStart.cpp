@@ -130,11 +130,15 @@ int RunZorMouse(int argc, char** argv) {
 
     std::unique_ptr<VirtualMouseWindow> control;
     if (options.virtualMouse && options.screenshot.isEmpty()) {
-        control = std::make_unique<VirtualMouseWindow>(window->Hub());
-        QObject::connect(window, &CZorMainWnd::applyFinished, control.get(),
-                         &VirtualMouseWindow::UpdateState);
-        control->move(window->geometry().topRight() + QPoint(16, 0));
-        control->show();
+        // The stand-in for the mouse in the hand is no part of the program's window: it opens
+        // once the event loop runs, after the main window.
+        QTimer::singleShot(0, window, [window, &control] {
+            control = std::make_unique<VirtualMouseWindow>(window->Hub());
+            QObject::connect(window, &CZorMainWnd::applyFinished, control.get(),
+                             &VirtualMouseWindow::UpdateState);
+            control->move(window->geometry().topRight() + QPoint(16, 0));
+            control->show();
+        });
     }
     if (!options.screenshot.isEmpty()) {
         // The picture is taken once the first synchronisation has shown the mouse's settings,

@@ -13,13 +13,12 @@
 #include <QMutex>
 #include <QPainter>
 #include <QPainterPath>
-#include <QRegularExpression>
-#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QSvgRenderer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "ui/Accessible.h"
 #include "ui/PaintManager.h"
@@ -69,6 +68,47 @@ bool ParseBool(const QString& text) {
     return text.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
 }
 
+namespace {
+
+bool IsKeyChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_');
+}
+
+// Calls visit(key, value) for every `key = 'value'` pair of text (quote: ' or "), the way a scan
+// for (\w+)\s*=\s*'([^']*)' finds them: text that is no such pair is skipped. Hand-made because
+// start-up reads hundreds of these lists, and a regular expression engine is costly to start.
+template <typename Visit>
+void ForEachQuotedPair(const QString& text, QChar quote, Visit visit) {
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        if (!IsKeyChar(text[i])) {
+            ++i;
+            continue;
+        }
+        const qsizetype keyStart = i;
+        qsizetype p = i;
+        while (p < n && IsKeyChar(text[p])) ++p;
+        const qsizetype keyEnd = p;
+        while (p < n && text[p].isSpace()) ++p;
+        if (p < n && text[p] == QLatin1Char('=')) {
+            ++p;
+            while (p < n && text[p].isSpace()) ++p;
+            if (p < n && text[p] == quote) {
+                const qsizetype close = text.indexOf(quote, p + 1);
+                if (close >= 0) {
+                    visit(text.mid(keyStart, keyEnd - keyStart), text.mid(p + 1, close - p - 1));
+                    i = close + 1;
+                    continue;
+                }
+            }
+        }
+        i = keyStart + 1;  // no pair starts here: look again one character on
+    }
+}
+
+}  // namespace
+
 ImageRef ImageRef::Parse(const QString& text) {
     ImageRef ref;
     const QString t = text.trimmed();
@@ -77,11 +117,8 @@ ImageRef ImageRef::Parse(const QString& text) {
         ref.file = t;
         return ref;
     }
-    static const QRegularExpression kPair(QStringLiteral("(\\w+)\\s*=\\s*'([^']*)'"));
-    for (auto it = kPair.globalMatch(t); it.hasNext();) {
-        const auto m = it.next();
-        const QString key = m.captured(1).toLower();
-        const QString value = m.captured(2);
+    ForEachQuotedPair(t, QLatin1Char('\''), [&](const QString& name, const QString& value) {
+        const QString key = name.toLower();
         if (key == QLatin1String("file"))
             ref.file = value;
         else if (key == QLatin1String("source"))
@@ -92,7 +129,7 @@ ImageRef ImageRef::Parse(const QString& text) {
             ref.fade = std::clamp(value.toInt(), 0, 255);
         else if (key == QLatin1String("dest"))
             ref.dest = ParseRect(value);
-    }
+    });
     return ref;
 }
 
@@ -100,9 +137,16 @@ ImageRef ImageRef::Parse(const QString& text) {
 
 namespace {
 
+// Pictures are rasterised once and kept, except large SVG drawings without nine-slice corners:
+// those keep only their parsed drawing and are rendered on each paint, at the size they are
+// drawn, so a window's big backgrounds do not each hold megabytes of pixels.
+constexpr qsizetype kMaxRasterBytes = 256 * 1024;
+
 struct CachedImage {
     QImage image;
     qreal scale = 1;  // pixels per source unit (SVG pictures are rendered at the pixel ratio)
+    std::shared_ptr<QSvgRenderer> drawing;  // a large SVG: rendered on paint
+    QSizeF logical;                         // its size in the drawing's own units
 };
 
 struct ImageCache {
@@ -122,26 +166,32 @@ const CachedImage* LoadCached(const QString& file, qreal dpr) {
     ImageCache& cache = Cache();
     QMutexLocker lock(&cache.mutex);
     auto it = cache.images.find(key);
-    if (it != cache.images.end()) return it->image.isNull() ? nullptr : &*it;
+    if (it != cache.images.end()) return it->image.isNull() && !it->drawing ? nullptr : &*it;
     CachedImage entry;
     if (svg) {
-        QSvgRenderer renderer(path);
-        if (renderer.isValid()) {
-            const QSize logical = renderer.defaultSize();
-            QImage image((QSizeF(logical) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
-            image.fill(Qt::transparent);
-            QPainter p(&image);
-            renderer.render(&p);
-            p.end();
-            entry.image = image;
+        auto renderer = std::make_shared<QSvgRenderer>(path);
+        if (renderer->isValid()) {
+            const QSize logical = renderer->defaultSize();
+            const QSize pixels = (QSizeF(logical) * dpr).toSize();
             entry.scale = dpr;
+            entry.logical = QSizeF(logical);
+            if (qsizetype(pixels.width()) * pixels.height() * 4 > kMaxRasterBytes) {
+                entry.drawing = std::move(renderer);
+            } else {
+                QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+                image.fill(Qt::transparent);
+                QPainter p(&image);
+                renderer->render(&p);
+                p.end();
+                entry.image = image;
+            }
         }
     } else {
         entry.image.load(path);
     }
     // Missing pictures are remembered too, so a broken skin does not hit the disk on every paint.
     it = cache.images.insert(key, entry);
-    return it->image.isNull() ? nullptr : &*it;
+    return it->image.isNull() && !it->drawing ? nullptr : &*it;
 }
 
 void DrawNineSlice(QPainter& p, const QRectF& dest, const QImage& img, const QRectF& src,
@@ -160,12 +210,48 @@ void DrawNineSlice(QPainter& p, const QRectF& dest, const QImage& img, const QRe
         }
 }
 
+// Draws a large SVG straight from its drawing: source (in the drawing's units) becomes the view
+// box, so only that part lands in the target. Nine-slice corners need pixels: those drawings are
+// rasterised for the paint.
+bool DrawVector(QPainter& painter, const QRect& dest, const ImageRef& ref, const CachedImage& cached) {
+    QSvgRenderer& drawing = *cached.drawing;
+    const QRectF box = drawing.viewBoxF();
+    const qreal sx = cached.logical.width() > 0 ? box.width() / cached.logical.width() : 1;
+    const qreal sy = cached.logical.height() > 0 ? box.height() / cached.logical.height() : 1;
+    QRectF part = ref.source.isEmpty() ? QRectF(QPointF(0, 0), cached.logical) : QRectF(ref.source);
+    part = part.intersected(QRectF(QPointF(0, 0), cached.logical));
+    if (part.isEmpty()) return false;
+    const QRect target = ref.dest.isEmpty() ? dest : ref.dest.translated(dest.topLeft());
+    painter.save();
+    if (ref.fade < 255) painter.setOpacity(painter.opacity() * ref.fade / 255.0);
+    QMutexLocker lock(&Cache().mutex);  // the view box is shared state of the cached drawing
+    drawing.setViewBox(
+        QRectF(box.x() + part.x() * sx, box.y() + part.y() * sy, part.width() * sx, part.height() * sy));
+    if (ref.corner.isNull()) {
+        drawing.render(&painter, QRectF(target));
+    } else {
+        const QSize pixels = (part.size() * cached.scale).toSize();
+        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        drawing.render(&p);
+        p.end();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        DrawNineSlice(painter, QRectF(target), image, QRectF(QPointF(0, 0), QSizeF(pixels)),
+                      QMarginsF(ref.corner), cached.scale);
+    }
+    drawing.setViewBox(box);
+    painter.restore();
+    return true;
+}
+
 }  // namespace
 
 bool DrawImage(QPainter& painter, const QRect& dest, const ImageRef& ref, qreal dpr) {
     if (ref.IsEmpty()) return false;
     const CachedImage* cached = LoadCached(ref.file, dpr);
     if (!cached) return false;
+    if (cached->drawing) return DrawVector(painter, dest, ref, *cached);
     QRectF src = ref.source.isEmpty() ? QRectF(QPointF(0, 0), QSizeF(cached->image.size()))
                                       : QRectF(QPointF(ref.source.topLeft()) * cached->scale,
                                                QSizeF(ref.source.size()) * cached->scale);
@@ -272,11 +358,8 @@ QString CControlUI::GetAttribute(const QString& name) const {
 }
 
 void CControlUI::ApplyAttributeList(const QString& list) {
-    static const QRegularExpression kPair(QStringLiteral("([\\w]+)\\s*=\\s*\"([^\"]*)\""));
-    for (auto it = kPair.globalMatch(list); it.hasNext();) {
-        const auto m = it.next();
-        SetAttribute(m.captured(1), m.captured(2));
-    }
+    ForEachQuotedPair(list, QLatin1Char('"'),
+                      [this](const QString& key, const QString& value) { SetAttribute(key, value); });
 }
 
 static unsigned ParseAlign(const QString& value, unsigned style) {

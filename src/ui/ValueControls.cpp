@@ -6,8 +6,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
-#include <QRegularExpression>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -239,6 +238,21 @@ void CSliderUI::leaveEvent(QEvent*) {
 
 // ---------------------------------------------------------------- CEditUI
 
+namespace {
+
+// "numberonly": the digits 0-9 and nothing else (without a regular expression engine).
+class DigitsOnly final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (const QChar c : input)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) return Invalid;
+        return Acceptable;
+    }
+};
+
+}  // namespace
+
 CEditUI::CEditUI(QWidget* parent) : CLabelUI(parent), m_edit(new QLineEdit(this)) {
     m_edit->setFrame(false);
     m_edit->installEventFilter(this);
@@ -278,8 +292,7 @@ void CEditUI::SetAttribute(const QString& nameIn, const QString& value) {
         m_edit->setEchoMode(ParseBool(value) ? QLineEdit::Password : QLineEdit::Normal);
     else if (name == QLatin1String("numberonly")) {
         if (ParseBool(value))
-            m_edit->setValidator(
-                new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_edit));
+            m_edit->setValidator(new DigitsOnly(m_edit));
         else
             m_edit->setValidator(nullptr);
     } else if (name == QLatin1String("prompttext")) {
