@@ -11,6 +11,7 @@ packages=(
   nlohmann-json3-dev libminizip-dev zlib1g-dev
   libssl-dev openssl libcurl4-openssl-dev uuid-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libxcb1-dev dbus-daemon
   zip unzip xvfb xauth xdotool
   dpkg-dev desktop-file-utils appstream
 )
