@@ -51,8 +51,8 @@ int RunBareWindow(int argc, char** argv) {
 }
 
 struct Options {
-    std::string zormouse;   // the program under test
-    std::string home;       // its program folder
+    std::string zormouse;  // the program under test
+    std::string home;      // its program folder
     std::vector<std::string> args{"--virtual-cable"};
     int runs = 7;
     int warmup = 2;
@@ -92,7 +92,8 @@ public:
                 std::free(e);
                 if (mapped && HasSize(window, width, height)) return at;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
             if (left <= 0) return std::nullopt;
             pollfd p{xcb_get_file_descriptor(m_conn), POLLIN, 0};
             ::poll(&p, 1, static_cast<int>(left));
@@ -101,7 +102,8 @@ public:
 
 private:
     bool HasSize(xcb_window_t window, int width, int height) {
-        xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, window), nullptr);
+        xcb_get_geometry_reply_t* g =
+            xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, window), nullptr);
         const bool match = g != nullptr && g->width == width && g->height == height;
         std::free(g);
         return match;
@@ -185,7 +187,8 @@ struct StartSample {
     long rssKb = -1;
 };
 
-StartSample MeasureStart(MapWatch& watch, const std::vector<std::string>& argv, int settleSeconds, pid_t* keep) {
+StartSample MeasureStart(MapWatch& watch, const std::vector<std::string>& argv, int settleSeconds,
+                         pid_t* keep) {
     StartSample s;
     watch.Drain();
     const auto start = Clock::now();
@@ -213,7 +216,8 @@ int Usage() {
     std::fputs(
         "Usage: StartupBench [--zormouse PATH] [--home DIR] [--runs N] [--settle S] [--idle S] [--threads]\n"
         "                    [-- ARGS for zormouse (default --virtual-cable)]\n"
-        "Run it under an X server, e.g. xvfb-run -a -s \"-screen 0 1280x800x24\" build/bench/startup/StartupBench\n",
+        "Run it under an X server, e.g. xvfb-run -a -s \"-screen 0 1280x800x24\" "
+        "build/bench/startup/StartupBench\n",
         stderr);
     return 2;
 }
@@ -279,17 +283,19 @@ int main(int argc, char** argv) {
         mainCpu.push_back(m.cpuMs);
         bareRss = std::max(bareRss, b.rssKb);
         mainRss = std::max(mainRss, m.rssKb);
-        std::fprintf(stderr, "run %d: bare %.0f ms (cpu %.0f) %ld kB, zormouse %.0f ms (cpu %.0f) %ld kB\n", i + 1,
-                     b.ms, b.cpuMs, b.rssKb, m.ms, m.cpuMs, m.rssKb);
+        std::fprintf(stderr, "run %d: bare %.0f ms (cpu %.0f) %ld kB, zormouse %.0f ms (cpu %.0f) %ld kB\n",
+                     i + 1, b.ms, b.cpuMs, b.rssKb, m.ms, m.cpuMs, m.rssKb);
     }
 
     const double b = Median(bareMs), m = Median(mainMs);
-    std::printf("warm start to the mapped window (median of %d): bare %.0f ms, zormouse %.0f ms, ratio %.2f\n",
-                o.runs, b, m, m / b);
+    std::printf(
+        "warm start to the mapped window (median of %d): bare %.0f ms, zormouse %.0f ms, ratio %.2f\n",
+        o.runs, b, m, m / b);
     const double bc = Median(bareCpu), mc = Median(mainCpu);
-    std::printf("CPU time until then (median): bare %.0f ms, zormouse %.0f ms, ratio %.2f\n", bc, mc, mc / bc);
-    std::printf("resident memory after %d s: bare %ld kB, zormouse %ld kB, ratio %.2f\n", o.settleSeconds, bareRss,
-                mainRss, double(mainRss) / double(bareRss));
+    std::printf("CPU time until then (median): bare %.0f ms, zormouse %.0f ms, ratio %.2f\n", bc, mc,
+                mc / bc);
+    std::printf("resident memory after %d s: bare %ld kB, zormouse %ld kB, ratio %.2f\n", o.settleSeconds,
+                bareRss, mainRss, double(mainRss) / double(bareRss));
 
     if (idle > 0) {
         // Sampled from outside ten times a second: only the program's own threads are counted. A
