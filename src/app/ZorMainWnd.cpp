@@ -102,7 +102,7 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgCloseWndGone, &W::OnCloseWndGone, "close dialog"},
         {kMsgCloseConfig, &W::OnCloseConfig, "close dialog"},
         {kMsgCloseAct, &W::OnCloseAct, "close dialog"},
-        {kMsgMacroKeyTexts, &W::ForMacroEditor, "macro editor (key texts)"},
+        {kMsgMacroKeyTexts, &W::OnMacroKeyTexts, "macro editor (key texts)"},
         {kMsgShortPressChanged, &W::OnPowerChanged, "power page"},
         {kMsgStateReadDone, &W::OnStateReadDone, "device-state refresh (read finished)"},
     };
@@ -112,7 +112,7 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
 const std::vector<MessageOwner>& MessageOwners() {
     static const std::vector<MessageOwner> owners = [] {
         using W = CZorMainWnd;
-        const std::vector<W::Handler> toCome = {&W::ForLightingPage, &W::ForMacroEditor, &W::ForColourPicker,
+        const std::vector<W::Handler> toCome = {&W::ForLightingPage, &W::ForColourPicker,
                                                 &W::ForSettingsWindow, &W::ForUpdater};
         std::vector<MessageOwner> list;
         for (const W::Route& route : W::Routes()) {
@@ -163,8 +163,8 @@ long long CZorMainWnd::ForKeyPage(qintptr wParam, qintptr lParam, bool& handled)
 long long CZorMainWnd::ForLightingPage(qintptr, qintptr, bool&) {
     return NotBuilt("lighting page");
 }
-long long CZorMainWnd::ForMacroEditor(qintptr, qintptr, bool&) {
-    return NotBuilt("macro editor");
+long long CZorMainWnd::ForMacroEditor(qintptr wParam, qintptr lParam, bool& handled) {
+    return m_macroPage ? m_macroPage->HandleMessage(m_currentMessage, wParam, lParam, handled) : 0;
 }
 long long CZorMainWnd::ForColourPicker(qintptr, qintptr, bool& handled) {
     handled = true;
@@ -278,6 +278,7 @@ void CZorMainWnd::InitWindow() {
     hooks.openSystemMouseSettings = [this] { OpenSystemMouseSettings(); };
     m_dpi = std::make_unique<DpiPage>(m_pm, m_model.doc, std::move(hooks));
     BuildKeyPage();
+    CreateMacroPage();
 }
 
 void CZorMainWnd::BuildKeyPage() {
@@ -360,6 +361,7 @@ void CZorMainWnd::StartInit() {
 
 void CZorMainWnd::OnWindowInit() {
     m_model.LoadSources();
+    m_macroPage->Rebuild();
     m_home->SetResourcePrefix(GetResourcePrefix());
     m_home->ApplyLayout();
     m_hub->Presence().StartWorker();
@@ -494,8 +496,15 @@ void CZorMainWnd::RouteToPages(TNotifyUI& msg) {
             ResetToFactory();
         else if (msg.sType == QLatin1String("MyMenuClick") &&
                  (msg.sText == QLatin1String("Import") || msg.sText == QLatin1String("Export")))
-            DebugF("menu %s: configuration exchange is not in this build\n", msg.sText.toStdString());
+            ExchangeConfig(msg.sText);
+        else if (m_macroPage)
+            m_macroPage->Notify(msg);
         return;  // the macro editor's notifications
+    }
+    if (msg.sType == QLatin1String("MyMenuClick") &&
+        (msg.sText == QLatin1String("Import") || msg.sText == QLatin1String("Export"))) {
+        ExchangeConfig(msg.sText);
+        return;
     }
     if (msg.sType == QLatin1String("MyMenuClick") && msg.sText == QLatin1String("Reset")) {
         ResetToFactory();
@@ -542,8 +551,13 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
     } else if (name == QLatin1String("btn_Mac")) {
         SaveDocument();
         if (auto* tab = Find<CContainerUI>(QStringLiteral("tab_main"))) tab->SelectItem(1);
+        if (m_macroPage) m_macroPage->SetShown(true);
     } else if (name == QLatin1String("btn_Null")) {
+        if (m_macroPage) m_macroPage->SetShown(false);
         if (auto* tab = Find<CContainerUI>(QStringLiteral("tab_main"))) tab->SelectItem(0);
+    } else if (name == QLatin1String("btn_Mouse_More")) {
+        const QPoint at = msg.pSender->mapToGlobal(QPoint(0, msg.pSender->height() + 4));
+        CMenuWnd::CreateMenu(this, QStringLiteral("mouse_exmenu.xml"), at, msg.pSender);
     } else if (name == QLatin1String("modal_popwnd_btn")) {
         NotBuilt("version window");
     }

@@ -23,6 +23,7 @@
 #include "config/MouseConfig.h"
 #include "macro/MacroStore.h"
 #include "settings/ApplyPipeline.h"
+#include "macro/gui/MacroPage.h"
 #include "settings/gui/DpiPage.h"
 #include "settings/gui/KeyPage.h"
 #include "ui/Dialogs.h"
@@ -65,6 +66,7 @@ public:
     MacroStore& Macros() { return m_model.macros; }
     DpiPage& Dpi() { return *m_dpi; }
     KeyPage& Keys() { return *m_keysPage; }
+    MacroPage& Macro() { return *m_macroPage; }
     int PagesProfile() const { return m_model.Profile(); }
     bool ApplyRunning() const { return m_scheduler->RunInProgress(); }
     bool RefreshRunning() const { return m_scheduler->ReadInProgress(); }
@@ -180,6 +182,11 @@ private:
     long long ForKeyPage(qintptr, qintptr, bool&);
     long long ForLightingPage(qintptr, qintptr, bool&);
     long long ForMacroEditor(qintptr, qintptr, bool&);
+    // The macro page and the configuration exchange of the "more" menu (ZorMainWndMacro.cpp).
+    void CreateMacroPage();
+    QString MacroText(const QString& key) const;
+    void ExchangeConfig(const QString& command);
+    long long OnMacroKeyTexts(qintptr, qintptr, bool&);
     long long ForColourPicker(qintptr, qintptr, bool&);
     long long ForSettingsWindow(qintptr, qintptr, bool&);
     long long ForUpdater(qintptr, qintptr, bool&);
@@ -192,6 +199,7 @@ private:
     std::unique_ptr<control::RunScheduler> m_scheduler;
     std::unique_ptr<DpiPage> m_dpi;
     std::unique_ptr<KeyPage> m_keysPage;
+    std::unique_ptr<MacroPage> m_macroPage;
     std::unique_ptr<HomePage> m_home;
     ui::LanguageManager m_language;
     ui::FontInstaller m_fonts;

@@ -79,7 +79,8 @@ bool KeyboardCapture::eventFilter(QObject* watched, QEvent* event) {
                 return true;
             }
             const bool alt = key->modifiers() & Qt::AltModifier;
-            const unsigned message = press ? (alt ? kMsgSysKeyDown : kMsgKeyDown) : (alt ? kMsgSysKeyUp : kMsgKeyUp);
+            const unsigned message =
+                press ? (alt ? kMsgSysKeyDown : kMsgKeyDown) : (alt ? kMsgSysKeyUp : kMsgKeyUp);
             m_sink(message, VirtualKeyOf(*key), scan);
             return true;
         }

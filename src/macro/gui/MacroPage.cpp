@@ -61,8 +61,9 @@ std::u16string U(const QString& text) {
 const QString& StateIcon(std::uint8_t code, std::uint8_t state) {
     static const QString kDown = QStringLiteral("MacroVarn/png/KeyDown.png");
     static const QString kUp = QStringLiteral("MacroVarn/png/KeyUp.png");
-    static const QString kQuadrant[] = {QStringLiteral("MacroVarn/png/2.png"), QStringLiteral("MacroVarn/png/1.png"),
-                                        QStringLiteral("MacroVarn/png/4.png"), QStringLiteral("MacroVarn/png/3.png")};
+    static const QString kQuadrant[] = {
+        QStringLiteral("MacroVarn/png/2.png"), QStringLiteral("MacroVarn/png/1.png"),
+        QStringLiteral("MacroVarn/png/4.png"), QStringLiteral("MacroVarn/png/3.png")};
     static const QString kNone;
     if (code == kMacCodeMove) return state >= 3 && state <= 6 ? kQuadrant[state - 3] : kNone;
     if (code == kMacCodeDpi || code == kMacCodeLighting || code == 0) return kNone;
@@ -80,7 +81,8 @@ QString TypeIcon(const MacroDeviceBlock& b, int i) {
             // An empty slot shows the icon of the event before it.
             return i > 0 ? TypeIcon(b, i - 1) : QStringLiteral("MacroVarn/png/KB2.png");
         default:
-            if (code >= kMacCodeLeftButton && code <= kMacCodeFifthButton) return QStringLiteral("MacroVarn/png/mouse.png");
+            if (code >= kMacCodeLeftButton && code <= kMacCodeFifthButton)
+                return QStringLiteral("MacroVarn/png/mouse.png");
             return QStringLiteral("MacroVarn/png/KB2.png");
     }
 }
@@ -110,11 +112,13 @@ MacroPage::MacroPage(ui::WindowImplBase& window, MacroStore& store, const MacVkA
       m_store(store),
       m_keys(keys),
       m_hooks(std::move(hooks)),
-      m_recorder(store, keys, m_hooks.clock ? m_hooks.clock : MacroRecorder::Clock(&std::chrono::system_clock::now)) {
+      m_recorder(store, keys,
+                 m_hooks.clock ? m_hooks.clock : MacroRecorder::Clock(&std::chrono::system_clock::now)) {
     // Captured keys reach the window as its key messages, which it hands back to the page.
-    m_capture = std::make_unique<KeyboardCapture>(&window, [this](unsigned message, std::uint32_t vk, std::uint32_t scan) {
-        ui::SendMessageTo(&m_window, message, vk, scan);
-    });
+    m_capture = std::make_unique<KeyboardCapture>(
+        &window, [this](unsigned message, std::uint32_t vk, std::uint32_t scan) {
+            ui::SendMessageTo(&m_window, message, vk, scan);
+        });
     m_capture->SetLostHandler([this] { StopRecording(); });
     m_rowMarkup = std::make_unique<ui::CMarkup>();
     m_rowMarkup->LoadFromFile(ui::CPaintManagerUI::ResolveFile(kRowSkin));
@@ -136,7 +140,8 @@ int MacroPage::Box(const QString& textKey, bool withCancel) {
 }
 
 int MacroPage::BuiltRows() const {
-    return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(), [](const auto& r) { return !r.isNull(); }));
+    return static_cast<int>(
+        std::count_if(m_rows.begin(), m_rows.end(), [](const auto& r) { return !r.isNull(); }));
 }
 
 int MacroPage::SelectedRow() const {
@@ -146,7 +151,20 @@ int MacroPage::SelectedRow() const {
 
 // ---------------------------------------------------------------- tree
 
+void MacroPage::ApplyTexts() {
+    if (!m_hooks.text) return;
+    CControlUI* root = FindControl(QStringLiteral("page_macro"));
+    if (!root) return;
+    for (CControlUI* control : m_window.PaintManager().AllControls()) {
+        const QString id = control->GetTextId();
+        if (id.isEmpty() || id == QLatin1String("NoText") || !Inside(control, root)) continue;
+        const QString text = m_hooks.text(id);
+        if (!text.isEmpty()) SetLabel(control, text);
+    }
+}
+
 void MacroPage::Rebuild() {
+    ApplyTexts();
     const int g = m_group;
     const int m = m_macro;
     BuildTree();
@@ -221,7 +239,8 @@ void MacroPage::UpdateButtons() {
 void MacroPage::ShowToSave(int g, int m, bool show) {
     for (const NodeRef& ref : m_nodes) {
         if (ref.group != g || ref.macro != m) continue;
-        if (auto* marker = m_window.PaintManager().FindSubControlByName(ref.node, kToSave)) marker->SetVisible(show);
+        if (auto* marker = m_window.PaintManager().FindSubControlByName(ref.node, kToSave))
+            marker->SetVisible(show);
     }
 }
 
@@ -241,22 +260,27 @@ void MacroPage::OpenContextMenu(const NodeRef* ref) {
     m_menuMacro = ref ? ref->macro : -1;
     const QPoint at = m_hooks.menuPosition ? m_hooks.menuPosition() : QCursor::pos();
     if (m_menu) m_menu->Close();
-    m_menu = ui::CMenuWnd::CreateMenu(&m_window, macro ? QStringLiteral("marco_menu.xml") : QStringLiteral("marco_group_menu.xml"),
-                                      at, Find(kTree));
+    m_menu = ui::CMenuWnd::CreateMenu(
+        &m_window, macro ? QStringLiteral("marco_menu.xml") : QStringLiteral("marco_group_menu.xml"), at,
+        Find(kTree));
     if (!m_menu || macro || !m_menu->Menu()) return;
     // Without a group under the cursor only the library-wide commands apply.
     for (const char* item : {"group_rename", "GroupDelete", "group_export"})
-        if (auto* action = m_menu->Menu()->findChild<QAction*>(QLatin1String(item))) action->setEnabled(ref != nullptr);
+        if (auto* action = m_menu->Menu()->findChild<QAction*>(QLatin1String(item)))
+            action->setEnabled(ref != nullptr);
 }
 
 void MacroPage::OpenInsertMenu() {
     if (m_menu) m_menu->Close();
     auto* button = FindControl(kInsert);
-    m_insertMenuPos = m_hooks.menuPosition ? m_hooks.menuPosition()
-                                           : (button ? button->mapToGlobal(QPoint(0, button->height() + 4)) : QCursor::pos());
-    m_menu = ui::CMenuWnd::CreateMenu(&m_window, QStringLiteral("PopMacroInsert.xml"), m_insertMenuPos, button);
+    m_insertMenuPos = m_hooks.menuPosition
+                          ? m_hooks.menuPosition()
+                          : (button ? button->mapToGlobal(QPoint(0, button->height() + 4)) : QCursor::pos());
+    m_menu =
+        ui::CMenuWnd::CreateMenu(&m_window, QStringLiteral("PopMacroInsert.xml"), m_insertMenuPos, button);
     if (!m_menu || !m_menu->Menu()) return;
-    for (const auto& [name, mode] : {std::pair{"opt_InsertBefor", kPopInsertBefore}, std::pair{"opt_InsertAfter", kPopInsertAfter}}) {
+    for (const auto& [name, mode] :
+         {std::pair{"opt_InsertBefor", kPopInsertBefore}, std::pair{"opt_InsertAfter", kPopInsertAfter}}) {
         if (auto* action = m_menu->Menu()->findChild<QAction*>(QLatin1String(name))) {
             action->setCheckable(true);
             action->setChecked(m_insertMode == mode);
@@ -269,7 +293,8 @@ void MacroPage::OnMenu(const QString& item) {
     const int m = m_menuMacro;
     if (item == QLatin1String("group_rename") || item == QLatin1String("marco_rename")) {
         for (const NodeRef& ref : m_nodes)
-            if (ref.group == g && ref.macro == (item == QLatin1String("group_rename") ? -1 : m)) StartRename(&ref);
+            if (ref.group == g && ref.macro == (item == QLatin1String("group_rename") ? -1 : m))
+                StartRename(&ref);
     } else if (item == QLatin1String("GroupDelete")) {
         DeleteGroup(g);
     } else if (item == QLatin1String("marco_delete")) {
@@ -318,7 +343,8 @@ void MacroPage::StartRename(const NodeRef* ref) {
     auto& pm = m_window.PaintManager();
     auto* edit = qobject_cast<CEditUI*>(pm.FindSubControlByName(ref->node, kRename));
     if (!edit) return;
-    const std::u16string name = ref->macro < 0 ? m_store.group(ref->group)->name : m_store.macro(ref->group, ref->macro)->name;
+    const std::u16string name =
+        ref->macro < 0 ? m_store.group(ref->group)->name : m_store.macro(ref->group, ref->macro)->name;
     m_renameOld = Q(name);
     m_renaming = edit;
     edit->SetText(m_renameOld);
@@ -349,8 +375,10 @@ void MacroPage::FinishRename(CControlUI* control) {
         if (name) r = m_store.RenameMacro(ref->group, ref->macro, *name);
     }
     const QString shown = name && r.ok ? Q(*name) : m_renameOld;
-    if (auto* label = m_window.PaintManager().FindSubControlByName(ref->node, QStringLiteral("text"))) label->SetText(shown);
-    if (ref->group == m_group && ref->macro == m_macro && ref->macro >= 0) SetLabel(FindControl(kMacroName), shown);
+    if (auto* label = m_window.PaintManager().FindSubControlByName(ref->node, QStringLiteral("text")))
+        label->SetText(shown);
+    if (ref->group == m_group && ref->macro == m_macro && ref->macro >= 0)
+        SetLabel(FindControl(kMacroName), shown);
     if (name && r.ok && m_hooks.macroNamesChanged) m_hooks.macroNamesChanged();
     ReportEdit(r);
 }
@@ -358,7 +386,8 @@ void MacroPage::FinishRename(CControlUI* control) {
 void MacroPage::NewGroup() {
     const int position = m_group >= 0 ? m_group + 1 : static_cast<int>(m_store.groups().size());
     int g = -1;
-    MacroResult r = m_store.NewGroup(position, U(Text(QStringLiteral("New Group"), QStringLiteral("New group"))), &g);
+    MacroResult r =
+        m_store.NewGroup(position, U(Text(QStringLiteral("New Group"), QStringLiteral("New group"))), &g);
     if (!r.ok) return ReportEdit(r);
     int m = -1;
     r = m_store.NewMacro(g, 0, U(Text(QStringLiteral("New Macro"), QStringLiteral("New macro"))), &m);
@@ -373,7 +402,8 @@ void MacroPage::NewMacro() {
     const int g = m_group >= 0 ? m_group : 0;
     const int position = m_macro >= 0 ? m_macro + 1 : static_cast<int>(m_store.group(g)->macros.size());
     int m = -1;
-    const MacroResult r = m_store.NewMacro(g, position, U(Text(QStringLiteral("New Macro"), QStringLiteral("New macro"))), &m);
+    const MacroResult r =
+        m_store.NewMacro(g, position, U(Text(QStringLiteral("New Macro"), QStringLiteral("New macro"))), &m);
     if (!r.ok) return ReportEdit(r);
     BuildTree();
     SelectNode(g, m);
@@ -382,7 +412,8 @@ void MacroPage::NewMacro() {
 void MacroPage::DeleteGroup(int g) {
     const MacroGroup* grp = m_store.group(g);
     if (!grp) return;
-    const bool bound = std::any_of(grp->macros.begin(), grp->macros.end(), [](const MacroRecord& r) { return !r.bindings.empty(); });
+    const bool bound = std::any_of(grp->macros.begin(), grp->macros.end(),
+                                   [](const MacroRecord& r) { return !r.bindings.empty(); });
     if (bound && Box(QStringLiteral("DelMacro")) != 1) return;
     const MacroResult r = m_store.DeleteGroup(g);
     if (!r.ok) return ReportEdit(r);
@@ -424,7 +455,8 @@ void MacroPage::DeleteMacro(int g, int m) {
 void MacroPage::ReportEdit(const MacroResult& result) {
     if (result.ok || result.message.empty()) return;
     DebugF("macro edit refused: %s\n", result.message);
-    if (m_hooks.messageBox) m_hooks.messageBox(QStringLiteral("Error"), QString::fromStdString(result.message), false);
+    if (m_hooks.messageBox)
+        m_hooks.messageBox(QStringLiteral("Error"), QString::fromStdString(result.message), false);
 }
 
 // ---------------------------------------------------------------- event list
@@ -443,7 +475,8 @@ CListContainerElementUI* MacroPage::NewRow() {
     if (!list) return nullptr;
     if (!m_rowMarkup->IsValid()) m_rowMarkup->LoadFromFile(ui::CPaintManagerUI::ResolveFile(kRowSkin));
     ui::CDialogBuilder builder;
-    auto* row = qobject_cast<CListContainerElementUI*>(builder.Create(*m_rowMarkup, &m_window, &m_window.PaintManager(), list));
+    auto* row = qobject_cast<CListContainerElementUI*>(
+        builder.Create(*m_rowMarkup, &m_window, &m_window.PaintManager(), list));
     if (!row) {
         row = new CListContainerElementUI(list);
         row->SetManager(&m_window.PaintManager());
@@ -472,7 +505,8 @@ void MacroPage::ShowEvents() {
     const MacroRecord* rec = m_store.macro(m_group, m_macro);
     m_rowsWanted = rec ? m_store.working().device.num : 0;
     // Rows beyond the new length go; the others are reused.
-    m_rows.erase(std::remove_if(m_rows.begin(), m_rows.end(), [](const auto& r) { return r.isNull(); }), m_rows.end());
+    m_rows.erase(std::remove_if(m_rows.begin(), m_rows.end(), [](const auto& r) { return r.isNull(); }),
+                 m_rows.end());
     while (static_cast<int>(m_rows.size()) > m_rowsWanted) {
         list->Remove(m_rows.back());
         m_rows.pop_back();
@@ -529,9 +563,10 @@ void MacroPage::ShowLoopMode() {
     const MacroRecord* rec = m_store.macro(m_group, m_macro);
     m_filling = true;
     const std::uint8_t mode = rec ? (rec->device.rptType & 0x03) : 0;
-    const QString option = mode == 1   ? QString::fromLatin1(kOptCycleUntilRelease.data(), kOptCycleUntilRelease.size())
-                           : mode == 2 ? QString::fromLatin1(kOptCycleUntilClick.data(), kOptCycleUntilClick.size())
-                                       : QString::fromLatin1(kOptCycleTimes.data(), kOptCycleTimes.size());
+    const QString option =
+        mode == 1   ? QString::fromLatin1(kOptCycleUntilRelease.data(), kOptCycleUntilRelease.size())
+        : mode == 2 ? QString::fromLatin1(kOptCycleUntilClick.data(), kOptCycleUntilClick.size())
+                    : QString::fromLatin1(kOptCycleTimes.data(), kOptCycleTimes.size());
     for (COptionUI* o : m_window.PaintManager().GetOptionGroup(kLoopGroup)) {
         o->SetEnabled(rec != nullptr);
         if (o->GetName() == option) o->Selected(true, false);
@@ -553,14 +588,16 @@ void MacroPage::ShowBindings() {
             for (const auto& [device, keys] : rec->bindings) {
                 for (const MacroBinding& binding : keys) {
                     ui::CDialogBuilder builder;
-                    CControlUI* row = builder.Create(QStringLiteral("listBindkeys.xml"), &m_window, &m_window.PaintManager(), area);
+                    CControlUI* row = builder.Create(QStringLiteral("listBindkeys.xml"), &m_window,
+                                                     &m_window.PaintManager(), area);
                     if (!row) continue;
                     auto& pm = m_window.PaintManager();
                     SetLabel(pm.FindSubControlByName(row, QStringLiteral("DeviceName")), Q(device));
                     SetLabel(pm.FindSubControlByName(row, QStringLiteral("DeviceConfig")),
-                             Text(QStringLiteral("ProfileItem"), QStringLiteral("Profile")) + QLatin1Char(' ') +
-                                 QString::fromStdString(binding.config));
-                    SetLabel(pm.FindSubControlByName(row, QStringLiteral("DeviceKey")), QString::fromStdString(binding.keyName));
+                             Text(QStringLiteral("ProfileItem"), QStringLiteral("Profile")) +
+                                 QLatin1Char(' ') + QString::fromStdString(binding.config));
+                    SetLabel(pm.FindSubControlByName(row, QStringLiteral("DeviceKey")),
+                             QString::fromStdString(binding.keyName));
                     area->Add(row);
                     ++count;
                 }
@@ -627,7 +664,8 @@ void MacroPage::OnPopupResult(int mode, const PopMacroEvent& e) {
     if (!r.ok) {
         if (r.message == kMoreThanLimitText && m_hooks.messageBox)
             m_hooks.messageBox(QString::fromUtf8(kMacroMessageCaption.data(), kMacroMessageCaption.size()),
-                               QString::fromLatin1(kMoreThanLimitText.data(), kMoreThanLimitText.size()), false);
+                               QString::fromLatin1(kMoreThanLimitText.data(), kMoreThanLimitText.size()),
+                               false);
         else
             ReportEdit(r);
         return;
@@ -645,7 +683,8 @@ void MacroPage::OnPopupResult(int mode, const PopMacroEvent& e) {
         FillRow(shown);
     }
     if (list) list->SelectItem(shown, false);
-    SetLabel(FindControl(kMacroCount), QStringLiteral("%1 / %2").arg(m_store.working().device.num).arg(kMacroMaxEvents));
+    SetLabel(FindControl(kMacroCount),
+             QStringLiteral("%1 / %2").arg(m_store.working().device.num).arg(kMacroMaxEvents));
     ShowLoopMode();  // a DPI event turns a count loop into "while held"
     MarkChanged();
 }
@@ -669,7 +708,8 @@ void MacroPage::OnDeleteButton() {
         // The row that moved into the place is selected, so that deleting again goes on.
         if (!m_rows.empty()) list->SelectItem(std::min(row, static_cast<int>(m_rows.size()) - 1), false);
     }
-    SetLabel(FindControl(kMacroCount), QStringLiteral("%1 / %2").arg(m_store.working().device.num).arg(kMacroMaxEvents));
+    SetLabel(FindControl(kMacroCount),
+             QStringLiteral("%1 / %2").arg(m_store.working().device.num).arg(kMacroMaxEvents));
     MarkChanged();
 }
 
@@ -677,7 +717,8 @@ void MacroPage::OnLoopOption(const QString& name) {
     if (m_filling || !m_store.macro(m_group, m_macro)) return;
     auto* edit = Find<CEditUI>(kCount);
     const auto count = static_cast<std::uint16_t>(NumberOf(edit ? edit->GetText().toStdString() : "1"));
-    const MacroResult r = m_store.SetLoopMode(m_group, m_macro, name.toStdString(), std::max<std::uint16_t>(count, 1));
+    const MacroResult r =
+        m_store.SetLoopMode(m_group, m_macro, name.toStdString(), std::max<std::uint16_t>(count, 1));
     if (edit) edit->SetEnabled(name == QLatin1String(kOptCycleTimes.data()));
     ReportEdit(r);
     if (r.ok) MarkChanged();
@@ -698,7 +739,8 @@ void MacroPage::CommitCount() {
     const MacroRecord* rec = m_store.macro(m_group, m_macro);
     auto* edit = Find<CEditUI>(kCount);
     if (!rec || !edit || (rec->device.rptType & 0x03) == 1 || (rec->device.rptType & 0x03) == 2) return;
-    const auto count = static_cast<std::uint16_t>(NumberOf(NormaliseRepeatCount(edit->GetText().toStdString())));
+    const auto count =
+        static_cast<std::uint16_t>(NumberOf(NormaliseRepeatCount(edit->GetText().toStdString())));
     if (count == rec->device.macRpt) return;
     const MacroResult r = m_store.SetLoopMode(m_group, m_macro, kOptCycleTimes, count);
     ReportEdit(r);
@@ -757,7 +799,8 @@ void MacroPage::StopRecording() {
         m_pending = true;
         if (m_hooks.deviceChangesPending) m_hooks.deviceChangesPending();
     }
-    if (auto* button = Find<CCheckBoxUI>(kRecord); button && button->GetCheck()) button->SetCheck(false, false);
+    if (auto* button = Find<CCheckBoxUI>(kRecord); button && button->GetCheck())
+        button->SetCheck(false, false);
     ShowMacro();
 }
 
@@ -797,7 +840,8 @@ void MacroPage::ImportGroups() {
     const MacroImportOutcome outcome = m_store.ImportGroups(paths);
     const int boxes = static_cast<int>(outcome.refused.size()) + (outcome.stoppedAt.empty() ? 0 : 1);
     for (int i = 0; i < boxes; ++i)
-        if (m_hooks.messageBox) m_hooks.messageBox(QStringLiteral("Error"), QStringLiteral("ImportErr"), false);
+        if (m_hooks.messageBox)
+            m_hooks.messageBox(QStringLiteral("Error"), QStringLiteral("ImportErr"), false);
     if (!outcome.error.empty() && outcome.stoppedAt.empty()) ReportEdit(MacroResult::Fail(outcome.error));
     if (outcome.imported > 0) {
         m_group = static_cast<int>(m_store.groups().size()) - outcome.imported;
@@ -810,16 +854,20 @@ void MacroPage::ImportGroups() {
 void MacroPage::ExportGroup(int g) {
     const MacroGroup* grp = m_store.group(g);
     if (!grp) return;
-    const QString path = m_hooks.chooseExportFile ? m_hooks.chooseExportFile(Q(grp->name) + QStringLiteral(".Macro.Config")) : QString();
+    const QString path = m_hooks.chooseExportFile
+                             ? m_hooks.chooseExportFile(Q(grp->name) + QStringLiteral(".Macro.Config"))
+                             : QString();
     if (path.isEmpty()) return;
     const MacroResult r = m_store.ExportGroup(g, path.toStdString());
     // A file that could not be written is said so instead of passing for a finished export.
-    if (!r.ok && m_hooks.messageBox) m_hooks.messageBox(QStringLiteral("Error"), QStringLiteral("ExportErr"), false);
+    if (!r.ok && m_hooks.messageBox)
+        m_hooks.messageBox(QStringLiteral("Error"), QStringLiteral("ExportErr"), false);
 }
 
 void MacroPage::ResetLibrary() {
     StopRecording();
-    const std::filesystem::path factory = m_store.path().parent_path().parent_path() / "MacroDataReset" / "macroConfigReset.json";
+    const std::filesystem::path factory =
+        m_store.path().parent_path().parent_path() / "MacroDataReset" / "macroConfigReset.json";
     const MacroResult r = m_store.Reset(factory);
     ReportEdit(r);
     m_group = m_macro = -1;
@@ -832,7 +880,8 @@ void MacroPage::ResetLibrary() {
 bool MacroPage::Notify(ui::TNotifyUI& msg) {
     const QString name = msg.pSender ? msg.pSender->GetName() : QString();
     const QString& type = msg.sType;
-    if (Recording() && type != QLatin1String("click") && !(type == QLatin1String("selectchanged") && name == kRecord))
+    if (Recording() && type != QLatin1String("click") &&
+        !(type == QLatin1String("selectchanged") && name == kRecord))
         return true;
     if (type == QLatin1String("click")) {
         if (Recording() && name != kRecord) return true;
@@ -925,7 +974,8 @@ long long MacroPage::HandleMessage(unsigned msg, qintptr wParam, qintptr lParam,
                 OnKey(msg, static_cast<std::uint32_t>(lParam));
                 handled = true;
             } else if (m_shown && msg == ui::kWmKeyDown &&
-                       (static_cast<unsigned>(wParam) == kVkReturn || static_cast<unsigned>(wParam) == kVkSpace)) {
+                       (static_cast<unsigned>(wParam) == kVkReturn ||
+                        static_cast<unsigned>(wParam) == kVkSpace)) {
                 handled = true;  // no button of the page is pressed by Enter or Space
             }
             break;
@@ -934,7 +984,8 @@ long long MacroPage::HandleMessage(unsigned msg, qintptr wParam, qintptr lParam,
             handled = true;
             break;
         case ui::kMsgMacroEventSet:
-            OnPopupResult(static_cast<int>(wParam), PopMacroEvent::FromVariant(m_window.MessagePayload().toMap()));
+            OnPopupResult(static_cast<int>(wParam),
+                          PopMacroEvent::FromVariant(m_window.MessagePayload().toMap()));
             handled = true;
             break;
         case ui::kMsgMacroEventCancel:
@@ -979,6 +1030,7 @@ long long MacroPage::HandleMessage(unsigned msg, qintptr wParam, qintptr lParam,
 
 void MacroPage::SetShown(bool shown) {
     m_shown = shown;
+    if (shown) ApplyTexts();
     if (!shown) {
         StopRecording();
         if (m_renaming) FinishRename(m_renaming);

@@ -95,6 +95,8 @@ private:
     }
     ui::CControlUI* FindControl(const QString& name) const { return m_window.FindControl(name); }
 
+    // The language's texts of the page's controls.
+    void ApplyTexts();
     // Tree.
     void BuildTree();
     void SelectNode(int group, int macro);

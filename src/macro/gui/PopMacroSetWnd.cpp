@@ -41,8 +41,9 @@ QString Q(const std::u16string& text) {
 }  // namespace
 
 QVariantMap PopMacroEvent::ToVariant() const {
-    return {{QStringLiteral("code"), code}, {QStringLiteral("text"), text},   {QStringLiteral("state"), state},
-            {QStringLiteral("delay"), delay}, {QStringLiteral("x"), x},       {QStringLiteral("y"), y}};
+    return {{QStringLiteral("code"), code},   {QStringLiteral("text"), text},
+            {QStringLiteral("state"), state}, {QStringLiteral("delay"), delay},
+            {QStringLiteral("x"), x},         {QStringLiteral("y"), y}};
 }
 
 PopMacroEvent PopMacroEvent::FromVariant(const QVariantMap& map) {
@@ -58,10 +59,11 @@ PopMacroEvent PopMacroEvent::FromVariant(const QVariantMap& map) {
 
 CPopMacroSetWnd::CPopMacroSetWnd(const MacVkAndText& keys, std::function<QString(const QString&)> text)
     : m_keys(keys), m_text(std::move(text)) {
-    m_capture = std::make_unique<KeyboardCapture>(this, [this](unsigned message, std::uint32_t vk, std::uint32_t scan) {
-        // Handed over asynchronously, as a key message posted to this window.
-        ui::PostMessageTo(this, message, vk, scan);
-    });
+    m_capture = std::make_unique<KeyboardCapture>(
+        this, [this](unsigned message, std::uint32_t vk, std::uint32_t scan) {
+            // Handed over asynchronously, as a key message posted to this window.
+            ui::PostMessageTo(this, message, vk, scan);
+        });
     m_capture->SetLostHandler([this] {
         if (auto* box = Find<CCheckBoxUI>(kKeyCheck)) box->SetCheck(false, false);
     });
@@ -113,15 +115,17 @@ void CPopMacroSetWnd::Init(const PopMacroEvent& event, int mode) {
     m_syncing = true;
     ApplyTexts();
     if (auto* title = FindControl(kTitle))
-        title->SetText(mode == kPopInsertBefore || mode == kPopInsertAfter ? Text(QStringLiteral("InsertItem"), QStringLiteral("Insert item"))
-                                                                           : Text(QStringLiteral("EditItem"), QStringLiteral("Edit item")));
+        title->SetText(mode == kPopInsertBefore || mode == kPopInsertAfter
+                           ? Text(QStringLiteral("InsertItem"), QStringLiteral("Insert item"))
+                           : Text(QStringLiteral("EditItem"), QStringLiteral("Edit item")));
     int kind = kKeyboard;
     if (event.code >= kMacCodeLeftButton && event.code <= kMacCodeFifthButton) {
         kind = kMouse;
         if (auto* list = Find<CComboUI>(kMouseList)) list->SelectItem(event.code - kMacCodeLeftButton, false);
     } else if (event.code == kMacCodeMove) {
         kind = kMove;
-        if (auto* list = Find<CComboUI>(kDirectionList)) list->SelectItem(std::clamp(event.state - 3, 0, 3), false);
+        if (auto* list = Find<CComboUI>(kDirectionList))
+            list->SelectItem(std::clamp(event.state - 3, 0, 3), false);
         if (auto* x = Find<CEditUI>(kXEdit)) x->SetText(QString::number(event.x));
         if (auto* y = Find<CEditUI>(kYEdit)) y->SetText(QString::number(event.y));
         SyncDirectionChecks();
@@ -149,6 +153,7 @@ void CPopMacroSetWnd::ShowKind(int kind) {
     };
     show(kMouseList, kind == kMouse);
     show(kKeyCheck, kind == kKeyboard);
+    show(QStringLiteral("lab_Motify_KeyHint"), kind == kKeyboard);
     show(kDirectionList, kind == kMove);
     show(kXYLayout, kind == kMove);
     show(kDpiValue, kind == kDpi);
@@ -257,8 +262,9 @@ void CPopMacroSetWnd::Notify(ui::TNotifyUI& msg) {
     const QString name = msg.pSender ? msg.pSender->GetName() : QString();
     if (msg.sType == QLatin1String("windowinit")) return;
     // A click or a choice anywhere else ends the key capture.
-    if ((msg.sType == QLatin1String("click") || msg.sType == QLatin1String("itemselect")) && name != kKeyCheck &&
-        Capturing())
+    if ((msg.sType == QLatin1String("click") || msg.sType == QLatin1String("itemselect") ||
+         msg.sType == QLatin1String("setfocus")) &&
+        name != kKeyCheck && Capturing())
         SetCapturing(false);
     if (msg.sType == QLatin1String("click")) {
         if (name == kApply) {
@@ -325,6 +331,13 @@ long long CPopMacroSetWnd::HandleCustomMessage(unsigned msg, qintptr wParam, qin
             break;
         case ui::kWmInputLangChange:
             RefreshKeyText();
+            break;
+        case ui::kWmLButtonDown:
+            // A press on any other control ends the key capture.
+            if (Capturing()) {
+                ui::CControlUI* at = m_pm.FindControl(ui::PointFromParam(lParam));
+                if (at == nullptr || at->GetName() != kKeyCheck) SetCapturing(false);
+            }
             break;
         case ui::kWmClose:
             // Closed by the window manager: as Cancel.
