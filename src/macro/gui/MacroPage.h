@@ -78,7 +78,7 @@ public:
     ui::CMenuWnd* Menu() const { return m_menu; }
     KeyboardCapture& Capture() { return *m_capture; }
     // The event list's rows are built in steps of this many so that no step stalls the window.
-    static constexpr int kRowsPerStep = 40;
+    static constexpr int kRowsPerStep = 12;
     int BuiltRows() const;
 
 private:

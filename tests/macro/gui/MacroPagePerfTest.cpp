@@ -100,6 +100,7 @@ TEST_F(MacroPagePerfTest, AMacroOf500EventsOpensScrollsAndEditsInShortSteps) {
     StartPage();
     const Figures empty = Measure(2);
     const Figures full = Measure(0);
+    Shot(host.get(), QStringLiteral("macro_page_long_black"));
     EXPECT_EQ(page->BuiltRows(), kMacroMaxEvents - 1);
     std::printf("longest UI step (ms)   empty    500 events   ratio\n");
     auto line = [](const char* what, double a, double b) {
@@ -110,7 +111,7 @@ TEST_F(MacroPagePerfTest, AMacroOf500EventsOpensScrollsAndEditsInShortSteps) {
     line("edit (popup apply)", empty.edit, full.edit);
     line("delete", empty.remove, full.remove);
     // The goal is 16 ms; the bound here leaves room for a machine busy with other builds.
-    for (double step : {full.open, full.scroll, full.edit, full.remove}) EXPECT_LT(step, 250.0);
+    for (double step : {full.open, full.scroll, full.edit, full.remove}) EXPECT_LT(step, 80.0);
 }
 
 }  // namespace
