@@ -30,6 +30,7 @@ public:
         return static_cast<int>(n);
     }
     int Read(std::span<std::uint8_t>, int) override { return -1; }
+    int ReadUntil(std::span<std::uint8_t>, const WakeEvent&) override { return -1; }
     void Close() override {}
     bool IsOpen() const override { return true; }
     const std::string& Path() const override { return m_path; }

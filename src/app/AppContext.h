@@ -22,8 +22,6 @@ struct AppContext {
     VirtualLinkKind virtualKind = VirtualLinkKind::Receiver;
     Sleeper* sleeper = nullptr;  // protocol pauses; null = real time
     int hotplugSettleMs = 1000;  // wait after a device change before the device is used
-    // Idle listeners wake this often (they also notice a stop request this late at most).
-    int listenerTimeoutMs = 1000;
     bool showNoDeviceBox = true;
     // Where the autostart entry lives; empty: the session's XDG autostart folder.
     std::filesystem::path autostartFolder;

@@ -1,8 +1,8 @@
 #include "app/ZorMainWnd.h"
 
 #include "app/AppMessages.h"
-#include "app/ZorMainWndNames.h"
 #include "app/Autostart.h"
+#include "app/ZorMainWndNames.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -189,7 +189,6 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     options.virtualMouse = m_context.virtualMouse;
     options.virtualKind = m_context.virtualKind;
     options.sleeper = m_context.sleeper;
-    options.listenerTimeoutMs = m_context.listenerTimeoutMs;
     m_hub = std::make_unique<control::DeviceStack>(options, m_sink);
     m_scheduler = std::make_unique<control::RunScheduler>(*m_hub, m_model, m_sink);
     m_batteryTimer.setInterval(kBatteryTimerMs);

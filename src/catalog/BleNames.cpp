@@ -1,7 +1,9 @@
 #include "catalog/BleNames.h"
 
+#include <dlfcn.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <openssl/opensslv.h>
 
 #include <array>
 #include <fstream>
@@ -20,8 +22,59 @@ constexpr std::size_t kIvSize = 16;
 constexpr std::size_t kKeySize = 32;
 constexpr std::size_t kChunkSize = 4096;
 
+#define ZOR_STRINGIFY2(x) #x
+#define ZOR_STRINGIFY(x) ZOR_STRINGIFY2(x)
+
+// The crypto library is loaded the first time a list is decrypted, not with the program: the
+// program needs it only to connect over Bluetooth, and loading it (relocating its tables, then
+// starting it) costs several megabytes of memory and start-up time. The functions are those of
+// the OpenSSL version the program was built against.
+struct CryptoLibrary {
+    decltype(&EVP_CIPHER_CTX_new) ctxNew = nullptr;
+    decltype(&EVP_CIPHER_CTX_free) ctxFree = nullptr;
+    decltype(&EVP_BytesToKey) bytesToKey = nullptr;
+    decltype(&EVP_aes_256_cbc) aes256Cbc = nullptr;
+    decltype(&EVP_sha256) sha256 = nullptr;
+    decltype(&EVP_DecryptInit_ex) decryptInit = nullptr;
+    decltype(&EVP_DecryptUpdate) decryptUpdate = nullptr;
+    decltype(&EVP_DecryptFinal_ex) decryptFinal = nullptr;
+    decltype(&OPENSSL_cleanse) cleanse = nullptr;
+    bool loaded = false;
+};
+
+template <typename Fn>
+bool Resolve(void* library, const char* name, Fn& fn) {
+    fn = reinterpret_cast<Fn>(dlsym(library, name));
+    return fn != nullptr;
+}
+
+const CryptoLibrary& Crypto() {
+    static const CryptoLibrary crypto = [] {
+        CryptoLibrary c;
+        static const char kName[] = "libcrypto.so." ZOR_STRINGIFY(OPENSSL_VERSION_MAJOR);
+        void* library = dlopen(kName, RTLD_NOW | RTLD_LOCAL);  // stays loaded for the process
+        if (library == nullptr) {
+            const char* why = dlerror();
+            DebugLine(std::string("cannot load ") + kName + ": " + (why ? why : "?") + "\n");
+            return c;
+        }
+        c.loaded = Resolve(library, "EVP_CIPHER_CTX_new", c.ctxNew) &&
+                   Resolve(library, "EVP_CIPHER_CTX_free", c.ctxFree) &&
+                   Resolve(library, "EVP_BytesToKey", c.bytesToKey) &&
+                   Resolve(library, "EVP_aes_256_cbc", c.aes256Cbc) &&
+                   Resolve(library, "EVP_sha256", c.sha256) &&
+                   Resolve(library, "EVP_DecryptInit_ex", c.decryptInit) &&
+                   Resolve(library, "EVP_DecryptUpdate", c.decryptUpdate) &&
+                   Resolve(library, "EVP_DecryptFinal_ex", c.decryptFinal) &&
+                   Resolve(library, "OPENSSL_cleanse", c.cleanse);
+        if (!c.loaded) DebugLine(std::string(kName) + " lacks a function the BLE list needs\n");
+        return c;
+    }();
+    return crypto;
+}
+
 struct CipherCtxFree {
-    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+    void operator()(EVP_CIPHER_CTX* ctx) const { Crypto().ctxFree(ctx); }
 };
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
 
@@ -30,16 +83,17 @@ struct KeyBytes {
     std::array<unsigned char, EVP_MAX_KEY_LENGTH> key{};
     std::array<unsigned char, EVP_MAX_IV_LENGTH> unusedIv{};
     ~KeyBytes() {
-        OPENSSL_cleanse(key.data(), key.size());
-        OPENSSL_cleanse(unusedIv.data(), unusedIv.size());
+        Crypto().cleanse(key.data(), key.size());
+        Crypto().cleanse(unusedIv.data(), unusedIv.size());
     }
 };
 
 // EVP_BytesToKey with SHA-256, no salt and one round: the same derivation as
 // "openssl enc -aes-256-cbc -md sha256 -nosalt". Its IV output is not used: the file carries one.
 bool DeriveKey(std::string_view passPhrase, KeyBytes& out) {
-    const int size = EVP_BytesToKey(
-        EVP_aes_256_cbc(), EVP_sha256(), nullptr, reinterpret_cast<const unsigned char*>(passPhrase.data()),
+    const CryptoLibrary& c = Crypto();
+    const int size = c.bytesToKey(
+        c.aes256Cbc(), c.sha256(), nullptr, reinterpret_cast<const unsigned char*>(passPhrase.data()),
         static_cast<int>(passPhrase.size()), 1, out.key.data(), out.unusedIv.data());
     return size == static_cast<int>(kKeySize);
 }
@@ -77,6 +131,8 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
     std::filesystem::path target = outPath;
     if (SameFile(inPath, outPath)) target += ".temp";
 
+    const CryptoLibrary& crypto = Crypto();
+    if (!crypto.loaded) return false;
     KeyBytes keys;
     if (!DeriveKey(passPhrase, keys)) {
         DebugLine("无法生成密钥\n");
@@ -96,12 +152,12 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
         return false;
     }
 
-    CipherCtx ctx(EVP_CIPHER_CTX_new());
+    CipherCtx ctx(crypto.ctxNew());
     if (!ctx) {
         DebugLine("无法创建解密上下文\n");
         return false;
     }
-    if (EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_cbc(), nullptr, keys.key.data(), iv.data()) != 1) {
+    if (crypto.decryptInit(ctx.get(), crypto.aes256Cbc(), nullptr, keys.key.data(), iv.data()) != 1) {
         DebugLine("无法设置解密算法和密钥\n");
         return false;
     }
@@ -121,7 +177,8 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
             return false;
         }
         int produced = 0;
-        if (EVP_DecryptUpdate(ctx.get(), block.data(), &produced, chunk.data(), static_cast<int>(got)) != 1) {
+        if (crypto.decryptUpdate(ctx.get(), block.data(), &produced, chunk.data(), static_cast<int>(got)) !=
+            1) {
             DebugLine("无法解密输入数据\n");
             return false;
         }
@@ -132,7 +189,7 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
         return false;
     }
     int produced = 0;
-    if (EVP_DecryptFinal_ex(ctx.get(), block.data(), &produced) != 1) {
+    if (crypto.decryptFinal(ctx.get(), block.data(), &produced) != 1) {
         DebugLine("无法完成解密\n");
         return false;
     }

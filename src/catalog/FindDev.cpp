@@ -27,8 +27,16 @@ std::filesystem::path FindDev::featureFilePath(const std::string& devFolder) con
     return paths::ModelDescription(paths::ModelFolder(m_programFolder, devFolder));
 }
 
+const std::string& FindDev::bleNames() const {
+    if (!m_bleNamesRead) {
+        m_bleNames = LoadBleNames(m_programFolder);
+        m_bleNamesRead = true;
+    }
+    return m_bleNames;
+}
+
 void FindDev::LoadDeviceList() {
-    m_bleNames = LoadBleNames(m_programFolder);
+    m_bleNamesRead = false;  // read again, from the files of this load, when first asked for
 
     {
         std::ofstream log(m_programFolder / kUnpackLogPath, std::ios::binary | std::ios::trunc);

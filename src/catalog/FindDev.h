@@ -42,8 +42,10 @@ public:
     std::vector<DeviceEntry>& entries() { return m_entries; }
     // "Mouse", "Keyboard", "Pad", "Headphone", then each further category of the list once.
     const std::vector<std::string>& categories() const { return m_categories; }
-    // The BLE device names, comma-separated.
-    const std::string& bleNames() const { return m_bleNames; }
+    // The BLE device names, comma-separated. The encrypted list is read on the first call after
+    // each LoadDeviceList (on the thread that owns the finder): only a Bluetooth connection
+    // needs it, and decrypting it starts the crypto library, which costs megabytes.
+    const std::string& bleNames() const;
     const std::filesystem::path& programFolder() const { return m_programFolder; }
 
     // Outcome of the last load, for diagnostics.
@@ -63,7 +65,8 @@ private:
     MatchHook m_matchHook;
     std::vector<DeviceEntry> m_entries;
     std::vector<std::string> m_categories;
-    std::string m_bleNames;
+    mutable std::string m_bleNames;
+    mutable bool m_bleNamesRead = false;
     UnpackResult m_lastUnpack;
     bool m_listLoaded = false;
     std::string m_listError;

@@ -29,21 +29,19 @@ DeviceStack::DeviceStack(const DeviceStackOptions& options, MessageSink& sink)
         if (options.watchHotplug) {
             m_hotplug = std::make_unique<UdevHotplugMonitor>();
             Sleeper& sleeper = options.sleeper != nullptr ? *options.sleeper : m_realSleeper;
-            auto ble = std::make_unique<HidrawBleBridge>(*m_bus, sleeper, options.listenerTimeoutMs);
+            auto ble = std::make_unique<HidrawBleBridge>(*m_bus, sleeper);
             m_hidrawBle = ble.get();
             m_ble = std::move(ble);
         }
     }
     if (options.trace) m_transport.SetTraceSink(options.trace);
     m_finder.setMatchHook(MatchHookFor(*m_bus, m_link));
-    PresenceOptions presence;
-    presence.readTimeoutMs = options.listenerTimeoutMs;
-    m_presence = std::make_unique<DevicePresence>(*m_bus, m_link, m_finder.entries(), sink, m_view, presence);
+    m_presence = std::make_unique<DevicePresence>(*m_bus, m_link, m_finder.entries(), sink, m_view);
 }
 
 DeviceStack::~DeviceStack() {
     Shutdown();
-    if (m_presence) m_presence->AttachBle(nullptr, {});
+    if (m_presence) m_presence->AttachBle(nullptr, std::string());
     m_ble.reset();
     for (DeviceEntry& entry : m_finder.entries())
         if (entry.found) ReleaseDevice(entry, m_link);
@@ -60,7 +58,7 @@ bool DeviceStack::LoadAndSelect() {
 }
 
 void DeviceStack::AttachBle() {
-    m_presence->AttachBle(m_ble.get(), m_finder.bleNames());
+    m_presence->AttachBle(m_ble.get(), DevicePresence::NameSource([this] { return m_finder.bleNames(); }));
 }
 
 bool DeviceStack::StartHotplug(HotplugHandler handler) {

@@ -33,7 +33,6 @@ struct DeviceStackOptions {
     VirtualLinkKind virtualKind = VirtualLinkKind::Cable;
     // Protocol pauses; null = real time.
     Sleeper* sleeper = nullptr;
-    int listenerTimeoutMs = kListenerReadTimeoutMs;
     // Every report sent or received (zorctl --trace).
     TraceSink trace;
     // Hot-plug monitor and BLE bridge (the GUI's); a command-line run needs neither.

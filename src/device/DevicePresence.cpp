@@ -31,13 +31,12 @@ std::string ConnectionIcon(bool bleMode, int connectionKind, int receiverState) 
 }
 
 DevicePresence::DevicePresence(HidBus& bus, LinkState& link, std::vector<DeviceEntry>& entries,
-                               MessageSink& sink, DeviceView& view, PresenceOptions options)
+                               MessageSink& sink, DeviceView& view)
     : m_bus(bus),
       m_link(link),
       m_entries(entries),
       m_sink(sink),
       m_view(view),
-      m_options(options),
       m_worker(m_queue, m_view, m_sink) {}
 
 DevicePresence::~DevicePresence() {
@@ -95,11 +94,9 @@ void DevicePresence::StartListeners() {
         ListenerTarget target{static_cast<int>(i), entry.devType, entry.isUsb,
                               entry.inputReportLength > 0 ? entry.inputReportLength : 64, entry.inputHandle};
         auto listener = std::make_unique<InputListener>(
-            std::move(target),
-            [this](const ListenerTarget& t, std::span<const std::uint8_t> report) {
+            std::move(target), [this](const ListenerTarget& t, std::span<const std::uint8_t> report) {
                 OnInputReport(t, report);
-            },
-            m_options.readTimeoutMs);
+            });
         listener->Start();
         m_listeners.push_back(std::move(listener));
     }
@@ -159,6 +156,10 @@ void DevicePresence::OnInputReport(const ListenerTarget& target, std::span<const
 }
 
 void DevicePresence::AttachBle(BleBridge* bridge, std::string deviceNames) {
+    AttachBle(bridge, NameSource([names = std::move(deviceNames)] { return names; }));
+}
+
+void DevicePresence::AttachBle(BleBridge* bridge, NameSource deviceNames) {
     if (m_ble != nullptr && m_ble != bridge) m_ble->SetEventHandler(nullptr);
     m_ble = bridge;
     m_bleNames = std::move(deviceNames);
@@ -172,7 +173,7 @@ void DevicePresence::AttachBle(BleBridge* bridge, std::string deviceNames) {
 bool DevicePresence::ConnectBle() {
     if (m_ble == nullptr || m_link.bleStatus != 0) return false;
     if (m_bleConnecting.exchange(true)) return false;
-    if (!m_ble->BleConnect(m_bleNames)) {
+    if (!m_ble->BleConnect(m_bleNames ? m_bleNames() : std::string())) {
         DebugLine("BleConnect failed\n");
         m_bleConnecting = false;
         return false;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -33,14 +34,10 @@ inline constexpr int kConnectionReceiver = 2;  // the second catalog entry
 // The connection icon of the home page; empty when the icon is to be left as it is.
 std::string ConnectionIcon(bool bleMode, int connectionKind, int receiverState);
 
-struct PresenceOptions {
-    int readTimeoutMs = kListenerReadTimeoutMs;
-};
-
 class DevicePresence {
 public:
     DevicePresence(HidBus& bus, LinkState& link, std::vector<DeviceEntry>& entries, MessageSink& sink,
-                   DeviceView& view, PresenceOptions options = {});
+                   DeviceView& view);
     ~DevicePresence();
     DevicePresence(const DevicePresence&) = delete;
     DevicePresence& operator=(const DevicePresence&) = delete;
@@ -65,6 +62,9 @@ public:
     // must outlive the presence, or be detached (null) before it goes. Attach before starting
     // listeners: a receiver that loses its mouse makes its listener call ConnectBle.
     void AttachBle(BleBridge* bridge, std::string deviceNames);
+    // The same, with the names asked for only when a connection is tried.
+    using NameSource = std::function<std::string()>;
+    void AttachBle(BleBridge* bridge, NameSource deviceNames);
     // BleConnect with the names, unless an attempt is already in progress or there is no bridge.
     bool ConnectBle();
     // The link bookkeeping of a bridge event, run where message 2065 is handled: link up and
@@ -93,7 +93,6 @@ private:
     std::vector<DeviceEntry>& m_entries;
     MessageSink& m_sink;
     DeviceView& m_view;
-    PresenceOptions m_options;
 
     EventQueue m_queue;
     KeyState m_keys;
@@ -105,7 +104,7 @@ private:
     int m_selected = -1;
 
     BleBridge* m_ble = nullptr;
-    std::string m_bleNames;
+    NameSource m_bleNames;
     std::atomic<bool> m_bleConnecting{false};
 };
 

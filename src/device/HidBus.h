@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "device/WakeEvent.h"
+
 namespace zor {
 
 // Bus types as hidapi reports them.
@@ -39,6 +41,9 @@ public:
     virtual int GetFeature(std::span<std::uint8_t> report) = 0;
     // Waits at most timeoutMs for one input report. Returns its length, 0 on time-out, -1 on error.
     virtual int Read(std::span<std::uint8_t> report, int timeoutMs) = 0;
+    // Sleeps without a time-out until one input report arrives (returns its length), stop is
+    // raised (returns 0), or the handle is closed or its device gone (returns -1).
+    virtual int ReadUntil(std::span<std::uint8_t> report, const WakeEvent& stop) = 0;
     // Releases the interface now, even while other owners still hold the handle.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;

@@ -1,7 +1,11 @@
 #include "device/HidapiBus.h"
 
+#include <fcntl.h>
 #include <hidapi.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 
 #include "common/Debug.h"
@@ -52,7 +56,10 @@ HidBusType ToBusType(int busType) {
 class HidapiHandle final : public HidHandle {
 public:
     HidapiHandle(hid_device* device, std::string path) : m_device(device), m_path(std::move(path)) {}
-    ~HidapiHandle() override { Close(); }
+    ~HidapiHandle() override {
+        Close();
+        if (m_readFd >= 0) ::close(m_readFd);
+    }
     HidapiHandle(const HidapiHandle&) = delete;
     HidapiHandle& operator=(const HidapiHandle&) = delete;
 
@@ -73,10 +80,35 @@ public:
         if (m_device == nullptr || report.empty()) return -1;
         return hid_read_timeout(m_device, report.data(), report.size(), timeoutMs);
     }
+    // hidapi offers no descriptor to poll, so the wait reads the hidraw node itself (the path
+    // hidapi's hidraw back end enumerates), through a descriptor of its own: every open
+    // descriptor of a hidraw node receives every input report, one report per read().
+    int ReadUntil(std::span<std::uint8_t> report, const WakeEvent& stop) override {
+        int fd = -1;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_device == nullptr || report.empty()) return -1;
+            if (m_readFd < 0) m_readFd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            if (m_readFd < 0) {
+                DebugF("cannot open %s for input reports: %s\n", m_path.c_str(), std::strerror(errno));
+                return -1;
+            }
+            fd = m_readFd;  // closed only by the destructor, never under a reader
+        }
+        for (;;) {
+            const int ready = WaitReadable({fd, stop.Fd(), m_closed.Fd()});
+            if (ready != 0) return ready == 1 ? 0 : -1;
+            const ssize_t got = ::read(fd, report.data(), report.size());
+            if (got > 0) return static_cast<int>(got);
+            if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            return -1;  // the node has gone (ENODEV) or the read failed
+        }
+    }
     void Close() override {
         std::lock_guard lock(m_mutex);
         if (m_device != nullptr) hid_close(m_device);
         m_device = nullptr;
+        m_closed.Raise();
     }
     bool IsOpen() const override {
         std::lock_guard lock(m_mutex);
@@ -88,6 +120,8 @@ private:
     mutable std::mutex m_mutex;
     hid_device* m_device;
     std::string m_path;
+    int m_readFd = -1;
+    WakeEvent m_closed;
 };
 
 }  // namespace

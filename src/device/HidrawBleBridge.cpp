@@ -13,8 +13,7 @@
 
 namespace zor {
 
-HidrawBleBridge::HidrawBleBridge(HidBus& bus, Sleeper& sleeper, int readTimeoutMs)
-    : m_bus(bus), m_sleeper(sleeper), m_timeoutMs(std::max(readTimeoutMs, 1)) {}
+HidrawBleBridge::HidrawBleBridge(HidBus& bus, Sleeper& sleeper) : m_bus(bus), m_sleeper(sleeper) {}
 
 HidrawBleBridge::~HidrawBleBridge() {
     Disconnect(false);
@@ -71,6 +70,7 @@ bool HidrawBleBridge::Link(const std::string& deviceNames) {
         m_input = input;
         m_inputPath = input ? input->Path() : std::string();
         m_stopReader = false;
+        m_readerWake.Clear();
         if (input) m_reader = std::thread([this, input] { ReadInput(input); });
     }
     Emit(kBleEventLinkUp, "");
@@ -165,7 +165,7 @@ void HidrawBleBridge::OnHotplug(const HotplugEvent& event) {
 void HidrawBleBridge::ReadInput(std::shared_ptr<HidHandle> input) {
     std::vector<std::uint8_t> report(64);
     while (!m_stopReader.load()) {
-        const int got = input->Read(report, m_timeoutMs);
+        const int got = input->ReadUntil(report, m_readerWake);
         if (got > 0) {
             Emit(kBleEventInputBase + report[0],
                  ToBleEventText(std::span<const std::uint8_t>(report.data(), static_cast<std::size_t>(got))));
@@ -189,6 +189,7 @@ void HidrawBleBridge::Disconnect(bool announce) {
         m_featurePath.clear();
         m_inputPath.clear();
         m_stopReader = true;
+        m_readerWake.Raise();
         reader = std::move(m_reader);
     }
     m_readerStop.notify_all();

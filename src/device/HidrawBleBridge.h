@@ -20,7 +20,7 @@ namespace zor {
 
 class HidrawBleBridge final : public BleBridge {
 public:
-    explicit HidrawBleBridge(HidBus& bus, Sleeper& sleeper, int readTimeoutMs = 500);
+    HidrawBleBridge(HidBus& bus, Sleeper& sleeper);
     ~HidrawBleBridge() override;
     HidrawBleBridge(const HidrawBleBridge&) = delete;
     HidrawBleBridge& operator=(const HidrawBleBridge&) = delete;
@@ -54,7 +54,6 @@ private:
 
     HidBus& m_bus;
     Sleeper& m_sleeper;
-    int m_timeoutMs;
     mutable std::mutex m_mutex;
     BleEventHandler m_handler;
     std::shared_ptr<HidHandle> m_feature;
@@ -65,6 +64,7 @@ private:
     std::thread m_reader;
     std::atomic<bool> m_stopReader{false};
     std::condition_variable m_readerStop;
+    WakeEvent m_readerWake;  // raised to stop the input reader, which sleeps in poll()
 };
 
 }  // namespace zor

@@ -7,8 +7,8 @@
 
 namespace zor {
 
-InputListener::InputListener(ListenerTarget target, ReportHandler handler, int readTimeoutMs)
-    : m_target(std::move(target)), m_handler(std::move(handler)), m_timeoutMs(std::max(readTimeoutMs, 1)) {}
+InputListener::InputListener(ListenerTarget target, ReportHandler handler)
+    : m_target(std::move(target)), m_handler(std::move(handler)) {}
 
 InputListener::~InputListener() {
     RequestStop();
@@ -27,6 +27,7 @@ void InputListener::RequestStop() {
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
+    m_wake.Raise();
     m_stopped.notify_all();
 }
 
@@ -38,12 +39,12 @@ void InputListener::Run() {
     std::vector<std::uint8_t> report(static_cast<std::size_t>(std::clamp(m_target.reportLength, 1, 1024)));
     HidHandle& input = *m_target.input;
     while (!m_stop.load()) {
-        const int got = input.Read(report, m_timeoutMs);
+        const int got = input.ReadUntil(report, m_wake);
         if (got > 0) {
             m_handler(m_target, std::span<const std::uint8_t>(report.data(), static_cast<std::size_t>(got)));
             continue;
         }
-        if (got == 0) continue;      // time-out: look at the stop flag again
+        if (got == 0) continue;      // woken to stop
         if (!input.IsOpen()) break;  // the device has gone and its handle was closed
         std::unique_lock lock(m_mutex);
         m_stopped.wait_for(lock, std::chrono::milliseconds(kListenerErrorPauseMs),

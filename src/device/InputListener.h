@@ -1,6 +1,6 @@
-// One input listener: a thread that reads the input reports of one found device with blocking
-// reads of a short time-out and hands each report on. It ends when asked to, or when its handle
-// has been closed (the device was removed).
+// One input listener: a thread that sleeps until its device sends an input report and hands each
+// report on. It never wakes on a timer: a stop request wakes it through an eventfd. It ends when
+// asked to, or when its handle has been closed (the device was removed).
 #pragma once
 
 #include <atomic>
@@ -16,8 +16,6 @@
 
 namespace zor {
 
-// Idle listeners wake this often; it also bounds how long stopping one takes.
-inline constexpr int kListenerReadTimeoutMs = 500;
 // Pause after a failed read of a handle that is still open, so that a device in trouble does
 // not make the listener spin.
 inline constexpr int kListenerErrorPauseMs = 100;
@@ -34,7 +32,7 @@ class InputListener {
 public:
     using ReportHandler = std::function<void(const ListenerTarget&, std::span<const std::uint8_t>)>;
 
-    InputListener(ListenerTarget target, ReportHandler handler, int readTimeoutMs = kListenerReadTimeoutMs);
+    InputListener(ListenerTarget target, ReportHandler handler);
     ~InputListener();
     InputListener(const InputListener&) = delete;
     InputListener& operator=(const InputListener&) = delete;
@@ -51,8 +49,8 @@ private:
 
     ListenerTarget m_target;
     ReportHandler m_handler;
-    int m_timeoutMs;
     std::atomic<bool> m_stop{false};
+    WakeEvent m_wake;
     std::atomic<bool> m_running{false};
     std::mutex m_mutex;
     std::condition_variable m_stopped;

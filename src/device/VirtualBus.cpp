@@ -31,9 +31,25 @@ public:
         auto slot = Live();
         return slot ? slot->device->Read(m_interfaceIndex, report, timeoutMs) : -1;
     }
+    int ReadUntil(std::span<std::uint8_t> report, const WakeEvent& stop) override {
+        for (;;) {
+            auto slot = Live();
+            if (!slot) return -1;
+            const int got = slot->device->Read(m_interfaceIndex, report, 0);
+            if (got != 0) return got;
+            // Looked at after the empty read, which clears the model's wake-up: an unplug marks
+            // the interface gone before it wakes the readers, so none is missed.
+            if (!Live()) return -1;
+            const int ready =
+                WaitReadable({slot->device->InputWaitFd(m_interfaceIndex), stop.Fd(), m_closed.Fd()});
+            if (ready == 1) return 0;
+            if (ready != 0) return -1;
+        }
+    }
     void Close() override {
         std::lock_guard lock(m_mutex);
         m_slot.reset();
+        m_closed.Raise();
     }
     bool IsOpen() const override { return Live() != nullptr; }
     const std::string& Path() const override { return m_path; }
@@ -41,7 +57,8 @@ public:
 private:
     std::shared_ptr<VirtualBus::Slot> Live() const {
         std::lock_guard lock(m_mutex);
-        if (m_slot && m_slot->attached.load() && (m_slot->goneInterfaces.load() & (1u << m_interfaceIndex)) == 0)
+        if (m_slot && m_slot->attached.load() &&
+            (m_slot->goneInterfaces.load() & (1u << m_interfaceIndex)) == 0)
             return m_slot;
         return nullptr;
     }
@@ -50,9 +67,22 @@ private:
     std::shared_ptr<VirtualBus::Slot> m_slot;
     int m_interfaceIndex;
     std::string m_path;
+    WakeEvent m_closed;
 };
 
 }  // namespace
+
+int ReadVirtualInput(VirtualHidDevice& device, int interfaceIndex, std::span<std::uint8_t> report,
+                     const WakeEvent& stop, const WakeEvent* closed) {
+    for (;;) {
+        const int got = device.Read(interfaceIndex, report, 0);
+        if (got != 0) return got;
+        const int ready =
+            WaitReadable({device.InputWaitFd(interfaceIndex), stop.Fd(), closed ? closed->Fd() : -1});
+        if (ready == 1) return 0;
+        if (ready == 2 || ready < 0) return -1;
+    }
+}
 
 VirtualBus::~VirtualBus() {
     std::lock_guard lock(m_mutex);
@@ -116,6 +146,7 @@ void VirtualBus::DetachInterface(const std::shared_ptr<VirtualHidDevice>& device
             return l.slot && l.slot->device == device && l.interfaceIndex == interfaceIndex;
         });
     }
+    device->WakeReaders();
     Notify(false, removed);
 }
 

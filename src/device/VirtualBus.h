@@ -23,9 +23,21 @@ public:
     virtual int SetFeature(int interfaceIndex, std::span<const std::uint8_t> report) = 0;
     virtual int GetFeature(int interfaceIndex, std::span<std::uint8_t> report) = 0;
     virtual int Read(int interfaceIndex, std::span<std::uint8_t> report, int timeoutMs) = 0;
+    // Readable while an input report may be waiting on the interface (-1: the interface has no
+    // input). A Read that finds nothing clears it, so a stale wake-up costs one empty read.
+    virtual int InputWaitFd(int /*interfaceIndex*/) const { return -1; }
+    // Wakes every reader waiting on InputWaitFd, so that it looks at its handle again (an
+    // interface was unplugged on its own).
+    virtual void WakeReaders() {}
     // Called by the bus on attach and detach; a detached model wakes its waiting readers.
     virtual void SetAttached(bool attached) = 0;
 };
+
+// Reads one input report of a device model without a time-out: waits on the model's input
+// wake-up until a report comes (its length), stop or closed is raised (0 for stop, -1 for
+// closed), or the model answers -1 (detached). closed may be null.
+int ReadVirtualInput(VirtualHidDevice& device, int interfaceIndex, std::span<std::uint8_t> report,
+                     const WakeEvent& stop, const WakeEvent* closed);
 
 class VirtualBus final : public HidBus {
 public:

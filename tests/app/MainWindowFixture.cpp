@@ -43,7 +43,6 @@ void MainWindowTest::Start(VirtualLinkKind kind, const QString& commandLine) {
     context.virtualKind = kind;
     context.sleeper = &sleeper;
     context.hotplugSettleMs = 0;
-    context.listenerTimeoutMs = 50;
     context.assumeTray = true;
     context.bleRetryMs = bleRetryMs;
     context.autostartFolder = dir.path() / "autostart";

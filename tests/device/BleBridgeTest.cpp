@@ -123,7 +123,7 @@ protected:
     VirtualBus bus;
     RecordingSleeper sleeper;
     RecordingMessageSink sink;
-    HidrawBleBridge bridge{bus, sleeper, 50};
+    HidrawBleBridge bridge{bus, sleeper};
 };
 
 TEST_F(HidrawBridgeTest, LinksOnlyToABluetoothDeviceOfTheList) {

@@ -55,6 +55,8 @@ public:
     int Read(int i, std::span<std::uint8_t> r, int timeoutMs) override {
         return i < 2 ? m_mouse->Read(i, r, timeoutMs) : -1;
     }
+    int InputWaitFd(int i) const override { return i < 2 ? m_mouse->InputWaitFd(i) : -1; }
+    void WakeReaders() override { m_mouse->WakeReaders(); }
     void SetAttached(bool attached) override { m_mouse->SetAttached(attached); }
 
 private:
@@ -133,7 +135,9 @@ protected:
     LinkState link;
     RecordingMessageSink sink;
     DeviceView view;
-    DevicePresence presence{bus, link, entries, sink, view, PresenceOptions{50}};
+    DevicePresence presence{
+        bus, link, entries, sink, view,
+    };
 };
 
 }  // namespace zor::test

@@ -16,25 +16,30 @@ bool VirtualBleBridge::BleConnect(const std::string& /*deviceNames*/) {
     if (connected) {
         StopRelay();  // a relay left over from an earlier link
         m_relayStop = false;
+        m_relayWake.Clear();
         m_relay = std::thread([this] { RelayInput(); });
     }
     Emit(connected ? kBleEventLinkUp : kBleEventConnectFailed, "");
     return true;
 }
 
-VirtualBleBridge::~VirtualBleBridge() { StopRelay(); }
+VirtualBleBridge::~VirtualBleBridge() {
+    StopRelay();
+}
 
 void VirtualBleBridge::StopRelay() {
     m_relayStop = true;
+    m_relayWake.Raise();
     if (m_relay.joinable() && m_relay.get_id() != std::this_thread::get_id()) m_relay.join();
 }
 
 void VirtualBleBridge::RelayInput() {
     StatusReport report{};
     while (!m_relayStop.load()) {
-        const int got = m_mouse->Read(0, report, 500);
+        const int got = ReadVirtualInput(*m_mouse, 0, report, m_relayWake, nullptr);
         if (got > 0) {
-            Emit(kBleEventInputBase + report[0], ToBleEventText(std::span(report.data(), static_cast<std::size_t>(got))));
+            Emit(kBleEventInputBase + report[0],
+                 ToBleEventText(std::span(report.data(), static_cast<std::size_t>(got))));
         } else if (got < 0) {
             // The mouse went away: the link is down.
             bool wasConnected = false;

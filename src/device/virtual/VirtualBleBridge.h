@@ -5,8 +5,8 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device/BleBridge.h"
@@ -45,6 +45,7 @@ private:
 
     std::thread m_relay;
     std::atomic<bool> m_relayStop{false};
+    WakeEvent m_relayWake;  // raised to stop the relay, which sleeps until the mouse reports
 
     std::shared_ptr<VirtualMouse> m_mouse;
     mutable std::mutex m_mutex;

@@ -96,15 +96,28 @@ int VirtualMouse::GetFeature(int interfaceIndex, std::span<std::uint8_t> report)
     return static_cast<int>(kReportSize);
 }
 
+int VirtualMouse::InputWaitFd(int interfaceIndex) const {
+    return interfaceIndex == kInputInterface ? m_inputWake.Fd() : -1;
+}
+
+void VirtualMouse::WakeReaders() {
+    std::lock_guard lock(m_mutex);
+    m_inputWake.Raise();
+}
+
 int VirtualMouse::Read(int interfaceIndex, std::span<std::uint8_t> report, int timeoutMs) {
     if (interfaceIndex != kInputInterface) return -1;
     std::unique_lock lock(m_mutex);
     const bool ready = m_inputReady.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
                                              [&] { return !m_attached || !m_input.empty(); });
     if (!m_attached) return -1;
-    if (!ready) return 0;
+    if (!ready) {
+        m_inputWake.Clear();
+        return 0;
+    }
     const StatusReport status = m_input.front();
     m_input.pop_front();
+    if (m_input.empty()) m_inputWake.Clear();
     const std::size_t n = std::min(report.size(), status.size());
     std::copy_n(status.begin(), n, report.begin());
     return static_cast<int>(n);
@@ -116,6 +129,9 @@ void VirtualMouse::SetAttached(bool attached) {
         m_attached = attached;
         m_input.clear();
         m_reply.reset();
+        // Readers waiting on the wake-up look again and find the device gone (or, after an
+        // attach, an empty queue that clears it).
+        m_inputWake.Raise();
     }
     m_inputReady.notify_all();
 }
@@ -435,6 +451,7 @@ StatusReport VirtualMouse::CurrentStatusReport() const {
 void VirtualMouse::EmitLocked() {
     if (!m_attached) return;
     m_input.push_back(StatusLocked());
+    m_inputWake.Raise();
 }
 
 StatusReport VirtualMouse::StatusLocked() const {

@@ -69,6 +69,8 @@ public:
     int SetFeature(int interfaceIndex, std::span<const std::uint8_t> report) override;
     int GetFeature(int interfaceIndex, std::span<std::uint8_t> report) override;
     int Read(int interfaceIndex, std::span<std::uint8_t> report, int timeoutMs) override;
+    int InputWaitFd(int interfaceIndex) const override;
+    void WakeReaders() override;
     void SetAttached(bool attached) override;
 
     // One command frame (41 bytes, report id first) from any link. Returns false for a frame
@@ -113,6 +115,7 @@ private:
     const VirtualLinkKind m_kind;
     mutable std::mutex m_mutex;
     std::condition_variable m_inputReady;
+    WakeEvent m_inputWake;  // raised while m_input may hold reports (and on attach changes)
     VirtualMouseState m_state;
     std::vector<Report> m_frames;
     std::optional<Report> m_reply;
