@@ -1,13 +1,16 @@
-// One running copy per user and instance name: a lock file held for the life of the process,
-// and a local socket on which a second start asks the first to restore and raise its window.
+// One running copy per user and instance name: a lock held for the life of the process (flock on
+// a file in the runtime folder: the kernel drops it when the process ends, however it ends, so no
+// lock is ever stale), and a local socket on which a second start asks the first to restore and
+// raise its window. Plain POSIX sockets watched by a QSocketNotifier: no network library is
+// loaded for it.
 #pragma once
 
-#include <QLocalServer>
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
+
+class QSocketNotifier;
 
 namespace zor::app {
 
@@ -29,9 +32,12 @@ public:
     QString ServerName() const;
 
 private:
+    void AcceptOne();
+
     QString m_name;
-    std::unique_ptr<QLockFile> m_lock;
-    std::unique_ptr<QLocalServer> m_server;
+    int m_lockFd = -1;
+    int m_serverFd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
     std::function<void()> m_raise;
 };
 
