@@ -12,6 +12,7 @@
 
 #include "common/Debug.h"
 #include "ui/CustomControls.h"
+#include "ui/LazyInclude.h"
 
 namespace zor::ui {
 
@@ -428,33 +429,24 @@ CControlUI* CDialogBuilder::Parse(const MarkupNode& node, CControlUI* parent,
                                   IDialogBuilderCallback* callback, CPaintManagerUI* manager) {
     const QString cls = node.name;
     if (cls.compare(QLatin1String("Include"), Qt::CaseInsensitive) == 0) {
-        // Includes may not nest without end (a file including itself).
-        if (m_includeDepth >= 8) {
-            DebugF("skin include too deep: %s\n", node.Attribute(QStringLiteral("source")).toStdString());
-            return nullptr;
-        }
-        CMarkup sub;
-        if (!sub.LoadFromFile(CPaintManagerUI::ResolveFile(node.Attribute(QStringLiteral("source"))))) {
-            DebugF("skin include %s: %s\n", node.Attribute(QStringLiteral("source")).toStdString(),
-                   sub.LastError().toStdString());
-            return nullptr;
-        }
-        // A skin asks for a few copies; a huge count would stall the program.
-        const int count = std::clamp(node.Attribute(QStringLiteral("count"), QStringLiteral("1")).toInt(), 1,
-                                     kMaxIncludeCount);
-        CControlUI* last = nullptr;
-        ++m_includeDepth;
-        for (int i = 0; i < count; ++i) {
-            const MarkupNode& root = sub.Root();
-            if (root.name.compare(QLatin1String("Window"), Qt::CaseInsensitive) == 0) {
-                for (const MarkupNode& child : root.children)
-                    if (CreateKnownControl(child.name) ||
-                        child.name.compare(QLatin1String("Include"), Qt::CaseInsensitive) == 0 || callback)
-                        if (CControlUI* c = Parse(child, parent, callback, manager)) last = c;
-            } else if (CControlUI* c = Parse(root, parent, callback, manager)) {
-                last = c;
+        const QString source = node.Attribute(QStringLiteral("source"));
+        if (ParseBool(node.Attribute(QStringLiteral("lazy")))) {
+            // Stands in for the included file until it is first shown.
+            auto* page = new CLazyIncludeUI;
+            page->SetManager(manager);
+            if (parent) page->setParent(parent);
+            page->SetSource(source, m_includeDepth + 1);
+            for (const auto& [key, value] : node.attributes) {
+                const QString k = key.toLower();
+                if (k != QLatin1String("source") && k != QLatin1String("lazy") && k != QLatin1String("count"))
+                    page->SetAttribute(key, value);
             }
+            AttachToParent(page, parent, manager);
+            return page;
         }
+        const int count = node.Attribute(QStringLiteral("count"), QStringLiteral("1")).toInt();
+        ++m_includeDepth;
+        CControlUI* last = IncludeFile(source, count, parent, callback, manager);
         --m_includeDepth;
         return last;
     }
@@ -479,13 +471,57 @@ CControlUI* CDialogBuilder::Parse(const MarkupNode& node, CControlUI* parent,
         if (!defaults.isEmpty()) control->ApplyAttributeList(defaults);
     }
     for (const auto& [key, value] : node.attributes) control->SetAttribute(key, value);
+    AttachToParent(control, parent, manager);
+    for (const MarkupNode& child : node.children) Parse(child, control, callback, manager);
+    return control;
+}
+
+void CDialogBuilder::AttachToParent(CControlUI* control, CControlUI* parent, CPaintManagerUI* manager) {
+    if (parent && control->parentWidget() != parent) control->setParent(parent);
     if (auto* container = qobject_cast<CContainerUI*>(parent))
         container->Add(control);
     else if (auto* other = dynamic_cast<IContainerUI*>(parent))
         other->Add(control);
     if (manager) manager->InitControl(control);
-    for (const MarkupNode& child : node.children) Parse(child, control, callback, manager);
-    return control;
+}
+
+// m_includeDepth counts the includes around the file being built (this one included).
+CControlUI* CDialogBuilder::IncludeFile(const QString& source, int count, CControlUI* parent,
+                                        IDialogBuilderCallback* callback, CPaintManagerUI* manager) {
+    // Includes may not nest without end (a file including itself).
+    if (m_includeDepth > 8) {
+        DebugF("skin include too deep: %s\n", source.toStdString());
+        return nullptr;
+    }
+    CMarkup sub;
+    if (!sub.LoadFromFile(CPaintManagerUI::ResolveFile(source))) {
+        DebugF("skin include %s: %s\n", source.toStdString(), sub.LastError().toStdString());
+        return nullptr;
+    }
+    // A skin asks for a few copies; a huge count would stall the program.
+    count = std::clamp(count, 1, kMaxIncludeCount);
+    CControlUI* last = nullptr;
+    for (int i = 0; i < count; ++i) {
+        const MarkupNode& root = sub.Root();
+        if (root.name.compare(QLatin1String("Window"), Qt::CaseInsensitive) == 0) {
+            for (const MarkupNode& child : root.children)
+                if (CreateKnownControl(child.name) ||
+                    child.name.compare(QLatin1String("Include"), Qt::CaseInsensitive) == 0 || callback)
+                    if (CControlUI* c = Parse(child, parent, callback, manager)) last = c;
+        } else if (CControlUI* c = Parse(root, parent, callback, manager)) {
+            last = c;
+        }
+    }
+    return last;
+}
+
+CControlUI* CDialogBuilder::CreateInclude(const QString& source, int count, CControlUI* parent,
+                                          IDialogBuilderCallback* callback, CPaintManagerUI* manager,
+                                          int depth) {
+    m_includeDepth = depth;
+    CControlUI* last = IncludeFile(source, count, parent, callback, manager);
+    m_includeDepth = 0;
+    return last;
 }
 
 namespace {
@@ -579,9 +615,16 @@ void CResourceManager::ReloadText() {
         ApplyText(manager);
 }
 
-void CResourceManager::ApplyText(CPaintManagerUI* manager) {
+void CResourceManager::ApplyText(CPaintManagerUI* manager, CControlUI* subtree) {
     if (!m_query || !manager) return;
-    for (CControlUI* control : manager->AllControls()) {
+    std::vector<CControlUI*> controls;
+    if (subtree) {
+        controls.push_back(subtree);
+        for (CControlUI* c : subtree->findChildren<CControlUI*>()) controls.push_back(c);
+    } else {
+        controls = manager->AllControls();
+    }
+    for (CControlUI* control : controls) {
         const QString id = control->GetTextId();
         if (id.isEmpty()) continue;
         const QString text = m_query->QueryControlText(id, control->GetClass());

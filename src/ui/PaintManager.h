@@ -178,12 +178,20 @@ public:
     static bool ApplyStyle(const QString& skinFile, CPaintManagerUI* manager);
     // Control classes the builder knows ("Button", "VerticalLayout", ...).
     static CControlUI* CreateKnownControl(const QString& className);
+    // Builds the skin file of an Include under parent, as deep in the include chain as depth
+    // (a deferred include builds its file long after the builder that met it has gone).
+    // Returns the last control built, or null.
+    CControlUI* CreateInclude(const QString& source, int count, CControlUI* parent,
+                              IDialogBuilderCallback* callback, CPaintManagerUI* manager, int depth);
     const QString& LastError() const { return m_error; }
 
 private:
     CControlUI* Parse(const MarkupNode& node, CControlUI* parent, IDialogBuilderCallback* callback,
                       CPaintManagerUI* manager);
     void ApplyWindowElement(const MarkupNode& window, CPaintManagerUI* manager);
+    static void AttachToParent(CControlUI* control, CControlUI* parent, CPaintManagerUI* manager);
+    CControlUI* IncludeFile(const QString& source, int count, CControlUI* parent,
+                            IDialogBuilderCallback* callback, CPaintManagerUI* manager);
     QString m_error;
     int m_includeDepth = 0;
 };
@@ -195,8 +203,9 @@ public:
     IQueryControlText* GetTextQueryInterface() const { return m_query; }
     // Re-applies language texts to the named controls of every window.
     void ReloadText();
-    // Applies language texts to the named controls of one window.
-    void ApplyText(CPaintManagerUI* manager);
+    // Applies language texts to the named controls of one window (or of one part of it:
+    // subtree and the controls it holds).
+    void ApplyText(CPaintManagerUI* manager, CControlUI* subtree = nullptr);
 
 private:
     IQueryControlText* m_query = nullptr;
