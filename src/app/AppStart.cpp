@@ -5,7 +5,6 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
 #include "app/VirtualMouseWindow.h"
 #include "app/ZorMainWnd.h"
@@ -101,7 +100,6 @@ int RunZorMouse(int argc, char** argv) {
     const AppFeature feature = LoadAppFeature(folder.folder);
     const QString instanceName = QString::fromStdString(feature.mutexName);
 
-    QuitOnSignal quitOnSignal([] { QApplication::quit(); });
     SingleInstance instance(instanceName);
     if (!instance.Acquire()) {
         DebugLine("another copy runs: asking it to come to the front\n");

@@ -1,7 +1,6 @@
 // One copy per user: the lock, the raise request of a later start, the lock freed with its
-// owner; and the orderly end on the session's termination signals.
+// owner.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
 
 #include <QCoreApplication>
@@ -9,7 +8,6 @@
 #include <atomic>
 #include <future>
 
-#include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
 #include "support/TempDir.h"
 
@@ -54,26 +52,6 @@ TEST(SingleInstance, ALaterStartFindsTheFirstAsksItToRaiseAndMayRunOnceItIsGone)
     first.reset();
     EXPECT_FALSE(second.NotifyFirst(200));
     EXPECT_TRUE(second.Acquire());
-}
-
-TEST(QuitOnSignal, TerminationSignalsReachTheEventLoopAndTheOldHandlersComeBack) {
-    struct sigaction before {};
-    sigaction(SIGTERM, nullptr, &before);
-    {
-        int quits = 0;
-        QuitOnSignal quit([&] { ++quits; });
-        ASSERT_TRUE(quit.Installed());
-        QuitOnSignal second([] {});
-        EXPECT_FALSE(second.Installed());  // one at a time
-        ::raise(SIGTERM);
-        QTRY_COMPARE(quits, 1);
-        ::raise(SIGHUP);
-        ::raise(SIGINT);
-        QTRY_VERIFY(quits >= 2);  // both may arrive as one wake-up
-    }
-    struct sigaction after {};
-    sigaction(SIGTERM, nullptr, &after);
-    EXPECT_EQ(after.sa_handler, before.sa_handler);
 }
 
 }  // namespace
