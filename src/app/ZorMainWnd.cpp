@@ -5,7 +5,6 @@
 #include "app/ZorMainWndNames.h"
 
 #include <QApplication>
-#include <QColorDialog>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -67,7 +66,7 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kWmDeviceChange, &W::OnDeviceChange, "device presence: hot-plug"},
         {kMsgTrayIcon, &W::OnTrayIcon, "tray icon"},
         {kMsgMenuClick, &W::OnMenuClick, "tray menu"},
-        {kMsgPopColor, &W::ForColourPicker, "colour picker"},
+        {kMsgPopColor, &W::OnPopColour, "colour picker"},
         {kMsgMacroEventSet, &W::ForMacroEditor, "macro event pop-up"},
         {kMsgKeyPopSetValue, &W::ForKeyPage, "key page (key pop-up)"},
         {kMsgRecorderKeyUp, &W::ForMacroEditor, "macro editor (recorder)"},
@@ -77,7 +76,7 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgMacroEventCancel, &W::ForMacroEditor, "macro event pop-up"},
         {kMsgStartUpdater, &W::ForUpdater, "updater"},
         {kMsgLanguageChanged, &W::OnLanguageChanged, "language"},
-        {kMsgDeviceLightChanged, &W::ForLightingPage, "lighting page"},
+        {kMsgDeviceLightChanged, &W::OnDeviceLightChanged, "lighting page"},
         {kMsgDeviceRateChanged, &W::OnDeviceRateChanged, "DPI page (report rate)"},
         {kMsgSilentStart, &W::OnSilentStart, "silent start"},
         {kMsgMaxDataWarn, &W::OnMaxDataWarn, "message box"},
@@ -112,8 +111,7 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
 const std::vector<MessageOwner>& MessageOwners() {
     static const std::vector<MessageOwner> owners = [] {
         using W = CZorMainWnd;
-        const std::vector<W::Handler> toCome = {&W::ForLightingPage, &W::ForColourPicker,
-                                                &W::ForSettingsWindow, &W::ForUpdater};
+        const std::vector<W::Handler> toCome = {&W::ForSettingsWindow, &W::ForUpdater};
         std::vector<MessageOwner> list;
         for (const W::Route& route : W::Routes()) {
             const bool built = std::find(toCome.begin(), toCome.end(), route.handler) == toCome.end();
@@ -160,15 +158,8 @@ long long CZorMainWnd::ForKeyPage(qintptr wParam, qintptr lParam, bool& handled)
     }
     return 0;
 }
-long long CZorMainWnd::ForLightingPage(qintptr, qintptr, bool&) {
-    return NotBuilt("lighting page");
-}
 long long CZorMainWnd::ForMacroEditor(qintptr wParam, qintptr lParam, bool& handled) {
     return m_macroPage ? m_macroPage->HandleMessage(m_currentMessage, wParam, lParam, handled) : 0;
-}
-long long CZorMainWnd::ForColourPicker(qintptr, qintptr, bool& handled) {
-    handled = true;
-    return NotBuilt("colour picker");
 }
 long long CZorMainWnd::ForSettingsWindow(qintptr, qintptr, bool&) {
     return NotBuilt("settings window");
@@ -234,7 +225,7 @@ int CZorMainWnd::ConnectionType() const {
 CControlUI* CZorMainWnd::CreateControl(const QString& className) {
     if (className == QLatin1String("VerticalLayoutEx")) return new CVerticalLayoutExUI();
     if (className == QLatin1String("AnimLayout")) return new AnimLayout();
-    return nullptr;
+    return LightingPage::CreateControl(className);
 }
 
 void CZorMainWnd::InitWindow() {
@@ -276,6 +267,7 @@ void CZorMainWnd::InitWindow() {
     hooks.chooseColour = [this](std::uint32_t& colour) { return ChooseColour(colour); };
     hooks.openSystemMouseSettings = [this] { OpenSystemMouseSettings(); };
     m_dpi = std::make_unique<DpiPage>(m_pm, m_model.doc, std::move(hooks));
+    CreateLightingParts();
     BuildKeyPage();
     CreateMacroPage();
 }
@@ -440,6 +432,7 @@ void CZorMainWnd::ApplyModelToView() {
     LoadKeySlotMap(m_model.ModelFolder(), keySlots, ledModes);
     m_hub->View().SetKeySlotMap(keySlots);
     m_dpi->SetTable(DpiTable::FromFeature(m_model.feature));
+    LoadLightingModel();
     const AppFeature app = LoadAppFeature(m_context.programFolder);
     const DeviceEntry* selected = m_hub->SelectedEntry();
     m_keysPage->SetModel(m_model.ModelFolder(), IniFile(SetIniPath()).GetInt("Set", "OnlyOnePageVersion") != 0,
@@ -465,6 +458,7 @@ void CZorMainWnd::RefreshPages() {
     const int profile = m_model.Profile();
     m_dpi->SetProfile(profile);
     m_dpi->Refresh();
+    RefreshLighting();
     m_keysPage->SetProfile(profile);
     m_keysPage->Refresh();
     if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
@@ -512,6 +506,7 @@ void CZorMainWnd::RouteToPages(TNotifyUI& msg) {
     if (msg.pSender != nullptr || msg.sType == QLatin1String("WM_RecordKey")) {
         if (m_keysPage && m_keysPage->Notify(msg)) return;
         if (m_dpi && m_dpi->Notify(msg)) return;
+        if (m_light && m_light->Notify(msg)) return;
         if (msg.sType == QLatin1String("click") && sender == QLatin1String("btn_Mouse_Apply")) {
             if (m_scheduler->RunInProgress()) return;
             SaveAndAnnounce();
@@ -833,12 +828,6 @@ void CZorMainWnd::OpenSystemMouseSettings() {
                             CMsgWnd::kInfo, m_language.QueryControlText(QStringLiteral("MessageOK"), {}));
 }
 
-bool CZorMainWnd::ChooseColour(std::uint32_t& colour) {
-    const QColor chosen = QColorDialog::getColor(QColor::fromRgb(colour & 0xFFFFFFu), this);
-    if (!chosen.isValid()) return false;
-    colour = chosen.rgb() & 0xFFFFFFu;
-    return true;
-}
 
 void CZorMainWnd::StartBatteryTimer() {
     if (!m_batteryTimer.isActive()) m_batteryTimer.start();

@@ -26,6 +26,8 @@
 #include "macro/gui/MacroPage.h"
 #include "settings/gui/DpiPage.h"
 #include "settings/gui/KeyPage.h"
+#include "settings/gui/LightingPage.h"
+#include "settings/gui/PopPush.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
 #include "ui/MenuTray.h"
@@ -66,6 +68,8 @@ public:
     MacroStore& Macros() { return m_model.macros; }
     DpiPage& Dpi() { return *m_dpi; }
     KeyPage& Keys() { return *m_keysPage; }
+    LightingPage& Light() { return *m_light; }
+    CPopPush* DpiPopup() { return m_popPush.get(); }  // null until first shown
     MacroPage& Macro() { return *m_macroPage; }
     int PagesProfile() const { return m_model.Profile(); }
     bool ApplyRunning() const { return m_scheduler->RunInProgress(); }
@@ -143,6 +147,10 @@ private:
     void OnHotplug(qintptr wParam, qintptr lParam);
     void ShowDpiPop(int gear);
     bool ChooseColour(std::uint32_t& colour);
+    // The lighting page and the DPI pop-up (ZorMainWndLighting.cpp).
+    void CreateLightingParts();
+    void LoadLightingModel();
+    void RefreshLighting();
     void OpenSystemMouseSettings();
     void OpenWebPage(const QString& path);
     void BuildKeyPage();
@@ -180,14 +188,14 @@ private:
     long long OnStateReadDone(qintptr, qintptr, bool&);
     // Owners whose pages come with later work: each says in a debug line what it received.
     long long ForKeyPage(qintptr, qintptr, bool&);
-    long long ForLightingPage(qintptr, qintptr, bool&);
+    long long OnDeviceLightChanged(qintptr, qintptr, bool&);
     long long ForMacroEditor(qintptr, qintptr, bool&);
     // The macro page and the configuration exchange of the "more" menu (ZorMainWndMacro.cpp).
     void CreateMacroPage();
     QString MacroText(const QString& key) const;
     void ExchangeConfig(const QString& command);
     long long OnMacroKeyTexts(qintptr, qintptr, bool&);
-    long long ForColourPicker(qintptr, qintptr, bool&);
+    long long OnPopColour(qintptr, qintptr, bool&);
     long long ForSettingsWindow(qintptr, qintptr, bool&);
     long long ForUpdater(qintptr, qintptr, bool&);
     long long NotBuilt(const char* owner);
@@ -198,6 +206,9 @@ private:
     control::ModelSession m_model;
     std::unique_ptr<control::RunScheduler> m_scheduler;
     std::unique_ptr<DpiPage> m_dpi;
+    std::unique_ptr<LightingPage> m_light;
+    std::unique_ptr<CPopPush> m_popPush;
+    std::optional<std::uint32_t> m_pickedColour;  // from the colour picker's 2025
     std::unique_ptr<KeyPage> m_keysPage;
     std::unique_ptr<MacroPage> m_macroPage;
     std::unique_ptr<HomePage> m_home;

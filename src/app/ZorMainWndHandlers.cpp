@@ -93,11 +93,6 @@ long long CZorMainWnd::OnDeviceDpiChanged(qintptr wParam, qintptr, bool&) {
     return 0;
 }
 
-void CZorMainWnd::ShowDpiPop(int gear) {
-    if (IniFile(SetIniPath()).GetInt("Set", "DpiPopEn") != 0)
-        DebugF("DPI pop-up for gear %d is not in this build\n", gear);
-}
-
 long long CZorMainWnd::OnDeviceProfileChanged(qintptr wParam, qintptr, bool&) {
     if (m_scheduler->RunInProgress()) return 0;
     const int profile = static_cast<int>(wParam & 0xFF);
@@ -118,6 +113,7 @@ long long CZorMainWnd::OnDeviceConfig(qintptr, qintptr lParam, bool&) {
 long long CZorMainWnd::OnLanguageChanged(qintptr, qintptr, bool&) {
     m_language.ChangeByName(MessagePayload().toString(), SetIniPath(), m_pm, this, &m_tray, m_icon);
     RefreshConnectionDisplay();
+    m_light->Refresh();  // the mode names
     update();
     return 0;
 }

@@ -115,6 +115,10 @@ RunResult RunScheduler::Absorb(const ApplyOutcome& outcome) {
         auto& adv = m_model.doc.adv[static_cast<std::size_t>(m_model.Profile())];
         if (outcome.readBack->currentGear >= 0 && outcome.readBack->currentGear < kDpiGearCount)
             adv.cruseldpi = outcome.readBack->currentGear;
+        // The mouse's lighting mode becomes the profile's current one (its mode-0 record).
+        if (outcome.readBack->lightingSlot >= 0 && outcome.readBack->lightingSlot < kLedModes)
+            m_model.doc.led[static_cast<std::size_t>(m_model.Profile())][0].curselmode =
+                outcome.readBack->lightingSlot;
         if (outcome.readBack->reportRateIndex >= 0) {
             if (m_stack.Presence().ConnectionKind() == kConnectionReceiver)
                 adv.ratedonglevalue = outcome.readBack->reportRateIndex;
