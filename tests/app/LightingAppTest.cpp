@@ -161,12 +161,12 @@ TEST_F(MainWindowTest, AModeItsColoursAndLevelsChosenOnThePageReachTheVirtualMou
     auto* list = Find<ui::CComboUI>("btn_MouseLed_LedMode");
     ASSERT_NE(list, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }));
-    PickItem(list, QStringLiteral("Breathing"));
+    PickItem(list, QStringLiteral("Neon"));
     ASSERT_TRUE(WaitApply());
     std::filesystem::create_directories(zor::test::BuildDir() / "screenshots");
     window->grab().save(QString::fromStdString((zor::test::BuildDir() / "screenshots" / "main_light.png").string()));
-    EXPECT_EQ(window->Document().led[0][0].curselmode, 1);
-    EXPECT_EQ(Mouse().State().lighting[0] & 0x3F, 2);
+    EXPECT_EQ(window->Document().led[0][0].curselmode, 7);
+    EXPECT_EQ(Mouse().State().lighting[0] & 0x3F, 8);
 
     ClickControl(Find<ui::CControlUI>("chk_MouseLed_ColEn3"));
     ASSERT_TRUE(WaitApply());
@@ -175,10 +175,10 @@ TEST_F(MainWindowTest, AModeItsColoursAndLevelsChosenOnThePageReachTheVirtualMou
     ClickControl(Find<ui::CControlUI>("btn_Mouse_Apply"));
     ASSERT_TRUE(WaitApply());
 
-    // The block of device mode 2 holds the page's values.
-    const auto& mode = window->Document().led[0][1];
+    // The block of device mode 8 holds the page's values.
+    const auto& mode = window->Document().led[0][7];
     const auto state = Mouse().State().lighting;
-    const std::size_t block = 25 * 2;
+    const std::size_t block = 25 * 8;
     EXPECT_EQ(state[block + 0], mode.brightnessvalue);
     EXPECT_EQ(state[block + 1], mode.frequencyvalue);
     EXPECT_EQ(state[block + 2], 2);
