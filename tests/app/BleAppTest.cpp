@@ -3,6 +3,7 @@
 // on a timer until the program gives up and says so.
 #include <QPushButton>
 
+#include "support/Wait.h"
 #include "MainWindowFixture.h"
 #include "support/UserInput.h"
 #include "app/VirtualMouseWindow.h"
@@ -23,7 +24,7 @@ TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesB
     auto* bleButton = control.findChild<QPushButton*>(QStringLiteral("vm_ble"));
     ASSERT_TRUE(bleButton->isEnabled());
     bleButton->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && window->MessageBox() == nullptr &&
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && window->MessageBox() == nullptr &&
                                  !window->ApplyRunning() && !window->Hub().VirtualBle()->SentTexts().empty(),
                              5000);
     EXPECT_EQ(ConnectionPicture(*window), "Home/bluetooth.svg");
@@ -33,18 +34,18 @@ TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesB
     // The battery event carries a status reply: its payload, not the report id, is the level.
     Mouse().SetBattery(55, true);
     window->Hub().VirtualBle()->ReportBattery();
-    QTRY_COMPARE_WITH_TIMEOUT(Find<ui::CControlUI>("battery_Text")->GetText(), QStringLiteral("55%"), 5000);
+    ZOR_TRY_COMPARE_WITH_TIMEOUT(Find<ui::CControlUI>("battery_Text")->GetText(), QStringLiteral("55%"), 5000);
     EXPECT_EQ(Find<ui::CProgressUI>("battery_progress")->GetValue(), 55);
     EXPECT_TRUE(Find<ui::CControlUI>("in_charge")->IsVisible());
 
     // The mouse's DPI button reaches the DPI page through the bridge.
     const int gear = window->Document().adv[0].cruseldpi;
     control.findChild<QPushButton*>(QStringLiteral("vm_dpi"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window->Document().adv[0].cruseldpi != gear, 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Document().adv[0].cruseldpi != gear, 5000);
 
     // Back on the cable: the BLE link is down and the cable connection is shown again.
     bleButton->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 0 &&
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 0 &&
                                  ConnectionPicture(*window) == QLatin1String("Home/UsbConnect.svg") &&
                                  window->MessageBox() == nullptr && window->BatteryTimerRunning(),
                              5000);
@@ -58,13 +59,13 @@ TEST_F(MainWindowTest, OverBleTheMousesOwnProfileChangeSticks) {
     Start();
     VirtualMouseWindow control(window->Hub());
     control.findChild<QPushButton*>(QStringLiteral("vm_ble"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && !window->ApplyRunning() &&
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && !window->ApplyRunning() &&
                                  window->MessageBox() == nullptr,
                              5000);
     ASSERT_EQ(Mouse().State().activeProfile, 0);
     const qsizetype runs = applied->count();
     control.findChild<QPushButton*>(QStringLiteral("vm_profile"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(applied->count() > runs && !window->ApplyRunning(), 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(applied->count() > runs && !window->ApplyRunning(), 5000);
     EXPECT_EQ(window->PagesProfile(), 1);
     EXPECT_EQ(Find<ui::CComboUI>("btn_Mouse_SelProfile")->GetCurSel(), 1);
     EXPECT_EQ(Mouse().State().activeProfile, 1);
@@ -75,15 +76,15 @@ TEST_F(MainWindowTest, FailedBleAttemptsAreRetriedOnATimerAndTheLastOneEndsInAQu
     Start();
     // With the mouse on its cable a failed attempt is not tried again.
     ui::PostMessageTo(window.get(), ui::kMsgBleEvent, 0, kBleEventConnectFailed);
-    QTRY_VERIFY_WITH_TIMEOUT(!window->BleRetryPending(), 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(!window->BleRetryPending(), 5000);
     EXPECT_EQ(window->BleFailures(), 0);
 
     window->Hub().PlugVirtualMouse(false);
-    QTRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr, 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr, 5000);
     // The mouse is not reachable over BLE either: five more tries, one every pause, then the notice.
     ASSERT_TRUE(window->Hub().Presence().ConnectBle());
-    QTRY_VERIFY_WITH_TIMEOUT(window->BleRetryPending() || window->BleFailures() > 0, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr && window->MessageBox()->GetQuitOnConfirm(),
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->BleRetryPending() || window->BleFailures() > 0, 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr && window->MessageBox()->GetQuitOnConfirm(),
                              5000);
     EXPECT_EQ(window->BleFailures(), 0);
     EXPECT_FALSE(window->BleRetryPending());

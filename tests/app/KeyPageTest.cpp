@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QWindow>
 
+#include "support/Wait.h"
 #include "MainWindowFixture.h"
 #include "app/VirtualMouseWindow.h"
 #include "config/MouseConfig.h"
@@ -144,12 +145,12 @@ TEST_F(KeyPageTest, TheOnlyLeftClickStaysAndASecondOneLetsItGo) {
     OpenKey("btn_MouseKey_Click0");
     EXPECT_TRUE(Selected("ItemValue1_LeftClick"));
     ASSERT_TRUE(ClickControl(Popup("ItemValue3_RightClick")));
-    QTRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr, 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr, 5000);
     EXPECT_EQ(Key(0).code, 1);
     EXPECT_TRUE(Selected("ItemValue1_LeftClick"));
     EXPECT_FALSE(Selected("ItemValue3_RightClick"));
     ASSERT_TRUE(ClickControl(window->MessageBox()->FindControl(QStringLiteral("confirm_btn"))));
-    QTRY_VERIFY_WITH_TIMEOUT(window->MessageBox() == nullptr, 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->MessageBox() == nullptr, 5000);
     ASSERT_TRUE(ClickControl(Popup("btn_MouseKey_Apply")));
 
     // Button 4 becomes a left click; then button 0 may change.
@@ -170,11 +171,11 @@ TEST_F(KeyPageTest, ARecordedKeyIsStoredAsItsVirtualKeyAndTypedAsItsUsage) {
     OpenKey("btn_MouseKey_Click5");
     StartRecording();
     Type(Qt::Key_Control, kEvdevRightCtrl);
-    QTRY_COMPARE_WITH_TIMEOUT(Popup("SetRecordKey")->GetText(), QStringLiteral("R-Ctrl"), 5000);
+    ZOR_TRY_COMPARE_WITH_TIMEOUT(Popup("SetRecordKey")->GetText(), QStringLiteral("R-Ctrl"), 5000);
     Type(Qt::Key_AltGr, kEvdevRightAlt);
-    QTRY_COMPARE_WITH_TIMEOUT(Popup("SetRecordKey")->GetText(), QStringLiteral("R-Alt"), 5000);
+    ZOR_TRY_COMPARE_WITH_TIMEOUT(Popup("SetRecordKey")->GetText(), QStringLiteral("R-Alt"), 5000);
     Type(Qt::Key_A, kEvdevA);
-    QTRY_COMPARE_WITH_TIMEOUT(Popup("SetRecordKey")->GetText(), QStringLiteral("A"), 5000);
+    ZOR_TRY_COMPARE_WITH_TIMEOUT(Popup("SetRecordKey")->GetText(), QStringLiteral("A"), 5000);
     Mouse().ClearFrames();
     ASSERT_TRUE(ClickControl(Popup("BtnRecordConfirm")));
     EXPECT_EQ(RecordGrab(), nullptr);
@@ -255,16 +256,16 @@ TEST_F(KeyPageTest, TheWheelDirectionsEditSlotsSixteenAndSeventeen) {
     EXPECT_EQ(MouseKey(17), (std::array<std::uint8_t, 4>{0x04, 0xEA, 0, 0}));
     ASSERT_TRUE(ClickControl(Popup("btn_MouseKey_Apply")));
     ASSERT_TRUE(zor::test::HoverControl(Page("btn_Mouse_Scr_Dn")));
-    QTRY_COMPARE_WITH_TIMEOUT(Page("displaytext")->GetText(), QStringLiteral("Vol-"), 5000);
+    ZOR_TRY_COMPARE_WITH_TIMEOUT(Page("displaytext")->GetText(), QStringLiteral("Vol-"), 5000);
 }
 
 TEST_F(KeyPageTest, HoveringAKeyLightsUpItsMarkAndTheReverse) {
     StartOnKeys();
     ASSERT_TRUE(zor::test::HoverControl(Page("btn_MouseKey_Click1")));
-    QTRY_VERIFY_WITH_TIMEOUT(Page("btn_MouseKey_Mark1")->GetAttribute("normalimage").contains("key1_over"),
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(Page("btn_MouseKey_Mark1")->GetAttribute("normalimage").contains("key1_over"),
                              5000);
     ASSERT_TRUE(zor::test::HoverControl(Page("btn_MouseKey_Mark2")));
-    QTRY_VERIFY_WITH_TIMEOUT(Page("btn_MouseKey_Click2")->GetAttribute("normalimage").contains("key1_over"),
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(Page("btn_MouseKey_Click2")->GetAttribute("normalimage").contains("key1_over"),
                              5000);
     EXPECT_TRUE(Page("btn_MouseKey_Mark1")->GetAttribute("normalimage").contains("key1_normal"));
 }
@@ -280,10 +281,10 @@ TEST_F(KeyPageTest, AMacroOfTheLibraryIsPlayedFromTheKeysOwnSlot) {
     OpenKey("btn_MouseKey_Click4");
     ASSERT_TRUE(ClickControl(Popup("opt_KBSet_Macro")));
     ASSERT_TRUE(ClickControl(Popup("btn_MouseKey_MacroGroupVal")));
-    QTRY_VERIFY_WITH_TIMEOUT(Popup("macrogrp_list_layout")->isVisible(), 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(Popup("macrogrp_list_layout")->isVisible(), 5000);
     ASSERT_TRUE(ClickControl(Popup("mac_grp_list_items")));
     ASSERT_TRUE(ClickControl(Popup("btn_MouseKey_MacroVal")));
-    QTRY_VERIFY_WITH_TIMEOUT(Popup("macro_list_layout")->isVisible(), 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(Popup("macro_list_layout")->isVisible(), 5000);
     Mouse().ClearFrames();
     ASSERT_TRUE(ClickControl(Popup("mac_list_items")));
     ASSERT_TRUE(WaitApply());
@@ -306,7 +307,7 @@ TEST_F(KeyPageTest, OverBleTheRateSwitchIsHiddenAndMacrosCannotBeChosen) {
     Start();
     VirtualMouseWindow control(window->Hub());
     control.findChild<QPushButton*>(QStringLiteral("vm_ble"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && !window->ApplyRunning(), 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && !window->ApplyRunning(), 5000);
     ASSERT_TRUE(ClickControl(Find<COptionUI>("opt_nav_keys")));
     OpenKey("btn_MouseKey_Click3");
     EXPECT_FALSE(Popup("ItemValue10_ReportRate")->isVisible());
@@ -316,7 +317,7 @@ TEST_F(KeyPageTest, OverBleTheRateSwitchIsHiddenAndMacrosCannotBeChosen) {
     ASSERT_TRUE(ClickControl(Popup("btn_MouseKey_Apply")));
     control.findChild<QPushButton*>(QStringLiteral("vm_ble"))->click();
     // Back on the cable the program synchronises (under its overlay) before the page is free again.
-    QTRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 0 && !window->ApplyRunning() &&
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 0 && !window->ApplyRunning() &&
                                  zor::test::Reachable(Page("btn_MouseKey_Click3")),
                              10000);
     OpenKey("btn_MouseKey_Click3");
@@ -370,16 +371,16 @@ TEST_F(KeyPageTest, TheOnScreenKeyboardStartsWhereOneIsInstalledAndOtherwiseTheU
     OpenKey("btn_MouseKey_Click3");
     ASSERT_TRUE(ClickControl(Popup("opt_KBSet_Macro")));
     ASSERT_TRUE(ClickControl(Popup("PopSoftKB")));
-    QTRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr, 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr, 5000);
     EXPECT_TRUE(
         window->MessageBox()->FindControl(QStringLiteral("MessageText"))->GetText().contains("Onboard"));
     ASSERT_TRUE(ClickControl(window->MessageBox()->FindControl(QStringLiteral("confirm_btn"))));
-    QTRY_VERIFY_WITH_TIMEOUT(window->MessageBox() == nullptr, 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->MessageBox() == nullptr, 5000);
 
     qputenv("PATH", QByteArray::fromStdString(bin.string()));
     ASSERT_TRUE(ClickControl(Popup("PopSoftKB")));
     qputenv("PATH", path);
-    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(started), 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(started), 5000);
     EXPECT_EQ(window->MessageBox(), nullptr);
 }
 

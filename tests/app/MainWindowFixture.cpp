@@ -49,9 +49,12 @@ void MainWindowTest::Start(VirtualLinkKind kind, const QString& commandLine) {
     window = std::make_unique<CZorMainWnd>(context);
     applied = std::make_unique<QSignalSpy>(window.get(), &CZorMainWnd::applyFinished);
     stateRead = std::make_unique<QSignalSpy>(window.get(), &CZorMainWnd::deviceStateRead);
+    appliesSeen = 0;
+    readsSeen = 0;
     window->Create(nullptr, context.instanceName, ui::kWsDialog | ui::kWsMinimizeBox, 0,
                    QRect(0, 0, 990, 690));
     ASSERT_TRUE(WaitApply()) << "the first synchronisation did not finish";
+    readsSeen = stateRead->count();  // reads of the start-up are not what a test waits for
 }
 
 int MainWindowTest::Frames(std::uint8_t command, int argument) const {
@@ -62,8 +65,11 @@ int MainWindowTest::Frames(std::uint8_t command, int argument) const {
 }
 
 bool MainWindowTest::WaitApply(int timeoutMs) {
-    const qsizetype before = applied->count();
-    return applied->count() > before || applied->wait(timeoutMs);
+    // A run can finish while the click that started it is still being delivered, so a run
+    // counts as awaited when it ended after the previous wait, not only after this call.
+    const bool ended = applied->count() > appliesSeen || QTest::qWaitFor([&] { return applied->count() > appliesSeen; }, timeoutMs);
+    appliesSeen = applied->count();
+    return ended;
 }
 
 std::array<std::uint16_t, 4> MainWindowTest::LoadDeviceFeatureIds() const {
@@ -73,8 +79,9 @@ std::array<std::uint16_t, 4> MainWindowTest::LoadDeviceFeatureIds() const {
 }
 
 bool MainWindowTest::WaitStateRead(int timeoutMs) {
-    const qsizetype before = stateRead->count();
-    return stateRead->count() > before || stateRead->wait(timeoutMs);
+    const bool ended = stateRead->count() > readsSeen || QTest::qWaitFor([&] { return stateRead->count() > readsSeen; }, timeoutMs);
+    readsSeen = stateRead->count();
+    return ended;
 }
 
 }  // namespace zor::app::test

@@ -42,6 +42,8 @@ protected:
     std::unique_ptr<CZorMainWnd> window;
     std::unique_ptr<QSignalSpy> applied;
     std::unique_ptr<QSignalSpy> stateRead;
+    qsizetype appliesSeen = 0;  // runs and reads already returned by WaitApply / WaitStateRead
+    qsizetype readsSeen = 0;
     int quits = 0;
     int bleRetryMs = 10000;  // the window's pause before a failed BLE attempt is tried again
 };

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <future>
 
+#include "support/Wait.h"
 #include "app/SingleInstance.h"
 #include "support/TempDir.h"
 
@@ -40,7 +41,7 @@ TEST(SingleInstance, ALaterStartFindsTheFirstAsksItToRaiseAndMayRunOnceItIsGone)
     EXPECT_FALSE(second.Acquire());
     // The request blocks the asking side; the first answers from its event loop.
     auto asked = std::async(std::launch::async, [&] { return second.NotifyFirst(5000); });
-    QTRY_COMPARE_WITH_TIMEOUT(raised, 1, 5000);
+    ZOR_TRY_COMPARE_WITH_TIMEOUT(raised, 1, 5000);
     ASSERT_EQ(asked.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_TRUE(asked.get());
 

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "support/Wait.h"
 #include "MainWindowFixture.h"
 #include "support/UserInput.h"
 #include "app/VirtualMouseWindow.h"
@@ -93,7 +94,7 @@ TEST_F(MainWindowTest, TheVirtualMouseWindowDrivesTheMouseThePagesFollow) {
     control.findChild<QPushButton*>(QStringLiteral("vm_rate"))->click();
     const int option = ReportRateIndex("", Mouse().State().reportRate);
     ASSERT_NE(option, rate);
-    QTRY_COMPARE_WITH_TIMEOUT(window->Document().adv[0].ratedonglevalue, option, 5000);
+    ZOR_TRY_COMPARE_WITH_TIMEOUT(window->Document().adv[0].ratedonglevalue, option, 5000);
     EXPECT_TRUE(Find<ui::COptionUI>(QStringLiteral("opt_MouseUsbRate%1").arg(option).toLatin1().constData())
                     ->IsSelected());
     EXPECT_EQ(window->Hub().View().Get().reportRateCode, Mouse().State().reportRate);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "support/Wait.h"
 #include "UiTestSupport.h"
 #include "ui/Accessible.h"
 
@@ -211,7 +212,7 @@ TEST(Accessibility, PressActionsNotifyAsAMouseClickDoes) {
     ASSERT_NE(combo->DropDown(), nullptr);
     EXPECT_TRUE(comboIface->state().expanded);
     combo->DropDown()->close();
-    QTRY_VERIFY(combo->DropDown() == nullptr);
+    ZOR_TRY_VERIFY(combo->DropDown() == nullptr);
 }
 
 TEST(Accessibility, SliderValueIsReadAndSetLikeADragAndProgressOnlyRead) {

@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 
+#include "support/Wait.h"
 #include "UiTestSupport.h"
 #include "support/TempDir.h"
 #include "ui/CustomControls.h"
@@ -135,12 +136,12 @@ TEST_F(AnimTest, ThePluginSlidesInRefusesWhileRunningAndRestoresTheChildren) {
     EXPECT_FALSE(layout->GetItemAt(0)->isVisible());  // frames are drawn in the children's place
     EXPECT_FALSE(layout->StartEffect(8, 0));          // refused while running, nothing changes
     EXPECT_EQ(layout->StateCounter(), 3);
-    QTRY_VERIFY(!layout->IsAnimating());
+    ZOR_TRY_VERIFY(!layout->IsAnimating());
     EXPECT_TRUE(layout->GetItemAt(0)->isVisible());
     const QImage after = layout->grab().toImage();
     EXPECT_EQ(QColor(after.pixel(1, 1)), QColor(0x33, 0x66, 0x99));
     ASSERT_TRUE(layout->StartEffect(8, 0));
-    QTRY_VERIFY(!layout->IsAnimating());
+    ZOR_TRY_VERIFY(!layout->IsAnimating());
     EXPECT_EQ(layout->StateCounter(), 4);
 }
 

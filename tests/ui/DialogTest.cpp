@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QTimer>
 
+#include "support/Wait.h"
 #include "UiTestSupport.h"
 #include "support/TempDir.h"
 #include "ui/Dialogs.h"
@@ -153,7 +154,7 @@ TEST_F(Dialogs, CloseDialogStartsFromTheStoredChoiceAndReportsOnOk) {
     EXPECT_EQ(owner->messages[1].lParam, 0);  // Remind = 0: the next close acts at once
     EXPECT_EQ(owner->messages[2].msg, unsigned(kMsgCloseAct));
     EXPECT_TRUE(dlg->IsClosed());
-    QTRY_COMPARE(owner->messages.size(), size_t(4));  // 2070 posted when it went away
+    ZOR_TRY_COMPARE(owner->messages.size(), size_t(4));  // 2070 posted when it went away
     EXPECT_EQ(owner->messages[3].msg, unsigned(kMsgCloseWndGone));
 }
 
@@ -167,7 +168,7 @@ TEST_F(Dialogs, CancellingTheCloseDialogChangesNothing) {
         Click(dlg->FindControl("Exit"));
         Click(dlg->FindControl(button));
         EXPECT_TRUE(dlg->IsClosed());
-        QTRY_COMPARE(owner->messages.size(), size_t(1));
+        ZOR_TRY_COMPARE(owner->messages.size(), size_t(1));
         EXPECT_EQ(owner->messages[0].msg, unsigned(kMsgCloseWndGone)) << button;
     }
 }
@@ -180,7 +181,7 @@ TEST_F(Dialogs, TipHidesWhenTheMouseMovesOntoIt) {
     ASSERT_TRUE(tip->isVisible());
     EXPECT_EQ(tip->FindControl("tip_text")->GetText(), "Left button");
     QTest::mouseMove(tip->FindControl("tip_text"), QPoint(5, 5));
-    QTRY_VERIFY(!tip->isVisible());
+    ZOR_TRY_VERIFY(!tip->isVisible());
     delete tip;
 }
 

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
+#include "support/Wait.h"
 #include "UiTestSupport.h"
 #include "common/IniFile.h"
 #include "support/TempDir.h"
@@ -224,7 +225,7 @@ TEST(Menus, MenuSkinItemsNotifyTheOwnerOrPostTheMenuMessage) {
     CMenuWnd* tray =
         CMenuWnd::CreateMenu(&owner, "tray_menu.xml", QPoint(), nullptr, CMenuWnd::Report::Message, false);
     tray->TriggerItem("exit");
-    QTRY_COMPARE(owner.messages.size(), size_t(1));
+    ZOR_TRY_COMPARE(owner.messages.size(), size_t(1));
     EXPECT_EQ(owner.messages[0].msg, unsigned(kMsgMenuClick));
     EXPECT_EQ(owner.messages[0].payload.toString(), "exit");
     EXPECT_EQ(
@@ -258,7 +259,7 @@ TEST(Tray, ReportsAvailabilityAndForwardsClicksAsTheTrayMessage) {
     EXPECT_EQ(tray.Icon()->toolTip(), "new tip");
     emit tray.Icon()->activated(QSystemTrayIcon::Context);
     emit tray.Icon()->activated(QSystemTrayIcon::DoubleClick);
-    QTRY_COMPARE(owner.messages.size(), size_t(2));
+    ZOR_TRY_COMPARE(owner.messages.size(), size_t(2));
     EXPECT_EQ(owner.messages[0].msg, unsigned(kMsgTrayIcon));
     EXPECT_EQ(owner.messages[0].lParam, qintptr(kWmRButtonUp));
     EXPECT_EQ(owner.messages[1].lParam, qintptr(kWmLButtonDblClk));

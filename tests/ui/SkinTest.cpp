@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include "support/Wait.h"
 #include "UiTestSupport.h"
 #include "support/UserInput.h"
 #include "support/TempDir.h"
@@ -270,7 +271,7 @@ TEST_F(SampleSkin, SliderSendsMoveValuesWhileDraggingAndTheValueOnRelease) {
 TEST_F(SampleSkin, EditReportsTextReturnAndFocus) {
     auto* edit = Get<CEditUI>("edit_name");
     edit->LineEdit()->setFocus();
-    QTRY_VERIFY(edit->LineEdit()->hasFocus());
+    ZOR_TRY_VERIFY(edit->LineEdit()->hasFocus());
     QTest::keyClicks(edit->LineEdit(), "de");
     QTest::keyClick(edit->LineEdit(), Qt::Key_Return);
     EXPECT_EQ(edit->GetText(), "abcde");
@@ -284,7 +285,7 @@ TEST_F(SampleSkin, EditReportsTextReturnAndFocus) {
 TEST_F(SampleSkin, ComboOpensItsListAndReportsTheChosenItem) {
     auto* combo = Get<CComboUI>("combo_rate");
     Click(combo);
-    QTRY_VERIFY(combo->DropDown() != nullptr);
+    ZOR_TRY_VERIFY(combo->DropDown() != nullptr);
     auto* menu = qobject_cast<QMenu*>(combo->DropDown());
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(menu->actions().size(), 3);
@@ -350,7 +351,7 @@ TEST_F(SampleSkin, PaintsEveryControlIntoAScreenshot) {
 TEST_F(SampleSkin, ControlTimersNotifyUntilKilled) {
     CControlUI* label = Get<CLabelUI>("title");
     ASSERT_TRUE(wnd->PaintManager().SetTimer(label, 5, 1));
-    QTRY_VERIFY(wnd->Count("timer", "title") >= 2);
+    ZOR_TRY_VERIFY(wnd->Count("timer", "title") >= 2);
     EXPECT_EQ(wnd->notes.back().wParam, 5);
     EXPECT_TRUE(wnd->PaintManager().KillTimer(label, 5));
     EXPECT_TRUE(label->findChildren<QTimer*>().isEmpty());  // nothing left to fire

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <thread>
 
+#include "support/Wait.h"
 #include "UiTestSupport.h"
 
 using namespace zor::ui;
@@ -33,7 +34,7 @@ TEST(Window, ShowModalReturnsTheCloseCodeAndFinalRunsOnce) {
     });
     EXPECT_EQ(wnd->ShowModal(), 7);
     EXPECT_FALSE(wnd->isVisible());
-    QTRY_COMPARE(wnd->finalCount, 1);
+    ZOR_TRY_COMPARE(wnd->finalCount, 1);
     QCoreApplication::processEvents();
     EXPECT_EQ(wnd->finalCount, 1);
     EXPECT_EQ(wnd->Count("windowinit"), 1);
@@ -95,7 +96,7 @@ TEST(Messages, PostedFromAWorkerThreadArriveWithTheirPayload) {
             PostMessageTo(target, kMsgBleEvent, i, 16, QStringLiteral("hex-%1").arg(i));
     });
     worker.join();
-    QTRY_COMPARE(wnd->messages.size(), size_t(3));
+    ZOR_TRY_COMPARE(wnd->messages.size(), size_t(3));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(wnd->messages[size_t(i)].msg, unsigned(kMsgBleEvent));
         EXPECT_EQ(wnd->messages[size_t(i)].wParam, i);  // in order
@@ -115,7 +116,7 @@ TEST(Messages, SendRunsAtOnceOnTheUiThreadAndBlocksAWorkerUntilHandled) {
         done = true;
     });
     // The worker cannot finish before the UI thread has handled the message.
-    QTRY_VERIFY(done.load());
+    ZOR_TRY_VERIFY(done.load());
     worker.join();
     EXPECT_EQ(result.load(), 42);
     ASSERT_EQ(wnd->messages.size(), 2u);

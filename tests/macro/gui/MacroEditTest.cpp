@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 
+#include "support/Wait.h"
 #include "MacroPageFixture.h"
 #include "macro/MacroEditing.h"
 #include "ui/Controls.h"
@@ -30,13 +31,13 @@ protected:
     void PickComboItem(ui::CControlUI* control, int index) {
         Click(control);
         auto* combo = qobject_cast<ui::CComboUI*>(control);
-        QTRY_VERIFY(combo->DropDown() && combo->DropDown()->isVisible());
+        ZOR_TRY_VERIFY(combo->DropDown() && combo->DropDown()->isVisible());
         auto* menu = qobject_cast<QMenu*>(combo->DropDown());
         ASSERT_NE(menu, nullptr);
         QAction* action = menu->actions().at(index);
         QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, Qt::NoModifier,
                           menu->actionGeometry(action).center());
-        QTRY_COMPARE(combo->GetCurSel(), index);
+        ZOR_TRY_COMPARE(combo->GetCurSel(), index);
     }
 };
 
@@ -55,7 +56,7 @@ TEST_F(MacroEditTest, EveryEventKindIsInsertedThroughThePopupWithItsCounters) {
     Click(PopControl("btn_Motify_Status"));
     TypeInto(PopControl("edit_Motify_Delay"), QStringLiteral("25"));
     Click(PopControl("btn_Motify_Apply"));
-    QTRY_VERIFY(!page->Popup());
+    ZOR_TRY_VERIFY(!page->Popup());
     ASSERT_EQ(Block().num, 3);
     EXPECT_EQ(Block().macVal[1], kMacCodeRightButton);
     EXPECT_EQ(Block().macSta[1], kMacStateRelease);
@@ -66,19 +67,19 @@ TEST_F(MacroEditTest, EveryEventKindIsInsertedThroughThePopupWithItsCounters) {
     Click(list->GetItemAt(0));
     pop = Insert("menu_Macro_InsertKB");
     Click(PopControl("chk_Modify_KeyboardValue"));
-    QTRY_VERIFY(pop->Capturing());
+    ZOR_TRY_VERIFY(pop->Capturing());
     EXPECT_EQ(QWidget::keyboardGrabber(), pop);
     Key(QEvent::KeyPress, KEY_F5, Qt::Key_F5);
-    QTRY_COMPARE(PopControl("chk_Modify_KeyboardValue")->GetText(), QStringLiteral("F5"));
+    ZOR_TRY_COMPARE(PopControl("chk_Modify_KeyboardValue")->GetText(), QStringLiteral("F5"));
     Key(QEvent::KeyPress, KEY_TAB, Qt::Key_Tab);
-    QTRY_COMPARE(PopControl("chk_Modify_KeyboardValue")->GetText(), QStringLiteral("Tab"));
+    ZOR_TRY_COMPARE(PopControl("chk_Modify_KeyboardValue")->GetText(), QStringLiteral("Tab"));
     Shot(pop, QStringLiteral("macro_popup_key_black"));
     // A click on another control ends the capture and gives the keyboard back.
     Click(PopControl("edit_Motify_Delay"));
     EXPECT_FALSE(pop->Capturing());
     EXPECT_NE(QWidget::keyboardGrabber(), pop);
     Click(PopControl("btn_Motify_Apply"));
-    QTRY_VERIFY(!page->Popup());
+    ZOR_TRY_VERIFY(!page->Popup());
     ASSERT_EQ(Block().num, 4);
     EXPECT_EQ(Block().macVal[0], 43);  // before row 0
     EXPECT_EQ(Block().macDly[0], 10u);
@@ -87,7 +88,7 @@ TEST_F(MacroEditTest, EveryEventKindIsInsertedThroughThePopupWithItsCounters) {
     Click(list->GetItemAt(3));
     Click("btn_Macro_InsertKey");
     ClickMenuItem("opt_InsertAfter");
-    QTRY_VERIFY(page->Menu() && page->Menu()->Menu()->isVisible());
+    ZOR_TRY_VERIFY(page->Menu() && page->Menu()->Menu()->isVisible());
     ClickMenuItem("menu_Macro_InsertXY");
     pop = WaitPopup();
     EXPECT_TRUE(PopControl("Layout_Motify_XYValue")->IsVisible());
@@ -99,7 +100,7 @@ TEST_F(MacroEditTest, EveryEventKindIsInsertedThroughThePopupWithItsCounters) {
     TypeInto(PopControl("edit_Motify_Yvalue"), QStringLiteral("9"));
     Shot(pop, QStringLiteral("macro_popup_move_black"));
     Click(PopControl("btn_Motify_Apply"));
-    QTRY_VERIFY(!page->Popup());
+    ZOR_TRY_VERIFY(!page->Popup());
     ASSERT_EQ(Block().num, 5);
     EXPECT_EQ(Block().macVal[4], kMacCodeMove);
     EXPECT_EQ(Block().macSta[4], 3);
@@ -115,7 +116,7 @@ TEST_F(MacroEditTest, EveryEventKindIsInsertedThroughThePopupWithItsCounters) {
     EXPECT_FALSE(PopControl("btn_Modify_ListKeyType")->IsEnabled());
     Shot(pop, QStringLiteral("macro_popup_dpi_black"));
     Click(PopControl("btn_Motify_Apply"));
-    QTRY_VERIFY(!page->Popup());
+    ZOR_TRY_VERIFY(!page->Popup());
     ASSERT_EQ(Block().num, 6);
     EXPECT_EQ(Block().numCpi, 1);
     EXPECT_EQ(Block().extVal[5][0], 7);
@@ -143,7 +144,7 @@ TEST_F(MacroEditTest, EditReplacesTheEventAndCancelChangesNothing) {
     TypeInto(PopControl("edit_Motify_Delay"), QStringLiteral("60000"));
     EXPECT_EQ(PopControl("edit_Motify_Delay")->GetText(), QStringLiteral("50000"));
     Click(PopControl("btn_Motify_Apply"));
-    QTRY_VERIFY(!page->Popup());
+    ZOR_TRY_VERIFY(!page->Popup());
     EXPECT_EQ(Block().num, 2);
     EXPECT_EQ(Block().macDly[1], 50000u);
     EXPECT_EQ(pm.FindSubControlByName(list->GetItemAt(1), QStringLiteral("delay"))->GetText(),
@@ -153,7 +154,7 @@ TEST_F(MacroEditTest, EditReplacesTheEventAndCancelChangesNothing) {
     WaitPopup();
     PickComboItem(PopControl("btn_Modify_ListKeyType"), 2);
     Click(PopControl("btn_Motify_Cancel"));
-    QTRY_VERIFY(!page->Popup());
+    ZOR_TRY_VERIFY(!page->Popup());
     EXPECT_EQ(Block().macVal[0], 4);
     EXPECT_EQ(Block().numXY, 0);
 }
@@ -166,7 +167,7 @@ TEST_F(MacroEditTest, DeleteNeedsARowAndKeepsTheCounters) {
     store.SetDpiEventCode(3);
     ASSERT_TRUE(store.InsertEvent(0, 1, 2, {kMacStatePress, kMacCodeDpi, 0, 0, 5}).ok);
     page->Rebuild();
-    QTRY_COMPARE(page->BuiltRows(), 3);
+    ZOR_TRY_COMPARE(page->BuiltRows(), 3);
     auto* list = host->Find<ui::CListUI>(QStringLiteral("list_Macro_KeyDisplay"));
     Click(list->GetItemAt(2));
     Click("btn_Macro_Delete");
@@ -183,7 +184,7 @@ TEST_F(MacroEditTest, DeleteNeedsARowAndKeepsTheCounters) {
 TEST_F(MacroEditTest, InsertWithoutAMacroSaysSo) {
     StartPage();
     Click(Node(0, -1));
-    QTRY_COMPARE(page->SelectedMacro(), -1);
+    ZOR_TRY_COMPARE(page->SelectedMacro(), -1);
     Click("btn_Macro_InsertKey");
     EXPECT_EQ(boxes, QStringList{QStringLiteral("SelWarn")});
     EXPECT_EQ(page->Menu(), nullptr);
@@ -211,11 +212,11 @@ TEST_F(MacroEditTest, NewItemsAndRenamesKeepNamesUnique) {
     auto* edit = qobject_cast<ui::CEditUI*>(
         host->PaintManager().FindSubControlByName(Node(0, 2), QStringLiteral("EditGrpNodeAll")));
     ASSERT_NE(edit, nullptr);
-    QTRY_VERIFY(edit->IsVisible());
+    ZOR_TRY_VERIFY(edit->IsVisible());
     edit->LineEdit()->selectAll();
     QTest::keyClicks(edit->LineEdit(), QStringLiteral("Hello"));
     QTest::keyClick(edit->LineEdit(), Qt::Key_Return);
-    QTRY_VERIFY(!edit->IsVisible());
+    ZOR_TRY_VERIFY(!edit->IsVisible());
     EXPECT_EQ(store.group(0)->macros[2].name, u"Hello1");
     EXPECT_EQ(namesChanged, 1);
     // An empty name keeps the old one.
@@ -223,7 +224,7 @@ TEST_F(MacroEditTest, NewItemsAndRenamesKeepNamesUnique) {
     ClickMenuItem("group_rename");
     edit = qobject_cast<ui::CEditUI*>(
         host->PaintManager().FindSubControlByName(Node(0, -1), QStringLiteral("EditGrpNodeAll")));
-    QTRY_VERIFY(edit->IsVisible());
+    ZOR_TRY_VERIFY(edit->IsVisible());
     edit->LineEdit()->clear();
     QTest::keyClick(edit->LineEdit(), Qt::Key_Return);
     EXPECT_EQ(store.group(0)->name, u"Work");
@@ -322,7 +323,7 @@ TEST_F(MacroEditTest, ScreenshotsOfThePageInBothSkins) {
         // The page paints its own background, not the window's default.
         EXPECT_NE(shot.pixelColor(500, 300), QColor(Qt::black));
         Click(Node(0, -1), Qt::RightButton);
-        QTRY_VERIFY(page->Menu() && page->Menu()->Menu()->isVisible());
+        ZOR_TRY_VERIFY(page->Menu() && page->Menu()->Menu()->isVisible());
         Shot(page->Menu()->Menu(), QStringLiteral("macro_group_menu_%1").arg(QLatin1String(skin).mid(4)));
         page->Menu()->Close();
         page.reset();

@@ -1,3 +1,4 @@
+#include "support/Wait.h"
 #include "MacroPageFixture.h"
 
 #include <QDir>
@@ -107,7 +108,7 @@ void MacroPageTest::StartPage(const QString& skin) {
     page->Rebuild();
     page->SetShown(true);
     // The event list is built in steps: wait for the last one.
-    QTRY_VERIFY(page->BuiltRows() == Block().num || page->SelectedMacro() < 0);
+    ZOR_TRY_VERIFY(page->BuiltRows() == Block().num || page->SelectedMacro() < 0);
 }
 
 ui::CControlUI* MacroPageTest::Control(const char* name) const {
@@ -128,7 +129,7 @@ void MacroPageTest::ClickMenuItem(const char* item) {
     ASSERT_NE(page->Menu(), nullptr);
     QMenu* menu = page->Menu()->Menu();
     ASSERT_NE(menu, nullptr);
-    QTRY_VERIFY(menu->isVisible());
+    ZOR_TRY_VERIFY(menu->isVisible());
     QAction* action = menu->findChild<QAction*>(QLatin1String(item));
     ASSERT_NE(action, nullptr) << item;
     const QPoint at = menu->actionGeometry(action).center();
@@ -172,8 +173,8 @@ ui::CTreeNodeUI* MacroPageTest::Node(int group, int macro) const {
 
 void MacroPageTest::SelectMacro(int group, int macro) {
     Click(Node(group, macro));
-    QTRY_COMPARE(page->SelectedMacro(), macro);
-    QTRY_COMPARE(page->BuiltRows(), static_cast<int>(Block().num));
+    ZOR_TRY_COMPARE(page->SelectedMacro(), macro);
+    ZOR_TRY_COMPARE(page->BuiltRows(), static_cast<int>(Block().num));
 }
 
 CPopMacroSetWnd* MacroPageTest::WaitPopup() {
