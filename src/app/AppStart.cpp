@@ -93,8 +93,9 @@ int RunZorMouse(int argc, char** argv) {
         return 2;
     }
 
-    // Said, never refused: containers and CI run everything as root.
-    if (const std::string warning = RootWarning("zormouse", ::geteuid()); !warning.empty())
+    // Said to a person at a terminal, never refused: containers and CI run everything as root.
+    if (const std::string warning = RootWarning("zormouse", ::geteuid());
+        !warning.empty() && ::isatty(STDERR_FILENO))
         std::fputs(warning.c_str(), stderr);
 
     const ProgramFolderResult folder = ResolveProgramFolder(options.home);
@@ -107,6 +108,13 @@ int RunZorMouse(int argc, char** argv) {
     const AppFeature feature = LoadAppFeature(folder.folder);
     const QString instanceName = QString::fromStdString(feature.mutexName);
 
+    // The skin folder and main skin file are checked before anything is built on them: a
+    // damaged one is said, naming the file, rather than giving an empty window.
+    if (const QString problem = CheckSkinResources(folder.folder, feature); !problem.isEmpty()) {
+        ReportStartProblem(problem);
+        return 1;
+    }
+
     SingleInstance instance(instanceName);
     if (!instance.Acquire()) {
         DebugLine("another copy runs: asking it to come to the front\n");
@@ -115,13 +123,6 @@ int RunZorMouse(int argc, char** argv) {
     }
     // No other copy runs now: temporary files of its saves that were cut off can go.
     RemoveStaleSaves(folder.folder);
-
-    // The skin folder and main skin file are checked before anything is built on them: a
-    // damaged one is said, naming the file, rather than giving an empty window.
-    if (const QString problem = CheckSkinResources(folder.folder, feature); !problem.isEmpty()) {
-        ReportStartProblem(problem);
-        return 1;
-    }
 
     const QString programFolder =
         QString::fromStdString(std::filesystem::absolute(folder.folder).string()) + '/';

@@ -6,8 +6,6 @@ execute_process(COMMAND ${ZORCTL} --home ${HOME} --virtual --trace read
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "zorctl read failed (${rc}): ${err}")
 endif()
-# The one warning line when run as root is not part of the trace.
-string(REGEX REPLACE "zorctl: running as root[^\n]*\n" "" err "${err}")
 string(REGEX REPLACE "\n$" "" err "${err}")
 string(REPLACE "\n" ";" lines "${err}")
 list(LENGTH lines count)

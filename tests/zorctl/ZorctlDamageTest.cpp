@@ -32,6 +32,7 @@ TEST(ZorctlDamage, MacroResetRestoresTheFactoryLibraryOverOneTooLargeToRead) {
     EXPECT_EQ(home.Run("macro list").status, 1);
     const auto run = home.Run("macro reset");
     ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("macroConfig.json.bad"), std::string::npos) << run.out;
     EXPECT_EQ(ReadFile(live), ReadFile(home / std::string(kMacroFactoryPath)));
     EXPECT_EQ(home.Run("macro list").status, 0);
     auto bad = live;

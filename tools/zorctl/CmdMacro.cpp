@@ -142,10 +142,12 @@ int RunMacro(CommandContext& ctx) {
         return r.refused.empty() ? 0 : 1;
     }
     if (sub == "reset" && a.size() == 1) {
+        // A library that could not be read is moved aside as ".bad" rather than copied to ".bak".
+        const bool unreadable = !loaded.ok && loaded.message.rfind("cannot read", 0) == 0;
         MacroResult r = store.Reset(ctx.options.home / kMacroFactoryPath);
         if (!r.ok) return Fail(ctx, "reset failed: " + r.message);
         ctx.out << "macro library reset (" << store.groups().size() << " groups); the old one is in "
-                << kMacroLivePath << ".bak\n";
+                << kMacroLivePath << (unreadable ? ".bad\n" : ".bak\n");
         return 0;
     }
     return Usage(ctx, "unknown macro subcommand or wrong arguments");

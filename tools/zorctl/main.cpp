@@ -119,7 +119,10 @@ int Main(int argc, char** argv) {
         return 0;
     }
 
-    if (const std::string warning = RootWarning("zorctl", ::geteuid()); !warning.empty())
+    // Said to a person at a terminal, never refused (containers and CI run as root), and kept
+    // out of the output that scripts read.
+    if (const std::string warning = RootWarning("zorctl", ::geteuid());
+        !warning.empty() && ::isatty(STDERR_FILENO))
         std::cerr << warning;
     // Paths on the command line are the user's: remember where they are relative to before
     // entering the program folder.
