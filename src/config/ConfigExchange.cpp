@@ -39,7 +39,6 @@ ConfigLimits LimitsOfModel(const std::filesystem::path& modelFolder, int rateCou
     std::string text;
     if (!ReadFileBytes(path, text, 4u * 1024u * 1024u)) return limits;
     const IniFile ini(path);
-    limits.keyCount = std::clamp(ini.GetInt("KEYMAP", "KeyNum"), 0, kMaxKeyCount);
     // Every "[Chip<n>]" section: the mouse may carry any of the sensors.
     for (const std::string& raw : Split(text, '\n')) {
         const std::string line = ToLowerAscii(Trim(raw));
@@ -57,7 +56,6 @@ ConfigLimits LimitsOfModel(const std::filesystem::path& modelFolder, int rateCou
 ConfigLimits LimitsOfFeature(const DeviceFeatureRecord& feature, int rateCount) {
     ConfigLimits limits;
     limits.dpiMax = feature.dpiMax;
-    limits.keyCount = feature.keyCount;
     limits.rateCount = rateCount;
     return limits;
 }
@@ -104,8 +102,7 @@ std::string CheckConfigLimits(const MouseConfigDocument& document, const ConfigL
             if (key.code < 0 || key.code > kLastKeyFunction)
                 return Format("key table %d: function %d of %s is outside 0..%d", static_cast<int>(t),
                               key.code, name, kLastKeyFunction);
-            const int slot = SlotNumber(name);
-            if (key.code == 1 && (limits.keyCount <= 0 || slot < limits.keyCount)) leftClick = true;
+            if (key.code == 1) leftClick = true;
         }
         // The key page never lets the last left click go; an import may not either.
         if (!leftClick) return Format("key table %d: no button keeps the left click", static_cast<int>(t));

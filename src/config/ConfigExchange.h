@@ -35,11 +35,10 @@ struct ConfigExchangeResult {
 struct ConfigLimits {
     int dpiMax = 0;     // the largest DPI value of the model's tables; 0: not known (16 bits then)
     int rateCount = 4;  // report-rate options of the model
-    int keyCount = 0;   // buttons of the model; 0: not known (every slot counts)
 };
 
 // Limits from a model folder's description: the largest GEAR_MAX_VALUE of all its sensor chips
-// (the chip of the attached mouse is not known when importing without it) and its KeyNum.
+// (the chip of the attached mouse is not known when importing without it).
 ConfigLimits LimitsOfModel(const std::filesystem::path& modelFolder, int rateCount = 4);
 // Limits from the description read for the chip in use.
 ConfigLimits LimitsOfFeature(const DeviceFeatureRecord& feature, int rateCount);
@@ -47,7 +46,8 @@ ConfigLimits LimitsOfFeature(const DeviceFeatureRecord& feature, int rateCount);
 // Empty when every value of the document is one the model offers and the pages could set: DPI
 // values within 0 .. dpiMax (0 reads as 1), current gear 0..7, report rates within the model's
 // options, fire value 0..255, key functions 0..511, lighting mode 0..13 with its levels 0..255,
-// and in each of the four key tables at least one button on left click (function 1). Otherwise
+// and in each of the four key tables at least one slot on left click (function 1), the rule the
+// key page keeps. Otherwise
 // the first value that is not, described.
 std::string CheckConfigLimits(const MouseConfigDocument& document, const ConfigLimits& limits);
 

@@ -161,7 +161,6 @@ struct RangeFixture : ExchangeFixture {
 TEST_F(RangeFixture, LimitsComeFromEverySensorOfTheModel) {
     const ConfigLimits limits = LimitsOfModel(model, 7);
     EXPECT_EQ(limits.dpiMax, 26000);
-    EXPECT_EQ(limits.keyCount, 8);
     EXPECT_EQ(limits.rateCount, 7);
     EXPECT_EQ(LimitsOfModel(dir / "nothing").dpiMax, 0);
 }
@@ -192,12 +191,6 @@ TEST_F(RangeFixture, ValuesTheModelDoesNotOfferAreRefused) {
          [](json& c) {
              for (auto& [name, codes] : c["mousekey"].items())
                  if (codes[1] == 1) codes[1] = 2;
-         }},
-        {"left click only on a slot the model lacks",
-         [](json& c) {
-             for (auto& [name, codes] : c["mousekey"].items())
-                 if (codes[3] == 1) codes[3] = 2;
-             c["mousekey"]["btn_MouseKey_Click12"][3] = 1;
          }},
         {"lighting mode 14", [](json& c) { c["mouseled"][0][0]["curselmode"] = 14; }},
         {"brightness 300", [](json& c) { c["mouseled"][2][5]["brightnessvalue"] = 300; }},
