@@ -1,11 +1,14 @@
 #include "app/AppStart.h"
 
+#include <unistd.h>
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>
+
 #include <cstdio>
 
 #include "app/SingleInstance.h"
+#include "app/StartChecks.h"
 #include "app/VirtualMouseWindow.h"
 #include "app/ZorMainWnd.h"
 #include "common/Debug.h"
@@ -90,6 +93,11 @@ int RunZorMouse(int argc, char** argv) {
         return 2;
     }
 
+    // Said to a person at a terminal, never refused: containers and CI run everything as root.
+    if (const std::string warning = RootWarning("zormouse", ::geteuid());
+        !warning.empty() && ::isatty(STDERR_FILENO))
+        std::fputs(warning.c_str(), stderr);
+
     const ProgramFolderResult folder = ResolveProgramFolder(options.home);
     if (!folder.error.empty()) {
         std::fprintf(stderr, "zormouse: %s\n", folder.error.c_str());
@@ -100,12 +108,21 @@ int RunZorMouse(int argc, char** argv) {
     const AppFeature feature = LoadAppFeature(folder.folder);
     const QString instanceName = QString::fromStdString(feature.mutexName);
 
+    // The skin folder and main skin file are checked before anything is built on them: a
+    // damaged one is said, naming the file, rather than giving an empty window.
+    if (const QString problem = CheckSkinResources(folder.folder, feature); !problem.isEmpty()) {
+        ReportStartProblem(problem);
+        return 1;
+    }
+
     SingleInstance instance(instanceName);
     if (!instance.Acquire()) {
         DebugLine("another copy runs: asking it to come to the front\n");
         instance.NotifyFirst();
         return 0;
     }
+    // No other copy runs now: temporary files of its saves that were cut off can go.
+    RemoveStaleSaves(folder.folder);
 
     const QString programFolder =
         QString::fromStdString(std::filesystem::absolute(folder.folder).string()) + '/';
@@ -125,7 +142,18 @@ int RunZorMouse(int argc, char** argv) {
         DebugLine("restored at the request of a later start\n");
         window->Restore(false);
     });
-    window->Create(nullptr, instanceName, ui::kWsDialog | ui::kWsMinimizeBox, 0, QRect(0, 0, 990, 690));
+    const bool built =
+        window->Create(nullptr, instanceName, ui::kWsDialog | ui::kWsMinimizeBox, 0, QRect(0, 0, 990, 690));
+    const QString skinFile = ui::CPaintManagerUI::GetResourcePath() + QLatin1String(kMainSkinFile);
+    if (const QString problem =
+            built ? CheckMainWindowControls(*window, skinFile)
+                  : QStringLiteral("%1 could not be built into the main window").arg(skinFile);
+        !problem.isEmpty()) {
+        window->hide();
+        ReportStartProblem(problem);
+        delete window;
+        return 1;
+    }
     window->CenterWindow();
 
     std::unique_ptr<VirtualMouseWindow> control;

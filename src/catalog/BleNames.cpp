@@ -14,6 +14,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Debug.h"
+#include "common/JsonText.h"
 
 namespace zor {
 namespace {
@@ -227,7 +228,7 @@ std::string LoadBleNames(const std::filesystem::path& programFolder, std::string
 
     std::string names;
     try {
-        const auto root = nlohmann::json::parse(text);
+        const auto root = ParseJson(text);
         const auto member = root.is_object() ? root.find("bleString") : root.end();
         if (!root.is_object() || member == root.end()) {
             why = list.string() + ": no \"bleString\" list";

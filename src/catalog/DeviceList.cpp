@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/Debug.h"
+#include "common/JsonText.h"
 #include "common/Text.h"
 
 namespace zor {
@@ -102,7 +103,7 @@ std::vector<std::string> SplitNameList(std::string_view text) {
 DeviceListResult ParseDeviceList(std::string_view jsonText) {
     DeviceListResult result;
     try {
-        const Json root = Json::parse(jsonText);
+        const Json root = ParseJson(jsonText);
         if (!root.is_object()) {
             result.error = "the root is not an object";
             return result;

@@ -2,7 +2,7 @@
 #include "common/ProgramPaths.h"
 
 #include <algorithm>
-#include <fstream>
+#include <sstream>
 
 #include "catalog/BleNames.h"
 #include "catalog/DeviceList.h"
@@ -39,9 +39,25 @@ void FindDev::LoadDeviceList() {
     m_bleNamesRead = false;  // read again, from the files of this load, when first asked for
 
     {
-        std::ofstream log(m_programFolder / kUnpackLogPath, std::ios::binary | std::ios::trunc);
-        m_lastUnpack = UnpackPackage(m_programFolder / kPackagePath, m_programFolder / kIconsFolder,
-                                     log ? &log : nullptr);
+        // A device list that does not parse never replaces the one unpacked before: the mouse
+        // would no longer be found.
+        const std::filesystem::path listPath = m_programFolder / kDeviceListPath;
+        const UnpackItemCheck acceptItem = [listPath](const std::filesystem::path& target,
+                                                      std::string_view data) {
+            if (target.lexically_normal() != listPath.lexically_normal()) return true;
+            const DeviceListResult parsed = ParseDeviceList(data);
+            if (!parsed.ok)
+                DebugLine("the package's device list is damaged (" + parsed.error +
+                          "): kept the previous one\n");
+            return parsed.ok;
+        };
+        // The log is written whole once the unpack is done, the way every file of the program is:
+        // a link in its place is replaced, never written through.
+        std::ostringstream log;
+        m_lastUnpack = UnpackPackage(m_programFolder / kPackagePath, m_programFolder / kIconsFolder, &log, {},
+                                     acceptItem);
+        std::string error;
+        if (!WriteFileAtomic(m_programFolder / kUnpackLogPath, log.str(), &error)) DebugLine(error + "\n");
     }
 
     // The list is read whether or not the package could be unpacked: the files of an earlier

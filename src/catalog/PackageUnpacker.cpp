@@ -92,8 +92,9 @@ bool MakeFolders(const std::filesystem::path& folder, const std::vector<std::str
 
 class Unpacker {
 public:
-    Unpacker(unzFile zip, const std::filesystem::path& folder, std::ostream* log, const UnpackLimits& limits)
-        : m_zip(zip), m_folder(folder), m_log(log), m_limits(limits) {}
+    Unpacker(unzFile zip, const std::filesystem::path& folder, std::ostream* log, const UnpackLimits& limits,
+             const UnpackItemCheck& accept)
+        : m_zip(zip), m_folder(folder), m_log(log), m_limits(limits), m_accept(accept) {}
 
     void run(UnpackResult& result) {
         for (std::uint64_t index = 0;; ++index) {
@@ -158,6 +159,7 @@ private:
         if (!MakeFolders(m_folder, item->parts, item->parts.size() - 1)) return osError(errno, raw);
         std::filesystem::path target = m_folder;
         for (const auto& part : item->parts) target /= part;
+        if (m_accept && !m_accept(target, data)) return refuse(kItemRejected, raw);
         errno = 0;
         if (!WriteFileAtomic(target, data)) return osError(errno != 0 ? errno : EIO, raw);
         return true;
@@ -191,6 +193,7 @@ private:
     const std::filesystem::path& m_folder;
     std::ostream* m_log;
     const UnpackLimits& m_limits;
+    const UnpackItemCheck& m_accept;
     std::uint64_t m_total = 0;  // never above m_limits.packageBytes
 };
 
@@ -204,7 +207,7 @@ int OpenFailure(const std::filesystem::path& package) {
 }  // namespace
 
 UnpackResult UnpackPackage(const std::filesystem::path& package, const std::filesystem::path& folder,
-                           std::ostream* log, const UnpackLimits& limits) {
+                           std::ostream* log, const UnpackLimits& limits, const UnpackItemCheck& acceptItem) {
     UnpackResult result;
     ZipReader zip(package);
     unz_global_info64 global{};
@@ -219,7 +222,7 @@ UnpackResult UnpackPackage(const std::filesystem::path& package, const std::file
         return result;
     }
     DebugLine("Start Unzip...\n");
-    Unpacker(zip.get(), folder, log, limits).run(result);
+    Unpacker(zip.get(), folder, log, limits, acceptItem).run(result);
     return result;
 }
 

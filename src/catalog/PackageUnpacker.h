@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
+#include <string_view>
 
 namespace zor {
 
@@ -18,6 +20,7 @@ inline constexpr int kUnzipNotZip = 0x80000;      // the file is not a zip packa
 inline constexpr int kItemUnsafeName = 0x100;  // absolute, "..", empty or overlong name
 inline constexpr int kItemSymlink = 0x101;     // a symbolic link entry
 inline constexpr int kItemTooLarge = 0x102;    // over the item cap, or the package over its cap
+inline constexpr int kItemRejected = 0x103;    // the item's content was refused by the caller's check
 
 inline constexpr std::uint64_t kMaxItemBytes = 16u * 1024u * 1024u;
 inline constexpr std::uint64_t kMaxPackageBytes = 64u * 1024u * 1024u;
@@ -29,6 +32,9 @@ struct UnpackLimits {
     std::uint64_t items = kMaxPackageItems;         // items walked; the rest is not unpacked
 };
 
+// When set, asked before an item replaces its file: false keeps the file there as it is.
+using UnpackItemCheck = std::function<bool(const std::filesystem::path& target, std::string_view data)>;
+
 struct UnpackResult {
     int code = 0;     // 0 when the package was opened, else kUnzipCannotOpen or kUnzipNotZip
     int written = 0;  // files written
@@ -39,10 +45,12 @@ struct UnpackResult {
 // "Unzip failed!err=<code>" and logs each failure to log (when not null):
 //   "[1] ERROR:<code>"                       the package could not be opened
 //   "[2.1]ERROR:GetLastError:<errno> <name>" a file or folder could not be written
-//   "[2.2] ERROR:zrt:<code> <name>"          an item was refused or could not be unpacked
+//   "[2.2] ERROR:zrt:<code> <name>"          an item was refused (also by acceptItem) or
+//                                            could not be unpacked
 //   "[3] ERROR"                              the package's directory could not be walked, or
 //                                            it holds more than limits.items items
 UnpackResult UnpackPackage(const std::filesystem::path& package, const std::filesystem::path& folder,
-                           std::ostream* log, const UnpackLimits& limits = {});
+                           std::ostream* log, const UnpackLimits& limits = {},
+                           const UnpackItemCheck& acceptItem = {});
 
 }  // namespace zor

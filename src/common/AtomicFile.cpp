@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -58,8 +59,10 @@ bool AtomicFile::open() {
     }
     m_tempPath = pattern;
     // Keep the permissions of the file being replaced; new files get the usual 0644 (umask applies).
+    // A link in the target's place is replaced by the rename, not written through; its target's
+    // permissions are not taken over either.
     struct stat st {};
-    if (::stat(m_target.c_str(), &st) == 0) {
+    if (::lstat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         ::fchmod(m_fd, st.st_mode & 07777);
     } else {
         const mode_t mask = ::umask(0);
@@ -127,7 +130,74 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view data, s
     return ok;
 }
 
+bool IsAtomicTempName(std::string_view name) {
+    constexpr std::string_view kMark = ".tmp-";
+    constexpr std::size_t kRandom = 6;
+    if (name.size() < 1 + 1 + kMark.size() + kRandom || name.front() != '.') return false;
+    const std::string_view random = name.substr(name.size() - kRandom);
+    for (char c : random)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+    return name.substr(name.size() - kRandom - kMark.size(), kMark.size()) == kMark;
+}
+
+int RemoveStaleTempFiles(const std::filesystem::path& folder, long minAgeSeconds) {
+    int removed = 0;
+    std::error_code ec;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (auto it = std::filesystem::directory_iterator(folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        if (!IsAtomicTempName(it->path().filename().string())) continue;
+        std::error_code fileError;
+        if (!it->is_regular_file(fileError) || it->is_symlink(fileError)) continue;
+        const auto changed = it->last_write_time(fileError);
+        if (fileError || now - changed < std::chrono::seconds(minAgeSeconds)) continue;
+        if (std::filesystem::remove(it->path(), fileError)) ++removed;
+    }
+    return removed;
+}
+
+std::filesystem::path BadCopyPath(const std::filesystem::path& file, int age) {
+    std::filesystem::path bad = file;
+    bad += age == 0 ? std::string(".bad") : ".bad." + std::to_string(age);
+    return bad;
+}
+
+namespace {
+
+// Makes room for a new newest copy: .bad.(n-2) -> .bad.(n-1), ..., .bad -> .bad.1.
+void AgeBadCopies(const std::filesystem::path& file) {
+    for (int age = kKeptBadCopies - 1; age >= 1; --age) {
+        const std::filesystem::path older = BadCopyPath(file, age - 1);
+        std::error_code ec;
+        if (std::filesystem::symlink_status(older, ec).type() == std::filesystem::file_type::not_found)
+            continue;
+        // rename replaces the oldest copy, and a link is moved as a link, never followed.
+        ::rename(older.c_str(), BadCopyPath(file, age).c_str());
+    }
+}
+
+}  // namespace
+
+bool KeepBadCopy(const std::filesystem::path& file, std::string_view bytes, std::string* error) {
+    AgeBadCopies(file);
+    return WriteFileAtomic(BadCopyPath(file), bytes, error);
+}
+
+bool MoveAsideAsBad(const std::filesystem::path& file, std::string* error) {
+    AgeBadCopies(file);
+    if (::rename(file.c_str(), BadCopyPath(file).c_str()) != 0) {
+        if (error) *error = ErrnoText("cannot move aside", file);
+        return false;
+    }
+    SyncFolder(file.parent_path());
+    return true;
+}
+
 bool ReadFileBytes(const std::filesystem::path& path, std::string& out, std::size_t maxBytes) {
+    // A folder (or a device, a pipe) in place of a file is no file to read: reading one would
+    // fail half-way or never end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);

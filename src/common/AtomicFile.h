@@ -41,10 +41,28 @@ private:
 };
 
 // Writes data to path atomically; error (when given) receives the reason of a failure.
-bool WriteFileAtomic(const std::filesystem::path& path, std::string_view data,
-                     std::string* error = nullptr);
+bool WriteFileAtomic(const std::filesystem::path& path, std::string_view data, std::string* error = nullptr);
 
-// Reads a whole file; false when it cannot be opened or is larger than maxBytes.
+// True for the name of a temporary file AtomicFile makes: "." + target name + ".tmp-" + six
+// letters or digits.
+bool IsAtomicTempName(std::string_view name);
+// Removes, from folder (not its sub-folders), the temporary files of writes that never finished
+// (the process was killed between creating and renaming them): regular files with a temporary
+// name, last changed at least minAgeSeconds ago. Returns how many were removed.
+int RemoveStaleTempFiles(const std::filesystem::path& folder, long minAgeSeconds);
+
+// Copies of damaged files kept beside them: file + ".bad" is the newest, older ones move on to
+// ".bad.1", ".bad.2", ... and the oldest beyond kKeptBadCopies is dropped.
+inline constexpr int kKeptBadCopies = 5;
+std::filesystem::path BadCopyPath(const std::filesystem::path& file, int age = 0);
+// Writes bytes as the newest damaged copy of file, after moving the older copies on.
+bool KeepBadCopy(const std::filesystem::path& file, std::string_view bytes, std::string* error = nullptr);
+// Moves file itself aside as its newest damaged copy (for a file too large or not readable to be
+// copied); false when it could not be moved.
+bool MoveAsideAsBad(const std::filesystem::path& file, std::string* error = nullptr);
+
+// Reads a whole file; false when it cannot be opened, is not a regular file (a folder, a device)
+// or is larger than maxBytes.
 bool ReadFileBytes(const std::filesystem::path& path, std::string& out,
                    std::size_t maxBytes = 64u * 1024u * 1024u);
 

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "common/AtomicFile.h"
 #include "common/Debug.h"
 
 namespace zor {
@@ -31,6 +32,33 @@ fs::path ExecutableDir() {
     return ec ? fs::path() : exe.parent_path();
 }
 
+std::vector<fs::path> WritableFolders(const fs::path& programFolder) {
+    const fs::path res = programFolder / "res";
+    std::vector<fs::path> folders{res, res / "Home" / "Icons", res / "MacroVarn" / "MacroData"};
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(res / "MouseVarn", ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        std::error_code dirError;
+        if (it->is_directory(dirError)) folders.push_back(it->path() / "Config");
+    }
+    return folders;
+}
+
+int RemoveStaleSaves(const fs::path& programFolder, long minAgeSeconds) {
+    int removed = 0;
+    for (const fs::path& folder : WritableFolders(programFolder))
+        removed += RemoveStaleTempFiles(folder, minAgeSeconds);
+    if (removed > 0) DebugF("removed %d temporary files of interrupted saves\n", removed);
+    return removed;
+}
+
+std::string RootWarning(std::string_view program, unsigned effectiveUserId) {
+    if (effectiveUserId != 0) return {};
+    return std::string(program) +
+           ": running as root; this is not needed and every file written now belongs to root "
+           "(give your own user access to the mouse with the udev rule instead)\n";
+}
+
 bool SeedFromFactory(const fs::path& factory, const fs::path& target, std::string* error) {
     std::error_code ec;
     fs::create_directories(target, ec);
@@ -38,8 +66,8 @@ bool SeedFromFactory(const fs::path& factory, const fs::path& target, std::strin
         if (error) *error = "cannot create " + target.string() + ": " + ec.message();
         return false;
     }
-    for (auto it = fs::recursive_directory_iterator(factory, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(factory, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const fs::path relative = fs::relative(it->path(), factory, ec);
         if (ec) break;
         const fs::path destination = target / relative;
@@ -51,7 +79,8 @@ bool SeedFromFactory(const fs::path& factory, const fs::path& target, std::strin
         if (ec) break;
     }
     if (ec) {
-        if (error) *error = "cannot copy " + factory.string() + " to " + target.string() + ": " + ec.message();
+        if (error)
+            *error = "cannot copy " + factory.string() + " to " + target.string() + ": " + ec.message();
         return false;
     }
     return true;

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace zor {
 
@@ -19,6 +21,18 @@ ProgramFolderResult ResolveProgramFolder(const std::optional<std::filesystem::pa
                                          std::filesystem::path exeDir = {});
 
 std::filesystem::path ExecutableDir();
+
+// The folders of the program folder whose files the program rewrites (settings, catalog, the
+// models' configurations and descriptions, the macro library).
+std::vector<std::filesystem::path> WritableFolders(const std::filesystem::path& programFolder);
+// Removes the temporary files that saves killed half-way left in those folders (older than
+// minAgeSeconds, so that a save of a zorctl running meanwhile is never cut off). Call only while
+// holding the single-instance lock. Returns how many were removed.
+int RemoveStaleSaves(const std::filesystem::path& programFolder, long minAgeSeconds = 60);
+
+// The line to show on stderr when a program runs with the effective user id 0 (it should not:
+// every file it writes then belongs to root); empty otherwise.
+std::string RootWarning(std::string_view program, unsigned effectiveUserId);
 
 // Copies every file of factory that is missing in target (existing files are never replaced).
 bool SeedFromFactory(const std::filesystem::path& factory, const std::filesystem::path& target,

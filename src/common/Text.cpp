@@ -28,8 +28,12 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHighSurrogate(char16_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 }  // namespace
 
@@ -125,8 +129,7 @@ std::string ToLowerAscii(std::string_view text) {
 }
 
 bool EqualsIgnoreCaseAscii(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -139,7 +142,9 @@ std::string_view TrimView(std::string_view text) {
     return text;
 }
 
-std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+std::string Trim(std::string_view text) {
+    return std::string(TrimView(text));
+}
 
 std::vector<std::string> Split(std::string_view text, char separator) {
     std::vector<std::string> items;
@@ -161,6 +166,33 @@ std::string Join(const std::vector<std::string>& items, std::string_view separat
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i) out += separator;
         out += items[i];
+    }
+    return out;
+}
+
+std::string EscapeControls(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += Format("\\x%02x", c);
+        } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            // U+0080..U+009F: the C1 controls (0x9B starts an escape sequence on many terminals).
+            out += Format("\\u%04x", static_cast<unsigned char>(utf8[i + 1]));
+            ++i;
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
     }
     return out;
 }
@@ -234,11 +266,16 @@ std::string FormatImpl(std::string_view format, const std::vector<FormatArg>& ar
         std::size_t j = i + 1;
         for (; j < format.size(); ++j) {
             const char f = format[j];
-            if (f == '-') directive.left = true;
-            else if (f == '0') directive.zero = true;
-            else if (f == '+') directive.plus = true;
-            else if (f == ' ') directive.space = true;
-            else break;
+            if (f == '-')
+                directive.left = true;
+            else if (f == '0')
+                directive.zero = true;
+            else if (f == '+')
+                directive.plus = true;
+            else if (f == ' ')
+                directive.space = true;
+            else
+                break;
         }
         while (j < format.size() && format[j] >= '0' && format[j] <= '9') {
             directive.width = std::min(directive.width * 10 + (format[j] - '0'), 4096);
@@ -277,25 +314,32 @@ std::string FormatImpl(std::string_view format, const std::vector<FormatArg>& ar
             case 'x':
             case 'X': {
                 unsigned long long v = 0;
-                if (auto u = std::get_if<unsigned long long>(&arg)) v = *u;
+                if (auto u = std::get_if<unsigned long long>(&arg))
+                    v = *u;
                 else if (auto s = std::get_if<long long>(&arg))
-                    v = *s < 0 ? static_cast<unsigned int>(static_cast<int>(*s)) : static_cast<unsigned long long>(*s);
+                    v = *s < 0 ? static_cast<unsigned int>(static_cast<int>(*s))
+                               : static_cast<unsigned long long>(*s);
                 const unsigned base = directive.conversion == 'u' ? 10 : 16;
                 out += Pad(ToBase(v, base, directive.conversion == 'X'), directive, true);
                 break;
             }
             case 'c': {
                 std::string body;
-                if (auto s = std::get_if<long long>(&arg)) body = std::string(1, static_cast<char>(*s));
-                else if (auto u = std::get_if<unsigned long long>(&arg)) body = std::string(1, static_cast<char>(*u));
+                if (auto s = std::get_if<long long>(&arg))
+                    body = std::string(1, static_cast<char>(*s));
+                else if (auto u = std::get_if<unsigned long long>(&arg))
+                    body = std::string(1, static_cast<char>(*u));
                 out += Pad(std::move(body), directive, false);
                 break;
             }
             case 's': {
                 std::string body;
-                if (auto t = std::get_if<std::string>(&arg)) body = *t;
-                else if (auto s = std::get_if<long long>(&arg)) body = std::to_string(*s);
-                else if (auto u = std::get_if<unsigned long long>(&arg)) body = std::to_string(*u);
+                if (auto t = std::get_if<std::string>(&arg))
+                    body = *t;
+                else if (auto s = std::get_if<long long>(&arg))
+                    body = std::to_string(*s);
+                else if (auto u = std::get_if<unsigned long long>(&arg))
+                    body = std::to_string(*u);
                 out += Pad(std::move(body), directive, false);
                 break;
             }

@@ -28,6 +28,11 @@ std::string Trim(std::string_view text);
 std::vector<std::string> Split(std::string_view text, char separator);
 std::string Join(const std::vector<std::string>& items, std::string_view separator);
 
+// Text safe to print on a terminal: control characters (C0, DEL and the C1 range U+0080..U+009F)
+// become escapes ("\n", "\r", "\t", "\x1b", "\u009b") and a backslash is doubled, so that a
+// name can neither move the cursor nor start an escape sequence, and stays unambiguous.
+std::string EscapeControls(std::string_view utf8);
+
 // _wtoi semantics: leading blanks, optional sign, leading decimal digits, 0 when there are none.
 // Saturates instead of overflowing.
 int ParseLeadingInt(std::string_view text);

@@ -48,7 +48,7 @@ void ReadKeyMap(const IniFile& ini, DeviceFeatureRecord& record) {
     // KeyNum is capped at the size of the defaults array (16) so that a larger value can never
     // write past keyDefaults or keySlots; a negative value means no keys.
     record.keyCount = std::clamp(ini.GetInt("KEYMAP", "KeyNum"), 0, kMaxKeyCount);
-    record.keySlotCount = ini.GetInt("KEYMAP", "MaxKeyNum");
+    record.keySlotCount = std::clamp(ini.GetInt("KEYMAP", "MaxKeyNum"), 0, kKeySlotMapSize);
     for (int i = 1; i <= record.keyCount; ++i) {
         record.keySlots[static_cast<std::size_t>(i - 1)] = ini.GetInt("KEYMAP", Format("K%d_MAP", i));
     }
@@ -77,8 +77,10 @@ void ReadLedMap(const IniFile& ini, DeviceFeatureRecord& record) {
 void ReadConfig(const IniFile& ini, DeviceFeatureRecord& record) {
     record.ledSwitchEnable = ini.GetInt("Config", "LED_MODE_SW_EN");
     record.writeTimes = ini.GetInt("Config", "WriteTimes");
-    if (record.writeTimes < 1) record.writeTimes = 4;
-    record.uiDpiGearCount = ini.GetInt("Config", "UI_DPI_GEAR_NUM");
+    if (record.writeTimes < 1) record.writeTimes = kDefaultWriteTimes;
+    // A damaged or hostile file must not make every apply (and the start-up) run for hours.
+    record.writeTimes = std::min(record.writeTimes, kMaxWriteTimes);
+    record.uiDpiGearCount = std::clamp(ini.GetInt("Config", "UI_DPI_GEAR_NUM"), 0, kMaxUiDpiGears);
     record.remoteFirmwareVersion = ini.GetString("Config", "RemoteFirmWareVersion", kShortVersionCap);
     record.remoteCustomVersion = ini.GetString("Config", "RemoteCustomVersion", kLongVersionCap);
     record.dongleFirmwareVersion = ini.GetString("Config", "DongleFirmWareVersion", kShortVersionCap);

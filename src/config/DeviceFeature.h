@@ -22,16 +22,22 @@ inline constexpr int kResetGears = 8;        // DPI gears per ChipReset line
 // Upper bound on the DPI table (listed plus generated lines), so that a damaged DPI_GEAR_NUM
 // cannot make the reader walk billions of keys.
 inline constexpr int kMaxDpiLines = 8192;
+// Bounds of the other counts of the file: how often each apply write is repeated (each repeat
+// costs about two seconds of protocol pauses), the gears the DPI page shows and the device's
+// key slots.
+inline constexpr int kDefaultWriteTimes = 4;
+inline constexpr int kMaxWriteTimes = 16;
+inline constexpr int kMaxUiDpiGears = 8;
 
 struct DeviceFeatureRecord {
     int ledSwitchEnable = 0;             // LED_MODE_SW_EN
-    int writeTimes = 4;                  // WriteTimes; values below 1 read as 4
+    int writeTimes = 4;                  // WriteTimes; below 1 reads as 4, above 16 as 16
     std::map<int, int> ledModes;         // UI lighting slot 0..13 -> device mode (0 = not offered)
     std::uint16_t ledModeMask = 0;       // bit (m - 1) for every offered device mode m
     int dpiStep = 0;                     // GEAR_STEP
     int dpiMax = 0;                      // GEAR_MAX_VALUE
     int dpiLineCount = 0;                // lines of the DPI table, listed and generated
-    int uiDpiGearCount = 0;              // UI_DPI_GEAR_NUM
+    int uiDpiGearCount = 0;              // UI_DPI_GEAR_NUM, kept within 0..8
     std::map<int, std::string> dpiText;  // line -> DPI label ("400")
     std::map<int, int> dpiDeviceValue;   // line -> device value
     std::map<int, int> dpiMultiplier;    // line -> multiplier index (0 listed, 1..3 generated)
@@ -40,7 +46,7 @@ struct DeviceFeatureRecord {
     std::string dongleFirmwareVersion;   // at most 8 characters
     std::array<std::uint16_t, kProfileIdCount> profileIds{};
     int keyCount = 0;                                       // KeyNum, kept within 0..16
-    int keySlotCount = 0;                                   // MaxKeyNum
+    int keySlotCount = 0;                                   // MaxKeyNum, kept within 0..20
     std::array<int, kKeySlotMapSize> keySlots{};            // K<i>_MAP, i = 1..keyCount
     std::array<int, kMaxKeyCount> keyDefaults{};            // K<i>_DEF, i = 1..keyCount
     std::array<int, kExtraKeyDefaults> extraKeyDefaults{};  // K16_DEF..K19_DEF

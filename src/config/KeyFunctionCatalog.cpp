@@ -5,6 +5,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Debug.h"
+#include "common/JsonText.h"
 #include "common/Text.h"
 #include "macro/MacVkAndText.h"
 
@@ -108,7 +109,7 @@ bool KeyFunctionCatalog::LoadFile(const std::filesystem::path& path, std::string
         return false;
     }
     try {
-        Load(json::parse(bytes));
+        Load(ParseJson(bytes));
     } catch (const json::exception& e) {
         DebugF("%s\n", e.what());
         if (error) *error = e.what();

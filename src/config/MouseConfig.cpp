@@ -6,6 +6,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Debug.h"
+#include "common/JsonText.h"
 #include "common/Text.h"
 #include "config/KeyFunctionCatalog.h"
 #include "device/CommandSet.h"
@@ -109,7 +110,7 @@ ConfigResult MouseConfigDocument::LoadFile(const std::filesystem::path& file) {
     if (m_unreadablePath == file) m_unreadablePath.clear();
     ConfigResult result;
     try {
-        result = FromJson(json::parse(bytes));
+        result = FromJson(ParseJson(bytes));
     } catch (const json::exception& e) {
         result = {false, true, e.what()};
     }
@@ -265,9 +266,7 @@ ConfigResult MouseConfigDocument::Save(const std::filesystem::path& file) {
         return {false, true, file.string() + " could not be read and is left as it is"};
     if (!m_badBytes.empty() && m_badPath == file) {
         // The file that failed to load is replaced only once its bytes are safe beside it.
-        std::filesystem::path bad = file;
-        bad += ".bad";
-        if (!WriteFileAtomic(bad, m_badBytes, &error)) return {false, true, error};
+        if (!KeepBadCopy(file, m_badBytes, &error)) return {false, true, error};
         m_badBytes.clear();
         m_badPath.clear();
     }
@@ -289,7 +288,7 @@ ConfigResult ResetMouseConfig(const std::filesystem::path& modelFolder) {
     MouseConfigDocument probe;
     ConfigResult check;
     try {
-        check = probe.FromJson(json::parse(bytes));
+        check = probe.FromJson(ParseJson(bytes));
     } catch (const json::exception& e) {
         check = {false, true, e.what()};
     }

@@ -5,6 +5,7 @@
 #include "common/AtomicFile.h"
 #include "common/Debug.h"
 #include "common/Guid.h"
+#include "common/JsonText.h"
 #include "common/Text.h"
 #include "macro/MacroStore.h"
 
@@ -15,12 +16,6 @@ using nlohmann::json;
 namespace {
 
 constexpr const char* kGroups = "MacroGrpInfo";
-
-json UnitsToJson(std::u16string_view text) {
-    json array = json::array();
-    for (char16_t unit : text) array.push_back(static_cast<unsigned>(unit));
-    return array;
-}
 
 }  // namespace
 
@@ -55,7 +50,7 @@ MacroImportOutcome MacroStore::ImportGroups(const std::vector<std::filesystem::p
         }
         json object;
         try {
-            object = json::parse(bytes);
+            object = ParseJson(bytes);
         } catch (const json::exception& e) {
             DebugF("%s\n", e.what());
             outcome.stoppedAt = path;
@@ -66,16 +61,17 @@ MacroImportOutcome MacroStore::ImportGroups(const std::vector<std::filesystem::p
             outcome.refused.push_back(path);
             continue;
         }
+        json group;
         try {
             // A group the store could not read back is refused here rather than breaking the
-            // live file for every later load.
-            json probe = object;
-            MacroGroup parsed = ParseGroup(probe);
-            std::u16string name = UniqueName(parsed.name, names);
-            object["GrpName"] = UnitsToJson(name);
-            object["GrpGuid"] = NewGuidText();
-            if (!object.contains("ForbidView")) object["ForbidView"] = 0;
-            names.push_back(name);
+            // live file for every later load. What is kept is the group as the store reads it:
+            // members it does not know (of any size or depth) never reach the library.
+            MacroGroup parsed = ParseGroup(object);
+            parsed.name = UniqueName(parsed.name, names);
+            parsed.guid = NewGuidText();
+            group = GroupToJson(parsed);
+            group["ForbidView"] = object["ForbidView"];  // as given; 0 when it was missing
+            names.push_back(parsed.name);
         } catch (const json::exception& e) {
             DebugF("%s\n", e.what());
             outcome.refused.push_back(path);
@@ -83,7 +79,7 @@ MacroImportOutcome MacroStore::ImportGroups(const std::vector<std::filesystem::p
         }
         json& groups = doc[kGroups];
         if (!groups.is_array()) groups = json::array();
-        groups.push_back(std::move(object));
+        groups.push_back(std::move(group));
         ++outcome.imported;
     }
     if (outcome.imported == 0) return outcome;
@@ -101,27 +97,45 @@ MacroImportOutcome MacroStore::ImportGroups(const std::vector<std::filesystem::p
 
 MacroResult MacroStore::Reset(const std::filesystem::path& factoryPath) {
     if (m_path.empty()) return MacroResult::Fail("no macro file");
-    if (m_unreadable) return MacroResult::Fail(m_path.string() + " could not be read and is left as it is");
     std::filesystem::path bak = m_path;
     bak += ".bak";
-    std::string factory;
     std::string error;
-    if (ReadFileBytes(factoryPath, factory, kMaxLibraryBytes)) {
-        if (!json::accept(factory)) return MacroResult::Fail("the factory macro file is damaged");
-        std::string live;
-        if (ReadFileBytes(m_path, live, kMaxLibraryBytes) && !WriteFileAtomic(bak, live, &error))
-            return MacroResult::Fail(error);
-        std::error_code ec;
-        std::filesystem::create_directories(m_path.parent_path(), ec);
-        if (!WriteFileAtomic(m_path, factory, &error)) return MacroResult::Fail(error);
-        m_badPending = false;
-    } else {
+    std::error_code ec;
+    const bool factoryThere =
+        std::filesystem::symlink_status(factoryPath, ec).type() != std::filesystem::file_type::not_found;
+    if (!factoryThere) {
+        // No factory library: the old document goes to ".bak" and the live file keeps no groups.
+        if (m_unreadable)
+            return MacroResult::Fail(m_path.string() + " could not be read and is left as it is");
         MacroResult r = writeDocument(bak, m_doc);
         if (!r.ok) return r;
         if (m_doc.is_object()) m_doc.erase(kGroups);
         r = Save();
         if (!r.ok) return r;
+        return Load(m_path);
     }
+    // A factory file that is there must be usable: one that cannot be read or is damaged fails
+    // the reset and leaves the live library as it is.
+    std::string factory;
+    if (!ReadFileBytes(factoryPath, factory, kMaxLibraryBytes))
+        return MacroResult::Fail("cannot read the factory macro file " + factoryPath.string());
+    MacroStore probe;
+    if (const MacroResult check = probe.Load(factoryPath); !check.ok)
+        return MacroResult::Fail("the factory macro file is damaged: " + check.message);
+    if (m_unreadable) {
+        // Too large or without rights to read: moved aside whole rather than copied.
+        if (!MoveAsideAsBad(m_path, &error)) return MacroResult::Fail(error);
+        m_unreadable = false;
+    } else {
+        std::string live;
+        if (ReadFileBytes(m_path, live, kMaxLibraryBytes) && !WriteFileAtomic(bak, live, &error))
+            return MacroResult::Fail(error);
+        if (m_badPending && !KeepBadCopy(m_path, m_badBytes, &error)) return MacroResult::Fail(error);
+    }
+    m_badPending = false;
+    m_badBytes.clear();
+    std::filesystem::create_directories(m_path.parent_path(), ec);
+    if (!WriteFileAtomic(m_path, factory, &error)) return MacroResult::Fail(error);
     return Load(m_path);
 }
 

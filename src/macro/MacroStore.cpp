@@ -7,6 +7,7 @@
 #include "common/AtomicFile.h"
 #include "common/Debug.h"
 #include "common/Guid.h"
+#include "common/JsonText.h"
 #include "common/Text.h"
 
 namespace zor {
@@ -292,7 +293,7 @@ MacroResult MacroStore::Load(const std::filesystem::path& path) {
     m_unreadable = false;
     json doc;
     try {
-        doc = json::parse(bytes);
+        doc = ParseJson(bytes);
     } catch (const json::exception& e) {
         DebugF("%s\n", e.what());
         m_badBytes = std::move(bytes);
@@ -329,10 +330,8 @@ MacroResult MacroStore::Save() {
     if (m_unreadable) return MacroResult::Fail(m_path.string() + " could not be read and is left as it is");
     if (m_badPending) {
         // The file that failed to load is replaced only once its bytes are safe beside it.
-        std::filesystem::path bad = m_path;
-        bad += ".bad";
         std::string error;
-        if (!WriteFileAtomic(bad, m_badBytes, &error)) return MacroResult::Fail(error);
+        if (!KeepBadCopy(m_path, m_badBytes, &error)) return MacroResult::Fail(error);
         m_badPending = false;
         m_badBytes.clear();
     }
@@ -356,26 +355,41 @@ MacroResult MacroStore::SaveAll() {
         json& infos = go["MacroInfo"];
         if (!infos.is_array()) infos = json::array();
         for (std::size_t m = 0; m < group.macros.size(); ++m) {
-            const MacroRecord& rec = group.macros[m];
             if (m >= infos.size()) infos.push_back(json::object());
             json& mo = infos[m];
             if (!mo.is_object()) mo = json::object();
-            mo["MacroGuid"] = rec.guid;
-            mo["MacroName"] = UnitsToJson(rec.name);
-            mo["ForbidView"] = rec.forbidView;
-            mo["BindKeys"] = rec.bindCount;
-            json info = json::array();
-            for (const auto& [device, keys] : rec.bindings) {
-                json data = json::array();
-                for (const MacroBinding& b : keys)
-                    data.push_back({{"Config", b.config}, {"KeyName", b.keyName}});
-                info.push_back({{"BindDeviceName", UnitsToJson(device)}, {"BindKeysData", std::move(data)}});
-            }
-            mo["BindKeysInfo"] = std::move(info);
-            mo["macData"] = MacDataToJson(rec.device);
+            // Members of the object that the store does not know stay as they are.
+            json known = MacroToJson(group.macros[m]);
+            for (auto& [key, value] : known.items()) mo[key] = std::move(value);
         }
     }
     return Save();
+}
+
+json MacroStore::MacroToJson(const MacroRecord& rec) {
+    json mo = json::object();
+    mo["MacroGuid"] = rec.guid;
+    mo["MacroName"] = UnitsToJson(rec.name);
+    mo["ForbidView"] = rec.forbidView;
+    mo["BindKeys"] = rec.bindCount;
+    json info = json::array();
+    for (const auto& [device, keys] : rec.bindings) {
+        json data = json::array();
+        for (const MacroBinding& b : keys) data.push_back({{"Config", b.config}, {"KeyName", b.keyName}});
+        info.push_back({{"BindDeviceName", UnitsToJson(device)}, {"BindKeysData", std::move(data)}});
+    }
+    mo["BindKeysInfo"] = std::move(info);
+    mo["macData"] = MacDataToJson(rec.device);
+    return mo;
+}
+
+json MacroStore::GroupToJson(const MacroGroup& group) {
+    json infos = json::array();
+    for (const MacroRecord& rec : group.macros) infos.push_back(MacroToJson(rec));
+    return {{"GrpName", UnitsToJson(group.name)},
+            {"GrpGuid", group.guid},
+            {"ForbidView", group.forbidView},
+            {"MacroInfo", std::move(infos)}};
 }
 
 // ---- access ----------------------------------------------------------------------------------

@@ -99,7 +99,7 @@ public:
     // (the first change creates the file) and is not an error. A file that is not JSON leaves
     // the previous state untouched; a wrong member type ends the read with the groups completed
     // before it. In both cases the error text is returned, and the next save first keeps the
-    // file's bytes as path + ".bad".
+    // file's bytes as path + ".bad" (older damaged copies move on to ".bad.1", ...).
     MacroResult Load(const std::filesystem::path& path);
     // Loads the same file again.
     MacroResult Reload() { return Load(m_path); }
@@ -124,10 +124,14 @@ public:
 
     // Writes group g to path as an exchange file: every macro with BindKeys 0, no BindKeysInfo.
     MacroResult ExportGroup(int g, const std::filesystem::path& path) const;
-    // Appends the groups of the files under fresh group ids and unique names, in one save.
+    // Appends the groups of the files under fresh group ids and unique names, in one save. Only
+    // the members the store knows are taken over; anything else in the files is dropped.
     MacroImportOutcome ImportGroups(const std::vector<std::filesystem::path>& paths);
     // Replaces the live file by the factory file, keeping the old one as live + ".bak"; without a
     // factory file the old document goes to ".bak" and the live file is left without groups.
+    // A factory file that is there but cannot be read or used fails and changes nothing. A live
+    // file that could not be read (too large, no rights) is moved aside as live + ".bad"; one
+    // that was damaged is also kept as ".bad".
     MacroResult Reset(const std::filesystem::path& factoryPath);
 
     // The working macro: a copy of the macro the editor shows. Selecting copies the stored record.
@@ -161,6 +165,9 @@ public:
     // ForbidView members are added to object as the integer 0.
     static MacroGroup ParseGroup(nlohmann::json& object);
     static nlohmann::json MacDataToJson(const MacroDeviceBlock& block);
+    // A macro, or a whole group, with exactly the members the store knows.
+    static nlohmann::json MacroToJson(const MacroRecord& rec);
+    static nlohmann::json GroupToJson(const MacroGroup& group);
     static void MacDataFromJson(const nlohmann::json& macData, MacroDeviceBlock& block);
     static std::string Serialise(const nlohmann::json& doc);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/Debug.h"
+#include "config/DeviceFeature.h"
 
 namespace zor {
 namespace {
@@ -126,7 +127,7 @@ private:
 
 int RepeatCount(int connectionType, int writeTimes, bool ble) {
     if (ble || connectionType == 1) return 1;
-    return writeTimes >= 1 ? writeTimes : 4;
+    return writeTimes >= 1 ? std::min(writeTimes, kMaxWriteTimes) : kDefaultWriteTimes;
 }
 
 ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job) {

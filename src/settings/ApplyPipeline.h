@@ -97,7 +97,8 @@ struct ApplyOutcome {
     std::vector<int> renewedProfiles;
 };
 
-// Repeat count of single writes: 1 on a cable connection, otherwise the model's WriteTimes.
+// Repeat count of single writes: 1 on a cable connection, otherwise the model's WriteTimes
+// (within 1..16; 4 when below 1).
 int RepeatCount(int connectionType, int writeTimes, bool ble);
 
 // Runs one pass with the command set (whose model is set). Sets the command set's settings to

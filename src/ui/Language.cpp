@@ -7,8 +7,10 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "common/AtomicFile.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
+#include "common/JsonText.h"
 #include "common/Text.h"
 #include "ui/MenuTray.h"
 
@@ -205,10 +207,14 @@ FontInstaller::~FontInstaller() {
 
 bool FontInstaller::LoadTable(const std::filesystem::path& jsonPath) {
     m_table.clear();
-    std::ifstream in(jsonPath, std::ios::binary);
-    if (!in) return false;
+    // A file that cannot be read (missing, a folder, too large) yields an empty table.
+    std::string bytes;
+    if (!ReadFileBytes(jsonPath, bytes)) {
+        DebugF("cannot read %s\n", jsonPath.string());
+        return false;
+    }
     try {
-        const nlohmann::json doc = nlohmann::json::parse(in);
+        const nlohmann::json doc = ParseJson(bytes);
         for (const auto& font : doc.at("Font")) {
             const QString name = Q(font.at("FontName").get<std::string>());
             const QString file = Q(font.at("FontPath").get<std::string>());

@@ -5,6 +5,10 @@
 
 namespace zor::ui {
 
+namespace {
+constexpr std::size_t kMaxMarkupDepth = 256;
+}  // namespace
+
 QString MarkupNode::Attribute(const QString& key, const QString& fallback) const {
     for (const auto& [k, v] : attributes)
         if (k.compare(key, Qt::CaseInsensitive) == 0) return v;
@@ -41,6 +45,14 @@ bool CMarkup::Load(const QByteArray& xml) {
             node.name = reader.name().toString();
             for (const auto& a : reader.attributes())
                 node.attributes.append({a.name().toString(), a.value().toString()});
+            if (stack.size() >= kMaxMarkupDepth) {
+                // Every walk of the tree recurses once per level: a skin is never this deep.
+                m_error = QStringLiteral("line %1: elements nested deeper than %2 levels")
+                              .arg(reader.lineNumber())
+                              .arg(kMaxMarkupDepth);
+                m_root = {};
+                return false;
+            }
             if (stack.empty()) {
                 if (haveRoot) break;
                 m_root = std::move(node);

@@ -3,7 +3,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "common/AtomicFile.h"
 #include "common/Debug.h"
+#include "common/JsonText.h"
 #include "ui/Dialogs.h"
 #include "ui/PaintManager.h"
 
@@ -157,11 +159,12 @@ bool PositionLayout::Read(const nlohmann::json& doc) {
 }
 
 PositionLayout::LoadResult PositionLayout::LoadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return LoadResult::CannotOpen;
+    // Read whole, as a regular file only: a folder in its place cannot be opened either.
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) return LoadResult::CannotOpen;
     nlohmann::json doc;
     try {
-        doc = nlohmann::json::parse(in);
+        doc = ParseJson(bytes);
     } catch (const nlohmann::json::exception& e) {
         m_error = QString::fromUtf8(e.what());
         DebugF("%s\n", std::string(e.what()));

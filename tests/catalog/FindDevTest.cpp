@@ -269,3 +269,39 @@ TEST(ShippedCatalog, GeneratedPackageAndBleListLoad) {
 }
 
 }  // namespace
+
+TEST_F(FindDevTest, PackageWithADamagedListKeepsTheGoodOneUnpackedBefore) {
+    packList(R"({"NDevice":[{"DevName":"Good","DevFolder":"MouseA"}]})");
+    FindDev finder(m_home.path());
+    finder.LoadDeviceList();
+    ASSERT_EQ(finder.entries().size(), 1u);
+    const std::string good = ReadFile(icons() / "Ndevice.json");
+
+    for (const char* bad : {"{\"NDevice\":[{\"DevName\":", "[]", "{\"Devices\":[]}"}) {
+        SCOPED_TRACE(bad);
+        packList(bad);
+        // A fresh start of the program, with only the files on disk.
+        FindDev later(m_home.path());
+        later.LoadDeviceList();
+        EXPECT_EQ(ReadFile(icons() / "Ndevice.json"), good);
+        EXPECT_TRUE(later.listLoaded()) << later.listError();
+        ASSERT_EQ(later.entries().size(), 1u);
+        EXPECT_EQ(later.entries()[0].displayName, "Good");
+        EXPECT_NE(log().find("[2.2] ERROR:zrt:259 Ndevice.json"), std::string::npos) << log();
+        // The package's other files are still unpacked.
+        EXPECT_TRUE(FileExists(icons() / "tile.svg"));
+    }
+}
+
+TEST_F(FindDevTest, LogReplacesALinkInsteadOfWritingThroughIt) {
+    const auto victim = m_home / "victim.txt";
+    WriteFile(victim, "precious");
+    std::filesystem::create_directories(m_home / "res");
+    std::filesystem::create_symlink(victim, m_home / "res/file_error.txt");
+    WriteFile(icons() / "Ndevice.zip", "PK but not really a zip");
+    FindDev finder(m_home.path());
+    finder.LoadDeviceList();
+    EXPECT_EQ(ReadFile(victim), "precious");
+    EXPECT_FALSE(std::filesystem::is_symlink(m_home / "res/file_error.txt"));
+    EXPECT_EQ(log(), "[1] ERROR:524288\n");
+}

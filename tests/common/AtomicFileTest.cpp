@@ -84,3 +84,27 @@ TEST(AtomicFile, ReadFileBytesRefusesOversizedAndMissing) {
     EXPECT_FALSE(ReadFileBytes(dir / "missing", out));
     EXPECT_FALSE(ReadFileBytes(dir.path(), out)) << "a folder is not a file";
 }
+
+TEST(AtomicFile, DamagedCopiesFormABoundedSeriesNewestFirst) {
+    TempDir dir;
+    const auto file = dir / "macroConfig.json";
+    EXPECT_EQ(BadCopyPath(file), dir / "macroConfig.json.bad");
+    EXPECT_EQ(BadCopyPath(file, 2), dir / "macroConfig.json.bad.2");
+    ASSERT_TRUE(KeepBadCopy(file, "first"));
+    ASSERT_TRUE(KeepBadCopy(file, "second"));
+    EXPECT_EQ(ReadFile(BadCopyPath(file)), "second");
+    EXPECT_EQ(ReadFile(BadCopyPath(file, 1)), "first");
+    for (int i = 3; i <= 9; ++i) ASSERT_TRUE(KeepBadCopy(file, "copy " + std::to_string(i)));
+    // Five copies are kept: the newest five.
+    EXPECT_EQ(CountEntries(dir.path()), static_cast<std::size_t>(kKeptBadCopies));
+    EXPECT_EQ(ReadFile(BadCopyPath(file)), "copy 9");
+    EXPECT_EQ(ReadFile(BadCopyPath(file, kKeptBadCopies - 1)), "copy 5");
+
+    // A file that cannot be copied is moved aside whole, into the same series.
+    WriteFile(file, "too large to read");
+    ASSERT_TRUE(MoveAsideAsBad(file));
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(ReadFile(BadCopyPath(file)), "too large to read");
+    EXPECT_EQ(ReadFile(BadCopyPath(file, 1)), "copy 9");
+    EXPECT_FALSE(MoveAsideAsBad(dir / "missing.json"));
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
 #include <set>
 
@@ -99,4 +100,44 @@ TEST(ProgramFolder, UserFolderIsSeededFromFactoryWithoutOverwriting) {
     ASSERT_TRUE(SeedFromFactory(dir / "prefix" / "share" / "zormouse", dir / "data" / "zormouse"));
     EXPECT_EQ(zor::test::ReadFile(dir / "data" / "zormouse" / "res" / "Set.ini"), "mine");
     ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST(ProgramFolder, StaleTemporaryFilesOfKilledSavesAreRemovedAndNothingElse) {
+    TempDir dir;
+    const auto home = dir / "home";
+    const auto config = home / "res" / "MouseVarn" / "MouseA" / "Config";
+    const auto macros = home / "res" / "MacroVarn" / "MacroData";
+    const std::filesystem::path stale[] = {config / ".MouseConfig.json.tmp-a1B2c3",
+                                           macros / ".macroConfig.json.tmp-Zz9Yy8",
+                                           home / "res" / ".Set.ini.tmp-000000"};
+    const std::filesystem::path kept[] = {
+        config / "MouseConfig.json",
+        config / ".MouseConfig.json.tmp-abc",    // not six letters
+        macros / "macroConfig.json.tmp-abcdef",  // no leading dot
+        macros / ".macroConfig.json.tmp-ab_def",
+        home / ".Set.ini.tmp-abcdef",                     // not a folder of ours
+        home / "res" / "Language" / ".x.ini.tmp-abcdef",  // a sub-folder
+    };
+    for (const auto& p : stale) WriteFile(p, "partial");
+    for (const auto& p : kept) WriteFile(p, "keep");
+    std::filesystem::create_directories(macros / ".folder.tmp-abcdef");
+    // A fresh one may belong to a save going on right now.
+    const auto fresh = config / ".MouseConfig.json.tmp-FRESH1";
+    WriteFile(fresh, "in progress");
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const auto& p : stale) std::filesystem::last_write_time(p, old);
+
+    EXPECT_EQ(RemoveStaleSaves(home, 60), 3);
+    for (const auto& p : stale) EXPECT_FALSE(std::filesystem::exists(p)) << p;
+    for (const auto& p : kept) EXPECT_TRUE(std::filesystem::exists(p)) << p;
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+    EXPECT_TRUE(std::filesystem::is_directory(macros / ".folder.tmp-abcdef"));
+    EXPECT_EQ(RemoveStaleSaves(home, 0), 1);  // the fresh one once no age is asked for
+}
+
+TEST(ProgramFolder, RootIsWarnedAboutNotRefused) {
+    EXPECT_EQ(RootWarning("zorctl", 1000), "");
+    const std::string warning = RootWarning("zorctl", 0);
+    EXPECT_EQ(warning.rfind("zorctl: running as root", 0), 0u) << warning;
+    EXPECT_EQ(warning.back(), '\n');
 }

@@ -13,7 +13,9 @@ TEST(Text, Utf8Utf16RoundTripAcrossPlanes) {
 
 TEST(Text, MalformedUtf8BecomesReplacementWithoutSwallowingNeighbours) {
     // Truncated 3-byte sequence, stray continuation byte, overlong '/' and an encoded surrogate.
-    EXPECT_EQ(Utf8ToUtf16("a\xE5\xAE" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToUtf16("a\xE5\xAE"
+                          "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(Utf8ToUtf16("\x80x"), u"\uFFFDx");
     EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");
     EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80z"), u"\uFFFDz");
@@ -25,7 +27,9 @@ TEST(Text, CodeUnitArraysKeepLoneSurrogates) {
     const std::u16string text = FromCodeUnits(units);
     EXPECT_EQ(ToCodeUnits(text), units);
     // UTF-8 cannot carry a lone surrogate; it is replaced, the valid pair survives.
-    EXPECT_EQ(Utf16ToUtf8(text), "A\xEF\xBF\xBD" "B\xEF\xBF\xBD\xF0\x9F\x96\xB1");
+    EXPECT_EQ(Utf16ToUtf8(text),
+              "A\xEF\xBF\xBD"
+              "B\xEF\xBF\xBD\xF0\x9F\x96\xB1");
 }
 
 TEST(Text, ParseLeadingIntFollowsWtoi) {
@@ -65,4 +69,16 @@ TEST(Text, SplitKeepsEmptyItemsAndJoinRestores) {
     EXPECT_EQ(Join(Split("a,b,c", ','), ","), "a,b,c");
     EXPECT_TRUE(EqualsIgnoreCaseAscii("KeyNum", "KEYNUM"));
     EXPECT_FALSE(EqualsIgnoreCaseAscii("Key", "Keys"));
+}
+
+TEST(EscapeControls, ControlCharactersBecomeVisibleEscapes) {
+    EXPECT_EQ(EscapeControls("plain \xE5\x8A\x9E text"), "plain \xE5\x8A\x9E text");
+    EXPECT_EQ(EscapeControls("a\nb\rc\td"), "a\\nb\\rc\\td");
+    EXPECT_EQ(EscapeControls(std::string("\x1b[31m\a\x7f\0", 8)), "\\x1b[31m\\x07\\x7f\\x00");
+    EXPECT_EQ(EscapeControls("\xC2\x9B"
+                             "31m \xC2\xA0"),
+              "\\u009b31m \xC2\xA0");
+    EXPECT_EQ(EscapeControls("back\\slash"), "back\\\\slash");
+    // A C2 lead byte at the very end is kept as it is.
+    EXPECT_EQ(EscapeControls("x\xC2"), "x\xC2");
 }

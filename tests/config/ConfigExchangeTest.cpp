@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <climits>
+#include <functional>
+
 #include "config/ConfigExchange.h"
 #include "config/KeyFunctionCatalog.h"
 #include "config/MouseConfig.h"
@@ -47,7 +50,9 @@ TEST_F(ExchangeFixture, ExportAddsTheModelNameAsCodeUnitsAndImportTakesItBack) {
     r = ImportConfig(exported, model, u"ZOR mousea");  // letter case does not matter
     EXPECT_EQ(r.result, 1);
     EXPECT_EQ(r.outcome, ExchangeOutcome::Done);
-    EXPECT_EQ(ReadFile(live), ReadFile(exported));
+    // The configuration is taken over; the model name stays in the exchange file.
+    const json expected = {{"mouseconfig", file["mouseconfig"]}};
+    EXPECT_EQ(json::parse(ReadFile(live)), expected);
     MouseConfigDocument doc;
     ASSERT_TRUE(doc.Load(model).ok);  // MouseName is ignored by the loader
     EXPECT_EQ(doc.ver, 1);
@@ -128,4 +133,107 @@ TEST(PredefinedMacroLists, FileOrderMapsToTheirFunctionCodes) {
     EXPECT_FALSE(lists.PredefinedMacro(4).has_value());
     EXPECT_FALSE(lists.PredefinedMacro(11).has_value());
     EXPECT_FALSE(lists.PredefinedMacro(-1).has_value());
+}
+
+namespace {
+
+// The shipped model's description, for the limits an import is checked against.
+struct RangeFixture : ExchangeFixture {
+    json file;
+    std::string before;
+    RangeFixture() {
+        WriteFile(DeviceFeaturePath(model),
+                  "[KEYMAP]\nKeyNum=8\n[Chip4]\nGEAR_MAX_VALUE=16000\n[ChipReset4]\nprofile0=1\n"
+                  "[chip6]\nGEAR_MAX_VALUE=26000\n");
+        EXPECT_EQ(ExportConfig(exported, model, u"Zor MouseA").result, 1);
+        file = json::parse(ReadFile(exported));
+        WriteFile(live, CompleteDocument(2).dump(4));
+        before = ReadFile(live);
+    }
+    ConfigExchangeResult Import(const json& doc) {
+        WriteFile(dir / "in.Mouse.Config", doc.dump());
+        return ImportConfig(dir / "in.Mouse.Config", model, u"Zor MouseA");
+    }
+};
+
+}  // namespace
+
+TEST_F(RangeFixture, LimitsComeFromEverySensorOfTheModel) {
+    const ConfigLimits limits = LimitsOfModel(model, 7);
+    EXPECT_EQ(limits.dpiMax, 26000);
+    EXPECT_EQ(limits.rateCount, 7);
+    EXPECT_EQ(LimitsOfModel(dir / "nothing").dpiMax, 0);
+}
+
+TEST_F(RangeFixture, ValuesTheModelDoesNotOfferAreRefused) {
+    struct Case {
+        const char* name;
+        std::function<void(json&)> change;
+    };
+    const Case cases[] = {
+        {"DPI above the maximum", [](json& c) { c["mouseadv"][0]["ctrl_MouseAdv_Dpi3"][1] = 999999; }},
+        {"DPI above the largest sensor", [](json& c) { c["mouseadv"][2]["ctrl_MouseAdv_Dpi0"][1] = 26001; }},
+        {"negative DPI", [](json& c) { c["mouseadv"][1]["ctrl_MouseAdv_Dpi7"][1] = -400; }},
+        {"current gear 77", [](json& c) { c["mouseadv"][0]["cruseldpi"] = 77; }},
+        {"current gear -1", [](json& c) { c["mouseadv"][0]["cruseldpi"] = -1; }},
+        {"rate index 99", [](json& c) { c["mouseadv"][1]["rateusbvalue"] = 99; }},
+        {"receiver rate 4 of 4", [](json& c) { c["mouseadv"][1]["ratedonglevalue"] = 4; }},
+        {"negative BLE rate", [](json& c) { c["mouseadv"][2]["rateblevalue"] = -1; }},
+        {"fire -5", [](json& c) { c["mouseadv"][0]["firevalue"] = -5; }},
+        {"key code 65535", [](json& c) { c["mousekey"]["btn_MouseKey_Click3"][0] = 65535; }},
+        {"key code INT_MIN", [](json& c) { c["mousekey"]["btn_MouseKey_Click5"][2] = INT32_MIN; }},
+        {"every key INT_MIN",
+         [](json& c) {
+             for (auto& [name, codes] : c["mousekey"].items())
+                 for (auto& code : codes) code = INT32_MIN;
+         }},
+        {"no left click in table 1",
+         [](json& c) {
+             for (auto& [name, codes] : c["mousekey"].items())
+                 if (codes[1] == 1) codes[1] = 2;
+         }},
+        {"lighting mode 14", [](json& c) { c["mouseled"][0][0]["curselmode"] = 14; }},
+        {"brightness 300", [](json& c) { c["mouseled"][2][5]["brightnessvalue"] = 300; }},
+    };
+    for (const Case& c : cases) {
+        json doc = file;
+        c.change(doc["mouseconfig"]);
+        const ConfigExchangeResult r = Import(doc);
+        EXPECT_EQ(r.result, 0) << c.name;
+        EXPECT_EQ(r.outcome, ExchangeOutcome::ImportErr) << c.name;
+        EXPECT_FALSE(r.error.empty()) << c.name;
+        EXPECT_EQ(ReadFile(live), before) << c.name;
+    }
+    // The same file within range is taken.
+    json doc = file;
+    doc["mouseconfig"]["mouseadv"][0]["ctrl_MouseAdv_Dpi3"][1] = 26000;
+    doc["mouseconfig"]["mouseadv"][0]["cruseldpi"] = 7;
+    doc["mouseconfig"]["mouseadv"][0]["rateusbvalue"] = 3;
+    EXPECT_EQ(Import(doc).result, 1);
+}
+
+TEST_F(RangeFixture, ImportWritesOnlyTheConfigurationAndRefusesDeepNesting) {
+    json doc = file;
+    doc["Padding"] = std::string(10000, 'p');
+    doc["mouseconfig"]["extra"] = {{"a", 1}};
+    doc["mouseconfig"]["mouseadv"][0]["note"] = "x";
+    ASSERT_EQ(Import(doc).result, 1);
+    const json written = json::parse(ReadFile(live));
+    EXPECT_FALSE(written.contains("Padding"));
+    EXPECT_FALSE(written.contains("MouseName"));
+    EXPECT_FALSE(written["mouseconfig"].contains("extra"));
+    EXPECT_FALSE(written["mouseconfig"]["mouseadv"][0].contains("note"));
+    MouseConfigDocument loaded;
+    EXPECT_TRUE(loaded.Load(model).ok);
+
+    before = ReadFile(live);
+    std::string deep = file.dump();
+    deep.pop_back();
+    deep += ",\"x\":" + std::string(200000, '[') + std::string(200000, ']') + "}";
+    WriteFile(dir / "in.Mouse.Config", deep);
+    const ConfigExchangeResult r = ImportConfig(dir / "in.Mouse.Config", model, u"Zor MouseA");
+    EXPECT_EQ(r.outcome, ExchangeOutcome::NotJson);
+    EXPECT_EQ(ReadFile(live), before);
+    // Export still works on the configuration that was kept.
+    EXPECT_EQ(ExportConfig(dir / "again.Mouse.Config", model, u"Zor MouseA").result, 1);
 }

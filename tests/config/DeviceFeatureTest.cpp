@@ -63,6 +63,24 @@ TEST_F(DeviceFeatureTest, WriteTimesBelowOneBecomesFour) {
     EXPECT_EQ(Load().writeTimes, 4);
 }
 
+TEST_F(DeviceFeatureTest, CountsThatDriveLoopsAreBounded) {
+    WriteModel("[Config]\nWriteTimes=16\nUI_DPI_GEAR_NUM=8\n[KEYMAP]\nMaxKeyNum=20\n");
+    DeviceFeatureRecord record = Load();
+    EXPECT_EQ(record.writeTimes, 16);
+    EXPECT_EQ(record.uiDpiGearCount, 8);
+    EXPECT_EQ(record.keySlotCount, 20);
+    WriteModel("[Config]\nWriteTimes=2147483647\nUI_DPI_GEAR_NUM=100000\n[KEYMAP]\nMaxKeyNum=99999\n");
+    record = Load();
+    EXPECT_EQ(record.writeTimes, kMaxWriteTimes);
+    EXPECT_EQ(record.uiDpiGearCount, 8);
+    EXPECT_EQ(record.keySlotCount, 20);
+    WriteModel("[Config]\nWriteTimes=17\nUI_DPI_GEAR_NUM=-5\n[KEYMAP]\nMaxKeyNum=-1\n");
+    record = Load();
+    EXPECT_EQ(record.writeTimes, 16);
+    EXPECT_EQ(record.uiDpiGearCount, 0);
+    EXPECT_EQ(record.keySlotCount, 0);
+}
+
 TEST_F(DeviceFeatureTest, LightingMaskHasOneBitPerOfferedMode) {
     WriteModel("[LEDMAP]\nLED3_MAP=5\nLED0_MAP=1\n");
     DeviceFeatureRecord record = Load();

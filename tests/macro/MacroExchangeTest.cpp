@@ -133,3 +133,92 @@ TEST_F(ExchangeFixture, ResetRefusesADamagedFactoryFile) {
     EXPECT_EQ(ReadFile(live), old);
     EXPECT_EQ(store.groups().size(), 1u);
 }
+
+TEST_F(ExchangeFixture, ImportKeepsOnlyTheMembersTheLibraryKnows) {
+    const auto file = dir / "office.Macro.Config";
+    ASSERT_TRUE(store.ExportGroup(0, file).ok);
+    json group = json::parse(ReadFile(file));
+    group["Padding"] = json::array({json::array({json::array({"x"})})});
+    group["MacroInfo"][0]["Extra"] = std::string(1000, 'x');
+    group["MacroInfo"][0]["macData"]["Unknown"] = 1;
+    WriteFile(dir / "extra.Macro.Config", group.dump());
+    MacroImportOutcome r = store.ImportGroups({dir / "extra.Macro.Config"});
+    ASSERT_TRUE(r.saved) << r.error;
+    const json imported = ReadDoc()["MacroGrpInfo"][1];
+    EXPECT_FALSE(imported.contains("Padding"));
+    EXPECT_FALSE(imported["MacroInfo"][0].contains("Extra"));
+    EXPECT_FALSE(imported["MacroInfo"][0]["macData"].contains("Unknown"));
+    EXPECT_EQ(imported["MacroInfo"][0]["MacroGuid"], "M1");
+    EXPECT_EQ(store.groups()[1].macros.size(), 2u);
+}
+
+TEST_F(ExchangeFixture, DeeplyNestedImportIsRefusedAndTheLibraryStaysSmall) {
+    const std::string before = ReadFile(live);
+    for (int levels : {10000, 100000}) {
+        std::string deep = "{\"GrpName\":[65],\"GrpGuid\":\"g\",\"MacroInfo\":[],\"Junk\":";
+        deep += std::string(static_cast<std::size_t>(levels), '[') +
+                std::string(static_cast<std::size_t>(levels), ']');
+        deep += "}";
+        WriteFile(dir / "deep.Macro.Config", deep);
+        MacroImportOutcome r = store.ImportGroups({dir / "deep.Macro.Config"});
+        EXPECT_FALSE(r.saved) << levels;
+        EXPECT_EQ(r.stoppedAt, dir / "deep.Macro.Config");
+        EXPECT_NE(r.error.find("nested deeper"), std::string::npos) << r.error;
+        EXPECT_EQ(ReadFile(live), before);
+    }
+    // A live file nested too deeply does not load; the next save keeps it aside as damaged.
+    WriteFile(live, "{\"MacroGrpInfo\":[],\"x\":" + std::string(1000, '[') + std::string(1000, ']') + "}");
+    EXPECT_FALSE(store.Load(live).ok);
+}
+
+TEST_F(ExchangeFixture, ResetRestoresTheFactoryLibraryOverALiveFileTooLargeToRead) {
+    WriteFile(factory, json{{"MacroGrpInfo",
+                             {{{"GrpName", Units(u"F")}, {"GrpGuid", "F1"}, {"MacroInfo", json::array()}}}}}
+                           .dump());
+    // Beyond the reader's limit (a sparse file: no disk space is used).
+    std::filesystem::resize_file(live, kMaxLibraryBytes + 1);
+    EXPECT_FALSE(store.Load(live).ok);
+    MacroResult r = store.Reset(factory);
+    ASSERT_TRUE(r.ok) << r.message;
+    ASSERT_EQ(store.groups().size(), 1u);
+    EXPECT_EQ(store.groups()[0].name, u"F");
+    EXPECT_EQ(ReadFile(live), ReadFile(factory));
+    EXPECT_EQ(std::filesystem::file_size(dir / "MacroData" / "macroConfig.json.bad"), kMaxLibraryBytes + 1);
+
+    // A damaged live file is kept as ".bad" too; the previous damaged copy moves on.
+    WriteFile(live, "{ damaged");
+    EXPECT_FALSE(store.Load(live).ok);
+    ASSERT_TRUE(store.Reset(factory).ok);
+    EXPECT_EQ(ReadFile(dir / "MacroData" / "macroConfig.json.bad"), "{ damaged");
+    EXPECT_EQ(std::filesystem::file_size(dir / "MacroData" / "macroConfig.json.bad.1"), kMaxLibraryBytes + 1);
+}
+
+TEST_F(ExchangeFixture, ResetWithAFactoryFileThatCannotBeUsedChangesNothing) {
+    const std::string old = ReadFile(live);
+    std::filesystem::create_directories(factory);  // a folder where the factory file belongs
+    MacroResult r = store.Reset(factory);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.message.find("cannot read"), std::string::npos) << r.message;
+    std::filesystem::remove(factory);
+    // A factory file whose groups cannot be read.
+    WriteFile(factory, R"({"MacroGrpInfo": [{"GrpName": [70], "GrpGuid": 5}]})");
+    EXPECT_FALSE(store.Reset(factory).ok);
+    // A link to nowhere.
+    std::filesystem::remove(factory);
+    std::filesystem::create_symlink(dir / "nowhere.json", factory);
+    EXPECT_FALSE(store.Reset(factory).ok);
+    EXPECT_EQ(ReadFile(live), old);
+    EXPECT_EQ(store.groups().size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "MacroData" / "macroConfig.json.bak"));
+}
+
+TEST_F(ExchangeFixture, EachDamagedLibraryIsKeptNotJustTheLatest) {
+    WriteFile(live, "{ first damage");
+    EXPECT_FALSE(store.Load(live).ok);
+    ASSERT_TRUE(store.NewGroup(0, u"A").ok);
+    WriteFile(live, "{ second damage");
+    EXPECT_FALSE(store.Load(live).ok);
+    ASSERT_TRUE(store.NewGroup(0, u"B").ok);
+    EXPECT_EQ(ReadFile(dir / "MacroData" / "macroConfig.json.bad"), "{ second damage");
+    EXPECT_EQ(ReadFile(dir / "MacroData" / "macroConfig.json.bad.1"), "{ first damage");
+}

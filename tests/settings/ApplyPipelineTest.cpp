@@ -75,6 +75,9 @@ TEST(ApplyRepeat, OneOnCableWriteTimesOnTheReceiverOneOverBle) {
     EXPECT_EQ(RepeatCount(2, 3, false), 3);
     EXPECT_EQ(RepeatCount(2, 0, false), 4);
     EXPECT_EQ(RepeatCount(2, 3, true), 1);
+    // A repeat count from a damaged description never exceeds 16.
+    EXPECT_EQ(RepeatCount(2, 16, false), 16);
+    EXPECT_EQ(RepeatCount(2, 1000000, false), 16);
 }
 
 TEST_F(ApplyRun, AnEditOnTheReceiverSendsItsOpRepeatedThenRenewsTheProfileId) {

@@ -165,6 +165,9 @@ TEST(Fonts, ExtraFontsAreInstalledForTheRunAndRemovedAgain) {
     EXPECT_FALSE(fonts.LoadTable(dir / "broken.json"));
     EXPECT_TRUE(fonts.Table().empty());
     EXPECT_FALSE(fonts.LoadTable(dir / "absent.json"));
+    std::filesystem::create_directories(dir / "folder.json");  // a folder: an empty table, no abort
+    EXPECT_FALSE(fonts.LoadTable(dir / "folder.json"));
+    EXPECT_TRUE(fonts.Table().empty());
     EXPECT_TRUE(fonts.LoadTable(Lang("ExFont.json")));  // the shipped list parses
 }
 

@@ -108,6 +108,16 @@ TEST(LayoutRead, FilesThatCannotBeOpenedOrParsedAreReported) {
     EXPECT_EQ(layout.LoadFile(dir / "good.json"), PositionLayout::LoadResult::Ok);
 }
 
+TEST(LayoutRead, AFolderOrADeeplyNestedFileIsNoLayout) {
+    zor::test::TempDir dir;
+    PositionLayout layout;
+    std::filesystem::create_directories(dir / "Home.json");
+    EXPECT_EQ(layout.LoadFile(dir / "Home.json"), PositionLayout::LoadResult::CannotOpen);
+    zor::test::WriteFile(dir / "deep.json",
+                         "{\"Containerinfo\":" + std::string(100000, '[') + std::string(100000, ']') + "}");
+    EXPECT_EQ(layout.LoadFile(dir / "deep.json"), PositionLayout::LoadResult::JsonError);
+}
+
 TEST_F(LayoutPage, ApplyMovesControlsAndCutsTheirImagesFromThePagePictures) {
     const json doc = {
         {"Containerinfo", Container()},

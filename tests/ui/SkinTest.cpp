@@ -57,6 +57,14 @@ TEST(Markup, KeepsAttributeOrderAndReportsErrorPosition) {
     EXPECT_FALSE(broken.Load("<Window>\n<Label name=\"x\">\n</Window>"));
     EXPECT_TRUE(broken.LastError().startsWith("line 3")) << broken.LastError().toStdString();
     EXPECT_FALSE(broken.IsValid());
+    // Nesting that every recursive walk of the tree would pay for in stack is refused.
+    std::string deep;
+    for (int i = 0; i < 100000; ++i) deep += "<C>";
+    for (int i = 0; i < 100000; ++i) deep += "</C>";
+    CMarkup tooDeep;
+    EXPECT_FALSE(tooDeep.Load(QByteArray::fromStdString("<Window>" + deep + "</Window>")));
+    EXPECT_TRUE(tooDeep.LastError().contains("nested deeper")) << tooDeep.LastError().toStdString();
+    EXPECT_TRUE(tooDeep.Root().children.empty());
 }
 
 TEST(AttributeParsing, ColoursRectsAndImageSpecs) {
@@ -65,8 +73,7 @@ TEST(AttributeParsing, ColoursRectsAndImageSpecs) {
     EXPECT_EQ(ParseColor("#00102030").alpha(), 0);
     EXPECT_FALSE(ParseColor("nonsense").isValid());
     EXPECT_EQ(ParseRect("10,20,110,70"), QRect(10, 20, 100, 50));
-    const ImageRef ref =
-        ImageRef::Parse("file='pics/a.svg' source='1,2,11,22' corner='3,3,3,3' fade='128'");
+    const ImageRef ref = ImageRef::Parse("file='pics/a.svg' source='1,2,11,22' corner='3,3,3,3' fade='128'");
     EXPECT_EQ(ref.file, "pics/a.svg");
     EXPECT_EQ(ref.source, QRect(1, 2, 10, 20));
     EXPECT_EQ(ref.corner, QMargins(3, 3, 3, 3));

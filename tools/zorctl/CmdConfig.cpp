@@ -1,14 +1,18 @@
 // zorctl config: shows, exports, imports and resets a model's configuration document.
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 
 #include "Command.h"
+#include "catalog/DeviceList.h"
+#include "common/AtomicFile.h"
 #include "common/IniFile.h"
 #include "common/Text.h"
 #include "config/ConfigExchange.h"
 #include "config/KeyFunctionCatalog.h"
 #include "config/MouseConfig.h"
+#include "device/KeyCode.h"
 #include "macro/MacVkAndText.h"
 #include "macro/MacroStore.h"
 
@@ -31,7 +35,7 @@ const char* OutcomeText(ExchangeOutcome outcome) {
         case ExchangeOutcome::NotJson:
             return "the file is not a configuration file";
         case ExchangeOutcome::ImportErr:
-            return "the file is not a configuration of this mouse model";
+            return "the file is not a configuration for this mouse model";
         case ExchangeOutcome::BadModelName:
             return "the model name in the file is damaged";
         case ExchangeOutcome::BadDocument:
@@ -40,6 +44,19 @@ const char* OutcomeText(ExchangeOutcome outcome) {
             return "the file cannot be written";
     }
     return "failed";
+}
+
+// The report-rate options of a model folder: the largest map among the names the device list
+// gives the devices of that folder (the extended map belongs to some of them only).
+int RateCountOfModel(const CommandContext& ctx, const std::string& model) {
+    int count = ReportRateCount("");
+    std::string text;
+    if (!ReadFileBytes(ctx.options.home / "res" / "Home" / "Icons" / "Ndevice.json", text)) return count;
+    for (const DeviceEntry& entry : ParseDeviceList(text).entries) {
+        if (entry.devFolder != model) continue;
+        for (const std::string& name : entry.names) count = std::max(count, ReportRateCount(name));
+    }
+    return count;
 }
 
 void Show(CommandContext& ctx, MouseConfigDocument& doc) {
@@ -54,7 +71,7 @@ void Show(CommandContext& ctx, MouseConfigDocument& doc) {
         for (int s = 0; s < kKeySlots; ++s) {
             const doc::KeyAssignment& k = doc.keyTables[static_cast<std::size_t>(p)][SlotName(s)];
             if (k.code == 0 && s >= doc.keyCount && s != 16 && s != 17) continue;
-            ctx.out << "\n    " << s << ": " << k.code << " " << k.text;
+            ctx.out << "\n    " << s << ": " << k.code << " " << EscapeControls(k.text);
         }
         ctx.out << "\n  DPI gears (current " << a.cruseldpi << "):";
         for (std::size_t g = 0; g < a.gears.size(); ++g) {
@@ -116,14 +133,18 @@ int RunConfig(CommandContext& ctx) {
         return 0;
     }
     if (sub == "export" && args.size() == 2) {
-        ConfigExchangeResult r = ExportConfig(args[1], folder, modelName);
+        const std::filesystem::path target = UserPath(ctx, args[1]);
+        if (IsProgramFile(ctx, target))
+            return Fail(ctx, "will not write over " + args[1] + ": it is a file of the program folder");
+        ConfigExchangeResult r = ExportConfig(target, folder, modelName);
         if (r.result != 1)
             return Fail(ctx, std::string(OutcomeText(r.outcome)) + (r.error.empty() ? "" : ": " + r.error));
         ctx.out << "exported to " << args[1] << '\n';
         return 0;
     }
     if (sub == "import" && args.size() == 2) {
-        ConfigExchangeResult r = ImportConfig(args[1], folder, modelName);
+        ConfigExchangeResult r = ImportConfig(UserPath(ctx, args[1]), folder, modelName,
+                                              LimitsOfModel(folder, RateCountOfModel(ctx, model)));
         if (r.result != 1)
             return Fail(ctx, std::string(OutcomeText(r.outcome)) + (r.error.empty() ? "" : ": " + r.error));
         ctx.out << "imported " << args[1] << " (run \"zorctl apply\" to send it to the mouse)\n";

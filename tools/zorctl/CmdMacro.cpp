@@ -71,12 +71,12 @@ void List(CommandContext& ctx, const MacroStore& store) {
     }
     for (std::size_t g = 0; g < store.groups().size(); ++g) {
         const MacroGroup& group = store.groups()[g];
-        ctx.out << g << "  " << Utf16ToUtf8(group.name) << '\n';
+        ctx.out << g << "  " << EscapeControls(Utf16ToUtf8(group.name)) << '\n';
         for (std::size_t m = 0; m < group.macros.size(); ++m) {
             const MacroRecord& rec = group.macros[m];
-            ctx.out << "   " << m << "  " << Utf16ToUtf8(rec.name) << "  (" << rec.device.num << " events, "
-                    << LoopText(rec.device) << (rec.bindCount ? Format(", %u keys", rec.bindCount) : "")
-                    << ")\n";
+            ctx.out << "   " << m << "  " << EscapeControls(Utf16ToUtf8(rec.name)) << "  (" << rec.device.num
+                    << " events, " << LoopText(rec.device)
+                    << (rec.bindCount ? Format(", %u keys", rec.bindCount) : "") << ")\n";
         }
     }
 }
@@ -112,7 +112,8 @@ int RunMacro(CommandContext& ctx) {
         }
         MacVkAndText keys;
         const MacroDeviceBlock& b = rec->device;
-        ctx.out << Utf16ToUtf8(rec->name) << "  " << rec->guid << "  " << LoopText(b) << '\n';
+        ctx.out << EscapeControls(Utf16ToUtf8(rec->name)) << "  " << EscapeControls(rec->guid) << "  "
+                << LoopText(b) << '\n';
         for (std::size_t i = 0; i < b.num; ++i)
             ctx.out << Format("%4d  %-28s %6u ms\n", static_cast<int>(i), EventText(b, i, keys), b.macDly[i]);
         return 0;
@@ -120,13 +121,17 @@ int RunMacro(CommandContext& ctx) {
     if (sub == "export" && a.size() == 3) {
         if (!Index(a[1], g)) return Usage(ctx, "G is a group number of \"zorctl macro list\"");
         if (store.group(g) == nullptr) return Fail(ctx, "no group " + a[1]);
-        MacroResult r = store.ExportGroup(g, a[2]);
+        const std::filesystem::path target = UserPath(ctx, a[2]);
+        if (IsProgramFile(ctx, target))
+            return Fail(ctx, "will not write over " + a[2] + ": it is a file of the program folder");
+        MacroResult r = store.ExportGroup(g, target);
         if (!r.ok) return Fail(ctx, "cannot write " + a[2] + (r.message.empty() ? "" : ": " + r.message));
         ctx.out << "exported group " << g << " to " << a[2] << '\n';
         return 0;
     }
     if (sub == "import" && a.size() >= 2) {
-        std::vector<std::filesystem::path> files(a.begin() + 1, a.end());
+        std::vector<std::filesystem::path> files;
+        for (auto it = a.begin() + 1; it != a.end(); ++it) files.push_back(UserPath(ctx, *it));
         MacroImportOutcome r = store.ImportGroups(files);
         for (const auto& refused : r.refused)
             ctx.err << "zorctl: not a macro group file: " << refused.string() << '\n';
@@ -137,10 +142,12 @@ int RunMacro(CommandContext& ctx) {
         return r.refused.empty() ? 0 : 1;
     }
     if (sub == "reset" && a.size() == 1) {
+        // A library that could not be read is moved aside as ".bad" rather than copied to ".bak".
+        const bool unreadable = !loaded.ok && loaded.message.rfind("cannot read", 0) == 0;
         MacroResult r = store.Reset(ctx.options.home / kMacroFactoryPath);
         if (!r.ok) return Fail(ctx, "reset failed: " + r.message);
         ctx.out << "macro library reset (" << store.groups().size() << " groups); the old one is in "
-                << kMacroLivePath << ".bak\n";
+                << kMacroLivePath << (unreadable ? ".bad\n" : ".bak\n");
         return 0;
     }
     return Usage(ctx, "unknown macro subcommand or wrong arguments");

@@ -257,7 +257,7 @@ int RunWatch(CommandContext& ctx) {
 
     ScriptResult script;
     if (!args.script.empty()) {
-        std::ifstream file(args.script);
+        std::ifstream file(UserPath(ctx, args.script));
         if (!file) return Fail(ctx, "cannot read the script " + args.script);
         std::ostringstream text;
         text << file.rdbuf();

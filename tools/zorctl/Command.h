@@ -11,10 +11,11 @@
 namespace zor::ctl {
 
 struct Options {
-    std::filesystem::path home;   // program folder (resolved; made the current directory)
-    bool json = false;            // --json: machine-readable output
-    bool virtualMouse = false;    // --virtual: the virtual mouse instead of real devices
-    bool trace = false;           // --trace: every report on stderr
+    std::filesystem::path home;     // program folder (resolved; made the current directory)
+    std::filesystem::path cwd;      // the user's current directory when zorctl started
+    bool json = false;              // --json: machine-readable output
+    bool virtualMouse = false;      // --virtual: the virtual mouse instead of real devices
+    bool trace = false;             // --trace: every report on stderr
     std::vector<std::string> args;  // the command's own arguments (after the command name)
 };
 
@@ -42,6 +43,13 @@ struct CommandRegistration {
 
 // Writes "zorctl: <message>" on err and returns 1.
 int Fail(CommandContext& ctx, const std::string& message);
+
+// A path given on the command line: a relative one is relative to the user's current directory,
+// not to the program folder that zorctl works in.
+std::filesystem::path UserPath(const CommandContext& ctx, const std::string& argument);
+// True when path names an existing file (or a link to one) inside the program folder: exports
+// never replace the program's own files.
+bool IsProgramFile(const CommandContext& ctx, const std::filesystem::path& path);
 
 // --json output: commands build an nlohmann::json value and print it with dump(4).
 

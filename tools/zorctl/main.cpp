@@ -27,6 +27,22 @@ int Fail(CommandContext& ctx, const std::string& message) {
     return 1;
 }
 
+std::filesystem::path UserPath(const CommandContext& ctx, const std::string& argument) {
+    const std::filesystem::path path(argument);
+    return path.is_absolute() || ctx.options.cwd.empty() ? path : ctx.options.cwd / path;
+}
+
+bool IsProgramFile(const CommandContext& ctx, const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return false;
+    const std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
+    if (ec) return false;
+    const std::filesystem::path home = std::filesystem::weakly_canonical(ctx.options.home, ec);
+    if (ec) return false;
+    const auto rel = target.lexically_relative(home);
+    return !rel.empty() && *rel.begin() != "..";
+}
+
 namespace {
 
 void PrintHelp(std::ostream& out) {
@@ -92,7 +108,8 @@ int Main(int argc, char** argv) {
         return 2;
     }
     const auto& commands = Commands();
-    const auto it = std::find_if(commands.begin(), commands.end(), [&](auto& c) { return c.name == commandName; });
+    const auto it =
+        std::find_if(commands.begin(), commands.end(), [&](auto& c) { return c.name == commandName; });
     if (it == commands.end()) {
         std::cerr << "zorctl: unknown command " << commandName << " (see zorctl --help)\n";
         return 2;
@@ -102,6 +119,15 @@ int Main(int argc, char** argv) {
         return 0;
     }
 
+    // Said to a person at a terminal, never refused (containers and CI run as root), and kept
+    // out of the output that scripts read.
+    if (const std::string warning = RootWarning("zorctl", ::geteuid());
+        !warning.empty() && ::isatty(STDERR_FILENO))
+        std::cerr << warning;
+    // Paths on the command line are the user's: remember where they are relative to before
+    // entering the program folder.
+    std::error_code cwdError;
+    options.cwd = std::filesystem::current_path(cwdError);
     const ProgramFolderResult folder = ResolveProgramFolder(home);
     if (!folder.error.empty()) {
         std::cerr << "zorctl: " << folder.error << '\n';
@@ -123,4 +149,6 @@ int Main(int argc, char** argv) {
 
 }  // namespace zor::ctl
 
-int main(int argc, char** argv) { return zor::ctl::Main(argc, argv); }
+int main(int argc, char** argv) {
+    return zor::ctl::Main(argc, argv);
+}
