@@ -129,7 +129,7 @@ private:
     // A mouse on a cable, or on a receiver that reports its link.
     bool LinkedByHid() const;
     void OnBleConnectFailed();
-    void OnBleReply(const std::string& text);
+    void OnBleReply(int code, const std::string& text);
     void CloseMessageBox();
     void CloseRequest();
     void Minimise();

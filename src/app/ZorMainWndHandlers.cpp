@@ -251,7 +251,7 @@ long long CZorMainWnd::OnBleEvent(qintptr, qintptr lParam, bool&) {
             m_hub->Presence().ConnectBle();
             break;
         default:
-            if (code >= kBleEventReplyBase && code < kBleEventReplyBase + 0x100) OnBleReply(text);
+            if (code >= kBleEventReplyBase && code < kBleEventReplyBase + 0x100) OnBleReply(code, text);
             break;
     }
     // A mouse that has just come in over BLE is counted as connected and brought into step
@@ -285,29 +285,11 @@ void CZorMainWnd::OnBleConnectFailed() {
     }
 }
 
-void CZorMainWnd::OnBleReply(const std::string& text) {
-    const auto reply = ParseBleReply(text);
-    if (!reply) return;
-    switch (reply->command & 0x7F) {
-        case kOpStatus:
-            ShowBattery(reply->data[1]);
-            break;
-        case kOpProfile:
-            if (reply->argument == kSubActiveProfile && !m_scheduler->RunInProgress()) {
-                const int profile = reply->data[0] > 2 ? 0 : reply->data[0];
-                if (profile != m_model.Profile()) {
-                    m_model.SetProfile(profile);
-                    RefreshPages();
-                }
-            }
-            break;
-        case kOpDpi:
-            if (!m_scheduler->RunInProgress() && reply->data[1] >= 1 && reply->data[1] <= kDpiGearCount)
-                m_dpi->ShowCurrentGear(reply->data[1] - 1);
-            break;
-        default:
-            break;
-    }
+void CZorMainWnd::OnBleReply(int code, const std::string& text) {
+    // The command set has taken the reply already (on the bridge's thread, for the read that
+    // asked for it); the window only shows the battery of a status reply.
+    const auto reply = m_hub->Commands().DecodeBleReply(code, text);
+    if (reply && reply->op == kOpStatus) ShowBattery(reply->values.battery);
 }
 
 long long CZorMainWnd::OnStageSwitch(qintptr, qintptr, bool&) {

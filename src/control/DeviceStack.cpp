@@ -58,7 +58,9 @@ bool DeviceStack::LoadAndSelect() {
 }
 
 void DeviceStack::AttachBle() {
-    m_presence->AttachBle(m_ble.get(), DevicePresence::NameSource([this] { return m_finder.bleNames(); }));
+    // Reply events reach the command set as they arrive: a read over BLE then really reads.
+    m_presence->AttachBle(m_ble.get(), DevicePresence::NameSource([this] { return m_finder.bleNames(); }),
+                          &m_commands);
 }
 
 bool DeviceStack::StartHotplug(HotplugHandler handler) {

@@ -3,45 +3,132 @@
 #include <algorithm>
 #include <numeric>
 
-#include "common/Colour.h"
 #include "common/Debug.h"
 #include "device/BleBridge.h"
+#include "device/BleText.h"
+#include "device/CommandPayloads.h"
 #include "device/MacroStream.h"
 
 namespace zor {
 namespace {
 
-constexpr std::uint8_t kCmdStatus = 0x01;
-constexpr std::uint8_t kCmdProfile = 0x02;
-constexpr std::uint8_t kCmdReportRate = 0x03;
-constexpr std::uint8_t kCmdKey = 0x04;
-constexpr std::uint8_t kCmdComboKey = 0x05;
-constexpr std::uint8_t kCmdDpi = 0x06;
-constexpr std::uint8_t kCmdDpiColours = 0x07;
-constexpr std::uint8_t kCmdLighting = 0x09;
-constexpr std::uint8_t kCmdParams = 0x0A;
-constexpr int kDpiPayload = 20;
-constexpr int kDpiColoursPayload = 24;
+using wire::LayoutOf;
+using wire::OneByte;
 
-std::uint16_t Le16(std::span<const std::uint8_t> d, std::size_t at) {
-    return static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8));
+constexpr std::uint8_t kAnySubOp = 0xFF;
+
+// One operation of the request record: its command, its payload layouts and how it is read.
+struct Operation {
+    std::uint8_t op = 0;
+    std::uint8_t subOp = kAnySubOp;  // kAnySubOp: the op has no sub-ops
+    std::uint8_t command = 0;        // the write command; its read command has kReadBit set
+    std::uint8_t argument = 0;
+    wire::Layout write{};          // size 0: never written (the write returns 0)
+    wire::Layout reply{};          // the data of a reply; its size is what a read asks for
+    bool read = false;             // the program reads the op back
+    bool readOverHidOnly = false;  // the reply is awaited on the feature collection, BLE or not
+    int blePauseMs = kBleReadPauseMs;
+    // The write's table offset (null: 0), and whether the record may be written at all.
+    int (*offset)(const DeviceRequest&) = nullptr;
+    bool (*accepts)(const DeviceRequest&) = nullptr;
+    // Op 9: the parameter block written and read at 25 x the mode number.
+    wire::Layout block{};
+};
+
+constexpr Operation Make(std::uint8_t op, std::uint8_t subOp, std::uint8_t command, std::uint8_t argument,
+                         wire::Layout write, wire::Layout reply, bool read) {
+    Operation o;
+    o.op = op;
+    o.subOp = subOp;
+    o.command = command;
+    o.argument = argument;
+    o.write = write;
+    o.reply = reply;
+    o.read = read;
+    return o;
 }
 
-std::uint16_t Be16(std::span<const std::uint8_t> d, std::size_t at) {
-    return static_cast<std::uint16_t>((d[at] << 8) | d[at + 1]);
+constexpr Operation WithHidOnlyRead(Operation o) {
+    o.readOverHidOnly = true;
+    return o;
+}
+
+constexpr Operation StatusOp() {
+    // Written through the bridge's BleConnect, not as a frame.
+    return Make(kOpStatus, kAnySubOp, 0x01, 0, {}, LayoutOf<wire::StatusReply>(), true);
+}
+
+constexpr Operation ProfileIdOp() {
+    Operation o = Make(kOpProfile, kSubProfileId, 0x02, kSubProfileId, LayoutOf<wire::ProfileIdWrite>(),
+                       LayoutOf<wire::ProfileIdsReply>(), true);
+    o.blePauseMs = kBleProfileIdReadPauseMs;
+    o.offset = [](const DeviceRequest& r) { return 2 * r.profileIdIndex; };
+    o.accepts = [](const DeviceRequest& r) {
+        return r.profileIdIndex >= 0 && r.profileIdIndex < kProfileCount;
+    };
+    return o;
+}
+
+constexpr Operation KeyOp(std::uint8_t op) {
+    // Ops 4 and 5 alike pick their command by the table selector.
+    Operation o = Make(op, kAnySubOp, op == kOpComboKey ? 0x05 : 0x04, 0, LayoutOf<wire::KeyCodePayload>(),
+                       LayoutOf<wire::KeyCodePayload>(), false);
+    o.offset = [](const DeviceRequest& r) { return 4 * r.keyIndex; };
+    return o;
+}
+
+constexpr Operation LightingOp() {
+    Operation o = Make(kOpLighting, kAnySubOp, 0x09, 0, LayoutOf<wire::LightingHeader>(),
+                       LayoutOf<wire::LightingHeader>(), true);
+    o.block = LayoutOf<wire::LightingBlock>();
+    return o;
+}
+
+template <auto Field>
+constexpr wire::Layout Byte() {
+    return LayoutOf<OneByte<Field>>();
+}
+
+using R = DeviceRequest;
+const std::array kOperations{
+    StatusOp(),
+    ProfileIdOp(),
+    Make(kOpProfile, kSubActiveProfile, 0x02, kSubActiveProfile, Byte<&R::activeProfile>(),
+         Byte<&R::activeProfile>(), true),
+    Make(kOpProfile, kSubSleepTime, 0x02, kSubSleepTime, LayoutOf<wire::SleepTime>(),
+         LayoutOf<wire::SleepTime>(), false),
+    Make(kOpProfile, kSubSecondTime, 0x02, kSubSecondTime, {}, {}, false),  // never written
+    Make(kOpProfile, kSubOptionA, 0x02, kSubOptionA, Byte<&R::optionA>(), Byte<&R::optionA>(), false),
+    Make(kOpProfile, kSubOptionB, 0x02, kSubOptionB, Byte<&R::optionB>(), Byte<&R::optionB>(), false),
+    WithHidOnlyRead(
+        Make(kOpProfile, kSubChargeCounter, 0x02, kSubChargeCounter, {}, Byte<&R::chargeCounter>(), true)),
+    WithHidOnlyRead(
+        Make(kOpReportRate, kAnySubOp, 0x03, 0, Byte<&R::reportRate>(), Byte<&R::reportRate>(), true)),
+    KeyOp(kOpKey),
+    KeyOp(kOpComboKey),
+    Make(kOpDpi, kAnySubOp, 0x06, 0, LayoutOf<wire::Dpi>(), LayoutOf<wire::Dpi>(), true),
+    Make(kOpDpiColours, kAnySubOp, 0x07, 0, LayoutOf<wire::DpiColours>(), {}, false),
+    LightingOp(),
+    Make(kOpParams, 1, 0x0A, 1, Byte<&R::valueA>(), Byte<&R::valueA>(), false),
+    Make(kOpParams, 2, 0x0A, 2, Byte<&R::valueB>(), Byte<&R::valueB>(), false),
+    Make(kOpParams, 5, 0x0A, 5, Byte<&R::valueC>(), Byte<&R::valueC>(), false),
+    Make(kOpParams, 6, 0x0A, 6, Byte<&R::valueD>(), Byte<&R::valueD>(), false),
+};
+
+const Operation* FindOperation(std::uint8_t op, std::uint8_t subOp) {
+    for (const Operation& o : kOperations) {
+        if (o.op == op && (o.subOp == kAnySubOp || o.subOp == subOp)) return &o;
+    }
+    return nullptr;
+}
+
+std::uint8_t WriteCommand(const Operation& o, const DeviceRequest& r) {
+    if (o.op == kOpKey || o.op == kOpComboKey) return r.tableSelector != 0 ? 0x05 : 0x04;
+    return o.command;
 }
 
 std::uint16_t Seconds(int minutes) {
     return static_cast<std::uint16_t>(std::clamp(minutes * 60, 0, 0xFFFF));
-}
-
-void PutColour(std::uint8_t* out, std::uint32_t rgb) {
-    const WireColour wire = ColourToWire(rgb);
-    std::copy(wire.begin(), wire.end(), out);
-}
-
-std::uint32_t GetColour(std::span<const std::uint8_t> d, std::size_t at) {
-    return ColourFromWire(WireColour{d[at], d[at + 1], d[at + 2]});
 }
 
 }  // namespace
@@ -52,10 +139,11 @@ std::vector<int> CommandSet::DefaultKeyList() {
     return keys;
 }
 
-int CommandSet::WriteSimple(std::uint8_t command, std::uint8_t argument, int offset,
-                            std::span<const std::uint8_t> payload) {
-    return m_transport.SendCommand(command, argument, offset, static_cast<int>(payload.size()),
-                                   payload.data());
+int CommandSet::WriteLayout(std::uint8_t command, std::uint8_t argument, int offset,
+                            const wire::Layout& layout) {
+    std::array<std::uint8_t, kMaxPayload> payload{};
+    layout.encode(m_request, payload.data());
+    return m_transport.SendCommand(command, argument, offset, static_cast<int>(layout.size), payload.data());
 }
 
 int CommandSet::WriteRequest() {
@@ -65,92 +153,26 @@ int CommandSet::WriteRequest() {
         case kOpStatus:
             if (link.bleStatus == 0 && link.ble != nullptr) link.ble->BleConnect(r.bleDeviceNames);
             return 0;
-        case kOpProfile:
-            switch (r.subOp) {
-                case kSubProfileId: {
-                    if (r.profileIdIndex < 0 || r.profileIdIndex >= kProfileCount) return 0;
-                    const std::uint16_t id = r.profileIds[static_cast<std::size_t>(r.profileIdIndex)];
-                    const std::uint8_t payload[] = {static_cast<std::uint8_t>(id >> 8),
-                                                    static_cast<std::uint8_t>(id & 0xFF)};
-                    return WriteSimple(kCmdProfile, kSubProfileId, 2 * r.profileIdIndex, payload);
-                }
-                case kSubActiveProfile: {
-                    const std::uint8_t payload[] = {r.activeProfile};
-                    return WriteSimple(kCmdProfile, kSubActiveProfile, 0, payload);
-                }
-                case kSubSleepTime: {
-                    const std::uint8_t payload[] = {static_cast<std::uint8_t>(r.sleepTime & 0xFF),
-                                                    static_cast<std::uint8_t>(r.sleepTime >> 8)};
-                    return WriteSimple(kCmdProfile, kSubSleepTime, 0, payload);
-                }
-                case kSubOptionA: {
-                    const std::uint8_t payload[] = {r.optionA};
-                    return WriteSimple(kCmdProfile, kSubOptionA, 0, payload);
-                }
-                case kSubOptionB: {
-                    const std::uint8_t payload[] = {r.optionB};
-                    return WriteSimple(kCmdProfile, kSubOptionB, 0, payload);
-                }
-                default:
-                    return 0;  // 2/4 and the read-only sub-ops are not written
-            }
-        case kOpReportRate: {
-            const std::uint8_t payload[] = {r.reportRate};
-            return WriteSimple(kCmdReportRate, 0, 0, payload);
-        }
-        case kOpKey:
-        case kOpComboKey:
-            return WriteSimple(r.tableSelector != 0 ? kCmdComboKey : kCmdKey, 0, 4 * r.keyIndex, r.keyCode);
-        case kOpDpi: {
-            std::array<std::uint8_t, kDpiPayload> payload{};
-            payload[0] = r.gearMask;
-            payload[1] = r.currentGear;
-            for (std::size_t g = 0; g < kDpiGears; ++g) {
-                payload[2 + 2 * g] = static_cast<std::uint8_t>(r.dpi[g] & 0xFF);
-                payload[3 + 2 * g] = static_cast<std::uint8_t>((r.dpi[g] >> 8) & 0xFF);
-            }
-            payload[18] = static_cast<std::uint8_t>(r.dpiAttributes & 0xFF);
-            payload[19] = static_cast<std::uint8_t>(r.dpiAttributes >> 8);
-            return WriteSimple(kCmdDpi, 0, 0, payload);
-        }
-        case kOpDpiColours: {
-            std::array<std::uint8_t, kDpiColoursPayload> payload{};
-            for (std::size_t g = 0; g < kDpiGears; ++g) PutColour(&payload[3 * g], r.dpiColours[g]);
-            return WriteSimple(kCmdDpiColours, 0, 0, payload);
-        }
         case kOpMacro:
             return WriteMacro();
-        case kOpLighting:
-            return WriteLighting();
-        case kOpParams: {
-            std::uint8_t value = 0;
-            switch (r.subOp) {
-                case 1:
-                    value = r.valueA;
-                    break;
-                case 2:
-                    value = r.valueB;
-                    break;
-                case 5:
-                    value = r.valueC;
-                    break;
-                case 6:
-                    value = r.valueD;
-                    break;
-                default:
-                    return 0;
-            }
-            const std::uint8_t payload[] = {value};
-            return WriteSimple(kCmdParams, r.subOp, 0, payload);
-        }
         case kOpBleQuery: {
             if (link.bleStatus != 0 || link.ble == nullptr) return 0;
             const auto value = link.ble->BleQuery();
             return value ? *value : 0;
         }
         default:
-            return 0;
+            break;
     }
+    const Operation* o = FindOperation(r.op, r.subOp);
+    if (o == nullptr || o->write.size == 0) return 0;
+    if (o->accepts != nullptr && !o->accepts(r)) return 0;
+    const int result = WriteLayout(WriteCommand(*o, r), o->argument, o->offset ? o->offset(r) : 0, o->write);
+    if (o->block.size == 0) return result;
+
+    // Lighting: the header, then the mode's parameter block where the mode number puts it.
+    const int mode = r.modeByte & kModeNumberMask;
+    if (mode < 1 || mode > 8) return 0;  // modes without a parameter block: header only
+    return WriteLayout(o->command, o->argument, kLightingBlockSize * mode, o->block);
 }
 
 int CommandSet::WriteMacro() {
@@ -159,170 +181,128 @@ int CommandSet::WriteMacro() {
     return EncodeMacro(m_transport, m_request.macroSlot, m_request.macro);
 }
 
-int CommandSet::WriteLighting() {
-    const DeviceRequest& r = m_request;
-    std::array<std::uint8_t, kLightingBlockSize> header{};
-    header[0] = r.modeByte;
-    header[1] = static_cast<std::uint8_t>(r.headerValue & 0xFF);
-    header[2] = static_cast<std::uint8_t>(r.headerValue >> 8);
-    WriteSimple(kCmdLighting, 0, 0, header);
-
-    const int mode = r.modeByte & kModeNumberMask;
-    if (mode < 1 || mode > 8) return 0;  // modes without a parameter block: header only
-    std::array<std::uint8_t, kLightingBlockSize> block{};
-    std::copy(r.modeParams.begin(), r.modeParams.end(), block.begin());
-    for (std::size_t c = 0; c < kModeColours; ++c) PutColour(&block[4 + 3 * c], r.modeColours[c]);
-    return WriteSimple(kCmdLighting, 0, kLightingBlockSize * mode, block);
-}
-
 int CommandSet::ReadExchange(std::uint8_t command, std::uint8_t argument, int offset, int length,
                              std::array<std::uint8_t, kMaxPayload>& data) {
     auto lock = m_transport.LockExchange();
     for (int attempt = 0; attempt < kReadTries; ++attempt) {
         m_transport.SendCommand(command, argument, offset, length, nullptr);
-        Report reply{};
-        const int ok = m_transport.ReadReport(reply);
-        if (reply[kPosLength] == 0) continue;
+        Report bytes{};
+        const int ok = m_transport.ReadReport(bytes);
+        const CommandFrame reply = CommandFrame::FromBytes(bytes);
+        if (reply.length == 0) continue;
         if (ok == 0) return 0;
-        std::copy_n(reply.begin() + kPosPayload, kMaxPayload, data.begin());
+        data = reply.payload;
         return 1;
     }
     return 0;
 }
 
-int CommandSet::ReadOp(std::uint8_t command, std::uint8_t argument, int offset, int length, bool alwaysHid,
-                       int blePauseMs) {
-    if (BleMode() && !alwaysHid) {
-        // Over BLE the reply arrives later as a bridge event; the caller decodes it then.
-        m_transport.SendCommand(command, argument, offset, length, nullptr);
-        m_transport.GetSleeper().SleepMs(blePauseMs);
+int CommandSet::ReadPart(std::uint8_t op, std::uint8_t subOp, int offset, const wire::Layout& layout) {
+    const Operation* o = FindOperation(op, subOp);
+    const auto command = static_cast<std::uint8_t>(o->command | kReadBit);
+    const int length = static_cast<int>(layout.size);
+    m_replied = false;
+    if (BleMode() && !o->readOverHidOnly) {
+        // Over BLE the reply comes back as a bridge event, handed to StoreBleReply; it is taken
+        // into the record when it has arrived by the end of the pause.
+        {
+            std::lock_guard lock(m_bleMutex);
+            m_bleAwaited = BleAwaited{true, false, op, subOp, offset, {}};
+            m_bleSubOps[op & 0x0F] = subOp;
+        }
+        m_transport.SendCommand(command, o->argument, offset, length, nullptr);
+        m_transport.GetSleeper().SleepMs(o->blePauseMs);
+        BleAwaited answer;
+        {
+            std::lock_guard lock(m_bleMutex);
+            answer = m_bleAwaited;
+            m_bleAwaited = BleAwaited{};
+        }
+        if (answer.answered) {
+            StoreReply(op, subOp, offset, answer.data);
+            m_replied = true;
+        }
         return 1;
     }
     std::array<std::uint8_t, kMaxPayload> data{};
-    if (ReadExchange(command, argument, offset, length, data) == 0) return 0;
-    StoreReply(static_cast<std::uint8_t>(command & ~kReadBit), argument, offset, data);
+    if (ReadExchange(command, o->argument, offset, length, data) == 0) return 0;
+    StoreReply(op, subOp, offset, data);
+    m_replied = true;
     return 1;
 }
 
 int CommandSet::ReadRequest() {
     DeviceRequest& r = m_request;
-    switch (r.op) {
-        case kOpStatus:
-            return ReadOp(kCmdStatus | kReadBit, 0, 0, 3, false);
-        case kOpProfile:
-            switch (r.subOp) {
-                case kSubProfileId:
-                    return ReadOp(kCmdProfile | kReadBit, kSubProfileId, 0, 8, false,
-                                  kBleProfileIdReadPauseMs);
-                case kSubActiveProfile:
-                    return ReadOp(kCmdProfile | kReadBit, kSubActiveProfile, 0, 1, false);
-                case kSubChargeCounter:
-                    return ReadOp(kCmdProfile | kReadBit, kSubChargeCounter, 0, 1, true);
-                default:
-                    return 0;
-            }
-        case kOpReportRate:
-            // A failed read stores 0 and still counts as done; 0 is no valid rate code, which is
-            // how ReadCurrentState tells the failure apart.
-            if (ReadOp(kCmdReportRate | kReadBit, 0, 0, 1, true) == 0) r.reportRate = 0;
-            return 1;
-        case kOpDpi:
-            return ReadOp(kCmdDpi | kReadBit, 0, 0, kDpiPayload, false);
-        case kOpLighting: {
-            if (ReadOp(kCmdLighting | kReadBit, 0, 0, kLightingBlockSize, false) == 0) return 0;
-            if (BleMode()) return 1;
-            // The parameter block lies where the write put it: at 25 x the mode number, the
-            // lighting switch bit 6 not included.
-            const int mode = r.modeByte & kModeNumberMask;
-            if (mode < 1 || mode > 8) return 1;
-            return ReadOp(kCmdLighting | kReadBit, 0, kLightingBlockSize * mode, kLightingBlockSize, false);
-        }
-        case kOpMacro:
-            if (BleMode()) return 0;
-            r.macro = DecodeMacro(m_transport, r.macroSlot);
-            return 1;
-        default:
-            return 0;
+    if (r.op == kOpMacro) {
+        if (BleMode()) return 0;
+        r.macro = DecodeMacro(m_transport, r.macroSlot);
+        return 1;
     }
+    const Operation* o = FindOperation(r.op, r.subOp);
+    if (o == nullptr || !o->read) return 0;
+    const int result = ReadPart(r.op, r.subOp, 0, o->reply);
+    if (r.op == kOpReportRate) {
+        // A failed read stores 0 and still counts as done; 0 is no valid rate code, which is how
+        // ReadCurrentState tells the failure apart.
+        if (!m_replied) r.reportRate = 0;
+        return 1;
+    }
+    if (result == 0 || o->block.size == 0 || !m_replied) return result;
+    // The parameter block lies where the write put it: at 25 x the mode number, the lighting
+    // switch bit 6 not included.
+    const int mode = r.modeByte & kModeNumberMask;
+    if (mode < 1 || mode > 8) return 1;
+    return ReadPart(r.op, r.subOp, kLightingBlockSize * mode, o->block);
 }
 
 void CommandSet::StoreReply(std::uint8_t op, std::uint8_t subOp, int offset,
                             std::span<const std::uint8_t> data) {
+    DecodeReply(m_request, op, subOp, offset, data);
+}
+
+void CommandSet::DecodeReply(DeviceRequest& record, std::uint8_t op, std::uint8_t subOp, int offset,
+                             std::span<const std::uint8_t> data) {
     if (data.size() < kMaxPayload) return;
-    DeviceRequest& r = m_request;
-    switch (op) {
-        case kOpStatus:
-            r.connectionState = data[0];
-            r.battery = data[1];
-            r.chip = data[2];
-            break;
-        case kOpProfile:
-            switch (subOp) {
-                case kSubProfileId:
-                    for (std::size_t i = 0; i < kProfileCount; ++i) r.profileIds[i] = Be16(data, 2 * i);
-                    break;
-                case kSubActiveProfile:
-                    r.activeProfile = data[0];
-                    break;
-                case kSubSleepTime:
-                    r.sleepTime = Le16(data, 0);
-                    break;
-                case kSubOptionA:
-                    r.optionA = data[0];
-                    break;
-                case kSubOptionB:
-                    r.optionB = data[0];
-                    break;
-                case kSubChargeCounter:
-                    r.chargeCounter = data[0];
-                    break;
-                default:
-                    break;
+    const Operation* o = FindOperation(op, subOp);
+    if (o == nullptr) return;
+    const wire::Layout& layout = offset != 0 && o->block.size != 0 ? o->block : o->reply;
+    if (layout.size != 0) layout.decode(data.data(), record);
+}
+
+std::optional<BleReplyDecoded> CommandSet::StoreBleReply(int eventCode, std::string_view text) {
+    return TakeBleReply(eventCode, text, true);
+}
+
+std::optional<BleReplyDecoded> CommandSet::DecodeBleReply(int eventCode, std::string_view text) {
+    return TakeBleReply(eventCode, text, false);
+}
+
+std::optional<BleReplyDecoded> CommandSet::TakeBleReply(int eventCode, std::string_view text, bool store) {
+    if (eventCode < kBleEventReplyBase || eventCode >= kBleEventReplyBase + 0x100) return std::nullopt;
+    const auto reply = ParseBleReply(text);
+    if (!reply) return std::nullopt;
+    // The event code's low four bits name the op.
+    const auto op = static_cast<std::uint8_t>(eventCode & 0x0F);
+    BleReplyDecoded out;
+    out.op = op;
+    int offset = reply->offset;
+    {
+        std::lock_guard lock(m_bleMutex);
+        out.subOp = m_bleSubOps[op];
+        if (m_bleAwaited.waiting && m_bleAwaited.op == op) {
+            // The reply of the read in progress is decoded with the sub-op and offset that read
+            // asked for, as a reply on the cable is.
+            out.subOp = m_bleAwaited.subOp;
+            offset = m_bleAwaited.offset;
+            if (store && !m_bleAwaited.answered) {
+                m_bleAwaited.answered = true;
+                m_bleAwaited.data = reply->data;
+                out.awaited = true;
             }
-            break;
-        case kOpReportRate:
-            r.reportRate = data[0];
-            break;
-        case kOpKey:
-        case kOpComboKey:
-            std::copy_n(data.begin(), 4, r.keyCode.begin());
-            break;
-        case kOpDpi:
-            r.gearMask = data[0];
-            r.currentGear = data[1];
-            for (std::size_t g = 0; g < kDpiGears; ++g) r.dpi[g] = Le16(data, 2 + 2 * g);
-            r.dpiAttributes = Le16(data, 18);
-            break;
-        case kOpLighting:
-            if (offset == 0) {
-                r.modeByte = data[0];
-                r.headerValue = Le16(data, 1);
-            } else {
-                std::copy_n(data.begin(), 4, r.modeParams.begin());
-                for (std::size_t c = 0; c < kModeColours; ++c) r.modeColours[c] = GetColour(data, 4 + 3 * c);
-            }
-            break;
-        case kOpParams:
-            switch (subOp) {
-                case 1:
-                    r.valueA = data[0];
-                    break;
-                case 2:
-                    r.valueB = data[0];
-                    break;
-                case 5:
-                    r.valueC = data[0];
-                    break;
-                case 6:
-                    r.valueD = data[0];
-                    break;
-                default:
-                    break;
-            }
-            break;
-        default:
-            break;
+        }
     }
+    DecodeReply(out.values, op, out.subOp, offset, reply->data);
+    return out;
 }
 
 int CommandSet::WriteKeyCode(int keyIndex, const std::array<std::uint8_t, 4>& bytes) {
@@ -504,11 +484,10 @@ int CommandSet::ApplyAll(int profile) {
 
 CurrentState CommandSet::ReadCurrentState() {
     CurrentState state;
-    // Over BLE the lighting and DPI reads are only sent: their replies arrive later as bridge
-    // events, so nothing of them is known here and the record's old values must not pass as read.
-    const bool replyNow = !BleMode();
+    // Only what a reply actually brought counts: over BLE a read whose reply has not come back
+    // in time leaves the record's old values, which must not pass as read.
     m_request.op = kOpLighting;
-    if (ReadRequest() == 1 && replyNow) {
+    if (ReadRequest() == 1 && m_replied) {
         const int mode = m_request.modeByte & ~kLightingSwitchBit;
         for (std::size_t slot = 0; slot < m_model.lightingMap.size(); ++slot) {
             if (mode != 0 && m_model.lightingMap[slot] == mode) {
@@ -519,7 +498,7 @@ CurrentState CommandSet::ReadCurrentState() {
         }
     }
     m_request.op = kOpDpi;
-    if (ReadRequest() == 1 && replyNow) state.currentGear = m_request.currentGear - 1;
+    if (ReadRequest() == 1 && m_replied) state.currentGear = m_request.currentGear - 1;
     m_request.op = kOpReportRate;
     ReadRequest();
     if (m_request.reportRate != 0)

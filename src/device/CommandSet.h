@@ -3,8 +3,12 @@
 // apply and the read-back of the mouse's current state.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "device/DeviceRequest.h"
@@ -14,6 +18,10 @@
 #include "device/Transport.h"
 
 namespace zor {
+
+namespace wire {
+struct Layout;
+}
 
 inline constexpr int kReadTries = 5;
 inline constexpr int kBleReadPauseMs = 80;
@@ -27,6 +35,14 @@ struct CurrentState {
     int lightingParam2 = 0;  // the mode's second parameter
     int currentGear = -1;    // 0-based
     int reportRateIndex = -1;
+};
+
+// A reply that came in over BLE, decoded on its own: the fields of its op in values.
+struct BleReplyDecoded {
+    std::uint8_t op = 0;
+    std::uint8_t subOp = 0;
+    bool awaited = false;  // it answered the read in progress, which has taken it into the record
+    DeviceRequest values;
 };
 
 class CommandSet {
@@ -45,11 +61,25 @@ public:
 
     // Sends the frames of the record's op. The last send's result, or the op's own result.
     int WriteRequest();
-    // Reads the record's op back into the record. 1 when a valid reply was stored.
+    // Reads the record's op back into the record. 1 when a valid reply was stored; over BLE 1
+    // once the read is sent (LastReadReplied tells whether its reply came back in time).
     int ReadRequest();
     // Puts the data of a reply (payload from frame offset 9) into the record with the layouts
-    // of the read commands; used for HID replies and for replies that arrive over BLE.
+    // of the read commands.
     void StoreReply(std::uint8_t op, std::uint8_t subOp, int offset, std::span<const std::uint8_t> data);
+    // The same decoding into any record.
+    static void DecodeReply(DeviceRequest& record, std::uint8_t op, std::uint8_t subOp, int offset,
+                            std::span<const std::uint8_t> data);
+    // A reply frame of a BLE bridge event (codes 0x600 + op; the text as the bridge gives it),
+    // decoded as a reply on the cable is: with the sub-op (and offset) of the read that asked for
+    // it. The reply of a read in progress is handed to that read, which takes it into the record
+    // at the end of its pause. Called on the bridge's thread as the event arrives (see
+    // DevicePresence::AttachBle). nullopt for other codes and malformed text.
+    std::optional<BleReplyDecoded> StoreBleReply(int eventCode, std::string_view text);
+    // The same decoding without handing the reply to any read: for showing what a reply says.
+    std::optional<BleReplyDecoded> DecodeBleReply(int eventCode, std::string_view text);
+    // Whether the last read brought a reply into the record (over BLE: in time).
+    bool LastReadReplied() const { return m_replied; }
 
     // Fills the record for one setting of one profile from the settings and writes it.
     int WriteSetting(int op, int profile, int subOp);
@@ -72,15 +102,15 @@ public:
 
 private:
     bool BleMode() const { return m_transport.Link().bleMode.load() != 0; }
-    int WriteSimple(std::uint8_t command, std::uint8_t argument, int offset,
-                    std::span<const std::uint8_t> payload);
-    int WriteLighting();
+    // Sends one frame whose payload is the record written in the layout.
+    int WriteLayout(std::uint8_t command, std::uint8_t argument, int offset, const wire::Layout& layout);
     int WriteMacro();
     // One HID read exchange with retries. Returns 1 and the reply's data when a valid reply came.
     int ReadExchange(std::uint8_t command, std::uint8_t argument, int offset, int length,
                      std::array<std::uint8_t, kMaxPayload>& data);
-    int ReadOp(std::uint8_t command, std::uint8_t argument, int offset, int length, bool alwaysHid,
-               int blePauseMs = kBleReadPauseMs);
+    // Reads one part of an op (its data at offset, in the layout) into the record.
+    int ReadPart(std::uint8_t op, std::uint8_t subOp, int offset, const wire::Layout& layout);
+    std::optional<BleReplyDecoded> TakeBleReply(int eventCode, std::string_view text, bool store);
     int WriteKeyCode(int keyIndex, const std::array<std::uint8_t, 4>& bytes);
 
     Transport& m_transport;
@@ -89,6 +119,20 @@ private:
     const SettingsSource* m_settings = nullptr;
     const PredefinedMacros* m_predefined = nullptr;
     const MacroLibrary* m_library = nullptr;
+    bool m_replied = false;
+
+    // The BLE read waiting for its reply event, and the sub-op each op was last read with.
+    struct BleAwaited {
+        bool waiting = false;
+        bool answered = false;
+        std::uint8_t op = 0;
+        std::uint8_t subOp = 0;
+        int offset = 0;
+        std::array<std::uint8_t, kMaxPayload> data{};
+    };
+    std::mutex m_bleMutex;
+    BleAwaited m_bleAwaited;
+    std::array<std::uint8_t, 16> m_bleSubOps{};
 };
 
 }  // namespace zor

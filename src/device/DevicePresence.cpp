@@ -155,19 +155,22 @@ void DevicePresence::OnInputReport(const ListenerTarget& target, std::span<const
     m_keys.ProcessStatusReport(report, target.device, target.catalogType, m_view, m_queue);
 }
 
-void DevicePresence::AttachBle(BleBridge* bridge, std::string deviceNames) {
-    AttachBle(bridge, NameSource([names = std::move(deviceNames)] { return names; }));
+void DevicePresence::AttachBle(BleBridge* bridge, std::string deviceNames, CommandSet* commands) {
+    AttachBle(bridge, NameSource([names = std::move(deviceNames)] { return names; }), commands);
 }
 
-void DevicePresence::AttachBle(BleBridge* bridge, NameSource deviceNames) {
+void DevicePresence::AttachBle(BleBridge* bridge, NameSource deviceNames, CommandSet* commands) {
     if (m_ble != nullptr && m_ble != bridge) m_ble->SetEventHandler(nullptr);
     m_ble = bridge;
     m_bleNames = std::move(deviceNames);
     m_link.UseBridge(bridge);
     if (bridge == nullptr) return;
     // The bridge's events reach the main window as message 2065 with the code and the text.
-    bridge->SetEventHandler(
-        [this](int code, const std::string& text) { m_sink.post(kMsgBleEvent, 0, code, text); });
+    bridge->SetEventHandler([this, commands](int code, const std::string& text) {
+        if (commands != nullptr && code >= kBleEventReplyBase && code < kBleEventReplyBase + 0x100)
+            commands->StoreBleReply(code, text);
+        m_sink.post(kMsgBleEvent, 0, code, text);
+    });
 }
 
 bool DevicePresence::ConnectBle() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "device/BleBridge.h"
+#include "device/CommandSet.h"
 #include "device/DeviceEntry.h"
 #include "device/DeviceView.h"
 #include "device/EventQueue.h"
@@ -60,11 +61,13 @@ public:
 
     // BLE: the bridge (null: none) and the comma-separated names it may connect to. The bridge
     // must outlive the presence, or be detached (null) before it goes. Attach before starting
-    // listeners: a receiver that loses its mouse makes its listener call ConnectBle.
-    void AttachBle(BleBridge* bridge, std::string deviceNames);
+    // listeners: a receiver that loses its mouse makes its listener call ConnectBle. Reply
+    // events go to the command set (when given) on the bridge's thread as they arrive, so that
+    // a read waiting for its reply has it, and are then posted like every event.
+    void AttachBle(BleBridge* bridge, std::string deviceNames, CommandSet* commands = nullptr);
     // The same, with the names asked for only when a connection is tried.
     using NameSource = std::function<std::string()>;
-    void AttachBle(BleBridge* bridge, NameSource deviceNames);
+    void AttachBle(BleBridge* bridge, NameSource deviceNames, CommandSet* commands = nullptr);
     // BleConnect with the names, unless an attempt is already in progress or there is no bridge.
     bool ConnectBle();
     // The link bookkeeping of a bridge event, run where message 2065 is handled: link up and

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "macro/MacroDeviceBlock.h"
+#include "device/MacroDeviceBlock.h"
 
 namespace zor {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "macro/MacroDeviceBlock.h"
+#include "device/MacroDeviceBlock.h"
 
 namespace zor {
 

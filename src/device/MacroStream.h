@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "macro/MacroDeviceBlock.h"
+#include "device/MacroDeviceBlock.h"
 
 namespace zor {
 

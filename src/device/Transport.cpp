@@ -37,31 +37,32 @@ std::string ReportToBleText(std::span<const std::uint8_t> report) {
 
 int Transport::SendCommand(std::uint8_t command, std::uint8_t argument, int offset, int length,
                            const std::uint8_t* payload) {
+    CommandFrame frame;
+    frame.command = command;
+    frame.argument = argument;
+    frame.SetOffset(offset);
+    frame.length = static_cast<std::uint8_t>(length);
+    // Never more than 32 payload bytes are copied; an over-long length is refused when sent.
+    if (payload != nullptr && length > 0)
+        std::copy_n(payload, std::min<std::size_t>(static_cast<std::size_t>(length), kMaxPayload),
+                    frame.payload.begin());
+    return SendFrame(frame, length);
+}
+
+int Transport::SendFrame(CommandFrame frame, int length) {
     auto lock = LockExchange();
     m_sleeper.SleepMs(kPauseBeforeCommandMs);
     ++m_link.sequence;  // 8-bit: wraps 255 -> 0
-
-    // The frame behind the report id, with room for one byte more than a report carries: an
-    // over-long length reaches SendReport's size check (and is refused there) instead of being
-    // cut to fit; never more than 32 payload bytes are copied.
-    std::array<std::uint8_t, kReportSize> frame{};
-    frame[kPosCommand - 1] = command;
-    frame[kPosSequence - 1] = m_link.sequence;
-    frame[kPosArgument - 1] = argument;
-    frame[kPosOffsetLow - 1] = static_cast<std::uint8_t>(offset & 0xFF);
-    frame[kPosOffsetHigh - 1] = static_cast<std::uint8_t>((offset >> 8) & 0xFF);
-    frame[kPosLength - 1] = static_cast<std::uint8_t>(length);
-    if (length < 0) {
+    frame.sequence = m_link.sequence;
+    // Sent: the frame behind the report id, up to its last payload byte. More than 32 payload
+    // bytes (or a negative length) do not fit a report: refused like any over-long frame.
+    const auto size = static_cast<std::size_t>(length) + 8;
+    if (length < 0 || size >= kReportSize) {
         ++m_failedSends;
         return 0;
     }
-    if (payload != nullptr && length > 0) {
-        const auto copied = std::min<std::size_t>(static_cast<std::size_t>(length), kMaxPayload);
-        std::copy_n(payload, copied, frame.begin() + (kPosPayload - 1));
-    }
-    const auto size = static_cast<std::size_t>(length) + 8;
-    if (size >= kReportSize) return SendReport(std::span<const std::uint8_t>(frame.data(), kReportSize));
-    return SendReport(std::span<const std::uint8_t>(frame.data(), size));
+    const Report bytes = frame.Bytes();
+    return SendReport(std::span<const std::uint8_t>(bytes).subspan(1, size));
 }
 
 int Transport::SendReport(std::span<const std::uint8_t> frame) {

@@ -32,7 +32,7 @@ class Transport {
 public:
     Transport(LinkState& link, Sleeper& sleeper) : m_link(link), m_sleeper(sleeper) {}
 
-    // Builds a frame and sends it. A null payload with a non-zero length sends zeros (read
+    // Builds a CommandFrame and sends it. A null payload with a non-zero length sends zeros (read
     // commands announce the length they want back this way).
     int SendCommand(std::uint8_t command, std::uint8_t argument, int offset, int length,
                     const std::uint8_t* payload);
@@ -56,6 +56,9 @@ public:
     Sleeper& GetSleeper() { return m_sleeper; }
 
 private:
+    // Stamps the frame with the next sequence number and sends its first length + 8 bytes behind
+    // the report id, after the pause before a command.
+    int SendFrame(CommandFrame frame, int length);
     void Trace(TraceDirection direction, std::span<const std::uint8_t> bytes) const {
         if (m_trace) m_trace(direction, bytes);
     }

@@ -13,8 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "device/MacroDeviceBlock.h"
 #include "device/MacroSources.h"
-#include "macro/MacroDeviceBlock.h"
 
 namespace zor {
 

@@ -4,6 +4,7 @@
 
 #include "common/Debug.h"
 #include "config/DeviceFeature.h"
+#include "settings/DpiRules.h"
 
 namespace zor {
 namespace {
@@ -136,6 +137,13 @@ ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job) {
     const SettingsSource* previous = nullptr;
     commands.SetSettings(&job.settings);
     commands.SetMacroSources(job.predefined, job.macros.get());
+    // A stored report rate outside what the page offers is sent as the page shows it.
+    const RateConnection connection = job.ble                   ? RateConnection::Ble
+                                      : job.connectionType == 1 ? RateConnection::Cable
+                                                                : RateConnection::Receiver;
+    for (ProfileSettings& profile : job.settings.profiles)
+        profile.reportRateIndex =
+            LimitedReportRateIndex(profile.reportRateIndex, commands.Model().matchedName, connection);
     RunContext run(commands, job, out);
     if (job.mode == 1) {
         run.Synchronise();

@@ -88,6 +88,12 @@ void LimitReportRates(doc::MouseAdvSettings& adv, std::string_view model, RateCo
     if (connection == RateConnection::Ble) adv.rateblevalue = 0;
 }
 
+int LimitedReportRateIndex(int index, std::string_view model, RateConnection connection) {
+    const bool shortTable =
+        !HasExtendedRates(model) || (model == "Pelo" && connection == RateConnection::Cable);
+    return std::clamp(index, 0, shortTable ? 3 : 6);
+}
+
 int ReportRateOption(const doc::MouseAdvSettings& adv, RateConnection connection) {
     switch (connection) {
         case RateConnection::Cable:

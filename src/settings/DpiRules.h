@@ -53,6 +53,9 @@ enum class RateConnection { Cable, Receiver, Ble };
 bool HasExtendedRates(std::string_view model);
 // Applies the limits of the page's refresh to the profile's stored rates.
 void LimitReportRates(doc::MouseAdvSettings& adv, std::string_view model, RateConnection connection);
+// The rate index a push sends for a stored index: limited as the page's refresh limits it, and
+// kept within the model's rate table, so that the report rate is always sent.
+int LimitedReportRateIndex(int index, std::string_view model, RateConnection connection);
 // The option of the report-rate group that shows the stored rate of the connection.
 int ReportRateOption(const doc::MouseAdvSettings& adv, RateConnection connection);
 // Stores a chosen option as the connection's rate (over BLE the BLE rate becomes 0).

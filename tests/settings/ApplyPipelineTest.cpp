@@ -54,6 +54,19 @@ protected:
         return job;
     }
 
+    // The report-rate codes a full push of profile 0 sends for a stored rate index.
+    std::vector<std::uint8_t> PushRates(int stored) {
+        mouse->ClearFrames();
+        ApplyJob job = Job(1);
+        job.flags.forcePush = true;
+        job.settings.profiles[0].reportRateIndex = stored;
+        RunApply(commands, job);
+        std::vector<std::uint8_t> codes;
+        for (const Report& r : mouse->Frames())
+            if (r[3] == 0x03) codes.push_back(r[9]);
+        return codes;
+    }
+
     int Count(std::uint8_t command, int argument = -1) const {
         int n = 0;
         for (const Report& r : mouse->Frames())
@@ -180,6 +193,24 @@ TEST_F(ApplyRun, ForcePushAndRegenerateAllPushEvenWhenIdsMatch) {
     EXPECT_EQ(out.renewedProfiles, (std::vector<int>{0, 1, 2}));
     EXPECT_NE(out.profileIds[2], 33);
     EXPECT_EQ(out.profileIds[3], 44);  // the fourth key table has no settings of its own
+}
+
+TEST_F(ApplyRun, AStoredRateOutsideTheModelsTableIsLimitedAndStillSent) {
+    // Four-rate model (codes 8, 4, 2, 1): above the table the last rate, below it the first.
+    EXPECT_EQ(PushRates(9), (std::vector<std::uint8_t>{1, 1, 1}));
+    EXPECT_EQ(PushRates(-1), (std::vector<std::uint8_t>{8, 8, 8}));
+    EXPECT_EQ(PushRates(2), (std::vector<std::uint8_t>{2, 2, 2}));
+    // Pelo (codes 64, 32, ... 1): its cable keeps the first four rates, as its page does; its
+    // receiver has all seven.
+    DeviceModel pelo;
+    pelo.writeTimes = 3;
+    pelo.matchedName = "Pelo";
+    commands.SetModel(pelo);
+    EXPECT_EQ(PushRates(5), (std::vector<std::uint8_t>{8, 8, 8}));
+    Connect(VirtualLinkKind::Receiver);
+    commands.SetModel(pelo);
+    EXPECT_EQ(PushRates(5), (std::vector<std::uint8_t>{2, 2, 2}));
+    EXPECT_EQ(PushRates(40), (std::vector<std::uint8_t>{1, 1, 1}));
 }
 
 TEST(DeviceWorkerTest, RunsOneJobAtATime) {

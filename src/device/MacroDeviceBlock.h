@@ -1,5 +1,5 @@
-// The fixed-size event block of one macro. It is a plain record without pointers so that a macro
-// is handed to the device layer by copying the whole block.
+// The fixed-size event block of one macro, the form in which the device layer takes a macro: a
+// plain record without pointers, so that the macro store hands a macro over by copying the block.
 #pragma once
 
 #include <array>
