@@ -14,6 +14,7 @@ packages=(
   libxcb1-dev dbus-daemon
   zip unzip xvfb xauth xdotool
   dpkg-dev desktop-file-utils appstream
+  fonts-noto-core fonts-noto-cjk
 )
 
 missing=()

@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <filesystem>
+#include <functional>
 
 #include "device/virtual/VirtualMouse.h"
 
@@ -29,6 +31,8 @@ struct AppContext {
     int bleRetryMs = 10000;
     // Treat the desktop as having a notification area (tests on the offscreen platform).
     bool assumeTray = false;
+    // Opens a web address; empty: the desktop's default handler (tests record instead).
+    std::function<void(const QUrl&)> openUrl;
 };
 
 }  // namespace zor::app

@@ -1,6 +1,7 @@
 #include "app/ZorMainWnd.h"
 
 #include "app/AppMessages.h"
+#include "app/Setting.h"
 #include "app/Autostart.h"
 #include "app/ZorMainWndNames.h"
 
@@ -84,7 +85,7 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgApply, &W::OnApply, "apply pipeline"},
         {kMsgReadDeviceState, &W::OnReadDeviceState, "device-state refresh"},
         {kMsgApplyEnd, &W::OnApplyEnd, "apply pipeline (end of run)"},
-        {kMsgSettingClosed, &W::ForSettingsWindow, "settings window"},
+        {kMsgSettingClosed, &W::OnSettingClosed, "settings window"},
         {kMsgApplyOverlay, &W::OnApplyOverlay, "apply pipeline (overlay)"},
         {kMsgMsgBoxHideToTray, &W::OnMsgBoxHideToTray, "close, tray and exit"},
         {kMsgApplyProgress, &W::OnApplyProgress, "apply pipeline (progress)"},
@@ -111,7 +112,7 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
 const std::vector<MessageOwner>& MessageOwners() {
     static const std::vector<MessageOwner> owners = [] {
         using W = CZorMainWnd;
-        const std::vector<W::Handler> toCome = {&W::ForSettingsWindow, &W::ForUpdater};
+        const std::vector<W::Handler> toCome = {&W::ForUpdater};
         std::vector<MessageOwner> list;
         for (const W::Route& route : W::Routes()) {
             const bool built = std::find(toCome.begin(), toCome.end(), route.handler) == toCome.end();
@@ -161,9 +162,6 @@ long long CZorMainWnd::ForKeyPage(qintptr wParam, qintptr lParam, bool& handled)
 long long CZorMainWnd::ForMacroEditor(qintptr wParam, qintptr lParam, bool& handled) {
     return m_macroPage ? m_macroPage->HandleMessage(m_currentMessage, wParam, lParam, handled) : 0;
 }
-long long CZorMainWnd::ForSettingsWindow(qintptr, qintptr, bool&) {
-    return NotBuilt("settings window");
-}
 long long CZorMainWnd::ForUpdater(qintptr, qintptr, bool&) {
     return NotBuilt("updater");
 }
@@ -211,6 +209,7 @@ CZorMainWnd::~CZorMainWnd() {
     if (CResourceManager::GetInstance().GetTextQueryInterface() == &m_language)
         CResourceManager::GetInstance().SetTextQueryInterface(nullptr);
     if (m_closeWnd) delete m_closeWnd;
+    if (m_setting) delete m_setting;
     if (m_msgBox) delete m_msgBox;
 }
 
@@ -270,6 +269,12 @@ void CZorMainWnd::InitWindow() {
     CreateLightingParts();
     BuildKeyPage();
     CreateMacroPage();
+    PowerPage::Hooks power;
+    power.announce = [this](int message, int wParam) {
+        SendMessageTo(this, static_cast<unsigned>(message), wParam, 0);
+    };
+    power.busy = [this] { return m_scheduler->RunInProgress() || m_scheduler->Flags().profileChanged; };
+    m_powerPage = std::make_unique<PowerPage>(m_pm, SetIniPath(), std::move(power));
 }
 
 void CZorMainWnd::BuildKeyPage() {
@@ -461,6 +466,9 @@ void CZorMainWnd::RefreshPages() {
     RefreshLighting();
     m_keysPage->SetProfile(profile);
     m_keysPage->Refresh();
+    m_powerPage->SetModel(m_model.chip, entry != nullptr ? entry->matchedName : std::string(),
+                          LoadAppFeature(m_context.programFolder).keySelLedVis != 0);
+    m_powerPage->Refresh();
     if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
         profiles->SelectItem(profile, false);
 
@@ -507,6 +515,7 @@ void CZorMainWnd::RouteToPages(TNotifyUI& msg) {
         if (m_keysPage && m_keysPage->Notify(msg)) return;
         if (m_dpi && m_dpi->Notify(msg)) return;
         if (m_light && m_light->Notify(msg)) return;
+        if (m_powerPage && m_powerPage->Notify(msg)) return;
         if (msg.sType == QLatin1String("click") && sender == QLatin1String("btn_Mouse_Apply")) {
             if (m_scheduler->RunInProgress()) return;
             SaveAndAnnounce();
@@ -527,7 +536,7 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
     else if (name == QLatin1String("MacroShareButton"))
         OpenWebPage(QStringLiteral("/orvmacro/Macro.html"));
     else if (name == QLatin1String("btn_set")) {
-        if (!m_scheduler->RunInProgress()) NotBuilt("settings window");
+        OpenSettings();
     } else if (name == QLatin1String("ChangeSkin")) {
         const AppFeature feature = LoadAppFeature(m_context.programFolder);
         bool switched = false;
@@ -707,6 +716,7 @@ void CZorMainWnd::RefreshPresence() {
         if (!m_hiddenToTray) {
             if (auto* mac = FindControl(QStringLiteral("btn_Mac"))) mac->SetVisible(true);
             CloseMessageBox();
+            CloseSettings();  // its options belong to the mouse that went away
             SendMessageTo(this, kMsgApplyOverlay, 1, 0);
             ShowNoDeviceBox();
         }
@@ -718,18 +728,18 @@ void CZorMainWnd::ShowNoDeviceBox() {
     if (!m_context.showNoDeviceBox) return;
     const bool unlinkedReceiver =
         m_hub->SelectedEntry() != nullptr && ConnectionType() == kConnectionReceiver;
-    auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
+    auto text = [this](const QString& id) { return m_language.QueryControlText(id, {}); };
     auto* box = new CMsgWnd(CMsgWnd::kNoDevice);
     box->SetSubType(unlinkedReceiver ? CMsgWnd::kSubReceiverNotLinked : CMsgWnd::kSubNoDevice);
     box->Create(this, QStringLiteral("msgwnd"), kWsVisible | kWsPopup, kWsExToolWindow);
-    box->SetTitle(text("Tip"));
-    QString message = unlinkedReceiver ? text("WirelessUnconnect1") + '\n' + text("WirelessUnconnect2") + '\n' +
-                                             text("WirelessUnconnect3")
-                                       : text("NoDevice");
+    QStringList message = unlinkedReceiver ? QStringList{QStringLiteral("WirelessUnconnect1"),
+                                                         QStringLiteral("WirelessUnconnect2"),
+                                                         QStringLiteral("WirelessUnconnect3")}
+                                           : QStringList{QStringLiteral("NoDevice")};
     // The mouse cannot be reached over Bluetooth LE on this computer either: say so.
-    if (m_bleUnavailable) message += '\n' + text("BleNotAvailable");
-    box->SetMsg(message);
-    box->SetButtonTexts(text("NoDeviceExit"), {});
+    if (m_bleUnavailable) message << QStringLiteral("BleNotAvailable");
+    box->SetTextKeys(QStringLiteral("Tip"), message, QStringLiteral("NoDeviceExit"));
+    box->Retext(text);
     box->CenterWindow();
     box->raise();
     m_msgBox = box;

@@ -28,12 +28,15 @@
 #include "settings/gui/KeyPage.h"
 #include "settings/gui/LightingPage.h"
 #include "settings/gui/PopPush.h"
+#include "settings/gui/PowerPage.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
 #include "ui/MenuTray.h"
 #include "ui/WindowImplBase.h"
 
 namespace zor::app {
+
+class Setting;
 
 inline constexpr int kBatteryTimerId = 2;
 inline constexpr int kBatteryTimerMs = 20000;
@@ -71,6 +74,7 @@ public:
     LightingPage& Light() { return *m_light; }
     CPopPush* DpiPopup() { return m_popPush.get(); }  // null until first shown
     MacroPage& Macro() { return *m_macroPage; }
+    PowerPage& Power() { return *m_powerPage; }
     int PagesProfile() const { return m_model.Profile(); }
     bool ApplyRunning() const { return m_scheduler->RunInProgress(); }
     bool RefreshRunning() const { return m_scheduler->ReadInProgress(); }
@@ -154,6 +158,10 @@ private:
     void OpenSystemMouseSettings();
     void OpenWebPage(const QString& path);
     void BuildKeyPage();
+    // The settings window (ZorMainWndSettings.cpp).
+    void OpenSettings();
+    void CloseSettings();
+    int ReadChargeCounter();
 
     // Message handlers (the table in ZorMainWnd.cpp names each one's owner).
     long long OnMove(qintptr, qintptr, bool&);
@@ -196,7 +204,7 @@ private:
     void ExchangeConfig(const QString& command);
     long long OnMacroKeyTexts(qintptr, qintptr, bool&);
     long long OnPopColour(qintptr, qintptr, bool&);
-    long long ForSettingsWindow(qintptr, qintptr, bool&);
+    long long OnSettingClosed(qintptr, qintptr, bool&);
     long long ForUpdater(qintptr, qintptr, bool&);
     long long NotBuilt(const char* owner);
 
@@ -211,6 +219,7 @@ private:
     std::optional<std::uint32_t> m_pickedColour;  // from the colour picker's 2025
     std::unique_ptr<KeyPage> m_keysPage;
     std::unique_ptr<MacroPage> m_macroPage;
+    std::unique_ptr<PowerPage> m_powerPage;
     std::unique_ptr<HomePage> m_home;
     ui::LanguageManager m_language;
     ui::FontInstaller m_fonts;
@@ -236,6 +245,7 @@ private:
     bool m_silent = false;
     QPointer<ui::CMsgWnd> m_msgBox;
     QPointer<ui::CCloseWnd> m_closeWnd;
+    QPointer<Setting> m_setting;
     QPointer<ui::CMenuWnd> m_trayMenu;
     QPointer<QWidget> m_dpiPop;
 };

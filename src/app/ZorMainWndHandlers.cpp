@@ -112,6 +112,7 @@ long long CZorMainWnd::OnDeviceConfig(qintptr, qintptr lParam, bool&) {
 
 long long CZorMainWnd::OnLanguageChanged(qintptr, qintptr, bool&) {
     m_language.ChangeByName(MessagePayload().toString(), SetIniPath(), m_pm, this, &m_tray, m_icon);
+    if (m_msgBox) m_msgBox->Retext([this](const QString& id) { return m_language.QueryControlText(id, {}); });
     RefreshConnectionDisplay();
     m_light->Refresh();  // the mode names
     update();
@@ -280,6 +281,7 @@ void CZorMainWnd::OnBleConnectFailed() {
     m_msgBox = CMsgWnd::ShowMessageBoxNonModal(this, text("Tip"), text("BleConnectFailed"), {},
                                                CMsgWnd::kInfo, text("MessageOK"));
     if (m_msgBox) {
+        m_msgBox->SetTextKeys(QStringLiteral("Tip"), {QStringLiteral("BleConnectFailed")}, QStringLiteral("MessageOK"));
         m_msgBox->SetQuitOnConfirm(true);
         m_msgBox->CenterWindow();
     }

@@ -61,6 +61,23 @@ void CMsgWnd::SetButtonTexts(const QString& confirm, const QString& cancel) {
         button->SetText(cancel);
 }
 
+void CMsgWnd::SetTextKeys(const QString& title, const QStringList& message, const QString& confirm,
+                          const QString& cancel) {
+    m_titleKey = title;
+    m_messageKeys = message;
+    m_confirmKey = confirm;
+    m_cancelKey = cancel;
+}
+
+void CMsgWnd::Retext(const std::function<QString(const QString&)>& text) {
+    const auto look = [&text](const QString& key) { return key.isEmpty() ? QString() : text(key); };
+    SetTitle(look(m_titleKey));
+    QStringList lines;
+    for (const QString& key : m_messageKeys) lines << look(key);
+    SetMsg(lines.join(QLatin1Char('\n')));
+    SetButtonTexts(look(m_confirmKey), look(m_cancelKey));
+}
+
 void CMsgWnd::Notify(TNotifyUI& msg) {
     if (msg.sType == QLatin1String("click") && msg.pSender) {
         const QString name = msg.pSender->GetName();

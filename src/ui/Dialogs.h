@@ -2,6 +2,7 @@
 // notice), the close dialog (hide to the tray or exit) and the key page's hover tip.
 #pragma once
 
+#include <QStringList>
 #include <functional>
 
 #include "ui/WindowImplBase.h"
@@ -29,6 +30,11 @@ public:
     void SetTitle(const QString& title);
     void SetMsg(const QString& text);
     void SetButtonTexts(const QString& confirm, const QString& cancel);
+    // The language keys of the box's texts (the message's lines joined by line breaks); Retext
+    // looks them up again, so that a change of language re-texts a box that is open.
+    void SetTextKeys(const QString& title, const QStringList& message, const QString& confirm,
+                     const QString& cancel = {});
+    void Retext(const std::function<QString(const QString&)>& text);
 
     // Modal box: 1 when confirmed, 0 otherwise.
     static int ShowMessageBox(QWidget* owner, const QString& title, const QString& text, int type = kInfo,
@@ -47,6 +53,8 @@ private:
     int m_subType = kSubNone;
     bool m_quitOnConfirm = false;
     CControlUI* m_closeBtn = nullptr;
+    QString m_titleKey, m_confirmKey, m_cancelKey;
+    QStringList m_messageKeys;
 };
 
 class CCloseWnd : public WindowImplBase {

@@ -45,6 +45,7 @@ void MainWindowTest::Start(VirtualLinkKind kind, const QString& commandLine) {
     context.hotplugSettleMs = 0;
     context.assumeTray = true;
     context.bleRetryMs = bleRetryMs;
+    context.openUrl = openUrl;
     context.autostartFolder = dir.path() / "autostart";
     window = std::make_unique<CZorMainWnd>(context);
     applied = std::make_unique<QSignalSpy>(window.get(), &CZorMainWnd::applyFinished);

@@ -46,6 +46,7 @@ protected:
     qsizetype readsSeen = 0;
     int quits = 0;
     int bleRetryMs = 10000;  // the window's pause before a failed BLE attempt is tried again
+    std::function<void(const QUrl&)> openUrl;  // web addresses the window opens
 };
 
 }  // namespace zor::app::test

@@ -58,7 +58,8 @@ nlohmann::json Describe(control::ModelSession& model, int profile) {
               {"direction", led.directionsel},
               {"colours", colours}}},
             {"power",
-             {{"SleepTime", power.sleepMinutes},
+             {{"SavePowerSelect", power.lightingSwitch ? 1 : 0},
+              {"SleepTime", power.sleepMinutes},
               {"PDTime", power.secondTimeMinutes},
               {"ShortPress", power.shortPress},
               {"LODHeight", power.lodHeight},
@@ -66,8 +67,7 @@ nlohmann::json Describe(control::ModelSession& model, int profile) {
               {"RippleCtrlEn", power.rippleCtrlEn},
               {"JitterCorrectEn", power.jitterCorrectEn},
               {"SmoothLineEn", power.smoothLineEn},
-              {"MoveWakeEn", power.moveWakeEn},
-              {"OverallLightControlEn", power.lightingSwitch ? 1 : 0}}}};
+              {"MoveWakeEn", power.moveWakeEn}}}};
 }
 
 void PrintText(std::ostream& out, const nlohmann::json& d) {

@@ -1,0 +1,193 @@
+#include "app/Setting.h"
+
+#include <string>
+
+#include "common/Debug.h"
+#include "common/IniFile.h"
+#include "ui/Language.h"
+
+namespace zor::app {
+namespace {
+
+using ui::CComboUI;
+using ui::CControlUI;
+using ui::COptionUI;
+
+constexpr const char* kSection = "Set";
+
+}  // namespace
+
+Setting::Setting(Init init, Hooks hooks)
+    : m_init(std::move(init)),
+      m_hooks(std::move(hooks)),
+      m_closeOption(m_init.closeOption),
+      m_remind(m_init.remind) {}
+
+int Setting::ReadInt(const char* key) const {
+    return IniFile(m_init.setIni).GetInt(kSection, key);
+}
+
+bool Setting::WriteInt(const char* key, int value) const {
+    if (IniFile(m_init.setIni).WriteString(kSection, key, std::to_string(value))) return true;
+    DebugF("settings window: %s not written, Set.ini cannot be written\n", key);
+    return false;
+}
+
+void Setting::SetCheck(const char* name, bool on) {
+    if (auto* option = Find<COptionUI>(QLatin1String(name))) option->Selected(on, false);
+}
+
+bool Setting::IsChecked(const char* name) const {
+    const auto* option = Find<COptionUI>(QLatin1String(name));
+    return option != nullptr && option->IsSelected();
+}
+
+void Setting::Fill() {
+    m_initialising = true;
+    if (auto* mark = FindControl(QStringLiteral("setting_red_point")))
+        mark->SetVisible(m_init.updateAvailable);
+    if (auto* version = FindControl(QStringLiteral("ver_text"))) version->SetText(m_init.version);
+    ShowLanguage();
+    ShowStartOptions();
+    SetCheck("opt_lightmode", ReadInt("OverallLightControlEn") != 0);
+    SetCheck("Exit", m_closeOption != 0);
+    SetCheck("Minimize", m_closeOption == 0);
+    SetCheck("RemindAgain", m_remind != 0);
+    ShowChargeCounter();
+    m_initialising = false;
+}
+
+void Setting::ShowLanguage() {
+    auto* combo = Find<CComboUI>(QStringLiteral("btn_language"));
+    if (combo == nullptr) return;
+    const QString name = ui::LanguageName(ReadInt("Language"));
+    for (int i = 0; i < combo->GetCount(); ++i)
+        if (combo->GetItemData(i).compare(name, Qt::CaseInsensitive) == 0) combo->SelectItem(i, false);
+}
+
+void Setting::ShowStartOptions() {
+    const bool open = ReadInt("AutomaticallyOpenEn") != 0;
+    SetCheck("opt_automaticallyOpen", open);
+    // Hidden start only means something when the program starts with the desktop.
+    SetCheck("opt_automaticallyHide", open && ReadInt("AutomaticallyHideEn") != 0);
+    if (auto* hide = FindControl(QStringLiteral("opt_automaticallyHide"))) hide->SetEnabled(open);
+    SetCheck("opt_dpipopck", ReadInt("DpiPopEn") != 0);
+}
+
+void Setting::ShowChargeCounter() {
+    const int count = m_hooks.readChargeCounter ? m_hooks.readChargeCounter() : -1;
+    if (auto* label = FindControl(QStringLiteral("ChargeCntLabel")))
+        label->SetText(count >= 0 ? QString::number(count) : QStringLiteral("--"));
+}
+
+void Setting::ShowPage(const QString& nav) {
+    static const std::pair<const char*, const char*> kPages[] = {
+        {"opt_routine", "setting_general"}, {"opt_more", "setting_more"}, {"opt_about", "setting_about"}};
+    auto* tabs = Find<ui::CContainerUI>(QStringLiteral("tab_setting"));
+    if (tabs == nullptr) return;
+    for (const auto& [option, page] : kPages) {
+        if (nav != QLatin1String(option)) continue;
+        for (int i = 0; i < tabs->GetCount(); ++i)
+            if (tabs->GetItemAt(i)->GetName() == QLatin1String(page)) tabs->SelectItem(i);
+    }
+}
+
+void Setting::FlipAutostart() {
+    const bool open = ReadInt("AutomaticallyOpenEn") == 0;
+    bool hidden = ReadInt("AutomaticallyHideEn") != 0;
+    if (auto* hide = FindControl(QStringLiteral("opt_automaticallyHide"))) hide->SetEnabled(open);
+    if (!open) {
+        hidden = false;
+        SetCheck("opt_automaticallyHide", false);
+    }
+    SetCheck("opt_automaticallyOpen", open);
+    WriteInt("AutomaticallyOpenEn", open ? 1 : 0);
+    WriteInt("AutomaticallyHideEn", hidden ? 1 : 0);
+    if (m_hooks.alignAutostart) m_hooks.alignAutostart();
+}
+
+void Setting::FlipHiddenStart() {
+    const bool hidden = ReadInt("AutomaticallyHideEn") == 0;
+    SetCheck("opt_automaticallyHide", hidden);
+    WriteInt("AutomaticallyHideEn", hidden ? 1 : 0);
+    if (m_hooks.alignAutostart) m_hooks.alignAutostart();
+}
+
+void Setting::FlipFlag(const char* key, const char* option) {
+    const bool on = ReadInt(key) == 0;
+    SetCheck(option, on);
+    WriteInt(key, on ? 1 : 0);
+}
+
+void Setting::Notify(ui::TNotifyUI& msg) {
+    if (msg.sType == QLatin1String("windowinit")) {
+        Fill();
+        return;
+    }
+    const QString name = msg.pSender != nullptr ? msg.pSender->GetName() : QString();
+    if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("btn_language")) {
+        auto* combo = qobject_cast<CComboUI*>(msg.pSender);
+        const QString language = combo->GetItemData(combo->GetCurSel());
+        if (!m_initialising && !language.isEmpty())
+            ui::SendMessageTo(GetOwner(), ui::kMsgLanguageChanged, 0, 0, language);
+        update();
+        return;
+    }
+    if (msg.sType == QLatin1String("selectchanged") && !m_initialising) {
+        auto* option = qobject_cast<COptionUI*>(msg.pSender);
+        if (option != nullptr && option->GetGroup() == QLatin1String("setting_nav") && option->IsSelected())
+            ShowPage(name);
+        // The switches toggle themselves; each one's stored value decides the new state.
+        if (name == QLatin1String("opt_automaticallyOpen")) FlipAutostart();
+        if (name == QLatin1String("opt_automaticallyHide")) FlipHiddenStart();
+        if (name == QLatin1String("opt_dpipopck")) FlipFlag("DpiPopEn", "opt_dpipopck");
+        if (name == QLatin1String("opt_lightmode")) FlipFlag("OverallLightControlEn", "opt_lightmode");
+        return;
+    }
+    if (msg.sType == QLatin1String("click") && !m_initialising) {
+        HandleClick(name);
+        return;
+    }
+    WindowImplBase::Notify(msg);
+}
+
+void Setting::HandleClick(const QString& name) {
+    QWidget* owner = GetOwner();
+    if (name == QLatin1String("btn_close")) {
+        ui::PostMessageTo(owner, ui::kMsgSettingClosed);
+    } else if (name == QLatin1String("Minimize") || name == QLatin1String("Exit")) {
+        m_closeOption = name == QLatin1String("Exit") ? 1 : 0;
+        SetCheck("Exit", m_closeOption == 1);
+        SetCheck("Minimize", m_closeOption == 0);
+        ui::SendMessageTo(owner, ui::kMsgCloseConfig, m_closeOption, -1);
+    } else if (name == QLatin1String("RemindAgain")) {
+        // The click comes before the box toggles: unchecked now means "ask" from now on.
+        m_remind = IsChecked("RemindAgain") ? 0 : 1;
+        ui::PostMessageTo(owner, ui::kMsgCloseConfig, -1, m_remind);
+    } else if (name == QLatin1String("opt_routine")) {
+        m_initialising = true;
+        ShowLanguage();
+        ShowStartOptions();
+        m_initialising = false;
+    } else if (name == QLatin1String("opt_more")) {
+        SetCheck("opt_lightmode", ReadInt("OverallLightControlEn") != 0);
+    } else if (name == QLatin1String("opt_about")) {
+        if (auto* mark = FindControl(QStringLiteral("setting_about_red_point")))
+            mark->SetVisible(m_init.updateAvailable);
+    } else if (name.contains(QLatin1String("link_"))) {
+        const std::string address = IniFile(m_init.setIni).GetString(kSection, name.toStdString());
+        const QUrl url(QString::fromStdString(address), QUrl::StrictMode);
+        // Only web addresses are opened: the entry comes from a file the user may have edited.
+        if (!url.isValid() ||
+            (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+            DebugF("settings window: %s has no web address\n", name.toStdString());
+            return;
+        }
+        if (m_hooks.openUrl) m_hooks.openUrl(url);
+    } else if (name == QLatin1String("btn_update")) {
+        ui::SendMessageTo(owner, ui::kMsgStartUpdater, 1, 0);
+        ui::PostMessageTo(owner, ui::kMsgSettingClosed);
+    }
+}
+
+}  // namespace zor::app

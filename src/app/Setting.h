@@ -1,0 +1,66 @@
+// The settings window: language, start with the desktop (and hidden), the DPI pop-up, the close
+// behaviour, the lighting master switch, the charge counter, the update check and the web links.
+// Every change is written to Set.ini at once and reported to the owner (the main window) with
+// its message; the window itself reaches the mouse only to read the charge counter.
+#pragma once
+
+#include <QUrl>
+#include <filesystem>
+#include <functional>
+
+#include "ui/WindowImplBase.h"
+
+namespace zor::app {
+
+class Setting : public ui::WindowImplBase {
+    Q_OBJECT
+public:
+    struct Init {
+        std::filesystem::path setIni;
+        int closeOption = 0;
+        int remind = 1;
+        bool updateAvailable = false;
+        QString version;  // shown on the about page
+    };
+    struct Hooks {
+        // Brings the autostart entry in line with Set.ini (written, rewritten or removed).
+        std::function<void()> alignAutostart;
+        // The mouse's charge counter, or -1 when it cannot be read now.
+        std::function<int()> readChargeCounter;
+        // Opens a web address with the desktop's default handler.
+        std::function<void(const QUrl&)> openUrl;
+    };
+
+    static constexpr const char* kWindowName = "setting";
+
+    Setting(Init init, Hooks hooks);
+    QString GetSkinFile() override { return QStringLiteral("setting.xml"); }
+    QString GetWindowClassName() const override { return QStringLiteral("Setting"); }
+    void Notify(ui::TNotifyUI& msg) override;
+
+    int CloseOption() const { return m_closeOption; }
+    int Remind() const { return m_remind; }
+
+private:
+    void Fill();
+    void ShowLanguage();
+    void ShowStartOptions();
+    void ShowChargeCounter();
+    void ShowPage(const QString& nav);
+    void HandleClick(const QString& name);
+    void FlipAutostart();
+    void FlipHiddenStart();
+    void FlipFlag(const char* key, const char* option);
+    void SetCheck(const char* name, bool on);
+    bool IsChecked(const char* name) const;
+    int ReadInt(const char* key) const;
+    bool WriteInt(const char* key, int value) const;
+
+    Init m_init;
+    Hooks m_hooks;
+    int m_closeOption;
+    int m_remind;
+    bool m_initialising = false;
+};
+
+}  // namespace zor::app

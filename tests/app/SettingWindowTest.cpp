@@ -1,0 +1,209 @@
+// The settings window of the running program, opened with the gear button and answered with
+// clicks: what it shows, the autostart entry it writes and removes, the close behaviour, the
+// links, the update button, the language switch, and its end when the mouse goes away.
+#include <QApplication>
+#include <QMenu>
+#include <QTimer>
+
+#include "MainWindowFixture.h"
+#include "app/Setting.h"
+#include "common/Debug.h"
+#include "common/IniFile.h"
+#include "support/UserInput.h"
+#include "ui/Dialogs.h"
+
+namespace zor::app::test {
+namespace {
+
+using ui::CCheckBoxUI;
+using ui::CComboUI;
+using ui::CControlUI;
+using ui::COptionUI;
+
+Setting* OpenSetting() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* setting = qobject_cast<Setting*>(w);
+            setting && setting->isVisible() && !setting->IsClosed())
+            return setting;
+    return nullptr;
+}
+
+class SettingWindowTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        openUrl = [this](const QUrl& url) { opened.push_back(url); };
+    }
+    IniFile Set() const { return IniFile(folder / "res" / "Set.ini"); }
+    std::filesystem::path Entry() const { return dir.path() / "autostart" / "ZorMouse.desktop"; }
+
+    // Opens the settings window with the gear button and runs action on it inside its modal
+    // run; the action ends by closing it (or leaves that to the test's events).
+    void WithSetting(const std::function<void(Setting&)>& action) {
+        bool ran = false;
+        QTimer::singleShot(0, [&] {
+            Setting* setting = nullptr;
+            if (!QTest::qWaitFor([&] { return (setting = OpenSetting()) != nullptr; }, 5000)) {
+                ADD_FAILURE() << "no settings window open";
+                return;
+            }
+            ran = true;
+            EXPECT_TRUE(Find<CControlUI>("tranWnd_setting")->IsVisible());
+            action(*setting);
+        });
+        EXPECT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("btn_set")));
+        EXPECT_TRUE(ran);
+        EXPECT_TRUE(QTest::qWaitFor([] { return OpenSetting() == nullptr; }, 5000));
+        EXPECT_FALSE(Find<CControlUI>("tranWnd_setting")->IsVisible());
+    }
+    static bool Click(Setting& s, const char* name) {
+        return zor::test::ClickControl(s.FindControl(QLatin1String(name)));
+    }
+    static bool Checked(Setting& s, const char* name) {
+        return s.Find<COptionUI>(QLatin1String(name))->IsSelected();
+    }
+    void SaveScreenshot(QWidget* w, const char* name) {
+        const QByteArray shots = qgetenv("ZOR_SCREENSHOT_DIR");
+        if (!shots.isEmpty())
+            w->grab().save(QString::fromLocal8Bit(shots) + '/' + QLatin1String(name) + ".png");
+    }
+
+    std::vector<QUrl> opened;
+};
+
+TEST_F(SettingWindowTest, ShowsTheStoredPreferencesAndTheChargeCounterAndClosesWithItsButton) {
+    WriteSetIni(1, 1, 1, 1);
+    Set().WriteString("Set", "SoftName", "ZorMouse");
+    Start();
+    auto state = Mouse().State();
+    state.chargeCounter = 37;
+    Mouse().SetState(state);
+    WithSetting([&](Setting& s) {
+        EXPECT_TRUE(Checked(s, "opt_automaticallyOpen"));
+        EXPECT_TRUE(Checked(s, "opt_automaticallyHide"));
+        EXPECT_TRUE(s.FindControl(QStringLiteral("opt_automaticallyHide"))->IsEnabled());
+        EXPECT_FALSE(Checked(s, "opt_dpipopck"));
+        EXPECT_TRUE(Checked(s, "Exit"));
+        EXPECT_FALSE(Checked(s, "Minimize"));
+        EXPECT_TRUE(Checked(s, "RemindAgain"));
+        auto* language = s.Find<CComboUI>(QStringLiteral("btn_language"));
+        EXPECT_EQ(language->GetCount(), 29);
+        EXPECT_EQ(language->GetItemData(language->GetCurSel()), QStringLiteral("lan_en"));
+        SaveScreenshot(&s, "setting-general");
+        EXPECT_TRUE(Click(s, "opt_more"));
+        EXPECT_EQ(s.FindControl(QStringLiteral("ChargeCntLabel"))->GetText(), QStringLiteral("37"));
+        SaveScreenshot(&s, "setting-more");
+        EXPECT_TRUE(Click(s, "opt_about"));
+        SaveScreenshot(&s, "setting-about");
+        EXPECT_TRUE(Click(s, "btn_close"));
+    });
+}
+
+TEST_F(SettingWindowTest, TheAutostartEntryFollowsBothSwitches) {
+    WriteSetIni(0, 1, 0, 0);
+    Set().WriteString("Set", "SoftName", "ZorMouse");
+    Start();
+    const std::string exe = "\"" + QCoreApplication::applicationFilePath().toStdString() + "\"";
+    WithSetting([&](Setting& s) {
+        EXPECT_FALSE(s.FindControl(QStringLiteral("opt_automaticallyHide"))->IsEnabled());
+        ASSERT_TRUE(Click(s, "opt_automaticallyOpen"));
+        EXPECT_EQ(Set().GetInt("Set", "AutomaticallyOpenEn"), 1);
+        ASSERT_TRUE(std::filesystem::exists(Entry()));
+        EXPECT_NE(zor::test::ReadFile(Entry()).find("Exec=" + exe + "\n"), std::string::npos);
+        EXPECT_TRUE(s.FindControl(QStringLiteral("opt_automaticallyHide"))->IsEnabled());
+
+        ASSERT_TRUE(Click(s, "opt_automaticallyHide"));
+        EXPECT_EQ(Set().GetInt("Set", "AutomaticallyHideEn"), 1);
+        EXPECT_NE(zor::test::ReadFile(Entry()).find("Exec=" + exe + " -silent\n"), std::string::npos);
+        ASSERT_TRUE(Click(s, "opt_automaticallyHide"));
+        EXPECT_NE(zor::test::ReadFile(Entry()).find("Exec=" + exe + "\n"), std::string::npos);
+        ASSERT_TRUE(Click(s, "opt_automaticallyHide"));
+
+        // Off again: hidden start goes with it, and so does the entry.
+        ASSERT_TRUE(Click(s, "opt_automaticallyOpen"));
+        EXPECT_FALSE(std::filesystem::exists(Entry()));
+        EXPECT_EQ(Set().GetInt("Set", "AutomaticallyOpenEn"), 0);
+        EXPECT_EQ(Set().GetInt("Set", "AutomaticallyHideEn"), 0);
+        EXPECT_FALSE(Checked(s, "opt_automaticallyHide"));
+        EXPECT_FALSE(s.FindControl(QStringLiteral("opt_automaticallyHide"))->IsEnabled());
+        EXPECT_TRUE(Click(s, "btn_close"));
+    });
+}
+
+TEST_F(SettingWindowTest, SwitchesCloseBehaviourAndLinksDoWhatTheySay) {
+    WriteSetIni(0, 1);
+    Set().WriteString("Set", "link_manual", "http://www.zormouse.example/orvmanual/");
+    Set().WriteString("Set", "link_home", "file:///etc/passwd");
+    Start();
+    WithSetting([&](Setting& s) {
+        ASSERT_TRUE(Click(s, "opt_dpipopck"));
+        EXPECT_EQ(Set().GetInt("Set", "DpiPopEn"), 1);
+        ASSERT_TRUE(Click(s, "Exit"));
+        EXPECT_EQ(Set().GetInt("CloseConfig", "CloseOption"), 1);
+        EXPECT_EQ(window->CloseOption(), 1);
+        ASSERT_TRUE(Click(s, "RemindAgain"));  // checked before: no more asking
+        QTRY_COMPARE(Set().GetInt("CloseConfig", "Remind"), 0);
+
+        ASSERT_TRUE(Click(s, "opt_more"));
+        const int light = Set().GetInt("Set", "OverallLightControlEn");
+        ASSERT_TRUE(Click(s, "opt_lightmode"));
+        EXPECT_EQ(Set().GetInt("Set", "OverallLightControlEn"), light == 0 ? 1 : 0);
+
+        ASSERT_TRUE(Click(s, "opt_about"));
+        ASSERT_TRUE(Click(s, "link_manual"));
+        ASSERT_TRUE(Click(s, "link_home"));   // not a web address: not opened
+        ASSERT_TRUE(Click(s, "link_macro"));  // no address at all
+        ASSERT_EQ(opened.size(), 1u);
+        EXPECT_EQ(opened[0], QUrl(QStringLiteral("http://www.zormouse.example/orvmanual/")));
+        EXPECT_TRUE(Click(s, "btn_close"));
+    });
+    EXPECT_EQ(window->Remind(), 0);
+}
+
+TEST_F(SettingWindowTest, TheUpdateButtonClosesTheWindow) {
+    Start();
+    WithSetting([&](Setting& s) {
+        ASSERT_TRUE(Click(s, "opt_about"));
+        EXPECT_TRUE(Click(s, "btn_update"));
+    });
+}
+
+TEST_F(SettingWindowTest, ChoosingALanguageRetextsTheOpenWindows) {
+    Start();
+    WithSetting([&](Setting& s) {
+        auto* combo = s.Find<CComboUI>(QStringLiteral("btn_language"));
+        ASSERT_TRUE(zor::test::ClickControl(combo));
+        QTRY_VERIFY(combo->DropDown() != nullptr);
+        auto* menu = qobject_cast<QMenu*>(combo->DropDown());
+        ASSERT_NE(menu, nullptr);
+        QAction* chinese = menu->actions().at(0);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(chinese).center());
+        QTRY_COMPARE(Set().GetInt("Set", "Language"), 0);
+        EXPECT_EQ(s.FindControl(QStringLiteral("SettingTitle"))->GetText(), QStringLiteral("设置"));
+        EXPECT_EQ(Find<CControlUI>("btn_Null")->GetText(), QStringLiteral("鼠标"));
+        SaveScreenshot(&s, "setting-chinese");
+        EXPECT_TRUE(Click(s, "btn_close"));
+    });
+}
+
+TEST_F(SettingWindowTest, ALanguageChangeRetextsAnOpenMessageBox) {
+    Start();
+    window->Hub().PlugVirtualMouse(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
+    auto* text = window->MessageBox()->FindControl(QStringLiteral("MessageTextNoDevice"));
+    const QString english = text->GetText();
+    ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, QStringLiteral("lan_cn"));
+    EXPECT_NE(text->GetText(), english);
+    EXPECT_TRUE(text->GetText().contains(QStringLiteral("鼠标")));
+    EXPECT_EQ(window->MessageBox()->FindControl(QStringLiteral("confirm_btn"))->GetText(),
+              QStringLiteral("退出"));
+}
+
+TEST_F(SettingWindowTest, UnpluggingTheMouseTakesTheWindowAway) {
+    Start();
+    WithSetting([&](Setting&) { window->Hub().PlugVirtualMouse(false); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
+}
+
+}  // namespace
+}  // namespace zor::app::test

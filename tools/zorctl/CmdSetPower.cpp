@@ -1,0 +1,68 @@
+// zorctl set power NAME=VALUE ...: power and sensor options of res/Set.ini (names as its keys,
+// any case). Every pair is checked before anything is written; then each value is written and
+// its change message's single write sent, as the power page does for one change at a time.
+#include <algorithm>
+#include <map>
+#include <ostream>
+
+#include "SetTarget.h"
+#include "Session.h"
+#include "common/ProgramPaths.h"
+#include "common/Text.h"
+#include "settings/PowerOptions.h"
+
+namespace zor::ctl {
+namespace {
+
+bool ParseValue(const std::string& text, int& out) {
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    out = ParseLeadingInt(text);
+    return true;
+}
+
+std::string KeyNames() {
+    std::string names;
+    for (const PowerKeyInfo& info : kPowerKeys) names += (names.empty() ? "" : ", ") + std::string(info.name);
+    return names;
+}
+
+int RunSetPower(CommandContext& ctx) {
+    const auto& args = ctx.options.args;
+    if (args.empty()) return Fail(ctx, "set power needs NAME=VALUE pairs; names: " + KeyNames());
+    const PowerOptions options(paths::SetIni(ctx.options.home));
+    std::map<PowerKey, int> values;  // in the order of the keys, whatever the order given
+    for (const std::string& pair : args) {
+        const std::size_t eq = pair.find('=');
+        if (eq == std::string::npos) return Fail(ctx, "set power: \"" + pair + "\" is not NAME=VALUE");
+        const std::optional<PowerKey> key = PowerKeyByName(pair.substr(0, eq));
+        if (!key) return Fail(ctx, "set power: no option \"" + pair.substr(0, eq) + "\"; names: " + KeyNames());
+        const char* name = InfoOf(*key).name;
+        const PowerRange range = options.Ranges().Of(*key);
+        int value = 0;
+        if (!ParseValue(pair.substr(eq + 1), value) || value < range.min || value > range.max)
+            return Fail(ctx, Format("set power: %s takes %d to %d, not \"%s\"", name, range.min, range.max,
+                                    pair.substr(eq + 1)));
+        if (!values.emplace(*key, value).second) return Fail(ctx, Format("set power: %s is given twice", name));
+    }
+
+    control::CommandSession session(SessionOptions(ctx.options, ctx.err));
+    std::string error;
+    if (!session.LoadModel(error)) return Fail(ctx, error);
+    for (const auto& [key, value] : values) {
+        const PowerKeyInfo& info = InfoOf(key);
+        if (!options.Write(key, value))
+            return Fail(ctx, "cannot write " + options.Path().string() + " (" + info.name + ")");
+        const std::optional<PowerChange> change = PowerChangeFor(info.message);
+        if (!change) continue;
+        if (change->single) session.Scheduler().Flags().single[static_cast<std::size_t>(*change->single)] = true;
+        session.Scheduler().RunNow(0, change->kind);
+        ctx.out << info.name << '=' << value << '\n';
+    }
+    return 0;
+}
+
+const SetTargetRegistration kPower("power", "power NAME=VALUE ...  (Set.ini names: SleepTime=5 LODHeight=1 ...)",
+                                   RunSetPower);
+
+}  // namespace
+}  // namespace zor::ctl
