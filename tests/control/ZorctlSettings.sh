@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# End-to-end: zorctl get / set dpi / set rate / reset against the virtual mouse, in a copy of the
+# End-to-end: zorctl get / set dpi / set rate / set power / reset against the virtual mouse, in a copy of the
 # program folder. Each change is saved and sent as the program's page sends it; bad input is
 # refused with one line and exit code 1, changing no file.
 set -euo pipefail
@@ -41,6 +41,29 @@ done
 # The report rate: the op-3 write of the option's code (1000 Hz = option 3 = code 1).
 zor --trace set rate --profile 0 1000 > /dev/null 2> "$WORK/trace" || fail "set rate failed"
 grep -q '^> 06 00 00 03 02 00 00 00 01 01' "$WORK/trace" || fail "no report-rate write of code 1: $(cat "$WORK/trace")"
+
+# Power options: Set.ini written, get shows them, and each value goes out as its own single write
+# (after the sequence byte: sleep time op 2 item 3 in seconds, little-endian; short press op 10
+# item 2; lift-off op 2 item 6, index 1 = code 2 on this chip).
+zor --trace set power sleeptime=10 ShortPress=5 LODHeight=1 > "$WORK/out" 2> "$WORK/trace" || fail "set power failed: $(cat "$WORK/trace")"
+grep -q '^SleepTime=10' "$WORK/res/Set.ini" || fail "SleepTime not written"
+grep -q '^ShortPress=5' "$WORK/res/Set.ini" || fail "ShortPress not written"
+grep -q '^> 06 00 00 02 .. 03 00 00 02 58 02' "$WORK/trace" || fail "no sleep-time write of 600 s: $(grep '^>' "$WORK/trace")"
+grep -q '^> 06 00 00 0a .. 02 00 00 01 05' "$WORK/trace" || fail "no short-press write of 5"
+grep -q '^> 06 00 00 02 .. 06 00 00 01 02' "$WORK/trace" || fail "no lift-off write"
+[[ $(grep -c '^> 06 00 00 06' "$WORK/trace") -eq 0 ]] || fail "set power sent DPI writes"
+zor --json get > "$WORK/get.json"
+grep -q '"SleepTime": 10' "$WORK/get.json" || fail "get does not show SleepTime 10"
+before=$(sums)
+for args in "SleepTime=0" "SleepTime=121" "NoSuch=1" "SleepTime" "LODHeight=2" "SleepTime=5 SleepTime=6" "SleepTime=-1"; do
+  set +e
+  zor set power $args > "$WORK/out" 2> "$WORK/err"
+  rc=$?
+  set -e
+  [[ $rc -eq 1 ]] || fail "set power $args: exit $rc"
+  [[ $(wc -l < "$WORK/err") -eq 1 ]] || fail "set power $args: not one line: $(cat "$WORK/err")"
+done
+[[ "$(sums)" == "$before" ]] || fail "refused power input changed a file"
 
 # Reset: refused with a damaged factory file, nothing changed; then done for real.
 cp "$WORK/res/MouseVarn/MouseA/Config/ResetMouseConfig.json" "$WORK/reset.json"
