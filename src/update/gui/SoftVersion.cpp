@@ -36,6 +36,8 @@ SoftVersion::~SoftVersion() {
 }
 
 void SoftVersion::InitWindow() {
+    LoadUpdateTexts(m_folder);
+    ApplyUpdateTexts(*this);
     SetWorking(false);
     SetStatus(m_text);
 }
@@ -66,7 +68,7 @@ void SoftVersion::Notify(ui::TNotifyUI& msg) {
 void SoftVersion::ShowMessage(const QString& text) {
     if (m_msgBox) m_msgBox->Close(0);
     m_msgBox = ui::CMsgWnd::ShowMessageBoxNonModal(this, UpdateText("UpdMessageTitle", "Tip"), text,
-                                                   UpdateText("MessageOK", "OK"));
+                                                   UpdateText("UpdOK", "OK"));
 }
 
 void SoftVersion::SetStatus(const QString& text, bool error) {

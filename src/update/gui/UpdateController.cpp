@@ -40,13 +40,14 @@ void UpdateController::Launch(bool forced) {
     LaunchUpdater(m_folder, this, [this, forced](LaunchResult result) {
         // The user pressed the update button: a missing updater is said, not swallowed.
         if (forced && (result == LaunchResult::Missing || result == LaunchResult::Failed) && m_owner) {
+            LoadUpdateTexts(m_folder);
             if (m_msgBox) m_msgBox->Close(0);
             m_msgBox = ui::CMsgWnd::ShowMessageBoxNonModal(
-                m_owner, UpdateText("Tip", "Tip"),
+                m_owner, UpdateText("UpdMessageTitle", "Tip"),
                 result == LaunchResult::Missing
                     ? UpdateText("UpdUpdaterMissing", "The updater (AutoUpdate) was not found.")
                     : UpdateText("UpdUpdaterFailed", "The updater could not be started."),
-                UpdateText("MessageOK", "OK"));
+                UpdateText("UpdOK", "OK"));
         }
         DebugF("updater launch: %d\n", static_cast<int>(result));
         emit launchFinished(result);

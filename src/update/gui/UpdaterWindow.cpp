@@ -62,6 +62,8 @@ std::filesystem::path UpdaterWindow::UnpackTarget(const std::filesystem::path& p
 }
 
 void UpdaterWindow::InitWindow() {
+    LoadUpdateTexts(m_folder);
+    ApplyUpdateTexts(*this);
     StartCheck();
 }
 
@@ -207,7 +209,7 @@ void UpdaterWindow::StartDownload() {
     SetTexts(UpdateText("UpdDownloadingRelease", "Downloading Zor Mouse %1...").arg(Q(release.version)),
              Q(target.string()));
     SetButtons(UpdateText("UpdDownloadInstall", "Download and install"), false,
-               UpdateText("MessageCancel", "Cancel"));
+               UpdateText("btn_CancelDownload", "Cancel"));
     m_task.Start([this, release, target](const std::atomic<bool>& cancel) -> std::function<void()> {
         DownloadRequest request;
         request.url = release.url;

@@ -16,28 +16,6 @@
 #include "update/UpdatePaths.h"
 #include "update/gui/UpdaterWindow.h"
 
-namespace {
-
-// Texts of the program's current language (res/Set.ini, Set/Language), English when missing.
-class UpdaterTexts : public zor::ui::IQueryControlText {
-public:
-    explicit UpdaterTexts(const std::filesystem::path& folder) {
-        const zor::IniFile set(folder / "res" / "Set.ini");
-        const int index = set.GetInt("Set", "Language");
-        if (!m_file.Load(folder / zor::ui::LanguageFilePath(index).toStdString()))
-            m_file.Load(folder / zor::ui::LanguageFilePath(zor::ui::kEnglishIndex).toStdString());
-    }
-    QString QueryControlText(const QString& id, const QString&) override {
-        return m_file.Find(QStringLiteral("OthersUI"), id).value_or(QString());
-    }
-    QString FontName() const { return m_file.FontName(); }
-
-private:
-    zor::ui::LanguageFile m_file;
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("AutoUpdate"));
@@ -54,8 +32,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    // The program folder is the one above AutoUpdate/, unless given.
-    const zor::ProgramFolderResult folder = zor::ResolveProgramFolder(home, zor::ExecutableDir());
+    // The program folder is the one above AutoUpdate/ (which holds a res/ folder of its own),
+    // unless given.
+    const zor::ProgramFolderResult folder =
+        zor::ResolveProgramFolder(home, zor::ExecutableDir().parent_path());
     if (!folder.error.empty()) {
         std::fprintf(stderr, "AutoUpdate: %s\n", folder.error.c_str());
         return 1;
@@ -78,8 +58,6 @@ int main(int argc, char** argv) {
     zor::ui::SetResourcePrefix(QStringLiteral("./") + QString::fromStdString(feature.resPath));
     zor::ui::CPaintManagerUI::SetInstancePath(programFolder);
     zor::ui::CPaintManagerUI::SetResourcePath(programFolder + QString::fromStdString(feature.resPath) + '/');
-    UpdaterTexts texts(folder.folder);
-    zor::ui::CResourceManager::GetInstance().SetTextQueryInterface(&texts);
 
     zor::update::UpdaterWindow window(std::filesystem::absolute(folder.folder));
     QObject::connect(&window, &zor::update::UpdaterWindow::closed, &app, &QApplication::quit);
@@ -89,7 +67,13 @@ int main(int argc, char** argv) {
     });
     window.Create(nullptr, name, zor::ui::kWsDialog | zor::ui::kWsMinimizeBox, 0,
                   QRect(0, 0, zor::update::UpdaterWindow::kWidth, zor::update::UpdaterWindow::kHeight));
-    if (!texts.FontName().isEmpty()) zor::ui::RebuildFonts(window.PaintManager(), texts.FontName());
+    // The language's font face, as the program uses it.
+    zor::ui::LanguageFile language;
+    const zor::IniFile set(folder.folder / "res" / "Set.ini");
+    if (language.Load(folder.folder /
+                      zor::ui::LanguageFilePath(set.GetInt("Set", "Language")).toStdString()) &&
+        !language.FontName().isEmpty())
+        zor::ui::RebuildFonts(window.PaintManager(), language.FontName());
     window.CenterWindow();
     if (!screenshot.isEmpty()) {
         // The picture is taken once the check has answered (or after a few seconds).
@@ -106,7 +90,5 @@ int main(int argc, char** argv) {
                          });
         QTimer::singleShot(20000, &window, shoot);
     }
-    const int code = QApplication::exec();
-    zor::ui::CResourceManager::GetInstance().SetTextQueryInterface(nullptr);
-    return code;
+    return QApplication::exec();
 }

@@ -167,6 +167,25 @@ TEST_P(SoftVersionTest, CloseEndsTheWindow) {
     EXPECT_TRUE(window->IsClosed());
 }
 
+TEST_P(SoftVersionTest, TextsComeFromTheProgramsLanguage) {
+    std::filesystem::copy(zor::test::SourceDir() / "res" / "Language", folder / "res" / "Language");
+    zor::test::WriteFile(folder / "res" / "Set.ini", "[Set]\nLanguage=0\n");  // Simplified Chinese
+    SoftVersion chinese(folder);
+    chinese.Create(nullptr, QStringLiteral("透明窗口演示"), ui::kWsPopup | ui::kWsVisible, ui::kWsExToolWindow,
+                   QRect(0, 0, SoftVersion::kWidth, SoftVersion::kHeight));
+    EXPECT_EQ(ControlText(chinese, "btn_Online"), QStringLiteral("检查连接"));
+    EXPECT_EQ(ControlText(chinese, "lab_VersionTitle"), QStringLiteral("软件版本"));
+    ASSERT_TRUE(ClickControl(chinese, "btn_IndexVersion"));
+    EXPECT_EQ(ControlText(chinese, "lab_IndexVersion"), QStringLiteral("当前版本0，最新版本：0"));
+    ASSERT_TRUE(ClickControl(chinese, "btn_Online"));
+    ASSERT_NE(chinese.MessageBox(), nullptr);
+    EXPECT_EQ(ControlText(*chinese.MessageBox(), "MessageTitle"), QStringLiteral("提示框"));
+    const QString answer = ControlText(*chinese.MessageBox(), "MessageText");
+    EXPECT_TRUE(answer == QStringLiteral("有网") || answer == QStringLiteral("无网") ||
+                answer == QStringLiteral("桌面系统没有提供本机的联网状态。"))
+        << answer.toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(BothSkins, SoftVersionTest, ::testing::Values("res_black", "res_white"));
 
 }  // namespace

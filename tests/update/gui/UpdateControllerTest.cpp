@@ -165,5 +165,28 @@ TEST_F(UpdateControllerTest, ASecondStartOfTheUpdaterProgramBringsTheFirstForwar
     EXPECT_TRUE(window.isVisible());
 }
 
+TEST_F(UpdateControllerTest, TheUpdaterProgramFindsItsProgramFolderAboveItselfAndAsksTheService) {
+    // A program folder of its own with the updater in AutoUpdate/, as an installation has it.
+    const auto program = dir.path() / "program";
+    const auto build = zor::test::BuildDir();
+    std::filesystem::create_directories(program);
+    for (const char* part : {"res", "res_black", "res_white"})
+        std::filesystem::copy(build / part, program / part, std::filesystem::copy_options::recursive);
+    std::filesystem::create_directories(program / "AutoUpdate");
+    std::filesystem::copy_file(build / "AutoUpdate" / "AutoUpdate", program / "AutoUpdate" / "AutoUpdate");
+    WriteVersionFiles(program, server);
+    server.Route(kApi, HttpResponse::Reply(200, zor::test::ServiceReply(0)));
+    const auto picture = dir.path() / "updater.png";
+    QProcess updaterProgram;
+    updaterProgram.setProcessChannelMode(QProcess::ForwardedChannels);
+    updaterProgram.start(QString::fromStdString((program / "AutoUpdate" / "AutoUpdate").string()),
+                         {QStringLiteral("--screenshot"), QString::fromStdString(picture.string())});
+    ASSERT_TRUE(updaterProgram.waitForStarted(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return updaterProgram.state() == QProcess::NotRunning; }, 30000));
+    EXPECT_EQ(updaterProgram.exitCode(), 0);
+    EXPECT_EQ(server.RequestCount(kApi), 1);
+    EXPECT_TRUE(std::filesystem::exists(picture));
+}
+
 }  // namespace
 }  // namespace zor::update::test
