@@ -171,8 +171,8 @@ TEST_P(SoftVersionTest, TextsComeFromTheProgramsLanguage) {
     std::filesystem::copy(zor::test::SourceDir() / "res" / "Language", folder / "res" / "Language");
     zor::test::WriteFile(folder / "res" / "Set.ini", "[Set]\nLanguage=0\n");  // Simplified Chinese
     SoftVersion chinese(folder);
-    chinese.Create(nullptr, QStringLiteral("透明窗口演示"), ui::kWsPopup | ui::kWsVisible, ui::kWsExToolWindow,
-                   QRect(0, 0, SoftVersion::kWidth, SoftVersion::kHeight));
+    chinese.Create(nullptr, QStringLiteral("透明窗口演示"), ui::kWsPopup | ui::kWsVisible,
+                   ui::kWsExToolWindow, QRect(0, 0, SoftVersion::kWidth, SoftVersion::kHeight));
     EXPECT_EQ(ControlText(chinese, "btn_Online"), QStringLiteral("检查连接"));
     EXPECT_EQ(ControlText(chinese, "lab_VersionTitle"), QStringLiteral("软件版本"));
     ASSERT_TRUE(ClickControl(chinese, "btn_IndexVersion"));

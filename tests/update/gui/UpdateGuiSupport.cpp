@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "UpdateService.h"
+#include "support/UserInput.h"
 #include "ui/Controls.h"
 #include "ui/PaintManager.h"
 #include "update/UpdatePaths.h"
@@ -23,10 +24,7 @@ void UseSkin(const char* skin) {
 
 bool ClickControl(ui::WindowImplBase& window, const char* name) {
     ui::CControlUI* control = window.FindControl(QLatin1String(name));
-    if (control == nullptr || window.windowHandle() == nullptr) return false;
-    const QPoint at = control->mapTo(&window, control->rect().center());
-    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
-    return true;
+    return control != nullptr && zor::test::ClickControl(control);
 }
 
 QString ControlText(const ui::WindowImplBase& window, const char* name) {

@@ -19,7 +19,8 @@ namespace zor::update::test {
 void UseSkin(const char* skin);
 
 // Presses and releases the left button on the top-level window at the control's centre, so the
-// window's own hit-testing decides what receives it. False when there is no such control.
+// window's own hit-testing decides what receives it (tests/support/UserInput.h). False when there
+// is no such control or something covers it.
 bool ClickControl(ui::WindowImplBase& window, const char* name);
 QString ControlText(const ui::WindowImplBase& window, const char* name);
 bool ControlVisible(const ui::WindowImplBase& window, const char* name);
