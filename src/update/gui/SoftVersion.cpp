@@ -1,7 +1,8 @@
 #include "update/gui/SoftVersion.h"
 
 #include <QDesktopServices>
-#include <QNetworkInformation>
+#include <QDBusConnection>
+#include <QDBusInterface>
 #include <QUrl>
 
 #include "common/AtomicFile.h"
@@ -19,6 +20,7 @@ using ui::CControlUI;
 namespace {
 
 constexpr std::uint64_t kInstallerCap = 1024ull * 1024 * 1024;
+constexpr int kNetworkAnswerMs = 1000;  // the system bus answers at once or not at all
 
 QString FromPath(const std::filesystem::path& path) {
     return QString::fromStdString(path.string());
@@ -101,16 +103,19 @@ void SoftVersion::ShowProgress(std::uint64_t received, std::uint64_t total) {
 }
 
 void SoftVersion::CheckOnline() {
-    // The desktop's own view of the network (NetworkManager or the GLib monitor).
-    if (QNetworkInformation::instance() == nullptr)
-        QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability);
-    const QNetworkInformation* info = QNetworkInformation::instance();
-    const auto reachability = info ? info->reachability() : QNetworkInformation::Reachability::Unknown;
-    DebugF("network reachability: %d (%s)\n", static_cast<int>(reachability),
-           info ? info->backendName().toStdString() : std::string("no backend"));
-    if (reachability == QNetworkInformation::Reachability::Unknown)
+    // The desktop's own view of the network: NetworkManager's connectivity over the system bus
+    // (0 unknown, 1 none, 2 behind a portal, 3 limited, 4 full). No answer: not known.
+    QDBusInterface manager(QStringLiteral("org.freedesktop.NetworkManager"),
+                           QStringLiteral("/org/freedesktop/NetworkManager"),
+                           QStringLiteral("org.freedesktop.NetworkManager"), QDBusConnection::systemBus());
+    manager.setTimeout(kNetworkAnswerMs);
+    const QVariant connectivity = manager.isValid() ? manager.property("Connectivity") : QVariant();
+    DebugF("network connectivity: %s\n",
+           connectivity.isValid() ? std::to_string(connectivity.toUInt()) : std::string("not known"));
+    const unsigned state = connectivity.isValid() ? connectivity.toUInt() : 0;
+    if (state == 0)
         ShowMessage(UpdateText("UpdNetUnknown", "The desktop does not say whether the computer is online."));
-    else if (reachability == QNetworkInformation::Reachability::Online)
+    else if (state == 4)
         ShowMessage(UpdateText("UpdOnline", "This computer is online."));
     else
         ShowMessage(UpdateText("UpdOffline", "This computer is offline."));

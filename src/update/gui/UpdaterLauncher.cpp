@@ -1,10 +1,7 @@
 #include "update/gui/UpdaterLauncher.h"
 
 #include <unistd.h>
-#include <QLocalSocket>
 #include <QProcess>
-#include <QTimer>
-#include <memory>
 
 #include "app/SingleInstance.h"
 #include "common/Debug.h"
@@ -13,7 +10,7 @@
 namespace zor::update {
 namespace {
 
-constexpr int kAnswerTimeoutMs = 2000;
+constexpr int kAnswerTimeoutMs = 500;
 
 LaunchResult StartUpdater(const std::filesystem::path& programFolder) {
     const std::filesystem::path exe = UpdaterExecutable(programFolder);
@@ -39,26 +36,22 @@ QString UpdaterServerName() {
 
 void LaunchUpdater(const std::filesystem::path& programFolder, QObject* context,
                    std::function<void(LaunchResult)> done) {
-    auto* socket = new QLocalSocket(context);
-    auto* timer = new QTimer(socket);
-    auto finished = std::make_shared<bool>(false);
-    auto finish = [socket, finished, done, programFolder](bool raised) {
-        if (*finished) return;
-        *finished = true;
-        socket->abort();
-        socket->deleteLater();
-        if (raised) DebugLine("updater already runs: brought to the front\n");
-        done(raised ? LaunchResult::Raised : StartUpdater(programFolder));
-    };
-    QObject::connect(socket, &QLocalSocket::connected, socket, [socket] { socket->write("raise\n"); });
-    QObject::connect(socket, &QLocalSocket::readyRead, socket, [finish] { finish(true); });
-    QObject::connect(socket, &QLocalSocket::errorOccurred, socket, [finish] { finish(false); });
-    timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, socket, [finish] { finish(false); });
-    timer->start(kAnswerTimeoutMs);
-    // Connected from the event loop, so that the outcome always arrives after this call returns.
+    // Decided from the event loop, so that the outcome always arrives after this call returns.
     QMetaObject::invokeMethod(
-        socket, [socket] { socket->connectToServer(UpdaterServerName()); }, Qt::QueuedConnection);
+        context,
+        [programFolder, done] {
+            const app::SingleInstance updater(QString::fromLatin1(
+                kUpdaterInstanceName.data(), static_cast<qsizetype>(kUpdaterInstanceName.size())));
+            // A running updater answers at once; one that does not is started anew (its own
+            // single-instance lock then decides).
+            if (updater.NotifyFirst(kAnswerTimeoutMs)) {
+                DebugLine("updater already runs: brought to the front\n");
+                done(LaunchResult::Raised);
+                return;
+            }
+            done(StartUpdater(programFolder));
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace zor::update
