@@ -9,7 +9,7 @@ packages=(
   libhidapi-dev libudev-dev
   libxkbcommon-dev libxkbcommon-x11-dev xkb-data
   nlohmann-json3-dev libminizip-dev zlib1g-dev
-  libssl-dev openssl libcurl4-openssl-dev uuid-dev
+  libssl-dev openssl libcurl4-openssl-dev uuid-dev ca-certificates libqt6network6
   libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev dbus-daemon
   zip unzip xvfb xauth xdotool

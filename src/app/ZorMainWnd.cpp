@@ -30,6 +30,7 @@
 #include "settings/gui/OnScreenKeyboard.h"
 #include "settings/PowerOptions.h"
 #include "ui/CustomControls.h"
+#include "update/gui/UpdateController.h"
 
 namespace zor::app {
 
@@ -75,7 +76,7 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgDeviceProfileChanged, &W::OnDeviceProfileChanged, "apply pipeline (profile switch)"},
         {kMsgDeviceConfig, &W::OnDeviceConfig, "configuration document"},
         {kMsgMacroEventCancel, &W::ForMacroEditor, "macro event pop-up"},
-        {kMsgStartUpdater, &W::ForUpdater, "updater"},
+        {kMsgStartUpdater, &W::OnStartUpdater, "version check and updater"},
         {kMsgLanguageChanged, &W::OnLanguageChanged, "language"},
         {kMsgDeviceLightChanged, &W::OnDeviceLightChanged, "lighting page"},
         {kMsgDeviceRateChanged, &W::OnDeviceRateChanged, "DPI page (report rate)"},
@@ -112,12 +113,8 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
 const std::vector<MessageOwner>& MessageOwners() {
     static const std::vector<MessageOwner> owners = [] {
         using W = CZorMainWnd;
-        const std::vector<W::Handler> toCome = {&W::ForUpdater};
         std::vector<MessageOwner> list;
-        for (const W::Route& route : W::Routes()) {
-            const bool built = std::find(toCome.begin(), toCome.end(), route.handler) == toCome.end();
-            list.push_back({route.message, route.owner, built});
-        }
+        for (const W::Route& route : W::Routes()) list.push_back({route.message, route.owner, true});
         return list;
     }();
     return owners;
@@ -162,9 +159,6 @@ long long CZorMainWnd::ForKeyPage(qintptr wParam, qintptr lParam, bool& handled)
 long long CZorMainWnd::ForMacroEditor(qintptr wParam, qintptr lParam, bool& handled) {
     return m_macroPage ? m_macroPage->HandleMessage(m_currentMessage, wParam, lParam, handled) : 0;
 }
-long long CZorMainWnd::ForUpdater(qintptr, qintptr, bool&) {
-    return NotBuilt("updater");
-}
 
 // ---------------------------------------------------------------- construction and start-up
 
@@ -180,6 +174,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     options.sleeper = m_context.sleeper;
     m_hub = std::make_unique<control::DeviceStack>(options, m_sink);
     m_scheduler = std::make_unique<control::RunScheduler>(*m_hub, m_model, m_sink);
+    m_update = std::make_unique<update::UpdateController>(m_context.programFolder, this);
     m_batteryTimer.setInterval(kBatteryTimerMs);
     connect(&m_batteryTimer, &QTimer::timeout, this, [this] {
         bool handled = false;
@@ -562,7 +557,7 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
         const QPoint at = msg.pSender->mapToGlobal(QPoint(0, msg.pSender->height() + 4));
         CMenuWnd::CreateMenu(this, QStringLiteral("mouse_exmenu.xml"), at, msg.pSender);
     } else if (name == QLatin1String("modal_popwnd_btn")) {
-        NotBuilt("version window");
+        if (m_update->ShowVersionWindow()) Exit();  // the updater took over
     }
 }
 

@@ -34,6 +34,10 @@
 #include "ui/MenuTray.h"
 #include "ui/WindowImplBase.h"
 
+namespace zor::update {
+class UpdateController;
+}
+
 namespace zor::app {
 
 class Setting;
@@ -70,6 +74,7 @@ public:
     MouseConfigDocument& Document() { return m_model.doc; }
     MacroStore& Macros() { return m_model.macros; }
     DpiPage& Dpi() { return *m_dpi; }
+    update::UpdateController& Updates() { return *m_update; }
     KeyPage& Keys() { return *m_keysPage; }
     LightingPage& Light() { return *m_light; }
     CPopPush* DpiPopup() { return m_popPush.get(); }  // null until first shown
@@ -205,7 +210,7 @@ private:
     long long OnMacroKeyTexts(qintptr, qintptr, bool&);
     long long OnPopColour(qintptr, qintptr, bool&);
     long long OnSettingClosed(qintptr, qintptr, bool&);
-    long long ForUpdater(qintptr, qintptr, bool&);
+    long long OnStartUpdater(qintptr, qintptr, bool&);
     long long NotBuilt(const char* owner);
 
     AppContext m_context;
@@ -214,6 +219,7 @@ private:
     control::ModelSession m_model;
     std::unique_ptr<control::RunScheduler> m_scheduler;
     std::unique_ptr<DpiPage> m_dpi;
+    std::unique_ptr<update::UpdateController> m_update;
     std::unique_ptr<LightingPage> m_light;
     std::unique_ptr<CPopPush> m_popPush;
     std::optional<std::uint32_t> m_pickedColour;  // from the colour picker's 2025

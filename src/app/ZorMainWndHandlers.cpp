@@ -14,6 +14,7 @@
 #include "settings/DpiRules.h"
 #include "settings/PowerOptions.h"
 #include "ui/CustomControls.h"
+#include "update/gui/UpdateController.h"
 
 namespace zor::app {
 
@@ -329,6 +330,13 @@ long long CZorMainWnd::OnCloseAct(qintptr, qintptr, bool&) {
         HideToTray();
     else
         Exit();
+    return 0;
+}
+
+// 2037 from the settings window: wParam 1 = the user asked for the update (the updater at once);
+// otherwise the version check runs on a worker and the updater starts when it finds a release.
+long long CZorMainWnd::OnStartUpdater(qintptr wParam, qintptr, bool&) {
+    m_update->OnStartUpdater(wParam == 1);
     return 0;
 }
 
