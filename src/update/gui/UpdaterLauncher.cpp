@@ -4,6 +4,7 @@
 #include <QProcess>
 
 #include "app/SingleInstance.h"
+#include "update/gui/BackgroundTask.h"
 #include "common/Debug.h"
 #include "update/UpdatePaths.h"
 
@@ -36,22 +37,20 @@ QString UpdaterServerName() {
 
 void LaunchUpdater(const std::filesystem::path& programFolder, QObject* context,
                    std::function<void(LaunchResult)> done) {
-    // Decided from the event loop, so that the outcome always arrives after this call returns.
-    QMetaObject::invokeMethod(
-        context,
-        [programFolder, done] {
-            const app::SingleInstance updater(QString::fromLatin1(
-                kUpdaterInstanceName.data(), static_cast<qsizetype>(kUpdaterInstanceName.size())));
-            // A running updater answers at once; one that does not is started anew (its own
-            // single-instance lock then decides).
-            if (updater.NotifyFirst(kAnswerTimeoutMs)) {
-                DebugLine("updater already runs: brought to the front\n");
-                done(LaunchResult::Raised);
-                return;
-            }
-            done(StartUpdater(programFolder));
-        },
-        Qt::QueuedConnection);
+    // A running updater is asked to come forward from a worker: its answer may take a moment
+    // (or never come from a hung one), and the window must not wait for it. The outcome always
+    // arrives on the UI thread after this call returns.
+    auto* task = new BackgroundTask(context);
+    task->Start([task, programFolder, done](const std::atomic<bool>&) -> std::function<void()> {
+        const app::SingleInstance updater(
+            QString::fromLatin1(kUpdaterInstanceName.data(), static_cast<qsizetype>(kUpdaterInstanceName.size())));
+        const bool raised = updater.NotifyFirst(kAnswerTimeoutMs);
+        return [task, raised, programFolder, done] {
+            task->deleteLater();
+            if (raised) DebugLine("updater already runs: brought to the front\n");
+            done(raised ? LaunchResult::Raised : StartUpdater(programFolder));
+        };
+    });
 }
 
 }  // namespace zor::update
