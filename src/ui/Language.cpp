@@ -18,6 +18,11 @@ namespace zor::ui {
 
 namespace {
 
+// A text section is read whole: the 4096 characters of the profile API would cut the end off
+// sections such as MouseUI (past 4000 characters in English, longer in most translations), whose
+// last texts would then be missing. The cap only guards against a damaged, huge file.
+constexpr std::size_t kTextSectionCap = 1024 * 1024;
+
 constexpr std::array<const char*, kLanguageCount> kLanguageNames = {
     "lan_cn", "lan_en",   "lan_fr",   "lan_bili", "lan_de",   "lan_sp", "lan_it", "lan_ru",
     "lan_tu", "lan_po",   "lan_th",   "lan_kr",   "lan_jp",   "lan_ar", "lan_pl", "lan_cz",
@@ -55,8 +60,9 @@ QString LanguageFilePath(int index) {
 // ---------------------------------------------------------------- LanguageFile
 
 const QStringList& LanguageFile::TextSections() {
-    static const QStringList kSections = {"PadUI",   "PublicLedUI", "OthersUI", "MacroUI", "MacroPopUI",
-                                          "MouseUI", "KeyboardUI",  "Mouse",    "Macro"};
+    // UpdateUI holds the texts of the version window and the updater.
+    static const QStringList kSections = {"PadUI", "PublicLedUI", "OthersUI", "MacroUI", "MacroPopUI",
+                                          "MouseUI", "KeyboardUI", "Mouse", "Macro", "UpdateUI"};
     return kSections;
 }
 
@@ -75,13 +81,13 @@ bool LanguageFile::Load(const std::filesystem::path& path) {
     m_fontName = Q(ini.GetString("FontName", "FontName", IniFile::kSectionCap));
     for (const QString& section : TextSections()) {
         auto& table = m_sections[section.toLower()];
-        for (const std::string& line : ini.GetSection(section.toStdString(), IniFile::kSectionCap)) {
+        for (const std::string& line : ini.GetSection(section.toStdString(), kTextSectionCap)) {
             const auto eq = line.find('=');
             if (eq == std::string::npos) continue;
             table.emplace_back(Q(line.substr(0, eq)), Q(line.substr(eq + 1)));
         }
     }
-    for (const std::string& line : ini.GetSection("Controls", IniFile::kSectionCap)) {
+    for (const std::string& line : ini.GetSection("Controls", kTextSectionCap)) {
         const auto eq = line.find('=');
         if (eq == std::string::npos) continue;
         const auto parts = Split(line.substr(eq + 1), ',');

@@ -625,6 +625,11 @@ void CResourceManager::ApplyText(CPaintManagerUI* manager, CControlUI* subtree) 
         controls = manager->AllControls();
     }
     for (CControlUI* control : controls) {
+        // A tooltip's text is found under the control's name with "_tip" appended.
+        if (!control->toolTip().isEmpty() && !control->objectName().isEmpty()) {
+            const QString tip = m_query->QueryControlText(control->objectName() + QStringLiteral("_tip"), control->GetClass());
+            if (!tip.isEmpty()) control->setToolTip(tip);
+        }
         const QString id = control->GetTextId();
         if (id.isEmpty()) continue;
         const QString text = m_query->QueryControlText(id, control->GetClass());

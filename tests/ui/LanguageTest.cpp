@@ -85,6 +85,18 @@ TEST(LanguageFiles, LookupOrderFollowsThePageShown) {
     EXPECT_EQ(QueryLanguageText(file, "mouse_only", 1, true), "");  // the macro page does not look at MouseUI
 }
 
+TEST(LanguageFiles, ALongSectionKeepsItsLastTexts) {
+    // Translations run longer than English: a section of 400 texts (about 12 000 characters)
+    // must arrive whole, its last line included.
+    std::string text = "[MouseUI]\n";
+    for (int i = 0; i < 400; ++i) text += "text_" + std::to_string(i) + "=a translated text of some length\n";
+    zor::test::TempDir dir;
+    zor::test::WriteFile(dir / "long.ini", text);
+    LanguageFile file;
+    ASSERT_TRUE(file.Load(dir / "long.ini"));
+    EXPECT_EQ(QueryLanguageText(file, "text_399", 0, true), "a translated text of some length");
+}
+
 TEST(ControlsList, FixesWidthsAndSizesLabelsToTheirTextKeepingTheirCorner) {
     CPaintManagerUI::SetResourcePath(TestData());
     CMarkup markup;
@@ -124,8 +136,8 @@ TEST(LanguageApply, SetsTitleTrayTextsAndFontsAndStoresOnlyRealChanges) {
     EXPECT_EQ(wnd.FindControl("OkButton")->GetText(), "OK");
     EXPECT_EQ(wnd.PaintManager().GetFontInfo(0)->name, "Noto Sans");
 
-    language.Apply(2, wnd.PaintManager(), &wnd, &tray, QIcon());  // French: no file shipped yet
-    EXPECT_EQ(language.AppliedIndex(), 2);
+    language.Apply(40, wnd.PaintManager(), &wnd, &tray, QIcon());  // no such entry: English
+    EXPECT_EQ(language.AppliedIndex(), 40);
     EXPECT_EQ(wnd.windowTitle(), "Zor Mouse");
     EXPECT_EQ(language.QueryControlText("CancelButton", {}), "Cancel");
 
@@ -137,6 +149,7 @@ TEST(LanguageApply, SetsTitleTrayTextsAndFontsAndStoresOnlyRealChanges) {
     EXPECT_TRUE(language.ChangeByName("LAN_CN", setIni, wnd.PaintManager(), &wnd, &tray, QIcon()));
     EXPECT_EQ(zor::IniFile(setIni).GetInt("Set", "Language"), 0);
     EXPECT_EQ(wnd.FindControl("OkButton")->GetText(), QString::fromUtf8("确定"));
+    EXPECT_EQ(wnd.FindControl("btn_close")->toolTip(), QString::fromUtf8("关闭"));  // tooltips too
     EXPECT_EQ(wnd.windowTitle(), QString::fromUtf8("Zor Mouse 鼠标驱动"));
     EXPECT_EQ(wnd.PaintManager().GetFontInfo(1)->name, "Noto Sans CJK SC");
     CResourceManager::GetInstance().SetTextQueryInterface(nullptr);
