@@ -61,6 +61,7 @@ ReloadOutcome ModelSession::LoadModel(const DeviceEntry* entry, bool ble, const 
     context.keys = &keys;
     const ReloadOutcome outcome = Reload(doc, context);
     if (!outcome.load.ok) DebugF("MouseConfig.json not read: %s\n", outcome.load.error);
+    m_documentLoaded = outcome.load.ok && outcome.load.found;
     m_profile = std::clamp(doc.curporfile, 0, kConfigProfiles - 1);
     doc.SetPower(LoadPower());
     return outcome;
@@ -81,6 +82,10 @@ PowerSettings ModelSession::LoadPower() const {
 }
 
 ConfigResult ModelSession::Save() {
+    // Only a document read from the model's file is written back: before a model is loaded (an
+    // exit during start-up) or after its file could not be read, the document in memory holds
+    // defaults, and writing them would replace the user's settings.
+    if (!m_documentLoaded) return {false, false, "no configuration loaded"};
     doc.curporfile = m_profile;
     const ConfigResult saved = doc.SaveToModel(m_modelFolder);
     if (!saved.ok) DebugF("MouseConfig.json not written: %s\n", saved.error);
@@ -117,6 +122,7 @@ OperationResult ModelSession::FactoryReset(int profile, const std::function<int(
     context.keys = &keys;
     const ReloadOutcome outcome = Reload(doc, context);
     if (!outcome.load.ok) return {false, outcome.load.error};
+    m_documentLoaded = outcome.load.found;
     SetProfile(doc.curporfile);
     doc.SetPower(LoadPower());
     // The profile's entry of the macro usage section goes with the configuration it described.

@@ -81,6 +81,7 @@ private:
     std::string m_modelName;
     std::string m_matchedName;
     int m_profile = 0;
+    bool m_documentLoaded = false;  // doc holds what the model's MouseConfig.json holds
     std::function<std::uint16_t()> m_draw;
 };
 

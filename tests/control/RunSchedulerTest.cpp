@@ -4,6 +4,8 @@
 // push.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "common/IniFile.h"
 #include "common/ProgramPaths.h"
 #include "common/Sleeper.h"
@@ -180,6 +182,35 @@ TEST_F(SchedulerTest, AFactoryResetRestoresTheDocumentAndThePowerOptionsAndPushe
     EXPECT_TRUE(pushed.fullWrite);
     EXPECT_EQ(Mouse().State().sleepTime, 5 * 60);
     EXPECT_EQ(Mouse().State().profileIds[0], model->doc.ProfileId(0));
+}
+
+// Every file under the program folder with its bytes.
+std::map<fs::path, std::string> Files(const fs::path& root) {
+    std::map<fs::path, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file()) files[entry.path()] = zor::test::ReadFile(entry.path());
+    return files;
+}
+
+TEST_F(SchedulerTest, SavingWritesOnlyADocumentThatWasReadFromItsFile) {
+    // An exit during start-up saves before any model is loaded: nothing may be written.
+    const auto before = Files(root);
+    ModelSession early(root);
+    EXPECT_FALSE(early.Save().ok);
+    EXPECT_EQ(Files(root), before);
+
+    // A document that could not be read is not replaced by the defaults in memory.
+    const fs::path config = paths::MouseConfig(model->ModelFolder());
+    zor::test::WriteFile(config, "{\"damaged\": ");
+    ModelSession damaged(root);
+    damaged.LoadSources();
+    damaged.LoadModel(stack->SelectedEntry(), false, [] { return 6; });
+    EXPECT_FALSE(damaged.Save().ok);
+    EXPECT_EQ(zor::test::ReadFile(config), "{\"damaged\": ");
+
+    // The loaded document is saved as before.
+    EXPECT_TRUE(model->Save().ok);
+    EXPECT_NE(zor::test::ReadFile(config), "{\"damaged\": ");
 }
 
 TEST_F(SchedulerTest, ARunOnTheCallingThreadSendsWhatTheWorkerSends) {
