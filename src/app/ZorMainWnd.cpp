@@ -30,6 +30,7 @@
 #include "settings/gui/OnScreenKeyboard.h"
 #include "settings/PowerOptions.h"
 #include "ui/CustomControls.h"
+#include "ui/LazyInclude.h"
 #include "update/gui/UpdateController.h"
 
 namespace zor::app {
@@ -309,6 +310,10 @@ void CZorMainWnd::Notify(TNotifyUI& msg) {
         QTimer::singleShot(kInitFallbackMs, this, [this] { StartInit(); });
         return;
     }
+    if (msg.sType == QLatin1String("pagebuilt")) {
+        ShowBuiltPage(msg);
+        return;
+    }
     RouteToPages(msg);
     if (msg.sType == QLatin1String("tabselect") && msg.pSender &&
         msg.pSender->GetName() == QLatin1String("tab_main")) {
@@ -321,6 +326,22 @@ void CZorMainWnd::Notify(TNotifyUI& msg) {
         msg.pSender->GetName() == QLatin1String("btn_Mouse_SelProfile"))
         SelectProfile(static_cast<int>(msg.wParam));
     WindowImplBase::Notify(msg);
+}
+
+// A page built the first time it is shown (lazy in the skin) gets the state the others got
+// when the model was loaded.
+void CZorMainWnd::ShowBuiltPage(TNotifyUI& msg) {
+    auto* part = qobject_cast<CLazyIncludeUI*>(msg.pSender);
+    if (part == nullptr) return;
+    const QString source = part->GetSource();
+    if (source == QLatin1String("page_light.xml"))
+        RefreshLighting();
+    else if (source == QLatin1String("page_power.xml") && m_powerPage)
+        m_powerPage->Refresh();
+    else if (source == QLatin1String("page_keys.xml") && m_keysPage)
+        m_keysPage->Refresh();
+    else if (source == QLatin1String("tab_mac.xml") && m_macroPage && m_initStarted)
+        m_macroPage->Rebuild();
 }
 
 // The navigation options of the settings area ("opt_nav_<page>") each show the page of

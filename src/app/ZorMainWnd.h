@@ -129,6 +129,7 @@ private:
     void RouteToPages(ui::TNotifyUI& msg);
     void OnClickNotify(ui::TNotifyUI& msg);
     void ShowSettingsPage(ui::TNotifyUI& msg);
+    void ShowBuiltPage(ui::TNotifyUI& msg);
     void SelectProfile(int profile);
     void RefreshPages();
     void RefreshConnectionDisplay();
