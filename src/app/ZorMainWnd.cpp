@@ -239,15 +239,7 @@ void CZorMainWnd::InitWindow() {
     CResourceManager::GetInstance().SetTextQueryInterface(&m_language);
     m_language.Apply(language, m_pm, this, &m_tray, m_icon);
     if (auto* dot = FindControl(QStringLiteral("mainwnd_red_point"))) dot->SetVisible(false);
-    if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile"))) {
-        const QString word = m_language.QueryControlText(QStringLiteral("ProfileItem"), {});
-        if (!word.isEmpty()) {
-            profiles->RemoveAll();
-            for (int p = 1; p <= kConfigProfiles; ++p)
-                profiles->AddItem(QStringLiteral("%1 %2").arg(word).arg(p));
-            profiles->SelectItem(0, false);
-        }
-    }
+    RetextProfileList();
 
     m_home = std::make_unique<HomePage>(m_pm);
     DpiPage::Hooks hooks;
@@ -326,6 +318,17 @@ void CZorMainWnd::Notify(TNotifyUI& msg) {
         msg.pSender->GetName() == QLatin1String("btn_Mouse_SelProfile"))
         SelectProfile(static_cast<int>(msg.wParam));
     WindowImplBase::Notify(msg);
+}
+
+// The profile list's items in the language in use ("Profile 1" ...), the choice kept.
+void CZorMainWnd::RetextProfileList() {
+    auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile"));
+    const QString word = m_language.QueryControlText(QStringLiteral("ProfileItem"), {});
+    if (profiles == nullptr || word.isEmpty()) return;
+    const int selected = std::max(profiles->GetCurSel(), 0);
+    profiles->RemoveAll();
+    for (int p = 1; p <= kConfigProfiles; ++p) profiles->AddItem(QStringLiteral("%1 %2").arg(word).arg(p));
+    profiles->SelectItem(selected, false);
 }
 
 // A page built the first time it is shown (lazy in the skin) gets the state the others got

@@ -130,6 +130,7 @@ private:
     void OnClickNotify(ui::TNotifyUI& msg);
     void ShowSettingsPage(ui::TNotifyUI& msg);
     void ShowBuiltPage(ui::TNotifyUI& msg);
+    void RetextProfileList();
     void SelectProfile(int profile);
     void RefreshPages();
     void RefreshConnectionDisplay();

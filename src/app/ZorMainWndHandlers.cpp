@@ -115,6 +115,7 @@ long long CZorMainWnd::OnLanguageChanged(qintptr, qintptr, bool&) {
     m_language.ChangeByName(MessagePayload().toString(), SetIniPath(), m_pm, this, &m_tray, m_icon);
     if (m_msgBox) m_msgBox->Retext([this](const QString& id) { return m_language.QueryControlText(id, {}); });
     RefreshConnectionDisplay();
+    RetextProfileList();
     m_light->Refresh();  // the mode names
     update();
     return 0;

@@ -2,6 +2,7 @@
 // mouse that already holds the document is only read, not written again.
 #include <QPushButton>
 
+#include "support/Wait.h"
 #include "MainWindowFixture.h"
 #include "app/VirtualMouseWindow.h"
 #include "device/BleText.h"
@@ -27,7 +28,7 @@ TEST_F(MainWindowTest, AMouseComingInOverBleWithTheDocumentsIdentifiersIsReadNot
 
     VirtualMouseWindow control(window->Hub());
     control.findChild<QPushButton*>(QStringLiteral("vm_ble"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && !window->ApplyRunning() &&
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && !window->ApplyRunning() &&
                                  SentOverBle(*window, 0x82) >= 2,
                              5000);
     // The identifiers were read over BLE (one read of the profile state, one of the identifiers)

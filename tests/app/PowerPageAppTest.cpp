@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include "support/Wait.h"
 #include "MainWindowFixture.h"
 #include "common/IniFile.h"
 #include "device/DeviceRequest.h"
@@ -21,7 +22,7 @@ protected:
     IniFile Set() const { return IniFile(folder / "res" / "Set.ini"); }
     void ShowPowerPage() {
         ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("opt_nav_power")));
-        QTRY_VERIFY(Find<CControlUI>("page_power")->isVisible());
+        ZOR_TRY_VERIFY(Find<CControlUI>("page_power")->isVisible());
         SaveScreenshot("power-page");
     }
     // With ZOR_SCREENSHOT_DIR set, the window's picture is kept there for a person to look at.
@@ -121,7 +122,7 @@ TEST_F(PowerPageTest, TheSleepSliderAndTheShortPressEntrySendTheirTimes) {
     // Typing a value above the range keeps the maximum.
     auto* edit = Find<CControlUI>("Edit_ShortPress_Time");
     ASSERT_TRUE(zor::test::ClickControl(edit));
-    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+    ZOR_TRY_VERIFY(QApplication::focusWidget() != nullptr);
     QWidget* focus = QApplication::focusWidget();
     QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(focus, QStringLiteral("99"));

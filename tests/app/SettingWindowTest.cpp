@@ -5,12 +5,14 @@
 #include <QMenu>
 #include <QTimer>
 
+#include "support/Wait.h"
 #include "MainWindowFixture.h"
 #include "app/Setting.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
 #include "support/UserInput.h"
 #include "ui/Dialogs.h"
+#include "ui/Language.h"
 
 namespace zor::app::test {
 namespace {
@@ -142,7 +144,7 @@ TEST_F(SettingWindowTest, SwitchesCloseBehaviourAndLinksDoWhatTheySay) {
         EXPECT_EQ(Set().GetInt("CloseConfig", "CloseOption"), 1);
         EXPECT_EQ(window->CloseOption(), 1);
         ASSERT_TRUE(Click(s, "RemindAgain"));  // checked before: no more asking
-        QTRY_COMPARE(Set().GetInt("CloseConfig", "Remind"), 0);
+        ZOR_TRY_COMPARE(Set().GetInt("CloseConfig", "Remind"), 0);
 
         ASSERT_TRUE(Click(s, "opt_more"));
         const int light = Set().GetInt("Set", "OverallLightControlEn");
@@ -173,15 +175,46 @@ TEST_F(SettingWindowTest, ChoosingALanguageRetextsTheOpenWindows) {
     WithSetting([&](Setting& s) {
         auto* combo = s.Find<CComboUI>(QStringLiteral("btn_language"));
         ASSERT_TRUE(zor::test::ClickControl(combo));
-        QTRY_VERIFY(combo->DropDown() != nullptr);
+        ZOR_TRY_VERIFY(combo->DropDown() != nullptr);
         auto* menu = qobject_cast<QMenu*>(combo->DropDown());
         ASSERT_NE(menu, nullptr);
         QAction* chinese = menu->actions().at(0);
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(chinese).center());
-        QTRY_COMPARE(Set().GetInt("Set", "Language"), 0);
+        ZOR_TRY_COMPARE(Set().GetInt("Set", "Language"), 0);
         EXPECT_EQ(s.FindControl(QStringLiteral("SettingTitle"))->GetText(), QStringLiteral("设置"));
         EXPECT_EQ(Find<CControlUI>("btn_Null")->GetText(), QStringLiteral("鼠标"));
         SaveScreenshot(&s, "setting-chinese");
+        EXPECT_TRUE(Click(s, "btn_close"));
+    });
+}
+
+TEST_F(SettingWindowTest, EveryLanguageOfTheListRetextsTheSettingsAndTheMainWindow) {
+    Start();
+    WithSetting([&](Setting& s) {
+        auto* combo = s.Find<CComboUI>(QStringLiteral("btn_language"));
+        ASSERT_EQ(combo->GetCount(), ui::kLanguageCount);
+        for (int item = 0; item < combo->GetCount(); ++item) {
+            const QString name = combo->GetItemData(item);
+            SCOPED_TRACE(name.toStdString());
+            ASSERT_TRUE(zor::test::ClickControl(combo));
+            ZOR_TRY_VERIFY(combo->DropDown() != nullptr && combo->DropDown()->isVisible());
+            auto* menu = qobject_cast<QMenu*>(combo->DropDown());
+            ASSERT_NE(menu, nullptr);
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().at(item)).center());
+            ZOR_TRY_COMPARE(ui::LanguageName(Set().GetInt("Set", "Language")), name);
+            ui::LanguageFile file;
+            ASSERT_TRUE(file.Load(folder / "res/Language" / (name.toStdString() + ".ini")));
+            EXPECT_EQ(s.FindControl(QStringLiteral("SettingTitle"))->GetText(), file.Find(QStringLiteral("OthersUI"), QStringLiteral("SettingTitle")).value_or(QString()));
+            EXPECT_EQ(Find<CControlUI>("btn_Mouse_Apply")->GetText(), ui::QueryLanguageText(file, QStringLiteral("btn_Mouse_Apply"), 0, true));
+            // The settings header keeps its last button inside the row in every language.
+            CControlUI* more = Find<CControlUI>("btn_Mouse_More");
+            EXPECT_LE(more->geometry().right(), more->parentWidget()->width() - 1) << "More is pushed out of its row";
+            const QByteArray shots = qgetenv("ZOR_SCREENSHOT_DIR");
+            if (!shots.isEmpty()) {
+                s.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/setting-%1.png").arg(name));
+                window->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/main-%1.png").arg(name));
+            }
+        }
         EXPECT_TRUE(Click(s, "btn_close"));
     });
 }
