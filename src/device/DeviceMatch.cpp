@@ -34,6 +34,12 @@ void ReadReport7(HidHandle& feature, DeviceEntry& entry) {
     DebugF("input7:%d,%d\n", got, entry.report7Value);
 }
 
+// The entry's own handle to this interface when it still holds one open: a re-match while the
+// device stays (another of its interfaces left) keeps the handles its listener and the link use.
+std::shared_ptr<HidHandle> HeldHandle(const std::shared_ptr<HidHandle>& held, const HidInterfaceInfo& info) {
+    return held && held->IsOpen() && held->Path() == info.path ? held : nullptr;
+}
+
 }  // namespace
 
 bool MatchDevice(HidBus& bus, DeviceEntry& entry, LinkState& link) {
@@ -50,12 +56,20 @@ bool MatchDevice(HidBus& bus, DeviceEntry& entry, LinkState& link) {
 
         if (info.usagePage == kInputUsagePage && info.usage == kVendorUsage) {
             // A failed open does not count as held: the walk keeps looking.
-            if (auto handle = bus.Open(info.path, HidAccess::Read)) {
+            auto handle = HeldHandle(entry.inputHandle, info);
+            if (!handle) handle = bus.Open(info.path, HidAccess::Read);
+            if (handle) {
+                if (input && input != entry.inputHandle) input->Close();
                 input = std::move(handle);
                 inputCaps = HidCaps{info.usagePage, info.usage, info.inputReportLength, 0};
             }
         } else if (info.usagePage == kFeatureUsagePage && info.usage == kVendorUsage) {
-            if (auto handle = bus.Open(info.path, HidAccess::Write)) feature = std::move(handle);
+            auto handle = HeldHandle(entry.featureHandle, info);
+            if (!handle) handle = bus.Open(info.path, HidAccess::Write);
+            if (handle) {
+                if (feature && feature != entry.featureHandle) feature->Close();
+                feature = std::move(handle);
+            }
         }
         if (!input || !feature) continue;
 
@@ -80,9 +94,10 @@ bool MatchDevice(HidBus& bus, DeviceEntry& entry, LinkState& link) {
         if (entry.devType != 1) ReadReport7(*feature, entry);
         return true;
     }
-    // A half-opened device is not kept: its handle closes here.
-    if (input) input->Close();
-    if (feature) feature->Close();
+    // A half-opened device is not kept: a handle opened here closes here (the entry's own ones
+    // are left to ReleaseDevice).
+    if (input && input != entry.inputHandle) input->Close();
+    if (feature && feature != entry.featureHandle) feature->Close();
     return false;
 }
 

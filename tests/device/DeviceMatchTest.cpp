@@ -178,6 +178,40 @@ TEST(DeviceMatchTest, UnpluggedHandlesStayDeadAfterReplugAndARematchReplacesThem
     EXPECT_EQ(link.featureHandle, entry.featureHandle);
 }
 
+// A device that loses an interface other than its two collections is matched again on the
+// removal: the handles the link and the listener use stay the same and open, and no handle is
+// opened for nothing.
+TEST(DeviceMatchTest, ARematchWhileBothCollectionsStayKeepsTheOpenHandles) {
+    VirtualBus bus;
+    auto receiver = std::make_shared<FakeDevice>(std::vector<HidInterfaceInfo>{
+        Interface(kVirtualReceiverProductId, 0x0001), Interface(kVirtualReceiverProductId, kInputUsagePage),
+        Interface(kVirtualReceiverProductId, kFeatureUsagePage)});
+    bus.Attach(receiver);
+    LinkState link;
+    DeviceEntry entry = VirtualEntry();
+    ASSERT_TRUE(MatchDevice(bus, entry, link));
+    const auto input = entry.inputHandle;
+    const auto feature = entry.featureHandle;
+    const int opened = bus.OpenCount();
+
+    bus.DetachInterface(receiver, 0);
+    ASSERT_TRUE(MatchDevice(bus, entry, link));
+    EXPECT_EQ(entry.inputHandle, input);
+    EXPECT_EQ(entry.featureHandle, feature);
+    EXPECT_TRUE(input->IsOpen());
+    EXPECT_TRUE(feature->IsOpen());
+    EXPECT_EQ(link.featureHandle, feature);
+    EXPECT_EQ(bus.OpenCount(), opened);
+
+    // Once a collection goes, the re-match fails and leaves the entry's handles to the release.
+    bus.DetachInterface(receiver, 1);
+    EXPECT_FALSE(MatchDevice(bus, entry, link));
+    EXPECT_EQ(entry.featureHandle, feature);
+    EXPECT_TRUE(feature->IsOpen());
+    ReleaseDevice(entry, link);
+    EXPECT_FALSE(feature->IsOpen());
+}
+
 TEST(DeviceMatchTest, UnpluggingWakesAReaderWaitingForInput) {
     VirtualBus bus;
     auto mouse = std::make_shared<VirtualMouse>();

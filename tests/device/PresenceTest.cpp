@@ -92,6 +92,26 @@ TEST_F(PresenceTest, UnpluggingOneInterfaceOfAReceiverThatKeepsItsCollectionsKee
     EXPECT_TRUE(WaitFor(kMsgDeviceProfileChanged, 1));
 }
 
+// The window restarts listeners only when presence reports a change; a receiver's other
+// interface leaving is none, so the running listener must go on hearing the mouse.
+TEST_F(PresenceTest, AReceiverInterfaceLeavingKeepsTheListenerWithoutARestart) {
+    auto mouse = std::make_shared<VirtualMouse>(VirtualLinkKind::Receiver);
+    auto receiver = std::make_shared<WrappedMouse>(mouse, HidBusType::Usb, "", true);
+    PlugIn(receiver);
+    ASSERT_TRUE(entries[1].found);
+    const auto input = entries[1].inputHandle;
+
+    bus.DetachInterface(receiver, 2);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_FALSE(presence.OnDeviceChange(changes.front()));
+    changes.clear();
+    EXPECT_EQ(entries[1].inputHandle, input);
+    EXPECT_TRUE(input->IsOpen());
+    mouse->Click(MouseButton::Lighting);
+    EXPECT_TRUE(WaitFor(kMsgDeviceLightChanged, 1));
+    EXPECT_EQ(presence.RunningListeners(), 1);
+}
+
 TEST_F(PresenceTest, AutomaticSelectionPrefersTheCableAndReportsTheConnection) {
     presence.AutoSelect();
     EXPECT_EQ(presence.Selected(), -1);
