@@ -5,6 +5,7 @@
 
 namespace zor {
 
+inline constexpr unsigned kMsgDeviceChange = 537;           // a HID interface arrived or left
 inline constexpr unsigned kMsgDeviceDpiChanged = 2031;      // post: gear + 256 * UI key, device
 inline constexpr unsigned kMsgDeviceProfileChanged = 2032;  // post: profile + 256 * UI key, device
 inline constexpr unsigned kMsgDeviceLightChanged = 2040;    // send: (UI key << 8) | mode, device

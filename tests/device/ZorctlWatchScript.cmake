@@ -13,7 +13,11 @@ set(expected
 2031 dpi wParam=1282 lParam=0 value=2 key=5
 2069 dpi-popup wParam=0 lParam=0
 2053 device-state wParam=0 lParam=1
+537 device-change removal 3A5C:1001 /dev/zor-virtual/0-0 changed=1 found=- listeners=0
+537 device-change removal 3A5C:1001 /dev/zor-virtual/0-1 changed=0 found=- listeners=0
 2053 device-state wParam=0 lParam=1
+537 device-change arrival 3A5C:1001 /dev/zor-virtual/1-0 changed=1 found=0 listeners=1
+537 device-change arrival 3A5C:1001 /dev/zor-virtual/1-1 changed=0 found=0 listeners=1
 2032 profile wParam=1538 lParam=0 value=2 key=6
 ")
 if(NOT out STREQUAL expected)

@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <fstream>
@@ -76,6 +77,29 @@ public:
                        std::string payload) override {
         Deliver(message, wParam, lParam, payload);
         return 1;
+    }
+
+    // One hot-plug event as the main window receives it (537), with what handling it left:
+    // whether a catalog entry changed, the entries found and the listeners running.
+    void DeviceChange(const HotplugEvent& e, bool changed, const std::vector<int>& found, int listeners) {
+        const char* kind = e.kind == HotplugKind::Arrival ? "arrival" : "removal";
+        std::string line;
+        if (m_json) {
+            line =
+                nlohmann::json{
+                    {"message", kMsgDeviceChange}, {"name", "device-change"},  {"event", kind},
+                    {"vendorId", e.vendorId},      {"productId", e.productId}, {"path", e.path},
+                    {"changed", changed},          {"found", found},           {"listeners", listeners}}
+                    .dump();
+        } else {
+            std::string foundText;
+            for (int index : found) foundText += (foundText.empty() ? "" : ",") + std::to_string(index);
+            line = Format("%u device-change %s %04X:%04X %s changed=%d found=%s listeners=%d",
+                          kMsgDeviceChange, kind, e.vendorId, e.productId, e.path, changed ? 1 : 0,
+                          foundText.empty() ? "-" : foundText, listeners);
+        }
+        std::lock_guard lock(m_printMutex);
+        m_out << line << std::endl;
     }
 
     // Waits until no message has arrived for the quiet period.
@@ -331,14 +355,21 @@ int RunWatch(CommandContext& ctx) {
         if (args.ble) presence.ConnectBle();
 
         auto handleChanges = [&](const std::deque<HotplugEvent>& events) {
-            bool changed = false;
+            std::vector<bool> changedBy;
             for (const auto& e : events) {
                 if (hidrawBridge != nullptr) hidrawBridge->OnHotplug(e);
-                changed = presence.OnDeviceChange(e) || changed;
+                changedBy.push_back(presence.OnDeviceChange(e));
             }
-            if (!changed) return;
-            presence.AutoSelect();
-            presence.StartListeners();
+            if (std::find(changedBy.begin(), changedBy.end(), true) != changedBy.end()) {
+                presence.AutoSelect();
+                presence.StartListeners();
+            }
+            std::vector<int> found;
+            for (std::size_t i = 0; i < entries.size(); ++i) {
+                if (entries[i].found) found.push_back(static_cast<int>(i));
+            }
+            for (std::size_t i = 0; i < events.size(); ++i)
+                sink.DeviceChange(events[i], changedBy[i], found, presence.RunningListeners());
         };
 
         if (!args.script.empty()) {
