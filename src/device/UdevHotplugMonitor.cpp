@@ -87,6 +87,7 @@ void UdevHotplugMonitor::RememberPresentNodes() {
         udev_device* device = udev_device_new_from_syspath(m_udev, udev_list_entry_get_name(e));
         if (device == nullptr) continue;
         if (auto event = Describe(device)) {
+            DebugF("hidraw node present: %s\n", event->path);
             std::lock_guard lock(m_mutex);
             m_known[event->path] = *event;
         }
@@ -99,6 +100,7 @@ void UdevHotplugMonitor::Handle(udev_device* device) {
     const char* action = udev_device_get_action(device);
     const char* node = udev_device_get_devnode(device);
     if (action == nullptr || node == nullptr) return;
+    DebugF("udev: %s %s\n", action, node);
     std::optional<HotplugEvent> event;
     if (std::strcmp(action, "add") == 0) {
         event = Describe(device);

@@ -51,6 +51,7 @@ check "uhid device node" wait_until '[ -c /dev/uhid ]'
 
 /lib/systemd/systemd-udevd --daemon 2> /tmp/udevd.log
 check "udevd answers" udevadm control --ping --timeout=20
+udevadm monitor --udev --kernel --subsystem-match=hidraw > /tmp/udev.events 2>&1 &
 
 # The uhid mouse reads commands from a fifo and answers each with one "ok"/"error" line.
 sent=0
@@ -130,7 +131,7 @@ trace_pair() {
 }
 
 start_watch() {
-  zorctl --home /hk watch > /tmp/watch.log 2>&1 &
+  ZOR_DEBUG=1 zorctl --home /hk watch > /tmp/watch.log 2> /tmp/watch.err &
   WATCH=$!
   wait_until "[ \$(hidraw_fds $WATCH) -ge 3 ]"
 }
@@ -166,6 +167,7 @@ mouse click profile
 if wait_until 'watch_has "^2032 profile .* value=1 key=6"'; then pass "cable: profile event after the replug"; else fail "cable: profile event after the replug"; fi
 check "cable: watch ends on SIGINT" stop_watch
 show /tmp/watch.log
+[ "$failed" -eq 0 ] || show /tmp/watch.err
 stop_mouse
 check "cable: nodes gone" settle_nodes 0
 
@@ -200,5 +202,10 @@ check "receiver: watch ends on SIGINT" stop_watch
 show /tmp/watch.log
 stop_mouse
 
-[ "$failed" -eq 0 ] || show /tmp/udevd.log
+if [ "$failed" -ne 0 ]; then
+  show /tmp/udevd.log
+  show /tmp/mouse.out
+  show /tmp/udev.events
+  show /tmp/watch.err
+fi
 finish
