@@ -97,8 +97,9 @@ sent_frames() { sed -n 's/^> //p' "$1" | tr a-f A-F; }
 # Profile identifiers are drawn at random on every apply: their payload is masked to compare runs.
 mask_ids() { sed -E 's/^([<>] 06 00 00 (02|82) [0-9a-f]{2} 01 00 00 [0-9a-f]{2}) [0-9a-f]{2} [0-9a-f]{2} [0-9a-f]{2} [0-9a-f]{2} [0-9a-f]{2} [0-9a-f]{2} [0-9a-f]{2} [0-9a-f]{2}/\1 ## ## ## ## ## ## ## ##/' "$1"; }
 
-# Fds of the watch process on hidraw nodes: the two handles of the match and the listener's own.
-hidraw_fds() { ls -l "/proc/$1/fd" 2> /dev/null | grep -c hidraw; }
+# Fds of the watch process on hidraw nodes: the two handles of the match and the listener's own
+# (only links to the nodes count: libudev's enumeration briefly holds sysfs files of the same name).
+hidraw_fds() { ls -l "/proc/$1/fd" 2> /dev/null | grep -c -- '-> /dev/hidraw'; }
 
 # Runs a command of the trace pair on the real path (/hk) and on the virtual mouse (/hv), and
 # checks that both exchange the same frames and that the firmware received exactly what was sent.
@@ -133,7 +134,9 @@ trace_pair() {
 start_watch() {
   ZOR_DEBUG=1 zorctl --home /hk watch > /tmp/watch.log 2> /tmp/watch.err &
   WATCH=$!
-  wait_until "[ \$(hidraw_fds $WATCH) -ge 3 ]"
+  wait_until "[ \$(hidraw_fds $WATCH) -ge 3 ]" || return 1
+  ls -l "/proc/$WATCH/fd" > /tmp/watch.fds
+  grep -H . /sys/class/hidraw/*/device/uevent >> /tmp/watch.fds
 }
 watch_has() { grep -q "$1" /tmp/watch.log; }
 stop_watch() {
@@ -167,7 +170,11 @@ mouse click profile
 if wait_until 'watch_has "^2032 profile .* value=1 key=6"'; then pass "cable: profile event after the replug"; else fail "cable: profile event after the replug"; fi
 check "cable: watch ends on SIGINT" stop_watch
 show /tmp/watch.log
-[ "$failed" -eq 0 ] || show /tmp/watch.err
+if [ "$failed" -ne 0 ]; then
+  show /tmp/watch.err
+  show /tmp/watch.fds
+  show /tmp/mouse.out
+fi
 stop_mouse
 check "cable: nodes gone" settle_nodes 0
 
@@ -207,5 +214,6 @@ if [ "$failed" -ne 0 ]; then
   show /tmp/mouse.out
   show /tmp/udev.events
   show /tmp/watch.err
+  show /tmp/watch.fds
 fi
 finish

@@ -224,7 +224,7 @@ void UhidMouse::ForwardInput() {
             event.type = UHID_INPUT2;
             event.u.input2.size = static_cast<__u16>(got);
             std::memcpy(event.u.input2.data, report.data(), static_cast<std::size_t>(got));
-            Write(iface.fd, event);
+            if (Write(iface.fd, event)) std::fprintf(stderr, "input report of %d bytes sent\n", got);
         }
     }
 }
