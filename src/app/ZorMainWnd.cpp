@@ -791,6 +791,7 @@ void CZorMainWnd::CloseRequest() {
 
 void CZorMainWnd::Exit() {
     SaveDocument();
+    if (m_macroPage) m_macroPage->FlushSaves();
     m_batteryTimer.stop();
     m_tray.DeleteTrayIcon();
     m_fonts.RemoveAll();
@@ -799,6 +800,7 @@ void CZorMainWnd::Exit() {
 
 void CZorMainWnd::HideToTray() {
     SaveDocument();
+    if (m_macroPage) m_macroPage->FlushSaves();
     CloseMessageBox();
     if (!m_context.assumeTray && !CTrayIcon::IsAvailable()) {
         // Hidden without a tray there would be no way back: minimise instead.

@@ -38,6 +38,7 @@ MacroResult MacroStore::ExportGroup(int g, const std::filesystem::path& path) co
 
 MacroImportOutcome MacroStore::ImportGroups(const std::vector<std::filesystem::path>& paths) {
     MacroImportOutcome outcome;
+    Flush();
     // Work on a copy: a file that is not JSON stops the import with the live document untouched.
     json doc = m_doc.is_object() ? m_doc : json::object();
     std::vector<std::u16string> names;
@@ -84,7 +85,7 @@ MacroImportOutcome MacroStore::ImportGroups(const std::vector<std::filesystem::p
     }
     if (outcome.imported == 0) return outcome;
     m_doc = std::move(doc);
-    MacroResult saved = Save();
+    MacroResult saved = SaveNow();
     if (!saved.ok) {
         outcome.error = saved.message;
         Load(m_path);
@@ -97,6 +98,8 @@ MacroImportOutcome MacroStore::ImportGroups(const std::vector<std::filesystem::p
 
 MacroResult MacroStore::Reset(const std::filesystem::path& factoryPath) {
     if (m_path.empty()) return MacroResult::Fail("no macro file");
+    // The ".bak" copy is the library with every change made so far.
+    Flush();
     std::filesystem::path bak = m_path;
     bak += ".bak";
     std::string error;
@@ -110,7 +113,7 @@ MacroResult MacroStore::Reset(const std::filesystem::path& factoryPath) {
         MacroResult r = writeDocument(bak, m_doc);
         if (!r.ok) return r;
         if (m_doc.is_object()) m_doc.erase(kGroups);
-        r = Save();
+        r = SaveNow();
         if (!r.ok) return r;
         return Load(m_path);
     }

@@ -9,6 +9,7 @@
 #include "common/Guid.h"
 #include "common/JsonText.h"
 #include "common/Text.h"
+#include "macro/LibraryWriter.h"
 
 namespace zor {
 
@@ -273,7 +274,54 @@ std::string MacroStore::Serialise(const json& doc) {
 
 // ---- loading and saving ----------------------------------------------------------------------
 
+MacroStore::WriteBehind::WriteBehind() = default;
+MacroStore::WriteBehind::~WriteBehind() = default;
+
+MacroStore::MacroStore() = default;
+
+MacroStore::~MacroStore() {
+    Flush();
+}
+
+void MacroStore::SetWriteBehind(std::function<void()> changed,
+                                std::function<void(const std::string&)> failed) {
+    if (!m_wb.writer) m_wb.writer = std::make_unique<LibraryWriter>();
+    m_wb.writer->SetFailureHandler(std::move(failed));
+    m_wb.onChanged = std::move(changed);
+}
+
+void MacroStore::EndWriteBehind() {
+    Flush();
+    m_wb.onChanged = nullptr;
+    if (m_wb.writer) m_wb.writer->SetFailureHandler(nullptr);
+}
+
+MacroResult MacroStore::Commit() {
+    if (!m_wb.dirty) return {};
+    m_wb.dirty = false;
+    if (!m_wb.writer) return writeDocument(m_path, m_doc);
+    // The copy is taken here, on the editing thread; the writer never sees the live document.
+    m_wb.writer->Post(m_path, m_doc);
+    return {};
+}
+
+MacroResult MacroStore::Flush() {
+    MacroResult result = Commit();
+    if (!m_wb.writer) return result;
+    const std::string error = m_wb.writer->Wait();
+    if (!error.empty()) return MacroResult::Fail(error);
+    return result;
+}
+
+MacroResult MacroStore::SaveNow() {
+    const MacroResult r = Save();
+    if (!r.ok) return r;
+    return Flush();
+}
+
 MacroResult MacroStore::Load(const std::filesystem::path& path) {
+    // Changes still due go to the file they were made for before anything is read.
+    Flush();
     m_path = path;
     std::string bytes;
     if (!ReadFileBytes(path, bytes, kMaxLibraryBytes)) {
@@ -337,6 +385,11 @@ MacroResult MacroStore::Save() {
     }
     std::error_code ec;
     std::filesystem::create_directories(m_path.parent_path(), ec);
+    if (m_wb.onChanged) {
+        m_wb.dirty = true;
+        m_wb.onChanged();
+        return {};
+    }
     return writeDocument(m_path, m_doc);
 }
 

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,9 +93,17 @@ std::u16string UniqueName(std::u16string_view base, const std::vector<std::u16st
 // Loop mode encoding of rptType for an option name of the "MacroLoopMode" group.
 std::uint8_t ApplyLoopMode(std::uint8_t rptType, std::string_view optionName);
 
+class LibraryWriter;
+
 class MacroStore {
 public:
-    MacroStore() = default;
+    MacroStore();
+    // Writes every change not yet on disk before it goes.
+    ~MacroStore();
+    // A copy has the library, not the write-behind: it saves at once. Assigning over a store
+    // could drop changes still due to its file, so it is not offered.
+    MacroStore(const MacroStore&) = default;
+    MacroStore& operator=(const MacroStore&) = delete;
 
     // Reads path into the document and rebuilds the groups. A missing file empties the store
     // (the first change creates the file) and is not an error. A file that is not JSON leaves
@@ -106,6 +116,19 @@ public:
 
     MacroResult Save();
     MacroResult SaveAll();
+
+    // Write-behind, for a program whose edits must not wait for the disk: with it on, a save
+    // only marks the library changed and calls changed(); Commit() then hands a copy of the
+    // document to a writer thread that serialises and writes it (one write at a time, the newest
+    // copy only). Flush() waits until every change is on disk. Load, Reload, Reset and
+    // ImportGroups flush first, so they never read or replace a file a write is still due to.
+    // failed() is called on the writer's thread with the reason a write failed.
+    void SetWriteBehind(std::function<void()> changed, std::function<void(const std::string&)> failed);
+    // Flushes, then saves at once again.
+    void EndWriteBehind();
+    MacroResult Commit();
+    MacroResult Flush();
+    bool Unwritten() const { return m_wb.dirty; }
     MacroResult SaveMacro(int g, int m);
 
     MacroResult RenameGroup(int g, std::u16string_view name);
@@ -177,6 +200,8 @@ private:
     nlohmann::json* groupObject(int g);
     nlohmann::json* macroObject(int g, int m);
     MacroResult writeDocument(const std::filesystem::path& path, const nlohmann::json& doc);
+    // Save, then wait for the disk (with write-behind on, too).
+    MacroResult SaveNow();
 
     std::filesystem::path m_path;
     nlohmann::json m_doc = nlohmann::json::object();
@@ -190,6 +215,17 @@ private:
     std::string m_badBytes;
     bool m_badPending = false;
     bool m_unreadable = false;  // the live file exists but could not be read: never replace it
+    // What write-behind needs; a copy of the store starts without it.
+    struct WriteBehind {
+        std::unique_ptr<LibraryWriter> writer;
+        std::function<void()> onChanged;  // set while write-behind is on
+        bool dirty = false;               // changed since the last copy handed to the writer
+        WriteBehind();
+        WriteBehind(const WriteBehind&) : WriteBehind() {}
+        WriteBehind& operator=(const WriteBehind&) = delete;
+        ~WriteBehind();
+    };
+    WriteBehind m_wb;
 };
 
 // The store as the command set sees it: a copy of a macro's block by its group and macro ids.

@@ -4,12 +4,13 @@
 #include <nlohmann/json.hpp>
 
 #include "MainWindowFixture.h"
-#include "support/UserInput.h"
 #include "common/IniFile.h"
 #include "common/Text.h"
 #include "config/DeviceFeature.h"
 #include "device/DeviceRequest.h"
 #include "macro/MacroStore.h"
+#include "support/UserInput.h"
+#include "support/Wait.h"
 
 namespace zor::app::test {
 namespace {
@@ -83,6 +84,9 @@ TEST_F(MainWindowTest, ApplyListsTheMacrosKeysInTheLibraryAndAPushSendsTheMacro)
     // Taking the macro off the key removes the model's entry.
     window->Document().keyTables.at(0)[SlotName(kSlot)] = {};
     window->SaveAndAnnounce();
+    // The library is written behind the window's back: once handed over, waited for.
+    ZOR_TRY_VERIFY(!window->Macros().Unwritten());
+    ASSERT_TRUE(window->Macros().Flush().ok);
     for (const json& info : SavedMacro(folder / kMacroLivePath, guid).at("BindKeysInfo"))
         EXPECT_NE(Units(info.at("BindDeviceName")), model);
 }

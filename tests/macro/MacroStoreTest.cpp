@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <atomic>
 #include <nlohmann/json.hpp>
 
 #include "common/AtomicFile.h"
@@ -360,4 +362,91 @@ TEST_F(StoreFixture, FailedWriteReportsAndKeepsTheOldFile) {
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.message.empty());
     EXPECT_EQ(ReadFile(live), before);
+}
+
+// ---- write-behind ------------------------------------------------------------------------------
+
+TEST_F(StoreFixture, WriteBehindDefersTheWriteUntilCommitAndFlushWritesTheNewestState) {
+    LoadTwoMacros();
+    int changed = 0;
+    store.SetWriteBehind([&] { ++changed; }, nullptr);
+    ASSERT_TRUE(store.RenameMacro(0, 0, u"First").ok);
+    ASSERT_TRUE(store.InsertEvent(0, 0, 0, MacroEvent{kMacStatePress, 4, 0, 0, 20}).ok);
+    EXPECT_EQ(changed, 2);
+    EXPECT_TRUE(store.Unwritten());
+    // Nothing reached the disk yet: the edits did not wait for it.
+    EXPECT_EQ(ReadDoc()["MacroGrpInfo"][0]["MacroInfo"][0]["MacroName"], Units(u"A"));
+    ASSERT_TRUE(store.Commit().ok);
+    EXPECT_FALSE(store.Unwritten());
+    // A change made after the copy was handed over stays out of that write, and is written next.
+    ASSERT_TRUE(store.RenameGroup(0, u"Later").ok);
+    ASSERT_TRUE(store.Flush().ok);
+    const json doc = ReadDoc();
+    EXPECT_EQ(doc["MacroGrpInfo"][0]["MacroInfo"][0]["MacroName"], Units(u"First"));
+    EXPECT_EQ(doc["MacroGrpInfo"][0]["MacroInfo"][0]["macData"]["num"], 1);
+    EXPECT_EQ(doc["MacroGrpInfo"][0]["GrpName"], Units(u"Later"));
+    // Back to saving at once.
+    store.EndWriteBehind();
+    ASSERT_TRUE(store.RenameGroup(0, u"Now").ok);
+    EXPECT_FALSE(store.Unwritten());
+    EXPECT_EQ(ReadDoc()["MacroGrpInfo"][0]["GrpName"], Units(u"Now"));
+}
+
+TEST_F(StoreFixture, WriteBehindNeverLosesAChange) {
+    LoadTwoMacros();
+    {
+        // The store ends with a change not yet handed over: it is written before the store goes.
+        MacroStore other;
+        ASSERT_TRUE(other.Load(live).ok);
+        other.SetWriteBehind([] {}, nullptr);
+        ASSERT_TRUE(other.RenameMacro(0, 1, u"Kept").ok);
+    }
+    EXPECT_EQ(ReadDoc()["MacroGrpInfo"][0]["MacroInfo"][1]["MacroName"], Units(u"Kept"));
+
+    // Reload, import and reset see every change made before them.
+    LoadOk();
+    store.SetWriteBehind([] {}, nullptr);
+    ASSERT_TRUE(store.RenameMacro(0, 0, u"Pending").ok);
+    ASSERT_TRUE(store.Reload().ok);
+    EXPECT_EQ(store.macro(0, 0)->name, u"Pending");
+
+    ASSERT_TRUE(store.RenameMacro(0, 0, u"BeforeImport").ok);
+    const std::filesystem::path exchange = dir / "g.Macro.Config";
+    WriteFile(exchange, Group(u"Imported", "X", {Macro(u"I", "M9")}).dump());
+    const MacroImportOutcome imported = store.ImportGroups({exchange});
+    EXPECT_TRUE(imported.saved);
+    ASSERT_EQ(store.groups().size(), 2u);
+    EXPECT_EQ(store.macro(0, 0)->name, u"BeforeImport");
+    EXPECT_EQ(ReadDoc()["MacroGrpInfo"].size(), 2u);
+
+    ASSERT_TRUE(store.RenameMacro(0, 0, u"BeforeReset").ok);
+    const std::filesystem::path factory = dir / "factory.json";
+    WriteFile(factory, json{{"MacroGrpInfo", json::array()}}.dump());
+    ASSERT_TRUE(store.Reset(factory).ok);
+    EXPECT_TRUE(store.groups().empty());
+    const json bak = json::parse(ReadFile(live.string() + ".bak"));
+    EXPECT_EQ(bak["MacroGrpInfo"][0]["MacroInfo"][0]["MacroName"], Units(u"BeforeReset"));
+}
+
+TEST_F(StoreFixture, WriteBehindReportsAFailedWriteAndKeepsTheOldFile) {
+    LoadTwoMacros();
+    const std::string before = ReadFile(live);
+    std::atomic<int> failures{0};
+    store.SetWriteBehind([] {},
+                         [&](const std::string& error) {
+                             EXPECT_FALSE(error.empty());
+                             ++failures;
+                         });
+    AtomicFile::setWriteHookForTest([](std::size_t, std::size_t) { return std::size_t{0}; });
+    ASSERT_TRUE(store.RenameMacro(0, 0, u"Lost?").ok);
+    const MacroResult flushed = store.Flush();
+    AtomicFile::setWriteHookForTest(nullptr);
+    EXPECT_FALSE(flushed.ok);
+    EXPECT_FALSE(flushed.message.empty());
+    EXPECT_EQ(failures.load(), 1);
+    EXPECT_EQ(ReadFile(live), before);
+    // The change is still in the store; the next save writes it.
+    ASSERT_TRUE(store.RenameMacro(0, 1, u"Second").ok);
+    ASSERT_TRUE(store.Flush().ok);
+    EXPECT_EQ(ReadDoc()["MacroGrpInfo"][0]["MacroInfo"][0]["MacroName"], Units(u"Lost?"));
 }

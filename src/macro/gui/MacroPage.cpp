@@ -122,12 +122,32 @@ MacroPage::MacroPage(ui::WindowImplBase& window, MacroStore& store, const MacVkA
     m_capture->SetLostHandler([this] { StopRecording(); });
     m_rowMarkup = std::make_unique<ui::CMarkup>();
     m_rowMarkup->LoadFromFile(ui::CPaintManagerUI::ResolveFile(kRowSkin));
+
+    // Edits never wait for the disk: a burst of them is written once, shortly after the last,
+    // by the store's writer thread; hiding the page and ending it write everything at once.
+    m_saveTimer = new QTimer(this);
+    m_saveTimer->setSingleShot(true);
+    m_saveTimer->setInterval(kSaveDelayMs);
+    connect(m_saveTimer, &QTimer::timeout, this, [this] { ReportEdit(m_store.Commit()); });
+    m_store.SetWriteBehind([this] { m_saveTimer->start(); },
+                           [this](const std::string& error) {
+                               QMetaObject::invokeMethod(
+                                   this, [this, error] { ReportEdit(MacroResult::Fail(error)); },
+                                   Qt::QueuedConnection);
+                           });
 }
 
 MacroPage::~MacroPage() {
     // The keyboard is never left grabbed, whatever ends the page.
     m_capture.reset();
     if (m_popup) m_popup->Close(0);
+    m_store.EndWriteBehind();
+}
+
+void MacroPage::FlushSaves() {
+    m_saveTimer->stop();
+    // A write that fails is reported by the writer's handler above, once.
+    m_store.Flush();
 }
 
 QString MacroPage::Text(const QString& key, const QString& fallback) const {
@@ -1034,6 +1054,7 @@ void MacroPage::SetShown(bool shown) {
     if (!shown) {
         StopRecording();
         if (m_renaming) FinishRename(m_renaming);
+        FlushSaves();
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -73,6 +74,10 @@ public:
     void ClearDeviceChangesPending() { m_pending = false; }
     // Stops a recording (page left, window hidden, program quitting).
     void StopRecording();
+    // Writes every edit not yet on disk and waits for it (page left, program quitting).
+    void FlushSaves();
+    // How long after the last edit of a burst the library is handed to the writer.
+    static constexpr int kSaveDelayMs = 300;
     QPointer<CPopMacroSetWnd> Popup() const { return m_popup; }
     // The menu the page opened last (null once closed).
     ui::CMenuWnd* Menu() const { return m_menu; }
@@ -167,6 +172,7 @@ private:
     bool m_pending = false;
     bool m_shown = false;
     bool m_filling = false;
+    QTimer* m_saveTimer = nullptr;
     QPointer<ui::CEditUI> m_renaming;
     QString m_renameOld;
 };

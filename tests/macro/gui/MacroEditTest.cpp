@@ -4,9 +4,10 @@
 
 #include <QLineEdit>
 
-#include "support/Wait.h"
 #include "MacroPageFixture.h"
+#include "common/AtomicFile.h"
 #include "macro/MacroEditing.h"
+#include "support/Wait.h"
 #include "ui/Controls.h"
 
 namespace zor::test {
@@ -124,6 +125,7 @@ TEST_F(MacroEditTest, EveryEventKindIsInsertedThroughThePopupWithItsCounters) {
     EXPECT_TRUE(static_cast<ui::COptionUI*>(Control("opt_Macro_CycleUntilRelease"))->IsSelected());
 
     // Everything is in the file.
+    WaitWritten();
     MacroStore again;
     ASSERT_TRUE(again.Load(store.path()).ok);
     EXPECT_EQ(again.macro(0, 1)->device.num, 6);
@@ -228,6 +230,7 @@ TEST_F(MacroEditTest, NewItemsAndRenamesKeepNamesUnique) {
     edit->LineEdit()->clear();
     QTest::keyClick(edit->LineEdit(), Qt::Key_Return);
     EXPECT_EQ(store.group(0)->name, u"Work");
+    WaitWritten();
     MacroStore again;
     ASSERT_TRUE(again.Load(store.path()).ok);
     EXPECT_EQ(again.group(0)->macros[2].name, u"Hello1");
@@ -331,6 +334,57 @@ TEST_F(MacroEditTest, ScreenshotsOfThePageInBothSkins) {
         host->hide();
         host.reset();
     }
+}
+
+}  // namespace
+}  // namespace zor::test
+
+namespace zor::test {
+namespace {
+
+int EventsOnDisk(const std::filesystem::path& file, int g, int m) {
+    MacroStore reader;
+    EXPECT_TRUE(reader.Load(file).ok);
+    const MacroRecord* rec = reader.macro(g, m);
+    return rec != nullptr ? rec->device.num : -1;
+}
+
+TEST_F(MacroEditTest, EditsDoNotWaitForTheDiskAndReachItWhenThePageIsLeftOrEnds) {
+    StartPage();
+    SelectMacro(0, 1);
+    auto* list = host->Find<ui::CListUI>(QStringLiteral("list_Macro_KeyDisplay"));
+    Click(list->GetItemAt(0));
+    Click("btn_Macro_Delete");
+    EXPECT_EQ(Block().num, 1);
+    // Written shortly after, not during the click.
+    EXPECT_TRUE(store.Unwritten());
+    EXPECT_EQ(EventsOnDisk(store.path(), 0, 1), 2);
+    // Leaving the page writes at once.
+    page->SetShown(false);
+    EXPECT_FALSE(store.Unwritten());
+    EXPECT_EQ(EventsOnDisk(store.path(), 0, 1), 1);
+
+    page->SetShown(true);
+    // A write that fails is said once, in the page's box; the edit stays for the next write.
+    AtomicFile::setWriteHookForTest([](std::size_t, std::size_t) { return std::size_t{0}; });
+    ASSERT_TRUE(store.RenameGroup(0, u"Failing").ok);
+    page->SetShown(false);
+    AtomicFile::setWriteHookForTest(nullptr);
+    ZOR_TRY_COMPARE(boxes.size(), 1);
+    EXPECT_EQ(EventsOnDisk(store.path(), 0, 1), 1);
+    page->SetShown(true);
+    Click(list->GetItemAt(0));
+    Click("btn_Macro_Delete");
+    EXPECT_EQ(Block().num, 0);
+    // The page ends (program quit) before its save timer ran: nothing is lost.
+    page.reset();
+    EXPECT_EQ(EventsOnDisk(store.path(), 0, 1), 0);
+    EXPECT_EQ(boxes.size(), 1);
+    // And the store saves at once again without the page.
+    ASSERT_TRUE(store.RenameGroup(0, u"Direct").ok);
+    MacroStore reader;
+    ASSERT_TRUE(reader.Load(store.path()).ok);
+    EXPECT_EQ(reader.group(0)->name, u"Direct");
 }
 
 }  // namespace

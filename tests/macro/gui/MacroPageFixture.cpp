@@ -1,5 +1,5 @@
-#include "support/Wait.h"
 #include "MacroPageFixture.h"
+#include "support/Wait.h"
 
 #include <QDir>
 #include <QImage>
@@ -175,6 +175,12 @@ void MacroPageTest::SelectMacro(int group, int macro) {
     Click(Node(group, macro));
     ZOR_TRY_COMPARE(page->SelectedMacro(), macro);
     ZOR_TRY_COMPARE(page->BuiltRows(), static_cast<int>(Block().num));
+}
+
+void MacroPageTest::WaitWritten() {
+    ZOR_TRY_VERIFY(!store.Unwritten());
+    const MacroResult written = store.Flush();
+    EXPECT_TRUE(written.ok) << written.message;
 }
 
 CPopMacroSetWnd* MacroPageTest::WaitPopup() {

@@ -58,6 +58,9 @@ protected:
     ui::CTreeNodeUI* Node(int group, int macro) const;
     void SelectMacro(int group, int macro);
     CPopMacroSetWnd* WaitPopup();
+    // Waits until the page handed its edits to the store's writer (shortly after the last edit,
+    // with no help from the test), then until the writer put them on disk.
+    void WaitWritten();
     const MacroDeviceBlock& Block() const { return store.working().device; }
     QImage Shot(QWidget* widget, const QString& name);
 

@@ -4,8 +4,8 @@
 #include <QGuiApplication>
 #include <QStyleHints>
 
-#include "support/Wait.h"
 #include "MacroPageFixture.h"
+#include "support/Wait.h"
 #include "ui/Controls.h"
 
 using namespace std::chrono;
@@ -54,6 +54,7 @@ TEST_F(MacroRecordingTest, PressAndReleaseCarryTheirTimingAndShowRows) {
     EXPECT_FALSE(page->Recording());
     EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
     // The recording is stored: a new load of the file holds it, loop mode "times" with count 1.
+    WaitWritten();
     MacroStore again;
     ASSERT_TRUE(again.Load(store.path()).ok);
     const MacroRecord* rec = again.macro(0, 1);
