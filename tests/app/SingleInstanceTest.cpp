@@ -25,7 +25,7 @@ public:
     ~RuntimeFolder() { qputenv("XDG_RUNTIME_DIR", m_old); }
 
 private:
-    test::TempDir m_dir;
+    zor::test::TempDir m_dir;
     QByteArray m_old;
 };
 
