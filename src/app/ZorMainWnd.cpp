@@ -131,12 +131,8 @@ long long CZorMainWnd::HandleCustomMessage(unsigned msg, qintptr wParam, qintptr
     return 0;
 }
 
-long long CZorMainWnd::NotBuilt(const char* owner) {
-    DebugF("message %d for the %s, which this build does not have yet\n", m_currentMessage, owner);
-    return 0;
-}
 long long CZorMainWnd::ForKeyPage(qintptr wParam, qintptr lParam, bool& handled) {
-    if (!m_keysPage) return NotBuilt("key page");
+    if (!m_keysPage) return 0;  // before the window is initialised
     switch (m_currentMessage) {
         case kMsgKeyPopSetValue:
             m_keysPage->OnPopSetValue(static_cast<int>(wParam));

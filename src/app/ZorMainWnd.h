@@ -213,7 +213,6 @@ private:
     long long OnPopColour(qintptr, qintptr, bool&);
     long long OnSettingClosed(qintptr, qintptr, bool&);
     long long OnStartUpdater(qintptr, qintptr, bool&);
-    long long NotBuilt(const char* owner);
 
     AppContext m_context;
     QtMessageSink m_sink;

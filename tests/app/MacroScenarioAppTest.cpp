@@ -19,6 +19,7 @@
 #include "device/DeviceRequest.h"
 #include "device/MacroStream.h"
 #include "macro/gui/FileDialogs.h"
+#include "support/MacroTree.h"
 #include "support/UserInput.h"
 #include "support/Wait.h"
 
@@ -111,21 +112,7 @@ protected:
         ZOR_TRY_COMPARE(static_cast<int>(Working().num), before + 1);
     }
     ui::CTreeNodeUI* Node(int group, int macro) {
-        auto* tree = Find<ui::CTreeViewUI>("tre_Macro_GroupDisplay");
-        int g = -1, m = -1;
-        for (int i = 0; tree != nullptr && i < tree->GetCount(); ++i) {
-            auto* node = qobject_cast<ui::CTreeNodeUI*>(tree->GetItemAt(i));
-            if (node == nullptr) continue;
-            if (node->GetParentNode() == nullptr) {
-                ++g;
-                m = -1;
-                if (g == group && macro < 0) return node;
-            } else {
-                ++m;
-                if (g == group && m == macro) return node;
-            }
-        }
-        return nullptr;
+        return zor::test::MacroTreeNode(Find<ui::CTreeViewUI>("tre_Macro_GroupDisplay"), group, macro);
     }
     // Picks the item of a drop list of the key popup by its text.
     CControlUI* DropItem(const char* list, const QString& text) {

@@ -1,4 +1,5 @@
 #include "MacroPageFixture.h"
+#include "support/MacroTree.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -152,23 +153,7 @@ void MacroPageTest::Tap(std::uint32_t evdev, int qtKey, int holdMs) {
 }
 
 ui::CTreeNodeUI* MacroPageTest::Node(int group, int macro) const {
-    auto* tree = host->Find<ui::CTreeViewUI>(QStringLiteral("tre_Macro_GroupDisplay"));
-    if (!tree) return nullptr;
-    int g = -1;
-    int m = -1;
-    for (int i = 0; i < tree->GetCount(); ++i) {
-        auto* node = qobject_cast<ui::CTreeNodeUI*>(tree->GetItemAt(i));
-        if (!node) continue;
-        if (node->GetParentNode() == nullptr) {
-            ++g;
-            m = -1;
-            if (g == group && macro < 0) return node;
-        } else {
-            ++m;
-            if (g == group && m == macro) return node;
-        }
-    }
-    return nullptr;
+    return MacroTreeNode(host->Find<ui::CTreeViewUI>(QStringLiteral("tre_Macro_GroupDisplay")), group, macro);
 }
 
 void MacroPageTest::SelectMacro(int group, int macro) {
