@@ -179,14 +179,11 @@ bool IniFile::HasSection(std::string_view section) const {
     return ini && FindSection(*ini, section).has_value();
 }
 
-bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    IniText ini;
-    std::error_code ec;
-    if (std::filesystem::exists(m_path, ec)) {
-        auto read = ReadIni(m_path);
-        if (!read) return false;  // exists but unreadable: never replace it blindly
-        ini = std::move(*read);
-    }
+namespace {
+
+// Sets key in section within the text: the first matching line, else a new line at the end of
+// the section, else a new section at the end of the text.
+void SetKey(IniText& ini, std::string_view section, std::string_view key, std::string_view value) {
     const std::string cr = ini.crlf ? "\r" : "";
     auto range = FindSection(ini, section);
     if (range) {
@@ -196,26 +193,44 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
             if (auto kl = ParseKeyLine(line); kl && EqualsIgnoreCaseAscii(kl->key, key)) {
                 const bool hadCr = !line.empty() && line.back() == '\r';
                 ini.lines[i] = std::string(kl->key) + "=" + std::string(value) + (hadCr ? "\r" : "");
-                return WriteFileAtomic(m_path, Serialize(ini));
+                return;
             }
             if (!TrimView(line).empty()) insertAt = i + 1;
         }
         ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
                          std::string(key) + "=" + std::string(value) + cr);
-    } else {
-        // Append the section as complete lines. The last piece of the split is "" when the file
-        // ended with a line break; otherwise the last line gets its line break now.
-        if (!ini.lines.empty() && ini.lines.back().empty()) {
-            ini.lines.pop_back();
-        } else if (!ini.lines.empty()) {
-            ini.lines.back() += cr;
-        }
-        std::string header = "[";
-        header.append(section).append("]").append(cr);
-        ini.lines.push_back(std::move(header));
-        ini.lines.push_back(std::string(key) + "=" + std::string(value) + cr);
-        ini.lines.emplace_back();
+        return;
     }
+    // Append the section as complete lines. The last piece of the split is "" when the file
+    // ended with a line break; otherwise the last line gets its line break now.
+    if (!ini.lines.empty() && ini.lines.back().empty()) {
+        ini.lines.pop_back();
+    } else if (!ini.lines.empty()) {
+        ini.lines.back() += cr;
+    }
+    std::string header = "[";
+    header.append(section).append("]").append(cr);
+    ini.lines.push_back(std::move(header));
+    ini.lines.push_back(std::string(key) + "=" + std::string(value) + cr);
+    ini.lines.emplace_back();
+}
+
+}  // namespace
+
+bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    return WriteStrings({{std::string(section), std::string(key), std::string(value)}});
+}
+
+bool IniFile::WriteStrings(const std::vector<IniEntry>& entries) {
+    if (entries.empty()) return true;
+    IniText ini;
+    std::error_code ec;
+    if (std::filesystem::exists(m_path, ec)) {
+        auto read = ReadIni(m_path);
+        if (!read) return false;  // exists but unreadable: never replace it blindly
+        ini = std::move(*read);
+    }
+    for (const IniEntry& entry : entries) SetKey(ini, entry.section, entry.key, entry.value);
     return WriteFileAtomic(m_path, Serialize(ini));
 }
 

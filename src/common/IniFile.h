@@ -10,6 +10,12 @@
 
 namespace zor {
 
+struct IniEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
 class IniFile {
 public:
     static constexpr std::size_t kDefaultCap = 260;
@@ -36,6 +42,9 @@ public:
     // of the section, or adds the section at the end of the file. Creates the file when missing.
     // The file is replaced atomically. Returns false when it could not be written.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+    // Sets every entry, in order, as WriteString would, in one replacement of the file: a failed
+    // or interrupted write leaves all of them as they were, never some old and some new.
+    bool WriteStrings(const std::vector<IniEntry>& entries);
     // Removes the first line of key in section (a null value to the profile API). True when the
     // key is gone afterwards, also when it was never there.
     bool DeleteKey(std::string_view section, std::string_view key);

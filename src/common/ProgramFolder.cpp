@@ -24,6 +24,9 @@ fs::path DataHome() {
     return {};
 }
 
+// Age at which a temporary file of the seeding counts as left by a killed start.
+constexpr long kStaleSeedSeconds = 60;
+
 }  // namespace
 
 fs::path ExecutableDir() {
@@ -66,6 +69,10 @@ bool SeedFromFactory(const fs::path& factory, const fs::path& target, std::strin
         if (error) *error = "cannot create " + target.string() + ": " + ec.message();
         return false;
     }
+    std::string problem;
+    // Temporary files of a copy killed half-way are old enough to go; a start copying meanwhile
+    // (a zorctl next to the program) keeps its own, younger ones.
+    RemoveStaleTempFiles(target, kStaleSeedSeconds);
     for (auto it = fs::recursive_directory_iterator(factory, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const fs::path relative = fs::relative(it->path(), factory, ec);
@@ -73,14 +80,22 @@ bool SeedFromFactory(const fs::path& factory, const fs::path& target, std::strin
         const fs::path destination = target / relative;
         if (it->is_directory(ec)) {
             fs::create_directories(destination, ec);
-        } else if (!fs::exists(destination, ec)) {
-            fs::copy_file(it->path(), destination, ec);
+            if (!ec) RemoveStaleTempFiles(destination, kStaleSeedSeconds);
+        } else if (!fs::exists(destination, ec) && !ec) {
+            // Copied whole or not at all: a file cut short by a kill would look present to the
+            // next start and never be copied again.
+            std::string bytes;
+            if (!ReadFileBytes(it->path(), bytes)) {
+                problem = "cannot read " + it->path().string();
+                break;
+            }
+            if (!WriteFileAtomic(destination, bytes, &problem)) break;
         }
         if (ec) break;
     }
-    if (ec) {
-        if (error)
-            *error = "cannot copy " + factory.string() + " to " + target.string() + ": " + ec.message();
+    if (ec && problem.empty()) problem = ec.message();
+    if (!problem.empty()) {
+        if (error) *error = "cannot copy " + factory.string() + " to " + target.string() + ": " + problem;
         return false;
     }
     return true;
@@ -113,8 +128,9 @@ ProgramFolderResult ResolveProgramFolder(const std::optional<fs::path>& home, fs
     const fs::path user = data / "zormouse";
     const fs::path factory = exeDir.parent_path() / "share" / "zormouse";
     if (!HoldsResources(user) && !HoldsResources(factory)) {
-        return {{}, "no program folder: " + user.string() + " is empty and no factory copy was found in " +
-                        factory.string()};
+        return {{},
+                "no program folder: " + user.string() + " is empty and no factory copy was found in " +
+                    factory.string()};
     }
     if (HoldsResources(factory)) {
         // Files the installation has and the user's folder lacks are copied in (a first start, or

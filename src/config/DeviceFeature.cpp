@@ -213,15 +213,14 @@ std::map<int, std::vector<std::string>> LoadLedItems(const fs::path& modelFolder
 }
 
 bool SaveChipReset(const fs::path& modelFolder, int chip, const ChipResetLabels& labels) {
-    IniFile ini(DeviceFeaturePath(modelFolder));
     const std::string section = Format("ChipReset%d", chip);
-    bool ok = true;
+    std::vector<IniEntry> entries;
     for (int p = 0; p < kResetProfiles; ++p) {
         const auto& gears = labels[static_cast<std::size_t>(p)];
-        const std::string joined = Join(std::vector<std::string>(gears.begin(), gears.end()), ",");
-        ok = ini.WriteString(section, Format("profile%d", p), joined) && ok;
+        entries.push_back({section, Format("profile%d", p),
+                           Join(std::vector<std::string>(gears.begin(), gears.end()), ",")});
     }
-    return ok;
+    return IniFile(DeviceFeaturePath(modelFolder)).WriteStrings(entries);
 }
 
 ChipResetLines LoadChipReset(const DeviceFeatureRecord& record, const fs::path& modelFolder, int chip) {
@@ -245,9 +244,16 @@ ChipResetLines LoadChipReset(const DeviceFeatureRecord& record, const fs::path& 
 }
 
 bool SaveProfileId(const fs::path& modelFolder, int index, std::uint16_t value) {
-    if (index < 0 || index >= kProfileIdCount) return false;
-    IniFile ini(DeviceFeaturePath(modelFolder));
-    return ini.WriteString("RANDOM", Format("Profile%d", index), Format("%d", value));
+    return SaveProfileIds(modelFolder, {{index, value}});
+}
+
+bool SaveProfileIds(const fs::path& modelFolder, const std::vector<std::pair<int, std::uint16_t>>& ids) {
+    std::vector<IniEntry> entries;
+    for (const auto& [index, value] : ids) {
+        if (index < 0 || index >= kProfileIdCount) return false;
+        entries.push_back({"RANDOM", Format("Profile%d", index), Format("%d", value)});
+    }
+    return IniFile(DeviceFeaturePath(modelFolder)).WriteStrings(entries);
 }
 
 }  // namespace zor

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zor {
@@ -75,7 +76,8 @@ std::map<int, std::vector<std::string>> LoadLedItems(const std::filesystem::path
 using ChipResetLabels = std::array<std::array<std::string, kResetGears>, kResetProfiles>;
 using ChipResetLines = std::array<std::array<int, kResetGears>, kResetProfiles>;
 
-// Writes ChipReset<chip>/profile0..2 as the eight DPI labels of each profile joined with ",".
+// Writes ChipReset<chip>/profile0..2 as the eight DPI labels of each profile joined with ",",
+// all three in one replacement of the file.
 bool SaveChipReset(const std::filesystem::path& modelFolder, int chip, const ChipResetLabels& labels);
 
 // Reads ChipReset<chip>/profile0..2 and gives, for every gear, the DPI table line whose label is
@@ -86,5 +88,10 @@ ChipResetLines LoadChipReset(const DeviceFeatureRecord& record, const std::files
 
 // Writes RANDOM/Profile<index> = value. Refuses an index outside 0..3.
 bool SaveProfileId(const std::filesystem::path& modelFolder, int index, std::uint16_t value);
+// Writes several of them (index, value) in one replacement of the file, so that an interrupted
+// write never leaves some identifiers new and others old. Refuses (writing nothing) an index
+// outside 0..3.
+bool SaveProfileIds(const std::filesystem::path& modelFolder,
+                    const std::vector<std::pair<int, std::uint16_t>>& ids);
 
 }  // namespace zor

@@ -363,13 +363,15 @@ void MouseConfigDocument::DisableSurplusGears(int profile) {
 bool MouseConfigDocument::CreateMissingProfileIds(const std::filesystem::path& modelFolder) {
     if (std::any_of(m_profileIds.begin(), m_profileIds.end(), [](std::uint16_t id) { return id != 0; }))
         return false;
+    std::vector<std::pair<int, std::uint16_t>> ids;
     for (int i = 0; i < kKeyTables; ++i) {
         std::uint16_t id = m_draw();
         if (id == 0) id = 1;
         m_profileIds[static_cast<std::size_t>(i)] = id;
         DebugF("random:%d\n", id);
-        SaveProfileId(modelFolder, i, id);
+        ids.emplace_back(i, id);
     }
+    SaveProfileIds(modelFolder, ids);
     return true;
 }
 

@@ -46,7 +46,8 @@ OperationResult ModelSession::LoadSources() {
     return result;
 }
 
-ReloadOutcome ModelSession::LoadModel(const DeviceEntry* entry, bool ble, const std::function<int()>& readChip) {
+ReloadOutcome ModelSession::LoadModel(const DeviceEntry* entry, bool ble,
+                                      const std::function<int()>& readChip) {
     m_modelFolder = paths::ModelFolder(m_root, entry != nullptr ? entry->devFolder : std::string());
     m_modelName = entry != nullptr ? entry->matchedName : std::string();
     m_matchedName = m_modelName;
@@ -132,11 +133,14 @@ OperationResult ModelSession::FactoryReset(int profile, const std::function<int(
 }
 
 void ModelSession::DrawAllProfileIds() {
+    std::vector<std::pair<int, std::uint16_t>> ids;
     for (int p = 0; p < kProfileCount; ++p) {
         const std::uint16_t id = DrawId();
         doc.SetProfileId(p, id);
-        SaveProfileId(m_modelFolder, p, id);
+        ids.emplace_back(p, id);
     }
+    // All four in one write: an interrupted one leaves the old four, never a mix.
+    if (!SaveProfileIds(m_modelFolder, ids)) DebugLine("profile identifiers not written\n");
 }
 
 std::uint16_t ModelSession::DrawId() const {

@@ -105,11 +105,13 @@ RunResult RunScheduler::Absorb(const ApplyOutcome& outcome) {
         m_model.SetProfile(*outcome.pagesProfile);
         result.profileChanged = true;
     }
+    std::vector<std::pair<int, std::uint16_t>> renewed;
     for (int p : outcome.renewedProfiles) {
         const std::uint16_t id = outcome.profileIds[static_cast<std::size_t>(p)];
         m_model.doc.SetProfileId(p, id);
-        SaveProfileId(m_model.ModelFolder(), p, id);
+        renewed.emplace_back(p, id);
     }
+    if (!renewed.empty()) SaveProfileIds(m_model.ModelFolder(), renewed);
     if (outcome.readBack) {
         result.readBack = outcome.readBack;
         auto& adv = m_model.doc.adv[static_cast<std::size_t>(m_model.Profile())];
@@ -181,8 +183,8 @@ StateReadResult RunScheduler::FinishStateRead(int wParam, int lParam) {
     const StateRead& read = result.read;
     const bool cable = m_stack.Presence().ConnectionKind() == kConnectionCable;
     const int before = m_receiverLink;
-    DebugF("device state: read %d, link %d, battery %d, chip %d\n", read.ok ? 1 : 0, read.connection, read.battery,
-           read.chip);
+    DebugF("device state: read %d, link %d, battery %d, chip %d\n", read.ok ? 1 : 0, read.connection,
+           read.battery, read.chip);
     if (read.ok) {
         m_receiverLink = cable ? 1 : (read.connection != 0 ? 1 : 0);
         m_stack.Presence().SetReceiverState(m_receiverLink);

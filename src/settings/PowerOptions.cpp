@@ -75,14 +75,21 @@ std::optional<int> PowerOptions::Write(PowerKey key, int value) const {
     return kept;
 }
 
+bool PowerOptions::WriteAll(const std::vector<std::pair<PowerKey, int>>& values) const {
+    std::vector<IniEntry> entries;
+    for (const auto& [key, value] : values)
+        entries.push_back({kPowerSection, InfoOf(key).name, std::to_string(m_ranges.Of(key).Clamp(value))});
+    return IniFile(m_path).WriteStrings(entries);
+}
+
 bool PowerOptions::WriteReset(const IniFile& deviceFeature) const {
-    bool ok = true;
+    std::vector<std::pair<PowerKey, int>> values;
     for (const PowerKeyInfo& info : kPowerKeys) {
         // The power-down time and the power-saving switch are not part of the model's reset.
         if (info.key == PowerKey::PDTime || info.key == PowerKey::SavePowerSelect) continue;
-        ok = Write(info.key, deviceFeature.GetInt("Reset", info.name)).has_value() && ok;
+        values.emplace_back(info.key, deviceFeature.GetInt("Reset", info.name));
     }
-    return ok;
+    return WriteAll(values);
 }
 
 PowerSettings PowerOptions::ToDevice(const PowerValues& v) {

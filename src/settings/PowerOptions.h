@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "device/SettingsSource.h"
 #include "settings/ApplyPipeline.h"
@@ -106,8 +108,12 @@ public:
     // Writes one value, kept within its range, as decimal text. The value written, or nothing
     // when the file could not be written.
     std::optional<int> Write(PowerKey key, int value) const;
+    // Writes several values, each kept within its range, in one replacement of the file (an
+    // interrupted write leaves all of them old). False when the file could not be written.
+    bool WriteAll(const std::vector<std::pair<PowerKey, int>>& values) const;
     // Writes the [Reset] values of the model description back into section "Set" (all but the
-    // power-down time, which keeps its value). False when Set.ini could not be written.
+    // power-down time, which keeps its value), in one write. False when Set.ini could not be
+    // written.
     bool WriteReset(const IniFile& deviceFeature) const;
 
     // What the command set sends for these values. lightingSwitch is the intelligent power

@@ -102,6 +102,27 @@ TEST(ProgramFolder, UserFolderIsSeededFromFactoryWithoutOverwriting) {
     ::unsetenv("XDG_DATA_HOME");
 }
 
+TEST(ProgramFolder, SeedingCopiesWholeFilesAndRemovesTheTemporaryFilesOfAKilledCopy) {
+    TempDir dir;
+    const auto factory = dir / "factory";
+    const auto user = dir / "user";
+    WriteFile(factory / "res" / "Skin" / "big.xml", std::string(100000, 'x'));
+    WriteFile(factory / "res" / "Set.ini", "[Set]\n");
+    // A copy killed half-way left its temporary file; one of a start copying right now is young.
+    const auto stale = user / "res" / "Skin" / ".big.xml.tmp-a1B2c3";
+    const auto young = user / "res" / ".Set.ini.tmp-Zz9Yy8";
+    WriteFile(stale, "xxx");
+    WriteFile(young, "[Se");
+    std::filesystem::last_write_time(stale,
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+
+    ASSERT_TRUE(SeedFromFactory(factory, user));
+    EXPECT_EQ(zor::test::ReadFile(user / "res" / "Skin" / "big.xml"), std::string(100000, 'x'));
+    EXPECT_EQ(zor::test::ReadFile(user / "res" / "Set.ini"), "[Set]\n");
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(young));
+}
+
 TEST(ProgramFolder, StaleTemporaryFilesOfKilledSavesAreRemovedAndNothingElse) {
     TempDir dir;
     const auto home = dir / "home";

@@ -49,11 +49,13 @@ TEST(IniFile, ReadsUtf8WithAndWithoutBomAndMissingFile) {
 
 TEST(IniFile, GetStringIsCappedLikeAFixedBuffer) {
     TempDir dir;
-    WriteFile(dir / "a.ini", "[S]\nLong=" + std::string(300, 'x') + "\nWide=\xE5\xAE\x8F\xE5\xAE\x8F\xE5\xAE\x8F\n");
+    WriteFile(dir / "a.ini",
+              "[S]\nLong=" + std::string(300, 'x') + "\nWide=\xE5\xAE\x8F\xE5\xAE\x8F\xE5\xAE\x8F\n");
     IniFile ini(dir / "a.ini");
     EXPECT_EQ(ini.GetString("S", "Long").size(), 259u);
     EXPECT_EQ(ini.GetString("S", "Long", 9), std::string(8, 'x'));
-    EXPECT_EQ(ini.GetString("S", "Wide", 3), "\xE5\xAE\x8F\xE5\xAE\x8F") << "cap counts characters, not bytes";
+    EXPECT_EQ(ini.GetString("S", "Wide", 3), "\xE5\xAE\x8F\xE5\xAE\x8F")
+        << "cap counts characters, not bytes";
 }
 
 TEST(IniFile, GetIntAndValuesFollowProfileRules) {
@@ -79,18 +81,21 @@ TEST(IniFile, GetSectionListsKeyValueLinesWithinCap) {
 
 TEST(IniFile, WriteChangesOneLineAndKeepsEverythingElse) {
     TempDir dir;
-    const std::string original = "; models\r\n[RANDOM]\r\nProfile0 = 1\r\nprofile1=2\r\n\r\n[Other]\r\nx=1\r\n";
+    const std::string original =
+        "; models\r\n[RANDOM]\r\nProfile0 = 1\r\nprofile1=2\r\n\r\n[Other]\r\nx=1\r\n";
     WriteFile(dir / "a.ini", original);
     IniFile ini(dir / "a.ini");
     ASSERT_TRUE(ini.WriteString("random", "Profile1", "4711"));
     EXPECT_EQ(ReadFile(dir / "a.ini"),
               "; models\r\n[RANDOM]\r\nProfile0 = 1\r\nprofile1=4711\r\n\r\n[Other]\r\nx=1\r\n");
     ASSERT_TRUE(ini.WriteString("RANDOM", "Profile2", "9"));
-    EXPECT_EQ(ReadFile(dir / "a.ini"),
-              "; models\r\n[RANDOM]\r\nProfile0 = 1\r\nprofile1=4711\r\nProfile2=9\r\n\r\n[Other]\r\nx=1\r\n");
+    EXPECT_EQ(
+        ReadFile(dir / "a.ini"),
+        "; models\r\n[RANDOM]\r\nProfile0 = 1\r\nprofile1=4711\r\nProfile2=9\r\n\r\n[Other]\r\nx=1\r\n");
     ASSERT_TRUE(ini.WriteString("ChipReset4", "profile0", "400,800"));
-    EXPECT_EQ(ReadFile(dir / "a.ini"), "; models\r\n[RANDOM]\r\nProfile0 = 1\r\nprofile1=4711\r\nProfile2=9\r\n\r\n"
-                                       "[Other]\r\nx=1\r\n[ChipReset4]\r\nprofile0=400,800\r\n");
+    EXPECT_EQ(ReadFile(dir / "a.ini"),
+              "; models\r\n[RANDOM]\r\nProfile0 = 1\r\nprofile1=4711\r\nProfile2=9\r\n\r\n"
+              "[Other]\r\nx=1\r\n[ChipReset4]\r\nprofile0=400,800\r\n");
     EXPECT_EQ(ini.GetInt("RANDOM", "Profile1"), 4711);
 }
 
@@ -133,4 +138,25 @@ TEST(IniFile, FailedWriteLeavesTheOldFile) {
     EXPECT_FALSE(ini.WriteString("RANDOM", "Profile0", "2"));
     AtomicFile::setWriteHookForTest(nullptr);
     EXPECT_EQ(ReadFile(dir / "a.ini"), "[RANDOM]\nProfile0=1\n");
+}
+
+TEST(IniFile, SeveralKeysAreWrittenTogetherOrNotAtAll) {
+    TempDir dir;
+    WriteFile(dir / "a.ini", "; ids\r\n[RANDOM]\r\nProfile0=1\r\nprofile1=2\r\n");
+    IniFile ini(dir / "a.ini");
+    EXPECT_TRUE(ini.WriteStrings({{"RANDOM", "Profile0", "7"},
+                                  {"RANDOM", "Profile1", "8"},
+                                  {"Random", "Profile2", "9"},
+                                  {"Set", "SleepTime", "5"}}));
+    EXPECT_EQ(ReadFile(dir / "a.ini"),
+              "; ids\r\n[RANDOM]\r\nProfile0=7\r\nprofile1=8\r\nProfile2=9\r\n[Set]\r\nSleepTime=5\r\n");
+
+    // A failed write of the batch leaves every key as it was.
+    const std::string before = ReadFile(dir / "a.ini");
+    AtomicFile::setWriteHookForTest([](std::size_t, std::size_t wanted) { return wanted - 1; });
+    EXPECT_FALSE(ini.WriteStrings({{"RANDOM", "Profile0", "1"}, {"RANDOM", "Profile1", "1"}}));
+    AtomicFile::setWriteHookForTest(nullptr);
+    EXPECT_EQ(ReadFile(dir / "a.ini"), before);
+    EXPECT_TRUE(ini.WriteStrings({}));
+    EXPECT_EQ(ReadFile(dir / "a.ini"), before);
 }

@@ -1,12 +1,12 @@
 // zorctl set power NAME=VALUE ...: power and sensor options of res/Set.ini (names as its keys,
-// any case). Every pair is checked before anything is written; then each value is written and
-// its change message's single write sent, as the power page does for one change at a time.
+// any case). Every pair is checked before anything is written; then all values are written at
+// once and each change message's single write sent, as the power page does for one change at a time.
 #include <algorithm>
 #include <map>
 #include <ostream>
 
-#include "SetTarget.h"
 #include "Session.h"
+#include "SetTarget.h"
 #include "common/ProgramPaths.h"
 #include "common/Text.h"
 #include "settings/PowerOptions.h"
@@ -15,7 +15,8 @@ namespace zor::ctl {
 namespace {
 
 bool ParseValue(const std::string& text, int& out) {
-    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
     out = ParseLeadingInt(text);
     return true;
 }
@@ -35,33 +36,39 @@ int RunSetPower(CommandContext& ctx) {
         const std::size_t eq = pair.find('=');
         if (eq == std::string::npos) return Fail(ctx, "set power: \"" + pair + "\" is not NAME=VALUE");
         const std::optional<PowerKey> key = PowerKeyByName(pair.substr(0, eq));
-        if (!key) return Fail(ctx, "set power: no option \"" + pair.substr(0, eq) + "\"; names: " + KeyNames());
+        if (!key)
+            return Fail(ctx, "set power: no option \"" + pair.substr(0, eq) + "\"; names: " + KeyNames());
         const char* name = InfoOf(*key).name;
         const PowerRange range = options.Ranges().Of(*key);
         int value = 0;
         if (!ParseValue(pair.substr(eq + 1), value) || value < range.min || value > range.max)
             return Fail(ctx, Format("set power: %s takes %d to %d, not \"%s\"", name, range.min, range.max,
                                     pair.substr(eq + 1)));
-        if (!values.emplace(*key, value).second) return Fail(ctx, Format("set power: %s is given twice", name));
+        if (!values.emplace(*key, value).second)
+            return Fail(ctx, Format("set power: %s is given twice", name));
     }
 
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
+    // Every value in one write of Set.ini (an interrupted one leaves all of them old), then each
+    // change's single write.
+    if (!options.WriteAll(std::vector<std::pair<PowerKey, int>>(values.begin(), values.end())))
+        return Fail(ctx, "cannot write " + options.Path().string());
     for (const auto& [key, value] : values) {
         const PowerKeyInfo& info = InfoOf(key);
-        if (!options.Write(key, value))
-            return Fail(ctx, "cannot write " + options.Path().string() + " (" + info.name + ")");
         const std::optional<PowerChange> change = PowerChangeFor(info.message);
         if (!change) continue;
-        if (change->single) session.Scheduler().Flags().single[static_cast<std::size_t>(*change->single)] = true;
+        if (change->single)
+            session.Scheduler().Flags().single[static_cast<std::size_t>(*change->single)] = true;
         session.Scheduler().RunNow(0, change->kind);
         ctx.out << info.name << '=' << value << '\n';
     }
     return 0;
 }
 
-const SetTargetRegistration kPower("power", "power NAME=VALUE ...  (Set.ini names: SleepTime=5 LODHeight=1 ...)",
+const SetTargetRegistration kPower("power",
+                                   "power NAME=VALUE ...  (Set.ini names: SleepTime=5 LODHeight=1 ...)",
                                    RunSetPower);
 
 }  // namespace
