@@ -121,6 +121,8 @@ LightingLayout ParseLightingLayout(std::string_view text) {
         for (const auto& [member, value] : root.items())
             if (member != "modes") throw std::runtime_error("unknown member \"" + member + "\"");
     } catch (const std::exception& e) {
+        // One bad entry makes the whole file unreadable: no row read before it is offered.
+        layout.rows.clear();
         layout.error = e.what();
     }
     return layout;

@@ -162,6 +162,13 @@ TEST(LightingLayoutFile, BadFilesGiveNoRowsAndSayWhy) {
     EXPECT_NE(ParseLightingLayout(R"({"modes": {}, "extra": 1})").error, "");
     EXPECT_NE(ParseLightingLayout(R"({"modes": {"1": {"row": [1]}}})").error, "");
     EXPECT_NE(ParseLightingLayout(std::string(100, '[') + std::string(100, ']')).error, "");
+    // A fault after good rows refuses the whole file: the rows read before it are not offered.
+    for (const char* text : {R"({"modes": {"0": {"row": ["a", "static", "1"]}, "1": {"row": [2]}}})",
+                             R"({"modes": {"0": {"row": ["a", "static", "1"]}}, "extra": 1})"}) {
+        const LightingLayout partial = ParseLightingLayout(text);
+        EXPECT_NE(partial.error, "") << text;
+        EXPECT_TRUE(partial.rows.empty()) << text;
+    }
     test::TempDir dir;
     const LightingLayout missing = LoadLightingLayout(dir.path());
     EXPECT_TRUE(missing.rows.empty());
