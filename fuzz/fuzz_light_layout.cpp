@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A name of one or two digits reads as a mode index, not as a name.
         const bool numeric = name.size() <= 2 && name.find_first_not_of("0123456789") == std::string::npos;
         if (mode >= 0 && mode < zor::kLedModes && offered[static_cast<std::size_t>(mode)] && !numeric)
-            zor::fuzz::Check(zor::LightingModeFromText(layout, name) >= 0, "an offered mode's name finds a mode");
+            zor::fuzz::Check(zor::LightingModeFromText(layout, name) >= 0,
+                             "an offered mode's name finds a mode");
         (void)zor::UiModeForDeviceMode(ledModes, mode);
     }
     (void)zor::LightingModeFromText(layout, zor::fuzz::AsText(data, size < 16 ? size : 16));

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QWidget window;
     zor::ui::CPaintManagerUI pm;
     pm.Init(&window, QStringLiteral("fuzz"));
-    std::unique_ptr<zor::ui::CControlUI> root(zor::ui::CDialogBuilder().Create(markup, nullptr, &pm, &window));
+    std::unique_ptr<zor::ui::CControlUI> root(
+        zor::ui::CDialogBuilder().Create(markup, nullptr, &pm, &window));
     if (!root) return 0;
     pm.AttachDialog(root.get());
     root->resize(pm.GetInitSize().boundedTo(QSize(2000, 2000)).expandedTo(QSize(1, 1)));

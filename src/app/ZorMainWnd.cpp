@@ -386,8 +386,9 @@ void CZorMainWnd::OnWindowInit() {
     SelectDevice();
     // The BLE bridge, before the listeners (a receiver that loses its mouse asks for BLE).
     m_hub->AttachBle();
-    if (BleBridge* ble = m_hub->Ble(); ble == nullptr || !ble->Registered() || m_hub->Finder().bleNames().empty()) {
-        // No adapter, or no list of the mice that may be reached over Bluetooth LE.
+    if (BleBridge* ble = m_hub->Ble(); ble == nullptr || !ble->Registered() || !m_hub->Finder().hasBleList()) {
+        // No adapter, or no list of the mice that may be reached over Bluetooth LE. The list is
+        // decrypted (and the crypto library loaded) only when a connection is tried.
         DebugLine("Bluetooth LE is not available: BLE connections are not attempted\n");
         m_bleUnavailable = true;
     } else if (ble != nullptr && m_hub->Link().bleMode.load() == 0 &&

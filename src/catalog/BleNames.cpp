@@ -1,10 +1,5 @@
 #include "catalog/BleNames.h"
 
-#include <dlfcn.h>
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/opensslv.h>
-
 #include <array>
 #include <fstream>
 #include <memory>
@@ -13,6 +8,7 @@
 #include <vector>
 
 #include "common/AtomicFile.h"
+#include "common/CryptoLibrary.h"
 #include "common/Debug.h"
 #include "common/JsonText.h"
 
@@ -23,59 +19,9 @@ constexpr std::size_t kIvSize = 16;
 constexpr std::size_t kKeySize = 32;
 constexpr std::size_t kChunkSize = 4096;
 
-#define ZOR_STRINGIFY2(x) #x
-#define ZOR_STRINGIFY(x) ZOR_STRINGIFY2(x)
-
-// The crypto library is loaded the first time a list is decrypted, not with the program: the
-// program needs it only to connect over Bluetooth, and loading it (relocating its tables, then
-// starting it) costs several megabytes of memory and start-up time. The functions are those of
-// the OpenSSL version the program was built against.
-struct CryptoLibrary {
-    decltype(&EVP_CIPHER_CTX_new) ctxNew = nullptr;
-    decltype(&EVP_CIPHER_CTX_free) ctxFree = nullptr;
-    decltype(&EVP_BytesToKey) bytesToKey = nullptr;
-    decltype(&EVP_aes_256_cbc) aes256Cbc = nullptr;
-    decltype(&EVP_sha256) sha256 = nullptr;
-    decltype(&EVP_DecryptInit_ex) decryptInit = nullptr;
-    decltype(&EVP_DecryptUpdate) decryptUpdate = nullptr;
-    decltype(&EVP_DecryptFinal_ex) decryptFinal = nullptr;
-    decltype(&OPENSSL_cleanse) cleanse = nullptr;
-    bool loaded = false;
-};
-
-template <typename Fn>
-bool Resolve(void* library, const char* name, Fn& fn) {
-    fn = reinterpret_cast<Fn>(dlsym(library, name));
-    return fn != nullptr;
-}
-
-const CryptoLibrary& Crypto() {
-    static const CryptoLibrary crypto = [] {
-        CryptoLibrary c;
-        static const char kName[] = "libcrypto.so." ZOR_STRINGIFY(OPENSSL_VERSION_MAJOR);
-        void* library = dlopen(kName, RTLD_NOW | RTLD_LOCAL);  // stays loaded for the process
-        if (library == nullptr) {
-            const char* why = dlerror();
-            DebugLine(std::string("cannot load ") + kName + ": " + (why ? why : "?") + "\n");
-            return c;
-        }
-        c.loaded = Resolve(library, "EVP_CIPHER_CTX_new", c.ctxNew) &&
-                   Resolve(library, "EVP_CIPHER_CTX_free", c.ctxFree) &&
-                   Resolve(library, "EVP_BytesToKey", c.bytesToKey) &&
-                   Resolve(library, "EVP_aes_256_cbc", c.aes256Cbc) &&
-                   Resolve(library, "EVP_sha256", c.sha256) &&
-                   Resolve(library, "EVP_DecryptInit_ex", c.decryptInit) &&
-                   Resolve(library, "EVP_DecryptUpdate", c.decryptUpdate) &&
-                   Resolve(library, "EVP_DecryptFinal_ex", c.decryptFinal) &&
-                   Resolve(library, "OPENSSL_cleanse", c.cleanse);
-        if (!c.loaded) DebugLine(std::string(kName) + " lacks a function the BLE list needs\n");
-        return c;
-    }();
-    return crypto;
-}
-
+// libcrypto is opened the first time a list is decrypted, not with the program.
 struct CipherCtxFree {
-    void operator()(EVP_CIPHER_CTX* ctx) const { Crypto().ctxFree(ctx); }
+    void operator()(EVP_CIPHER_CTX* ctx) const { Crypto().cipherCtxFree(ctx); }
 };
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
 
@@ -153,7 +99,7 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
         return false;
     }
 
-    CipherCtx ctx(crypto.ctxNew());
+    CipherCtx ctx(crypto.cipherCtxNew());
     if (!ctx) {
         DebugLine("无法创建解密上下文\n");
         return false;
@@ -203,6 +149,13 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
     }
     DebugLine("文件解密成功：" + inPath.string() + " -> " + target.string() + "\n");
     return true;
+}
+
+bool BleListPresent(const std::filesystem::path& programFolder) {
+    std::error_code ec;
+    const std::filesystem::path list = programFolder / kBleListPath;
+    return std::filesystem::is_regular_file(list, ec) &&
+           std::filesystem::file_size(list, ec) >= 2 * kIvSize && !ec;
 }
 
 std::string LoadBleNames(const std::filesystem::path& programFolder, std::string* error) {

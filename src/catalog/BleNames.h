@@ -29,4 +29,8 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
 // names could be read, and is cleared on success.
 std::string LoadBleNames(const std::filesystem::path& programFolder = ".", std::string* error = nullptr);
 
+// Whether <programFolder>/res/Home/Icons/ble.json is a regular file long enough to hold an IV
+// and one cipher block. Cheap: nothing is decrypted, so the crypto library is not loaded.
+bool BleListPresent(const std::filesystem::path& programFolder = ".");
+
 }  // namespace zor

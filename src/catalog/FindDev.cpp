@@ -35,6 +35,10 @@ const std::string& FindDev::bleNames() const {
     return m_bleNames;
 }
 
+bool FindDev::hasBleList() const {
+    return m_bleNamesRead ? !m_bleNames.empty() : BleListPresent(m_programFolder);
+}
+
 void FindDev::LoadDeviceList() {
     m_bleNamesRead = false;  // read again, from the files of this load, when first asked for
 

@@ -45,7 +45,10 @@ public:
     // The BLE device names, comma-separated. The encrypted list is read on the first call after
     // each LoadDeviceList (on the thread that owns the finder): only a Bluetooth connection
     // needs it, and decrypting it starts the crypto library, which costs megabytes.
+    // Decrypted when first asked for (that loads the crypto library).
     const std::string& bleNames() const;
+    // Whether there is a BLE list to decrypt, without decrypting it.
+    bool hasBleList() const;
     const std::filesystem::path& programFolder() const { return m_programFolder; }
 
     // Outcome of the last load, for diagnostics.

@@ -1,7 +1,6 @@
 #include "update/Http.h"
 
 #include <arpa/inet.h>
-#include <curl/curl.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,21 +9,15 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 
 #include "common/Text.h"
+#include "update/CurlLibrary.h"
 #include "update/Sha256.h"
 
 namespace zor::update {
 namespace {
 
 constexpr const char* kUserAgent = "zormouse-update/1";
-
-void GlobalInit() {
-    // Once per process: curl_global_init is not safe to call while other threads use libcurl.
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
-}
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -40,14 +33,16 @@ bool IsLoopbackHost(std::string host) {
     return false;
 }
 
+// Only made once Curl() is loaded.
 struct CurlUrl {
-    CURLU* handle = curl_url();
-    ~CurlUrl() { curl_url_cleanup(handle); }
+    const CurlLibrary& curl = Curl();
+    CURLU* handle = curl.url();
+    ~CurlUrl() { curl.urlCleanup(handle); }
     std::string Part(CURLUPart part) const {
         char* text = nullptr;
-        if (curl_url_get(handle, part, &text, 0) != CURLUE_OK || text == nullptr) return {};
+        if (curl.urlGet(handle, part, &text, 0) != CURLUE_OK || text == nullptr) return {};
         std::string out(text);
-        curl_free(text);
+        curl.free(text);
         return out;
     }
 };
@@ -99,42 +94,42 @@ struct Transfer {
             error = refusal;
             return 0;
         }
-        GlobalInit();
-        std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
+        const CurlLibrary& lib = Curl();  // loaded: AddressRefusal has opened it
+        std::unique_ptr<CURL, decltype(lib.easyCleanup)> curl(lib.easyInit(), lib.easyCleanup);
         if (!curl) {
             error = "the HTTP library could not start a request";
             return 0;
         }
         CURL* h = curl.get();
-        curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+        lib.easySetopt(h, CURLOPT_URL, url.c_str());
+        lib.easySetopt(h, CURLOPT_NOSIGNAL, 1L);
+        lib.easySetopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+        lib.easySetopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+        lib.easySetopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+        lib.easySetopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
         // Requests to this machine never go through a proxy of the environment.
-        curl_easy_setopt(h, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
-        curl_easy_setopt(h, CURLOPT_TCP_KEEPALIVE, 1L);
-        curl_easy_setopt(h, CURLOPT_USERAGENT, kUserAgent);
-        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
-        if (totalMs > 0) curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, totalMs);
+        lib.easySetopt(h, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+        lib.easySetopt(h, CURLOPT_TCP_KEEPALIVE, 1L);
+        lib.easySetopt(h, CURLOPT_USERAGENT, kUserAgent);
+        lib.easySetopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+        if (totalMs > 0) lib.easySetopt(h, CURLOPT_TIMEOUT_MS, totalMs);
         if (stallSeconds > 0) {
-            curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-            curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+            lib.easySetopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+            lib.easySetopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds);
         }
-        curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
-        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::OnWrite);
-        curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
-        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
-        curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
+        lib.easySetopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
+        lib.easySetopt(h, CURLOPT_WRITEFUNCTION, &Transfer::OnWrite);
+        lib.easySetopt(h, CURLOPT_WRITEDATA, this);
+        lib.easySetopt(h, CURLOPT_NOPROGRESS, 0L);
+        lib.easySetopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
+        lib.easySetopt(h, CURLOPT_XFERINFODATA, this);
         char curlError[CURL_ERROR_SIZE] = {};
-        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, curlError);
+        lib.easySetopt(h, CURLOPT_ERRORBUFFER, curlError);
 
-        const CURLcode code = curl_easy_perform(h);
+        const CURLcode code = lib.easyPerform(h);
         long status = 0;
-        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-        if (contentLength != nullptr) curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, contentLength);
+        lib.easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status);
+        if (contentLength != nullptr) lib.easyGetinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, contentLength);
         if (code == CURLE_OK) {
             if (progress) progress(received, received);
             return status;
@@ -146,10 +141,10 @@ struct Transfer {
         else if (sinkFailed)
             error = "the file could not be written";
         else if (code == CURLE_OPERATION_TIMEDOUT)
-            error = Format("no complete answer in time (%s)",
-                           curlError[0] ? curlError : curl_easy_strerror(code));
+            error =
+                Format("no complete answer in time (%s)", curlError[0] ? curlError : lib.easyStrerror(code));
         else
-            error = curlError[0] ? std::string(curlError) : std::string(curl_easy_strerror(code));
+            error = curlError[0] ? std::string(curlError) : std::string(lib.easyStrerror(code));
         return 0;
     }
 };
@@ -157,9 +152,11 @@ struct Transfer {
 }  // namespace
 
 std::string AddressRefusal(const std::string& url) {
+    if (const CurlLibrary& curl = Curl(); !curl.loaded)
+        return "the HTTP library is not available: " + curl.error;
     CurlUrl parsed;
     if (parsed.handle == nullptr ||
-        curl_url_set(parsed.handle, CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
+        parsed.curl.urlSet(parsed.handle, CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
         return "not a valid address: " + url;
     const std::string scheme = Lower(parsed.Part(CURLUPART_SCHEME));
     const std::string host = parsed.Part(CURLUPART_HOST);
@@ -193,6 +190,11 @@ DownloadResult DownloadFile(const DownloadRequest& request) {
         result.error = "the expected SHA-256 is not 64 hex digits";
         return result;
     }
+    Sha256 sha;
+    if (!sha.Available()) {
+        result.error = "checksums cannot be made: " + Sha256::Unavailable();
+        return result;
+    }
     const std::filesystem::path folder = request.target.parent_path();
     std::string pattern = (folder / ("." + request.target.filename().string() + ".XXXXXX")).string();
     const int fd = mkstemp(pattern.data());
@@ -201,7 +203,6 @@ DownloadResult DownloadFile(const DownloadRequest& request) {
         return result;
     }
     const std::filesystem::path temp = pattern;
-    Sha256 sha;
     Transfer transfer;
     transfer.maxBytes = request.maxBytes;
     transfer.cancel = request.cancel;

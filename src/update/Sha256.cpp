@@ -1,37 +1,51 @@
 #include "update/Sha256.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <fstream>
 #include <vector>
 
+#include "common/CryptoLibrary.h"
+
 namespace zor::update {
 
+// libcrypto is opened with the first checksum, not with the program. Without it there is no
+// context: Add does nothing and FinishHex answers an empty text.
 struct Sha256::Context {
-    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+    const CryptoLibrary& crypto = Crypto();
+    EVP_MD_CTX* ctx = crypto.loaded ? crypto.mdCtxNew() : nullptr;
     bool started = false;
-    ~Context() { EVP_MD_CTX_free(ctx); }
-    void Start() {
-        if (!started) EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
-        started = true;
+    ~Context() {
+        if (ctx != nullptr) crypto.mdCtxFree(ctx);
+    }
+    bool Start() {
+        if (ctx == nullptr) return false;
+        if (!started) started = crypto.digestInit(ctx, crypto.sha256(), nullptr) == 1;
+        return started;
     }
 };
 
 Sha256::Sha256() : m_context(std::make_unique<Context>()) {}
 Sha256::~Sha256() = default;
 
+bool Sha256::Available() const {
+    return m_context->ctx != nullptr;
+}
+
+const std::string& Sha256::Unavailable() {
+    return Crypto().error;
+}
+
 void Sha256::Add(std::string_view bytes) {
-    m_context->Start();
-    EVP_DigestUpdate(m_context->ctx, bytes.data(), bytes.size());
+    if (m_context->Start()) m_context->crypto.digestUpdate(m_context->ctx, bytes.data(), bytes.size());
 }
 
 std::string Sha256::FinishHex() {
-    m_context->Start();
+    if (!m_context->Start()) return {};
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EVP_DigestFinal_ex(m_context->ctx, digest, &length);
+    const bool done = m_context->crypto.digestFinal(m_context->ctx, digest, &length) == 1;
     m_context->started = false;
+    if (!done) return {};
     static const char kHex[] = "0123456789abcdef";
     std::string hex;
     for (unsigned int i = 0; i < length; ++i) {

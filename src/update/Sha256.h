@@ -1,4 +1,5 @@
-// SHA-256 of a byte stream, fed piece by piece as a download arrives (OpenSSL EVP).
+// SHA-256 of a byte stream, fed piece by piece as a download arrives (OpenSSL EVP, from libcrypto
+// opened on first use).
 #pragma once
 
 #include <filesystem>
@@ -15,8 +16,13 @@ public:
     Sha256(const Sha256&) = delete;
     Sha256& operator=(const Sha256&) = delete;
 
+    // False when libcrypto cannot be opened: then no digest is made (Unavailable() says why).
+    bool Available() const;
+    static const std::string& Unavailable();
+
     void Add(std::string_view bytes);
-    // Lower-case hex of the digest; ends the stream (later Adds start a new one).
+    // Lower-case hex of the digest; ends the stream (later Adds start a new one). Empty when the
+    // digest cannot be made.
     std::string FinishHex();
 
 private:

@@ -64,6 +64,9 @@ dpkg-deb -I "$DEB" > "$WORK/info" || fail "dpkg-deb -I"
 grep -q '^ Package: zormouse' "$WORK/info" || fail "package name"
 grep -q '^ Depends:.*libqt6widgets6' "$WORK/info" || fail "dependencies not read off the libraries: $(cat "$WORK/info")"
 grep -q '^ Depends:.*libhidapi-hidraw0' "$WORK/info" || fail "hidapi dependency missing"
+# Opened at run time, so named by hand: a package without them could not download or decrypt.
+grep -q '^ Depends:.*libcurl4' "$WORK/info" || fail "libcurl dependency missing"
+grep -q '^ Depends:.*libssl3' "$WORK/info" || fail "libcrypto dependency missing"
 grep -q 'postinst' "$WORK/info" || fail "no postinst"
 dpkg-deb -c "$DEB" > "$WORK/list"
 for f in ./usr/bin/zormouse ./usr/bin/zorctl ./usr/share/applications/zormouse.desktop \
