@@ -143,12 +143,12 @@ void PowerPage::StoreSwitch(PowerKey key, bool on) {
 void PowerPage::StoreSensorSwitches() {
     // The four switches travel in one byte: all of them are stored, then the byte is sent.
     const PowerOptions options = Options();
-    bool ok = true;
+    std::vector<std::pair<PowerKey, int>> values;
     for (const SwitchControl& s : kSensorSwitches) {
         auto* box = m_pm.Find<COptionUI>(QLatin1String(s.name));
-        ok = options.Write(s.key, box != nullptr && box->IsSelected() ? 1 : 0).has_value() && ok;
+        values.emplace_back(s.key, box != nullptr && box->IsSelected() ? 1 : 0);
     }
-    if (!ok) {
+    if (!options.WriteAll(values)) {
         DebugLine("power page: sensor switches not written, Set.ini cannot be written\n");
         return;
     }
