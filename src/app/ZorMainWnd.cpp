@@ -634,12 +634,27 @@ void CZorMainWnd::StartRun(int mode) {
 
 void CZorMainWnd::FinishApply() {
     const control::RunResult result = m_scheduler->FinishRun();
-    (void)result;
     ShowProgress(false, m_scheduler->Mode());
     RefreshPages();
+    if (result.ran && !result.Complete()) ShowApplyFailed();
     if (m_hub->Link().bleMode.load() == 0 && m_hub->SelectedEntry() != nullptr) StartBatteryTimer();
     emit applyFinished();
     RunWaiting();
+}
+
+void CZorMainWnd::ShowApplyFailed() {
+    // A mouse that went away gets the no-device notice instead, once its removal comes in.
+    const auto& handle = m_hub->Link().featureHandle;
+    if (m_hub->SelectedEntry() == nullptr || !handle || !handle->IsOpen()) return;
+    // A receiver without its mouse has its own notice, which says what to do.
+    if (m_msgBox && m_msgBox->GetType() == CMsgWnd::kNoDevice) return;
+    if (ConnectionType() == kConnectionReceiver && m_scheduler->ReceiverLink() == 0) return;
+    DebugLine("the settings did not reach the mouse\n");
+    CloseMessageBox();
+    auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
+    m_msgBox = CMsgWnd::ShowMessageBoxNonModal(this, text("Error"), text("ApplyFailed"), {}, CMsgWnd::kInfo,
+                                               text("MessageOK"));
+    if (m_msgBox) m_msgBox->CenterWindow();
 }
 
 void CZorMainWnd::ShowProgress(bool show, int mode) {

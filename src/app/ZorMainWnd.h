@@ -142,6 +142,8 @@ private:
     void OnBleConnectFailed();
     void OnBleReply(int code, const std::string& text);
     void CloseMessageBox();
+    // Says that the last run's frames did not all reach the mouse (or its replies were noise).
+    void ShowApplyFailed();
     void CloseRequest();
     void Minimise();
     // The session's autostart entry as Set/AutomaticallyOpenEn, AutomaticallyHideEn and SoftName say.

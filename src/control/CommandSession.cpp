@@ -9,6 +9,8 @@ DeviceStackOptions StackOptions(const CommandSessionOptions& options) {
     DeviceStackOptions stack;
     stack.programFolder = options.programFolder;
     stack.virtualMouse = options.virtualMouse;
+    stack.virtualFault = options.virtualFault;
+    stack.virtualFaultAfter = options.virtualFaultAfter;
     stack.virtualKind = VirtualLinkKind::Cable;
     stack.sleeper = options.sleeper;
     stack.trace = options.trace;
@@ -63,12 +65,13 @@ RunResult CommandSession::SaveAndPush(int kind) {
     return m_scheduler.RunNow(0, kind);
 }
 
-OperationResult CommandSession::ResetAndPush() {
+OperationResult CommandSession::ResetAndPush(RunResult* pushed) {
     const OperationResult reset = m_scheduler.FactoryReset();
     if (!reset.ok) return reset;
     m_stack.Commands().SetModel(m_model.Model());
-    const RunResult pushed = m_scheduler.RunNow(1, 0);
-    if (!pushed.saved.ok) return {false, pushed.saved.error};
+    const RunResult run = m_scheduler.RunNow(1, 0);
+    if (pushed != nullptr) *pushed = run;
+    if (!run.saved.ok) return {false, run.saved.error};
     return {};
 }
 

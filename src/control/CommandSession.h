@@ -17,6 +17,8 @@ namespace zor::control {
 struct CommandSessionOptions {
     std::filesystem::path programFolder;
     bool virtualMouse = false;
+    MouseFault virtualFault = MouseFault::None;  // the virtual mouse's fault, after so many frames
+    int virtualFaultAfter = 0;
     TraceSink trace;
     Sleeper* sleeper = nullptr;
 };
@@ -47,7 +49,8 @@ public:
     // then the run of mode 0 with that kind, on this thread.
     RunResult SaveAndPush(int kind);
     // The program's factory reset, then the whole document pushed (mode 1, forced).
-    OperationResult ResetAndPush();
+    // pushed (when given) receives the push's result.
+    OperationResult ResetAndPush(RunResult* pushed = nullptr);
 
 private:
     class NullSink final : public MessageSink {

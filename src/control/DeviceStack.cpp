@@ -16,6 +16,10 @@ DeviceStack::DeviceStack(const DeviceStackOptions& options, MessageSink& sink)
         m_virtualBus = bus.get();
         m_mouse = std::make_shared<VirtualMouse>(options.virtualKind);
         m_bus = std::move(bus);
+        // A pulled cable: the mouse leaves the bus as a hot-plug removal.
+        m_mouse->SetUnplugAction([this] { PlugVirtualMouse(false); });
+        if (options.virtualFault != MouseFault::None)
+            m_mouse->InjectFault(options.virtualFault, options.virtualFaultAfter);
         PlugVirtualMouse(true);
         if (options.watchHotplug) {
             m_hotplug = std::make_unique<VirtualHotplugMonitor>(*m_virtualBus);
@@ -113,8 +117,7 @@ void DeviceStack::SetVirtualBle(bool ble) {
 }
 
 void DeviceStack::PlugVirtualMouse(bool attached) {
-    if (m_virtualBus == nullptr || attached == m_plugged) return;
-    m_plugged = attached;
+    if (m_virtualBus == nullptr || m_plugged.exchange(attached) == attached) return;
     if (attached)
         m_virtualBus->Attach(m_mouse);
     else

@@ -5,6 +5,7 @@
 // selects the device the program would select, and talks to it from its own thread.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -31,6 +32,9 @@ struct DeviceStackOptions {
     std::filesystem::path programFolder = ".";
     bool virtualMouse = false;
     VirtualLinkKind virtualKind = VirtualLinkKind::Cable;
+    // A fault the virtual mouse gets once it has taken so many frames (see VirtualMouse).
+    MouseFault virtualFault = MouseFault::None;
+    int virtualFaultAfter = 0;
     // Protocol pauses; null = real time.
     Sleeper* sleeper = nullptr;
     // Every report sent or received (zorctl --trace).
@@ -86,7 +90,7 @@ private:
     std::unique_ptr<HidBus> m_bus;
     VirtualBus* m_virtualBus = nullptr;
     std::shared_ptr<VirtualMouse> m_mouse;
-    bool m_plugged = false;
+    std::atomic<bool> m_plugged{false};  // changed from the thread of a frame (a fault's unplug) too
     bool m_onBle = false;
     std::unique_ptr<BleBridge> m_ble;
     VirtualBleBridge* m_virtualBle = nullptr;

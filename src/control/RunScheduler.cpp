@@ -101,6 +101,8 @@ RunResult RunScheduler::Absorb(const ApplyOutcome& outcome) {
     RunResult result;
     result.ran = true;
     result.fullWrite = outcome.fullWrite;
+    result.failedFrames = outcome.failedFrames;
+    result.badReplies = outcome.badReplies;
     if (outcome.pagesProfile && *outcome.pagesProfile != m_model.Profile()) {
         m_model.SetProfile(*outcome.pagesProfile);
         result.profileChanged = true;
@@ -160,6 +162,7 @@ RunScheduler::ReadStart RunScheduler::StartStateRead(int wParam, int lParam) {
     m_reading = true;
     m_worker.Start([this, wParam, lParam] {
         CommandSet& commands = m_stack.Commands();
+        commands.Link().Resume();  // each read gives a mouse that stopped answering a new chance
         commands.Request().op = kOpStatus;
         const bool ok = commands.ReadRequest() == 1;
         const StateRead read{ok, commands.Request().connectionState, commands.Request().battery,

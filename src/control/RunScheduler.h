@@ -33,6 +33,10 @@ struct RunResult {
     bool profileChanged = false;
     std::optional<CurrentState> readBack;
     ConfigResult saved;
+    // Frames that did not reach the mouse and replies that were noise (see ApplyOutcome).
+    int failedFrames = 0;
+    int badReplies = 0;
+    bool Complete() const { return failedFrames == 0 && badReplies == 0; }
 };
 
 // What a finished state read found.

@@ -191,6 +191,11 @@ int CommandSet::ReadExchange(std::uint8_t command, std::uint8_t argument, int of
         const CommandFrame reply = CommandFrame::FromBytes(bytes);
         if (reply.length == 0) continue;
         if (ok == 0) return 0;
+        // The mouse echoes the command and its argument: anything else is noise, never data.
+        if (reply.command != command || reply.argument != argument) {
+            m_transport.CountBadReply();
+            continue;
+        }
         data = reply.payload;
         return 1;
     }

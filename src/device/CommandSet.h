@@ -58,6 +58,7 @@ public:
     }
 
     DeviceRequest& Request() { return m_request; }
+    Transport& Link() { return m_transport; }
 
     // Sends the frames of the record's op. The last send's result, or the op's own result.
     int WriteRequest();

@@ -51,6 +51,10 @@ int Transport::SendCommand(std::uint8_t command, std::uint8_t argument, int offs
 
 int Transport::SendFrame(CommandFrame frame, int length) {
     auto lock = LockExchange();
+    if (m_link.bleMode.load() == 0 && GaveUp()) {
+        ++m_failedSends;  // not even the pause: the mouse is not answering
+        return 0;
+    }
     m_sleeper.SleepMs(kPauseBeforeCommandMs);
     ++m_link.sequence;  // 8-bit: wraps 255 -> 0
     frame.sequence = m_link.sequence;
@@ -78,9 +82,14 @@ int Transport::SendReport(std::span<const std::uint8_t> frame) {
 
     int result = 0;
     if (m_link.bleMode.load() == 0) {
+        if (GaveUp()) {
+            ++m_failedSends;
+            return 0;
+        }
         const auto& handle = m_link.featureHandle;
         Trace(TraceDirection::Sent, report);
         result = handle && handle->SetFeature(report) > 0 ? 1 : 0;
+        CountTransfer(result > 0);
     } else if (m_link.bleStatus == 0 && m_link.ble != nullptr) {
         Trace(TraceDirection::Sent, report);
         const auto sent = m_link.ble->BleSend(ReportToBleText(report));
@@ -98,6 +107,10 @@ int Transport::SendReport(std::span<const std::uint8_t> frame) {
 
 int Transport::ReadReport(Report& out) {
     auto lock = LockExchange();
+    if (GaveUp()) {
+        out = Report{};
+        return 0;
+    }
     m_sleeper.SleepMs(kPauseBeforeReadMs);
     std::array<std::uint8_t, 512> buffer{};
     buffer[0] = kCommandReportId;
@@ -105,6 +118,7 @@ int Transport::ReadReport(Report& out) {
     const int got = handle ? handle->GetFeature(std::span<std::uint8_t>(buffer.data(), kReportSize)) : -1;
     std::copy_n(buffer.begin(), kReportSize, out.begin());
     Trace(TraceDirection::Received, out);
+    CountTransfer(got > 0);
     return got > 0 ? 1 : 0;
 }
 

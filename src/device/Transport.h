@@ -52,6 +52,16 @@ public:
     void SetTraceSink(TraceSink sink) { m_trace = std::move(sink); }
     // Sends that were refused or failed since start-up.
     int FailedSends() const { return m_failedSends.load(); }
+    // Replies that were not the answer to the command sent (noise), since start-up.
+    int BadReplies() const { return m_badReplies.load(); }
+    void CountBadReply() { ++m_badReplies; }
+
+    // After kGiveUpAfterFailures transfers in a row failed, the mouse is taken as not answering:
+    // every further transfer fails at once, rather than each waiting for the time-out of a hung
+    // device, until Resume() (the start of the next run).
+    static constexpr int kGiveUpAfterFailures = 3;
+    bool GaveUp() const { return m_failuresInRow.load() >= kGiveUpAfterFailures; }
+    void Resume() { m_failuresInRow = 0; }
     LinkState& Link() { return m_link; }
     Sleeper& GetSleeper() { return m_sleeper; }
 
@@ -67,6 +77,14 @@ private:
     Sleeper& m_sleeper;
     TraceSink m_trace;
     std::atomic<int> m_failedSends{0};
+    std::atomic<int> m_badReplies{0};
+    std::atomic<int> m_failuresInRow{0};  // HID transfers that failed in a row
+    void CountTransfer(bool ok) {
+        if (ok)
+            m_failuresInRow = 0;
+        else
+            ++m_failuresInRow;
+    }
 };
 
 }  // namespace zor

@@ -144,6 +144,11 @@ ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job) {
     for (ProfileSettings& profile : job.settings.profiles)
         profile.reportRateIndex =
             LimitedReportRateIndex(profile.reportRateIndex, commands.Model().matchedName, connection);
+    // A mouse that stopped answering in an earlier run gets a new chance with this one.
+    Transport& link = commands.Link();
+    link.Resume();
+    const int failedBefore = link.FailedSends();
+    const int badBefore = link.BadReplies();
     RunContext run(commands, job, out);
     if (job.mode == 1) {
         run.Synchronise();
@@ -153,6 +158,10 @@ ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job) {
     commands.SetSettings(previous);
     commands.SetMacroSources(nullptr, nullptr);
     out.profileIds = job.settings.profileIds;
+    out.failedFrames = link.FailedSends() - failedBefore;
+    out.badReplies = link.BadReplies() - badBefore;
+    if (!out.Complete())
+        DebugF("run incomplete: %d frames failed, %d replies were noise\n", out.failedFrames, out.badReplies);
     return out;
 }
 

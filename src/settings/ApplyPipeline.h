@@ -95,6 +95,11 @@ struct ApplyOutcome {
     // Profile identifiers after the run (the snapshot's, renewed where step 7 drew new ones).
     std::array<std::uint16_t, kProfileCount> profileIds{};
     std::vector<int> renewedProfiles;
+    // Frames of the run that did not reach the mouse, and replies that were noise: a run with
+    // either did not bring the settings into the mouse for sure.
+    int failedFrames = 0;
+    int badReplies = 0;
+    bool Complete() const { return failedFrames == 0 && badReplies == 0; }
 };
 
 // Repeat count of single writes: 1 on a cable connection, otherwise the model's WriteTimes

@@ -69,6 +69,8 @@ int RunApply(CommandContext& ctx) {
         commands.keysOnly = true;
     }
     const int result = commands.ApplyAll(profile);
+    // Nothing is reported as applied when frames were lost.
+    if (result != 1) return Fail(ctx, "the mouse did not answer: some frames did not reach it");
     if (ctx.options.json) {
         ctx.out << nlohmann::json{{"profile", profile},
                                   {"keysOnly", !keyList.empty()},
@@ -80,7 +82,7 @@ int RunApply(CommandContext& ctx) {
         ctx.out << (keyList.empty() ? "applied profile " : "applied keys of profile ") << profile << " to "
                 << entry->displayName << " (each write " << commands.Model().writeTimes << " times)\n";
     }
-    return result == 1 ? 0 : Fail(ctx, "some frames did not reach the mouse");
+    return 0;
 }
 
 const CommandRegistration kApply("apply", kUsage, "send the configuration document to the mouse", RunApply);

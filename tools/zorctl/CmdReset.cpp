@@ -14,8 +14,11 @@ int RunReset(CommandContext& ctx) {
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
-    const control::OperationResult reset = session.ResetAndPush();
+    control::RunResult pushed;
+    const control::OperationResult reset = session.ResetAndPush(&pushed);
     if (!reset.ok) return Fail(ctx, "factory reset refused, nothing changed: " + reset.error);
+    if (const std::string problem = DeliveryProblem(pushed); !problem.empty())
+        return Fail(ctx, "factory settings restored in the files, but " + problem);
     if (ctx.options.json)
         ctx.out << nlohmann::json{{"reset", true}, {"model", session.Model().ModelName()}}.dump(4) << '\n';
     else

@@ -36,6 +36,7 @@ RateConnection ConnectionOf(control::CommandSession& session) {
 
 int Report(CommandContext& ctx, const std::string& what, const control::RunResult& result) {
     if (!result.saved.ok) return Fail(ctx, "the configuration was not saved: " + result.saved.error);
+    if (const std::string problem = DeliveryProblem(result); !problem.empty()) return Fail(ctx, problem);
     ctx.out << what << '\n';
     return 0;
 }
@@ -108,7 +109,12 @@ int RunSetDpi(CommandContext& ctx) {
         colourChanged = colourChanged || adv.gears[k].colour != before.gears[k].colour;
     }
     if (dpiChanged) result = session.Scheduler().RunNow(0, kKindDpi);
-    if (colourChanged) result = session.Scheduler().RunNow(0, kKindDpiColours);
+    if (colourChanged) {
+        const control::RunResult colours = session.Scheduler().RunNow(0, kKindDpiColours);
+        result.saved = colours.saved;
+        result.failedFrames += colours.failedFrames;
+        result.badReplies += colours.badReplies;
+    }
     return Report(ctx, Format("gear %d of profile %d set", gear, profile), result);
 }
 

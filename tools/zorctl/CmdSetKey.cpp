@@ -95,6 +95,7 @@ int RunSetKey(CommandContext& ctx) {
     session.Scheduler().SetCurrentKey(slot);
     const control::RunResult pushed = session.Scheduler().RunNow(0, ApplyKindOfSlot(slot));
     if (!pushed.saved.ok) return Fail(ctx, "the configuration was not saved: " + pushed.saved.error);
+    if (const std::string problem = DeliveryProblem(pushed); !problem.empty()) return Fail(ctx, problem);
 
     const doc::KeyAssignment& key = doc.keyTables[static_cast<std::size_t>(profile)].at(SlotName(slot));
     if (ctx.options.json) {

@@ -86,6 +86,7 @@ int RunSetLighting(CommandContext& ctx) {
     ApplyLightingEdit(model.doc, profile, edit, offered, layout);
     const control::RunResult result = session.SaveAndPush(kKindLighting);
     if (!result.saved.ok) return Fail(ctx, "the configuration was not saved: " + result.saved.error);
+    if (const std::string problem = DeliveryProblem(result); !problem.empty()) return Fail(ctx, problem);
     ctx.out << "lighting of profile " << profile << " set: " << LightingModeName(layout, mode) << " (mode "
             << mode << ")\n";
     return 0;

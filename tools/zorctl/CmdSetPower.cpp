@@ -55,15 +55,18 @@ int RunSetPower(CommandContext& ctx) {
     // change's single write.
     if (!options.WriteAll(std::vector<std::pair<PowerKey, int>>(values.begin(), values.end())))
         return Fail(ctx, "cannot write " + options.Path().string());
+    std::string lines;
     for (const auto& [key, value] : values) {
         const PowerKeyInfo& info = InfoOf(key);
         const std::optional<PowerChange> change = PowerChangeFor(info.message);
         if (!change) continue;
         if (change->single)
             session.Scheduler().Flags().single[static_cast<std::size_t>(*change->single)] = true;
-        session.Scheduler().RunNow(0, change->kind);
-        ctx.out << info.name << '=' << value << '\n';
+        const control::RunResult run = session.Scheduler().RunNow(0, change->kind);
+        if (const std::string problem = DeliveryProblem(run); !problem.empty()) return Fail(ctx, problem);
+        lines += std::string(info.name) + '=' + std::to_string(value) + '\n';
     }
+    ctx.out << lines;
     return 0;
 }
 

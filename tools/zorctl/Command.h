@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "device/virtual/VirtualMouse.h"
+
 namespace zor::ctl {
 
 struct Options {
@@ -16,6 +18,8 @@ struct Options {
     bool json = false;              // --json: machine-readable output
     bool virtualMouse = false;      // --virtual: the virtual mouse instead of real devices
     bool trace = false;             // --trace: every report on stderr
+    MouseFault virtualFault = MouseFault::None;  // --virtual-fault KIND[:FRAMES]: after so many
+    int virtualFaultAfter = 0;                   // frames the virtual mouse misbehaves
     std::vector<std::string> args;  // the command's own arguments (after the command name)
 };
 

@@ -45,6 +45,25 @@ bool IsProgramFile(const CommandContext& ctx, const std::filesystem::path& path)
 
 namespace {
 
+bool ParseVirtualFault(const std::string& text, Options& options) {
+    const std::size_t colon = text.find(':');
+    const std::string kind = text.substr(0, colon);
+    if (kind == "stop")
+        options.virtualFault = MouseFault::StopAnswering;
+    else if (kind == "garbage")
+        options.virtualFault = MouseFault::Garbage;
+    else if (kind == "unplug")
+        options.virtualFault = MouseFault::Unplug;
+    else
+        return false;
+    if (colon == std::string::npos) return true;
+    const std::string frames = text.substr(colon + 1);
+    if (frames.empty() || frames.size() > 4 || frames.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    options.virtualFaultAfter = std::stoi(frames);
+    return true;
+}
+
 void PrintHelp(std::ostream& out) {
     out << "Usage: zorctl [options] COMMAND [arguments]\n\n"
            "Options:\n"
@@ -53,6 +72,8 @@ void PrintHelp(std::ostream& out) {
            "  --json       machine-readable output\n"
            "  --virtual    talk to the virtual mouse instead of real devices\n"
            "  --trace      print every report sent (\"> \") and read back (\"< \") on stderr\n"
+           "  --virtual-fault KIND[:N]  the virtual mouse misbehaves after N frames: stop (stops\n"
+           "               answering), garbage (replies with noise) or unplug (is unplugged)\n"
            "  --version    the program's version\n"
            "  --help       this text\n\n"
            "Commands:\n";
@@ -88,6 +109,13 @@ int Main(int argc, char** argv) {
             options.virtualMouse = true;
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg == "--virtual-fault") {
+            if (i + 1 >= argc || !ParseVirtualFault(argv[i + 1], options)) {
+                std::cerr
+                    << "zorctl: --virtual-fault takes stop, garbage or unplug, optionally with :FRAMES\n";
+                return 2;
+            }
+            ++i;
         } else if (arg == "--home") {
             if (i + 1 >= argc) {
                 std::cerr << "zorctl: --home needs a folder\n";

@@ -50,20 +50,88 @@ std::vector<HidInterfaceInfo> VirtualMouse::Interfaces() const {
 
 int VirtualMouse::SetFeature(int interfaceIndex, std::span<const std::uint8_t> report) {
     if (interfaceIndex != kFeatureInterface) return -1;
-    std::lock_guard lock(m_mutex);
-    if (!m_attached) return -1;
-    if (report.empty() || report[0] != kCommandReportId) {
-        ++m_badFrames;  // an unknown report id is stalled by the device
-        return -1;
+    std::function<void()> unplug;
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_attached) return -1;
+        if (StallLocked(lock)) return -1;
+        if (report.empty() || report[0] != kCommandReportId) {
+            ++m_badFrames;  // an unknown report id is stalled by the device
+            return -1;
+        }
+        HandleLocked(report);
+        if (CountFrameLocked()) unplug = m_unplug;
     }
-    HandleLocked(report);
+    // The frame was taken; the cable comes out before the next one.
+    if (unplug) unplug();
     return static_cast<int>(report.size());
+}
+
+bool VirtualMouse::CountFrameLocked() {
+    if (m_framesToFault < 0 || --m_framesToFault > 0) return false;
+    m_framesToFault = -1;
+    m_fault = m_pendingFault;
+    if (m_fault == MouseFault::Garbage) m_replyMode = ReplyMode::Garbage;
+    return m_fault == MouseFault::Unplug;
+}
+
+bool VirtualMouse::StallLocked(std::unique_lock<std::mutex>& lock) {
+    if (m_framesToFault == 0) CountFrameLocked();  // a fault due at once
+    if (m_fault != MouseFault::StopAnswering) return false;
+    // A hung firmware answers nothing: the host's transfer times out.
+    m_stallEnd.wait_for(lock, std::chrono::milliseconds(m_stallMs), [this] { return !m_attached; });
+    return true;
+}
+
+void VirtualMouse::InjectFault(MouseFault fault, int afterFrames) {
+    std::lock_guard lock(m_mutex);
+    if (m_fault == MouseFault::Garbage || fault == MouseFault::None) m_replyMode = ReplyMode::Normal;
+    m_fault = MouseFault::None;
+    m_pendingFault = fault;
+    m_framesToFault = fault == MouseFault::None ? -1 : std::max(afterFrames, 0);
+}
+
+MouseFault VirtualMouse::Fault() const {
+    std::lock_guard lock(m_mutex);
+    return m_fault;
+}
+
+void VirtualMouse::SetStallMs(int ms) {
+    std::lock_guard lock(m_mutex);
+    m_stallMs = std::max(ms, 0);
+}
+
+void VirtualMouse::SetUnplugAction(std::function<void()> action) {
+    std::lock_guard lock(m_mutex);
+    m_unplug = std::move(action);
+}
+
+void VirtualMouse::FloodInput(int count) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_attached) return;
+        const std::uint16_t held = m_keyBits;
+        for (int i = 0; i < count; ++i) {
+            m_keyBits = static_cast<std::uint16_t>(
+                i % 2 == 0 ? held | (1u << static_cast<int>(MouseButton::Dpi)) : held);
+            m_input.push_back(StatusLocked());
+        }
+        m_keyBits = held;
+        m_inputWake.Raise();
+    }
+    m_inputReady.notify_all();
+}
+
+int VirtualMouse::PendingInput() const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<int>(m_input.size());
 }
 
 int VirtualMouse::GetFeature(int interfaceIndex, std::span<std::uint8_t> report) {
     if (interfaceIndex != kFeatureInterface || report.empty()) return -1;
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (!m_attached) return -1;
+    if (StallLocked(lock)) return -1;
     if (report[0] == 0x07) {
         if (report.size() < kReport7Size) return -1;
         std::fill(report.begin(), report.begin() + kReport7Size, 0);
@@ -134,6 +202,7 @@ void VirtualMouse::SetAttached(bool attached) {
         m_inputWake.Raise();
     }
     m_inputReady.notify_all();
+    m_stallEnd.notify_all();
 }
 
 bool VirtualMouse::ReceiveFrame(std::span<const std::uint8_t> report) {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -35,6 +36,14 @@ enum class ReplyMode {
     Nothing,  // replies carry length 0
     Garbage,  // replies are noise with a non-zero length byte
     Fail,     // feature reads fail
+};
+
+// Faults of a misbehaving mouse, for seeing how the programs cope.
+enum class MouseFault {
+    None,
+    StopAnswering,  // the firmware hangs: every transfer stalls, then fails (as a USB time-out)
+    Garbage,        // every reply is noise
+    Unplug,         // the cable is pulled (the unplug action runs) between two frames
 };
 
 // The firmware's memory. Tables are addressed by the command's offset field.
@@ -98,6 +107,20 @@ public:
     void DropLink();  // behind a receiver: the mouse leaves the receiver
     void RestoreLink();
     void SetReplyMode(ReplyMode mode);
+    // The fault starts once afterFrames more command frames have been taken (0: with the next
+    // transfer); MouseFault::None ends a fault (and a garbage reply mode it set).
+    void InjectFault(MouseFault fault, int afterFrames = 0);
+    MouseFault Fault() const;
+    // How long a transfer of a hung mouse stalls before it fails.
+    void SetStallMs(int ms);
+    // What MouseFault::Unplug does: the owner of the bus detaches the mouse. Runs on the thread
+    // that sent the frame, outside the mouse's lock.
+    void SetUnplugAction(std::function<void()> action);
+    // Queues count status reports at once on the input collection, the mouse's buttons bouncing
+    // (pressed and released in turn, each report otherwise the current state).
+    void FloodInput(int count);
+    // Status reports queued and not read yet.
+    int PendingInput() const;
     // Queues a status report of the current state on the input collection.
     void EmitStatusReport();
     StatusReport CurrentStatusReport() const;
@@ -125,6 +148,16 @@ private:
     bool m_attached = false;
     bool m_linked = true;
     ReplyMode m_replyMode = ReplyMode::Normal;
+    MouseFault m_fault = MouseFault::None;  // the fault in force
+    MouseFault m_pendingFault = MouseFault::None;
+    int m_framesToFault = -1;  // frames still taken before m_pendingFault starts
+    int m_stallMs = 200;
+    std::condition_variable m_stallEnd;  // a stalled transfer ends early on detach
+    std::function<void()> m_unplug;
+    // Counts a frame towards a pending fault; true when the mouse is to be unplugged now.
+    bool CountFrameLocked();
+    // True when a transfer fails because the mouse hangs (after its stall).
+    bool StallLocked(std::unique_lock<std::mutex>& lock);
     std::uint32_t m_noise = 0x2545F491;
 };
 
