@@ -90,7 +90,8 @@ Kill ChooseKill(std::mt19937_64& rng, const Shape& shape) {
         kill.atSave = 1 + static_cast<int>(rng() % shape.savesUs.size());
         kill.delayUs = static_cast<long>(rng() % static_cast<unsigned long>(2 * shape.longestUs + 1));
     } else {
-        kill.delayUs = static_cast<long>(rng() % static_cast<unsigned long>(shape.durationUs + 1));
+        // Within the first nine tenths: a kill after the end kills nothing.
+        kill.delayUs = static_cast<long>(rng() % static_cast<unsigned long>(shape.durationUs * 9 / 10 + 1));
     }
     // A run that saves less than the full one did is still cut within its window.
     kill.latestUs = shape.durationUs + 2 * shape.longestUs;
@@ -391,7 +392,14 @@ TEST(CrashConsistency, SeededUserFolder) {
         const Snapshot before = TakeSnapshot(data);
         watcher.Reset();
         const bool nextStart = i % 5 == 4;
-        const Kill kill = ChooseKill(rng, shape);
+        // A start after a killed one copies only what is still missing: it is cut within that.
+        std::size_t missing = 0;
+        for (const auto& [path, bytes] : expected) missing += fs::exists(path, ec) ? 0 : 1;
+        Shape left = shape;
+        left.savesUs.resize(std::max<std::size_t>(1, std::min(missing, shape.savesUs.size())));
+        left.durationUs = shape.durationUs * static_cast<long>(std::max<std::size_t>(1, missing)) /
+                          static_cast<long>(expected.size());
+        const Kill kill = ChooseKill(rng, left);
         const RunReport run = watcher.Run(argv, env, nextStart ? nullptr : &kill);
         // Every folder of the user's copy is one the seeding cleans.
         std::set<fs::path> folders{user};
