@@ -4,6 +4,7 @@
 #include <QThread>
 #include <memory>
 
+#include "common/HandOver.h"
 #include "ui/WindowImplBase.h"
 
 namespace zor::app {
@@ -33,9 +34,11 @@ std::intptr_t QtMessageSink::send(unsigned message, std::intptr_t wParam, std::i
         }
     }
     QPointer<QObject> guard(receiver);
+    HandOverRelease(reply.get());
     QMetaObject::invokeMethod(
         receiver,
         [this, guard, reply, message, wParam, lParam, data] {
+            HandOverAcquire(reply.get());
             long long result = guard ? ui::SendMessageTo(guard, message, wParam, lParam, data) : 0;
             std::lock_guard lock(m_mutex);
             reply->result = result;

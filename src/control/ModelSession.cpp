@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <mutex>
 #include <random>
 
 #include "common/AtomicFile.h"
@@ -16,8 +17,12 @@
 namespace zor::control {
 namespace {
 
+// The apply worker draws a run's new identifiers while the UI thread may draw others (an import
+// asks for a full push while a run is still on the mouse): one generator, one draw at a time.
 std::uint16_t DrawUniform() {
+    static std::mutex mutex;
     static std::mt19937 generator{std::random_device{}()};
+    std::lock_guard lock(mutex);
     return static_cast<std::uint16_t>(std::uniform_int_distribution<int>(1, 65535)(generator));
 }
 

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "common/HandOver.h"
+
 namespace zor::ui {
 
 // ---------------------------------------------------------------- messages
@@ -25,7 +27,9 @@ QEvent::Type MessageEvent::EventType() {
 
 void PostMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr lParam, const QVariant& payload) {
     if (!target) return;
-    QCoreApplication::postEvent(target, new MessageEvent(msg, wParam, lParam, payload));
+    auto* event = new MessageEvent(msg, wParam, lParam, payload);
+    HandOverRelease(event);
+    QCoreApplication::postEvent(target, event);
 }
 
 long long SendMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr lParam,
@@ -36,12 +40,16 @@ long long SendMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr l
         QCoreApplication::sendEvent(target, &event);
     } else {
         QPointer<QObject> guard(target);
+        HandOverRelease(&event);
         QMetaObject::invokeMethod(
             target,
             [&event, guard] {
+                HandOverAcquire(&event);
                 if (guard) QCoreApplication::sendEvent(guard, &event);
+                HandOverRelease(&event);
             },
             Qt::BlockingQueuedConnection);
+        HandOverAcquire(&event);
     }
     return event.result;
 }
@@ -195,6 +203,7 @@ bool WindowImplBase::IsInStaticControl(CControlUI* control) const {
 bool WindowImplBase::event(QEvent* e) {
     if (e->type() == MessageEvent::EventType()) {
         auto* msg = static_cast<MessageEvent*>(e);
+        HandOverAcquire(msg);  // posted from another thread, maybe
         const QVariant saved = m_payload;
         m_payload = msg->payload;
         bool handled = false;

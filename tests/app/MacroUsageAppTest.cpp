@@ -87,8 +87,10 @@ TEST_F(MainWindowTest, ApplyListsTheMacrosKeysInTheLibraryAndAPushSendsTheMacro)
     // The library is written behind the window's back: once handed over, waited for.
     ZOR_TRY_VERIFY(!window->Macros().Unwritten());
     ASSERT_TRUE(window->Macros().Flush().ok);
-    for (const json& info : SavedMacro(folder / kMacroLivePath, guid).at("BindKeysInfo"))
-        EXPECT_NE(Units(info.at("BindDeviceName")), model);
+    // Kept in a variable: a range-for over a member of the returned temporary reads freed memory.
+    const json unbound = SavedMacro(folder / kMacroLivePath, guid);
+    ASSERT_TRUE(unbound.contains("BindKeysInfo"));
+    for (const json& info : unbound.at("BindKeysInfo")) EXPECT_NE(Units(info.at("BindDeviceName")), model);
 }
 
 TEST_F(MainWindowTest, ResetDropsTheProfilesMacroUsageEntryOnly) {

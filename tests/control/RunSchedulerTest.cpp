@@ -33,8 +33,9 @@ protected:
         root = dir.path() / "zor";
         fs::create_directories(root);
         fs::copy(zor::test::BuildDir() / "res", root / "res", fs::copy_options::recursive);
-        zor::test::WriteFile(paths::SetIni(root), "[Set]\nSleepTime=7\nShortPress=9\nLODHeight=1\n"
-                                                  "StraightLineCorrectEn=1\nRippleCtrlEn=1\nMoveWakeEn=1\n");
+        zor::test::WriteFile(paths::SetIni(root),
+                             "[Set]\nSleepTime=7\nShortPress=9\nLODHeight=1\n"
+                             "StraightLineCorrectEn=1\nRippleCtrlEn=1\nMoveWakeEn=1\n");
         DeviceStackOptions options;
         options.programFolder = root;
         options.virtualMouse = true;
@@ -85,8 +86,8 @@ TEST_F(SchedulerTest, AnEditRunSendsItsWriteAndARenewedIdentifierAndTheOutcomeIs
     EXPECT_TRUE(result.ran);
     EXPECT_TRUE(result.saved.ok);
     EXPECT_FALSE(scheduler->RunInProgress());
-    EXPECT_EQ(Frames(kCmdDpi), 1);                  // cable: each write once
-    EXPECT_EQ(Frames(kCmdProfile, 1), 1);           // the current profile's new identifier
+    EXPECT_EQ(Frames(kCmdDpi), 1);         // cable: each write once
+    EXPECT_EQ(Frames(kCmdProfile, 1), 1);  // the current profile's new identifier
     const std::uint16_t id = model->doc.ProfileId(0);
     EXPECT_EQ(Mouse().State().profileIds[0], id);  // the mouse and the document agree
     DeviceFeatureRecord feature;
@@ -171,8 +172,8 @@ TEST_F(SchedulerTest, AFactoryResetRestoresTheDocumentAndThePowerOptionsAndPushe
     EXPECT_EQ(set.GetInt("Set", "SleepTime"), 5);
     EXPECT_EQ(set.GetInt("Set", "ShortPress"), 8);
     EXPECT_EQ(set.GetInt("Set", "MoveWakeEn"), 1);
-    EXPECT_EQ(set.GetInt("Set", "PDTime"), 99);    // not one of the reset values
-    EXPECT_EQ(set.GetInt("Set", "Language"), 4);   // other preferences stay
+    EXPECT_EQ(set.GetInt("Set", "PDTime"), 99);   // not one of the reset values
+    EXPECT_EQ(set.GetInt("Set", "Language"), 4);  // other preferences stay
     EXPECT_EQ(IniFile(paths::ModelDescription(folder)).GetString("MacUsed", "0"), "");
     EXPECT_NE(model->doc.adv[0].gears[0].value, 12345);
 
@@ -222,6 +223,23 @@ TEST_F(SchedulerTest, ARunOnTheCallingThreadSendsWhatTheWorkerSends) {
     FinishRun();
     EXPECT_EQ(Mouse().Frames().size(), byWorker);
     EXPECT_EQ(Frames(kCmdDpi), 1);
+}
+
+TEST_F(SchedulerTest, IdentifiersDrawnWhileARunRenewsItsOwnAreAllValid) {
+    // The worker draws the run's new identifier while this thread (as the window does on an
+    // import) draws a full push's: the one generator is shared (ThreadSanitizer checks that
+    // it is shared safely).
+    ASSERT_TRUE(scheduler->RequestApply(6, 0, true));
+    int draws = 0;
+    do {
+        scheduler->PrepareFullPush();
+        ++draws;
+        for (int p = 0; p < kProfileCount; ++p) ASSERT_NE(model->doc.ProfileId(p), 0);
+    } while (sink.MessagesOf(kMsgApplyEnd).size() <= runsEnded && draws < 2000);
+    const RunResult result = FinishRun();
+    EXPECT_TRUE(result.ran);
+    EXPECT_NE(model->doc.ProfileId(0), 0);
+    EXPECT_EQ(Mouse().State().profileIds[0], model->doc.ProfileId(0));
 }
 
 }  // namespace

@@ -6,15 +6,18 @@
 
 #include <QTest>
 
+#include "support/Slowdown.h"
+
 #define ZOR_TRY_VERIFY_WITH_TIMEOUT(expr, timeoutMs) \
     ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(expr); }, timeoutMs)) << "never true: " #expr
 
-#define ZOR_TRY_VERIFY(expr) ZOR_TRY_VERIFY_WITH_TIMEOUT(expr, 5000)
+#define ZOR_TRY_VERIFY(expr) ZOR_TRY_VERIFY_WITH_TIMEOUT(expr, 5000 * zor::test::kSlowdown)
 
-#define ZOR_TRY_COMPARE_WITH_TIMEOUT(actual, expected, timeoutMs)                   \
-    do {                                                                            \
-        (void)QTest::qWaitFor([&] { return (actual) == (expected); }, timeoutMs);   \
-        ASSERT_EQ(actual, expected);                                                \
+#define ZOR_TRY_COMPARE_WITH_TIMEOUT(actual, expected, timeoutMs)                 \
+    do {                                                                          \
+        (void)QTest::qWaitFor([&] { return (actual) == (expected); }, timeoutMs); \
+        ASSERT_EQ(actual, expected);                                              \
     } while (false)
 
-#define ZOR_TRY_COMPARE(actual, expected) ZOR_TRY_COMPARE_WITH_TIMEOUT(actual, expected, 5000)
+#define ZOR_TRY_COMPARE(actual, expected) \
+    ZOR_TRY_COMPARE_WITH_TIMEOUT(actual, expected, 5000 * zor::test::kSlowdown)

@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 
+#include "common/HandOver.h"
+
 namespace zor::update {
 
 BackgroundTask::~BackgroundTask() {
@@ -21,9 +23,11 @@ bool BackgroundTask::Start(Job job) {
     m_thread = std::thread([this, job = std::move(job)] {
         std::function<void()> then = job(m_cancel);
         // Queued to this object: dropped when the task is destroyed first.
+        HandOverRelease(this);
         QMetaObject::invokeMethod(
             this,
             [this, then = std::move(then)] {
+                HandOverAcquire(this);
                 Join();
                 m_running = false;
                 if (then) then();
@@ -35,7 +39,14 @@ bool BackgroundTask::Start(Job job) {
 }
 
 void BackgroundTask::Post(std::function<void()> onUiThread) {
-    QMetaObject::invokeMethod(this, std::move(onUiThread), Qt::QueuedConnection);
+    HandOverRelease(this);
+    QMetaObject::invokeMethod(
+        this,
+        [this, onUiThread = std::move(onUiThread)] {
+            HandOverAcquire(this);
+            onUiThread();
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace zor::update
