@@ -45,7 +45,9 @@ sanitizer_env() {
     export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
   else
-    export TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:disable_coredump=1:second_deadlock_stack=1:history_size=4:suppressions=$supp/tsan.supp:print_suppressions=0:log_path=$reports/tsan"
+    # die_after_fork=0: a library that forks a helper (D-Bus's autolaunch, QProcess's detached
+    # start) may start a thread in the child before it execs.
+    export TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:disable_coredump=1:second_deadlock_stack=1:history_size=4:die_after_fork=0:suppressions=$supp/tsan.supp:print_suppressions=0:log_path=$reports/tsan"
   fi
 }
 

@@ -4,7 +4,7 @@
 #include <QThread>
 #include <memory>
 
-#include "common/HandOver.h"
+#include "ui/CrossThread.h"
 #include "ui/WindowImplBase.h"
 
 namespace zor::app {
@@ -21,40 +21,30 @@ std::intptr_t QtMessageSink::send(unsigned message, std::intptr_t wParam, std::i
     if (receiver->thread() == QThread::currentThread())
         return ui::SendMessageTo(receiver, message, wParam, lParam, data);
 
-    struct Reply {
-        bool done = false;
-        long long result = 0;
-    };
-    auto reply = std::make_shared<Reply>();
+    auto reply = std::make_shared<ui::MessageReply>();
     {
         std::lock_guard lock(m_mutex);
         if (m_stopping > 0) {
-            post(message, wParam, lParam, payload);
+            ui::PostMessageTo(receiver, message, wParam, lParam, data);
             return 0;
         }
+        m_waiting.push_back(reply);
     }
-    QPointer<QObject> guard(receiver);
-    HandOverRelease(reply.get());
-    QMetaObject::invokeMethod(
-        receiver,
-        [this, guard, reply, message, wParam, lParam, data] {
-            HandOverAcquire(reply.get());
-            long long result = guard ? ui::SendMessageTo(guard, message, wParam, lParam, data) : 0;
-            std::lock_guard lock(m_mutex);
-            reply->result = result;
-            reply->done = true;
-            m_changed.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return reply->done || m_stopping > 0; });
-    return reply->done ? static_cast<std::intptr_t>(reply->result) : 0;
+    ui::PostMessageWithReply(receiver, message, wParam, lParam, data, reply);
+    const long long result = reply->Wait();  // also ends when the UI thread starts stopping
+    {
+        std::lock_guard lock(m_mutex);
+        std::erase(m_waiting, reply);
+    }
+    return static_cast<std::intptr_t>(result);
 }
 
 void QtMessageSink::SetStopping(bool stopping) {
     std::lock_guard lock(m_mutex);
     m_stopping += stopping ? 1 : -1;
-    m_changed.notify_all();
+    // Senders waiting now answer 0 at once: the UI thread is about to join their threads.
+    if (m_stopping > 0)
+        for (const auto& reply : m_waiting) reply->Abandon();
 }
 
 }  // namespace zor::app

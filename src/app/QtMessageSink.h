@@ -5,10 +5,15 @@
 
 #include <QObject>
 #include <QPointer>
-#include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include "device/MessageSink.h"
+
+namespace zor::ui {
+class MessageReply;
+}
 
 namespace zor::app {
 
@@ -40,8 +45,8 @@ public:
 private:
     QPointer<QObject> m_receiver;
     std::mutex m_mutex;
-    std::condition_variable m_changed;
     int m_stopping = 0;
+    std::vector<std::shared_ptr<ui::MessageReply>> m_waiting;  // replies senders wait for
 };
 
 }  // namespace zor::app

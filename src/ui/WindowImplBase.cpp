@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include "common/HandOver.h"
+#include "ui/CrossThread.h"
 
 namespace zor::ui {
 
@@ -25,9 +26,104 @@ QEvent::Type MessageEvent::EventType() {
     return type;
 }
 
+namespace {
+
+class CallEvent : public QEvent {
+public:
+    explicit CallEvent(std::function<void()> f) : QEvent(Type()), call(std::move(f)) {}
+    static QEvent::Type Type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    std::function<void()> call;
+};
+
+#ifdef ZOR_TSAN
+// Qt shows an event to the application's event filters first, then to the receiver's filters
+// (a window filters its own events), then to the receiver: the hand-over of an event posted
+// from another thread is taken before any of our code reads it.
+class HandOverFilter final : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* /*watched*/, QEvent* e) override {
+        HandOverAcquire(e);
+        return false;
+    }
+};
+#endif
+
+// Under ThreadSanitizer only: the application filter above, once per application object.
+void EnsureHandOverFilter() {
+#ifdef ZOR_TSAN
+    static QPointer<QObject> filter;
+    if (filter || QCoreApplication::instance() == nullptr) return;
+    filter = new HandOverFilter(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(filter);
+#endif
+}
+
+}  // namespace
+
+void CallReceiver::Post(std::function<void()> call) {
+    auto* event = new CallEvent(std::move(call));
+    HandOverRelease(event);
+    QCoreApplication::postEvent(this, event);
+}
+
+bool CallReceiver::event(QEvent* e) {
+    if (e->type() != CallEvent::Type()) return QObject::event(e);
+    auto* call = static_cast<CallEvent*>(e);
+    HandOverAcquire(call);
+    if (call->call) call->call();
+    return true;
+}
+
 void PostMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr lParam, const QVariant& payload) {
     if (!target) return;
     auto* event = new MessageEvent(msg, wParam, lParam, payload);
+    // Built here, read on the receiver's thread: Qt's queue orders the two.
+    HandOverRelease(event);
+    QCoreApplication::postEvent(target, event);
+}
+
+namespace {
+
+// A message whose sender waits: the reply is finished when the event goes, handled or not.
+class ReplyMessageEvent final : public MessageEvent {
+public:
+    ReplyMessageEvent(unsigned msg, qintptr w, qintptr l, QVariant data, std::shared_ptr<MessageReply> r)
+        : MessageEvent(msg, w, l, std::move(data)), m_reply(std::move(r)) {}
+    ~ReplyMessageEvent() override { m_reply->Finish(result); }
+
+private:
+    std::shared_ptr<MessageReply> m_reply;
+};
+
+}  // namespace
+
+void MessageReply::Finish(long long result) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_done) return;
+        m_done = true;
+        m_result = result;
+    }
+    m_changed.notify_all();
+}
+
+long long MessageReply::Wait() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_done; });
+    return m_result;
+}
+
+void PostMessageWithReply(QObject* target, unsigned msg, qintptr wParam, qintptr lParam,
+                          const QVariant& payload, std::shared_ptr<MessageReply> reply) {
+    if (!target) {
+        reply->Abandon();
+        return;
+    }
+    auto* event = new ReplyMessageEvent(msg, wParam, lParam, payload, std::move(reply));
     HandOverRelease(event);
     QCoreApplication::postEvent(target, event);
 }
@@ -35,23 +131,17 @@ void PostMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr lParam
 long long SendMessageTo(QObject* target, unsigned msg, qintptr wParam, qintptr lParam,
                         const QVariant& payload) {
     if (!target) return 0;
-    MessageEvent event(msg, wParam, lParam, payload);
     if (target->thread() == QThread::currentThread()) {
+        MessageEvent event(msg, wParam, lParam, payload);
         QCoreApplication::sendEvent(target, &event);
-    } else {
-        QPointer<QObject> guard(target);
-        HandOverRelease(&event);
-        QMetaObject::invokeMethod(
-            target,
-            [&event, guard] {
-                HandOverAcquire(&event);
-                if (guard) QCoreApplication::sendEvent(guard, &event);
-                HandOverRelease(&event);
-            },
-            Qt::BlockingQueuedConnection);
-        HandOverAcquire(&event);
+        return event.result;
     }
-    return event.result;
+    // Posted with a reply rather than through a blocking queued call: the waiting is on our own
+    // lock, and the event lives and dies on the receiver's thread. A receiver destroyed before
+    // it ran the message destroys the event, which answers 0.
+    auto reply = std::make_shared<MessageReply>();
+    PostMessageWithReply(target, msg, wParam, lParam, payload, reply);
+    return reply->Wait();
 }
 
 static std::function<void(int)>& QuitHandler() {
@@ -79,6 +169,7 @@ WindowImplBase::WindowImplBase() {
     m_pm.AddNotifier(this);
     m_pm.SetEventFilter(this);
     setAttribute(Qt::WA_TranslucentBackground);
+    EnsureHandOverFilter();
     installEventFilter(this);
 }
 

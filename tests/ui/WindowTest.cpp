@@ -5,10 +5,13 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <memory>
 #include <thread>
+#include <vector>
 
-#include "support/Wait.h"
 #include "UiTestSupport.h"
+#include "support/Wait.h"
+#include "ui/CrossThread.h"
 
 using namespace zor::ui;
 using namespace zor::ui::test;
@@ -131,6 +134,32 @@ TEST(Messages, PostingToAWindowThatIsGoneIsHarmless) {
     QCoreApplication::processEvents();
     PostMessageTo(nullptr, kMsgApplyEnd);
     EXPECT_EQ(SendMessageTo(nullptr, kMsgApplyEnd), 0);
+}
+
+TEST(Messages, CallsFromAWorkerRunInOrderOnTheUiThreadAndThoseLeftAreDroppedWithTheReceiver) {
+    auto receiver = std::make_unique<CallReceiver>();
+    std::vector<int> ran;
+    std::vector<bool> onUiThread;
+    auto counted = std::make_shared<int>(0);  // held by every call not yet destroyed
+    std::thread worker([&, target = receiver.get()] {
+        for (int i = 0; i < 3; ++i)
+            target->Post([&, i, counted] {
+                ran.push_back(i);
+                onUiThread.push_back(QThread::currentThread() == qApp->thread());
+            });
+    });
+    worker.join();
+    ZOR_TRY_COMPARE(ran.size(), size_t(3));
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(onUiThread, (std::vector<bool>{true, true, true}));
+    ZOR_TRY_COMPARE(counted.use_count(), 1L);  // each call was destroyed after it ran
+
+    std::thread late([&, target = receiver.get()] { target->Post([&, counted] { ran.push_back(9); }); });
+    late.join();
+    receiver.reset();  // before the UI thread looked at its queue
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ran.size(), 3u);
+    EXPECT_EQ(counted.use_count(), 1L);
 }
 
 TEST(Messages, NumbersMatchTheProgramsTable) {

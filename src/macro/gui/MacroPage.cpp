@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "common/Debug.h"
-#include "common/HandOver.h"
 #include "common/Text.h"
 #include "macro/MacroEditing.h"
 #include "ui/Messages.h"
@@ -132,14 +131,7 @@ MacroPage::MacroPage(ui::WindowImplBase& window, MacroStore& store, const MacVkA
     connect(m_saveTimer, &QTimer::timeout, this, [this] { ReportEdit(m_store.Commit()); });
     m_store.SetWriteBehind([this] { m_saveTimer->start(); },
                            [this](const std::string& error) {
-                               HandOverRelease(this);
-                               QMetaObject::invokeMethod(
-                                   this,
-                                   [this, error] {
-                                       HandOverAcquire(this);
-                                       ReportEdit(MacroResult::Fail(error));
-                                   },
-                                   Qt::QueuedConnection);
+                               m_calls.Post([this, error] { ReportEdit(MacroResult::Fail(error)); });
                            });
 }
 

@@ -20,6 +20,7 @@
 #include "macro/gui/KeyboardCapture.h"
 #include "macro/gui/PopMacroSetWnd.h"
 #include "ui/Controls.h"
+#include "ui/CrossThread.h"
 #include "ui/Markup.h"
 #include "ui/MenuTray.h"
 #include "ui/WindowImplBase.h"
@@ -151,6 +152,7 @@ private:
 
     ui::WindowImplBase& m_window;
     MacroStore& m_store;
+    ui::CallReceiver m_calls;  // the library writer's failures, reported on the UI thread
     const MacVkAndText& m_keys;
     Hooks m_hooks;
     MacroRecorder m_recorder;

@@ -1,9 +1,5 @@
 #include "update/gui/BackgroundTask.h"
 
-#include <QMetaObject>
-
-#include "common/HandOver.h"
-
 namespace zor::update {
 
 BackgroundTask::~BackgroundTask() {
@@ -22,31 +18,19 @@ bool BackgroundTask::Start(Job job) {
     m_running = true;
     m_thread = std::thread([this, job = std::move(job)] {
         std::function<void()> then = job(m_cancel);
-        // Queued to this object: dropped when the task is destroyed first.
-        HandOverRelease(this);
-        QMetaObject::invokeMethod(
-            this,
-            [this, then = std::move(then)] {
-                HandOverAcquire(this);
-                Join();
-                m_running = false;
-                if (then) then();
-                emit finished();
-            },
-            Qt::QueuedConnection);
+        // Dropped when the task is destroyed first.
+        m_calls.Post([this, then = std::move(then)] {
+            Join();
+            m_running = false;
+            if (then) then();
+            emit finished();
+        });
     });
     return true;
 }
 
 void BackgroundTask::Post(std::function<void()> onUiThread) {
-    HandOverRelease(this);
-    QMetaObject::invokeMethod(
-        this,
-        [this, onUiThread = std::move(onUiThread)] {
-            HandOverAcquire(this);
-            onUiThread();
-        },
-        Qt::QueuedConnection);
+    m_calls.Post(std::move(onUiThread));
 }
 
 }  // namespace zor::update

@@ -9,6 +9,8 @@
 #include <functional>
 #include <thread>
 
+#include "ui/CrossThread.h"
+
 namespace zor::update {
 
 class BackgroundTask : public QObject {
@@ -34,6 +36,7 @@ signals:
 private:
     void Join();
 
+    ui::CallReceiver m_calls;  // the worker's results and reports, run on the UI thread
     std::thread m_thread;
     std::atomic<bool> m_cancel{false};
     bool m_running = false;
