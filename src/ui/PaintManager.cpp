@@ -63,8 +63,20 @@ CPaintManagerUI::CPaintManagerUI() {
 
 CPaintManagerUI::~CPaintManagerUI() {
     // Controls that outlive their manager (destroyed later with their widget parent) must not
-    // reach back into it.
-    for (CControlUI* control : AllControls()) control->SetManager(nullptr);
+    // reach back into it: the root's tree, and also controls of the window outside it (a skin
+    // with more than one top-level control) and any control still registered by name or group.
+    std::vector<CControlUI*> controls = AllControls();
+    if (m_window) {
+        const auto children = m_window->findChildren<CControlUI*>();
+        controls.insert(controls.end(), children.begin(), children.end());
+    }
+    for (const auto& options : std::as_const(m_groups))
+        for (const QPointer<COptionUI>& option : options)
+            if (option) controls.push_back(option.data());
+    for (const QPointer<CControlUI>& named : std::as_const(m_names))
+        if (named) controls.push_back(named.data());
+    for (CControlUI* control : controls)
+        if (control->GetManager() == this) control->SetManager(nullptr);
     auto& list = ManagerList();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
 }
@@ -627,7 +639,8 @@ void CResourceManager::ApplyText(CPaintManagerUI* manager, CControlUI* subtree) 
     for (CControlUI* control : controls) {
         // A tooltip's text is found under the control's name with "_tip" appended.
         if (!control->toolTip().isEmpty() && !control->objectName().isEmpty()) {
-            const QString tip = m_query->QueryControlText(control->objectName() + QStringLiteral("_tip"), control->GetClass());
+            const QString tip = m_query->QueryControlText(control->objectName() + QStringLiteral("_tip"),
+                                                          control->GetClass());
             if (!tip.isEmpty()) control->setToolTip(tip);
         }
         const QString id = control->GetTextId();

@@ -148,7 +148,7 @@ public:
     QObject* EventFilter() const { return m_filter; }
 
 private:
-    QWidget* m_window = nullptr;
+    QPointer<QWidget> m_window;  // may go before the manager
     QString m_name;
     QPointer<CControlUI> m_root;
     QHash<QString, QPointer<CControlUI>> m_names;

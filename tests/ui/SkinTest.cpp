@@ -454,3 +454,35 @@ TEST(Builder, NonsenseAttributeValuesAreSurvivable) {
         EXPECT_FALSE(root->grab().isNull()) << nonsense;
     }
 }
+
+// A window can hold controls outside the manager's root (a skin with two top-level controls, an
+// option registered in a group after the root went). The manager may go first, as a window's
+// member does before its widget children: none of them may reach back into it afterwards.
+TEST(Builder, ControlsOutsideTheRootForgetAManagerThatGoesFirst) {
+    QWidget window;
+    QPointer<COptionUI> outside;
+    QPointer<COptionUI> grouped;
+    {
+        CPaintManagerUI pm;
+        pm.Init(&window, QStringLiteral("w"));
+        CMarkup markup;
+        ASSERT_TRUE(markup.Load("<Window><VerticalLayout><Option name=\"a\" group=\"g\"/></VerticalLayout>"
+                                "</Window>"));
+        std::unique_ptr<CControlUI> root(CDialogBuilder().Create(markup, nullptr, &pm, &window));
+        ASSERT_NE(root, nullptr);
+        pm.AttachDialog(root.get());
+        outside = new COptionUI(&window);  // a second top-level control of the window
+        outside->SetManager(&pm);
+        outside->SetGroup(QStringLiteral("g"));
+        grouped = pm.Find<COptionUI>(QStringLiteral("a"));
+        ASSERT_NE(grouped, nullptr);
+        grouped->setParent(&window);  // moved out of the root's tree
+        root.reset();
+        ASSERT_EQ(pm.GetOptionGroup(QStringLiteral("g")).size(), 2u);
+    }
+    ASSERT_TRUE(outside && grouped);
+    EXPECT_EQ(outside->GetManager(), nullptr);
+    EXPECT_EQ(grouped->GetManager(), nullptr);
+    delete outside;  // its destructor must not touch the gone manager's groups
+    delete grouped;
+}
