@@ -89,7 +89,9 @@ struct LoopWatch {
         EXPECT_LE(maxGapMs, std::max<qint64>(16, idle.maxGapMs) + 25) << what << ": the UI thread stalled";
         EXPECT_LE(gapsOver16, 1 + static_cast<int>((idle.ShareOver16() + 0.02) * ticks))
             << what << ": the UI thread stalled repeatedly";
-        EXPECT_LT(lastGapMs, 150) << what << ": the end of the run held up the UI thread";
+        // Loose: on two cores shared with the rest of the suite this step took up to about 150 ms;
+        // a window that waited for the mouse here would wait for several 200 ms time-outs.
+        EXPECT_LT(lastGapMs, 400) << what << ": the end of the run held up the UI thread";
     }
 };
 
