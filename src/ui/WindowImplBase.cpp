@@ -71,9 +71,9 @@ void CallReceiver::Post(std::function<void()> call) {
 }
 
 bool CallReceiver::event(QEvent* e) {
+    HandOverAcquire(e);  // before the event is read at all
     if (e->type() != CallEvent::Type()) return QObject::event(e);
     auto* call = static_cast<CallEvent*>(e);
-    HandOverAcquire(call);
     if (call->call) call->call();
     return true;
 }
