@@ -48,19 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)zor::ui::QueryLanguageText(language, QStringLiteral("btn_tip"), page, false);
     }
 
-    // Building the window costs far more than the rest of an input: it is built once, and each
-    // input's Controls list is applied to it in turn.
-    static QWidget window;
-    static zor::ui::CPaintManagerUI pm;
-    static std::unique_ptr<zor::ui::CControlUI> root;
-    if (!root) {
-        zor::ui::CMarkup markup;
-        zor::fuzz::Check(markup.Load(kWindow), "the window skin reads");
-        pm.Init(&window, QStringLiteral("fuzz"));
-        root.reset(zor::ui::CDialogBuilder().Create(markup, nullptr, &pm, &window));
-        zor::fuzz::Check(root != nullptr, "the window builds");
-        pm.AttachDialog(root.get());
-    }
+    zor::ui::CPaintManagerUI& pm = zor::fuzz::SkinWindowOnce(kWindow);
     zor::ui::ApplyControlsList(pm, language.Controls());
     return 0;
 }

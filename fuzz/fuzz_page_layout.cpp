@@ -41,18 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         zor::fuzz::Check(!layout.LastError().isEmpty(), "a refused layout says why");
     (void)layout.ControlNames();
 
-    // The page is built once; each input's layout is applied to it in turn.
-    static QWidget window;
-    static zor::ui::CPaintManagerUI pm;
-    static std::unique_ptr<zor::ui::CControlUI> root;
-    if (!root) {
-        zor::ui::CMarkup markup;
-        zor::fuzz::Check(markup.Load(kPage), "the page skin reads");
-        pm.Init(&window, QStringLiteral("fuzz"));
-        root.reset(zor::ui::CDialogBuilder().Create(markup, nullptr, &pm, &window));
-        zor::fuzz::Check(root != nullptr, "the page builds");
-        pm.AttachDialog(root.get());
-    }
+    zor::ui::CPaintManagerUI& pm = zor::fuzz::SkinWindowOnce(kPage);
     (void)layout.Apply(pm);
     return 0;
 }
