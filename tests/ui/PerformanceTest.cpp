@@ -92,7 +92,9 @@ TEST(SkinBuildTime, DialogsAndAMainWindowSizedSkinBuildQuickly) {
     EXPECT_FALSE(frame.isNull());
     // Twice the controls may cost about twice the time, not four times.
     // (Not under the run-time checkers: their cost grows faster than the work.)
-    if (zor::test::kSlowdown == 1) EXPECT_LT(big, small * 3.0 + 5.0);
+    if (zor::test::kSlowdown == 1) {
+        EXPECT_LT(big, small * 3.0 + 5.0);
+    }
     // Generous bound for a shared, busy machine: a main window must stay far below a second.
     EXPECT_LT(big, 800.0 * zor::test::kSlowdown);
 }
