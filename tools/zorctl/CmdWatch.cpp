@@ -37,9 +37,17 @@ namespace {
 using namespace std::chrono_literals;
 
 // After each script step the output settles: the step is done once no message came for this
-// long (bounded, in case the mouse keeps talking).
-constexpr auto kQuietPeriod = 100ms;
-constexpr auto kSettleLimit = 2s;
+// long (bounded, in case the mouse keeps talking). A build with the run-time checkers runs every
+// thread several times slower, so its threads get as many times longer to speak up.
+#if defined(__SANITIZE_THREAD__)
+constexpr int kCheckerSlowdown = 8;
+#elif defined(__SANITIZE_ADDRESS__)
+constexpr int kCheckerSlowdown = 3;
+#else
+constexpr int kCheckerSlowdown = 1;
+#endif
+constexpr auto kQuietPeriod = 100ms * kCheckerSlowdown;
+constexpr auto kSettleLimit = 2s * kCheckerSlowdown;
 
 const char* MessageName(unsigned message) {
     switch (message) {
