@@ -1,8 +1,8 @@
 #include "app/ZorMainWnd.h"
 
 #include "app/AppMessages.h"
-#include "app/Setting.h"
 #include "app/Autostart.h"
+#include "app/Setting.h"
 #include "app/ZorMainWndNames.h"
 
 #include <QApplication>
@@ -27,8 +27,8 @@
 #include "macro/MacroUsage.h"
 #include "settings/DpiRules.h"
 #include "settings/KeyAssign.h"
-#include "settings/gui/OnScreenKeyboard.h"
 #include "settings/PowerOptions.h"
+#include "settings/gui/OnScreenKeyboard.h"
 #include "ui/CustomControls.h"
 #include "ui/LazyInclude.h"
 #include "update/gui/UpdateController.h"
@@ -45,68 +45,88 @@ constexpr int kInitFallbackMs = 300;
 
 // ---------------------------------------------------------------- the message table
 
+namespace {
+
+// A route to a handler of the window, or of one of the parts it owns.
+template <auto handler>
+long long Own(CZorMainWnd& window, const WindowMessage& m) {
+    return (window.*handler)(m.wParam, m.lParam, m.handled);
+}
+template <auto part, auto handler>
+long long Via(CZorMainWnd& window, const WindowMessage& m) {
+    auto& object = *(window.*part);
+    if constexpr (std::is_void_v<decltype((object.*handler)(m))>) {
+        (object.*handler)(m);
+        return 0;
+    } else {
+        return (object.*handler)(m);
+    }
+}
+
+}  // namespace
+
 // Every message the window routes (standard, library and custom ones), in number order, with
 // its handler and the part of the program it belongs to.
 const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
     using W = CZorMainWnd;
     static const std::vector<Route> routes = {
-        {kWmMove, &W::OnMove, "main window: keeps the message box and the apply progress centred"},
-        {kWmActivate, &W::OnActivate, "device presence: examine the connection again"},
-        {kWmClose, &W::OnClose, "close, tray and exit"},
-        {kWmMouseActivate, &W::ForKeyPage, "key page (hover pop-up)"},
-        {kWmInputLangChange, &W::ForMacroEditor, "macro editor (recorder key state)"},
-        {kWmKeyDown, &W::ForMacroEditor, "macro editor (recording)"},
-        {kWmKeyUp, &W::ForMacroEditor, "macro editor (recording)"},
-        {kWmSysKeyDown, &W::ForMacroEditor, "macro editor (recording)"},
-        {kWmSysKeyUp, &W::ForMacroEditor, "macro editor (recording)"},
-        {kWmSysCommand, &W::OnSysCommand, "close, tray and exit (minimise)"},
-        {kWmTimer, &W::OnTimer, "battery timer"},
-        {kWmMouseMove, &W::ForKeyPage, "key page (hover pop-up)"},
-        {kWmLButtonDown, &W::ForMacroEditor, "macro editor and key page hit-testing"},
-        {kWmLButtonUp, &W::ForMacroEditor, "macro editor (recording)"},
-        {kWmRButtonUp, &W::ForMacroEditor, "macro editor (group menu)"},
-        {kWmMouseWheel, &W::OnMouseWheel, "main window: ends edit focus"},
-        {kWmDeviceChange, &W::OnDeviceChange, "device presence: hot-plug"},
-        {kMsgTrayIcon, &W::OnTrayIcon, "tray icon"},
-        {kMsgMenuClick, &W::OnMenuClick, "tray menu"},
-        {kMsgPopColor, &W::OnPopColour, "colour picker"},
-        {kMsgMacroEventSet, &W::ForMacroEditor, "macro event pop-up"},
-        {kMsgKeyPopSetValue, &W::ForKeyPage, "key page (key pop-up)"},
-        {kMsgRecorderKeyUp, &W::ForMacroEditor, "macro editor (recorder)"},
-        {kMsgDeviceDpiChanged, &W::OnDeviceDpiChanged, "DPI page"},
-        {kMsgDeviceProfileChanged, &W::OnDeviceProfileChanged, "apply pipeline (profile switch)"},
-        {kMsgDeviceConfig, &W::OnDeviceConfig, "configuration document"},
-        {kMsgMacroEventCancel, &W::ForMacroEditor, "macro event pop-up"},
-        {kMsgStartUpdater, &W::OnStartUpdater, "version check and updater"},
-        {kMsgLanguageChanged, &W::OnLanguageChanged, "language"},
-        {kMsgDeviceLightChanged, &W::OnDeviceLightChanged, "lighting page"},
-        {kMsgDeviceRateChanged, &W::OnDeviceRateChanged, "DPI page (report rate)"},
-        {kMsgSilentStart, &W::OnSilentStart, "silent start"},
-        {kMsgMaxDataWarn, &W::OnMaxDataWarn, "message box"},
-        {kMsgMacroReload, &W::ForMacroEditor, "macro editor (reload)"},
-        {kMsgApply, &W::OnApply, "apply pipeline"},
-        {kMsgReadDeviceState, &W::OnReadDeviceState, "device-state refresh"},
-        {kMsgApplyEnd, &W::OnApplyEnd, "apply pipeline (end of run)"},
-        {kMsgSettingClosed, &W::OnSettingClosed, "settings window"},
-        {kMsgApplyOverlay, &W::OnApplyOverlay, "apply pipeline (overlay)"},
-        {kMsgMsgBoxHideToTray, &W::OnMsgBoxHideToTray, "close, tray and exit"},
-        {kMsgApplyProgress, &W::OnApplyProgress, "apply pipeline (progress)"},
-        {kMsgSavePowerChanged, &W::OnPowerChanged, "power page"},
-        {kMsgSleepTimeChanged, &W::OnPowerChanged, "power page"},
-        {kMsgSensorSwitchesChanged, &W::OnPowerChanged, "power page"},
-        {kMsgLiftOffChanged, &W::OnPowerChanged, "power page"},
-        {kMsgRefreshDevicePages, &W::OnRefreshDevicePages, "device presence display"},
-        {kMsgBleEvent, &W::OnBleEvent, "BLE events"},
-        {kMsgPdTimeChanged, &W::OnPowerChanged, "power page"},
-        {kMsgRecordKey, &W::ForKeyPage, "key page (key recording)"},
-        {kMsgMoveWakeChanged, &W::OnPowerChanged, "power page"},
-        {kMsgDeviceStageSwitch, &W::OnStageSwitch, "DPI page (stage switch)"},
-        {kMsgCloseWndGone, &W::OnCloseWndGone, "close dialog"},
-        {kMsgCloseConfig, &W::OnCloseConfig, "close dialog"},
-        {kMsgCloseAct, &W::OnCloseAct, "close dialog"},
-        {kMsgMacroKeyTexts, &W::OnMacroKeyTexts, "macro editor (key texts)"},
-        {kMsgShortPressChanged, &W::OnPowerChanged, "power page"},
-        {kMsgStateReadDone, &W::OnStateReadDone, "device-state refresh (read finished)"},
+        {kWmMove, &Own<&W::OnMove>, "main window: keeps the message box and the apply progress centred"},
+        {kWmActivate, &Own<&W::OnActivate>, "device presence: examine the connection again"},
+        {kWmClose, &Own<&W::OnClose>, "close, tray and exit"},
+        {kWmMouseActivate, &Own<&W::ForKeyPage>, "key page (hover pop-up)"},
+        {kWmInputLangChange, &Own<&W::ForMacroEditor>, "macro editor (recorder key state)"},
+        {kWmKeyDown, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
+        {kWmKeyUp, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
+        {kWmSysKeyDown, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
+        {kWmSysKeyUp, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
+        {kWmSysCommand, &Own<&W::OnSysCommand>, "close, tray and exit (minimise)"},
+        {kWmTimer, &Via<&W::m_presence, &PresenceDisplay::OnTimer>, "battery timer"},
+        {kWmMouseMove, &Own<&W::ForKeyPage>, "key page (hover pop-up)"},
+        {kWmLButtonDown, &Own<&W::ForMacroEditor>, "macro editor and key page hit-testing"},
+        {kWmLButtonUp, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
+        {kWmRButtonUp, &Own<&W::ForMacroEditor>, "macro editor (group menu)"},
+        {kWmMouseWheel, &Own<&W::OnMouseWheel>, "main window: ends edit focus"},
+        {kWmDeviceChange, &Via<&W::m_presence, &PresenceDisplay::OnHotplug>, "device presence: hot-plug"},
+        {kMsgTrayIcon, &Own<&W::OnTrayIcon>, "tray icon"},
+        {kMsgMenuClick, &Own<&W::OnMenuClick>, "tray menu"},
+        {kMsgPopColor, &Own<&W::OnPopColour>, "colour picker"},
+        {kMsgMacroEventSet, &Own<&W::ForMacroEditor>, "macro event pop-up"},
+        {kMsgKeyPopSetValue, &Own<&W::ForKeyPage>, "key page (key pop-up)"},
+        {kMsgRecorderKeyUp, &Own<&W::ForMacroEditor>, "macro editor (recorder)"},
+        {kMsgDeviceDpiChanged, &Own<&W::OnDeviceDpiChanged>, "DPI page"},
+        {kMsgDeviceProfileChanged, &Own<&W::OnDeviceProfileChanged>, "apply pipeline (profile switch)"},
+        {kMsgDeviceConfig, &Own<&W::OnDeviceConfig>, "configuration document"},
+        {kMsgMacroEventCancel, &Own<&W::ForMacroEditor>, "macro event pop-up"},
+        {kMsgStartUpdater, &Own<&W::OnStartUpdater>, "version check and updater"},
+        {kMsgLanguageChanged, &Own<&W::OnLanguageChanged>, "language"},
+        {kMsgDeviceLightChanged, &Own<&W::OnDeviceLightChanged>, "lighting page"},
+        {kMsgDeviceRateChanged, &Own<&W::OnDeviceRateChanged>, "DPI page (report rate)"},
+        {kMsgSilentStart, &Own<&W::OnSilentStart>, "silent start"},
+        {kMsgMaxDataWarn, &Own<&W::OnMaxDataWarn>, "message box"},
+        {kMsgMacroReload, &Own<&W::ForMacroEditor>, "macro editor (reload)"},
+        {kMsgApply, &Own<&W::OnApply>, "apply pipeline"},
+        {kMsgReadDeviceState, &Own<&W::OnReadDeviceState>, "device-state refresh"},
+        {kMsgApplyEnd, &Own<&W::OnApplyEnd>, "apply pipeline (end of run)"},
+        {kMsgSettingClosed, &Own<&W::OnSettingClosed>, "settings window"},
+        {kMsgApplyOverlay, &Own<&W::OnApplyOverlay>, "apply pipeline (overlay)"},
+        {kMsgMsgBoxHideToTray, &Own<&W::OnMsgBoxHideToTray>, "close, tray and exit"},
+        {kMsgApplyProgress, &Own<&W::OnApplyProgress>, "apply pipeline (progress)"},
+        {kMsgSavePowerChanged, &Own<&W::OnPowerChanged>, "power page"},
+        {kMsgSleepTimeChanged, &Own<&W::OnPowerChanged>, "power page"},
+        {kMsgSensorSwitchesChanged, &Own<&W::OnPowerChanged>, "power page"},
+        {kMsgLiftOffChanged, &Own<&W::OnPowerChanged>, "power page"},
+        {kMsgRefreshDevicePages, &Own<&W::OnRefreshDevicePages>, "device presence display"},
+        {kMsgBleEvent, &Via<&W::m_presence, &PresenceDisplay::OnBleEvent>, "BLE events"},
+        {kMsgPdTimeChanged, &Own<&W::OnPowerChanged>, "power page"},
+        {kMsgRecordKey, &Own<&W::ForKeyPage>, "key page (key recording)"},
+        {kMsgMoveWakeChanged, &Own<&W::OnPowerChanged>, "power page"},
+        {kMsgDeviceStageSwitch, &Own<&W::OnStageSwitch>, "DPI page (stage switch)"},
+        {kMsgCloseWndGone, &Own<&W::OnCloseWndGone>, "close dialog"},
+        {kMsgCloseConfig, &Own<&W::OnCloseConfig>, "close dialog"},
+        {kMsgCloseAct, &Own<&W::OnCloseAct>, "close dialog"},
+        {kMsgMacroKeyTexts, &Own<&W::OnMacroKeyTexts>, "macro editor (key texts)"},
+        {kMsgShortPressChanged, &Own<&W::OnPowerChanged>, "power page"},
+        {kMsgStateReadDone, &Own<&W::OnStateReadDone>, "device-state refresh (read finished)"},
     };
     return routes;
 }
@@ -125,7 +145,7 @@ long long CZorMainWnd::HandleCustomMessage(unsigned msg, qintptr wParam, qintptr
     for (const Route& route : Routes()) {
         if (route.message != msg) continue;
         m_currentMessage = msg;
-        return (this->*route.handler)(wParam, lParam, handled);
+        return route.handler(*this, {msg, wParam, lParam, MessagePayload(), handled});
     }
     if (msg >= kFirstAppMessage && msg <= kLastAppMessage) DebugF("message %d has no owner; dropped\n", msg);
     return 0;
@@ -172,26 +192,19 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     m_hub = std::make_unique<control::DeviceStack>(options, m_sink);
     m_scheduler = std::make_unique<control::RunScheduler>(*m_hub, m_model, m_sink);
     m_update = std::make_unique<update::UpdateController>(m_context.programFolder, this);
-    m_batteryTimer.setInterval(kBatteryTimerMs);
-    connect(&m_batteryTimer, &QTimer::timeout, this, [this] {
-        bool handled = false;
-        HandleCustomMessage(kWmTimer, kBatteryTimerId, 0, handled);
-    });
-    // A failed BLE attempt is tried again after a pause, without holding up the window.
-    m_bleRetry.setSingleShot(true);
-    m_bleRetry.setInterval(m_context.bleRetryMs);
-    connect(&m_bleRetry, &QTimer::timeout, this, [this] {
-        if (LinkedByHid() || m_hub->Link().bleMode.load() != 0) {
-            m_bleFailures = 0;  // the mouse is reachable another way: nothing to retry
-            return;
-        }
-        m_hub->Presence().ConnectBle();
-    });
+    PresenceDisplay::Hooks presence;
+    presence.refreshPages = [this] { RefreshPages(); };
+    presence.startRun = [this](int mode) { StartRun(mode); };
+    presence.selectDevice = [this] { SelectDevice(); };
+    presence.closeSettings = [this] { CloseSettings(); };
+    presence.hiddenToTray = [this] { return m_hiddenToTray; };
+    m_presence = std::make_unique<PresenceDisplay>(
+        PresenceDisplay::Parts{*this, m_context, *m_hub, *m_scheduler, m_sink, m_notices},
+        std::move(presence));
 }
 
 CZorMainWnd::~CZorMainWnd() {
-    m_batteryTimer.stop();
-    m_bleRetry.stop();
+    m_presence->StopTimers();
     {
         QtMessageSink::StoppingScope stopping(m_sink);
         m_scheduler.reset();  // joins a run or read still on the device
@@ -202,7 +215,6 @@ CZorMainWnd::~CZorMainWnd() {
         CResourceManager::GetInstance().SetTextQueryInterface(nullptr);
     if (m_closeWnd) delete m_closeWnd;
     if (m_setting) delete m_setting;
-    if (m_msgBox) delete m_msgBox;
 }
 
 std::filesystem::path CZorMainWnd::SetIniPath() const {
@@ -237,7 +249,6 @@ void CZorMainWnd::InitWindow() {
     if (auto* dot = FindControl(QStringLiteral("mainwnd_red_point"))) dot->SetVisible(false);
     RetextProfileList();
 
-    m_home = std::make_unique<HomePage>(m_pm);
     DpiPage::Hooks hooks;
     hooks.requestApply = [this](int kind, int profile, bool sync) {
         if (sync)
@@ -273,20 +284,15 @@ void CZorMainWnd::BuildKeyPage() {
     hooks.ble = [this] { return m_hub->Link().bleMode.load() != 0; };
     hooks.setCurrentKey = [this](int slot) { m_scheduler->SetCurrentKey(slot); };
     hooks.text = [this](const QString& id) { return m_language.QueryControlText(id, {}); };
-    hooks.messageBox = [this](const QString& title, const QString& text) {
-        CloseMessageBox();
-        m_msgBox = CMsgWnd::ShowMessageBoxNonModal(this, title, text, {}, CMsgWnd::kInfo,
-                                                   m_language.QueryControlText(QStringLiteral("MessageOK"), {}));
-        if (m_msgBox) m_msgBox->CenterWindow();
-    };
+    hooks.messageBox = [this](const QString& title, const QString& text) { m_notices.ShowInfo(title, text); };
     hooks.postSetValue = [this] { PostMessageTo(this, kMsgKeyPopSetValue, 1, 1); };
     hooks.sendRecordKey = [this](unsigned scan) { SendMessageTo(this, kMsgRecordKey, scan, 0); };
     hooks.startOnScreenKeyboard = [] { return StartOnScreenKeyboard(); };
     hooks.showPage = [this] {
         if (auto* nav = Find<COptionUI>(QStringLiteral("opt_nav_keys"))) nav->Selected(true);
     };
-    m_keysPage = std::make_unique<KeyPage>(m_pm, this, m_model.doc, m_model.macros, m_model.catalog, m_model.keys,
-                                           std::move(hooks));
+    m_keysPage = std::make_unique<KeyPage>(m_pm, this, m_model.doc, m_model.macros, m_model.catalog,
+                                           m_model.keys, std::move(hooks));
     if (auto* nav = FindControl(QStringLiteral("opt_nav_keys"))) nav->SetVisible(true);
 }
 
@@ -347,7 +353,8 @@ void CZorMainWnd::ShowBuiltPage(TNotifyUI& msg) {
 // tab_settings named "page_<page>".
 void CZorMainWnd::ShowSettingsPage(TNotifyUI& msg) {
     auto* option = qobject_cast<COptionUI*>(msg.pSender);
-    if (option == nullptr || option->GetGroup() != QLatin1String("navigation_bar") || !option->IsSelected()) return;
+    if (option == nullptr || option->GetGroup() != QLatin1String("navigation_bar") || !option->IsSelected())
+        return;
     const QString name = option->GetName();
     if (!name.startsWith(QLatin1String("opt_nav_"))) return;
     auto* tabs = Find<CContainerUI>(QStringLiteral("tab_settings"));
@@ -373,28 +380,18 @@ void CZorMainWnd::StartInit() {
 void CZorMainWnd::OnWindowInit() {
     m_model.LoadSources();
     m_macroPage->Rebuild();
-    m_home->SetResourcePrefix(GetResourcePrefix());
-    m_home->ApplyLayout();
+    m_presence->Home().SetResourcePrefix(GetResourcePrefix());
+    m_presence->Home().ApplyLayout();
     m_hub->Presence().StartWorker();
     m_silent = m_context.commandLine == QLatin1String("-silent");
     m_hub->LoadCatalog();
-    m_home->BuildTiles(m_hub->Entries());
+    m_presence->Home().BuildTiles(m_hub->Entries());
     m_hub->StartHotplug([this](const HotplugEvent& event) {
         const qintptr ids = (qintptr(event.vendorId) << 16) | event.productId;
         PostMessageTo(this, kWmDeviceChange, event.kind == HotplugKind::Arrival ? 1 : 0, ids);
     });
     SelectDevice();
-    // The BLE bridge, before the listeners (a receiver that loses its mouse asks for BLE).
-    m_hub->AttachBle();
-    if (BleBridge* ble = m_hub->Ble(); ble == nullptr || !ble->Registered() || !m_hub->Finder().hasBleList()) {
-        // No adapter, or no list of the mice that may be reached over Bluetooth LE. The list is
-        // decrypted (and the crypto library loaded) only when a connection is tried.
-        DebugLine("Bluetooth LE is not available: BLE connections are not attempted\n");
-        m_bleUnavailable = true;
-    } else if (ble != nullptr && m_hub->Link().bleMode.load() == 0 &&
-               (m_hub->SelectedEntry() == nullptr || m_hub->Presence().ReceiverState() == 0)) {
-        m_hub->Presence().ConnectBle();
-    }
+    m_presence->AttachBle();
     if (auto* tab = Find<CContainerUI>(QStringLiteral("tab_main"))) tab->SelectItem(0);
     if (auto* nav = Find<COptionUI>(QStringLiteral("btn_Null"))) nav->Selected(true, false);
     PostMessageTo(this, kMsgSilentStart);
@@ -409,7 +406,7 @@ void CZorMainWnd::OnWindowInit() {
         if (auto* skin = Find<COptionUI>(QStringLiteral("ChangeSkin"))) skin->Selected(true, false);
     m_closeOption = set.GetInt("CloseConfig", "CloseOption");
     m_remind = set.GetInt("CloseConfig", "Remind");
-    RefreshPresence();
+    m_presence->Refresh();
 }
 
 void CZorMainWnd::AlignAutostartEntry(const IniFile& set) {
@@ -434,7 +431,7 @@ void CZorMainWnd::SelectDevice() {
     // report of either state counts as a change.
     if (ConnectionType() == kConnectionReceiver) m_hub->Presence().SetReceiverState(-1);
     LoadModel();
-    m_home->UpdateTiles(m_hub->Entries(), m_hub->Presence().Selected());
+    m_presence->Home().UpdateTiles(m_hub->Entries(), m_hub->Presence().Selected());
     if (const DeviceEntry* entry = m_hub->SelectedEntry())
         if (auto* name = FindControl(QStringLiteral("lab_home_devname")))
             name->SetText(QString::fromStdString(entry->displayName));
@@ -456,8 +453,9 @@ void CZorMainWnd::ApplyModelToView() {
     LoadLightingModel();
     const AppFeature app = LoadAppFeature(m_context.programFolder);
     const DeviceEntry* selected = m_hub->SelectedEntry();
-    m_keysPage->SetModel(m_model.ModelFolder(), IniFile(SetIniPath()).GetInt("Set", "OnlyOnePageVersion") != 0,
-                         ModelHasLighting(app.keySelLedVis != 0, selected ? selected->productName : std::string()));
+    m_keysPage->SetModel(
+        m_model.ModelFolder(), IniFile(SetIniPath()).GetInt("Set", "OnlyOnePageVersion") != 0,
+        ModelHasLighting(app.keySelLedVis != 0, selected ? selected->productName : std::string()));
     RefreshPages();
 }
 
@@ -471,11 +469,12 @@ void CZorMainWnd::RefreshPages() {
     m_dpi->SetConnection(connection, entry != nullptr ? entry->matchedName : std::string());
     // Over Bluetooth LE the mouse keeps its own report rate: no choice is offered.
     for (const char* name : {"lab_MouseAdv_RateTitle", "ver_MouseUsbRate"})
-        if (auto* rate = FindControl(QLatin1String(name))) rate->SetVisible(connection != RateConnection::Ble);
+        if (auto* rate = FindControl(QLatin1String(name)))
+            rate->SetVisible(connection != RateConnection::Ble);
     // The command set sends the rate of the connection in use.
     m_model.doc.SetRateLink(connection == RateConnection::Ble        ? RateLink::Ble
-                      : connection == RateConnection::Receiver ? RateLink::Dongle
-                                                               : RateLink::Usb);
+                            : connection == RateConnection::Receiver ? RateLink::Dongle
+                                                                     : RateLink::Usb);
     const int profile = m_model.Profile();
     m_dpi->SetProfile(profile);
     m_dpi->Refresh();
@@ -560,8 +559,8 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
                    QString::fromStdString(feature.preResPath2), &switched);
         if (switched) {
             CPaintManagerUI::ReloadSkin();
-            m_home->SetResourcePrefix(GetResourcePrefix());
-            RefreshConnectionDisplay();
+            m_presence->Home().SetResourcePrefix(GetResourcePrefix());
+            m_presence->ShowConnection();
             RefreshPages();
         }
     } else if (name.contains(QLatin1String("btn_display"))) {
@@ -615,10 +614,8 @@ bool CZorMainWnd::ResetToFactory() {
     if (!reset.ok) {
         // Nothing was changed: no file, no option, no identifier; the user learns why.
         DebugF("factory reset refused: %s\n", reset.error);
-        auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
-        CMsgWnd::ShowMessageBox(this, text("Error"),
-                                text("ResetFailed") + QStringLiteral("\n") + QString::fromStdString(reset.error),
-                                CMsgWnd::kInfo, text("MessageOK"));
+        m_notices.Ask("Error", m_notices.Text("ResetFailed") + QStringLiteral("\n") +
+                                   QString::fromStdString(reset.error));
         return false;
     }
     ApplyModelToView();
@@ -627,8 +624,7 @@ bool CZorMainWnd::ResetToFactory() {
 }
 
 void CZorMainWnd::StartRun(int mode) {
-    const bool ble = m_hub->Link().bleMode.load() != 0;
-    if (!ble) StopBatteryTimer();
+    if (!m_presence->Ble()) m_presence->StopBatteryTimer();
     if (m_scheduler->StartRun(mode) == control::RunScheduler::Start::Started) ShowProgress(true, mode);
 }
 
@@ -637,7 +633,7 @@ void CZorMainWnd::FinishApply() {
     ShowProgress(false, m_scheduler->Mode());
     RefreshPages();
     if (result.ran && !result.Complete()) ShowApplyFailed();
-    if (m_hub->Link().bleMode.load() == 0 && m_hub->SelectedEntry() != nullptr) StartBatteryTimer();
+    if (!m_presence->Ble() && m_hub->SelectedEntry() != nullptr) m_presence->StartBatteryTimer();
     emit applyFinished();
     RunWaiting();
 }
@@ -647,14 +643,10 @@ void CZorMainWnd::ShowApplyFailed() {
     const auto& handle = m_hub->Link().featureHandle;
     if (m_hub->SelectedEntry() == nullptr || !handle || !handle->IsOpen()) return;
     // A receiver without its mouse has its own notice, which says what to do.
-    if (m_msgBox && m_msgBox->GetType() == CMsgWnd::kNoDevice) return;
+    if (m_notices.NoDeviceShown()) return;
     if (ConnectionType() == kConnectionReceiver && m_scheduler->ReceiverLink() == 0) return;
     DebugLine("the settings did not reach the mouse\n");
-    CloseMessageBox();
-    auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
-    m_msgBox = CMsgWnd::ShowMessageBoxNonModal(this, text("Error"), text("ApplyFailed"), {}, CMsgWnd::kInfo,
-                                               text("MessageOK"));
-    if (m_msgBox) m_msgBox->CenterWindow();
+    m_notices.ShowInfo(m_notices.Text("Error"), m_notices.Text("ApplyFailed"));
 }
 
 void CZorMainWnd::ShowProgress(bool show, int mode) {
@@ -684,7 +676,7 @@ void CZorMainWnd::ShowProgress(bool show, int mode) {
 
 void CZorMainWnd::StartStateRead(int wParam, int lParam) {
     if (m_scheduler->StartStateRead(wParam, lParam) == control::RunScheduler::ReadStart::NoDevice)
-        RefreshConnectionDisplay();
+        m_presence->ShowConnection();
 }
 
 void CZorMainWnd::RunWaiting() {
@@ -695,90 +687,14 @@ void CZorMainWnd::RunWaiting() {
 long long CZorMainWnd::OnStateReadDone(qintptr wParam, qintptr lParam, bool&) {
     const control::StateReadResult result =
         m_scheduler->FinishStateRead(static_cast<int>(wParam), static_cast<int>(lParam));
-    if (result.read.ok && m_scheduler->ReceiverLink() == 1) {
-        m_battery = result.read.battery;
-        ShowBattery(result.read.battery);
-    }
+    if (result.read.ok && m_scheduler->ReceiverLink() == 1) m_presence->ShowBattery(result.read.battery);
     if (result.modelReloaded) ApplyModelToView();
-    if (result.linkChanged || result.modelReloaded) RefreshPresence();
+    if (result.linkChanged || result.modelReloaded) m_presence->Refresh();
     RunWaiting();
     RefreshPages();
     emit deviceStateRead();
     if (result.synchronise) StartRun(1);
     return 0;
-}
-
-void CZorMainWnd::ShowBattery(int battery) {
-    m_home->ShowBattery(battery);
-}
-
-void CZorMainWnd::RefreshConnectionDisplay() {
-    HomePage::Connection connection;
-    connection.ble = m_hub->Link().bleMode.load() != 0;
-    connection.present = connection.ble || m_hub->SelectedEntry() != nullptr;
-    connection.kind = ConnectionType();
-    connection.receiverLink = m_scheduler->ReceiverLink();
-    m_home->ShowConnection(connection, [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); });
-}
-
-// ---------------------------------------------------------------- presence
-
-void CZorMainWnd::RefreshPresence() {
-    const bool ble = m_hub->Link().bleMode.load() != 0;
-    const DeviceEntry* entry = m_hub->SelectedEntry();
-    const bool linked =
-        ble || (entry != nullptr && (ConnectionType() == kConnectionCable || m_scheduler->ReceiverLink() != 0));
-    m_connected = linked ? 1 : 0;
-    m_home->UpdateTiles(m_hub->Entries(), m_hub->Presence().Selected());
-    if (linked) {
-        if (m_msgBox && m_msgBox->GetType() == CMsgWnd::kNoDevice) CloseMessageBox();
-        if (auto* overlay = FindControl(QStringLiteral("tranWnd")); overlay && !m_scheduler->RunInProgress())
-            overlay->SetVisible(false);
-        if (!ble) StartBatteryTimer();
-        if (auto* mac = FindControl(QStringLiteral("btn_Mac"))) mac->SetVisible(!ble);
-        if (!m_centredOnDevice) {
-            m_centredOnDevice = true;
-            CenterWindow();
-        }
-        if (auto* name = FindControl(QStringLiteral("lab_home_devname")); name && entry)
-            name->SetText(QString::fromStdString(entry->displayName));
-    } else {
-        if (!ble) StopBatteryTimer();
-        if (!m_hiddenToTray) {
-            if (auto* mac = FindControl(QStringLiteral("btn_Mac"))) mac->SetVisible(true);
-            CloseMessageBox();
-            CloseSettings();  // its options belong to the mouse that went away
-            SendMessageTo(this, kMsgApplyOverlay, 1, 0);
-            ShowNoDeviceBox();
-        }
-    }
-    RefreshConnectionDisplay();
-}
-
-void CZorMainWnd::ShowNoDeviceBox() {
-    if (!m_context.showNoDeviceBox) return;
-    const bool unlinkedReceiver =
-        m_hub->SelectedEntry() != nullptr && ConnectionType() == kConnectionReceiver;
-    auto text = [this](const QString& id) { return m_language.QueryControlText(id, {}); };
-    auto* box = new CMsgWnd(CMsgWnd::kNoDevice);
-    box->SetSubType(unlinkedReceiver ? CMsgWnd::kSubReceiverNotLinked : CMsgWnd::kSubNoDevice);
-    box->Create(this, QStringLiteral("msgwnd"), kWsVisible | kWsPopup, kWsExToolWindow);
-    QStringList message = unlinkedReceiver ? QStringList{QStringLiteral("WirelessUnconnect1"),
-                                                         QStringLiteral("WirelessUnconnect2"),
-                                                         QStringLiteral("WirelessUnconnect3")}
-                                           : QStringList{QStringLiteral("NoDevice")};
-    // The mouse cannot be reached over Bluetooth LE on this computer either: say so.
-    if (m_bleUnavailable) message << QStringLiteral("BleNotAvailable");
-    box->SetTextKeys(QStringLiteral("Tip"), message, QStringLiteral("NoDeviceExit"));
-    box->Retext(text);
-    box->CenterWindow();
-    box->raise();
-    m_msgBox = box;
-}
-
-void CZorMainWnd::CloseMessageBox() {
-    if (m_msgBox) m_msgBox->Close(0);
-    m_msgBox = nullptr;
 }
 
 // ---------------------------------------------------------------- close, tray, silent start
@@ -804,7 +720,7 @@ void CZorMainWnd::CloseRequest() {
 void CZorMainWnd::Exit() {
     SaveDocument();
     if (m_macroPage) m_macroPage->FlushSaves();
-    m_batteryTimer.stop();
+    m_presence->StopBatteryTimer();
     m_tray.DeleteTrayIcon();
     m_fonts.RemoveAll();
     PostQuitMessage(0);
@@ -813,7 +729,7 @@ void CZorMainWnd::Exit() {
 void CZorMainWnd::HideToTray() {
     SaveDocument();
     if (m_macroPage) m_macroPage->FlushSaves();
-    CloseMessageBox();
+    m_notices.Close();
     if (!m_context.assumeTray && !CTrayIcon::IsAvailable()) {
         // Hidden without a tray there would be no way back: minimise instead.
         DebugLine("no notification area on this desktop: minimising instead of hiding\n");
@@ -835,13 +751,13 @@ void CZorMainWnd::Restore(bool readState) {
     m_hiddenToTray = false;
     if (m_hub->Link().bleMode.load() == 0) {
         if (readState) SendMessageTo(this, kMsgReadDeviceState, 0, 0);
-        RefreshPresence();
+        m_presence->Refresh();
     }
     showNormal();
     show();
     raise();
     activateWindow();
-    if (m_msgBox) m_msgBox->raise();
+    m_notices.Raise();
     if (m_scheduler->RunInProgress()) ShowProgress(true, m_scheduler->Mode());
 }
 
@@ -866,38 +782,7 @@ void CZorMainWnd::OpenSystemMouseSettings() {
         if (program.isEmpty()) continue;
         if (QProcess::startDetached(program, command.mid(1))) return;
     }
-    CMsgWnd::ShowMessageBox(this, m_language.QueryControlText(QStringLiteral("Tip"), {}),
-                            m_language.QueryControlText(QStringLiteral("NoMouseSettings"), {}),
-                            CMsgWnd::kInfo, m_language.QueryControlText(QStringLiteral("MessageOK"), {}));
-}
-
-
-void CZorMainWnd::StartBatteryTimer() {
-    if (!m_batteryTimer.isActive()) m_batteryTimer.start();
-}
-
-void CZorMainWnd::StopBatteryTimer() {
-    m_batteryTimer.stop();
-}
-
-void CZorMainWnd::OnHotplug(qintptr wParam, qintptr lParam) {
-    HotplugEvent event;
-    event.kind = wParam != 0 ? HotplugKind::Arrival : HotplugKind::Removal;
-    event.vendorId = static_cast<std::uint16_t>((lParam >> 16) & 0xFFFF);
-    event.productId = static_cast<std::uint16_t>(lParam & 0xFFFF);
-    if (!m_hub->Presence().OnDeviceChange(event)) return;
-    // The new device settles before it is asked anything.
-    QTimer::singleShot(event.kind == HotplugKind::Arrival ? m_context.hotplugSettleMs : 0, this, [this] {
-        m_scheduler->WaitForDevice();
-        m_scheduler->ForgetReceiverLink();
-        m_scheduler->SetEverSynchronised(m_hub->SelectedEntry() != nullptr && m_scheduler->EverSynchronised());
-        SelectDevice();
-        {
-            QtMessageSink::StoppingScope stopping(m_sink);
-            m_hub->Presence().StartListeners();
-        }
-        RefreshPresence();
-    });
+    m_notices.Ask("Tip", m_notices.Text("NoMouseSettings"));
 }
 
 }  // namespace zor::app

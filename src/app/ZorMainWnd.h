@@ -14,16 +14,18 @@
 
 #include "app/AppContext.h"
 #include "app/AppMessages.h"
-#include "app/HomePage.h"
+#include "app/Notices.h"
+#include "app/PresenceDisplay.h"
 #include "app/QtMessageSink.h"
+#include "app/WindowMessage.h"
+#include "common/IniFile.h"
+#include "config/MouseConfig.h"
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
 #include "control/RunScheduler.h"
-#include "common/IniFile.h"
-#include "config/MouseConfig.h"
 #include "macro/MacroStore.h"
-#include "settings/ApplyPipeline.h"
 #include "macro/gui/MacroPage.h"
+#include "settings/ApplyPipeline.h"
 #include "settings/gui/DpiPage.h"
 #include "settings/gui/KeyPage.h"
 #include "settings/gui/LightingPage.h"
@@ -41,11 +43,6 @@ class UpdateController;
 namespace zor::app {
 
 class Setting;
-
-inline constexpr int kBatteryTimerId = 2;
-inline constexpr int kBatteryTimerMs = 20000;
-// Failed BLE connection attempts tried again before the program gives up and says so.
-inline constexpr int kBleConnectTries = 5;
 
 class CZorMainWnd : public ui::WindowImplBase {
     Q_OBJECT
@@ -84,10 +81,10 @@ public:
     bool ApplyRunning() const { return m_scheduler->RunInProgress(); }
     bool RefreshRunning() const { return m_scheduler->ReadInProgress(); }
     bool HiddenToTray() const { return m_hiddenToTray; }
-    bool BatteryTimerRunning() const { return m_batteryTimer.isActive(); }
-    int BleFailures() const { return m_bleFailures; }
-    bool BleRetryPending() const { return m_bleRetry.isActive(); }
-    ui::CMsgWnd* MessageBox() const { return m_msgBox; }
+    bool BatteryTimerRunning() const { return m_presence->BatteryTimerRunning(); }
+    int BleFailures() const { return m_presence->BleFailures(); }
+    bool BleRetryPending() const { return m_presence->BleRetryPending(); }
+    ui::CMsgWnd* MessageBox() const { return m_notices.Box(); }
     ApplyFlags& Flags() { return m_scheduler->Flags(); }
     int ConnectionType() const;
     std::filesystem::path ModelFolder() const { return m_model.ModelFolder(); }
@@ -110,7 +107,7 @@ signals:
     void deviceStateRead();
 
 private:
-    using Handler = long long (CZorMainWnd::*)(qintptr wParam, qintptr lParam, bool& handled);
+    using Handler = long long (*)(CZorMainWnd& window, const WindowMessage& message);
     struct Route {
         unsigned message;
         Handler handler;
@@ -133,23 +130,12 @@ private:
     void RetextProfileList();
     void SelectProfile(int profile);
     void RefreshPages();
-    void RefreshConnectionDisplay();
-    void ShowBattery(int battery);
-    void RefreshPresence();
-    void ShowNoDeviceBox();
-    // A mouse on a cable, or on a receiver that reports its link.
-    bool LinkedByHid() const;
-    void OnBleConnectFailed();
-    void OnBleReply(int code, const std::string& text);
-    void CloseMessageBox();
     // Says that the last run's frames did not all reach the mouse (or its replies were noise).
     void ShowApplyFailed();
     void CloseRequest();
     void Minimise();
     // The session's autostart entry as Set/AutomaticallyOpenEn, AutomaticallyHideEn and SoftName say.
     void AlignAutostartEntry(const IniFile& set);
-    void StartBatteryTimer();
-    void StopBatteryTimer();
     void ShowProgress(bool show, int mode);
     void FinishApply();
     void StartStateRead(int wParam, int lParam);
@@ -157,7 +143,6 @@ private:
     void RunWaiting();
     void SaveDocument();
     void OpenTrayMenu();
-    void OnHotplug(qintptr wParam, qintptr lParam);
     void ShowDpiPop(int gear);
     bool ChooseColour(std::uint32_t& colour);
     // The lighting page and the DPI pop-up (ZorMainWndLighting.cpp).
@@ -178,8 +163,6 @@ private:
     long long OnClose(qintptr, qintptr, bool&);
     long long OnMouseWheel(qintptr, qintptr, bool&);
     long long OnSysCommand(qintptr, qintptr, bool&);
-    long long OnTimer(qintptr, qintptr, bool&);
-    long long OnDeviceChange(qintptr, qintptr, bool&);
     long long OnTrayIcon(qintptr, qintptr, bool&);
     long long OnMenuClick(qintptr, qintptr, bool&);
     long long OnDeviceDpiChanged(qintptr, qintptr, bool&);
@@ -197,7 +180,6 @@ private:
     long long OnApplyProgress(qintptr, qintptr, bool&);
     long long OnPowerChanged(qintptr, qintptr, bool&);
     long long OnRefreshDevicePages(qintptr, qintptr, bool&);
-    long long OnBleEvent(qintptr, qintptr, bool&);
     long long OnStageSwitch(qintptr, qintptr, bool&);
     long long OnCloseWndGone(qintptr, qintptr, bool&);
     long long OnCloseConfig(qintptr, qintptr, bool&);
@@ -229,20 +211,14 @@ private:
     std::unique_ptr<KeyPage> m_keysPage;
     std::unique_ptr<MacroPage> m_macroPage;
     std::unique_ptr<PowerPage> m_powerPage;
-    std::unique_ptr<HomePage> m_home;
     ui::LanguageManager m_language;
     ui::FontInstaller m_fonts;
+    Notices m_notices{*this, m_language};
+    std::unique_ptr<PresenceDisplay> m_presence;
     ui::CTrayIcon m_tray;
     QIcon m_icon;
-    QTimer m_batteryTimer;
-    QTimer m_bleRetry;
-    int m_bleFailures = 0;
-    bool m_bleUnavailable = false;  // no Bluetooth adapter, or no BLE name list
 
     // Device state shown by the window.
-    int m_connected = 0;
-    bool m_centredOnDevice = false;
-    int m_battery = -1;
     bool m_progressShown = false;
     bool m_initStarted = false;
     unsigned m_currentMessage = 0;
@@ -252,7 +228,6 @@ private:
     int m_remind = 0;
     bool m_hiddenToTray = false;
     bool m_silent = false;
-    QPointer<ui::CMsgWnd> m_msgBox;
     QPointer<ui::CCloseWnd> m_closeWnd;
     QPointer<Setting> m_setting;
     QPointer<ui::CMenuWnd> m_trayMenu;

@@ -19,14 +19,14 @@
 namespace zor::app {
 
 long long CZorMainWnd::OnMove(qintptr, qintptr, bool&) {
-    if (m_msgBox && m_msgBox->isVisible()) m_msgBox->CenterWindow();
+    m_notices.Recentre();
     return 0;
 }
 
 long long CZorMainWnd::OnActivate(qintptr wParam, qintptr, bool&) {
     if ((wParam >> 16) != 0 && (wParam & 0xFFFF) != 0) {
         SendMessageTo(this, kMsgReadDeviceState, 0, 0);
-        RefreshPresence();
+        m_presence->Refresh();
     }
     return 0;
 }
@@ -43,16 +43,6 @@ long long CZorMainWnd::OnMouseWheel(qintptr, qintptr, bool&) {
 
 long long CZorMainWnd::OnSysCommand(qintptr wParam, qintptr, bool&) {
     if (wParam == 0xF020) QApplication::alert(this);
-    return 0;
-}
-
-long long CZorMainWnd::OnTimer(qintptr wParam, qintptr, bool&) {
-    if (wParam == kBatteryTimerId) SendMessageTo(this, kMsgReadDeviceState, 0, 0);
-    return 0;
-}
-
-long long CZorMainWnd::OnDeviceChange(qintptr wParam, qintptr lParam, bool&) {
-    OnHotplug(wParam, lParam);
     return 0;
 }
 
@@ -113,8 +103,8 @@ long long CZorMainWnd::OnDeviceConfig(qintptr, qintptr lParam, bool&) {
 
 long long CZorMainWnd::OnLanguageChanged(qintptr, qintptr, bool&) {
     m_language.ChangeByName(MessagePayload().toString(), SetIniPath(), m_pm, this, &m_tray, m_icon);
-    if (m_msgBox) m_msgBox->Retext([this](const QString& id) { return m_language.QueryControlText(id, {}); });
-    RefreshConnectionDisplay();
+    m_notices.Retext();
+    m_presence->ShowConnection();
     RetextProfileList();
     m_light->Refresh();  // the mode names
     update();
@@ -150,16 +140,15 @@ long long CZorMainWnd::OnSilentStart(qintptr, qintptr, bool&) {
 }
 
 long long CZorMainWnd::OnMaxDataWarn(qintptr, qintptr, bool&) {
-    auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
-    CMsgWnd::ShowMessageBox(this, text("Tip"), text("maxDataWarn"), CMsgWnd::kConfirm, text("MessageOK"),
-                            text("MessageCancel"));
+    m_notices.Ask("Tip", m_notices.Text("maxDataWarn"), true);
     return 0;
 }
 
 long long CZorMainWnd::OnApply(qintptr wParam, qintptr lParam, bool&) {
-    const bool ble = m_hub->Link().bleMode.load() != 0;
-    if (m_scheduler->RequestApply(static_cast<int>(wParam), static_cast<int>(lParam), m_connected != 0)) {
-        if (!ble) StopBatteryTimer();
+    const bool ble = m_presence->Ble();
+    if (m_scheduler->RequestApply(static_cast<int>(wParam), static_cast<int>(lParam),
+                                  m_presence->Connected())) {
+        if (!ble) m_presence->StopBatteryTimer();
         if (m_scheduler->RunInProgress()) ShowProgress(true, m_scheduler->Mode());
     }
     return 0;
@@ -183,7 +172,7 @@ long long CZorMainWnd::OnApplyOverlay(qintptr wParam, qintptr, bool&) {
 }
 
 long long CZorMainWnd::OnMsgBoxHideToTray(qintptr, qintptr, bool&) {
-    CloseMessageBox();
+    m_notices.Close();
     HideToTray();
     return 0;
 }
@@ -199,106 +188,22 @@ long long CZorMainWnd::OnPowerChanged(qintptr, qintptr, bool&) {
     // Each message names one value, and its single write carries only that value.
     const std::optional<PowerChange> change = PowerChangeFor(static_cast<int>(m_currentMessage));
     if (!change) return 0;
-    if (m_scheduler->RequestSingleWrite(change->single, change->kind, m_connected != 0) &&
+    if (m_scheduler->RequestSingleWrite(change->single, change->kind, m_presence->Connected()) &&
         m_scheduler->RunInProgress())
         ShowProgress(true, m_scheduler->Mode());
     return 0;
 }
 
 long long CZorMainWnd::OnRefreshDevicePages(qintptr, qintptr, bool&) {
-    RefreshPresence();
+    m_presence->Refresh();
     RefreshPages();
     return 0;
 }
 
-bool CZorMainWnd::LinkedByHid() const {
-    return m_hub->SelectedEntry() != nullptr &&
-           (ConnectionType() == kConnectionCable || m_scheduler->ReceiverLink() == 1);
-}
-
-long long CZorMainWnd::OnBleEvent(qintptr, qintptr lParam, bool&) {
-    const int code = static_cast<int>(lParam);
-    const std::string text = MessagePayload().toString().toStdString();
-    DebugF("BLE event %d %s\n", code, text);
-    const bool counted = m_connected != 0;
-    m_hub->Presence().HandleBleEvent(code, text);
-    const bool ble = m_hub->Link().bleMode.load() != 0;
-    switch (code) {
-        case kBleEventLinkUp:
-            m_bleFailures = 0;
-            m_bleRetry.stop();
-            StopBatteryTimer();  // the mouse reports its battery itself over BLE
-            RefreshPages();
-            RefreshPresence();
-            break;
-        case kBleEventLinkDown:
-            m_connected = 0;
-            RefreshPages();
-            RefreshPresence();
-            SendMessageTo(this, kMsgReadDeviceState, 1, 1);
-            break;
-        case kBleEventConnectFailed:
-            OnBleConnectFailed();
-            break;
-        case kBleEventReconnect:
-            if (!ble) m_hub->Presence().ConnectBle();
-            break;
-        case kBleEventBattery:
-            if (const auto battery = BatteryFromEventText(text)) ShowBattery(*battery);
-            break;
-        case kBleEventQueryThenConnect:
-            if (BleBridge* bridge = m_hub->Ble()) {
-                const auto status = bridge->BleQuery();
-                DebugF("BLE status %d\n", status ? static_cast<int>(*status) : -1);
-            }
-            m_hub->Presence().ConnectBle();
-            break;
-        default:
-            if (code >= kBleEventReplyBase && code < kBleEventReplyBase + 0x100) OnBleReply(code, text);
-            break;
-    }
-    // A mouse that has just come in over BLE is counted as connected and brought into step
-    // (also when it replaces one that was counted on its cable or receiver).
-    if (ble && (!counted || code == kBleEventLinkUp)) {
-        RefreshPresence();
-        StartRun(1);
-    }
-    return 0;
-}
-
-void CZorMainWnd::OnBleConnectFailed() {
-    if (LinkedByHid() || m_hub->Link().bleMode.load() != 0) {
-        m_bleFailures = 0;
-        return;
-    }
-    if (m_bleFailures < kBleConnectTries) {
-        ++m_bleFailures;
-        m_bleRetry.start();
-        return;
-    }
-    m_bleFailures = 0;
-    auto text = [this](const char* id) { return m_language.QueryControlText(QLatin1String(id), {}); };
-    CloseMessageBox();
-    // Confirming ends the program: a new start registers the bridge afresh.
-    m_msgBox = CMsgWnd::ShowMessageBoxNonModal(this, text("Tip"), text("BleConnectFailed"), {},
-                                               CMsgWnd::kInfo, text("MessageOK"));
-    if (m_msgBox) {
-        m_msgBox->SetTextKeys(QStringLiteral("Tip"), {QStringLiteral("BleConnectFailed")}, QStringLiteral("MessageOK"));
-        m_msgBox->SetQuitOnConfirm(true);
-        m_msgBox->CenterWindow();
-    }
-}
-
-void CZorMainWnd::OnBleReply(int code, const std::string& text) {
-    // The command set has taken the reply already (on the bridge's thread, for the read that
-    // asked for it); the window only shows the battery of a status reply.
-    const auto reply = m_hub->Commands().DecodeBleReply(code, text);
-    if (reply && reply->op == kOpStatus) ShowBattery(reply->values.battery);
-}
-
 long long CZorMainWnd::OnStageSwitch(qintptr, qintptr, bool&) {
     const DeviceViewState view = m_hub->View().Get();
-    if (view.activeProfile != m_model.Profile() && view.activeProfile >= 0 && view.activeProfile < kConfigProfiles) {
+    if (view.activeProfile != m_model.Profile() && view.activeProfile >= 0 &&
+        view.activeProfile < kConfigProfiles) {
         m_model.SetProfile(view.activeProfile);
         RefreshPages();
     }

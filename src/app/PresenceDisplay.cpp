@@ -1,0 +1,203 @@
+#include "app/PresenceDisplay.h"
+
+#include "common/Debug.h"
+#include "device/BleText.h"
+#include "device/DevicePresence.h"
+#include "device/KeyCode.h"
+#include "ui/Messages.h"
+
+namespace zor::app {
+
+PresenceDisplay::PresenceDisplay(Parts parts, Hooks hooks)
+    : m_parts(parts), m_hooks(std::move(hooks)), m_home(parts.window.PaintManager()) {
+    m_batteryTimer.setInterval(kBatteryTimerMs);
+    QObject::connect(&m_batteryTimer, &QTimer::timeout, &m_parts.window,
+                     [this] { ui::SendMessageTo(&m_parts.window, ui::kWmTimer, kBatteryTimerId, 0); });
+    // A failed BLE attempt is tried again after a pause, without holding up the window.
+    m_bleRetry.setSingleShot(true);
+    m_bleRetry.setInterval(m_parts.context.bleRetryMs);
+    QObject::connect(&m_bleRetry, &QTimer::timeout, &m_parts.window, [this] {
+        if (LinkedByHid() || Ble()) {
+            m_bleFailures = 0;  // the mouse is reachable another way: nothing to retry
+            return;
+        }
+        m_parts.hub.Presence().ConnectBle();
+    });
+}
+
+void PresenceDisplay::StartBatteryTimer() {
+    if (!m_batteryTimer.isActive()) m_batteryTimer.start();
+}
+
+void PresenceDisplay::StopTimers() {
+    m_batteryTimer.stop();
+    m_bleRetry.stop();
+}
+
+void PresenceDisplay::OnTimer(const WindowMessage& message) {
+    if (message.wParam == kBatteryTimerId) ui::SendMessageTo(&m_parts.window, ui::kMsgReadDeviceState, 0, 0);
+}
+
+bool PresenceDisplay::LinkedByHid() const {
+    return m_parts.hub.SelectedEntry() != nullptr &&
+           (ConnectionType() == kConnectionCable || m_parts.scheduler.ReceiverLink() == 1);
+}
+
+void PresenceDisplay::ShowConnection() {
+    HomePage::Connection connection;
+    connection.ble = Ble();
+    connection.present = connection.ble || m_parts.hub.SelectedEntry() != nullptr;
+    connection.kind = ConnectionType();
+    connection.receiverLink = m_parts.scheduler.ReceiverLink();
+    m_home.ShowConnection(connection, [this](const char* id) { return m_parts.notices.Text(id); });
+}
+
+void PresenceDisplay::Refresh() {
+    ui::WindowImplBase& window = m_parts.window;
+    const bool ble = Ble();
+    const DeviceEntry* entry = m_parts.hub.SelectedEntry();
+    const bool linked =
+        ble ||
+        (entry != nullptr && (ConnectionType() == kConnectionCable || m_parts.scheduler.ReceiverLink() != 0));
+    m_connected = linked;
+    m_home.UpdateTiles(m_parts.hub.Entries(), m_parts.hub.Presence().Selected());
+    if (linked) {
+        if (m_parts.notices.NoDeviceShown()) m_parts.notices.Close();
+        if (auto* overlay = window.FindControl(QStringLiteral("tranWnd"));
+            overlay && !m_parts.scheduler.RunInProgress())
+            overlay->SetVisible(false);
+        if (!ble) StartBatteryTimer();
+        if (auto* mac = window.FindControl(QStringLiteral("btn_Mac"))) mac->SetVisible(!ble);
+        if (!m_centredOnDevice) {
+            m_centredOnDevice = true;
+            window.CenterWindow();
+        }
+        if (auto* name = window.FindControl(QStringLiteral("lab_home_devname")); name && entry)
+            name->SetText(QString::fromStdString(entry->displayName));
+    } else {
+        if (!ble) StopBatteryTimer();
+        if (!m_hooks.hiddenToTray()) {
+            if (auto* mac = window.FindControl(QStringLiteral("btn_Mac"))) mac->SetVisible(true);
+            m_parts.notices.Close();
+            m_hooks.closeSettings();
+            ui::SendMessageTo(&window, ui::kMsgApplyOverlay, 1, 0);
+            ShowNoDeviceBox();
+        }
+    }
+    ShowConnection();
+}
+
+void PresenceDisplay::ShowNoDeviceBox() {
+    if (!m_parts.context.showNoDeviceBox) return;
+    const bool unlinkedReceiver =
+        m_parts.hub.SelectedEntry() != nullptr && ConnectionType() == kConnectionReceiver;
+    // Without Bluetooth LE on this computer the mouse cannot be reached that way either: it says so.
+    m_parts.notices.ShowNoDevice(unlinkedReceiver, m_bleUnavailable);
+}
+
+void PresenceDisplay::AttachBle() {
+    control::DeviceStack& hub = m_parts.hub;
+    // The bridge comes before the listeners: a receiver that loses its mouse asks for BLE.
+    hub.AttachBle();
+    if (BleBridge* ble = hub.Ble(); ble == nullptr || !ble->Registered() || !hub.Finder().hasBleList()) {
+        // No adapter, or no list of the mice that may be reached over Bluetooth LE. The list is
+        // decrypted (and the crypto library loaded) only when a connection is tried.
+        DebugLine("Bluetooth LE is not available: BLE connections are not attempted\n");
+        m_bleUnavailable = true;
+    } else if (!Ble() && (hub.SelectedEntry() == nullptr || hub.Presence().ReceiverState() == 0)) {
+        hub.Presence().ConnectBle();
+    }
+}
+
+void PresenceDisplay::OnBleEvent(const WindowMessage& message) {
+    const int code = static_cast<int>(message.lParam);
+    const std::string text = message.payload.toString().toStdString();
+    DebugF("BLE event %d %s\n", code, text);
+    const bool counted = m_connected;
+    control::DeviceStack& hub = m_parts.hub;
+    hub.Presence().HandleBleEvent(code, text);
+    const bool ble = Ble();
+    switch (code) {
+        case kBleEventLinkUp:
+            m_bleFailures = 0;
+            m_bleRetry.stop();
+            StopBatteryTimer();  // the mouse reports its battery itself over BLE
+            m_hooks.refreshPages();
+            Refresh();
+            break;
+        case kBleEventLinkDown:
+            m_connected = false;
+            m_hooks.refreshPages();
+            Refresh();
+            ui::SendMessageTo(&m_parts.window, ui::kMsgReadDeviceState, 1, 1);
+            break;
+        case kBleEventConnectFailed:
+            OnBleConnectFailed();
+            break;
+        case kBleEventReconnect:
+            if (!ble) hub.Presence().ConnectBle();
+            break;
+        case kBleEventBattery:
+            if (const auto battery = BatteryFromEventText(text)) ShowBattery(*battery);
+            break;
+        case kBleEventQueryThenConnect:
+            if (BleBridge* bridge = hub.Ble()) {
+                const auto status = bridge->BleQuery();
+                DebugF("BLE status %d\n", status ? static_cast<int>(*status) : -1);
+            }
+            hub.Presence().ConnectBle();
+            break;
+        default:
+            // The command set has taken a reply already (on the bridge's thread, for the read
+            // that asked for it); only the battery of a status reply is shown here.
+            if (code >= kBleEventReplyBase && code < kBleEventReplyBase + 0x100)
+                if (const auto reply = hub.Commands().DecodeBleReply(code, text);
+                    reply && reply->op == kOpStatus)
+                    ShowBattery(reply->values.battery);
+            break;
+    }
+    // A mouse that has just come in over BLE is counted as connected and brought into step
+    // (also when it replaces one that was counted on its cable or receiver).
+    if (ble && (!counted || code == kBleEventLinkUp)) {
+        Refresh();
+        m_hooks.startRun(1);
+    }
+}
+
+void PresenceDisplay::OnBleConnectFailed() {
+    if (LinkedByHid() || Ble()) {
+        m_bleFailures = 0;
+        return;
+    }
+    if (m_bleFailures < kBleConnectTries) {
+        ++m_bleFailures;
+        m_bleRetry.start();
+        return;
+    }
+    m_bleFailures = 0;
+    m_parts.notices.ShowBleConnectFailed();
+}
+
+void PresenceDisplay::OnHotplug(const WindowMessage& message) {
+    HotplugEvent event;
+    event.kind = message.wParam != 0 ? HotplugKind::Arrival : HotplugKind::Removal;
+    event.vendorId = static_cast<std::uint16_t>((message.lParam >> 16) & 0xFFFF);
+    event.productId = static_cast<std::uint16_t>(message.lParam & 0xFFFF);
+    if (!m_parts.hub.Presence().OnDeviceChange(event)) return;
+    // The new device settles before it is asked anything.
+    const int settle = event.kind == HotplugKind::Arrival ? m_parts.context.hotplugSettleMs : 0;
+    QTimer::singleShot(settle, &m_parts.window, [this] {
+        control::RunScheduler& scheduler = m_parts.scheduler;
+        scheduler.WaitForDevice();
+        scheduler.ForgetReceiverLink();
+        scheduler.SetEverSynchronised(m_parts.hub.SelectedEntry() != nullptr && scheduler.EverSynchronised());
+        m_hooks.selectDevice();
+        {
+            QtMessageSink::StoppingScope stopping(m_parts.sink);
+            m_parts.hub.Presence().StartListeners();
+        }
+        Refresh();
+    });
+}
+
+}  // namespace zor::app
