@@ -1,18 +1,14 @@
 #include "app/ZorMainWnd.h"
 
 #include "app/AppMessages.h"
-#include "app/Autostart.h"
-#include "app/Setting.h"
 #include "app/ZorMainWndNames.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QUrl>
 #include <algorithm>
 
 #include "common/AtomicFile.h"
@@ -37,8 +33,6 @@ namespace zor::app {
 
 namespace {
 
-// The maker's manual and macro-sharing pages.
-const QString kWebHost = QStringLiteral("http://www.zormouse.example");
 constexpr int kInitFallbackMs = 300;
 
 }  // namespace
@@ -72,14 +66,15 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
     static const std::vector<Route> routes = {
         {kWmMove, &Own<&W::OnMove>, "main window: keeps the message box and the apply progress centred"},
         {kWmActivate, &Own<&W::OnActivate>, "device presence: examine the connection again"},
-        {kWmClose, &Own<&W::OnClose>, "close, tray and exit"},
+        {kWmClose, &Via<&W::m_behaviour, &WindowBehaviour::OnClose>, "close, tray and exit"},
         {kWmMouseActivate, &Own<&W::ForKeyPage>, "key page (hover pop-up)"},
         {kWmInputLangChange, &Own<&W::ForMacroEditor>, "macro editor (recorder key state)"},
         {kWmKeyDown, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
         {kWmKeyUp, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
         {kWmSysKeyDown, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
         {kWmSysKeyUp, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
-        {kWmSysCommand, &Own<&W::OnSysCommand>, "close, tray and exit (minimise)"},
+        {kWmSysCommand, &Via<&W::m_behaviour, &WindowBehaviour::OnSysCommand>,
+         "close, tray and exit (minimise)"},
         {kWmTimer, &Via<&W::m_presence, &PresenceDisplay::OnTimer>, "battery timer"},
         {kWmMouseMove, &Own<&W::ForKeyPage>, "key page (hover pop-up)"},
         {kWmLButtonDown, &Own<&W::ForMacroEditor>, "macro editor and key page hit-testing"},
@@ -87,8 +82,8 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kWmRButtonUp, &Own<&W::ForMacroEditor>, "macro editor (group menu)"},
         {kWmMouseWheel, &Own<&W::OnMouseWheel>, "main window: ends edit focus"},
         {kWmDeviceChange, &Via<&W::m_presence, &PresenceDisplay::OnHotplug>, "device presence: hot-plug"},
-        {kMsgTrayIcon, &Own<&W::OnTrayIcon>, "tray icon"},
-        {kMsgMenuClick, &Own<&W::OnMenuClick>, "tray menu"},
+        {kMsgTrayIcon, &Via<&W::m_behaviour, &WindowBehaviour::OnTrayIcon>, "tray icon"},
+        {kMsgMenuClick, &Via<&W::m_behaviour, &WindowBehaviour::OnMenuClick>, "tray menu"},
         {kMsgPopColor, &Own<&W::OnPopColour>, "colour picker"},
         {kMsgMacroEventSet, &Own<&W::ForMacroEditor>, "macro event pop-up"},
         {kMsgKeyPopSetValue, &Own<&W::ForKeyPage>, "key page (key pop-up)"},
@@ -101,15 +96,16 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgLanguageChanged, &Own<&W::OnLanguageChanged>, "language"},
         {kMsgDeviceLightChanged, &Own<&W::OnDeviceLightChanged>, "lighting page"},
         {kMsgDeviceRateChanged, &Own<&W::OnDeviceRateChanged>, "DPI page (report rate)"},
-        {kMsgSilentStart, &Own<&W::OnSilentStart>, "silent start"},
+        {kMsgSilentStart, &Via<&W::m_behaviour, &WindowBehaviour::OnSilentStart>, "silent start"},
         {kMsgMaxDataWarn, &Own<&W::OnMaxDataWarn>, "message box"},
         {kMsgMacroReload, &Own<&W::ForMacroEditor>, "macro editor (reload)"},
         {kMsgApply, &Own<&W::OnApply>, "apply pipeline"},
         {kMsgReadDeviceState, &Own<&W::OnReadDeviceState>, "device-state refresh"},
         {kMsgApplyEnd, &Own<&W::OnApplyEnd>, "apply pipeline (end of run)"},
-        {kMsgSettingClosed, &Own<&W::OnSettingClosed>, "settings window"},
+        {kMsgSettingClosed, &Via<&W::m_behaviour, &WindowBehaviour::OnSettingClosed>, "settings window"},
         {kMsgApplyOverlay, &Own<&W::OnApplyOverlay>, "apply pipeline (overlay)"},
-        {kMsgMsgBoxHideToTray, &Own<&W::OnMsgBoxHideToTray>, "close, tray and exit"},
+        {kMsgMsgBoxHideToTray, &Via<&W::m_behaviour, &WindowBehaviour::OnMsgBoxHideToTray>,
+         "close, tray and exit"},
         {kMsgApplyProgress, &Own<&W::OnApplyProgress>, "apply pipeline (progress)"},
         {kMsgSavePowerChanged, &Own<&W::OnPowerChanged>, "power page"},
         {kMsgSleepTimeChanged, &Own<&W::OnPowerChanged>, "power page"},
@@ -121,9 +117,9 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgRecordKey, &Own<&W::ForKeyPage>, "key page (key recording)"},
         {kMsgMoveWakeChanged, &Own<&W::OnPowerChanged>, "power page"},
         {kMsgDeviceStageSwitch, &Own<&W::OnStageSwitch>, "DPI page (stage switch)"},
-        {kMsgCloseWndGone, &Own<&W::OnCloseWndGone>, "close dialog"},
-        {kMsgCloseConfig, &Own<&W::OnCloseConfig>, "close dialog"},
-        {kMsgCloseAct, &Own<&W::OnCloseAct>, "close dialog"},
+        {kMsgCloseWndGone, &Via<&W::m_behaviour, &WindowBehaviour::OnCloseWndGone>, "close dialog"},
+        {kMsgCloseConfig, &Via<&W::m_behaviour, &WindowBehaviour::OnCloseConfig>, "close dialog"},
+        {kMsgCloseAct, &Via<&W::m_behaviour, &WindowBehaviour::OnCloseAct>, "close dialog"},
         {kMsgMacroKeyTexts, &Own<&W::OnMacroKeyTexts>, "macro editor (key texts)"},
         {kMsgShortPressChanged, &Own<&W::OnPowerChanged>, "power page"},
         {kMsgStateReadDone, &Own<&W::OnStateReadDone>, "device-state refresh (read finished)"},
@@ -196,11 +192,34 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     presence.refreshPages = [this] { RefreshPages(); };
     presence.startRun = [this](int mode) { StartRun(mode); };
     presence.selectDevice = [this] { SelectDevice(); };
-    presence.closeSettings = [this] { CloseSettings(); };
-    presence.hiddenToTray = [this] { return m_hiddenToTray; };
+    presence.closeSettings = [this] { m_behaviour->CloseSettings(); };
+    presence.hiddenToTray = [this] { return m_behaviour->HiddenToTray(); };
     m_presence = std::make_unique<PresenceDisplay>(
         PresenceDisplay::Parts{*this, m_context, *m_hub, *m_scheduler, m_sink, m_notices},
         std::move(presence));
+    WindowBehaviour::Hooks behaviour;
+    behaviour.save = [this] {
+        SaveDocument();
+        if (m_macroPage) m_macroPage->FlushSaves();
+    };
+    behaviour.quitting = [this] {
+        m_presence->StopBatteryTimer();
+        m_fonts.RemoveAll();
+    };
+    behaviour.refreshPresence = [this] { m_presence->Refresh(); };
+    behaviour.showRun = [this] { ShowProgress(true, m_scheduler->Mode()); };
+    behaviour.menuItem = [this](const QString& item) {
+        CControlUI sender;
+        sender.SetName(QStringLiteral("MouseDevice"));
+        TNotifyUI note;
+        note.sType = QStringLiteral("MyMenuClick");
+        note.pSender = &sender;
+        note.sText = item;
+        RouteToPages(note);
+    };
+    m_behaviour = std::make_unique<WindowBehaviour>(
+        WindowBehaviour::Parts{*this, m_context, *m_hub, *m_scheduler, m_notices, m_language},
+        std::move(behaviour));
 }
 
 CZorMainWnd::~CZorMainWnd() {
@@ -213,8 +232,7 @@ CZorMainWnd::~CZorMainWnd() {
     m_sink.SetReceiver(nullptr);
     if (CResourceManager::GetInstance().GetTextQueryInterface() == &m_language)
         CResourceManager::GetInstance().SetTextQueryInterface(nullptr);
-    if (m_closeWnd) delete m_closeWnd;
-    if (m_setting) delete m_setting;
+    m_behaviour.reset();  // the close dialog and the settings window with it
 }
 
 std::filesystem::path CZorMainWnd::SetIniPath() const {
@@ -232,8 +250,7 @@ CControlUI* CZorMainWnd::CreateControl(const QString& className) {
 }
 
 void CZorMainWnd::InitWindow() {
-    m_icon = QIcon(CPaintManagerUI::ResolveFile(QStringLiteral("common/tray.svg")));
-    setWindowIcon(m_icon);
+    m_behaviour->LoadIcon();
     const IniFile set(SetIniPath());
     const int language = set.GetInt("Set", "Language");
     for (const std::string& line : set.GetSection("PublicLed")) DebugF("PublicLed %s\n", line);
@@ -245,7 +262,7 @@ void CZorMainWnd::InitWindow() {
                          },
                          [] { return true; }, nullptr});
     CResourceManager::GetInstance().SetTextQueryInterface(&m_language);
-    m_language.Apply(language, m_pm, this, &m_tray, m_icon);
+    m_language.Apply(language, m_pm, this, &m_behaviour->Tray(), m_behaviour->Icon());
     if (auto* dot = FindControl(QStringLiteral("mainwnd_red_point"))) dot->SetVisible(false);
     RetextProfileList();
 
@@ -383,7 +400,6 @@ void CZorMainWnd::OnWindowInit() {
     m_presence->Home().SetResourcePrefix(GetResourcePrefix());
     m_presence->Home().ApplyLayout();
     m_hub->Presence().StartWorker();
-    m_silent = m_context.commandLine == QLatin1String("-silent");
     m_hub->LoadCatalog();
     m_presence->Home().BuildTiles(m_hub->Entries());
     m_hub->StartHotplug([this](const HotplugEvent& event) {
@@ -400,28 +416,11 @@ void CZorMainWnd::OnWindowInit() {
         m_hub->Presence().StartListeners();
     }
     const IniFile set(SetIniPath());
-    AlignAutostartEntry(set);
+    m_behaviour->Start(set);
     const AppFeature feature = LoadAppFeature(m_context.programFolder);
     if (SkinFolderOf(GetResourcePrefix()) == QString::fromStdString(feature.preResPath2))
         if (auto* skin = Find<COptionUI>(QStringLiteral("ChangeSkin"))) skin->Selected(true, false);
-    m_closeOption = set.GetInt("CloseConfig", "CloseOption");
-    m_remind = set.GetInt("CloseConfig", "Remind");
     m_presence->Refresh();
-}
-
-void CZorMainWnd::AlignAutostartEntry(const IniFile& set) {
-    const bool open = set.GetInt("Set", "AutomaticallyOpenEn") != 0;
-    const bool hidden = open && set.GetInt("Set", "AutomaticallyHideEn") != 0;
-    const std::filesystem::path folder =
-        m_context.autostartFolder.empty() ? AutostartFolder() : m_context.autostartFolder;
-    const AutostartResult result =
-        AlignAutostart(folder, set.GetString("Set", "SoftName"),
-                       QCoreApplication::applicationFilePath().toStdString(), open, hidden);
-    const char* what = result == AutostartResult::Written   ? "written"
-                       : result == AutostartResult::Removed ? "removed"
-                       : result == AutostartResult::Failed ? "not changed (no name, folder or right to write)"
-                                                           : "already in line";
-    DebugF("autostart entry: %s\n", what);
 }
 
 // The device selection ("ClickDevice"): the first found device, its model, its state.
@@ -543,15 +542,15 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
     if (msg.pSender == nullptr) return;
     const QString name = msg.pSender->GetName();
     if (name == QLatin1String("btn_close"))
-        CloseRequest();
+        m_behaviour->CloseRequest();
     else if (name == QLatin1String("btn_min"))
-        Minimise();
+        m_behaviour->Minimise();
     else if (name == QLatin1String("guideButton"))
-        OpenWebPage(QStringLiteral("/orvmanual/"));
+        m_behaviour->OpenWebPage(QStringLiteral("/orvmanual/"));
     else if (name == QLatin1String("MacroShareButton"))
-        OpenWebPage(QStringLiteral("/orvmacro/Macro.html"));
+        m_behaviour->OpenWebPage(QStringLiteral("/orvmacro/Macro.html"));
     else if (name == QLatin1String("btn_set")) {
-        OpenSettings();
+        m_behaviour->OpenSettings();
     } else if (name == QLatin1String("ChangeSkin")) {
         const AppFeature feature = LoadAppFeature(m_context.programFolder);
         bool switched = false;
@@ -577,7 +576,7 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
         const QPoint at = msg.pSender->mapToGlobal(QPoint(0, msg.pSender->height() + 4));
         CMenuWnd::CreateMenu(this, QStringLiteral("mouse_exmenu.xml"), at, msg.pSender);
     } else if (name == QLatin1String("modal_popwnd_btn")) {
-        if (m_update->ShowVersionWindow()) Exit();  // the updater took over
+        if (m_update->ShowVersionWindow()) m_behaviour->Exit();  // the updater took over
     }
 }
 
@@ -695,80 +694,6 @@ long long CZorMainWnd::OnStateReadDone(qintptr wParam, qintptr lParam, bool&) {
     emit deviceStateRead();
     if (result.synchronise) StartRun(1);
     return 0;
-}
-
-// ---------------------------------------------------------------- close, tray, silent start
-
-void CZorMainWnd::CloseRequest() {
-    if (m_scheduler->RunInProgress()) return;
-    if (m_remind != 0) {
-        if (m_closeWnd) m_closeWnd->Close(0);
-        if (auto* overlay = FindControl(QStringLiteral("tranWnd_setting"))) overlay->SetVisible(true);
-        auto* dialog = new CCloseWnd(m_closeOption, m_remind, m_language.AppliedIndex());
-        m_closeWnd = dialog;
-        dialog->Create(this, QStringLiteral("CloseWnd"), kWsPopup, kWsExToolWindow);
-        dialog->CenterWindow();
-        dialog->ShowModal();
-        return;
-    }
-    if (m_closeOption != 0)
-        Exit();
-    else
-        HideToTray();
-}
-
-void CZorMainWnd::Exit() {
-    SaveDocument();
-    if (m_macroPage) m_macroPage->FlushSaves();
-    m_presence->StopBatteryTimer();
-    m_tray.DeleteTrayIcon();
-    m_fonts.RemoveAll();
-    PostQuitMessage(0);
-}
-
-void CZorMainWnd::HideToTray() {
-    SaveDocument();
-    if (m_macroPage) m_macroPage->FlushSaves();
-    m_notices.Close();
-    if (!m_context.assumeTray && !CTrayIcon::IsAvailable()) {
-        // Hidden without a tray there would be no way back: minimise instead.
-        DebugLine("no notification area on this desktop: minimising instead of hiding\n");
-        showMinimized();
-        return;
-    }
-    m_hiddenToTray = true;
-    hide();
-}
-
-void CZorMainWnd::Minimise() {
-    if (m_scheduler->RunInProgress()) return;
-    bool handled = false;
-    HandleCustomMessage(kWmSysCommand, 0xF020, 0, handled);
-    showMinimized();
-}
-
-void CZorMainWnd::Restore(bool readState) {
-    m_hiddenToTray = false;
-    if (m_hub->Link().bleMode.load() == 0) {
-        if (readState) SendMessageTo(this, kMsgReadDeviceState, 0, 0);
-        m_presence->Refresh();
-    }
-    showNormal();
-    show();
-    raise();
-    activateWindow();
-    m_notices.Raise();
-    if (m_scheduler->RunInProgress()) ShowProgress(true, m_scheduler->Mode());
-}
-
-void CZorMainWnd::OpenTrayMenu() {
-    if (m_trayMenu) m_trayMenu->Close();
-    m_trayMenu = CMenuWnd::CreateMenu(this, QStringLiteral("tray_menu.xml"), QCursor::pos(), nullptr,
-                                      CMenuWnd::Report::Message);
-}
-
-void CZorMainWnd::OpenWebPage(const QString& path) {
-    QDesktopServices::openUrl(QUrl(kWebHost + path));
 }
 
 void CZorMainWnd::OpenSystemMouseSettings() {

@@ -17,6 +17,7 @@
 #include "app/Notices.h"
 #include "app/PresenceDisplay.h"
 #include "app/QtMessageSink.h"
+#include "app/WindowBehaviour.h"
 #include "app/WindowMessage.h"
 #include "common/IniFile.h"
 #include "config/MouseConfig.h"
@@ -60,9 +61,9 @@ public:
     long long HandleCustomMessage(unsigned msg, qintptr wParam, qintptr lParam, bool& handled) override;
 
     // Restore from the tray or from minimised, in front (also what a second start asks for).
-    void Restore(bool readState = false);
-    void HideToTray();
-    void Exit();
+    void Restore(bool readState = false) { m_behaviour->Restore(readState); }
+    void HideToTray() { m_behaviour->HideToTray(); }
+    void Exit() { m_behaviour->Exit(); }
 
     // State for tests and the virtual mouse window.
     control::DeviceStack& Hub() { return *m_hub; }
@@ -80,7 +81,7 @@ public:
     int PagesProfile() const { return m_model.Profile(); }
     bool ApplyRunning() const { return m_scheduler->RunInProgress(); }
     bool RefreshRunning() const { return m_scheduler->ReadInProgress(); }
-    bool HiddenToTray() const { return m_hiddenToTray; }
+    bool HiddenToTray() const { return m_behaviour->HiddenToTray(); }
     bool BatteryTimerRunning() const { return m_presence->BatteryTimerRunning(); }
     int BleFailures() const { return m_presence->BleFailures(); }
     bool BleRetryPending() const { return m_presence->BleRetryPending(); }
@@ -89,8 +90,8 @@ public:
     int ConnectionType() const;
     std::filesystem::path ModelFolder() const { return m_model.ModelFolder(); }
     std::filesystem::path SetIniPath() const;
-    int CloseOption() const { return m_closeOption; }
-    int Remind() const { return m_remind; }
+    int CloseOption() const { return m_behaviour->CloseOption(); }
+    int Remind() const { return m_behaviour->Remind(); }
     // Starts a run (mode 1: synchronise; 0: push the stored kind) and shows its progress.
     void StartRun(int mode);
     // Save-and-announce: the document, the chip-reset labels, the macro usage list of the model
@@ -132,17 +133,12 @@ private:
     void RefreshPages();
     // Says that the last run's frames did not all reach the mouse (or its replies were noise).
     void ShowApplyFailed();
-    void CloseRequest();
-    void Minimise();
-    // The session's autostart entry as Set/AutomaticallyOpenEn, AutomaticallyHideEn and SoftName say.
-    void AlignAutostartEntry(const IniFile& set);
     void ShowProgress(bool show, int mode);
     void FinishApply();
     void StartStateRead(int wParam, int lParam);
     // Whatever waited for the device (a read, a run) starts once it is free.
     void RunWaiting();
     void SaveDocument();
-    void OpenTrayMenu();
     void ShowDpiPop(int gear);
     bool ChooseColour(std::uint32_t& colour);
     // The lighting page and the DPI pop-up (ZorMainWndLighting.cpp).
@@ -150,40 +146,26 @@ private:
     void LoadLightingModel();
     void RefreshLighting();
     void OpenSystemMouseSettings();
-    void OpenWebPage(const QString& path);
     void BuildKeyPage();
-    // The settings window (ZorMainWndSettings.cpp).
-    void OpenSettings();
-    void CloseSettings();
-    int ReadChargeCounter();
 
     // Message handlers (the table in ZorMainWnd.cpp names each one's owner).
     long long OnMove(qintptr, qintptr, bool&);
     long long OnActivate(qintptr, qintptr, bool&);
-    long long OnClose(qintptr, qintptr, bool&);
     long long OnMouseWheel(qintptr, qintptr, bool&);
-    long long OnSysCommand(qintptr, qintptr, bool&);
-    long long OnTrayIcon(qintptr, qintptr, bool&);
-    long long OnMenuClick(qintptr, qintptr, bool&);
     long long OnDeviceDpiChanged(qintptr, qintptr, bool&);
     long long OnDeviceProfileChanged(qintptr, qintptr, bool&);
     long long OnDeviceConfig(qintptr, qintptr, bool&);
     long long OnLanguageChanged(qintptr, qintptr, bool&);
     long long OnDeviceRateChanged(qintptr, qintptr, bool&);
-    long long OnSilentStart(qintptr, qintptr, bool&);
     long long OnMaxDataWarn(qintptr, qintptr, bool&);
     long long OnApply(qintptr, qintptr, bool&);
     long long OnReadDeviceState(qintptr, qintptr, bool&);
     long long OnApplyEnd(qintptr, qintptr, bool&);
     long long OnApplyOverlay(qintptr, qintptr, bool&);
-    long long OnMsgBoxHideToTray(qintptr, qintptr, bool&);
     long long OnApplyProgress(qintptr, qintptr, bool&);
     long long OnPowerChanged(qintptr, qintptr, bool&);
     long long OnRefreshDevicePages(qintptr, qintptr, bool&);
     long long OnStageSwitch(qintptr, qintptr, bool&);
-    long long OnCloseWndGone(qintptr, qintptr, bool&);
-    long long OnCloseConfig(qintptr, qintptr, bool&);
-    long long OnCloseAct(qintptr, qintptr, bool&);
     long long OnStateReadDone(qintptr, qintptr, bool&);
     // Owners whose pages come with later work: each says in a debug line what it received.
     long long ForKeyPage(qintptr, qintptr, bool&);
@@ -195,7 +177,6 @@ private:
     void ExchangeConfig(const QString& command);
     long long OnMacroKeyTexts(qintptr, qintptr, bool&);
     long long OnPopColour(qintptr, qintptr, bool&);
-    long long OnSettingClosed(qintptr, qintptr, bool&);
     long long OnStartUpdater(qintptr, qintptr, bool&);
 
     AppContext m_context;
@@ -215,23 +196,12 @@ private:
     ui::FontInstaller m_fonts;
     Notices m_notices{*this, m_language};
     std::unique_ptr<PresenceDisplay> m_presence;
-    ui::CTrayIcon m_tray;
-    QIcon m_icon;
+    std::unique_ptr<WindowBehaviour> m_behaviour;
 
     // Device state shown by the window.
     bool m_progressShown = false;
     bool m_initStarted = false;
     unsigned m_currentMessage = 0;
-
-    // Window behaviour.
-    int m_closeOption = 0;
-    int m_remind = 0;
-    bool m_hiddenToTray = false;
-    bool m_silent = false;
-    QPointer<ui::CCloseWnd> m_closeWnd;
-    QPointer<Setting> m_setting;
-    QPointer<ui::CMenuWnd> m_trayMenu;
-    QPointer<QWidget> m_dpiPop;
 };
 
 }  // namespace zor::app

@@ -31,48 +31,8 @@ long long CZorMainWnd::OnActivate(qintptr wParam, qintptr, bool&) {
     return 0;
 }
 
-long long CZorMainWnd::OnClose(qintptr, qintptr, bool&) {
-    Exit();
-    return 0;
-}
-
 long long CZorMainWnd::OnMouseWheel(qintptr, qintptr, bool&) {
     if (auto* focus = FindControl(QStringLiteral("TmpFocusButton"))) focus->setFocus();
-    return 0;
-}
-
-long long CZorMainWnd::OnSysCommand(qintptr wParam, qintptr, bool&) {
-    if (wParam == 0xF020) QApplication::alert(this);
-    return 0;
-}
-
-long long CZorMainWnd::OnTrayIcon(qintptr, qintptr lParam, bool&) {
-    if (lParam == kWmRButtonUp)
-        OpenTrayMenu();
-    else if (lParam == kWmLButtonDblClk)
-        Restore(false);
-    return 0;
-}
-
-long long CZorMainWnd::OnMenuClick(qintptr, qintptr, bool& handled) {
-    const QString item = MessagePayload().toString();
-    if (item.isEmpty()) return 0;
-    if (item == QLatin1String("exit"))
-        Exit();
-    else if (item == QLatin1String("show"))
-        Restore(true);
-    else if (item == QLatin1String("guide"))
-        OpenWebPage(QStringLiteral("/orvmanual/"));
-    else {
-        CControlUI sender;
-        sender.SetName(QStringLiteral("MouseDevice"));
-        TNotifyUI note;
-        note.sType = QStringLiteral("MyMenuClick");
-        note.pSender = &sender;
-        note.sText = item;
-        RouteToPages(note);
-    }
-    handled = true;
     return 0;
 }
 
@@ -102,7 +62,8 @@ long long CZorMainWnd::OnDeviceConfig(qintptr, qintptr lParam, bool&) {
 }
 
 long long CZorMainWnd::OnLanguageChanged(qintptr, qintptr, bool&) {
-    m_language.ChangeByName(MessagePayload().toString(), SetIniPath(), m_pm, this, &m_tray, m_icon);
+    m_language.ChangeByName(MessagePayload().toString(), SetIniPath(), m_pm, this, &m_behaviour->Tray(),
+                            m_behaviour->Icon());
     m_notices.Retext();
     m_presence->ShowConnection();
     RetextProfileList();
@@ -127,15 +88,6 @@ long long CZorMainWnd::OnDeviceRateChanged(qintptr wParam, qintptr, bool&) {
         option);
     m_dpi->ShowReportRate(option);
     m_hub->View().Update([code](DeviceViewState& view) { view.reportRateCode = code; });
-    return 0;
-}
-
-long long CZorMainWnd::OnSilentStart(qintptr, qintptr, bool&) {
-    const IniFile set(SetIniPath());
-    if (m_silent && set.GetInt("Set", "AutomaticallyOpenEn") != 0 &&
-        set.GetInt("Set", "AutomaticallyHideEn") != 0)
-        HideToTray();
-    m_silent = false;
     return 0;
 }
 
@@ -171,12 +123,6 @@ long long CZorMainWnd::OnApplyOverlay(qintptr wParam, qintptr, bool&) {
     return 0;
 }
 
-long long CZorMainWnd::OnMsgBoxHideToTray(qintptr, qintptr, bool&) {
-    m_notices.Close();
-    HideToTray();
-    return 0;
-}
-
 long long CZorMainWnd::OnApplyProgress(qintptr wParam, qintptr lParam, bool&) {
     for (const char* name : {"apply_progress", "ring", "text_apply", "gif_vertical"})
         if (auto* c = FindControl(QLatin1String(name)))
@@ -209,33 +155,6 @@ long long CZorMainWnd::OnStageSwitch(qintptr, qintptr, bool&) {
     }
     m_dpi->ShowCurrentGear(view.currentGear);
     if (!m_scheduler->RunInProgress()) ShowDpiPop(view.currentGear);
-    return 0;
-}
-
-long long CZorMainWnd::OnCloseWndGone(qintptr, qintptr, bool&) {
-    if (auto* overlay = FindControl(QStringLiteral("tranWnd_setting"))) overlay->SetVisible(false);
-    m_closeWnd = nullptr;
-    return 0;
-}
-
-long long CZorMainWnd::OnCloseConfig(qintptr wParam, qintptr lParam, bool&) {
-    IniFile set(SetIniPath());
-    if (wParam != -1) {
-        m_closeOption = static_cast<int>(wParam);
-        set.WriteString("CloseConfig", "CloseOption", std::to_string(m_closeOption));
-    }
-    if (lParam != -1) {
-        m_remind = static_cast<int>(lParam);
-        set.WriteString("CloseConfig", "Remind", std::to_string(m_remind));
-    }
-    return 0;
-}
-
-long long CZorMainWnd::OnCloseAct(qintptr, qintptr, bool&) {
-    if (m_closeOption == 0)
-        HideToTray();
-    else
-        Exit();
     return 0;
 }
 
