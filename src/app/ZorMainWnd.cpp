@@ -67,38 +67,40 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kWmMove, &Own<&W::OnMove>, "main window: keeps the message box and the apply progress centred"},
         {kWmActivate, &Own<&W::OnActivate>, "device presence: examine the connection again"},
         {kWmClose, &Via<&W::m_behaviour, &WindowBehaviour::OnClose>, "close, tray and exit"},
-        {kWmMouseActivate, &Own<&W::ForKeyPage>, "key page (hover pop-up)"},
-        {kWmInputLangChange, &Own<&W::ForMacroEditor>, "macro editor (recorder key state)"},
-        {kWmKeyDown, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
-        {kWmKeyUp, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
-        {kWmSysKeyDown, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
-        {kWmSysKeyUp, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
+        {kWmMouseActivate, &Via<&W::m_pages, &PageHost::ForKeyPage>, "key page (hover pop-up)"},
+        {kWmInputLangChange, &Via<&W::m_pages, &PageHost::ForMacroEditor>,
+         "macro editor (recorder key state)"},
+        {kWmKeyDown, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro editor (recording)"},
+        {kWmKeyUp, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro editor (recording)"},
+        {kWmSysKeyDown, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro editor (recording)"},
+        {kWmSysKeyUp, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro editor (recording)"},
         {kWmSysCommand, &Via<&W::m_behaviour, &WindowBehaviour::OnSysCommand>,
          "close, tray and exit (minimise)"},
         {kWmTimer, &Via<&W::m_presence, &PresenceDisplay::OnTimer>, "battery timer"},
-        {kWmMouseMove, &Own<&W::ForKeyPage>, "key page (hover pop-up)"},
-        {kWmLButtonDown, &Own<&W::ForMacroEditor>, "macro editor and key page hit-testing"},
-        {kWmLButtonUp, &Own<&W::ForMacroEditor>, "macro editor (recording)"},
-        {kWmRButtonUp, &Own<&W::ForMacroEditor>, "macro editor (group menu)"},
+        {kWmMouseMove, &Via<&W::m_pages, &PageHost::ForKeyPage>, "key page (hover pop-up)"},
+        {kWmLButtonDown, &Via<&W::m_pages, &PageHost::ForMacroEditor>,
+         "macro editor and key page hit-testing"},
+        {kWmLButtonUp, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro editor (recording)"},
+        {kWmRButtonUp, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro editor (group menu)"},
         {kWmMouseWheel, &Own<&W::OnMouseWheel>, "main window: ends edit focus"},
         {kWmDeviceChange, &Via<&W::m_presence, &PresenceDisplay::OnHotplug>, "device presence: hot-plug"},
         {kMsgTrayIcon, &Via<&W::m_behaviour, &WindowBehaviour::OnTrayIcon>, "tray icon"},
         {kMsgMenuClick, &Via<&W::m_behaviour, &WindowBehaviour::OnMenuClick>, "tray menu"},
-        {kMsgPopColor, &Own<&W::OnPopColour>, "colour picker"},
-        {kMsgMacroEventSet, &Own<&W::ForMacroEditor>, "macro event pop-up"},
-        {kMsgKeyPopSetValue, &Own<&W::ForKeyPage>, "key page (key pop-up)"},
-        {kMsgRecorderKeyUp, &Own<&W::ForMacroEditor>, "macro editor (recorder)"},
-        {kMsgDeviceDpiChanged, &Own<&W::OnDeviceDpiChanged>, "DPI page"},
+        {kMsgPopColor, &Via<&W::m_pages, &PageHost::OnPopColour>, "colour picker"},
+        {kMsgMacroEventSet, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro event pop-up"},
+        {kMsgKeyPopSetValue, &Via<&W::m_pages, &PageHost::ForKeyPage>, "key page (key pop-up)"},
+        {kMsgRecorderKeyUp, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro editor (recorder)"},
+        {kMsgDeviceDpiChanged, &Via<&W::m_pages, &PageHost::OnDeviceDpiChanged>, "DPI page"},
         {kMsgDeviceProfileChanged, &Own<&W::OnDeviceProfileChanged>, "apply pipeline (profile switch)"},
         {kMsgDeviceConfig, &Own<&W::OnDeviceConfig>, "configuration document"},
-        {kMsgMacroEventCancel, &Own<&W::ForMacroEditor>, "macro event pop-up"},
+        {kMsgMacroEventCancel, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro event pop-up"},
         {kMsgStartUpdater, &Own<&W::OnStartUpdater>, "version check and updater"},
         {kMsgLanguageChanged, &Own<&W::OnLanguageChanged>, "language"},
-        {kMsgDeviceLightChanged, &Own<&W::OnDeviceLightChanged>, "lighting page"},
-        {kMsgDeviceRateChanged, &Own<&W::OnDeviceRateChanged>, "DPI page (report rate)"},
+        {kMsgDeviceLightChanged, &Via<&W::m_pages, &PageHost::OnDeviceLightChanged>, "lighting page"},
+        {kMsgDeviceRateChanged, &Via<&W::m_pages, &PageHost::OnDeviceRateChanged>, "DPI page (report rate)"},
         {kMsgSilentStart, &Via<&W::m_behaviour, &WindowBehaviour::OnSilentStart>, "silent start"},
         {kMsgMaxDataWarn, &Own<&W::OnMaxDataWarn>, "message box"},
-        {kMsgMacroReload, &Own<&W::ForMacroEditor>, "macro editor (reload)"},
+        {kMsgMacroReload, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro editor (reload)"},
         {kMsgApply, &Own<&W::OnApply>, "apply pipeline"},
         {kMsgReadDeviceState, &Own<&W::OnReadDeviceState>, "device-state refresh"},
         {kMsgApplyEnd, &Own<&W::OnApplyEnd>, "apply pipeline (end of run)"},
@@ -114,13 +116,13 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgRefreshDevicePages, &Own<&W::OnRefreshDevicePages>, "device presence display"},
         {kMsgBleEvent, &Via<&W::m_presence, &PresenceDisplay::OnBleEvent>, "BLE events"},
         {kMsgPdTimeChanged, &Own<&W::OnPowerChanged>, "power page"},
-        {kMsgRecordKey, &Own<&W::ForKeyPage>, "key page (key recording)"},
+        {kMsgRecordKey, &Via<&W::m_pages, &PageHost::ForKeyPage>, "key page (key recording)"},
         {kMsgMoveWakeChanged, &Own<&W::OnPowerChanged>, "power page"},
-        {kMsgDeviceStageSwitch, &Own<&W::OnStageSwitch>, "DPI page (stage switch)"},
+        {kMsgDeviceStageSwitch, &Via<&W::m_pages, &PageHost::OnStageSwitch>, "DPI page (stage switch)"},
         {kMsgCloseWndGone, &Via<&W::m_behaviour, &WindowBehaviour::OnCloseWndGone>, "close dialog"},
         {kMsgCloseConfig, &Via<&W::m_behaviour, &WindowBehaviour::OnCloseConfig>, "close dialog"},
         {kMsgCloseAct, &Via<&W::m_behaviour, &WindowBehaviour::OnCloseAct>, "close dialog"},
-        {kMsgMacroKeyTexts, &Own<&W::OnMacroKeyTexts>, "macro editor (key texts)"},
+        {kMsgMacroKeyTexts, &Via<&W::m_pages, &PageHost::OnMacroKeyTexts>, "macro editor (key texts)"},
         {kMsgShortPressChanged, &Own<&W::OnPowerChanged>, "power page"},
         {kMsgStateReadDone, &Own<&W::OnStateReadDone>, "device-state refresh (read finished)"},
     };
@@ -147,32 +149,6 @@ long long CZorMainWnd::HandleCustomMessage(unsigned msg, qintptr wParam, qintptr
     return 0;
 }
 
-long long CZorMainWnd::ForKeyPage(qintptr wParam, qintptr lParam, bool& handled) {
-    if (!m_keysPage) return 0;  // before the window is initialised
-    switch (m_currentMessage) {
-        case kMsgKeyPopSetValue:
-            m_keysPage->OnPopSetValue(static_cast<int>(wParam));
-            CResourceManager::GetInstance().ReloadText();
-            handled = true;
-            break;
-        case kMsgRecordKey:
-            m_keysPage->OnRecordKey(static_cast<unsigned>(wParam));
-            break;
-        case kWmMouseMove:
-            m_keysPage->OnMouseMove(PointFromParam(lParam));
-            break;
-        case kWmMouseActivate:
-            m_keysPage->ClearHover();
-            break;
-        default:
-            break;
-    }
-    return 0;
-}
-long long CZorMainWnd::ForMacroEditor(qintptr wParam, qintptr lParam, bool& handled) {
-    return m_macroPage ? m_macroPage->HandleMessage(m_currentMessage, wParam, lParam, handled) : 0;
-}
-
 // ---------------------------------------------------------------- construction and start-up
 
 CZorMainWnd::CZorMainWnd(AppContext context)
@@ -189,7 +165,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     m_scheduler = std::make_unique<control::RunScheduler>(*m_hub, m_model, m_sink);
     m_update = std::make_unique<update::UpdateController>(m_context.programFolder, this);
     PresenceDisplay::Hooks presence;
-    presence.refreshPages = [this] { RefreshPages(); };
+    presence.refreshPages = [this] { m_pages->Refresh(); };
     presence.startRun = [this](int mode) { StartRun(mode); };
     presence.selectDevice = [this] { SelectDevice(); };
     presence.closeSettings = [this] { m_behaviour->CloseSettings(); };
@@ -199,8 +175,8 @@ CZorMainWnd::CZorMainWnd(AppContext context)
         std::move(presence));
     WindowBehaviour::Hooks behaviour;
     behaviour.save = [this] {
-        SaveDocument();
-        if (m_macroPage) m_macroPage->FlushSaves();
+        m_model.Save();
+        if (MacroPage* macro = m_pages->MacroIfBuilt()) macro->FlushSaves();
     };
     behaviour.quitting = [this] {
         m_presence->StopBatteryTimer();
@@ -215,11 +191,24 @@ CZorMainWnd::CZorMainWnd(AppContext context)
         note.sType = QStringLiteral("MyMenuClick");
         note.pSender = &sender;
         note.sText = item;
-        RouteToPages(note);
+        m_pages->Notify(note);
     };
     m_behaviour = std::make_unique<WindowBehaviour>(
         WindowBehaviour::Parts{*this, m_context, *m_hub, *m_scheduler, m_notices, m_language},
         std::move(behaviour));
+    PageHost::Hooks pages;
+    pages.resetToFactory = [this] { return ResetToFactory(); };
+    pages.applyEdits = [this] {
+        SaveAndAnnounce();
+        StartRun(0);
+    };
+    pages.imported = [this] {
+        LoadModel();
+        PushWithNewProfileIds();
+    };
+    m_pages = std::make_unique<PageHost>(
+        PageHost::Parts{*this, m_context, *m_hub, m_model, *m_scheduler, m_language, m_notices},
+        std::move(pages));
 }
 
 CZorMainWnd::~CZorMainWnd() {
@@ -264,53 +253,8 @@ void CZorMainWnd::InitWindow() {
     CResourceManager::GetInstance().SetTextQueryInterface(&m_language);
     m_language.Apply(language, m_pm, this, &m_behaviour->Tray(), m_behaviour->Icon());
     if (auto* dot = FindControl(QStringLiteral("mainwnd_red_point"))) dot->SetVisible(false);
-    RetextProfileList();
-
-    DpiPage::Hooks hooks;
-    hooks.requestApply = [this](int kind, int profile, bool sync) {
-        if (sync)
-            SendMessageTo(this, kMsgApply, kind, profile);
-        else
-            PostMessageTo(this, kMsgApply, kind, profile);
-    };
-    hooks.busy = [this] { return m_scheduler->RunInProgress() || m_scheduler->Flags().profileChanged; };
-    hooks.fireKeyResend = [this] { m_scheduler->Flags().fireKeyResend = true; };
-    hooks.chooseColour = [this](std::uint32_t& colour) { return ChooseColour(colour); };
-    hooks.openSystemMouseSettings = [this] { OpenSystemMouseSettings(); };
-    m_dpi = std::make_unique<DpiPage>(m_pm, m_model.doc, std::move(hooks));
-    CreateLightingParts();
-    BuildKeyPage();
-    CreateMacroPage();
-    PowerPage::Hooks power;
-    power.announce = [this](int message, int wParam) {
-        SendMessageTo(this, static_cast<unsigned>(message), wParam, 0);
-    };
-    power.busy = [this] { return m_scheduler->RunInProgress() || m_scheduler->Flags().profileChanged; };
-    m_powerPage = std::make_unique<PowerPage>(m_pm, SetIniPath(), std::move(power));
-}
-
-void CZorMainWnd::BuildKeyPage() {
-    KeyPage::Hooks hooks;
-    hooks.requestApply = [this](int kind, int profile, bool sync) {
-        if (sync)
-            SendMessageTo(this, kMsgApply, kind, profile);
-        else
-            PostMessageTo(this, kMsgApply, kind, profile);
-    };
-    hooks.busy = [this] { return m_scheduler->RunInProgress() || m_scheduler->Flags().profileChanged; };
-    hooks.ble = [this] { return m_hub->Link().bleMode.load() != 0; };
-    hooks.setCurrentKey = [this](int slot) { m_scheduler->SetCurrentKey(slot); };
-    hooks.text = [this](const QString& id) { return m_language.QueryControlText(id, {}); };
-    hooks.messageBox = [this](const QString& title, const QString& text) { m_notices.ShowInfo(title, text); };
-    hooks.postSetValue = [this] { PostMessageTo(this, kMsgKeyPopSetValue, 1, 1); };
-    hooks.sendRecordKey = [this](unsigned scan) { SendMessageTo(this, kMsgRecordKey, scan, 0); };
-    hooks.startOnScreenKeyboard = [] { return StartOnScreenKeyboard(); };
-    hooks.showPage = [this] {
-        if (auto* nav = Find<COptionUI>(QStringLiteral("opt_nav_keys"))) nav->Selected(true);
-    };
-    m_keysPage = std::make_unique<KeyPage>(m_pm, this, m_model.doc, m_model.macros, m_model.catalog,
-                                           m_model.keys, std::move(hooks));
-    if (auto* nav = FindControl(QStringLiteral("opt_nav_keys"))) nav->SetVisible(true);
+    m_pages->RetextProfileList();
+    m_pages->Build();
 }
 
 void CZorMainWnd::Notify(TNotifyUI& msg) {
@@ -322,63 +266,21 @@ void CZorMainWnd::Notify(TNotifyUI& msg) {
         return;
     }
     if (msg.sType == QLatin1String("pagebuilt")) {
-        ShowBuiltPage(msg);
+        m_pages->OnPageBuilt(msg, m_initStarted);
         return;
     }
-    RouteToPages(msg);
+    m_pages->Notify(msg);
     if (msg.sType == QLatin1String("tabselect") && msg.pSender &&
         msg.pSender->GetName() == QLatin1String("tab_main")) {
         CResourceManager::GetInstance().SetTextQueryInterface(&m_language);
         CResourceManager::GetInstance().ReloadText();
     }
     if (msg.sType == QLatin1String("click")) OnClickNotify(msg);
-    if (msg.sType == QLatin1String("selectchanged")) ShowSettingsPage(msg);
+    if (msg.sType == QLatin1String("selectchanged")) m_pages->ShowSettingsPage(msg);
     if (msg.sType == QLatin1String("itemselect") && msg.pSender &&
         msg.pSender->GetName() == QLatin1String("btn_Mouse_SelProfile"))
-        SelectProfile(static_cast<int>(msg.wParam));
+        m_pages->SelectProfile(static_cast<int>(msg.wParam));
     WindowImplBase::Notify(msg);
-}
-
-// The profile list's items in the language in use ("Profile 1" ...), the choice kept.
-void CZorMainWnd::RetextProfileList() {
-    auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile"));
-    const QString word = m_language.QueryControlText(QStringLiteral("ProfileItem"), {});
-    if (profiles == nullptr || word.isEmpty()) return;
-    const int selected = std::max(profiles->GetCurSel(), 0);
-    profiles->RemoveAll();
-    for (int p = 1; p <= kConfigProfiles; ++p) profiles->AddItem(QStringLiteral("%1 %2").arg(word).arg(p));
-    profiles->SelectItem(selected, false);
-}
-
-// A page built the first time it is shown (lazy in the skin) gets the state the others got
-// when the model was loaded.
-void CZorMainWnd::ShowBuiltPage(TNotifyUI& msg) {
-    auto* part = qobject_cast<CLazyIncludeUI*>(msg.pSender);
-    if (part == nullptr) return;
-    const QString source = part->GetSource();
-    if (source == QLatin1String("page_light.xml"))
-        RefreshLighting();
-    else if (source == QLatin1String("page_power.xml") && m_powerPage)
-        m_powerPage->Refresh();
-    else if (source == QLatin1String("page_keys.xml") && m_keysPage)
-        m_keysPage->Refresh();
-    else if (source == QLatin1String("tab_mac.xml") && m_macroPage && m_initStarted)
-        m_macroPage->Rebuild();
-}
-
-// The navigation options of the settings area ("opt_nav_<page>") each show the page of
-// tab_settings named "page_<page>".
-void CZorMainWnd::ShowSettingsPage(TNotifyUI& msg) {
-    auto* option = qobject_cast<COptionUI*>(msg.pSender);
-    if (option == nullptr || option->GetGroup() != QLatin1String("navigation_bar") || !option->IsSelected())
-        return;
-    const QString name = option->GetName();
-    if (!name.startsWith(QLatin1String("opt_nav_"))) return;
-    auto* tabs = Find<CContainerUI>(QStringLiteral("tab_settings"));
-    if (tabs == nullptr) return;
-    const QString page = QStringLiteral("page_") + name.mid(8);
-    for (int i = 0; i < tabs->GetCount(); ++i)
-        if (tabs->GetItemAt(i)->GetName() == page) tabs->SelectItem(i);
 }
 
 void CZorMainWnd::paintEvent(QPaintEvent* event) {
@@ -396,7 +298,7 @@ void CZorMainWnd::StartInit() {
 
 void CZorMainWnd::OnWindowInit() {
     m_model.LoadSources();
-    m_macroPage->Rebuild();
+    m_pages->Macro().Rebuild();
     m_presence->Home().SetResourcePrefix(GetResourcePrefix());
     m_presence->Home().ApplyLayout();
     m_hub->Presence().StartWorker();
@@ -448,94 +350,8 @@ void CZorMainWnd::ApplyModelToView() {
     std::map<int, int> keySlots, ledModes;
     LoadKeySlotMap(m_model.ModelFolder(), keySlots, ledModes);
     m_hub->View().SetKeySlotMap(keySlots);
-    m_dpi->SetTable(DpiTable::FromFeature(m_model.feature));
-    LoadLightingModel();
-    const AppFeature app = LoadAppFeature(m_context.programFolder);
-    const DeviceEntry* selected = m_hub->SelectedEntry();
-    m_keysPage->SetModel(
-        m_model.ModelFolder(), IniFile(SetIniPath()).GetInt("Set", "OnlyOnePageVersion") != 0,
-        ModelHasLighting(app.keySelLedVis != 0, selected ? selected->productName : std::string()));
-    RefreshPages();
-}
-
-void CZorMainWnd::RefreshPages() {
-    const DeviceEntry* entry = m_hub->SelectedEntry();
-    RateConnection connection = RateConnection::Cable;
-    if (m_hub->Link().bleMode.load() != 0)
-        connection = RateConnection::Ble;
-    else if (ConnectionType() == kConnectionReceiver)
-        connection = RateConnection::Receiver;
-    m_dpi->SetConnection(connection, entry != nullptr ? entry->matchedName : std::string());
-    // Over Bluetooth LE the mouse keeps its own report rate: no choice is offered.
-    for (const char* name : {"lab_MouseAdv_RateTitle", "ver_MouseUsbRate"})
-        if (auto* rate = FindControl(QLatin1String(name)))
-            rate->SetVisible(connection != RateConnection::Ble);
-    // The command set sends the rate of the connection in use.
-    m_model.doc.SetRateLink(connection == RateConnection::Ble        ? RateLink::Ble
-                            : connection == RateConnection::Receiver ? RateLink::Dongle
-                                                                     : RateLink::Usb);
-    const int profile = m_model.Profile();
-    m_dpi->SetProfile(profile);
-    m_dpi->Refresh();
-    RefreshLighting();
-    m_keysPage->SetProfile(profile);
-    m_keysPage->Refresh();
-    m_powerPage->SetModel(m_model.chip, entry != nullptr ? entry->matchedName : std::string(),
-                          LoadAppFeature(m_context.programFolder).keySelLedVis != 0);
-    m_powerPage->Refresh();
-    if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
-        profiles->SelectItem(profile, false);
-
-    const auto& adv = m_model.doc.adv[static_cast<std::size_t>(profile)];
-    m_hub->View().Update([&](DeviceViewState& view) {
-        view.activeProfile = profile;
-        view.currentGear = adv.cruseldpi;
-        view.gearMask = 0;
-        for (std::size_t g = 0; g < adv.gears.size() && g < 8; ++g)
-            if (adv.gears[g].enabled) view.gearMask = static_cast<std::uint8_t>(view.gearMask | (1u << g));
-        // The mouse reports its rate as the device code, so the code is what the rules compare.
-        view.reportRateCode = ReportRateCode(entry != nullptr ? entry->matchedName : std::string(),
-                                             ReportRateOption(adv, connection));
-    });
-}
-
-// ---------------------------------------------------------------- notifications
-
-void CZorMainWnd::RouteToPages(TNotifyUI& msg) {
-    auto* macroNav = Find<COptionUI>(QStringLiteral("btn_Mac"));
-    const bool macroPage = macroNav != nullptr && macroNav->IsSelected();
-    const QString sender = msg.pSender ? msg.pSender->GetName() : QString();
-    if (macroPage && sender != QLatin1String("btn_Mouse_SelProfile") &&
-        sender != QLatin1String("btn_Mouse_More")) {
-        if (msg.sType == QLatin1String("MyMenuClick") && msg.sText == QLatin1String("Reset"))
-            ResetToFactory();
-        else if (msg.sType == QLatin1String("MyMenuClick") &&
-                 (msg.sText == QLatin1String("Import") || msg.sText == QLatin1String("Export")))
-            ExchangeConfig(msg.sText);
-        else if (m_macroPage)
-            m_macroPage->Notify(msg);
-        return;  // the macro editor's notifications
-    }
-    if (msg.sType == QLatin1String("MyMenuClick") &&
-        (msg.sText == QLatin1String("Import") || msg.sText == QLatin1String("Export"))) {
-        ExchangeConfig(msg.sText);
-        return;
-    }
-    if (msg.sType == QLatin1String("MyMenuClick") && msg.sText == QLatin1String("Reset")) {
-        ResetToFactory();
-        return;
-    }
-    if (msg.pSender != nullptr || msg.sType == QLatin1String("WM_RecordKey")) {
-        if (m_keysPage && m_keysPage->Notify(msg)) return;
-        if (m_dpi && m_dpi->Notify(msg)) return;
-        if (m_light && m_light->Notify(msg)) return;
-        if (m_powerPage && m_powerPage->Notify(msg)) return;
-        if (msg.sType == QLatin1String("click") && sender == QLatin1String("btn_Mouse_Apply")) {
-            if (m_scheduler->RunInProgress()) return;
-            SaveAndAnnounce();
-            StartRun(0);
-        }
-    }
+    m_pages->SetModel();
+    m_pages->Refresh();
 }
 
 void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
@@ -560,17 +376,17 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
             CPaintManagerUI::ReloadSkin();
             m_presence->Home().SetResourcePrefix(GetResourcePrefix());
             m_presence->ShowConnection();
-            RefreshPages();
+            m_pages->Refresh();
         }
     } else if (name.contains(QLatin1String("btn_display"))) {
         SelectDevice();
         if (auto* nav = Find<COptionUI>(QStringLiteral("btn_Null"))) nav->Selected(true, false);
     } else if (name == QLatin1String("btn_Mac")) {
-        SaveDocument();
+        m_model.Save();
         if (auto* tab = Find<CContainerUI>(QStringLiteral("tab_main"))) tab->SelectItem(1);
-        if (m_macroPage) m_macroPage->SetShown(true);
+        m_pages->Macro().SetShown(true);
     } else if (name == QLatin1String("btn_Null")) {
-        if (m_macroPage) m_macroPage->SetShown(false);
+        m_pages->Macro().SetShown(false);
         if (auto* tab = Find<CContainerUI>(QStringLiteral("tab_main"))) tab->SelectItem(0);
     } else if (name == QLatin1String("btn_Mouse_More")) {
         const QPoint at = msg.pSender->mapToGlobal(QPoint(0, msg.pSender->height() + 4));
@@ -580,24 +396,7 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
     }
 }
 
-void CZorMainWnd::SelectProfile(int profile) {
-    if (profile < 0 || profile >= kConfigProfiles) return;
-    if (m_scheduler->RunInProgress()) {
-        if (auto* profiles = Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
-            profiles->SelectItem(m_model.Profile(), false);
-        return;
-    }
-    m_model.SetProfile(profile);
-    m_scheduler->Flags().profileChanged = true;
-    RefreshPages();
-    PostMessageTo(this, kMsgApply, kApplySyncFlag | 2, profile);
-}
-
 // ---------------------------------------------------------------- apply pipeline
-
-void CZorMainWnd::SaveDocument() {
-    m_model.Save();
-}
 
 void CZorMainWnd::SaveAndAnnounce() {
     m_model.SaveAndAnnounce(&m_sink);
@@ -630,7 +429,7 @@ void CZorMainWnd::StartRun(int mode) {
 void CZorMainWnd::FinishApply() {
     const control::RunResult result = m_scheduler->FinishRun();
     ShowProgress(false, m_scheduler->Mode());
-    RefreshPages();
+    m_pages->Refresh();
     if (result.ran && !result.Complete()) ShowApplyFailed();
     if (!m_presence->Ble() && m_hub->SelectedEntry() != nullptr) m_presence->StartBatteryTimer();
     emit applyFinished();
@@ -690,24 +489,10 @@ long long CZorMainWnd::OnStateReadDone(qintptr wParam, qintptr lParam, bool&) {
     if (result.modelReloaded) ApplyModelToView();
     if (result.linkChanged || result.modelReloaded) m_presence->Refresh();
     RunWaiting();
-    RefreshPages();
+    m_pages->Refresh();
     emit deviceStateRead();
     if (result.synchronise) StartRun(1);
     return 0;
-}
-
-void CZorMainWnd::OpenSystemMouseSettings() {
-    const std::vector<QStringList> candidates = {
-        {QStringLiteral("gnome-control-center"), QStringLiteral("mouse")},
-        {QStringLiteral("systemsettings"), QStringLiteral("kcm_mouse")},
-        {QStringLiteral("xfce4-mouse-settings")},
-        {QStringLiteral("lxqt-config-input")}};
-    for (const QStringList& command : candidates) {
-        const QString program = QStandardPaths::findExecutable(command.first());
-        if (program.isEmpty()) continue;
-        if (QProcess::startDetached(program, command.mid(1))) return;
-    }
-    m_notices.Ask("Tip", m_notices.Text("NoMouseSettings"));
 }
 
 }  // namespace zor::app

@@ -15,6 +15,7 @@
 #include "app/AppContext.h"
 #include "app/AppMessages.h"
 #include "app/Notices.h"
+#include "app/PageHost.h"
 #include "app/PresenceDisplay.h"
 #include "app/QtMessageSink.h"
 #include "app/WindowBehaviour.h"
@@ -25,13 +26,7 @@
 #include "control/ModelSession.h"
 #include "control/RunScheduler.h"
 #include "macro/MacroStore.h"
-#include "macro/gui/MacroPage.h"
 #include "settings/ApplyPipeline.h"
-#include "settings/gui/DpiPage.h"
-#include "settings/gui/KeyPage.h"
-#include "settings/gui/LightingPage.h"
-#include "settings/gui/PopPush.h"
-#include "settings/gui/PowerPage.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
 #include "ui/MenuTray.h"
@@ -71,13 +66,13 @@ public:
     control::RunScheduler& Scheduler() { return *m_scheduler; }
     MouseConfigDocument& Document() { return m_model.doc; }
     MacroStore& Macros() { return m_model.macros; }
-    DpiPage& Dpi() { return *m_dpi; }
+    DpiPage& Dpi() { return m_pages->Dpi(); }
     update::UpdateController& Updates() { return *m_update; }
-    KeyPage& Keys() { return *m_keysPage; }
-    LightingPage& Light() { return *m_light; }
-    CPopPush* DpiPopup() { return m_popPush.get(); }  // null until first shown
-    MacroPage& Macro() { return *m_macroPage; }
-    PowerPage& Power() { return *m_powerPage; }
+    KeyPage& Keys() { return m_pages->Keys(); }
+    LightingPage& Light() { return m_pages->Light(); }
+    CPopPush* DpiPopup() { return m_pages->DpiPopup(); }  // null until first shown
+    MacroPage& Macro() { return m_pages->Macro(); }
+    PowerPage& Power() { return m_pages->Power(); }
     int PagesProfile() const { return m_model.Profile(); }
     bool ApplyRunning() const { return m_scheduler->RunInProgress(); }
     bool RefreshRunning() const { return m_scheduler->ReadInProgress(); }
@@ -124,13 +119,7 @@ private:
     void SelectDevice();
     void LoadModel();
     void ApplyModelToView();
-    void RouteToPages(ui::TNotifyUI& msg);
     void OnClickNotify(ui::TNotifyUI& msg);
-    void ShowSettingsPage(ui::TNotifyUI& msg);
-    void ShowBuiltPage(ui::TNotifyUI& msg);
-    void RetextProfileList();
-    void SelectProfile(int profile);
-    void RefreshPages();
     // Says that the last run's frames did not all reach the mouse (or its replies were noise).
     void ShowApplyFailed();
     void ShowProgress(bool show, int mode);
@@ -138,25 +127,14 @@ private:
     void StartStateRead(int wParam, int lParam);
     // Whatever waited for the device (a read, a run) starts once it is free.
     void RunWaiting();
-    void SaveDocument();
-    void ShowDpiPop(int gear);
-    bool ChooseColour(std::uint32_t& colour);
-    // The lighting page and the DPI pop-up (ZorMainWndLighting.cpp).
-    void CreateLightingParts();
-    void LoadLightingModel();
-    void RefreshLighting();
-    void OpenSystemMouseSettings();
-    void BuildKeyPage();
 
     // Message handlers (the table in ZorMainWnd.cpp names each one's owner).
     long long OnMove(qintptr, qintptr, bool&);
     long long OnActivate(qintptr, qintptr, bool&);
     long long OnMouseWheel(qintptr, qintptr, bool&);
-    long long OnDeviceDpiChanged(qintptr, qintptr, bool&);
     long long OnDeviceProfileChanged(qintptr, qintptr, bool&);
     long long OnDeviceConfig(qintptr, qintptr, bool&);
     long long OnLanguageChanged(qintptr, qintptr, bool&);
-    long long OnDeviceRateChanged(qintptr, qintptr, bool&);
     long long OnMaxDataWarn(qintptr, qintptr, bool&);
     long long OnApply(qintptr, qintptr, bool&);
     long long OnReadDeviceState(qintptr, qintptr, bool&);
@@ -165,18 +143,7 @@ private:
     long long OnApplyProgress(qintptr, qintptr, bool&);
     long long OnPowerChanged(qintptr, qintptr, bool&);
     long long OnRefreshDevicePages(qintptr, qintptr, bool&);
-    long long OnStageSwitch(qintptr, qintptr, bool&);
     long long OnStateReadDone(qintptr, qintptr, bool&);
-    // Owners whose pages come with later work: each says in a debug line what it received.
-    long long ForKeyPage(qintptr, qintptr, bool&);
-    long long OnDeviceLightChanged(qintptr, qintptr, bool&);
-    long long ForMacroEditor(qintptr, qintptr, bool&);
-    // The macro page and the configuration exchange of the "more" menu (ZorMainWndMacro.cpp).
-    void CreateMacroPage();
-    QString MacroText(const QString& key) const;
-    void ExchangeConfig(const QString& command);
-    long long OnMacroKeyTexts(qintptr, qintptr, bool&);
-    long long OnPopColour(qintptr, qintptr, bool&);
     long long OnStartUpdater(qintptr, qintptr, bool&);
 
     AppContext m_context;
@@ -184,19 +151,13 @@ private:
     std::unique_ptr<control::DeviceStack> m_hub;
     control::ModelSession m_model;
     std::unique_ptr<control::RunScheduler> m_scheduler;
-    std::unique_ptr<DpiPage> m_dpi;
     std::unique_ptr<update::UpdateController> m_update;
-    std::unique_ptr<LightingPage> m_light;
-    std::unique_ptr<CPopPush> m_popPush;
-    std::optional<std::uint32_t> m_pickedColour;  // from the colour picker's 2025
-    std::unique_ptr<KeyPage> m_keysPage;
-    std::unique_ptr<MacroPage> m_macroPage;
-    std::unique_ptr<PowerPage> m_powerPage;
     ui::LanguageManager m_language;
     ui::FontInstaller m_fonts;
     Notices m_notices{*this, m_language};
     std::unique_ptr<PresenceDisplay> m_presence;
     std::unique_ptr<WindowBehaviour> m_behaviour;
+    std::unique_ptr<PageHost> m_pages;
 
     // Device state shown by the window.
     bool m_progressShown = false;

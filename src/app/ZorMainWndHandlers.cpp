@@ -36,19 +36,11 @@ long long CZorMainWnd::OnMouseWheel(qintptr, qintptr, bool&) {
     return 0;
 }
 
-long long CZorMainWnd::OnDeviceDpiChanged(qintptr wParam, qintptr, bool&) {
-    const int gear = static_cast<int>(wParam & 0xFF) - 1;
-    m_dpi->ShowCurrentGear(gear);
-    m_hub->View().Update([gear](DeviceViewState& view) { view.currentGear = gear; });
-    if (!m_scheduler->RunInProgress()) ShowDpiPop(gear);
-    return 0;
-}
-
 long long CZorMainWnd::OnDeviceProfileChanged(qintptr wParam, qintptr, bool&) {
     if (m_scheduler->RunInProgress()) return 0;
     const int profile = static_cast<int>(wParam & 0xFF);
     m_model.SetProfile(profile > 2 ? 0 : profile);
-    RefreshPages();
+    m_pages->Refresh();
     StartRun(1);
     return 0;
 }
@@ -57,7 +49,7 @@ long long CZorMainWnd::OnDeviceConfig(qintptr, qintptr lParam, bool&) {
     if (lParam == 2)
         LoadModel();
     else
-        RefreshPages();
+        m_pages->Refresh();
     return 0;
 }
 
@@ -66,28 +58,8 @@ long long CZorMainWnd::OnLanguageChanged(qintptr, qintptr, bool&) {
                             m_behaviour->Icon());
     m_notices.Retext();
     m_presence->ShowConnection();
-    RetextProfileList();
-    m_light->Refresh();  // the mode names
+    m_pages->OnLanguageChanged();
     update();
-    return 0;
-}
-
-long long CZorMainWnd::OnDeviceRateChanged(qintptr wParam, qintptr, bool&) {
-    // The report carries the device's rate code; the page shows the option that stands for it.
-    const auto code = static_cast<std::uint8_t>(wParam & 0xFF);
-    const DeviceEntry* entry = m_hub->SelectedEntry();
-    const std::string model = entry != nullptr ? entry->matchedName : std::string();
-    const int option = ReportRateIndex(model, code);
-    if (ReportRateCode(model, option) != code) {
-        DebugF("report rate code %d is not one of this model's rates\n", static_cast<int>(code));
-        return 0;
-    }
-    auto& adv = m_model.doc.adv[static_cast<std::size_t>(m_model.Profile())];
-    StoreReportRate(
-        adv, ConnectionType() == kConnectionReceiver ? RateConnection::Receiver : RateConnection::Cable,
-        option);
-    m_dpi->ShowReportRate(option);
-    m_hub->View().Update([code](DeviceViewState& view) { view.reportRateCode = code; });
     return 0;
 }
 
@@ -142,19 +114,7 @@ long long CZorMainWnd::OnPowerChanged(qintptr, qintptr, bool&) {
 
 long long CZorMainWnd::OnRefreshDevicePages(qintptr, qintptr, bool&) {
     m_presence->Refresh();
-    RefreshPages();
-    return 0;
-}
-
-long long CZorMainWnd::OnStageSwitch(qintptr, qintptr, bool&) {
-    const DeviceViewState view = m_hub->View().Get();
-    if (view.activeProfile != m_model.Profile() && view.activeProfile >= 0 &&
-        view.activeProfile < kConfigProfiles) {
-        m_model.SetProfile(view.activeProfile);
-        RefreshPages();
-    }
-    m_dpi->ShowCurrentGear(view.currentGear);
-    if (!m_scheduler->RunInProgress()) ShowDpiPop(view.currentGear);
+    m_pages->Refresh();
     return 0;
 }
 

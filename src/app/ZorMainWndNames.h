@@ -1,5 +1,5 @@
-// Names shared by the main window's two source files (not for other files): the skin layer's
-// names, the window's message numbers, and the bits of an apply request's wParam.
+// Names shared by the main window's source files and the parts it owns (not for other files): the
+// skin layer's names, the window's message numbers, and the bits of an apply request's wParam.
 #pragma once
 
 #include "ui/Messages.h"

@@ -1,0 +1,461 @@
+#include "app/PageHost.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <algorithm>
+
+#include "app/ZorMainWndNames.h"
+#include "common/Debug.h"
+#include "common/IniFile.h"
+#include "common/ProgramPaths.h"
+#include "common/Text.h"
+#include "config/AppFeature.h"
+#include "config/ConfigExchange.h"
+#include "config/DpiEventCode.h"
+#include "device/DevicePresence.h"
+#include "macro/gui/FileDialogs.h"
+#include "settings/DpiRules.h"
+#include "settings/KeyAssign.h"
+#include "settings/PopColor.h"
+#include "settings/gui/OnScreenKeyboard.h"
+#include "settings/gui/PopColorWnd.h"
+#include "ui/LazyInclude.h"
+
+namespace zor::app {
+
+namespace {
+const QString kMacroFilter = QStringLiteral("Config Flie(*.Macro.Config)");
+const QString kConfigFilter = QString::fromLatin1(kConfigExchangeFilter.data(), kConfigExchangeFilter.size());
+}  // namespace
+
+PageHost::PageHost(Parts parts, Hooks hooks) : m_parts(parts), m_hooks(std::move(hooks)) {}
+
+PageHost::~PageHost() = default;
+
+void PageHost::RequestApply(int kind, int profile, bool sync) {
+    if (sync)
+        SendMessageTo(&m_parts.window, kMsgApply, kind, profile);
+    else
+        PostMessageTo(&m_parts.window, kMsgApply, kind, profile);
+}
+
+bool PageHost::Busy() const {
+    return m_parts.scheduler.RunInProgress() || m_parts.scheduler.Flags().profileChanged;
+}
+
+std::string PageHost::MatchedName() const {
+    const DeviceEntry* entry = m_parts.hub.SelectedEntry();
+    return entry != nullptr ? entry->matchedName : std::string();
+}
+
+// ---------------------------------------------------------------- building the pages
+
+void PageHost::Build() {
+    CPaintManagerUI& pm = m_parts.window.PaintManager();
+    DpiPage::Hooks hooks;
+    hooks.requestApply = [this](int kind, int profile, bool sync) { RequestApply(kind, profile, sync); };
+    hooks.busy = [this] { return Busy(); };
+    hooks.fireKeyResend = [this] { m_parts.scheduler.Flags().fireKeyResend = true; };
+    hooks.chooseColour = [this](std::uint32_t& colour) { return ChooseColour(colour); };
+    hooks.openSystemMouseSettings = [this] { OpenSystemMouseSettings(); };
+    m_dpi = std::make_unique<DpiPage>(pm, m_parts.model.doc, std::move(hooks));
+    BuildLightingPage();
+    BuildKeyPage();
+    BuildMacroPage();
+    PowerPage::Hooks power;
+    power.announce = [this](int message, int wParam) {
+        SendMessageTo(&m_parts.window, static_cast<unsigned>(message), wParam, 0);
+    };
+    power.busy = [this] { return Busy(); };
+    m_power = std::make_unique<PowerPage>(pm, paths::SetIni(m_parts.context.programFolder), std::move(power));
+}
+
+void PageHost::BuildLightingPage() {
+    LightingPage::Hooks hooks;
+    hooks.requestApply = [this](int kind, int profile, bool sync) { RequestApply(kind, profile, sync); };
+    hooks.busy = [this] { return Busy(); };
+    hooks.chooseColour = [this](std::uint32_t colour) -> std::optional<std::uint32_t> {
+        if (!ChooseColour(colour)) return std::nullopt;
+        return colour;
+    };
+    hooks.text = [this](const QString& id) { return m_parts.notices.Text(id); };
+    m_light =
+        std::make_unique<LightingPage>(m_parts.window.PaintManager(), m_parts.model.doc, std::move(hooks));
+}
+
+void PageHost::BuildKeyPage() {
+    ui::WindowImplBase& window = m_parts.window;
+    KeyPage::Hooks hooks;
+    hooks.requestApply = [this](int kind, int profile, bool sync) { RequestApply(kind, profile, sync); };
+    hooks.busy = [this] { return Busy(); };
+    hooks.ble = [this] { return m_parts.hub.Link().bleMode.load() != 0; };
+    hooks.setCurrentKey = [this](int slot) { m_parts.scheduler.SetCurrentKey(slot); };
+    hooks.text = [this](const QString& id) { return m_parts.notices.Text(id); };
+    hooks.messageBox = [this](const QString& title, const QString& text) {
+        m_parts.notices.ShowInfo(title, text);
+    };
+    hooks.postSetValue = [&window] { PostMessageTo(&window, kMsgKeyPopSetValue, 1, 1); };
+    hooks.sendRecordKey = [&window](unsigned scan) { SendMessageTo(&window, kMsgRecordKey, scan, 0); };
+    hooks.startOnScreenKeyboard = [] { return StartOnScreenKeyboard(); };
+    hooks.showPage = [&window] {
+        if (auto* nav = window.Find<COptionUI>(QStringLiteral("opt_nav_keys"))) nav->Selected(true);
+    };
+    control::ModelSession& model = m_parts.model;
+    m_keys = std::make_unique<KeyPage>(window.PaintManager(), &window, model.doc, model.macros, model.catalog,
+                                       model.keys, std::move(hooks));
+    if (auto* nav = window.FindControl(QStringLiteral("opt_nav_keys"))) nav->SetVisible(true);
+}
+
+void PageHost::BuildMacroPage() {
+    ui::WindowImplBase& window = m_parts.window;
+    MacroPage::Hooks hooks;
+    hooks.text = [this](const QString& key) { return MacroText(key); };
+    hooks.messageBox = [this, &window](const QString& titleKey, const QString& textKey, bool withCancel) {
+        auto text = [this](const QString& key) {
+            const QString t = MacroText(key);
+            return t.isEmpty() ? key : t;
+        };
+        return CMsgWnd::ShowMessageBox(
+            &window, text(titleKey), text(textKey), withCancel ? CMsgWnd::kConfirm : CMsgWnd::kInfo,
+            text(QStringLiteral("MessageOK")), text(QStringLiteral("MessageCancel")));
+    };
+    hooks.chooseImportFiles = [&window] { return ChooseOpenFiles(&window, kMacroFilter, true); };
+    hooks.chooseExportFile = [&window](const QString& suggested) {
+        return ChooseSaveFile(&window, kMacroFilter, suggested, QStringLiteral("Macro.Config"));
+    };
+    hooks.deviceChangesPending = [] { DebugLine("a bound macro changed: Apply sends it to the mouse\n"); };
+    hooks.macroNamesChanged = [&window] { PostMessageTo(&window, kMsgMacroKeyTexts); };
+    hooks.dpiEventCode = [this] { return DpiEventCode(m_parts.model.feature); };
+    m_macro = std::make_unique<MacroPage>(window, m_parts.model.macros, m_parts.model.keys, std::move(hooks));
+}
+
+QString PageHost::MacroText(const QString& key) const {
+    const LanguageFile& language = m_parts.language.Current();
+    for (const char* section : {"Macro", "MacroPopUI", "MacroUI", "OthersUI"})
+        if (auto text = language.Find(QLatin1String(section), key)) return *text;
+    return {};
+}
+
+// ---------------------------------------------------------------- model and profile
+
+void PageHost::SetModel() {
+    control::ModelSession& model = m_parts.model;
+    m_dpi->SetTable(DpiTable::FromFeature(model.feature));
+    m_light->SetModel(model.feature.ledModes, LoadLightingLayout(model.ModelFolder()));
+    const AppFeature app = LoadAppFeature(m_parts.context.programFolder);
+    const DeviceEntry* selected = m_parts.hub.SelectedEntry();
+    m_keys->SetModel(
+        model.ModelFolder(),
+        IniFile(paths::SetIni(m_parts.context.programFolder)).GetInt("Set", "OnlyOnePageVersion") != 0,
+        ModelHasLighting(app.keySelLedVis != 0, selected ? selected->productName : std::string()));
+}
+
+void PageHost::Refresh() {
+    control::DeviceStack& hub = m_parts.hub;
+    control::ModelSession& model = m_parts.model;
+    const std::string matched = MatchedName();
+    RateConnection connection = RateConnection::Cable;
+    if (hub.Link().bleMode.load() != 0)
+        connection = RateConnection::Ble;
+    else if (hub.Presence().ConnectionKind() == kConnectionReceiver)
+        connection = RateConnection::Receiver;
+    m_dpi->SetConnection(connection, matched);
+    // Over Bluetooth LE the mouse keeps its own report rate: no choice is offered.
+    for (const char* name : {"lab_MouseAdv_RateTitle", "ver_MouseUsbRate"})
+        if (auto* rate = m_parts.window.FindControl(QLatin1String(name)))
+            rate->SetVisible(connection != RateConnection::Ble);
+    // The command set sends the rate of the connection in use.
+    model.doc.SetRateLink(connection == RateConnection::Ble        ? RateLink::Ble
+                          : connection == RateConnection::Receiver ? RateLink::Dongle
+                                                                   : RateLink::Usb);
+    const int profile = model.Profile();
+    m_dpi->SetProfile(profile);
+    m_dpi->Refresh();
+    RefreshLighting();
+    m_keys->SetProfile(profile);
+    m_keys->Refresh();
+    m_power->SetModel(model.chip, matched, LoadAppFeature(m_parts.context.programFolder).keySelLedVis != 0);
+    m_power->Refresh();
+    if (auto* profiles = m_parts.window.Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
+        profiles->SelectItem(profile, false);
+
+    const auto& adv = model.doc.adv[static_cast<std::size_t>(profile)];
+    hub.View().Update([&](DeviceViewState& view) {
+        view.activeProfile = profile;
+        view.currentGear = adv.cruseldpi;
+        view.gearMask = 0;
+        for (std::size_t g = 0; g < adv.gears.size() && g < 8; ++g)
+            if (adv.gears[g].enabled) view.gearMask = static_cast<std::uint8_t>(view.gearMask | (1u << g));
+        // The mouse reports its rate as the device code, so the code is what the rules compare.
+        view.reportRateCode = ReportRateCode(matched, ReportRateOption(adv, connection));
+    });
+}
+
+void PageHost::RefreshLighting() {
+    m_light->SetProfile(m_parts.model.Profile());
+    m_light->Refresh();
+    const int deviceMode = m_light->CurrentDeviceMode();
+    m_parts.hub.View().Update([deviceMode](DeviceViewState& view) { view.lightingMode = deviceMode - 1; });
+}
+
+void PageHost::RetextProfileList() {
+    auto* profiles = m_parts.window.Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile"));
+    const QString word = m_parts.notices.Text("ProfileItem");
+    if (profiles == nullptr || word.isEmpty()) return;
+    const int selected = std::max(profiles->GetCurSel(), 0);
+    profiles->RemoveAll();
+    for (int p = 1; p <= kConfigProfiles; ++p) profiles->AddItem(QStringLiteral("%1 %2").arg(word).arg(p));
+    profiles->SelectItem(selected, false);
+}
+
+void PageHost::OnLanguageChanged() {
+    RetextProfileList();
+    m_light->Refresh();  // the mode names
+}
+
+void PageHost::SelectProfile(int profile) {
+    if (profile < 0 || profile >= kConfigProfiles) return;
+    if (m_parts.scheduler.RunInProgress()) {
+        if (auto* profiles = m_parts.window.Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
+            profiles->SelectItem(m_parts.model.Profile(), false);
+        return;
+    }
+    m_parts.model.SetProfile(profile);
+    m_parts.scheduler.Flags().profileChanged = true;
+    Refresh();
+    PostMessageTo(&m_parts.window, kMsgApply, kApplySyncFlag | 2, profile);
+}
+
+// ---------------------------------------------------------------- notifications
+
+void PageHost::OnPageBuilt(TNotifyUI& msg, bool started) {
+    auto* part = qobject_cast<CLazyIncludeUI*>(msg.pSender);
+    if (part == nullptr) return;
+    const QString source = part->GetSource();
+    if (source == QLatin1String("page_light.xml"))
+        RefreshLighting();
+    else if (source == QLatin1String("page_power.xml") && m_power)
+        m_power->Refresh();
+    else if (source == QLatin1String("page_keys.xml") && m_keys)
+        m_keys->Refresh();
+    else if (source == QLatin1String("tab_mac.xml") && m_macro && started)
+        m_macro->Rebuild();
+}
+
+void PageHost::ShowSettingsPage(TNotifyUI& msg) {
+    auto* option = qobject_cast<COptionUI*>(msg.pSender);
+    if (option == nullptr || option->GetGroup() != QLatin1String("navigation_bar") || !option->IsSelected())
+        return;
+    const QString name = option->GetName();
+    if (!name.startsWith(QLatin1String("opt_nav_"))) return;
+    auto* tabs = m_parts.window.Find<CContainerUI>(QStringLiteral("tab_settings"));
+    if (tabs == nullptr) return;
+    const QString page = QStringLiteral("page_") + name.mid(8);
+    for (int i = 0; i < tabs->GetCount(); ++i)
+        if (tabs->GetItemAt(i)->GetName() == page) tabs->SelectItem(i);
+}
+
+void PageHost::Notify(TNotifyUI& msg) {
+    auto* macroNav = m_parts.window.Find<COptionUI>(QStringLiteral("btn_Mac"));
+    const bool macroPage = macroNav != nullptr && macroNav->IsSelected();
+    const QString sender = msg.pSender ? msg.pSender->GetName() : QString();
+    const bool menu = msg.sType == QLatin1String("MyMenuClick");
+    const bool exchange =
+        menu && (msg.sText == QLatin1String("Import") || msg.sText == QLatin1String("Export"));
+    if (macroPage && sender != QLatin1String("btn_Mouse_SelProfile") &&
+        sender != QLatin1String("btn_Mouse_More")) {
+        if (menu && msg.sText == QLatin1String("Reset"))
+            m_hooks.resetToFactory();
+        else if (exchange)
+            ExchangeConfig(msg.sText);
+        else if (m_macro)
+            m_macro->Notify(msg);
+        return;  // the macro editor's notifications
+    }
+    if (exchange) {
+        ExchangeConfig(msg.sText);
+        return;
+    }
+    if (menu && msg.sText == QLatin1String("Reset")) {
+        m_hooks.resetToFactory();
+        return;
+    }
+    if (msg.pSender != nullptr || msg.sType == QLatin1String("WM_RecordKey")) {
+        if (m_keys && m_keys->Notify(msg)) return;
+        if (m_dpi && m_dpi->Notify(msg)) return;
+        if (m_light && m_light->Notify(msg)) return;
+        if (m_power && m_power->Notify(msg)) return;
+        if (msg.sType == QLatin1String("click") && sender == QLatin1String("btn_Mouse_Apply")) {
+            if (m_parts.scheduler.RunInProgress()) return;
+            m_hooks.applyEdits();
+        }
+    }
+}
+
+void PageHost::ExchangeConfig(const QString& command) {
+    if (m_parts.scheduler.RunInProgress() || (m_macro && m_macro->Recording())) return;
+    ui::WindowImplBase& window = m_parts.window;
+    const std::filesystem::path folder = m_parts.model.ModelFolder();
+    const std::u16string model =
+        Utf8ToUtf16(IniFile(DeviceFeaturePath(folder)).GetString("Init", "PRODUCTNAME"));
+    auto text = [this](const char* key) { return MacroText(QLatin1String(key)); };
+    if (command == QLatin1String("Export")) {
+        m_parts.model.Save();
+        const QString path = ChooseSaveFile(
+            &window, kConfigFilter, QString::fromStdU16String(model) + QStringLiteral(".Mouse.Config"),
+            QStringLiteral("Mouse.Config"));
+        if (path.isEmpty()) return;
+        const ConfigExchangeResult r = ExportConfig(path.toStdString(), folder, model);
+        if (r.result != 1)
+            CMsgWnd::ShowMessageBox(&window, text("Error"), text("ExportErr"), CMsgWnd::kInfo,
+                                    text("MessageOK"));
+        return;
+    }
+    const QStringList chosen = ChooseOpenFiles(&window, kConfigFilter, false);
+    if (chosen.isEmpty()) return;
+    const ConfigExchangeResult r = ImportConfig(chosen.first().toStdString(), folder, model);
+    if (r.outcome != ExchangeOutcome::Done) {
+        // Nothing was copied: the configuration stays as it is and nothing is sent.
+        DebugF("configuration not imported: %s\n", r.error);
+        CMsgWnd::ShowMessageBox(&window, text("Error"), text("ImportErr"), CMsgWnd::kInfo, text("MessageOK"));
+        return;
+    }
+    m_hooks.imported();
+}
+
+// ---------------------------------------------------------------- the colour picker and the DPI pop-up
+
+bool PageHost::ChooseColour(std::uint32_t& colour) {
+    // The picker answers with message 2025; Cancel sends nothing.
+    m_pickedColour.reset();
+    CPopColorWnd::Choose(&m_parts.window, PopColorPath(m_parts.model.ModelFolder()), colour, 1);
+    if (!m_pickedColour) return false;
+    colour = *m_pickedColour;
+    return true;
+}
+
+void PageHost::ShowDpiPop(int gear) {
+    if (IniFile(paths::SetIni(m_parts.context.programFolder)).GetInt("Set", "DpiPopEn") == 0) return;
+    if (gear < 0 || gear >= kDpiGearCount) return;
+    const int profile = m_parts.model.Profile();
+    const auto& adv = m_parts.model.doc.adv[static_cast<std::size_t>(profile)];
+    const int value = static_cast<std::size_t>(gear) < adv.gears.size()
+                          ? adv.gears[static_cast<std::size_t>(gear)].value
+                          : 0;
+    auto text = [this](const char* id, const char* fallback) {
+        const QString t = m_parts.notices.Text(id);
+        return t.isEmpty() ? QString::fromLatin1(fallback) : t;
+    };
+    PopPushInfo info;
+    info.level = gear + 1;
+    info.dpi = value;
+    info.dpiValue = QString::fromStdString(m_dpi->Table().Label(value));
+    info.dpiText = text("PopDpiText", "DPI");
+    info.modeText = QStringLiteral("%1 %2").arg(text("ProfileItem", "Profile")).arg(profile + 1);
+    if (const DeviceEntry* entry = m_parts.hub.SelectedEntry())
+        info.deviceName = QString::fromStdString(entry->displayName);
+    if (!m_popPush) {
+        // Built when first needed: most sessions never see it.
+        m_popPush = std::make_unique<CPopPush>();
+        m_popPush->CreatePopup();
+    }
+    m_popPush->SetSliderMax(m_dpi->Table().Max());
+    m_popPush->Show(info);
+}
+
+void PageHost::OpenSystemMouseSettings() {
+    const std::vector<QStringList> candidates = {
+        {QStringLiteral("gnome-control-center"), QStringLiteral("mouse")},
+        {QStringLiteral("systemsettings"), QStringLiteral("kcm_mouse")},
+        {QStringLiteral("xfce4-mouse-settings")},
+        {QStringLiteral("lxqt-config-input")}};
+    for (const QStringList& command : candidates) {
+        const QString program = QStandardPaths::findExecutable(command.first());
+        if (program.isEmpty()) continue;
+        if (QProcess::startDetached(program, command.mid(1))) return;
+    }
+    m_parts.notices.Ask("Tip", m_parts.notices.Text("NoMouseSettings"));
+}
+
+// ---------------------------------------------------------------- the pages' messages
+
+void PageHost::ForKeyPage(const WindowMessage& message) {
+    if (!m_keys) return;  // before the window is initialised
+    switch (message.id) {
+        case kMsgKeyPopSetValue:
+            m_keys->OnPopSetValue(static_cast<int>(message.wParam));
+            CResourceManager::GetInstance().ReloadText();
+            message.handled = true;
+            break;
+        case kMsgRecordKey:
+            m_keys->OnRecordKey(static_cast<unsigned>(message.wParam));
+            break;
+        case kWmMouseMove:
+            m_keys->OnMouseMove(PointFromParam(message.lParam));
+            break;
+        case kWmMouseActivate:
+            m_keys->ClearHover();
+            break;
+        default:
+            break;
+    }
+}
+
+long long PageHost::ForMacroEditor(const WindowMessage& message) {
+    return m_macro ? m_macro->HandleMessage(message.id, message.wParam, message.lParam, message.handled) : 0;
+}
+
+void PageHost::OnPopColour(const WindowMessage& message) {
+    message.handled = true;
+    if (message.wParam == 1) m_pickedColour = static_cast<std::uint32_t>(message.lParam) & 0xFFFFFFu;
+}
+
+void PageHost::OnDeviceLightChanged(const WindowMessage& message) {
+    const int deviceMode = static_cast<int>(message.wParam & 0x3F);
+    if (!m_light->ShowDeviceMode(deviceMode))
+        DebugF("the mouse chose lighting mode %d, which this model's page does not offer\n", deviceMode);
+    m_parts.hub.View().Update([deviceMode](DeviceViewState& view) { view.lightingMode = deviceMode - 1; });
+}
+
+void PageHost::OnDeviceDpiChanged(const WindowMessage& message) {
+    const int gear = static_cast<int>(message.wParam & 0xFF) - 1;
+    m_dpi->ShowCurrentGear(gear);
+    m_parts.hub.View().Update([gear](DeviceViewState& view) { view.currentGear = gear; });
+    if (!m_parts.scheduler.RunInProgress()) ShowDpiPop(gear);
+}
+
+void PageHost::OnDeviceRateChanged(const WindowMessage& message) {
+    // The report carries the device's rate code; the page shows the option that stands for it.
+    const auto code = static_cast<std::uint8_t>(message.wParam & 0xFF);
+    const std::string model = MatchedName();
+    const int option = ReportRateIndex(model, code);
+    if (ReportRateCode(model, option) != code) {
+        DebugF("report rate code %d is not one of this model's rates\n", static_cast<int>(code));
+        return;
+    }
+    auto& adv = m_parts.model.doc.adv[static_cast<std::size_t>(m_parts.model.Profile())];
+    const bool receiver = m_parts.hub.Presence().ConnectionKind() == kConnectionReceiver;
+    StoreReportRate(adv, receiver ? RateConnection::Receiver : RateConnection::Cable, option);
+    m_dpi->ShowReportRate(option);
+    m_parts.hub.View().Update([code](DeviceViewState& view) { view.reportRateCode = code; });
+}
+
+void PageHost::OnStageSwitch(const WindowMessage&) {
+    const DeviceViewState view = m_parts.hub.View().Get();
+    if (view.activeProfile != m_parts.model.Profile() && view.activeProfile >= 0 &&
+        view.activeProfile < kConfigProfiles) {
+        m_parts.model.SetProfile(view.activeProfile);
+        Refresh();
+    }
+    m_dpi->ShowCurrentGear(view.currentGear);
+    if (!m_parts.scheduler.RunInProgress()) ShowDpiPop(view.currentGear);
+}
+
+void PageHost::OnMacroKeyTexts(const WindowMessage&) {
+    // Keys that play a renamed or removed macro show its new name (or lose it).
+    control::ModelSession& model = m_parts.model;
+    model.doc.RefreshMacroLabels(model.macros, model.catalog, model.keys);
+    Refresh();
+}
+
+}  // namespace zor::app

@@ -1,0 +1,110 @@
+// The pages the main window hosts: the DPI, lighting, key and power pages, the macro page, the
+// DPI pop-up and the colour picker. It builds them bound to the skin, hands them the model and
+// the profile, routes control notifications and the pages' window messages to them, and keeps
+// the state the device's reports are compared with (DeviceView) in step with what they show.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/AppContext.h"
+#include "app/Notices.h"
+#include "app/WindowMessage.h"
+#include "control/DeviceStack.h"
+#include "control/ModelSession.h"
+#include "control/RunScheduler.h"
+#include "macro/gui/MacroPage.h"
+#include "settings/gui/DpiPage.h"
+#include "settings/gui/KeyPage.h"
+#include "settings/gui/LightingPage.h"
+#include "settings/gui/PopPush.h"
+#include "settings/gui/PowerPage.h"
+#include "ui/Language.h"
+#include "ui/WindowImplBase.h"
+
+namespace zor::app {
+
+class PageHost {
+public:
+    // What the window does for it.
+    struct Hooks {
+        std::function<bool()> resetToFactory;  // the "Reset" command of the "more" menu
+        std::function<void()> applyEdits;      // the Apply button: save, announce, push
+        std::function<void()> imported;        // a configuration was imported into the model folder
+    };
+    struct Parts {
+        ui::WindowImplBase& window;
+        const AppContext& context;
+        control::DeviceStack& hub;
+        control::ModelSession& model;
+        control::RunScheduler& scheduler;
+        ui::LanguageManager& language;
+        Notices& notices;
+    };
+    PageHost(Parts parts, Hooks hooks);
+    ~PageHost();
+
+    // Builds the pages on the window's skin.
+    void Build();
+    // The model just loaded: its DPI table, lighting modes and key layouts.
+    void SetModel();
+    // Every page shows the profile in use and the connection's limits; the device view follows.
+    void Refresh();
+    // A page the skin built on first show (lazy include) gets what the others got.
+    void OnPageBuilt(ui::TNotifyUI& msg, bool started);
+    // A control notification for the pages; the macro page takes all of its own while shown.
+    void Notify(ui::TNotifyUI& msg);
+    // The navigation options of the settings area ("opt_nav_<page>") each show "page_<page>".
+    void ShowSettingsPage(ui::TNotifyUI& msg);
+    // The profile list's items in the language in use, the choice kept.
+    void RetextProfileList();
+    void SelectProfile(int profile);
+    void OnLanguageChanged();
+
+    DpiPage& Dpi() { return *m_dpi; }
+    KeyPage& Keys() { return *m_keys; }
+    LightingPage& Light() { return *m_light; }
+    MacroPage& Macro() { return *m_macro; }
+    MacroPage* MacroIfBuilt() { return m_macro.get(); }
+    PowerPage& Power() { return *m_power; }
+    CPopPush* DpiPopup() { return m_popPush.get(); }  // null until first shown
+
+    // Message handlers.
+    void ForKeyPage(const WindowMessage& message);
+    long long ForMacroEditor(const WindowMessage& message);
+    void OnPopColour(const WindowMessage& message);
+    void OnDeviceLightChanged(const WindowMessage& message);
+    void OnDeviceDpiChanged(const WindowMessage& message);
+    void OnDeviceRateChanged(const WindowMessage& message);
+    void OnStageSwitch(const WindowMessage& message);
+    void OnMacroKeyTexts(const WindowMessage& message);
+
+private:
+    void BuildKeyPage();
+    void BuildLightingPage();
+    void BuildMacroPage();
+    void RefreshLighting();
+    bool ChooseColour(std::uint32_t& colour);
+    void ShowDpiPop(int gear);
+    void OpenSystemMouseSettings();
+    // Texts of the macro page and the configuration exchange, from their language sections.
+    QString MacroText(const QString& key) const;
+    // The "Import" and "Export" commands of the "more" menu.
+    void ExchangeConfig(const QString& command);
+    void RequestApply(int kind, int profile, bool sync);
+    bool Busy() const;
+    std::string MatchedName() const;
+
+    Parts m_parts;
+    Hooks m_hooks;
+    std::unique_ptr<DpiPage> m_dpi;
+    std::unique_ptr<LightingPage> m_light;
+    std::unique_ptr<KeyPage> m_keys;
+    std::unique_ptr<MacroPage> m_macro;
+    std::unique_ptr<PowerPage> m_power;
+    std::unique_ptr<CPopPush> m_popPush;
+    std::optional<std::uint32_t> m_pickedColour;  // from the colour picker's 2025
+};
+
+}  // namespace zor::app
