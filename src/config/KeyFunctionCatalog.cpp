@@ -191,6 +191,8 @@ int IndexOf(const std::array<int, N>& codes, int code) {
 
 MacroResult PredefinedMacroLists::Load(const std::filesystem::path& shortcutFile,
                                        const std::filesystem::path& otherKeyFile) {
+    std::lock_guard lock(m_mutex);
+    m_pending.reset();
     MacroStore reader;
     MacroResult result = reader.Load(shortcutFile);
     m_shortcuts = Flatten(reader);
@@ -199,7 +201,29 @@ MacroResult PredefinedMacroLists::Load(const std::filesystem::path& shortcutFile
     return result.ok ? other : result;
 }
 
+void PredefinedMacroLists::LoadOnFirstUse(std::filesystem::path shortcutFile,
+                                          std::filesystem::path otherKeyFile) {
+    std::lock_guard lock(m_mutex);
+    m_shortcuts.clear();
+    m_others.clear();
+    m_pending.emplace(std::move(shortcutFile), std::move(otherKeyFile));
+}
+
+void PredefinedMacroLists::LoadPending() const {
+    std::lock_guard lock(m_mutex);
+    if (!m_pending) return;
+    const auto files = std::move(*m_pending);
+    m_pending.reset();
+    MacroStore reader;
+    for (auto [file, list] : {std::pair{&files.first, &m_shortcuts}, std::pair{&files.second, &m_others}}) {
+        const MacroResult result = reader.Load(*file);
+        if (!result.ok) DebugF("predefined macros: %s\n", result.message);
+        *list = Flatten(reader);
+    }
+}
+
 const MacroRecord* PredefinedMacroLists::MacroForCode(int code) const {
+    LoadPending();
     int i = IndexOf(kShortcutCodes, code);
     if (i >= 0)
         return static_cast<std::size_t>(i) < m_shortcuts.size() ? &m_shortcuts[static_cast<std::size_t>(i)]

@@ -5,8 +5,11 @@
 
 #include <filesystem>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -84,13 +87,21 @@ class PredefinedMacroLists final : public PredefinedMacros {
 public:
     // Reads both files; a missing file leaves its list empty. The error text of a damaged file.
     MacroResult Load(const std::filesystem::path& shortcutFile, const std::filesystem::path& otherKeyFile);
+    // Names both files and reads them when a macro is first asked for (from any thread): most
+    // runs of the programs never program a predefined macro, and the lists are large. A damaged
+    // file is then written to the debug log and leaves its list as Load would.
+    void LoadOnFirstUse(std::filesystem::path shortcutFile, std::filesystem::path otherKeyFile);
     // Predefined macro k stands for function code 100 + k.
     std::optional<MacroDeviceBlock> PredefinedMacro(int k) const override;
     const MacroRecord* MacroForCode(int code) const;
 
 private:
-    std::vector<MacroRecord> m_shortcuts;
-    std::vector<MacroRecord> m_others;
+    void LoadPending() const;
+
+    mutable std::mutex m_mutex;
+    mutable std::optional<std::pair<std::filesystem::path, std::filesystem::path>> m_pending;
+    mutable std::vector<MacroRecord> m_shortcuts;
+    mutable std::vector<MacroRecord> m_others;
 };
 
 }  // namespace zor

@@ -43,11 +43,7 @@ OperationResult ModelSession::LoadSources() {
         DebugF("macro library: %s\n", library.message);
         if (result.ok) result = {false, library.message};
     }
-    const MacroResult lists = predefined.Load(paths::ShortCutMacros(m_root), paths::OtherKeyMacros(m_root));
-    if (!lists.ok) {
-        DebugF("predefined macros: %s\n", lists.message);
-        if (result.ok) result = {false, lists.message};
-    }
+    predefined.LoadOnFirstUse(paths::ShortCutMacros(m_root), paths::OtherKeyMacros(m_root));
     return result;
 }
 

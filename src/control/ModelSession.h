@@ -31,7 +31,8 @@ public:
     explicit ModelSession(std::filesystem::path programFolder);
 
     const std::filesystem::path& ProgramFolder() const { return m_root; }
-    // The catalog, the macro library and the predefined lists (once, at start).
+    // The catalog and the macro library (once, at start); the predefined lists are read when a
+    // run first needs one of their macros.
     OperationResult LoadSources();
 
     // Selects the device's model folder (the application's own when there is no device) and

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <optional>
+#include <thread>
+#include <vector>
+
 #include "config/KeyFunctionCatalog.h"
 #include "config/MouseConfig.h"
 #include "device/MacroStream.h"
@@ -106,4 +110,39 @@ TEST(ShippedMacros, LibraryAndFactoryCopyLoadAndFitTheDevice) {
         }
     }
     EXPECT_EQ(ReadFile(SourceDir() / kMacroLivePath), ReadFile(SourceDir() / kMacroFactoryPath));
+}
+
+// Lists named for first use are read then, once, whichever thread asks first, and give what an
+// eager load gives; until then the files are not touched.
+TEST(ShippedMacros, PredefinedListsReadOnFirstUseMatchAnEagerLoad) {
+    test::TempDir dir;
+    std::filesystem::copy_file(SourceDir() / kShortCutMacPath, dir / "short.json");
+    std::filesystem::copy_file(SourceDir() / kOtherKeyMacPath, dir / "other.json");
+    PredefinedMacroLists eager;
+    ASSERT_TRUE(eager.Load(dir / "short.json", dir / "other.json").ok);
+
+    PredefinedMacroLists lazy;
+    lazy.LoadOnFirstUse(dir / "missing.json", dir / "other.json");
+    lazy.LoadOnFirstUse(dir / "short.json", dir / "other.json");  // the last naming counts
+    std::filesystem::rename(dir / "other.json", dir / "moved.json");
+    EXPECT_EQ(lazy.MacroForCode(101), nullptr);  // read at first use: the other-keys file is gone
+
+    lazy.LoadOnFirstUse(dir / "short.json", dir / "moved.json");
+    std::vector<std::thread> askers;
+    std::vector<std::optional<MacroDeviceBlock>> got(4);
+    for (std::size_t t = 0; t < got.size(); ++t)
+        askers.emplace_back([&, t] { got[t] = lazy.PredefinedMacro(static_cast<int>(t)); });
+    for (std::thread& asker : askers) asker.join();
+    for (int code = 100; code <= 115; ++code) {
+        const MacroRecord* a = eager.MacroForCode(code);
+        const MacroRecord* b = lazy.MacroForCode(code);
+        ASSERT_EQ(a == nullptr, b == nullptr) << code;
+        if (a != nullptr) {
+            EXPECT_EQ(a->guid, b->guid) << code;
+        }
+    }
+    for (std::size_t t = 0; t < got.size(); ++t) {
+        ASSERT_TRUE(got[t].has_value()) << t;
+        EXPECT_EQ(got[t]->num, eager.PredefinedMacro(static_cast<int>(t))->num) << t;
+    }
 }
