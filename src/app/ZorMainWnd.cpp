@@ -3,48 +3,28 @@
 #include "app/AppMessages.h"
 #include "app/ZorMainWndNames.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QScreen>
-#include <QStandardPaths>
-#include <algorithm>
-
-#include "common/AtomicFile.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
 #include "common/ProgramPaths.h"
-#include "common/Text.h"
 #include "config/AppFeature.h"
-#include "device/BleText.h"
+#include "config/DeviceFeature.h"
 #include "device/DevicePresence.h"
-#include "device/KeyCode.h"
-#include "macro/MacroUsage.h"
-#include "settings/DpiRules.h"
-#include "settings/KeyAssign.h"
-#include "settings/PowerOptions.h"
-#include "settings/gui/OnScreenKeyboard.h"
 #include "ui/CustomControls.h"
-#include "ui/LazyInclude.h"
 #include "update/gui/UpdateController.h"
 
 namespace zor::app {
-
-namespace {
-
-constexpr int kInitFallbackMs = 300;
-
-}  // namespace
 
 // ---------------------------------------------------------------- the message table
 
 namespace {
 
+constexpr int kInitFallbackMs = 300;
+
 // A route to a handler of the window, or of one of the parts it owns.
 template <auto handler>
 long long Own(CZorMainWnd& window, const WindowMessage& m) {
-    return (window.*handler)(m.wParam, m.lParam, m.handled);
+    (window.*handler)(m);
+    return 0;
 }
 template <auto part, auto handler>
 long long Via(CZorMainWnd& window, const WindowMessage& m) {
@@ -91,7 +71,8 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgKeyPopSetValue, &Via<&W::m_pages, &PageHost::ForKeyPage>, "key page (key pop-up)"},
         {kMsgRecorderKeyUp, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro editor (recorder)"},
         {kMsgDeviceDpiChanged, &Via<&W::m_pages, &PageHost::OnDeviceDpiChanged>, "DPI page"},
-        {kMsgDeviceProfileChanged, &Own<&W::OnDeviceProfileChanged>, "apply pipeline (profile switch)"},
+        {kMsgDeviceProfileChanged, &Via<&W::m_run, &RunDisplay::OnDeviceProfileChanged>,
+         "apply pipeline (profile switch)"},
         {kMsgDeviceConfig, &Own<&W::OnDeviceConfig>, "configuration document"},
         {kMsgMacroEventCancel, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro event pop-up"},
         {kMsgStartUpdater, &Own<&W::OnStartUpdater>, "version check and updater"},
@@ -101,30 +82,31 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgSilentStart, &Via<&W::m_behaviour, &WindowBehaviour::OnSilentStart>, "silent start"},
         {kMsgMaxDataWarn, &Own<&W::OnMaxDataWarn>, "message box"},
         {kMsgMacroReload, &Via<&W::m_pages, &PageHost::ForMacroEditor>, "macro editor (reload)"},
-        {kMsgApply, &Own<&W::OnApply>, "apply pipeline"},
-        {kMsgReadDeviceState, &Own<&W::OnReadDeviceState>, "device-state refresh"},
-        {kMsgApplyEnd, &Own<&W::OnApplyEnd>, "apply pipeline (end of run)"},
+        {kMsgApply, &Via<&W::m_run, &RunDisplay::OnApply>, "apply pipeline"},
+        {kMsgReadDeviceState, &Via<&W::m_run, &RunDisplay::OnReadDeviceState>, "device-state refresh"},
+        {kMsgApplyEnd, &Via<&W::m_run, &RunDisplay::OnApplyEnd>, "apply pipeline (end of run)"},
         {kMsgSettingClosed, &Via<&W::m_behaviour, &WindowBehaviour::OnSettingClosed>, "settings window"},
-        {kMsgApplyOverlay, &Own<&W::OnApplyOverlay>, "apply pipeline (overlay)"},
+        {kMsgApplyOverlay, &Via<&W::m_run, &RunDisplay::OnApplyOverlay>, "apply pipeline (overlay)"},
         {kMsgMsgBoxHideToTray, &Via<&W::m_behaviour, &WindowBehaviour::OnMsgBoxHideToTray>,
          "close, tray and exit"},
-        {kMsgApplyProgress, &Own<&W::OnApplyProgress>, "apply pipeline (progress)"},
-        {kMsgSavePowerChanged, &Own<&W::OnPowerChanged>, "power page"},
-        {kMsgSleepTimeChanged, &Own<&W::OnPowerChanged>, "power page"},
-        {kMsgSensorSwitchesChanged, &Own<&W::OnPowerChanged>, "power page"},
-        {kMsgLiftOffChanged, &Own<&W::OnPowerChanged>, "power page"},
+        {kMsgApplyProgress, &Via<&W::m_run, &RunDisplay::OnApplyProgress>, "apply pipeline (progress)"},
+        {kMsgSavePowerChanged, &Via<&W::m_run, &RunDisplay::OnPowerChanged>, "power page"},
+        {kMsgSleepTimeChanged, &Via<&W::m_run, &RunDisplay::OnPowerChanged>, "power page"},
+        {kMsgSensorSwitchesChanged, &Via<&W::m_run, &RunDisplay::OnPowerChanged>, "power page"},
+        {kMsgLiftOffChanged, &Via<&W::m_run, &RunDisplay::OnPowerChanged>, "power page"},
         {kMsgRefreshDevicePages, &Own<&W::OnRefreshDevicePages>, "device presence display"},
         {kMsgBleEvent, &Via<&W::m_presence, &PresenceDisplay::OnBleEvent>, "BLE events"},
-        {kMsgPdTimeChanged, &Own<&W::OnPowerChanged>, "power page"},
+        {kMsgPdTimeChanged, &Via<&W::m_run, &RunDisplay::OnPowerChanged>, "power page"},
         {kMsgRecordKey, &Via<&W::m_pages, &PageHost::ForKeyPage>, "key page (key recording)"},
-        {kMsgMoveWakeChanged, &Own<&W::OnPowerChanged>, "power page"},
+        {kMsgMoveWakeChanged, &Via<&W::m_run, &RunDisplay::OnPowerChanged>, "power page"},
         {kMsgDeviceStageSwitch, &Via<&W::m_pages, &PageHost::OnStageSwitch>, "DPI page (stage switch)"},
         {kMsgCloseWndGone, &Via<&W::m_behaviour, &WindowBehaviour::OnCloseWndGone>, "close dialog"},
         {kMsgCloseConfig, &Via<&W::m_behaviour, &WindowBehaviour::OnCloseConfig>, "close dialog"},
         {kMsgCloseAct, &Via<&W::m_behaviour, &WindowBehaviour::OnCloseAct>, "close dialog"},
         {kMsgMacroKeyTexts, &Via<&W::m_pages, &PageHost::OnMacroKeyTexts>, "macro editor (key texts)"},
-        {kMsgShortPressChanged, &Own<&W::OnPowerChanged>, "power page"},
-        {kMsgStateReadDone, &Own<&W::OnStateReadDone>, "device-state refresh (read finished)"},
+        {kMsgShortPressChanged, &Via<&W::m_run, &RunDisplay::OnPowerChanged>, "power page"},
+        {kMsgStateReadDone, &Via<&W::m_run, &RunDisplay::OnStateReadDone>,
+         "device-state refresh (read finished)"},
     };
     return routes;
 }
@@ -142,7 +124,6 @@ const std::vector<MessageOwner>& MessageOwners() {
 long long CZorMainWnd::HandleCustomMessage(unsigned msg, qintptr wParam, qintptr lParam, bool& handled) {
     for (const Route& route : Routes()) {
         if (route.message != msg) continue;
-        m_currentMessage = msg;
         return route.handler(*this, {msg, wParam, lParam, MessagePayload(), handled});
     }
     if (msg >= kFirstAppMessage && msg <= kLastAppMessage) DebugF("message %d has no owner; dropped\n", msg);
@@ -183,7 +164,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
         m_fonts.RemoveAll();
     };
     behaviour.refreshPresence = [this] { m_presence->Refresh(); };
-    behaviour.showRun = [this] { ShowProgress(true, m_scheduler->Mode()); };
+    behaviour.showRun = [this] { m_run->ShowRunning(); };
     behaviour.menuItem = [this](const QString& item) {
         CControlUI sender;
         sender.SetName(QStringLiteral("MouseDevice"));
@@ -209,6 +190,13 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     m_pages = std::make_unique<PageHost>(
         PageHost::Parts{*this, m_context, *m_hub, m_model, *m_scheduler, m_language, m_notices},
         std::move(pages));
+    RunDisplay::Hooks run;
+    run.refreshPages = [this] { m_pages->Refresh(); };
+    run.modelReloaded = [this] { ApplyModelToView(); };
+    run.runFinished = [this] { emit applyFinished(); };
+    run.stateRead = [this] { emit deviceStateRead(); };
+    m_run = std::make_unique<RunDisplay>(
+        RunDisplay::Parts{*this, *m_hub, m_model, *m_scheduler, *m_presence, m_notices}, std::move(run));
 }
 
 CZorMainWnd::~CZorMainWnd() {
@@ -398,10 +386,6 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
 
 // ---------------------------------------------------------------- apply pipeline
 
-void CZorMainWnd::SaveAndAnnounce() {
-    m_model.SaveAndAnnounce(&m_sink);
-}
-
 void CZorMainWnd::PushWithNewProfileIds() {
     m_scheduler->PrepareFullPush();
     StartRun(1);
@@ -419,80 +403,6 @@ bool CZorMainWnd::ResetToFactory() {
     ApplyModelToView();
     StartRun(1);
     return true;
-}
-
-void CZorMainWnd::StartRun(int mode) {
-    if (!m_presence->Ble()) m_presence->StopBatteryTimer();
-    if (m_scheduler->StartRun(mode) == control::RunScheduler::Start::Started) ShowProgress(true, mode);
-}
-
-void CZorMainWnd::FinishApply() {
-    const control::RunResult result = m_scheduler->FinishRun();
-    ShowProgress(false, m_scheduler->Mode());
-    m_pages->Refresh();
-    if (result.ran && !result.Complete()) ShowApplyFailed();
-    if (!m_presence->Ble() && m_hub->SelectedEntry() != nullptr) m_presence->StartBatteryTimer();
-    emit applyFinished();
-    RunWaiting();
-}
-
-void CZorMainWnd::ShowApplyFailed() {
-    // A mouse that went away gets the no-device notice instead, once its removal comes in.
-    const auto& handle = m_hub->Link().featureHandle;
-    if (m_hub->SelectedEntry() == nullptr || !handle || !handle->IsOpen()) return;
-    // A receiver without its mouse has its own notice, which says what to do.
-    if (m_notices.NoDeviceShown()) return;
-    if (ConnectionType() == kConnectionReceiver && m_scheduler->ReceiverLink() == 0) return;
-    DebugLine("the settings did not reach the mouse\n");
-    m_notices.ShowInfo(m_notices.Text("Error"), m_notices.Text("ApplyFailed"));
-}
-
-void CZorMainWnd::ShowProgress(bool show, int mode) {
-    auto visible = [this](const char* name, bool on) {
-        if (auto* c = FindControl(QLatin1String(name))) c->SetVisible(on);
-    };
-    if (!show) {
-        if (!m_progressShown) return;
-        for (const char* name : {"apply_progress", "ring", "text_apply", "gif_vertical", "tranWnd"})
-            visible(name, false);
-        m_progressShown = false;
-        return;
-    }
-    if (m_progressShown) return;
-    m_progressShown = true;
-    visible("gif_vertical", true);
-    visible("apply_progress", mode == 0);
-    if (mode == 1) {
-        visible("tranWnd_setting", false);
-        visible("tranWnd", true);
-    }
-    visible("ring", mode == 1);
-    visible("text_apply", mode == 1);
-}
-
-// ---------------------------------------------------------------- device state
-
-void CZorMainWnd::StartStateRead(int wParam, int lParam) {
-    if (m_scheduler->StartStateRead(wParam, lParam) == control::RunScheduler::ReadStart::NoDevice)
-        m_presence->ShowConnection();
-}
-
-void CZorMainWnd::RunWaiting() {
-    if (const auto mode = m_scheduler->TakePendingRun()) StartRun(*mode);
-    if (const auto read = m_scheduler->TakePendingRead()) StartStateRead(read->first, read->second);
-}
-
-long long CZorMainWnd::OnStateReadDone(qintptr wParam, qintptr lParam, bool&) {
-    const control::StateReadResult result =
-        m_scheduler->FinishStateRead(static_cast<int>(wParam), static_cast<int>(lParam));
-    if (result.read.ok && m_scheduler->ReceiverLink() == 1) m_presence->ShowBattery(result.read.battery);
-    if (result.modelReloaded) ApplyModelToView();
-    if (result.linkChanged || result.modelReloaded) m_presence->Refresh();
-    RunWaiting();
-    m_pages->Refresh();
-    emit deviceStateRead();
-    if (result.synchronise) StartRun(1);
-    return 0;
 }
 
 }  // namespace zor::app

@@ -1,16 +1,12 @@
-// CZorMainWnd: the program's one top-level window, a view over the control layer. It builds the
-// main skin and the pages, turns control notifications and window messages into calls on the
-// control layer (device stack, model session, run scheduler) and shows what they answer: pages,
-// presence, progress, the tray icon and the dialogs. Device work runs on the device worker and
-// reports back by message; the window never waits for the mouse.
+// CZorMainWnd: the program's one top-level window, a view over the control layer. It owns the
+// control layer's objects (device stack, model session, run scheduler) and the parts that show
+// them: the pages (PageHost), the presence display, the run display, the window's behaviour
+// (close, tray, settings window) and the notices. Its one message table sends each window message
+// to the handler of the window or of the part that owns it. Device work runs on the device worker
+// and reports back by message; the window never waits for the mouse.
 #pragma once
 
-#include <QIcon>
-#include <QPointer>
-#include <QTimer>
 #include <memory>
-#include <mutex>
-#include <optional>
 
 #include "app/AppContext.h"
 #include "app/AppMessages.h"
@@ -18,18 +14,16 @@
 #include "app/PageHost.h"
 #include "app/PresenceDisplay.h"
 #include "app/QtMessageSink.h"
+#include "app/RunDisplay.h"
 #include "app/WindowBehaviour.h"
 #include "app/WindowMessage.h"
-#include "common/IniFile.h"
 #include "config/MouseConfig.h"
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
 #include "control/RunScheduler.h"
 #include "macro/MacroStore.h"
 #include "settings/ApplyPipeline.h"
-#include "ui/Dialogs.h"
 #include "ui/Language.h"
-#include "ui/MenuTray.h"
 #include "ui/WindowImplBase.h"
 
 namespace zor::update {
@@ -37,8 +31,6 @@ class UpdateController;
 }
 
 namespace zor::app {
-
-class Setting;
 
 class CZorMainWnd : public ui::WindowImplBase {
     Q_OBJECT
@@ -88,10 +80,10 @@ public:
     int CloseOption() const { return m_behaviour->CloseOption(); }
     int Remind() const { return m_behaviour->Remind(); }
     // Starts a run (mode 1: synchronise; 0: push the stored kind) and shows its progress.
-    void StartRun(int mode);
+    void StartRun(int mode) { m_run->StartRun(mode); }
     // Save-and-announce: the document, the chip-reset labels, the macro usage list of the model
     // and the macro library, then message 2047.
-    void SaveAndAnnounce();
+    void SaveAndAnnounce() { m_model.SaveAndAnnounce(&m_sink); }
     // After an import or a reset: four new profile identifiers, and the next run pushes all.
     void PushWithNewProfileIds();
     // The "Reset" menu command: the factory configuration and options, pushed to the mouse.
@@ -120,31 +112,16 @@ private:
     void LoadModel();
     void ApplyModelToView();
     void OnClickNotify(ui::TNotifyUI& msg);
-    // Says that the last run's frames did not all reach the mouse (or its replies were noise).
-    void ShowApplyFailed();
-    void ShowProgress(bool show, int mode);
-    void FinishApply();
-    void StartStateRead(int wParam, int lParam);
-    // Whatever waited for the device (a read, a run) starts once it is free.
-    void RunWaiting();
 
-    // Message handlers (the table in ZorMainWnd.cpp names each one's owner).
-    long long OnMove(qintptr, qintptr, bool&);
-    long long OnActivate(qintptr, qintptr, bool&);
-    long long OnMouseWheel(qintptr, qintptr, bool&);
-    long long OnDeviceProfileChanged(qintptr, qintptr, bool&);
-    long long OnDeviceConfig(qintptr, qintptr, bool&);
-    long long OnLanguageChanged(qintptr, qintptr, bool&);
-    long long OnMaxDataWarn(qintptr, qintptr, bool&);
-    long long OnApply(qintptr, qintptr, bool&);
-    long long OnReadDeviceState(qintptr, qintptr, bool&);
-    long long OnApplyEnd(qintptr, qintptr, bool&);
-    long long OnApplyOverlay(qintptr, qintptr, bool&);
-    long long OnApplyProgress(qintptr, qintptr, bool&);
-    long long OnPowerChanged(qintptr, qintptr, bool&);
-    long long OnRefreshDevicePages(qintptr, qintptr, bool&);
-    long long OnStateReadDone(qintptr, qintptr, bool&);
-    long long OnStartUpdater(qintptr, qintptr, bool&);
+    // Message handlers of the window itself (the table in ZorMainWnd.cpp names each one's owner).
+    void OnMove(const WindowMessage&) { m_notices.Recentre(); }
+    void OnActivate(const WindowMessage& message);
+    void OnMouseWheel(const WindowMessage& message);
+    void OnDeviceConfig(const WindowMessage& message);
+    void OnLanguageChanged(const WindowMessage& message);
+    void OnMaxDataWarn(const WindowMessage& message);
+    void OnRefreshDevicePages(const WindowMessage& message);
+    void OnStartUpdater(const WindowMessage& message);
 
     AppContext m_context;
     QtMessageSink m_sink;
@@ -158,11 +135,8 @@ private:
     std::unique_ptr<PresenceDisplay> m_presence;
     std::unique_ptr<WindowBehaviour> m_behaviour;
     std::unique_ptr<PageHost> m_pages;
-
-    // Device state shown by the window.
-    bool m_progressShown = false;
+    std::unique_ptr<RunDisplay> m_run;
     bool m_initStarted = false;
-    unsigned m_currentMessage = 0;
 };
 
 }  // namespace zor::app

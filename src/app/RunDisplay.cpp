@@ -1,0 +1,132 @@
+#include "app/RunDisplay.h"
+
+#include "app/ZorMainWndNames.h"
+#include "common/Debug.h"
+#include "device/DevicePresence.h"
+#include "settings/PowerOptions.h"
+
+namespace zor::app {
+
+void RunDisplay::SetVisible(const char* name, bool visible) {
+    if (auto* control = m_parts.window.FindControl(QLatin1String(name))) control->SetVisible(visible);
+}
+
+void RunDisplay::StartRun(int mode) {
+    if (!m_parts.presence.Ble()) m_parts.presence.StopBatteryTimer();
+    if (m_parts.scheduler.StartRun(mode) == control::RunScheduler::Start::Started) ShowProgress(true, mode);
+}
+
+void RunDisplay::ShowRunning() {
+    if (m_parts.scheduler.RunInProgress()) ShowProgress(true, m_parts.scheduler.Mode());
+}
+
+void RunDisplay::ShowProgress(bool show, int mode) {
+    if (!show) {
+        if (!m_progressShown) return;
+        for (const char* name : {"apply_progress", "ring", "text_apply", "gif_vertical", "tranWnd"})
+            SetVisible(name, false);
+        m_progressShown = false;
+        return;
+    }
+    if (m_progressShown) return;
+    m_progressShown = true;
+    SetVisible("gif_vertical", true);
+    SetVisible("apply_progress", mode == 0);
+    if (mode == 1) {
+        SetVisible("tranWnd_setting", false);
+        SetVisible("tranWnd", true);
+    }
+    SetVisible("ring", mode == 1);
+    SetVisible("text_apply", mode == 1);
+}
+
+void RunDisplay::OnApply(const WindowMessage& message) {
+    const bool ble = m_parts.presence.Ble();
+    if (m_parts.scheduler.RequestApply(static_cast<int>(message.wParam), static_cast<int>(message.lParam),
+                                       m_parts.presence.Connected())) {
+        if (!ble) m_parts.presence.StopBatteryTimer();
+        ShowRunning();
+    }
+}
+
+void RunDisplay::OnPowerChanged(const WindowMessage& message) {
+    // Each message names one value, and its single write carries only that value.
+    const std::optional<PowerChange> change = PowerChangeFor(static_cast<int>(message.id));
+    if (!change) return;
+    if (m_parts.scheduler.RequestSingleWrite(change->single, change->kind, m_parts.presence.Connected()))
+        ShowRunning();
+}
+
+void RunDisplay::OnDeviceProfileChanged(const WindowMessage& message) {
+    if (m_parts.scheduler.RunInProgress()) return;
+    const int profile = static_cast<int>(message.wParam & 0xFF);
+    m_parts.model.SetProfile(profile > 2 ? 0 : profile);
+    m_hooks.refreshPages();
+    StartRun(1);
+}
+
+void RunDisplay::OnApplyEnd(const WindowMessage&) {
+    const control::RunResult result = m_parts.scheduler.FinishRun();
+    ShowProgress(false, m_parts.scheduler.Mode());
+    m_hooks.refreshPages();
+    if (result.ran && !result.Complete()) ShowApplyFailed();
+    if (!m_parts.presence.Ble() && m_parts.hub.SelectedEntry() != nullptr)
+        m_parts.presence.StartBatteryTimer();
+    m_hooks.runFinished();
+    RunWaiting();
+}
+
+void RunDisplay::ShowApplyFailed() {
+    // A mouse that went away gets the no-device notice instead, once its removal comes in.
+    const auto& handle = m_parts.hub.Link().featureHandle;
+    if (m_parts.hub.SelectedEntry() == nullptr || !handle || !handle->IsOpen()) return;
+    // A receiver without its mouse has its own notice, which says what to do.
+    if (m_parts.notices.NoDeviceShown()) return;
+    if (m_parts.hub.Presence().ConnectionKind() == kConnectionReceiver &&
+        m_parts.scheduler.ReceiverLink() == 0)
+        return;
+    DebugLine("the settings did not reach the mouse\n");
+    m_parts.notices.ShowInfo(m_parts.notices.Text("Error"), m_parts.notices.Text("ApplyFailed"));
+}
+
+void RunDisplay::OnApplyOverlay(const WindowMessage& message) {
+    SetVisible("tranWnd", message.wParam == 1);
+    if (message.wParam == 1) SetVisible("tranWnd_setting", false);
+}
+
+void RunDisplay::OnApplyProgress(const WindowMessage& message) {
+    for (const char* name : {"apply_progress", "ring", "text_apply", "gif_vertical"})
+        SetVisible(name, message.wParam != 0 ||
+                             (message.lParam != 0 && QLatin1String(name) == QLatin1String("ring")));
+}
+
+// ---------------------------------------------------------------- device state
+
+void RunDisplay::OnReadDeviceState(const WindowMessage& message) {
+    StartStateRead(static_cast<int>(message.wParam), static_cast<int>(message.lParam));
+}
+
+void RunDisplay::StartStateRead(int wParam, int lParam) {
+    if (m_parts.scheduler.StartStateRead(wParam, lParam) == control::RunScheduler::ReadStart::NoDevice)
+        m_parts.presence.ShowConnection();
+}
+
+void RunDisplay::RunWaiting() {
+    if (const auto mode = m_parts.scheduler.TakePendingRun()) StartRun(*mode);
+    if (const auto read = m_parts.scheduler.TakePendingRead()) StartStateRead(read->first, read->second);
+}
+
+void RunDisplay::OnStateReadDone(const WindowMessage& message) {
+    control::RunScheduler& scheduler = m_parts.scheduler;
+    const control::StateReadResult result =
+        scheduler.FinishStateRead(static_cast<int>(message.wParam), static_cast<int>(message.lParam));
+    if (result.read.ok && scheduler.ReceiverLink() == 1) m_parts.presence.ShowBattery(result.read.battery);
+    if (result.modelReloaded) m_hooks.modelReloaded();
+    if (result.linkChanged || result.modelReloaded) m_parts.presence.Refresh();
+    RunWaiting();
+    m_hooks.refreshPages();
+    m_hooks.stateRead();
+    if (result.synchronise) StartRun(1);
+}
+
+}  // namespace zor::app
