@@ -17,11 +17,10 @@ PresenceDisplay::PresenceDisplay(Parts parts, Hooks hooks)
     m_bleRetry.setSingleShot(true);
     m_bleRetry.setInterval(m_parts.context.bleRetryMs);
     QObject::connect(&m_bleRetry, &QTimer::timeout, &m_parts.window, [this] {
-        if (LinkedByHid() || Ble()) {
-            m_bleFailures = 0;  // the mouse is reachable another way: nothing to retry
-            return;
-        }
-        m_parts.hub.Presence().ConnectBle();
+        if (ReachableOtherwise())
+            m_bleRetries.Reset();  // nothing to retry
+        else
+            m_parts.hub.Presence().ConnectBle();
     });
 }
 
@@ -38,9 +37,13 @@ void PresenceDisplay::OnTimer(const WindowMessage& message) {
     if (message.wParam == kBatteryTimerId) ui::SendMessageTo(&m_parts.window, ui::kMsgReadDeviceState, 0, 0);
 }
 
-bool PresenceDisplay::LinkedByHid() const {
-    return m_parts.hub.SelectedEntry() != nullptr &&
-           (ConnectionType() == kConnectionCable || m_parts.scheduler.ReceiverLink() == 1);
+control::LinkFacts PresenceDisplay::Facts() const {
+    control::LinkFacts facts;
+    facts.ble = Ble();
+    facts.selected = m_parts.hub.SelectedEntry() != nullptr;
+    facts.connectionKind = ConnectionType();
+    facts.receiverLink = m_parts.scheduler.ReceiverLink();
+    return facts;
 }
 
 void PresenceDisplay::ShowConnection() {
@@ -56,9 +59,7 @@ void PresenceDisplay::Refresh() {
     ui::WindowImplBase& window = m_parts.window;
     const bool ble = Ble();
     const DeviceEntry* entry = m_parts.hub.SelectedEntry();
-    const bool linked =
-        ble ||
-        (entry != nullptr && (ConnectionType() == kConnectionCable || m_parts.scheduler.ReceiverLink() != 0));
+    const bool linked = control::CountsAsLinked(Facts());
     m_connected = linked;
     m_home.UpdateTiles(m_parts.hub.Entries(), m_parts.hub.Presence().Selected());
     if (linked) {
@@ -119,7 +120,7 @@ void PresenceDisplay::OnBleEvent(const WindowMessage& message) {
     const bool ble = Ble();
     switch (code) {
         case kBleEventLinkUp:
-            m_bleFailures = 0;
+            m_bleRetries.Reset();
             m_bleRetry.stop();
             StopBatteryTimer();  // the mouse reports its battery itself over BLE
             m_hooks.refreshPages();
@@ -165,17 +166,16 @@ void PresenceDisplay::OnBleEvent(const WindowMessage& message) {
 }
 
 void PresenceDisplay::OnBleConnectFailed() {
-    if (LinkedByHid() || Ble()) {
-        m_bleFailures = 0;
-        return;
+    switch (m_bleRetries.OnFailure(ReachableOtherwise())) {
+        case control::BleRetries::Next::Retry:
+            m_bleRetry.start();
+            break;
+        case control::BleRetries::Next::GiveUp:
+            m_parts.notices.ShowBleConnectFailed();
+            break;
+        case control::BleRetries::Next::Nothing:
+            break;
     }
-    if (m_bleFailures < kBleConnectTries) {
-        ++m_bleFailures;
-        m_bleRetry.start();
-        return;
-    }
-    m_bleFailures = 0;
-    m_parts.notices.ShowBleConnectFailed();
 }
 
 void PresenceDisplay::OnHotplug(const WindowMessage& message) {

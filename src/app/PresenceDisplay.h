@@ -12,6 +12,7 @@
 #include "app/QtMessageSink.h"
 #include "app/WindowMessage.h"
 #include "control/DeviceStack.h"
+#include "control/LinkRules.h"
 #include "control/RunScheduler.h"
 #include "ui/WindowImplBase.h"
 
@@ -19,8 +20,6 @@ namespace zor::app {
 
 inline constexpr int kBatteryTimerId = 2;
 inline constexpr int kBatteryTimerMs = 20000;
-// Failed BLE connection attempts tried again before the program gives up and says so.
-inline constexpr int kBleConnectTries = 5;
 
 class PresenceDisplay {
 public:
@@ -61,12 +60,13 @@ public:
     bool Connected() const { return m_connected; }
     bool Ble() const { return m_parts.hub.Link().bleMode.load() != 0; }
     bool BatteryTimerRunning() const { return m_batteryTimer.isActive(); }
-    int BleFailures() const { return m_bleFailures; }
+    int BleFailures() const { return m_bleRetries.Failures(); }
     bool BleRetryPending() const { return m_bleRetry.isActive(); }
 
 private:
-    // A mouse on a cable, or on a receiver that reports its link.
-    bool LinkedByHid() const;
+    control::LinkFacts Facts() const;
+    // Over BLE, or on a cable or a receiver that has reported its mouse: no BLE attempt is needed.
+    bool ReachableOtherwise() const { return Ble() || control::ReachableByHid(Facts()); }
     int ConnectionType() const { return m_parts.hub.Presence().ConnectionKind(); }
     void ShowNoDeviceBox();
     void OnBleConnectFailed();
@@ -76,7 +76,7 @@ private:
     HomePage m_home;
     QTimer m_batteryTimer;
     QTimer m_bleRetry;
-    int m_bleFailures = 0;
+    control::BleRetries m_bleRetries;
     bool m_bleUnavailable = false;  // no Bluetooth adapter, or no BLE name list
     bool m_connected = false;
     bool m_centredOnDevice = false;
