@@ -237,7 +237,7 @@ void PageHost::OnPageBuilt(TNotifyUI& msg, bool started) {
     else if (source == QLatin1String("page_power.xml") && m_power)
         m_power->Refresh();
     else if (source == QLatin1String("page_keys.xml") && m_keys)
-        m_keys->Refresh();
+        m_keys->OnBuilt();
     else if (source == QLatin1String("tab_mac.xml") && m_macro && started)
         m_macro->Rebuild();
 }

@@ -83,12 +83,6 @@ CControlUI* KeyPage::KeyControl(int slot, bool mark) const {
 void KeyPage::SetModel(const std::filesystem::path& modelFolder, bool pictureLayout, bool lighting) {
     m_pictureLayout = pictureLayout;
     m_lighting = lighting;
-    // A model with fewer keys than the last one leaves no stray controls behind.
-    for (bool picture : {true, false})
-        for (int slot = 0; slot < kPageKeys; ++slot)
-            for (const QString& name : {ClickName(picture, slot), MarkName(picture, slot),
-                                        QStringLiteral("lab_MouseKey2_Name%1").arg(slot)})
-                if (CControlUI* c = ControlOfName(name)) c->SetVisible(false);
     const std::filesystem::path folder = modelFolder / "Position";
     for (auto* layout : {&m_layout1, &m_layout2}) {
         const auto file = folder / (layout == &m_layout1 ? "mousekey.json" : "mousekey2.json");
@@ -98,12 +92,26 @@ void KeyPage::SetModel(const std::filesystem::path& modelFolder, bool pictureLay
             if (m_hooks.messageBox && m_hooks.text)
                 m_hooks.messageBox(m_hooks.text(QStringLiteral("Tip")),
                                    m_hooks.text(QStringLiteral("JsonOpenErr")));
-            continue;
         }
-        layout->Apply(m_pm);
     }
-    if (CControlUI* picture = ControlOfName(kPictureVariant)) picture->SetVisible(pictureLayout);
-    if (CControlUI* list = ControlOfName(kListVariant)) list->SetVisible(!pictureLayout);
+    ShowModel();
+}
+
+void KeyPage::OnBuilt() {
+    ShowModel();
+}
+
+void KeyPage::ShowModel() {
+    // A model with fewer keys than the last one leaves no stray controls behind.
+    for (bool picture : {true, false})
+        for (int slot = 0; slot < kPageKeys; ++slot)
+            for (const QString& name : {ClickName(picture, slot), MarkName(picture, slot),
+                                        QStringLiteral("lab_MouseKey2_Name%1").arg(slot)})
+                if (CControlUI* c = ControlOfName(name)) c->SetVisible(false);
+    m_layout1.Apply(m_pm);
+    m_layout2.Apply(m_pm);
+    if (CControlUI* picture = ControlOfName(kPictureVariant)) picture->SetVisible(m_pictureLayout);
+    if (CControlUI* list = ControlOfName(kListVariant)) list->SetVisible(!m_pictureLayout);
     Refresh();
 }
 

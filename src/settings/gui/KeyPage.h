@@ -50,6 +50,9 @@ public:
     // Reads and applies the model's two layouts; `pictureLayout` (Set/OnlyOnePageVersion non-zero)
     // shows the picture layout, otherwise the list layout. A missing file shows the layout notice.
     void SetModel(const std::filesystem::path& modelFolder, bool pictureLayout, bool lighting);
+    // The page's controls were built (the page is built when first shown): they get the model's
+    // layout and the keys' texts.
+    void OnBuilt();
     void SetProfile(int profile) { m_profile = profile; }
     int Profile() const { return m_profile; }
     // Shows every key's display text of the current profile.
@@ -71,6 +74,8 @@ public:
     bool PictureLayout() const { return m_pictureLayout; }
 
 private:
+    // The loaded layouts and the chosen variant onto the page's controls, then the texts.
+    void ShowModel();
     ui::CControlUI* Variant() const;
     ui::CControlUI* KeyControl(int slot, bool mark) const;
     ui::CControlUI* ControlOfName(const QString& name) const;

@@ -6,6 +6,7 @@
 #include "common/Debug.h"
 #include "common/Text.h"
 #include "ui/Controls.h"
+#include "ui/LazyInclude.h"
 
 namespace zor {
 namespace {
@@ -16,6 +17,7 @@ using ui::CControlUI;
 using ui::COptionUI;
 
 const QString kRoot = QStringLiteral("PopMouseKeySel");
+const QString kPart = QStringLiteral("PopMouseKeySel_part");
 const QString kSwitch = QStringLiteral("MouseKey_switch");
 const QString kRecordField = QStringLiteral("SetRecordKey");
 const QString kGroupButton = QStringLiteral("btn_MouseKey_MacroGroupVal");
@@ -55,8 +57,29 @@ int PageOfCategory(KeyCategory category) {
 
 KeyPopup::KeyPopup(ui::CPaintManagerUI& pm, KeyAssignContext context, Hooks hooks)
     : m_pm(pm), m_ctx(context), m_hooks(std::move(hooks)) {
+    FindRoot();
+}
+
+void KeyPopup::FindRoot() {
     m_root = m_pm.FindControl(kRoot);
     if (m_root) m_root->installEventFilter(this);
+}
+
+// The skin may build the popup only when it first opens (a lazy part named kPart): most runs
+// of the program never open it, and it is the largest part of the main window.
+bool KeyPopup::Build() {
+    if (!m_root) {
+        if (auto* part = qobject_cast<ui::CLazyIncludeUI*>(m_pm.FindControl(kPart))) part->Build();
+        FindRoot();
+    }
+    return m_root != nullptr;
+}
+
+void KeyPopup::ShowPart(bool show) {
+    if (CControlUI* part = m_pm.FindControl(kPart)) {
+        part->SetVisible(show);
+        if (show) part->raise();
+    }
 }
 
 KeyPopup::~KeyPopup() {
@@ -80,7 +103,7 @@ const doc::KeyAssignment* KeyPopup::Current() const {
 }
 
 void KeyPopup::Open(const QString& controlName, int table, const KeyRules& rules) {
-    if (!m_root) return;
+    if (!Build()) return;
     StopRecording();
     m_control = controlName;
     m_slot = SlotOfKeyControl(controlName.toStdString());
@@ -109,6 +132,7 @@ void KeyPopup::Open(const QString& controlName, int table, const KeyRules& rules
     ShowMacroPrompts();
     if (CControlUI* field = Find(kRecordField)) field->SetText(Text("RecordKeyPrompt"));
     HideDropLists();
+    ShowPart(true);
     m_root->SetVisible(true);
     m_root->raise();
     ShowAssignment();
@@ -119,6 +143,7 @@ void KeyPopup::Close() {
     HideDropLists();
     if (auto* field = FindAs<COptionUI>(kRecordField)) field->Selected(false, false);
     if (m_root) m_root->SetVisible(false);
+    ShowPart(false);
     if (m_hooks.closed) m_hooks.closed();
 }
 

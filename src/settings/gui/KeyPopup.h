@@ -52,6 +52,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void FindRoot();
+    // Builds the popup's controls if the skin left them for the first opening; false without them.
+    bool Build();
+    // Shows or hides the skin's lazy part that holds the popup (when there is one).
+    void ShowPart(bool show);
     ui::CControlUI* Find(const QString& name) const;
     template <typename T>
     T* FindAs(const QString& name) const {
