@@ -292,6 +292,16 @@ void PageHost::Notify(TNotifyUI& msg) {
     }
 }
 
+void PageHost::OnMenuItem(const QString& item) {
+    CControlUI sender;
+    sender.SetName(QStringLiteral("MouseDevice"));
+    TNotifyUI note;
+    note.sType = QStringLiteral("MyMenuClick");
+    note.pSender = &sender;
+    note.sText = item;
+    Notify(note);
+}
+
 void PageHost::ExchangeConfig(const QString& command) {
     if (m_parts.scheduler.RunInProgress() || (m_macro && m_macro->Recording())) return;
     ui::WindowImplBase& window = m_parts.window;

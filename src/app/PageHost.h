@@ -55,6 +55,8 @@ public:
     void OnPageBuilt(ui::TNotifyUI& msg, bool started);
     // A control notification for the pages; the macro page takes all of its own while shown.
     void Notify(ui::TNotifyUI& msg);
+    // An item of the tray menu that belongs to the pages, as the mouse page's menu reports it.
+    void OnMenuItem(const QString& item);
     // The navigation options of the settings area ("opt_nav_<page>") each show "page_<page>".
     void ShowSettingsPage(ui::TNotifyUI& msg);
     // The profile list's items in the language in use, the choice kept.

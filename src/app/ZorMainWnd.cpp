@@ -165,15 +165,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     };
     behaviour.refreshPresence = [this] { m_presence->Refresh(); };
     behaviour.showRun = [this] { m_run->ShowRunning(); };
-    behaviour.menuItem = [this](const QString& item) {
-        CControlUI sender;
-        sender.SetName(QStringLiteral("MouseDevice"));
-        TNotifyUI note;
-        note.sType = QStringLiteral("MyMenuClick");
-        note.pSender = &sender;
-        note.sText = item;
-        m_pages->Notify(note);
-    };
+    behaviour.menuItem = [this](const QString& item) { m_pages->OnMenuItem(item); };
     m_behaviour = std::make_unique<WindowBehaviour>(
         WindowBehaviour::Parts{*this, m_context, *m_hub, *m_scheduler, m_notices, m_language},
         std::move(behaviour));
@@ -214,10 +206,6 @@ CZorMainWnd::~CZorMainWnd() {
 
 std::filesystem::path CZorMainWnd::SetIniPath() const {
     return paths::SetIni(m_context.programFolder);
-}
-
-int CZorMainWnd::ConnectionType() const {
-    return m_hub->Presence().ConnectionKind();
 }
 
 CControlUI* CZorMainWnd::CreateControl(const QString& className) {
@@ -318,7 +306,7 @@ void CZorMainWnd::SelectDevice() {
     m_hub->Presence().AutoSelect();  // asks for the state read (2053)
     // Until a report or a read says otherwise the receiver's link is unknown, so that the first
     // report of either state counts as a change.
-    if (ConnectionType() == kConnectionReceiver) m_hub->Presence().SetReceiverState(-1);
+    if (m_hub->Presence().ConnectionKind() == kConnectionReceiver) m_hub->Presence().SetReceiverState(-1);
     LoadModel();
     m_presence->Home().UpdateTiles(m_hub->Entries(), m_hub->Presence().Selected());
     if (const DeviceEntry* entry = m_hub->SelectedEntry())

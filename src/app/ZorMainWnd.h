@@ -74,7 +74,6 @@ public:
     bool BleRetryPending() const { return m_presence->BleRetryPending(); }
     ui::CMsgWnd* MessageBox() const { return m_notices.Box(); }
     ApplyFlags& Flags() { return m_scheduler->Flags(); }
-    int ConnectionType() const;
     std::filesystem::path ModelFolder() const { return m_model.ModelFolder(); }
     std::filesystem::path SetIniPath() const;
     int CloseOption() const { return m_behaviour->CloseOption(); }
