@@ -29,6 +29,8 @@ struct AppContext {
     std::filesystem::path autostartFolder;
     // Pause before a failed Bluetooth LE connection is tried again.
     int bleRetryMs = 10000;
+    // How often the battery of a mouse on its cable or receiver is read again.
+    int batteryTimerMs = 20000;
     // Treat the desktop as having a notification area (tests on the offscreen platform).
     bool assumeTray = false;
     // Opens a web address; empty: the desktop's default handler (tests record instead).

@@ -10,7 +10,7 @@ namespace zor::app {
 
 PresenceDisplay::PresenceDisplay(Parts parts, Hooks hooks)
     : m_parts(parts), m_hooks(std::move(hooks)), m_home(parts.window.PaintManager()) {
-    m_batteryTimer.setInterval(kBatteryTimerMs);
+    m_batteryTimer.setInterval(m_parts.context.batteryTimerMs);
     QObject::connect(&m_batteryTimer, &QTimer::timeout, &m_parts.window,
                      [this] { ui::SendMessageTo(&m_parts.window, ui::kWmTimer, kBatteryTimerId, 0); });
     // A failed BLE attempt is tried again after a pause, without holding up the window.

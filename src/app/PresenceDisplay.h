@@ -19,7 +19,6 @@
 namespace zor::app {
 
 inline constexpr int kBatteryTimerId = 2;
-inline constexpr int kBatteryTimerMs = 20000;
 
 class PresenceDisplay {
 public:

@@ -45,6 +45,7 @@ void MainWindowTest::Start(VirtualLinkKind kind, const QString& commandLine) {
     context.hotplugSettleMs = 0;
     context.assumeTray = true;
     context.bleRetryMs = bleRetryMs;
+    context.batteryTimerMs = batteryTimerMs;
     context.openUrl = openUrl;
     context.autostartFolder = dir.path() / "autostart";
     window = std::make_unique<CZorMainWnd>(context);
@@ -68,7 +69,8 @@ int MainWindowTest::Frames(std::uint8_t command, int argument) const {
 bool MainWindowTest::WaitApply(int timeoutMs) {
     // A run can finish while the click that started it is still being delivered, so a run
     // counts as awaited when it ended after the previous wait, not only after this call.
-    const bool ended = applied->count() > appliesSeen || QTest::qWaitFor([&] { return applied->count() > appliesSeen; }, timeoutMs);
+    const bool ended = applied->count() > appliesSeen ||
+                       QTest::qWaitFor([&] { return applied->count() > appliesSeen; }, timeoutMs);
     appliesSeen = applied->count();
     return ended;
 }
@@ -80,7 +82,8 @@ std::array<std::uint16_t, 4> MainWindowTest::LoadDeviceFeatureIds() const {
 }
 
 bool MainWindowTest::WaitStateRead(int timeoutMs) {
-    const bool ended = stateRead->count() > readsSeen || QTest::qWaitFor([&] { return stateRead->count() > readsSeen; }, timeoutMs);
+    const bool ended = stateRead->count() > readsSeen ||
+                       QTest::qWaitFor([&] { return stateRead->count() > readsSeen; }, timeoutMs);
     readsSeen = stateRead->count();
     return ended;
 }

@@ -45,7 +45,8 @@ protected:
     qsizetype appliesSeen = 0;  // runs and reads already returned by WaitApply / WaitStateRead
     qsizetype readsSeen = 0;
     int quits = 0;
-    int bleRetryMs = 10000;  // the window's pause before a failed BLE attempt is tried again
+    int bleRetryMs = 10000;      // the window's pause before a failed BLE attempt is tried again
+    int batteryTimerMs = 20000;  // how often the window reads the battery again
     std::function<void(const QUrl&)> openUrl;  // web addresses the window opens
 };
 

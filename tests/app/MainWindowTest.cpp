@@ -6,11 +6,11 @@
 #include <nlohmann/json.hpp>
 
 #include "MainWindowFixture.h"
-#include "support/UserInput.h"
 #include "app/AppMessages.h"
 #include "common/Debug.h"
 #include "config/MouseConfig.h"
 #include "device/KeyCode.h"
+#include "support/UserInput.h"
 
 namespace zor::app::test {
 namespace {
@@ -39,6 +39,18 @@ TEST_F(MainWindowTest, StartShowsTheMouseItsConnectionAndBattery) {
     EXPECT_TRUE(window->BatteryTimerRunning());
     EXPECT_EQ(window->Hub().Presence().RunningListeners(), 1);
     EXPECT_EQ(window->geometry().size(), QSize(990, 690));
+}
+
+// The battery timer, not a click or a report, brings the mouse's new battery level to the gauge.
+TEST_F(MainWindowTest, TheBatteryTimerReadsTheMouseAgainAndTheGaugeFollows) {
+    batteryTimerMs = 100;
+    Start(VirtualLinkKind::Receiver);
+    ASSERT_EQ(Find<ui::CControlUI>("battery_Text")->GetText(), "80%");
+    Mouse().SetBattery(35, false);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Find<ui::CControlUI>("battery_Text")->GetText() == "35%"; }, 5000));
+    EXPECT_EQ(Find<ui::CProgressUI>("battery_progress")->GetValue(), 35);
+    EXPECT_TRUE(window->BatteryTimerRunning());
 }
 
 // Every control a user can click takes a press at its place on the window: no overlay, hidden

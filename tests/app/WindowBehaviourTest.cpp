@@ -4,13 +4,13 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "support/Wait.h"
 #include "MainWindowFixture.h"
-#include "support/UserInput.h"
 #include "app/VirtualMouseWindow.h"
 #include "common/IniFile.h"
 #include "config/DeviceFeature.h"
 #include "device/KeyCode.h"
+#include "support/UserInput.h"
+#include "support/Wait.h"
 #include "ui/Dialogs.h"
 
 namespace zor::app::test {
@@ -42,6 +42,16 @@ TEST_F(MainWindowTest, TheCloseDialogStoresTheChoiceAndActsOnIt) {
     EXPECT_EQ(set.GetInt("CloseConfig", "CloseOption"), 1);
     EXPECT_EQ(set.GetInt("CloseConfig", "Remind"), 0);
     EXPECT_EQ(window->CloseOption(), 1);
+}
+
+TEST_F(MainWindowTest, TheMinimiseButtonMinimisesAndTheTrayIconBringsTheWindowBack) {
+    Start();
+    EXPECT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("btn_min")));
+    ASSERT_TRUE(window->isMinimized());
+    EXPECT_FALSE(window->HiddenToTray());
+    ui::SendMessageTo(window.get(), ui::kMsgTrayIcon, 0, ui::kWmLButtonDblClk);
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(MainWindowTest, TheTrayMenuShowsAndExits) {
