@@ -730,8 +730,46 @@ static int Clamp(int v, int lo, int hi) {
     return std::max(lo, std::min(v, std::max(lo, hi)));
 }
 
+namespace {
+int g_layoutHolds = 0;
+std::vector<QPointer<CContainerUI>>& DeferredLayouts() {
+    static std::vector<QPointer<CContainerUI>> deferred;
+    return deferred;
+}
+}  // namespace
+
+CContainerUI::LayoutHold::LayoutHold() {
+    ++g_layoutHolds;
+}
+
+CContainerUI::LayoutHold::~LayoutHold() {
+    if (--g_layoutHolds > 0) return;
+    // Outer containers were deferred before the ones inside them, so each is laid out before
+    // its children lay out within the size it gives them. One laid out already, because an
+    // outer one gave it a new size, is not laid out again.
+    auto deferred = std::move(DeferredLayouts());
+    DeferredLayouts().clear();
+    for (const QPointer<CContainerUI>& container : deferred) {
+        if (!container || !container->m_layoutDeferred) continue;
+        container->m_layoutDeferred = false;
+        if (!container->rect().isEmpty()) container->LayoutChildren();
+    }
+}
+
+bool CContainerUI::DeferLayout() {
+    if (g_layoutHolds == 0) {
+        m_layoutDeferred = false;
+        return false;
+    }
+    if (!m_layoutDeferred) {
+        m_layoutDeferred = true;
+        DeferredLayouts().emplace_back(this);
+    }
+    return true;
+}
+
 void CContainerUI::LayoutChildren() {
-    if (m_inLayout) return;
+    if (m_inLayout || DeferLayout()) return;
     m_inLayout = true;
     QRect inner = rect().marginsRemoved(m_inset);
     if (m_vScroll) {

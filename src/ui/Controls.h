@@ -216,7 +216,20 @@ public:
 
     virtual void LayoutChildren();
 
+    // Holds every container's layout while it lives (a skin being built): a container laid out
+    // meanwhile is laid out once when the last hold ends, instead of after each child added and
+    // each attribute set. A container still without a size then waits for its first resize.
+    class LayoutHold {
+    public:
+        LayoutHold();
+        ~LayoutHold();
+        LayoutHold(const LayoutHold&) = delete;
+        LayoutHold& operator=(const LayoutHold&) = delete;
+    };
+
 protected:
+    // True while layouts are held; the container is then laid out when the hold ends.
+    bool DeferLayout();
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void childEvent(QChildEvent* event) override;
@@ -235,6 +248,7 @@ protected:
     int m_contentHeight = 0;
     int m_curSel = 0;
     bool m_inLayout = false;
+    bool m_layoutDeferred = false;
 };
 
 class CVerticalLayoutUI : public CContainerUI {

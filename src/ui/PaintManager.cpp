@@ -386,6 +386,7 @@ CControlUI* CDialogBuilder::Create(const QString& skinFile, IDialogBuilderCallba
 CControlUI* CDialogBuilder::Create(const CMarkup& markup, IDialogBuilderCallback* callback,
                                    CPaintManagerUI* manager, QWidget* parent) {
     if (!markup.IsValid()) return nullptr;
+    const CContainerUI::LayoutHold hold;
     const MarkupNode& root = markup.Root();
     CControlUI* first = nullptr;
     if (root.name.compare(QLatin1String("Window"), Qt::CaseInsensitive) == 0) {
@@ -530,6 +531,7 @@ CControlUI* CDialogBuilder::IncludeFile(const QString& source, int count, CContr
 CControlUI* CDialogBuilder::CreateInclude(const QString& source, int count, CControlUI* parent,
                                           IDialogBuilderCallback* callback, CPaintManagerUI* manager,
                                           int depth) {
+    const CContainerUI::LayoutHold hold;
     m_includeDepth = depth;
     CControlUI* last = IncludeFile(source, count, parent, callback, manager);
     m_includeDepth = 0;

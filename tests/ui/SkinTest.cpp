@@ -10,10 +10,10 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include "support/Wait.h"
 #include "UiTestSupport.h"
-#include "support/UserInput.h"
 #include "support/TempDir.h"
+#include "support/UserInput.h"
+#include "support/Wait.h"
 #include "ui/Controls.h"
 #include "ui/Markup.h"
 #include "ui/PaintManager.h"
@@ -213,6 +213,68 @@ TEST_F(SampleSkin, LinearLayoutsHonourFixedSizesPaddingAndInsets) {
     EXPECT_EQ(a->geometry().left(), 80 + 4);         // child padding
     auto* title = Get<CLabelUI>("title");
     EXPECT_EQ(title->width(), 480 - 16 - 28);  // auto width takes the rest
+}
+
+namespace {
+
+// A label that counts how often a layout asks for its size (each ask measures its text).
+class CountingLabel : public CLabelUI {
+public:
+    explicit CountingLabel(int& asks) : m_asks(asks) {}
+    QSize EstimateSize(const QSize& available) const override {
+        ++m_asks;
+        return CLabelUI::EstimateSize(available);
+    }
+
+private:
+    int& m_asks;
+};
+
+struct CountingLabels : IDialogBuilderCallback {
+    int asks = 0;
+    CControlUI* CreateControl(const QString& className) override {
+        return className == QLatin1String("CountingLabel") ? new CountingLabel(asks) : nullptr;
+    }
+};
+
+}  // namespace
+
+// A skin is laid out once when it is built, not after each control added: the labels of a long
+// column are measured a few times each, not once for every sibling added after them (a column of
+// n labels laid out after each addition measures n * (n + 1) / 2 times). Where they end up is
+// what laying out after every addition gives.
+TEST(SkinBuild, LaysOutOnceWhenBuiltAndPlacesControlsAsBefore) {
+    constexpr int kRows = 40;
+    QByteArray xml = "<Window><VerticalLayout name=\"col\" inset=\"4,4,4,4\" childpadding=\"2\">";
+    for (int i = 0; i < kRows; ++i)
+        xml += "<CountingLabel name=\"l" + QByteArray::number(i) + "\" height=\"20\" text=\"row " +
+               QByteArray::number(i) + "\"/>";
+    xml += "</VerticalLayout></Window>";
+    CMarkup markup;
+    ASSERT_TRUE(markup.Load(xml));
+
+    CountingLabels built;
+    CPaintManagerUI pm;
+    std::unique_ptr<CControlUI> root(CDialogBuilder().Create(markup, &built, &pm));
+    ASSERT_NE(root, nullptr);
+    pm.AttachDialog(root.get());
+    root->resize(300, kRows * 22 + 8);
+    root->show();
+    EXPECT_LE(built.asks, 3 * kRows);
+
+    // The same labels added one by one to a column that already has its size.
+    int asks = 0;
+    CVerticalLayoutUI column;
+    column.SetAttribute("inset", "4,4,4,4");
+    column.SetAttribute("childpadding", "2");
+    column.resize(300, kRows * 22 + 8);
+    for (int i = 0; i < kRows; ++i) {
+        auto* label = new CountingLabel(asks);
+        label->SetAttribute("height", "20");
+        label->SetAttribute("text", QStringLiteral("row %1").arg(i));
+        column.Add(label);
+        EXPECT_EQ(label->geometry(), pm.FindControl(QStringLiteral("l%1").arg(i))->geometry()) << i;
+    }
 }
 
 TEST_F(SampleSkin, SetAttributeWorksOnAnyControlAfterBuilding) {
@@ -466,8 +528,9 @@ TEST(Builder, ControlsOutsideTheRootForgetAManagerThatGoesFirst) {
         CPaintManagerUI pm;
         pm.Init(&window, QStringLiteral("w"));
         CMarkup markup;
-        ASSERT_TRUE(markup.Load("<Window><VerticalLayout><Option name=\"a\" group=\"g\"/></VerticalLayout>"
-                                "</Window>"));
+        ASSERT_TRUE(
+            markup.Load("<Window><VerticalLayout><Option name=\"a\" group=\"g\"/></VerticalLayout>"
+                        "</Window>"));
         std::unique_ptr<CControlUI> root(CDialogBuilder().Create(markup, nullptr, &pm, &window));
         ASSERT_NE(root, nullptr);
         pm.AttachDialog(root.get());
