@@ -29,7 +29,7 @@ WindowBehaviour::~WindowBehaviour() {
 }
 
 void WindowBehaviour::LoadIcon() {
-    m_icon = QIcon(ui::CPaintManagerUI::ResolveFile(QStringLiteral("common/tray.svg")));
+    m_icon = ui::ProgramIcon(ui::CPaintManagerUI::ResolveFile(QStringLiteral("common/tray.svg")));
     m_parts.window.setWindowIcon(m_icon);
 }
 

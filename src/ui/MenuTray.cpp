@@ -1,11 +1,30 @@
 #include "ui/MenuTray.h"
 
+#include <QImage>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
 #include <QSystemTrayIcon>
 
 #include "ui/WindowImplBase.h"
 
 namespace zor::ui {
+
+QIcon ProgramIcon(const QString& svgFile) {
+    QSvgRenderer drawing(svgFile);
+    if (!drawing.isValid()) return {};
+    QIcon icon;
+    for (int side : {16, 22, 24, 32, 48, 64}) {
+        QImage picture(side, side, QImage::Format_ARGB32_Premultiplied);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        drawing.render(&painter);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(picture));
+    }
+    return icon;
+}
 
 // ---------------------------------------------------------------- CMenuWnd
 

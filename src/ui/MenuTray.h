@@ -44,6 +44,12 @@ private:
     QMenu* m_menu = nullptr;
 };
 
+// The program's icon for its windows and the tray, drawn from an SVG file at the sizes window
+// managers and notification areas ask for. An icon left to draw itself from the SVG is drawn by
+// the window system's code at every size up to 256 pixels and kept in the picture cache for the
+// program's life; these few pictures cost a tenth of that. Empty when the file cannot be drawn.
+QIcon ProgramIcon(const QString& svgFile);
+
 class CTrayIcon : public QObject {
     Q_OBJECT
 public:

@@ -6,9 +6,9 @@
 #include <QMenu>
 #include <QTimer>
 
-#include "support/Wait.h"
 #include "UiTestSupport.h"
 #include "support/TempDir.h"
+#include "support/Wait.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
 #include "ui/MenuTray.h"
@@ -247,4 +247,27 @@ TEST(DialogScreenshots, EveryDialogInBothSkins) {
         }
     }
     CResourceManager::GetInstance().SetTextQueryInterface(nullptr);
+}
+
+// The program icon holds its few drawn sizes, each showing the picture, and nothing for a file
+// that is no picture.
+TEST(ProgramIcon, HoldsTheSmallSizesDrawnFromTheSvg) {
+    const QString svg =
+        QString::fromStdString((zor::test::SourceDir() / "res/res_black/common/tray.svg").string());
+    const QIcon icon = ProgramIcon(svg);
+    const QList<QSize> sizes = icon.availableSizes();
+    EXPECT_EQ(sizes.size(), 6);
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)));
+    EXPECT_TRUE(sizes.contains(QSize(64, 64)));
+    for (const QSize& size : sizes) {
+        EXPECT_LE(size.width(), 64);
+        const QImage picture = icon.pixmap(size).toImage();
+        ASSERT_EQ(picture.size(), size);
+        // The centre of the picture is the icon's blue plate or its white mark, never empty.
+        EXPECT_GT(qAlpha(picture.pixel(size.width() / 2, size.height() / 4)), 200) << size.width();
+    }
+    zor::test::TempDir dir;
+    zor::test::WriteFile(dir / "broken.svg", "<svg");
+    EXPECT_TRUE(ProgramIcon(QString::fromStdString((dir / "broken.svg").string())).isNull());
+    EXPECT_TRUE(ProgramIcon(QStringLiteral("/nonexistent/tray.svg")).isNull());
 }
