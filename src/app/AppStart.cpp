@@ -110,7 +110,8 @@ int RunZorMouse(int argc, char** argv) {
 
     // The skin folder and main skin file are checked before anything is built on them: a
     // damaged one is said, naming the file, rather than giving an empty window.
-    if (const QString problem = CheckSkinResources(folder.folder, feature); !problem.isEmpty()) {
+    ui::CMarkup mainSkin;
+    if (const QString problem = CheckSkinResources(folder.folder, feature, &mainSkin); !problem.isEmpty()) {
         ReportStartProblem(problem);
         return 1;
     }
@@ -142,6 +143,7 @@ int RunZorMouse(int argc, char** argv) {
         DebugLine("restored at the request of a later start\n");
         window->Restore(false);
     });
+    window->UseReadSkin(std::move(mainSkin));
     const bool built =
         window->Create(nullptr, instanceName, ui::kWsDialog | ui::kWsMinimizeBox, 0, QRect(0, 0, 990, 690));
     const QString skinFile = ui::CPaintManagerUI::GetResourcePath() + QLatin1String(kMainSkinFile);

@@ -28,7 +28,8 @@ bool IsFolderName(const std::string& name) {
 
 }  // namespace
 
-QString CheckSkinResources(const std::filesystem::path& programFolder, const AppFeature& feature) {
+QString CheckSkinResources(const std::filesystem::path& programFolder, const AppFeature& feature,
+                           ui::CMarkup* skinOut) {
     const std::filesystem::path description = AppFeaturePath(programFolder);
     std::string bytes;
     if (!ReadFileBytes(description, bytes, kMaxResourceBytes))
@@ -53,6 +54,7 @@ QString CheckSkinResources(const std::filesystem::path& programFolder, const App
     if (markup.Root().name.compare(QLatin1String("Window"), Qt::CaseInsensitive) != 0)
         return QStringLiteral("%1 is not a skin file: its root element is <%2>, not <Window>")
             .arg(Path(skin), markup.Root().name);
+    if (skinOut != nullptr) *skinOut = std::move(markup);
     return {};
 }
 

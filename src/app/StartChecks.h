@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "config/AppFeature.h"
+#include "ui/Markup.h"
 
 namespace zor::ui {
 class WindowImplBase;
@@ -18,8 +19,10 @@ namespace zor::app {
 inline constexpr const char* kMainSkinFile = "MainWnd.xml";
 
 // Empty when the skin folder named by the description and its main skin file can be used;
-// otherwise what is wrong, naming the file.
-QString CheckSkinResources(const std::filesystem::path& programFolder, const AppFeature& feature);
+// otherwise what is wrong, naming the file. The main skin file is read to check it; when skin is
+// given, it receives what was read, for the window to be built from.
+QString CheckSkinResources(const std::filesystem::path& programFolder, const AppFeature& feature,
+                           ui::CMarkup* skin = nullptr);
 
 // Empty when the built main window holds, visible, the controls it cannot work without (the
 // page tabs and the close button); otherwise what is missing, naming the skin file.

@@ -427,6 +427,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void ApplyEditStyle();
     QLineEdit* m_edit;
+    QString m_editSheet;  // the style sheet last given to m_edit (setting one re-polishes it)
     ImageRef m_normal, m_hotImage, m_focusedImage, m_disabledImage;
     bool m_hot = false;
 };

@@ -70,6 +70,7 @@ void LanguageFile::Clear() {
     m_windowName.clear();
     m_fontName.clear();
     m_sections.clear();
+    m_firstLine.clear();
     m_controls.clear();
 }
 
@@ -81,10 +82,13 @@ bool LanguageFile::Load(const std::filesystem::path& path) {
     m_fontName = Q(ini.GetString("FontName", "FontName", IniFile::kSectionCap));
     for (const QString& section : TextSections()) {
         auto& table = m_sections[section.toLower()];
+        auto& firstLine = m_firstLine[section.toLower()];
         for (const std::string& line : ini.GetSection(section.toStdString(), kTextSectionCap)) {
             const auto eq = line.find('=');
             if (eq == std::string::npos) continue;
             table.emplace_back(Q(line.substr(0, eq)), Q(line.substr(eq + 1)));
+            const QString id = table.back().first.toCaseFolded();
+            if (!firstLine.contains(id)) firstLine.insert(id, int(table.size() - 1));
         }
     }
     for (const std::string& line : ini.GetSection("Controls", kTextSectionCap)) {
@@ -101,11 +105,13 @@ bool LanguageFile::Load(const std::filesystem::path& path) {
 }
 
 std::optional<QString> LanguageFile::Find(const QString& section, const QString& id) const {
-    auto it = m_sections.find(section.toLower());
-    if (it == m_sections.end()) return std::nullopt;
-    for (const auto& [key, text] : it->second)
-        if (key.compare(id, Qt::CaseInsensitive) == 0) return text;
-    return std::nullopt;
+    const QString name = section.toLower();
+    const auto lines = m_sections.find(name);
+    const auto index = m_firstLine.find(name);
+    if (lines == m_sections.end() || index == m_firstLine.end()) return std::nullopt;
+    const auto at = index->second.constFind(id.toCaseFolded());
+    if (at == index->second.constEnd()) return std::nullopt;
+    return lines->second[size_t(*at)].second;
 }
 
 const std::vector<std::pair<QString, QString>>& LanguageFile::Section(const QString& section) const {

@@ -4,6 +4,7 @@
 // folders.
 #pragma once
 
+#include <QHash>
 #include <QIcon>
 #include <QMap>
 #include <QPointer>
@@ -54,6 +55,9 @@ public:
 private:
     QString m_windowName, m_fontName;
     std::map<QString, std::vector<std::pair<QString, QString>>> m_sections;  // key: lower-case name
+    // Per section, the case-folded id -> the position of its first line in m_sections: the main
+    // window looks up several hundred texts at every start and language change.
+    std::map<QString, QHash<QString, int>> m_firstLine;
     std::vector<ControlSizeEntry> m_controls;
 };
 

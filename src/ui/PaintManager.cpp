@@ -378,6 +378,12 @@ CControlUI* CDialogBuilder::Create(const QString& skinFile, IDialogBuilderCallba
         DebugF("skin file %s: %s\n", path.toStdString(), markup.LastError().toStdString());
         return nullptr;
     }
+    return Create(skinFile, markup, callback, manager, parent);
+}
+
+CControlUI* CDialogBuilder::Create(const QString& skinFile, const CMarkup& markup,
+                                   IDialogBuilderCallback* callback, CPaintManagerUI* manager,
+                                   QWidget* parent) {
     if (markup.Root().name.compare(QLatin1String("Window"), Qt::CaseInsensitive) == 0 && manager)
         manager->AddSkinFile(skinFile);
     return Create(markup, callback, manager, parent);

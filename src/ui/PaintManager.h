@@ -173,6 +173,9 @@ public:
                        QWidget* parent = nullptr);
     CControlUI* Create(const CMarkup& markup, IDialogBuilderCallback* callback, CPaintManagerUI* manager,
                        QWidget* parent = nullptr);
+    // The same for a skin file its caller has already read into markup.
+    CControlUI* Create(const QString& skinFile, const CMarkup& markup, IDialogBuilderCallback* callback,
+                       CPaintManagerUI* manager, QWidget* parent = nullptr);
     // Re-applies the looks of a skin file to the existing controls of manager, matched by name:
     // colours, images, fonts and sizes change; texts, selections, values and visibility stay.
     static bool ApplyStyle(const QString& skinFile, CPaintManagerUI* manager);

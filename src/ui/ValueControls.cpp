@@ -272,9 +272,13 @@ CEditUI::CEditUI(QWidget* parent) : CLabelUI(parent), m_edit(new QLineEdit(this)
 
 void CEditUI::ApplyEditStyle() {
     const QColor c = m_textColor.isValid() ? m_textColor : QColor(Qt::black);
-    m_edit->setStyleSheet(QStringLiteral("QLineEdit{background:transparent;border:none;color:%1;"
+    const QString sheet = QStringLiteral("QLineEdit{background:transparent;border:none;color:%1;"
                                          "selection-background-color:#3d7eff;}")
-                              .arg(c.name(QColor::HexArgb)));
+                              .arg(c.name(QColor::HexArgb));
+    if (sheet != m_editSheet) {
+        m_edit->setStyleSheet(sheet);
+        m_editSheet = sheet;
+    }
     m_edit->setFont(ResolveFont());
     Qt::Alignment a = (m_textStyle & 3u) == kDtCenter  ? Qt::AlignHCenter
                       : (m_textStyle & 3u) == kDtRight ? Qt::AlignRight

@@ -192,7 +192,10 @@ bool WindowImplBase::Create(QWidget* owner, const QString& name, unsigned style,
     setWindowTitle(name);
     if (!name.isEmpty()) setObjectName(name);
     CDialogBuilder builder;
-    CControlUI* root = builder.Create(GetSkinFolder() + GetSkinFile(), this, &m_pm, this);
+    const QString skinFile = GetSkinFolder() + GetSkinFile();
+    CControlUI* root = m_readSkin ? builder.Create(skinFile, *m_readSkin, this, &m_pm, this)
+                                  : builder.Create(skinFile, this, &m_pm, this);
+    m_readSkin.reset();
     m_pm.AttachDialog(root);
     if (!rc.isEmpty())
         setGeometry(rc);

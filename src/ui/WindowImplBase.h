@@ -13,6 +13,7 @@
 #include <QVariant>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "ui/Messages.h"
 #include "ui/PaintManager.h"
@@ -86,6 +87,10 @@ public:
     // True when the control at windowPoint lets the window be dragged (labels, layouts, texts).
     virtual bool IsInStaticControl(CControlUI* control) const;
 
+    // The skin file as its caller has already read it (the program's start checks read the main
+    // skin to name what is wrong with a damaged one): the next Create builds from it instead of
+    // reading and parsing the file a second time.
+    void UseReadSkin(CMarkup skin) { m_readSkin = std::move(skin); }
     // Builds the skin and creates the window. owner: the owning window (stays on top of it).
     bool Create(QWidget* owner, const QString& name, unsigned style = kWsPopup | kWsVisible,
                 unsigned exStyle = 0, const QRect& rc = {});
@@ -122,6 +127,7 @@ protected:
     bool FinishClose();
 
     CPaintManagerUI m_pm;
+    std::optional<CMarkup> m_readSkin;
     QPointer<QWidget> m_owner;
     QPointer<QEventLoop> m_modalLoop;
     int m_closeCode = 0;

@@ -73,7 +73,7 @@ TEST(LanguageFiles, LoadingClearsTheOldTextsAndAMissingFileGivesNone) {
 TEST(LanguageFiles, LookupOrderFollowsThePageShown) {
     zor::test::TempDir dir;
     zor::test::WriteFile(dir / "l.ini",
-                         "[OthersUI]\nShared=others\n[MacroUI]\nShared=macro\nmac_only=macro text\n"
+                         "[OthersUI]\nShared=others\nshared=a second line\n[MacroUI]\nShared=macro\nmac_only=macro text\n"
                          "[MouseUI]\nmouse_only=mouse text=with equals\n");
     LanguageFile file;
     ASSERT_TRUE(file.Load(dir / "l.ini"));
