@@ -7,6 +7,10 @@ JsonDepthError::JsonDepthError(int maxDepth)
           599,
           ("[json.exception.zor.599] nested deeper than " + std::to_string(maxDepth) + " levels").c_str()) {}
 
+JsonRangeError::JsonRangeError(const std::string& value)
+    : nlohmann::json::exception(
+          598, ("[json.exception.zor.598] the number " + value.substr(0, 40) + " is out of range").c_str()) {}
+
 int JsonNestingDepth(std::string_view text, int limit) {
     int depth = 0;
     int deepest = 0;

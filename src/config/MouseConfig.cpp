@@ -144,7 +144,7 @@ void MouseConfigDocument::parse(const json& root) {
         if (SlotNumber(name) < 0) continue;
         if (!codes.is_array()) codes.get<std::vector<int>>();  // type error
         const std::size_t n = std::min<std::size_t>(codes.size(), kKeyTables);
-        for (std::size_t i = 0; i < n; ++i) keyTables[i][name].code = codes[i].get<int>();
+        for (std::size_t i = 0; i < n; ++i) keyTables[i][name].code = JsonInteger<int>(codes[i]);
     }
     for (const auto& [name, ids] : config.at("mousekeyMacro").items()) {
         if (SlotNumber(name) < 0) continue;
@@ -162,15 +162,16 @@ void MouseConfigDocument::parse(const json& root) {
     for (std::size_t p = 0; p < advList.size() && p < kConfigProfiles; ++p) {
         const json& a = advList[p];
         doc::MouseAdvSettings& s = adv[p];
-        s.cruseldpi = a.at("cruseldpi").get<int>();
-        s.firevalue = a.at("firevalue").get<int>();
-        s.rateusbvalue = a.at("rateusbvalue").get<int>();
-        if (a.contains("ratedonglevalue")) s.ratedonglevalue = a.at("ratedonglevalue").get<int>();
-        if (a.contains("rateblevalue")) s.rateblevalue = a.at("rateblevalue").get<int>();
+        s.cruseldpi = JsonInteger<int>(a.at("cruseldpi"));
+        s.firevalue = JsonInteger<int>(a.at("firevalue"));
+        s.rateusbvalue = JsonInteger<int>(a.at("rateusbvalue"));
+        if (a.contains("ratedonglevalue")) s.ratedonglevalue = JsonInteger<int>(a.at("ratedonglevalue"));
+        if (a.contains("rateblevalue")) s.rateblevalue = JsonInteger<int>(a.at("rateblevalue"));
         s.gears.clear();
         for (int k = 0; k < kDpiGearCount; ++k) {
             const json& g = a.at(DpiName(k));
-            s.gears.push_back({g.at(0).get<int>(), g.at(1).get<int>(), g.at(2).get<std::uint32_t>()});
+            s.gears.push_back(
+                {JsonInteger<int>(g.at(0)), JsonInteger<int>(g.at(1)), JsonInteger<std::uint32_t>(g.at(2))});
         }
     }
 
@@ -183,18 +184,18 @@ void MouseConfigDocument::parse(const json& root) {
             s.colours.clear();
             for (int k = 0; k < kLedColourSlots; ++k) {
                 const json& c = o.at(LedName(k));
-                s.colours.push_back({c.at(0).get<int>(), c.at(1).get<std::uint32_t>()});
+                s.colours.push_back({JsonInteger<int>(c.at(0)), JsonInteger<std::uint32_t>(c.at(1))});
             }
-            s.brightnessvalue = o.at("brightnessvalue").get<int>();
-            s.curselmode = o.at("curselmode").get<int>();
-            s.directionsel = o.at("directionsel").get<int>();
-            s.frequencyvalue = o.at("frequencyvalue").get<int>();
+            s.brightnessvalue = JsonInteger<int>(o.at("brightnessvalue"));
+            s.curselmode = JsonInteger<int>(o.at("curselmode"));
+            s.directionsel = JsonInteger<int>(o.at("directionsel"));
+            s.frequencyvalue = JsonInteger<int>(o.at("frequencyvalue"));
         }
     }
 
     const json& main = config.at("mousemain");
-    ver = main.at("ver").get<int>();
-    curporfile = main.at("curporfile").get<int>();
+    ver = JsonInteger<int>(main.at("ver"));
+    curporfile = JsonInteger<int>(main.at("curporfile"));
     if (curporfile < 0 || curporfile > 2) curporfile = 0;
 }
 

@@ -39,7 +39,7 @@ void CControlAttributes::ReadJson(const nlohmann::json& entry) {
     if (entry.contains("visible")) m_visible = Str(entry, "visible");
     if (entry.contains("pos")) {
         const auto& pos = entry.at("pos");
-        for (size_t i = 0; i < 4; ++i) m_pos[i] = pos.at(i).get<int>();
+        for (size_t i = 0; i < 4; ++i) m_pos[i] = JsonInteger<int>(pos.at(i));
         m_posState.clear();
     }
 }
@@ -139,8 +139,8 @@ bool PositionLayout::Read(const nlohmann::json& doc) {
     try {
         const auto& info = doc.at("Containerinfo");
         m_container = Str(info, "containname");
-        m_width = info.at("width").get<int>();
-        m_height = info.at("height").get<int>();
+        m_width = JsonInteger<int>(info.at("width"));
+        m_height = JsonInteger<int>(info.at("height"));
         m_bkImage = Str(info, "bkimage");
         m_normal = Str(info, "normalimage");
         m_over = Str(info, "overimage");

@@ -49,3 +49,23 @@ TEST(JsonText, DeepDocumentsAreRefusedWithTheLibrarysErrorKind) {
     EXPECT_TRUE(AcceptJson("{\"a\": [1, 2, {\"b\": null}]}"));
     EXPECT_FALSE(AcceptJson("{\"a\": "));
 }
+
+TEST(JsonText, IntegersOutsideTheirTypeAreRefusedAndFractionsCutOff) {
+    using nlohmann::json;
+    EXPECT_EQ(JsonInteger<int>(json(2147483647)), 2147483647);
+    EXPECT_EQ(JsonInteger<int>(json(-2147483648LL)), -2147483647 - 1);
+    EXPECT_EQ(JsonInteger<int>(json::parse("12.9")), 12);
+    EXPECT_EQ(JsonInteger<int>(json::parse("-12.9")), -12);
+    EXPECT_EQ(JsonInteger<int>(json::parse("2147483647.5")), 2147483647);
+    EXPECT_EQ(JsonInteger<std::uint32_t>(json(4294967295ULL)), 4294967295u);
+    for (const char* text : {"2147483648", "-2147483649", "2147483648.0", "-2147483649.0", "2.66667e+59",
+                             "-1e300", "18446744073709551615"}) {
+        EXPECT_THROW(JsonInteger<int>(json::parse(text)), JsonRangeError) << text;
+        EXPECT_THROW(JsonInteger<int>(json::parse(text)), nlohmann::json::exception) << text;
+    }
+    EXPECT_THROW(JsonInteger<std::uint32_t>(json(-1)), JsonRangeError);
+    EXPECT_THROW(JsonInteger<std::uint32_t>(json(4294967296ULL)), JsonRangeError);
+    // What is not a number fails as the library's get<T>() fails.
+    EXPECT_THROW(JsonInteger<int>(json("12")), nlohmann::json::type_error);
+    EXPECT_THROW(JsonInteger<int>(json()), nlohmann::json::type_error);
+}

@@ -141,7 +141,14 @@ TEST_F(ConfigFixture, BrokenFileKeepsTheDocumentAndIsKeptAsideBeforeTheNextSave)
     missing["mouseconfig"]["mouseadv"][0].erase("ctrl_MouseAdv_Dpi4");
     json wrongType = SampleDocument();
     wrongType["mouseconfig"]["mouseled"][2][13]["curselmode"] = "x";
-    for (const std::string& text : {std::string("{ not json"), missing.dump(), wrongType.dump()}) {
+    // Numbers an int cannot hold are refused, not converted (a float out of range is undefined
+    // behaviour, a large integer would wrap into another DPI).
+    json hugeFloat = SampleDocument();
+    hugeFloat["mouseconfig"]["mouseadv"][0]["ctrl_MouseAdv_Dpi4"][1] = 2.7e59;
+    json wrapping = SampleDocument();
+    wrapping["mouseconfig"]["mouseadv"][1]["ctrl_MouseAdv_Dpi2"][1] = 4294967696LL;
+    for (const std::string& text : {std::string("{ not json"), missing.dump(), hugeFloat.dump(),
+                                    wrapping.dump(), wrongType.dump()}) {
         WriteFile(file, text);
         ConfigResult r = doc.Load(model);
         EXPECT_FALSE(r.ok);

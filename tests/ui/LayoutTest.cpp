@@ -85,6 +85,14 @@ TEST(LayoutRead, AJsonErrorStopsReadingAndKeepsWhatWasRead) {
     EXPECT_FALSE(shortPos.Read(
         {{"Containerinfo", Container()},
          {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "a"}, {"pos", {1, 2}}}})}}));
+    for (const json& far : {json(2.7e59), json(-3e12), json(4294967696LL)}) {
+        PositionLayout outOfRange;  // a position no int holds is an error, not a wrapped or undefined value
+        EXPECT_FALSE(outOfRange.Read(
+            {{"Containerinfo", Container()},
+             {"Controlinfo", json::array({{{"type", "button"}, {"ctrlname", "a"}, {"pos", {1, 2, far, 4}}}})}}))
+            << far;
+        EXPECT_FALSE(outOfRange.LastError().isEmpty());
+    }
     PositionLayout noContainerKey;
     json info = Container();
     info.erase("overimage");
