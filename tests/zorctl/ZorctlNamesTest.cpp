@@ -34,3 +34,30 @@ TEST(ZorctlNames, MacroListAndShowEscapeControlCharacters) {
         EXPECT_NE(run.out.find("tab\\there\\u009b31m"), std::string::npos) << run.out;
     }
 }
+
+TEST(ZorctlNames, HelpFitsATerminalAndNamesEveryCommandWithItsWholeUsage) {
+    ZorctlHome home;
+    const auto run = home.Run("--help");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string joined;  // the text with the wrapped lines put back together
+    std::size_t start = 0;
+    while (start < run.out.size()) {
+        const std::size_t end = run.out.find('\n', start);
+        const std::string line = run.out.substr(start, end - start);
+        EXPECT_LE(line.size(), 79u) << line;
+        const std::size_t text = line.find_first_not_of(' ');
+        // A line broken after a "|" goes on without a space, one broken at a space with one.
+        if (text != std::string::npos)
+            joined += (joined.empty() || joined.back() == '|' ? "" : " ") + line.substr(text);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    for (const char* usage :
+         {"apply [--profile N] [--keys K,K]", "get [--profile P]", "reset",
+          "macro list|show G M|export G FILE|import FILE...|reset|stream G M|add-group NAME|",
+          "loop GROUP/NAME until-release|until-click|times N|rename GROUP[/NAME] NEWNAME|remove "
+          "GROUP[/NAME] [--force]",
+          "set dpi --profile P --gear N [--value DPI] [--colour RRGGBB] [--enable|--disable] [--current]",
+          "set rate --profile P HZ"})
+        EXPECT_NE(joined.find(usage), std::string::npos) << usage << "\n" << run.out;
+}

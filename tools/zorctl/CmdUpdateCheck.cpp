@@ -70,7 +70,7 @@ int RunUpdateCheck(CommandContext& ctx) {
 
 const CommandRegistration kUpdateCheck(
     "update-check", "update-check",
-    "asks the update service for a newer release (exit 0: newer, 1: none, 2: "
+    "ask the update service for a newer release (exit 0: newer, 1: none, 2: "
     "no answer)",
     RunUpdateCheck);
 

@@ -64,28 +64,84 @@ bool ParseVirtualFault(const std::string& text, Options& options) {
     return true;
 }
 
+// The parts of text between the separators sep outside square brackets; with keep, each part
+// but the last ends with its separator.
+std::vector<std::string> SplitOutsideBrackets(const std::string& text, char sep, bool keep) {
+    std::vector<std::string> parts(1);
+    int depth = 0;
+    for (const char c : text) {
+        if (c == '[') ++depth;
+        if (c == ']' && depth > 0) --depth;
+        if (c == sep && depth == 0) {
+            if (keep) parts.back() += c;
+            parts.emplace_back();
+        } else {
+            parts.back() += c;
+        }
+    }
+    return parts;
+}
+
+// text broken into lines of at most kHelpColumns characters, the first line after first, the
+// others after next. A line breaks after a "|" between alternatives, or at a space when an
+// alternative is longer than a line; never inside square brackets.
+constexpr std::size_t kHelpColumns = 79;
+
+std::string WrapHelp(const std::string& text, const std::string& first, const std::string& next) {
+    std::string out;
+    std::string line = first;
+    bool empty = true;  // nothing of text on the line yet
+    auto add = [&](const std::string& piece, const std::string& glue) {
+        if (!empty && line.size() + glue.size() + piece.size() > kHelpColumns) {
+            out += line + '\n';
+            line = next;
+            empty = true;
+        }
+        line += (empty ? std::string() : glue) + piece;
+        empty = false;
+    };
+    for (const std::string& alternative : SplitOutsideBrackets(text, '|', true)) {
+        const bool fits = std::min(line.size(), next.size()) + alternative.size() <= kHelpColumns;
+        if (fits) {
+            add(alternative, "");
+            continue;
+        }
+        bool firstWord = true;
+        for (const std::string& word : SplitOutsideBrackets(alternative, ' ', false)) {
+            if (word.empty()) continue;
+            add(word, firstWord ? "" : " ");
+            firstWord = false;
+        }
+    }
+    return out + line + '\n';
+}
+
 void PrintHelp(std::ostream& out) {
     out << "Usage: zorctl [options] COMMAND [arguments]\n\n"
            "Options:\n"
-           "  --home DIR   the program folder (holds res/); default: $ZOR_HOME, the executable's\n"
-           "               folder, or ~/.local/share/zormouse\n"
+           "  --home DIR   the program folder (holds res/); default: $ZOR_HOME, the\n"
+           "               executable's folder, or ~/.local/share/zormouse\n"
            "  --json       machine-readable output\n"
            "  --virtual    talk to the virtual mouse instead of real devices\n"
            "  --trace      print every report sent (\"> \") and read back (\"< \") on stderr\n"
-           "  --virtual-fault KIND[:N]  the virtual mouse misbehaves after N frames: stop (stops\n"
-           "               answering), garbage (replies with noise) or unplug (is unplugged)\n"
+           "  --virtual-fault KIND[:N]\n"
+           "               the virtual mouse misbehaves after N frames: stop (stops\n"
+           "               answering), garbage (replies with noise) or unplug (is\n"
+           "               unplugged)\n"
            "  --version    the program's version\n"
            "  --help       this text\n\n"
            "Commands:\n";
     auto commands = Commands();
     std::sort(commands.begin(), commands.end(), [](auto& a, auto& b) { return a.name < b.name; });
-    std::size_t width = 0;
-    for (const auto& c : commands) width = std::max(width, c.usage.size());
+    // Each command's usage, wrapped at spaces to the terminal's customary 80 columns, then its
+    // summary indented below it: one usage as long as macro's would otherwise push every summary
+    // hundreds of columns to the right.
     for (const auto& c : commands) {
-        out << "  " << c.usage << std::string(width - c.usage.size() + 2, ' ') << c.summary << '\n';
+        out << WrapHelp(c.usage, "  ", "      ");
+        out << WrapHelp(c.summary, "        ", "        ");
     }
     out << "\nSettings (zorctl [--virtual] [--trace] set ...):\n";
-    for (const SetTarget& target : SetTargets()) out << "  set " << target.usage << '\n';
+    for (const SetTarget& target : SetTargets()) out << WrapHelp("set " + target.usage, "  ", "      ");
 }
 
 }  // namespace
