@@ -49,13 +49,16 @@ StartOptions ParseArguments(const QStringList& arguments) {
 
 QString UsageText() {
     return QStringLiteral(
-        "Usage: zormouse [-silent] [--virtual | --virtual-cable] [--home DIR] [--screenshot FILE]\n"
-        "  -silent          start hidden in the notification area when autostart asks for it\n"
-        "  --virtual        use the built-in virtual mouse behind its 2.4 GHz receiver, with the\n"
-        "                   \"Virtual mouse\" window to press its buttons, unplug it and so on\n"
+        "Usage: zormouse [-silent] [--virtual | --virtual-cable] [--home DIR]\n"
+        "                [--screenshot FILE]\n"
+        "  -silent          start hidden in the notification area (as autostart does)\n"
+        "  --virtual        use the built-in virtual mouse behind its 2.4 GHz receiver,\n"
+        "                   with the \"Virtual mouse\" window to press its buttons, unplug\n"
+        "                   it and so on\n"
         "  --virtual-cable  the same, with the virtual mouse on a cable\n"
         "  --home DIR       the program folder (the one that holds res/); also $ZOR_HOME\n"
-        "  --screenshot F   save a picture of the main window to F once it shows the mouse, then exit\n"
+        "  --screenshot F   save a picture of the main window to F once it shows the\n"
+        "                   mouse, then exit\n"
         "  --version        the program's version\n"
         "  --help           this text\n");
 }
