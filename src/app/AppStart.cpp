@@ -2,12 +2,10 @@
 
 #include <unistd.h>
 #include <QApplication>
-#include <QFontDatabase>
 #include <QPixmap>
 #include <QTimer>
 
 #include <cstdio>
-#include <thread>
 
 #include "app/SingleInstance.h"
 #include "app/StartChecks.h"
@@ -97,12 +95,6 @@ int RunZorMouse(int argc, char** argv) {
         std::fputs(qPrintable(UsageText()), stderr);
         return 2;
     }
-
-    // Qt fills its font database from fontconfig the first time any text is measured, which costs
-    // about as much as building the whole main window. It is filled on a thread of its own while
-    // the skin is read and built (Qt's font database is thread-safe: should the window measure a
-    // text first, it waits for the filling to end). The thread ends before the application does.
-    const std::jthread fontDatabase([] { QFontDatabase::families(); });
 
     // Said to a person at a terminal, never refused: containers and CI run everything as root.
     if (const std::string warning = RootWarning("zormouse", ::geteuid());
