@@ -1,5 +1,7 @@
 #include "app/Notices.h"
 
+#include <QRegularExpression>
+
 #include "ui/WindowImplBase.h"
 
 namespace zor::app {
@@ -59,6 +61,35 @@ void Notices::ShowBleConnectFailed() {
                            QStringLiteral("MessageOK"));
         m_box->SetQuitOnConfirm(true);
         m_box->CenterWindow();
+    }
+}
+
+Notices::DocumentChoice Notices::AskUnreadDocument(const control::UnreadDocument& unread) {
+    QStringList lines{Text(unread.missing ? "ConfigMissing" : "ConfigDamaged"),
+                      QString::fromStdString(unread.file.string())};
+    if (!unread.missing && !unread.reason.empty()) {
+        // The reader's reason without the parser's tag and the damaged bytes it quotes.
+        QString why = QString::fromStdString(unread.reason);
+        why.remove(QRegularExpression(QStringLiteral("^\\[[^\\]]*\\]\\s*")));
+        why.remove(QRegularExpression(QStringLiteral("; last read: .*"),
+                                      QRegularExpression::DotMatchesEverythingOption));
+        for (QChar& c : why)
+            if (!c.isPrint()) c = QLatin1Char('?');
+        if (why.size() > 160) why = why.left(157) + QStringLiteral("...");
+        lines << why;
+    }
+    if (!unread.keptAs.empty())
+        lines << Text("ConfigKeptAs") + QLatin1Char(' ') +
+                     QString::fromStdString(unread.keptAs.filename().string());
+    lines << Text("ConfigChoose");
+    switch (CMsgWnd::ShowChoiceBox(&m_owner, Text("Error"), lines.join(QLatin1Char('\n')),
+                                   Text("ConfigRestore"), Text("ConfigReadBack"))) {
+        case 1:
+            return DocumentChoice::RestoreFactory;
+        case 2:
+            return DocumentChoice::ReadFromMouse;
+        default:
+            return DocumentChoice::None;
     }
 }
 

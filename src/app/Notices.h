@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 
+#include "control/ModelSession.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
 
@@ -36,6 +37,10 @@ public:
     void ShowNoDevice(bool unlinkedReceiver, bool bleUnavailable);
     // The BLE connection failed for good; confirming ends the program.
     void ShowBleConnectFailed();
+    // The model's configuration file could not be used: which file, why, where the damaged one
+    // was kept, and the two ways on. Modal; closing it chooses nothing.
+    enum class DocumentChoice { None, RestoreFactory, ReadFromMouse };
+    DocumentChoice AskUnreadDocument(const control::UnreadDocument& unread);
     // A modal box: 1 when confirmed, 0 otherwise.
     int Ask(const char* title, const QString& text, bool withCancel = false);
 

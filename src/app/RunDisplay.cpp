@@ -11,9 +11,17 @@ void RunDisplay::SetVisible(const char* name, bool visible) {
     if (auto* control = m_parts.window.FindControl(QLatin1String(name))) control->SetVisible(visible);
 }
 
-void RunDisplay::StartRun(int mode) {
+void RunDisplay::StartRun(int mode, bool byUser) {
     if (!m_parts.presence.Ble()) m_parts.presence.StopBatteryTimer();
-    if (m_parts.scheduler.StartRun(mode) == control::RunScheduler::Start::Started) ShowProgress(true, mode);
+    const control::RunScheduler::Start start = m_parts.scheduler.StartRun(mode);
+    if (start == control::RunScheduler::Start::Started) ShowProgress(true, mode);
+    if (start == control::RunScheduler::Start::Refused && byUser && m_hooks.documentUnread)
+        m_hooks.documentUnread();
+}
+
+void RunDisplay::StartReadBack() {
+    if (!m_parts.presence.Ble()) m_parts.presence.StopBatteryTimer();
+    if (m_parts.scheduler.StartReadBack() == control::RunScheduler::Start::Started) ShowProgress(true, 1);
 }
 
 void RunDisplay::ShowRunning() {
@@ -46,6 +54,8 @@ void RunDisplay::OnApply(const WindowMessage& message) {
                                        m_parts.presence.Connected())) {
         if (!ble) m_parts.presence.StopBatteryTimer();
         ShowRunning();
+    } else if (!m_parts.model.DocumentLoaded() && m_hooks.documentUnread) {
+        m_hooks.documentUnread();  // an edit that can be neither saved nor sent
     }
 }
 
@@ -55,6 +65,8 @@ void RunDisplay::OnPowerChanged(const WindowMessage& message) {
     if (!change) return;
     if (m_parts.scheduler.RequestSingleWrite(change->single, change->kind, m_parts.presence.Connected()))
         ShowRunning();
+    else if (!m_parts.model.DocumentLoaded() && m_hooks.documentUnread)
+        m_hooks.documentUnread();
 }
 
 void RunDisplay::OnDeviceProfileChanged(const WindowMessage& message) {
@@ -69,7 +81,10 @@ void RunDisplay::OnApplyEnd(const WindowMessage&) {
     const control::RunResult result = m_parts.scheduler.FinishRun();
     ShowProgress(false, m_parts.scheduler.Mode());
     m_hooks.refreshPages();
-    if (result.ran && !result.Complete()) ShowApplyFailed();
+    if (result.rebuilt && !result.rebuilt->ok && m_hooks.readBackFailed)
+        m_hooks.readBackFailed();
+    else if (result.ran && !result.Complete())
+        ShowApplyFailed();
     if (!m_parts.presence.Ble() && m_parts.hub.SelectedEntry() != nullptr)
         m_parts.presence.StartBatteryTimer();
     m_hooks.runFinished();

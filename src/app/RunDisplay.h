@@ -23,6 +23,10 @@ public:
         std::function<void()> modelReloaded;  // a state read loaded another model
         std::function<void()> runFinished;
         std::function<void()> stateRead;
+        // A run the user asked for was refused: the document could not be read from its file.
+        std::function<void()> documentUnread;
+        // A read-back run did not rebuild the document.
+        std::function<void()> readBackFailed;
     };
     struct Parts {
         ui::WindowImplBase& window;
@@ -34,8 +38,11 @@ public:
     };
     RunDisplay(Parts parts, Hooks hooks) : m_parts(parts), m_hooks(std::move(hooks)) {}
 
-    // Starts a run (mode 1: synchronise; 0: push the stored kind) and shows its progress.
-    void StartRun(int mode);
+    // Starts a run (mode 1: synchronise; 0: push the stored kind) and shows its progress. A run
+    // the user asked for that is refused because the document was not read says so.
+    void StartRun(int mode, bool byUser = false);
+    // The run that rebuilds the document from what the mouse holds, with its progress.
+    void StartReadBack();
     void ShowProgress(bool show, int mode);
     // The progress of the run that goes on, shown again (the window came back).
     void ShowRunning();

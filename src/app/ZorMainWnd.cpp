@@ -173,7 +173,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     pages.resetToFactory = [this] { return ResetToFactory(); };
     pages.applyEdits = [this] {
         SaveAndAnnounce();
-        StartRun(0);
+        m_run->StartRun(0, true);
     };
     pages.imported = [this] {
         LoadModel();
@@ -187,6 +187,10 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     run.modelReloaded = [this] { ApplyModelToView(); };
     run.runFinished = [this] { emit applyFinished(); };
     run.stateRead = [this] { emit deviceStateRead(); };
+    run.documentUnread = [this] { OfferDocumentChoice(); };
+    run.readBackFailed = [this] {
+        m_notices.ShowInfo(m_notices.Text("Error"), m_notices.Text("ConfigNoMouse"));
+    };
     m_run = std::make_unique<RunDisplay>(
         RunDisplay::Parts{*this, *m_hub, m_model, *m_scheduler, *m_presence, m_notices}, std::move(run));
 }
@@ -318,6 +322,10 @@ void CZorMainWnd::LoadModel() {
     const int chip = m_model.chip;
     m_model.LoadModel(m_hub->SelectedEntry(), m_hub->Link().bleMode.load() != 0, [chip] { return chip; });
     ApplyModelToView();
+    // Asked once the window is up (and the device selection done), not in the middle of it.
+    if (!m_model.DocumentLoaded())
+        QMetaObject::invokeMethod(
+            this, [this] { OfferDocumentChoice(); }, Qt::QueuedConnection);
 }
 
 // The model in use reaches the command set, the listeners' key map and the pages.
@@ -391,6 +399,33 @@ bool CZorMainWnd::ResetToFactory() {
     ApplyModelToView();
     StartRun(1);
     return true;
+}
+
+void CZorMainWnd::OfferDocumentChoice() {
+    if (m_choosing || !m_model.Unread()) return;
+    m_choosing = true;
+    const control::UnreadDocument unread = *m_model.Unread();
+    DebugF("%s not used (%s): nothing is sent until the user chooses\n", unread.file.string(),
+           unread.missing ? "missing" : unread.reason);
+    const Notices::DocumentChoice choice = m_notices.AskUnreadDocument(unread);
+    m_choosing = false;
+    if (m_model.DocumentLoaded()) return;  // the file was replaced meanwhile (an import, a reset)
+    if (choice == Notices::DocumentChoice::RestoreFactory) {
+        const control::OperationResult restored = m_scheduler->RestoreFactoryDocument();
+        if (!restored.ok) {
+            m_notices.Ask("Error", m_notices.Text("ResetFailed") + QStringLiteral("\n") +
+                                       QString::fromStdString(restored.error));
+            return;
+        }
+        ApplyModelToView();
+        StartRun(1);
+    } else if (choice == Notices::DocumentChoice::ReadFromMouse) {
+        if (!m_presence->Connected()) {
+            m_notices.ShowInfo(m_notices.Text("Error"), m_notices.Text("ConfigNoMouse"));
+            return;
+        }
+        m_run->StartReadBack();
+    }
 }
 
 }  // namespace zor::app

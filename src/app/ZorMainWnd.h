@@ -88,6 +88,10 @@ public:
     // The "Reset" menu command: the factory configuration and options, pushed to the mouse.
     // False (nothing changed, the user told why) when the factory files cannot be used.
     bool ResetToFactory();
+    // The model's configuration file could not be read: the notice with its two ways on (the
+    // factory document, pushed; or the document rebuilt from the mouse, nothing pushed). Until
+    // one is chosen no run sends anything.
+    void OfferDocumentChoice();
 
 signals:
     void applyFinished();
@@ -136,6 +140,7 @@ private:
     std::unique_ptr<PageHost> m_pages;
     std::unique_ptr<RunDisplay> m_run;
     bool m_initStarted = false;
+    bool m_choosing = false;  // the notice of an unread document is open
 };
 
 }  // namespace zor::app

@@ -276,6 +276,31 @@ ConfigResult MouseConfigDocument::Save(const std::filesystem::path& file) {
     return {};
 }
 
+std::filesystem::path MouseConfigDocument::KeepDamagedFile() {
+    if (m_badBytes.empty() || m_badPath.empty()) return {};
+    const std::filesystem::path copy = BadCopyPath(m_badPath);
+    std::string kept;
+    std::string error;
+    if (!(ReadFileBytes(copy, kept) && kept == m_badBytes) && !KeepBadCopy(m_badPath, m_badBytes, &error)) {
+        DebugF("%s not kept: %s\n", m_badPath.string(), error);
+        return {};
+    }
+    m_badBytes.clear();
+    m_badPath.clear();
+    return copy;
+}
+
+bool MouseConfigDocument::SetAsideUnreadableFile(const std::filesystem::path& file) {
+    if (m_unreadablePath.empty() || m_unreadablePath != file) return true;
+    std::string error;
+    if (!MoveAsideAsBad(file, &error)) {
+        DebugF("%s not moved aside: %s\n", file.string(), error);
+        return false;
+    }
+    m_unreadablePath.clear();
+    return true;
+}
+
 ConfigResult MouseConfigDocument::SaveToModel(const std::filesystem::path& modelFolder) {
     ConfigResult r = Save(MouseConfigPath(modelFolder));
     if (r.ok) SaveChipResetLabels(modelFolder);

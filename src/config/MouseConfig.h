@@ -121,6 +121,13 @@ public:
     // Saves to the model folder's Config/MouseConfig.json and, when that worked, writes the
     // chip-reset DPI labels, as every save of the program does.
     ConfigResult SaveToModel(const std::filesystem::path& modelFolder);
+    // Keeps the bytes of the file that last failed to load beside it now, as its newest .bad
+    // copy (none when that copy already holds the same bytes, so loading one damaged file again
+    // and again keeps it once). Returns the copy's path; empty when nothing was kept.
+    std::filesystem::path KeepDamagedFile();
+    // A file that could not even be read is moved aside as its newest .bad copy before the
+    // program writes a new one in its place; false when it could not be moved.
+    bool SetAsideUnreadableFile(const std::filesystem::path& file);
 
     // Display texts of the built-in codes and every slot's default code.
     void FillKeyTexts(const KeyFunctionCatalog& catalog);

@@ -8,6 +8,7 @@
 #include "common/AtomicFile.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
+#include "common/JsonText.h"
 #include "common/ProgramPaths.h"
 #include "common/Text.h"
 #include "control/ControlMessages.h"
@@ -63,10 +64,21 @@ ReloadOutcome ModelSession::LoadModel(const DeviceEntry* entry, bool ble,
     context.keys = &keys;
     const ReloadOutcome outcome = Reload(doc, context);
     if (!outcome.load.ok) DebugF("MouseConfig.json not read: %s\n", outcome.load.error);
-    m_documentLoaded = outcome.load.ok && outcome.load.found;
+    NoteLoad(outcome.load);
     m_profile = std::clamp(doc.curporfile, 0, kConfigProfiles - 1);
     doc.SetPower(LoadPower());
     return outcome;
+}
+
+void ModelSession::NoteLoad(const ConfigResult& load) {
+    m_documentLoaded = load.ok && load.found;
+    if (m_documentLoaded) {
+        m_unread.reset();
+        return;
+    }
+    // A damaged file is kept aside at once, before anything could be written in its place.
+    m_unread =
+        UnreadDocument{paths::MouseConfig(m_modelFolder), !load.found, load.error, doc.KeepDamagedFile()};
 }
 
 DeviceModel ModelSession::Model() const {
@@ -108,11 +120,22 @@ ConfigResult ModelSession::SaveAndAnnounce(MessageSink* sink) {
 
 OperationResult ModelSession::FactoryReset(int profile, const std::function<int()>& readChip) {
     // The factory file is checked (and copied) first: a damaged one changes nothing at all.
+    if (!doc.SetAsideUnreadableFile(paths::MouseConfig(m_modelFolder)))
+        return {false, "cannot move aside " + paths::MouseConfig(m_modelFolder).string()};
     const ConfigResult copied = ResetMouseConfig(m_modelFolder);
     if (!copied.ok) return {false, paths::ResetMouseConfig(m_modelFolder).string() + ": " + copied.error};
     // The model's power and sensor defaults become the current options of Set.ini.
     if (!PowerOptions(paths::SetIni(m_root)).WriteReset(IniFile(paths::ModelDescription(m_modelFolder))))
         return {false, "cannot write " + paths::SetIni(m_root).string()};
+    const ReloadOutcome outcome = ReloadDocument(readChip);
+    if (!outcome.load.ok) return {false, outcome.load.error};
+    // The profile's entry of the macro usage section goes with the configuration it described.
+    if (!IniFile(paths::ModelDescription(m_modelFolder)).DeleteKey("MacUsed", std::to_string(profile)))
+        DebugLine("MacUsed entry not removed: the description file could not be written\n");
+    return {};
+}
+
+ReloadOutcome ModelSession::ReloadDocument(const std::function<int()>& readChip) {
     ReloadContext context;
     context.modelFolder = m_modelFolder;
     context.ble = false;
@@ -123,13 +146,82 @@ OperationResult ModelSession::FactoryReset(int profile, const std::function<int(
     context.macros = &macros;
     context.keys = &keys;
     const ReloadOutcome outcome = Reload(doc, context);
+    if (outcome.load.ok) {
+        NoteLoad(outcome.load);
+        SetProfile(doc.curporfile);
+        doc.SetPower(LoadPower());
+    }
+    return outcome;
+}
+
+OperationResult ModelSession::RestoreFactoryDocument(const std::function<int()>& readChip) {
+    const std::filesystem::path live = paths::MouseConfig(m_modelFolder);
+    if (!doc.SetAsideUnreadableFile(live)) return {false, "cannot move aside " + live.string()};
+    const ConfigResult copied = ResetMouseConfig(m_modelFolder);
+    if (!copied.ok) return {false, paths::ResetMouseConfig(m_modelFolder).string() + ": " + copied.error};
+    const ReloadOutcome outcome = ReloadDocument(readChip);
     if (!outcome.load.ok) return {false, outcome.load.error};
-    m_documentLoaded = outcome.load.found;
-    SetProfile(doc.curporfile);
+    return {};
+}
+
+OperationResult ModelSession::RebuildFromMouse(const MouseSettingsRead& read, RateLink rateLink) {
+    if (read.profile < 0 || !read.ids || !read.gears)
+        return {false, "the mouse did not report its profile, identifiers and DPI gears"};
+    const std::filesystem::path live = paths::MouseConfig(m_modelFolder);
+    MouseConfigDocument rebuilt = doc;
+    // What the mouse cannot report comes from the factory document.
+    std::string bytes;
+    ConfigResult factory{false, false, "no factory configuration"};
+    if (ReadFileBytes(paths::ResetMouseConfig(m_modelFolder), bytes)) {
+        try {
+            factory = rebuilt.FromJson(ParseJson(bytes));
+        } catch (const std::exception& e) {
+            factory = {false, true, e.what()};
+        }
+    }
+    if (!factory.ok) DebugF("rebuilt without the factory document: %s\n", factory.error);
+    rebuilt.FillKeyTexts(catalog);
+    rebuilt.RefreshMacroLabels(macros, catalog, keys);
+
+    const auto p = static_cast<std::size_t>(read.profile);
+    doc::MouseAdvSettings& adv = rebuilt.adv[p];
+    adv.gears.resize(kDpiGearCount);
+    for (std::size_t g = 0; g < adv.gears.size(); ++g) {
+        adv.gears[g].enabled = (*read.gears)[g].enabled ? 1 : 0;
+        adv.gears[g].value = (*read.gears)[g].value;
+    }
+    if (read.state.currentGear >= 0 && read.state.currentGear < kDpiGearCount)
+        adv.cruseldpi = read.state.currentGear;
+    if (read.state.reportRateIndex >= 0)
+        (rateLink == RateLink::Dongle ? adv.ratedonglevalue : adv.rateusbvalue) = read.state.reportRateIndex;
+    const int slot = read.state.lightingSlot;
+    if (slot >= 0 && slot < kLedModes) {
+        rebuilt.led[p][0].curselmode = slot;
+        if (read.lighting) {
+            doc::LedModeSettings& mode = rebuilt.led[p][static_cast<std::size_t>(slot)];
+            mode.brightnessvalue = read.lighting->params[0];
+            mode.frequencyvalue = read.lighting->params[1];
+            mode.directionsel = read.lighting->params[2];
+            mode.colours.resize(kLedColourSlots);
+            for (std::size_t k = 0; k < mode.colours.size(); ++k)
+                mode.colours[k] = {(read.lighting->params[3] >> k) & 1, read.lighting->colours[k]};
+        }
+    }
+    std::vector<std::pair<int, std::uint16_t>> ids;
+    for (int i = 0; i < kProfileCount; ++i) {
+        rebuilt.SetProfileId(i, (*read.ids)[static_cast<std::size_t>(i)]);
+        ids.emplace_back(i, (*read.ids)[static_cast<std::size_t>(i)]);
+    }
+    if (!rebuilt.SetAsideUnreadableFile(live)) return {false, "cannot move aside " + live.string()};
+    rebuilt.curporfile = read.profile;
+    doc = std::move(rebuilt);
+    m_documentLoaded = true;
+    m_unread.reset();
+    SetProfile(read.profile);
     doc.SetPower(LoadPower());
-    // The profile's entry of the macro usage section goes with the configuration it described.
-    if (!IniFile(paths::ModelDescription(m_modelFolder)).DeleteKey("MacUsed", std::to_string(profile)))
-        DebugLine("MacUsed entry not removed: the description file could not be written\n");
+    if (!SaveProfileIds(m_modelFolder, ids)) DebugLine("profile identifiers not written\n");
+    const ConfigResult saved = Save();
+    if (!saved.ok) return {false, saved.error};
     return {};
 }
 

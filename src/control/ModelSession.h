@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "config/DeviceFeature.h"
@@ -18,12 +19,23 @@
 #include "device/SettingsSource.h"
 #include "macro/MacVkAndText.h"
 #include "macro/MacroStore.h"
+#include "settings/ApplyPipeline.h"
 
 namespace zor::control {
 
 struct OperationResult {
     bool ok = true;
     std::string error;  // what went wrong, naming the file, when ok is false
+};
+
+// The model's MouseConfig.json when the last load could not use it. Until the user restores the
+// factory document or has it rebuilt from the mouse, the document in memory is not the user's:
+// it is neither saved nor sent.
+struct UnreadDocument {
+    std::filesystem::path file;
+    bool missing = false;
+    std::string reason;            // why it could not be used, when it is there
+    std::filesystem::path keptAs;  // the copy of the damaged file; empty when none was made
 };
 
 class ModelSession {
@@ -58,6 +70,19 @@ public:
     // nothing, when the factory file is missing or damaged), the description's [Reset] power
     // values into Set.ini, the reload, and the profile's macro usage entry dropped.
     OperationResult FactoryReset(int profile, const std::function<int()>& readChip);
+    // The factory document alone (ResetMouseConfig.json over MouseConfig.json, then the reload),
+    // for a document that could not be read; the power options stay as they are.
+    OperationResult RestoreFactoryDocument(const std::function<int()>& readChip);
+    // The document rebuilt from what the mouse holds: the factory document for what the mouse
+    // cannot report (keys, DPI colours, the other profiles), the mouse's active profile, DPI
+    // gears, lighting and report rate over it, and the mouse's profile identifiers, so that the
+    // next synchronisation finds the two in step. Saved; refused (changing nothing) when the
+    // mouse did not report its profile, identifiers and DPI table.
+    OperationResult RebuildFromMouse(const MouseSettingsRead& read, RateLink rateLink);
+    // Whether the document holds what the model's MouseConfig.json holds; when not, why.
+    bool DocumentLoaded() const { return m_documentLoaded; }
+    const std::optional<UnreadDocument>& Unread() const { return m_unread; }
+
     // Four new profile identifiers, written to the description's RANDOM section and the document.
     void DrawAllProfileIds();
     // One identifier, 1..65535; replaceable for tests.
@@ -77,12 +102,17 @@ public:
     MacVkAndText keys;
 
 private:
+    // Load, texts, macro labels, surplus gears and identifiers again from the model's files.
+    ReloadOutcome ReloadDocument(const std::function<int()>& readChip);
+    void NoteLoad(const ConfigResult& load);
+
     std::filesystem::path m_root;
     std::filesystem::path m_modelFolder;
     std::string m_modelName;
     std::string m_matchedName;
     int m_profile = 0;
     bool m_documentLoaded = false;  // doc holds what the model's MouseConfig.json holds
+    std::optional<UnreadDocument> m_unread;
     std::function<std::uint16_t()> m_draw;
 };
 

@@ -24,8 +24,7 @@ bool RunScheduler::RequestApply(int wParam, int profile, bool connected) {
     }
     m_kind = wParam & kApplyKindMask;
     if (profile >= 0 && profile < kConfigProfiles) m_model.SetProfile(profile);
-    StartRun((wParam & kApplySyncFlag) != 0 ? 1 : 0);
-    return true;
+    return StartRun((wParam & kApplySyncFlag) != 0 ? 1 : 0) != Start::Refused;
 }
 
 bool RunScheduler::RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected) {
@@ -75,6 +74,11 @@ ApplyJob RunScheduler::MakeJob(int mode) {
 }
 
 RunScheduler::Start RunScheduler::StartRun(int mode) {
+    if (!m_model.DocumentLoaded() && !m_flags.rebuildFromMouse) {
+        DebugF("run of mode %d refused: the configuration document was not read\n", mode);
+        m_flags = {};
+        return Start::Refused;
+    }
     m_mode = mode;
     if (m_running) return Start::AlreadyRunning;
     if (m_worker.Busy()) {
@@ -97,12 +101,27 @@ RunScheduler::Start RunScheduler::StartRun(int mode) {
     return Start::Started;
 }
 
+RunScheduler::Start RunScheduler::StartReadBack() {
+    m_flags = {};
+    m_flags.rebuildFromMouse = true;
+    return StartRun(1);
+}
+
 RunResult RunScheduler::Absorb(const ApplyOutcome& outcome) {
     RunResult result;
     result.ran = true;
     result.fullWrite = outcome.fullWrite;
     result.failedFrames = outcome.failedFrames;
     result.badReplies = outcome.badReplies;
+    if (outcome.mouseSettings) {
+        const RateLink link =
+            m_stack.Presence().ConnectionKind() == kConnectionReceiver ? RateLink::Dongle : RateLink::Usb;
+        result.rebuilt = result.Complete() ? m_model.RebuildFromMouse(*outcome.mouseSettings, link)
+                                           : OperationResult{false, "the mouse did not answer every read"};
+        if (!result.rebuilt->ok) DebugF("document not rebuilt from the mouse: %s\n", result.rebuilt->error);
+        result.profileChanged = result.rebuilt->ok;
+        return result;
+    }
     if (outcome.pagesProfile && *outcome.pagesProfile != m_model.Profile()) {
         m_model.SetProfile(*outcome.pagesProfile);
         result.profileChanged = true;
@@ -231,6 +250,16 @@ OperationResult RunScheduler::FactoryReset() {
     const int chip = m_model.chip;
     const OperationResult reset = m_model.FactoryReset(m_model.Profile(), [chip] { return chip; });
     if (!reset.ok) return reset;
+    m_model.SaveAndAnnounce(&m_sink);
+    PrepareFullPush();
+    return {};
+}
+
+OperationResult RunScheduler::RestoreFactoryDocument() {
+    if (m_running) return {false, "a transfer to the mouse is in progress"};
+    const int chip = m_model.chip;
+    const OperationResult restored = m_model.RestoreFactoryDocument([chip] { return chip; });
+    if (!restored.ok) return restored;
     m_model.SaveAndAnnounce(&m_sink);
     PrepareFullPush();
     return {};

@@ -32,6 +32,7 @@ struct RunResult {
     bool fullWrite = false;
     bool profileChanged = false;
     std::optional<CurrentState> readBack;
+    std::optional<OperationResult> rebuilt;  // a read-back run: whether the document was rebuilt
     ConfigResult saved;
     // Frames that did not reach the mouse and replies that were noise (see ApplyOutcome).
     int failedFrames = 0;
@@ -71,10 +72,15 @@ public:
     // of its kind. Dropped while the device is busy.
     bool RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected);
 
-    enum class Start { Started, Waiting, AlreadyRunning };
+    enum class Start { Started, Waiting, AlreadyRunning, Refused };
     // Started: the worker runs it. Waiting: it starts when the state read ends.
-    // AlreadyRunning: the mode is stored for the run in progress.
+    // AlreadyRunning: the mode is stored for the run in progress. Refused: the document could not
+    // be read from its file, and a document that was not read is never sent (the flags of the
+    // refused request are dropped).
     Start StartRun(int mode);
+    // A run that only reads what the mouse holds and rebuilds the document from it
+    // (ModelSession::RebuildFromMouse when it ends); it writes nothing to the mouse.
+    Start StartReadBack();
     // The run's end (after kMsgApplyEnd): the outcome into the document, the document saved.
     RunResult FinishRun();
 
@@ -101,6 +107,9 @@ public:
     // announced), then four new identifiers and the force-push flag: the next mode-1 run pushes
     // everything. Refused while a run is in progress; nothing changes when it fails.
     OperationResult FactoryReset();
+    // The factory document over one that could not be read (ModelSession::RestoreFactoryDocument,
+    // saved and announced), then four new identifiers and the force-push flag.
+    OperationResult RestoreFactoryDocument();
     // Four new identifiers and the force-push flag (import and reset).
     void PrepareFullPush();
 

@@ -117,6 +117,34 @@ public:
         if (m_out.pagesProfile || m_job.flags.profileChanged) m_out.readBack = m_c.ReadCurrentState();
     }
 
+    // Reads the mouse's active profile, its identifiers, DPI table, lighting and report rate;
+    // sends no write.
+    void ReadMouseSettings() {
+        MouseSettingsRead read;
+        if (ReadOp(kOpProfile, kSubActiveProfile) == 1 && m_c.LastReadReplied())
+            read.profile = m_c.Request().activeProfile > 2 ? 0 : m_c.Request().activeProfile;
+        if (ReadOp(kOpProfile, kSubProfileId) == 1 && m_c.LastReadReplied())
+            read.ids = m_c.Request().profileIds;
+        m_c.Request() = DeviceRequest{};
+        read.state = m_c.ReadCurrentState();
+        // The state read leaves what its replies brought in the record: a gear means the DPI
+        // table came, a lighting slot the mode's header and (modes 1..8) its parameter block.
+        const DeviceRequest& r = m_c.Request();
+        if (read.state.currentGear >= 0) {
+            std::array<DpiGear, kDpiGears> gears{};
+            for (std::size_t g = 0; g < gears.size(); ++g) {
+                gears[g].value = static_cast<int>(r.dpi[g] & 0xFFFF);
+                gears[g].enabled = (r.gearMask & (1u << g)) != 0;
+                gears[g].attribute = (r.dpiAttributes >> (2 * g)) & 0x3;
+            }
+            read.gears = gears;
+        }
+        const int mode = r.modeByte & kModeNumberMask;
+        if (read.state.lightingSlot >= 0 && mode >= 1 && mode <= 8)
+            read.lighting = LightingSettings{mode, r.headerValue, r.modeParams, r.modeColours};
+        m_out.mouseSettings = read;
+    }
+
 private:
     static constexpr int kConfigProfileCount = 3;
     CommandSet& m_c;
@@ -150,7 +178,9 @@ ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job) {
     const int failedBefore = link.FailedSends();
     const int badBefore = link.BadReplies();
     RunContext run(commands, job, out);
-    if (job.mode == 1) {
+    if (job.flags.rebuildFromMouse) {
+        run.ReadMouseSettings();
+    } else if (job.mode == 1) {
         run.Synchronise();
     } else if (run.PushEdit()) {
         run.RenewIds(false);

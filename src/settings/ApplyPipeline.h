@@ -62,7 +62,19 @@ struct ApplyFlags {
     bool profileChanged = false;
     bool fireKeyResend = false;
     bool readBackPending = false;
+    // The run only reads what the mouse holds, writing nothing: the document is to be rebuilt
+    // from it (its file could not be read).
+    bool rebuildFromMouse = false;
     std::array<bool, static_cast<std::size_t>(SingleSetting::Count)> single{};
+};
+
+// What the mouse holds for its active profile, read without writing anything.
+struct MouseSettingsRead {
+    int profile = -1;  // the mouse's active profile; -1 when it did not answer
+    std::optional<std::array<std::uint16_t, kProfileCount>> ids;
+    CurrentState state;  // lighting slot, DPI gear and report rate, as a synchronisation reads them
+    std::optional<std::array<DpiGear, kDpiGears>> gears;  // enables and values
+    std::optional<LightingSettings> lighting;             // parameters and colours of the mouse's mode
 };
 
 struct ApplyJob {
@@ -92,6 +104,7 @@ struct ApplyOutcome {
     bool idsRead = false;
     std::array<std::uint16_t, kProfileCount> mouseIds{};
     std::optional<CurrentState> readBack;  // the mouse's current state, when read back
+    std::optional<MouseSettingsRead> mouseSettings;  // a run with rebuildFromMouse
     // Profile identifiers after the run (the snapshot's, renewed where step 7 drew new ones).
     std::array<std::uint16_t, kProfileCount> profileIds{};
     std::vector<int> renewedProfiles;

@@ -1,6 +1,8 @@
 #include "ui/Dialogs.h"
 
+#include <QFontMetrics>
 #include <QPointer>
+#include <algorithm>
 
 #include <QTimer>
 
@@ -98,7 +100,7 @@ void CMsgWnd::Notify(TNotifyUI& msg) {
             return;
         }
         if (name.compare(QLatin1String("cancel_btn"), Qt::CaseInsensitive) == 0) {
-            Close(0);
+            Close(m_cancelCode);
             return;
         }
     }
@@ -133,6 +135,45 @@ int CMsgWnd::ShowMessageBox(QWidget* owner, const QString& title, const QString&
         });
     }
     return box->ShowModal() == 1 ? 1 : 0;
+}
+
+int CMsgWnd::ShowChoiceBox(QWidget* owner, const QString& title, const QString& text, const QString& first,
+                           const QString& second) {
+    auto* box = new CMsgWnd(kConfirm);
+    box->m_cancelCode = 2;
+    box->Create(owner, QStringLiteral("msgwnd"), kWsPopup | kWsClipChildren, kWsExToolWindow);
+    box->SetTitle(title);
+    box->SetMsg(text);
+    box->SetButtonTexts(first, second);
+    // The skin's box is sized for a short question and two short button texts: the buttons grow
+    // to their texts, and the box to the buttons and the message's lines.
+    int buttons = 0;
+    for (const char* name : {"confirm_btn", "cancel_btn"}) {
+        if (CControlUI* button = box->FindControl(QLatin1String(name))) {
+            const int width = QFontMetrics(button->ResolveFont()).horizontalAdvance(button->GetText()) + 32;
+            button->SetFixedWidth(std::max(width, 96));
+            buttons += std::max(width, 96) + 12;
+        }
+    }
+    const int width = std::max({box->width(), buttons + 60, 520});
+    int height = box->height();
+    if (CControlUI* message = box->FindControl(QStringLiteral("MessageText"))) {
+        // The message's column: the box less its insets (24 each side), the icon (36) and the
+        // gap after it (14), and the border.
+        const int textWidth = width - 2 * 24 - 36 - 14 - 2;
+        const QRect lines = QFontMetrics(message->ResolveFont())
+                                .boundingRect(QRect(0, 0, textWidth, 10000), Qt::TextWordWrap, text);
+        height = std::max(height, 48 + 6 + 8 + lines.height() + 12 + 68);
+    }
+    box->resize(width, height);
+    box->CenterWindow();
+    if (ModalHook()) {
+        QPointer<CMsgWnd> shown(box);
+        QTimer::singleShot(0, box, [shown] {
+            if (shown && ModalHook()) ModalHook()(*shown);
+        });
+    }
+    return box->ShowModal();
 }
 
 CMsgWnd* CMsgWnd::ShowMessageBoxNonModal(QWidget* owner, const QString& title, const QString& text,

@@ -40,6 +40,10 @@ public:
     static int ShowMessageBox(QWidget* owner, const QString& title, const QString& text, int type = kInfo,
                               const QString& confirm = {}, const QString& cancel = {}, int subType = kSubNone,
                               bool quitOnConfirm = false);
+    // Modal box with two choices on its two buttons: 1 for the first (confirm_btn), 2 for the
+    // second (cancel_btn), 0 when it was closed without a choice. The box grows to its texts.
+    static int ShowChoiceBox(QWidget* owner, const QString& title, const QString& text, const QString& first,
+                             const QString& second);
     // Called with every modal box once it is on the screen (tests answer it by clicking its
     // buttons); null: none.
     static void SetModalHook(std::function<void(CMsgWnd& box)> hook);
@@ -52,6 +56,7 @@ private:
     int m_type;
     int m_subType = kSubNone;
     bool m_quitOnConfirm = false;
+    int m_cancelCode = 0;  // what the cancel button closes the box with
     CControlUI* m_closeBtn = nullptr;
     QString m_titleKey, m_confirmKey, m_cancelKey;
     QStringList m_messageKeys;

@@ -35,6 +35,12 @@ void MainWindowTest::WriteSetIni(int closeOption, int remind, int autoOpen, int 
 }
 
 void MainWindowTest::Start(VirtualLinkKind kind, const QString& commandLine) {
+    Launch(kind, commandLine);
+    ASSERT_TRUE(WaitApply()) << "the first synchronisation did not finish";
+    readsSeen = stateRead->count();  // reads of the start-up are not what a test waits for
+}
+
+void MainWindowTest::Launch(VirtualLinkKind kind, const QString& commandLine) {
     AppContext context;
     context.programFolder = folder;
     context.instanceName = QStringLiteral("ZorMouseTest");
@@ -55,8 +61,6 @@ void MainWindowTest::Start(VirtualLinkKind kind, const QString& commandLine) {
     readsSeen = 0;
     window->Create(nullptr, context.instanceName, ui::kWsDialog | ui::kWsMinimizeBox, 0,
                    QRect(0, 0, 990, 690));
-    ASSERT_TRUE(WaitApply()) << "the first synchronisation did not finish";
-    readsSeen = stateRead->count();  // reads of the start-up are not what a test waits for
 }
 
 int MainWindowTest::Frames(std::uint8_t command, int argument) const {

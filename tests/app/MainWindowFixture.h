@@ -23,6 +23,8 @@ protected:
     // The Set.ini the window reads at start.
     void WriteSetIni(int closeOption, int remind, int autoOpen = 0, int autoHide = 0);
     void Start(VirtualLinkKind kind = VirtualLinkKind::Cable, const QString& commandLine = {});
+    // Creates the window as Start does, without waiting for anything.
+    void Launch(VirtualLinkKind kind = VirtualLinkKind::Cable, const QString& commandLine = {});
 
     VirtualMouse& Mouse() { return *window->Hub().Mouse(); }
     template <typename T>
