@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "app/SingleInstance.h"
+#include "ui/SingleInstance.h"
 #include "app/StartChecks.h"
 #include "app/VirtualMouseWindow.h"
 #include "app/ZorMainWnd.h"
@@ -119,7 +119,7 @@ int RunZorMouse(int argc, char** argv) {
         return 1;
     }
 
-    SingleInstance instance(instanceName);
+    ui::SingleInstance instance(instanceName);
     if (!instance.Acquire()) {
         DebugLine("another copy runs: asking it to come to the front\n");
         instance.NotifyFirst();
