@@ -470,7 +470,7 @@ int CommandSet::WriteSetting(int op, int profile, int subOp) {
 }
 
 int CommandSet::ApplyAll(int profile) {
-    DebugLine("InitApply应用应用应用应用应用应用应用应用应用应用。。。。\n");
+    DebugLine("InitApply: writing every setting of the profile\n");
     const int n = m_model.writeTimes >= 1 ? m_model.writeTimes : 4;
     const int failuresBefore = m_transport.FailedSends();
     auto repeat = [&](int op, int subOp) {

@@ -140,7 +140,7 @@ void DevicePresence::OnInputReport(const ListenerTarget& target, std::span<const
         m_link.bleMode = 0;
         const int link = report[kStatusLink];
         if (target.isUsb == 0) {
-            DebugF("连接状态:%d\n", link);
+            DebugF("receiver link state:%d\n", link);
             if (m_receiverState.exchange(link) != link) {
                 m_sink.send(kMsgReadDeviceState, 1, 1);
                 // The receiver lost its mouse: the mouse may be reachable over BLE instead.
