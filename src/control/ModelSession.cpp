@@ -64,7 +64,7 @@ ReloadOutcome ModelSession::LoadModel(const DeviceEntry* entry, bool ble,
     const ReloadOutcome outcome = Reload(doc, context);
     if (!outcome.load.ok) DebugF("MouseConfig.json not read: %s\n", outcome.load.error);
     m_documentLoaded = outcome.load.ok && outcome.load.found;
-    m_profile = std::clamp(doc.curporfile, 0, kConfigProfiles - 1);
+    m_profile = std::clamp(doc.currentProfile, 0, kConfigProfiles - 1);
     doc.SetPower(LoadPower());
     return outcome;
 }
@@ -88,7 +88,7 @@ ConfigResult ModelSession::Save() {
     // exit during start-up) or after its file could not be read, the document in memory holds
     // defaults, and writing them would replace the user's settings.
     if (!m_documentLoaded) return {false, false, "no configuration loaded"};
-    doc.curporfile = m_profile;
+    doc.currentProfile = m_profile;
     const ConfigResult saved = doc.SaveToModel(m_modelFolder);
     if (!saved.ok) DebugF("MouseConfig.json not written: %s\n", saved.error);
     return saved;
@@ -125,7 +125,7 @@ OperationResult ModelSession::FactoryReset(int profile, const std::function<int(
     const ReloadOutcome outcome = Reload(doc, context);
     if (!outcome.load.ok) return {false, outcome.load.error};
     m_documentLoaded = outcome.load.found;
-    SetProfile(doc.curporfile);
+    SetProfile(doc.currentProfile);
     doc.SetPower(LoadPower());
     // The profile's entry of the macro usage section goes with the configuration it described.
     if (!IniFile(paths::ModelDescription(m_modelFolder)).DeleteKey("MacUsed", std::to_string(profile)))
@@ -157,7 +157,7 @@ void ModelSession::SetRandomSource(std::function<std::uint16_t()> draw) {
 
 void ModelSession::SetProfile(int profile) {
     m_profile = std::clamp(profile, 0, kConfigProfiles - 1);
-    doc.curporfile = m_profile;
+    doc.currentProfile = m_profile;
 }
 
 }  // namespace zor::control

@@ -24,7 +24,7 @@ int SentOverBle(CZorMainWnd& window, std::uint8_t command) {
 TEST_F(MainWindowTest, AMouseComingInOverBleWithTheDocumentsIdentifiersIsReadNotRewritten) {
     Start();  // on the cable: the first synchronisation leaves the document's identifiers in the mouse
     const auto ids = Mouse().State().profileIds;
-    ASSERT_NE(ids[static_cast<std::size_t>(window->Document().curporfile)], 0);
+    ASSERT_NE(ids[static_cast<std::size_t>(window->Document().currentProfile)], 0);
 
     VirtualMouseWindow control(window->Hub());
     control.findChild<QPushButton*>(QStringLiteral("vm_ble"))->click();

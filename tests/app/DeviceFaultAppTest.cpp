@@ -137,7 +137,7 @@ protected:
     // The mouse holds what the document says (the current profile's identifier and DPI gears).
     void ExpectMouseHoldsTheDocument() {
         const VirtualMouseState state = Mouse().State();
-        const int profile = window->Document().curporfile;
+        const int profile = window->Document().currentProfile;
         EXPECT_EQ(state.profileIds[static_cast<std::size_t>(profile)], window->Document().ProfileId(profile));
         const auto& gears = window->Document().adv[static_cast<std::size_t>(profile)].gears;
         for (std::size_t g = 0; g < gears.size(); ++g) {
