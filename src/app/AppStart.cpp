@@ -166,7 +166,7 @@ int RunZorMouse(int argc, char** argv) {
         // The stand-in for the mouse in the hand is no part of the program's window: it opens
         // once the event loop runs, after the main window.
         QTimer::singleShot(0, window, [window, &control] {
-            control = std::make_unique<VirtualMouseWindow>(window->Hub());
+            control = std::make_unique<VirtualMouseWindow>(window->Stack());
             QObject::connect(window, &CZorMainWnd::applyFinished, control.get(),
                              &VirtualMouseWindow::UpdateState);
             control->move(window->geometry().topRight() + QPoint(16, 0));

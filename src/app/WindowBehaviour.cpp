@@ -107,7 +107,7 @@ void WindowBehaviour::Minimise() {
 
 void WindowBehaviour::Restore(bool readState) {
     m_hiddenToTray = false;
-    if (m_parts.hub.Link().bleMode.load() == 0) {
+    if (m_parts.stack.Link().bleMode.load() == 0) {
         if (readState) ui::SendMessageTo(&m_parts.window, ui::kMsgReadDeviceState, 0, 0);
         m_hooks.refreshPresence();
     }
@@ -221,8 +221,8 @@ void WindowBehaviour::OpenSettings() {
 
 int WindowBehaviour::ReadChargeCounter() {
     // One short read on this thread, only while no run or state read has the device.
-    if (m_parts.hub.SelectedEntry() == nullptr || m_parts.scheduler.DeviceBusy()) return -1;
-    CommandSet& commands = m_parts.hub.Commands();
+    if (m_parts.stack.SelectedEntry() == nullptr || m_parts.scheduler.DeviceBusy()) return -1;
+    CommandSet& commands = m_parts.stack.Commands();
     commands.Request() = DeviceRequest{};
     commands.Request().op = kOpProfile;
     commands.Request().subOp = kSubChargeCounter;

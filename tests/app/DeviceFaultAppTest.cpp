@@ -168,10 +168,10 @@ TEST_F(DeviceFaultAppTest, AMouseThatStopsAnsweringMidPushIsReportedAndTakesEver
 
     // The mouse answers again; plugged in anew, it is synchronised with everything.
     Mouse().InjectFault(MouseFault::None);
-    window->Hub().PlugVirtualMouse(false);
+    window->Stack().PlugVirtualMouse(false);
     ZOR_TRY_VERIFY(window->MessageBox() != nullptr &&
                    window->MessageBox()->GetType() == ui::CMsgWnd::kNoDevice);
-    window->Hub().PlugVirtualMouse(true);
+    window->Stack().PlugVirtualMouse(true);
     ASSERT_TRUE(WaitApply());
     ZOR_TRY_VERIFY(window->MessageBox() == nullptr);
     ExpectMouseHoldsTheDocument();
@@ -219,7 +219,7 @@ TEST_F(DeviceFaultAppTest, UnpluggedBetweenTwoFramesOfAFullPushShowsTheNoDeviceN
     EXPECT_EQ(InMemory(), Saved());
 
     Mouse().InjectFault(MouseFault::None);
-    window->Hub().PlugVirtualMouse(true);
+    window->Stack().PlugVirtualMouse(true);
     ASSERT_TRUE(WaitApply());
     ZOR_TRY_VERIFY(window->MessageBox() == nullptr);
     ExpectMouseHoldsTheDocument();

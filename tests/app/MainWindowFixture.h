@@ -24,7 +24,7 @@ protected:
     void WriteSetIni(int closeOption, int remind, int autoOpen = 0, int autoHide = 0);
     void Start(VirtualLinkKind kind = VirtualLinkKind::Cable, const QString& commandLine = {});
 
-    VirtualMouse& Mouse() { return *window->Hub().Mouse(); }
+    VirtualMouse& Mouse() { return *window->Stack().Mouse(); }
     template <typename T>
     T* Find(const char* name) {
         return window->Find<T>(QLatin1String(name));
