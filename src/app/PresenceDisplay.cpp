@@ -151,10 +151,7 @@ void PresenceDisplay::OnBleEvent(const WindowMessage& message) {
         default:
             // The command set has taken a reply already (on the bridge's thread, for the read
             // that asked for it); only the battery of a status reply is shown here.
-            if (code >= kBleEventReplyBase && code < kBleEventReplyBase + 0x100)
-                if (const auto reply = stack.Commands().DecodeBleReply(code, text);
-                    reply && reply->op == kOpStatus)
-                    ShowBattery(reply->values.battery);
+            if (const auto battery = stack.BleReplyBattery(code, text)) ShowBattery(*battery);
             break;
     }
     // A mouse that has just come in over BLE is counted as connected and brought into step
