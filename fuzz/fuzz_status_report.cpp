@@ -1,5 +1,6 @@
 // The mouse's status reports: the input is cut into reports (a length byte, then that many
-// bytes) fed in turn to the report parser and to the key state rules, as a listener would.
+// bytes) fed in turn to the report parser (and back through the encoder the virtual mouse uses) and
+// to the key state rules, as a listener would.
 #include <cstdint>
 #include <span>
 
@@ -29,6 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pos += 1 + length;
         if (const auto status = zor::ParseInputStatus(report)) {
             zor::fuzz::Check(status->keyBits < (1u << 16), "only 16 key bits are reported");
+            // The virtual mouse encodes through the same layout the listeners decode.
+            const auto again = zor::ParseInputStatus(zor::EncodeInputStatus(*status));
+            zor::fuzz::Check(again && again->keyBits == status->keyBits && again->link == status->link &&
+                                 again->activeProfile == status->activeProfile &&
+                                 again->reportRate == status->reportRate && again->gear == status->gear &&
+                                 again->lighting == status->lighting && again->dpiValue == status->dpiValue &&
+                                 again->secondValue == status->secondValue,
+                             "a status report reads back as it was written");
         }
         const int queued = keys.ProcessStatusReport(report, 0, 2, view, queue);
         zor::fuzz::Check(queued >= 0 && queued <= 4 * zor::kKeyStateCount + 1, "events per report are bounded");

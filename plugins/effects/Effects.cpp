@@ -127,6 +127,7 @@ __attribute__((visibility("default"))) bool ReleaseAnimation(IUIEffect*& effect)
     return true;
 }
 
+// Exported under the name the program resolves (effects::kSupportAnimationTypeSymbol).
 __attribute__((visibility("default"))) const char* GetSurportAnimationType() {
     return "7,8";
 }

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "app/SingleInstance.h"
+#include "ui/SingleInstance.h"
 #include "app/StartChecks.h"
 #include "app/VirtualMouseWindow.h"
 #include "app/ZorMainWnd.h"
@@ -119,7 +119,7 @@ int RunZorMouse(int argc, char** argv) {
         return 1;
     }
 
-    SingleInstance instance(instanceName);
+    ui::SingleInstance instance(instanceName);
     if (!instance.Acquire()) {
         DebugLine("another copy runs: asking it to come to the front\n");
         instance.NotifyFirst();
@@ -166,7 +166,7 @@ int RunZorMouse(int argc, char** argv) {
         // The stand-in for the mouse in the hand is no part of the program's window: it opens
         // once the event loop runs, after the main window.
         QTimer::singleShot(0, window, [window, &control] {
-            control = std::make_unique<VirtualMouseWindow>(window->Hub());
+            control = std::make_unique<VirtualMouseWindow>(window->Stack());
             QObject::connect(window, &CZorMainWnd::applyFinished, control.get(),
                              &VirtualMouseWindow::UpdateState);
             control->move(window->geometry().topRight() + QPoint(16, 0));

@@ -44,7 +44,7 @@ bool PageHost::Busy() const {
 }
 
 std::string PageHost::MatchedName() const {
-    const DeviceEntry* entry = m_parts.hub.SelectedEntry();
+    const DeviceEntry* entry = m_parts.stack.SelectedEntry();
     return entry != nullptr ? entry->matchedName : std::string();
 }
 
@@ -88,7 +88,7 @@ void PageHost::BuildKeyPage() {
     KeyPage::Hooks hooks;
     hooks.requestApply = [this](int kind, int profile, bool sync) { RequestApply(kind, profile, sync); };
     hooks.busy = [this] { return Busy(); };
-    hooks.ble = [this] { return m_parts.hub.Link().bleMode.load() != 0; };
+    hooks.ble = [this] { return m_parts.stack.Link().bleMode.load() != 0; };
     hooks.setCurrentKey = [this](int slot) { m_parts.scheduler.SetCurrentKey(slot); };
     hooks.text = [this](const QString& id) { return m_parts.notices.Text(id); };
     hooks.messageBox = [this](const QString& title, const QString& text) {
@@ -143,7 +143,7 @@ void PageHost::SetModel() {
     m_dpi->SetTable(DpiTable::FromFeature(model.feature));
     m_light->SetModel(model.feature.ledModes, LoadLightingLayout(model.ModelFolder()));
     const AppFeature app = LoadAppFeature(m_parts.context.programFolder);
-    const DeviceEntry* selected = m_parts.hub.SelectedEntry();
+    const DeviceEntry* selected = m_parts.stack.SelectedEntry();
     m_keys->SetModel(
         model.ModelFolder(),
         IniFile(paths::SetIni(m_parts.context.programFolder)).GetInt("Set", "OnlyOnePageVersion") != 0,
@@ -151,13 +151,13 @@ void PageHost::SetModel() {
 }
 
 void PageHost::Refresh() {
-    control::DeviceStack& hub = m_parts.hub;
+    control::DeviceStack& stack = m_parts.stack;
     control::ModelSession& model = m_parts.model;
     const std::string matched = MatchedName();
     RateConnection connection = RateConnection::Cable;
-    if (hub.Link().bleMode.load() != 0)
+    if (stack.Link().bleMode.load() != 0)
         connection = RateConnection::Ble;
-    else if (hub.Presence().ConnectionKind() == kConnectionReceiver)
+    else if (stack.Presence().ConnectionKind() == kConnectionReceiver)
         connection = RateConnection::Receiver;
     m_dpi->SetConnection(connection, matched);
     // Over Bluetooth LE the mouse keeps its own report rate: no choice is offered.
@@ -180,7 +180,7 @@ void PageHost::Refresh() {
         profiles->SelectItem(profile, false);
 
     const auto& adv = model.doc.adv[static_cast<std::size_t>(profile)];
-    hub.View().Update([&](DeviceViewState& view) {
+    stack.View().Update([&](DeviceViewState& view) {
         view.activeProfile = profile;
         view.currentGear = adv.cruseldpi;
         view.gearMask = 0;
@@ -195,7 +195,7 @@ void PageHost::RefreshLighting() {
     m_light->SetProfile(m_parts.model.Profile());
     m_light->Refresh();
     const int deviceMode = m_light->CurrentDeviceMode();
-    m_parts.hub.View().Update([deviceMode](DeviceViewState& view) { view.lightingMode = deviceMode - 1; });
+    m_parts.stack.View().Update([deviceMode](DeviceViewState& view) { view.lightingMode = deviceMode - 1; });
 }
 
 void PageHost::RetextProfileList() {
@@ -362,7 +362,7 @@ void PageHost::ShowDpiPop(int gear) {
     info.dpiValue = QString::fromStdString(m_dpi->Table().Label(value));
     info.dpiText = text("PopDpiText", "DPI");
     info.modeText = QStringLiteral("%1 %2").arg(text("ProfileItem", "Profile")).arg(profile + 1);
-    if (const DeviceEntry* entry = m_parts.hub.SelectedEntry())
+    if (const DeviceEntry* entry = m_parts.stack.SelectedEntry())
         info.deviceName = QString::fromStdString(entry->displayName);
     if (!m_popPush) {
         // Built when first needed: most sessions never see it.
@@ -424,13 +424,13 @@ void PageHost::OnDeviceLightChanged(const WindowMessage& message) {
     const int deviceMode = static_cast<int>(message.wParam & 0x3F);
     if (!m_light->ShowDeviceMode(deviceMode))
         DebugF("the mouse chose lighting mode %d, which this model's page does not offer\n", deviceMode);
-    m_parts.hub.View().Update([deviceMode](DeviceViewState& view) { view.lightingMode = deviceMode - 1; });
+    m_parts.stack.View().Update([deviceMode](DeviceViewState& view) { view.lightingMode = deviceMode - 1; });
 }
 
 void PageHost::OnDeviceDpiChanged(const WindowMessage& message) {
     const int gear = static_cast<int>(message.wParam & 0xFF) - 1;
     m_dpi->ShowCurrentGear(gear);
-    m_parts.hub.View().Update([gear](DeviceViewState& view) { view.currentGear = gear; });
+    m_parts.stack.View().Update([gear](DeviceViewState& view) { view.currentGear = gear; });
     if (!m_parts.scheduler.RunInProgress()) ShowDpiPop(gear);
 }
 
@@ -444,14 +444,14 @@ void PageHost::OnDeviceRateChanged(const WindowMessage& message) {
         return;
     }
     auto& adv = m_parts.model.doc.adv[static_cast<std::size_t>(m_parts.model.Profile())];
-    const bool receiver = m_parts.hub.Presence().ConnectionKind() == kConnectionReceiver;
+    const bool receiver = m_parts.stack.Presence().ConnectionKind() == kConnectionReceiver;
     StoreReportRate(adv, receiver ? RateConnection::Receiver : RateConnection::Cable, option);
     m_dpi->ShowReportRate(option);
-    m_parts.hub.View().Update([code](DeviceViewState& view) { view.reportRateCode = code; });
+    m_parts.stack.View().Update([code](DeviceViewState& view) { view.reportRateCode = code; });
 }
 
 void PageHost::OnStageSwitch(const WindowMessage&) {
-    const DeviceViewState view = m_parts.hub.View().Get();
+    const DeviceViewState view = m_parts.stack.View().Get();
     if (view.activeProfile != m_parts.model.Profile() && view.activeProfile >= 0 &&
         view.activeProfile < kConfigProfiles) {
         m_parts.model.SetProfile(view.activeProfile);

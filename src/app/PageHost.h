@@ -36,7 +36,7 @@ public:
     struct Parts {
         ui::WindowImplBase& window;
         const AppContext& context;
-        control::DeviceStack& hub;
+        control::DeviceStack& stack;
         control::ModelSession& model;
         control::RunScheduler& scheduler;
         ui::LanguageManager& language;

@@ -20,7 +20,7 @@ PresenceDisplay::PresenceDisplay(Parts parts, Hooks hooks)
         if (ReachableOtherwise())
             m_bleRetries.Reset();  // nothing to retry
         else
-            m_parts.hub.Presence().ConnectBle();
+            m_parts.stack.Presence().ConnectBle();
     });
 }
 
@@ -40,7 +40,7 @@ void PresenceDisplay::OnTimer(const WindowMessage& message) {
 control::LinkFacts PresenceDisplay::Facts() const {
     control::LinkFacts facts;
     facts.ble = Ble();
-    facts.selected = m_parts.hub.SelectedEntry() != nullptr;
+    facts.selected = m_parts.stack.SelectedEntry() != nullptr;
     facts.connectionKind = ConnectionType();
     facts.receiverLink = m_parts.scheduler.ReceiverLink();
     return facts;
@@ -49,7 +49,7 @@ control::LinkFacts PresenceDisplay::Facts() const {
 void PresenceDisplay::ShowConnection() {
     HomePage::Connection connection;
     connection.ble = Ble();
-    connection.present = connection.ble || m_parts.hub.SelectedEntry() != nullptr;
+    connection.present = connection.ble || m_parts.stack.SelectedEntry() != nullptr;
     connection.kind = ConnectionType();
     connection.receiverLink = m_parts.scheduler.ReceiverLink();
     m_home.ShowConnection(connection, [this](const char* id) { return m_parts.notices.Text(id); });
@@ -58,10 +58,10 @@ void PresenceDisplay::ShowConnection() {
 void PresenceDisplay::Refresh() {
     ui::WindowImplBase& window = m_parts.window;
     const bool ble = Ble();
-    const DeviceEntry* entry = m_parts.hub.SelectedEntry();
+    const DeviceEntry* entry = m_parts.stack.SelectedEntry();
     const bool linked = control::CountsAsLinked(Facts());
     m_connected = linked;
-    m_home.UpdateTiles(m_parts.hub.Entries(), m_parts.hub.Presence().Selected());
+    m_home.UpdateTiles(m_parts.stack.Entries(), m_parts.stack.Presence().Selected());
     if (linked) {
         if (m_parts.notices.NoDeviceShown()) m_parts.notices.Close();
         if (auto* overlay = window.FindControl(QStringLiteral("tranWnd"));
@@ -91,22 +91,22 @@ void PresenceDisplay::Refresh() {
 void PresenceDisplay::ShowNoDeviceBox() {
     if (!m_parts.context.showNoDeviceBox) return;
     const bool unlinkedReceiver =
-        m_parts.hub.SelectedEntry() != nullptr && ConnectionType() == kConnectionReceiver;
+        m_parts.stack.SelectedEntry() != nullptr && ConnectionType() == kConnectionReceiver;
     // Without Bluetooth LE on this computer the mouse cannot be reached that way either: it says so.
     m_parts.notices.ShowNoDevice(unlinkedReceiver, m_bleUnavailable);
 }
 
 void PresenceDisplay::AttachBle() {
-    control::DeviceStack& hub = m_parts.hub;
+    control::DeviceStack& stack = m_parts.stack;
     // The bridge comes before the listeners: a receiver that loses its mouse asks for BLE.
-    hub.AttachBle();
-    if (BleBridge* ble = hub.Ble(); ble == nullptr || !ble->Registered() || !hub.Finder().hasBleList()) {
+    stack.AttachBle();
+    if (BleBridge* ble = stack.Ble(); ble == nullptr || !ble->Registered() || !stack.Finder().hasBleList()) {
         // No adapter, or no list of the mice that may be reached over Bluetooth LE. The list is
         // decrypted (and the crypto library loaded) only when a connection is tried.
         DebugLine("Bluetooth LE is not available: BLE connections are not attempted\n");
         m_bleUnavailable = true;
-    } else if (!Ble() && (hub.SelectedEntry() == nullptr || hub.Presence().ReceiverState() == 0)) {
-        hub.Presence().ConnectBle();
+    } else if (!Ble() && (stack.SelectedEntry() == nullptr || stack.Presence().ReceiverState() == 0)) {
+        stack.Presence().ConnectBle();
     }
 }
 
@@ -115,8 +115,8 @@ void PresenceDisplay::OnBleEvent(const WindowMessage& message) {
     const std::string text = message.payload.toString().toStdString();
     DebugF("BLE event %d %s\n", code, text);
     const bool counted = m_connected;
-    control::DeviceStack& hub = m_parts.hub;
-    hub.Presence().HandleBleEvent(code, text);
+    control::DeviceStack& stack = m_parts.stack;
+    stack.Presence().HandleBleEvent(code, text);
     const bool ble = Ble();
     switch (code) {
         case kBleEventLinkUp:
@@ -136,25 +136,22 @@ void PresenceDisplay::OnBleEvent(const WindowMessage& message) {
             OnBleConnectFailed();
             break;
         case kBleEventReconnect:
-            if (!ble) hub.Presence().ConnectBle();
+            if (!ble) stack.Presence().ConnectBle();
             break;
         case kBleEventBattery:
             if (const auto battery = BatteryFromEventText(text)) ShowBattery(*battery);
             break;
         case kBleEventQueryThenConnect:
-            if (BleBridge* bridge = hub.Ble()) {
+            if (BleBridge* bridge = stack.Ble()) {
                 const auto status = bridge->BleQuery();
                 DebugF("BLE status %d\n", status ? static_cast<int>(*status) : -1);
             }
-            hub.Presence().ConnectBle();
+            stack.Presence().ConnectBle();
             break;
         default:
             // The command set has taken a reply already (on the bridge's thread, for the read
             // that asked for it); only the battery of a status reply is shown here.
-            if (code >= kBleEventReplyBase && code < kBleEventReplyBase + 0x100)
-                if (const auto reply = hub.Commands().DecodeBleReply(code, text);
-                    reply && reply->op == kOpStatus)
-                    ShowBattery(reply->values.battery);
+            if (const auto battery = stack.BleReplyBattery(code, text)) ShowBattery(*battery);
             break;
     }
     // A mouse that has just come in over BLE is counted as connected and brought into step
@@ -183,18 +180,19 @@ void PresenceDisplay::OnHotplug(const WindowMessage& message) {
     event.kind = message.wParam != 0 ? HotplugKind::Arrival : HotplugKind::Removal;
     event.vendorId = static_cast<std::uint16_t>((message.lParam >> 16) & 0xFFFF);
     event.productId = static_cast<std::uint16_t>(message.lParam & 0xFFFF);
-    if (!m_parts.hub.Presence().OnDeviceChange(event)) return;
+    if (!m_parts.stack.Presence().OnDeviceChange(event)) return;
     // The new device settles before it is asked anything.
     const int settle = event.kind == HotplugKind::Arrival ? m_parts.context.hotplugSettleMs : 0;
     QTimer::singleShot(settle, &m_parts.window, [this] {
         control::RunScheduler& scheduler = m_parts.scheduler;
         scheduler.WaitForDevice();
         scheduler.ForgetReceiverLink();
-        scheduler.SetEverSynchronised(m_parts.hub.SelectedEntry() != nullptr && scheduler.EverSynchronised());
+        scheduler.SetEverSynchronised(m_parts.stack.SelectedEntry() != nullptr &&
+                                      scheduler.EverSynchronised());
         m_hooks.selectDevice();
         {
             QtMessageSink::StoppingScope stopping(m_parts.sink);
-            m_parts.hub.Presence().StartListeners();
+            m_parts.stack.Presence().StartListeners();
         }
         Refresh();
     });

@@ -33,7 +33,7 @@ public:
     struct Parts {
         ui::WindowImplBase& window;
         const AppContext& context;
-        control::DeviceStack& hub;
+        control::DeviceStack& stack;
         control::RunScheduler& scheduler;
         QtMessageSink& sink;
         Notices& notices;
@@ -57,7 +57,7 @@ public:
     void StopTimers();
     // Counted as linked by the last refresh (apply requests need it).
     bool Connected() const { return m_connected; }
-    bool Ble() const { return m_parts.hub.Link().bleMode.load() != 0; }
+    bool Ble() const { return m_parts.stack.Link().bleMode.load() != 0; }
     bool BatteryTimerRunning() const { return m_batteryTimer.isActive(); }
     int BleFailures() const { return m_bleRetries.Failures(); }
     bool BleRetryPending() const { return m_bleRetry.isActive(); }
@@ -66,7 +66,7 @@ private:
     control::LinkFacts Facts() const;
     // Over BLE, or on a cable or a receiver that has reported its mouse: no BLE attempt is needed.
     bool ReachableOtherwise() const { return Ble() || control::ReachableByHid(Facts()); }
-    int ConnectionType() const { return m_parts.hub.Presence().ConnectionKind(); }
+    int ConnectionType() const { return m_parts.stack.Presence().ConnectionKind(); }
     void ShowNoDeviceBox();
     void OnBleConnectFailed();
 

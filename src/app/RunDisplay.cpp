@@ -85,7 +85,7 @@ void RunDisplay::OnApplyEnd(const WindowMessage&) {
         m_hooks.readBackFailed();
     else if (result.ran && !result.Complete())
         ShowApplyFailed();
-    if (!m_parts.presence.Ble() && m_parts.hub.SelectedEntry() != nullptr)
+    if (!m_parts.presence.Ble() && m_parts.stack.SelectedEntry() != nullptr)
         m_parts.presence.StartBatteryTimer();
     m_hooks.runFinished();
     RunWaiting();
@@ -93,11 +93,11 @@ void RunDisplay::OnApplyEnd(const WindowMessage&) {
 
 void RunDisplay::ShowApplyFailed() {
     // A mouse that went away gets the no-device notice instead, once its removal comes in.
-    const auto& handle = m_parts.hub.Link().featureHandle;
-    if (m_parts.hub.SelectedEntry() == nullptr || !handle || !handle->IsOpen()) return;
+    const auto& handle = m_parts.stack.Link().featureHandle;
+    if (m_parts.stack.SelectedEntry() == nullptr || !handle || !handle->IsOpen()) return;
     // A receiver without its mouse has its own notice, which says what to do.
     if (m_parts.notices.NoDeviceShown()) return;
-    if (m_parts.hub.Presence().ConnectionKind() == kConnectionReceiver &&
+    if (m_parts.stack.Presence().ConnectionKind() == kConnectionReceiver &&
         m_parts.scheduler.ReceiverLink() == 0)
         return;
     DebugLine("the settings did not reach the mouse\n");

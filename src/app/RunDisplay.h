@@ -30,7 +30,7 @@ public:
     };
     struct Parts {
         ui::WindowImplBase& window;
-        control::DeviceStack& hub;
+        control::DeviceStack& stack;
         control::ModelSession& model;
         control::RunScheduler& scheduler;
         PresenceDisplay& presence;

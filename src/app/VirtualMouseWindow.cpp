@@ -13,8 +13,8 @@
 
 namespace zor::app {
 
-VirtualMouseWindow::VirtualMouseWindow(control::DeviceStack& hub, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_hub(hub), m_mouse(hub.Mouse()) {
+VirtualMouseWindow::VirtualMouseWindow(control::DeviceStack& stack, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_stack(stack), m_mouse(stack.Mouse()) {
     setObjectName(QStringLiteral("VirtualMouseWindow"));
     setWindowTitle(tr("Virtual mouse"));
     auto* layout = new QVBoxLayout(this);
@@ -47,15 +47,15 @@ VirtualMouseWindow::VirtualMouseWindow(control::DeviceStack& hub, QWidget* paren
     auto* linkRow = new QGridLayout(link);
     m_plug = new QPushButton(tr("Unplug"), link);
     m_plug->setObjectName(QStringLiteral("vm_plug"));
-    connect(m_plug, &QPushButton::clicked, this, [this] { SetPlugged(!m_hub.VirtualMousePlugged()); });
+    connect(m_plug, &QPushButton::clicked, this, [this] { SetPlugged(!m_stack.VirtualMousePlugged()); });
     m_link = new QPushButton(tr("Drop receiver link"), link);
     m_link->setObjectName(QStringLiteral("vm_link"));
     m_link->setEnabled(m_mouse && m_mouse->Kind() == VirtualLinkKind::Receiver);
     connect(m_link, &QPushButton::clicked, this, [this] { SetLinked(!m_linked); });
     m_ble = new QPushButton(tr("Connect over BLE"), link);
     m_ble->setObjectName(QStringLiteral("vm_ble"));
-    m_ble->setEnabled(m_hub.VirtualBle() != nullptr);
-    connect(m_ble, &QPushButton::clicked, this, [this] { SetBle(!m_hub.VirtualOnBle()); });
+    m_ble->setEnabled(m_stack.VirtualBle() != nullptr);
+    connect(m_ble, &QPushButton::clicked, this, [this] { SetBle(!m_stack.VirtualOnBle()); });
     linkRow->addWidget(m_plug, 0, 0);
     linkRow->addWidget(m_link, 0, 1);
     linkRow->addWidget(m_ble, 1, 0, 1, 2);
@@ -89,13 +89,13 @@ VirtualMouseWindow::VirtualMouseWindow(control::DeviceStack& hub, QWidget* paren
 }
 
 void VirtualMouseWindow::SetPlugged(bool plugged) {
-    m_hub.PlugVirtualMouse(plugged);
+    m_stack.PlugVirtualMouse(plugged);
     m_plug->setText(plugged ? tr("Unplug") : tr("Plug in"));
     UpdateState();
 }
 
 void VirtualMouseWindow::SetBle(bool ble) {
-    m_hub.SetVirtualBle(ble);
+    m_stack.SetVirtualBle(ble);
     const QString back = m_mouse && m_mouse->Kind() == VirtualLinkKind::Receiver ? tr("Back to the receiver")
                                                                                  : tr("Back to the cable");
     m_ble->setText(ble ? back : tr("Connect over BLE"));
@@ -126,9 +126,9 @@ void VirtualMouseWindow::UpdateState() {
                          .arg(s.reportRate)
                          .arg(s.batteryPercent)
                          .arg(s.charging ? tr(" (charging)") : QString())
-                         .arg(m_hub.VirtualOnBle()          ? tr(", over BLE")
-                              : m_hub.VirtualMousePlugged() ? QString()
-                                                            : tr(", unplugged")));
+                         .arg(m_stack.VirtualOnBle()          ? tr(", over BLE")
+                              : m_stack.VirtualMousePlugged() ? QString()
+                                                              : tr(", unplugged")));
 }
 
 }  // namespace zor::app

@@ -23,7 +23,7 @@ namespace zor::app {
 class VirtualMouseWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit VirtualMouseWindow(control::DeviceStack& hub, QWidget* parent = nullptr);
+    explicit VirtualMouseWindow(control::DeviceStack& stack, QWidget* parent = nullptr);
 
     // Shows the mouse's state again (after the program wrote to it).
     void UpdateState();
@@ -33,7 +33,7 @@ private:
     void SetLinked(bool linked);
     void SetBle(bool ble);
 
-    control::DeviceStack& m_hub;
+    control::DeviceStack& m_stack;
     std::shared_ptr<VirtualMouse> m_mouse;
     QLabel* m_state = nullptr;
     QPushButton* m_plug = nullptr;

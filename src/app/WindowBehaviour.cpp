@@ -107,7 +107,7 @@ void WindowBehaviour::Minimise() {
 
 void WindowBehaviour::Restore(bool readState) {
     m_hiddenToTray = false;
-    if (m_parts.hub.Link().bleMode.load() == 0) {
+    if (m_parts.stack.Link().bleMode.load() == 0) {
         if (readState) ui::SendMessageTo(&m_parts.window, ui::kMsgReadDeviceState, 0, 0);
         m_hooks.refreshPresence();
     }
@@ -221,16 +221,8 @@ void WindowBehaviour::OpenSettings() {
 
 int WindowBehaviour::ReadChargeCounter() {
     // One short read on this thread, only while no run or state read has the device.
-    if (m_parts.hub.SelectedEntry() == nullptr || m_parts.scheduler.DeviceBusy()) return -1;
-    CommandSet& commands = m_parts.hub.Commands();
-    commands.Request() = DeviceRequest{};
-    commands.Request().op = kOpProfile;
-    commands.Request().subOp = kSubChargeCounter;
-    if (commands.ReadRequest() != 1) {
-        DebugLine("charge counter not read\n");
-        return -1;
-    }
-    return commands.Request().chargeCounter;
+    if (m_parts.scheduler.DeviceBusy()) return -1;
+    return m_parts.stack.ReadChargeCounter();
 }
 
 void WindowBehaviour::CloseSettings() {

@@ -35,7 +35,7 @@ public:
     struct Parts {
         ui::WindowImplBase& window;
         const AppContext& context;
-        control::DeviceStack& hub;
+        control::DeviceStack& stack;
         control::RunScheduler& scheduler;
         Notices& notices;
         ui::LanguageManager& language;

@@ -142,8 +142,8 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     options.virtualMouse = m_context.virtualMouse;
     options.virtualKind = m_context.virtualKind;
     options.sleeper = m_context.sleeper;
-    m_hub = std::make_unique<control::DeviceStack>(options, m_sink);
-    m_scheduler = std::make_unique<control::RunScheduler>(*m_hub, m_model, m_sink);
+    m_stack = std::make_unique<control::DeviceStack>(options, m_sink);
+    m_scheduler = std::make_unique<control::RunScheduler>(*m_stack, m_model, m_sink);
     m_update = std::make_unique<update::UpdateController>(m_context.programFolder, this);
     PresenceDisplay::Hooks presence;
     presence.refreshPages = [this] { m_pages->Refresh(); };
@@ -152,7 +152,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     presence.closeSettings = [this] { m_behaviour->CloseSettings(); };
     presence.hiddenToTray = [this] { return m_behaviour->HiddenToTray(); };
     m_presence = std::make_unique<PresenceDisplay>(
-        PresenceDisplay::Parts{*this, m_context, *m_hub, *m_scheduler, m_sink, m_notices},
+        PresenceDisplay::Parts{*this, m_context, *m_stack, *m_scheduler, m_sink, m_notices},
         std::move(presence));
     WindowBehaviour::Hooks behaviour;
     behaviour.save = [this] {
@@ -167,7 +167,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     behaviour.showRun = [this] { m_run->ShowRunning(); };
     behaviour.menuItem = [this](const QString& item) { m_pages->OnMenuItem(item); };
     m_behaviour = std::make_unique<WindowBehaviour>(
-        WindowBehaviour::Parts{*this, m_context, *m_hub, *m_scheduler, m_notices, m_language},
+        WindowBehaviour::Parts{*this, m_context, *m_stack, *m_scheduler, m_notices, m_language},
         std::move(behaviour));
     PageHost::Hooks pages;
     pages.resetToFactory = [this] { return ResetToFactory(); };
@@ -180,7 +180,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
         PushWithNewProfileIds();
     };
     m_pages = std::make_unique<PageHost>(
-        PageHost::Parts{*this, m_context, *m_hub, m_model, *m_scheduler, m_language, m_notices},
+        PageHost::Parts{*this, m_context, *m_stack, m_model, *m_scheduler, m_language, m_notices},
         std::move(pages));
     RunDisplay::Hooks run;
     run.refreshPages = [this] { m_pages->Refresh(); };
@@ -192,7 +192,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
         m_notices.ShowInfo(m_notices.Text("Error"), m_notices.Text("ConfigNoMouse"));
     };
     m_run = std::make_unique<RunDisplay>(
-        RunDisplay::Parts{*this, *m_hub, m_model, *m_scheduler, *m_presence, m_notices}, std::move(run));
+        RunDisplay::Parts{*this, *m_stack, m_model, *m_scheduler, *m_presence, m_notices}, std::move(run));
 }
 
 CZorMainWnd::~CZorMainWnd() {
@@ -200,7 +200,7 @@ CZorMainWnd::~CZorMainWnd() {
     {
         QtMessageSink::StoppingScope stopping(m_sink);
         m_scheduler.reset();  // joins a run or read still on the device
-        m_hub->Shutdown();
+        m_stack->Shutdown();
     }
     m_sink.SetReceiver(nullptr);
     if (CResourceManager::GetInstance().GetTextQueryInterface() == &m_language)
@@ -281,10 +281,10 @@ void CZorMainWnd::OnWindowInit() {
     m_pages->Macro().Rebuild();
     m_presence->Home().SetResourcePrefix(GetResourcePrefix());
     m_presence->Home().ApplyLayout();
-    m_hub->Presence().StartWorker();
-    m_hub->LoadCatalog();
-    m_presence->Home().BuildTiles(m_hub->Entries());
-    m_hub->StartHotplug([this](const HotplugEvent& event) {
+    m_stack->Presence().StartWorker();
+    m_stack->LoadCatalog();
+    m_presence->Home().BuildTiles(m_stack->Entries());
+    m_stack->StartHotplug([this](const HotplugEvent& event) {
         const qintptr ids = (qintptr(event.vendorId) << 16) | event.productId;
         PostMessageTo(this, kWmDeviceChange, event.kind == HotplugKind::Arrival ? 1 : 0, ids);
     });
@@ -295,7 +295,7 @@ void CZorMainWnd::OnWindowInit() {
     PostMessageTo(this, kMsgSilentStart);
     {
         QtMessageSink::StoppingScope stopping(m_sink);
-        m_hub->Presence().StartListeners();
+        m_stack->Presence().StartListeners();
     }
     const IniFile set(SetIniPath());
     m_behaviour->Start(set);
@@ -307,20 +307,20 @@ void CZorMainWnd::OnWindowInit() {
 
 // The device selection ("ClickDevice"): the first found device, its model, its state.
 void CZorMainWnd::SelectDevice() {
-    m_hub->Presence().AutoSelect();  // asks for the state read (2053)
+    m_stack->Presence().AutoSelect();  // asks for the state read (2053)
     // Until a report or a read says otherwise the receiver's link is unknown, so that the first
     // report of either state counts as a change.
-    if (m_hub->Presence().ConnectionKind() == kConnectionReceiver) m_hub->Presence().SetReceiverState(-1);
+    if (m_stack->Presence().ConnectionKind() == kConnectionReceiver) m_stack->Presence().SetReceiverState(-1);
     LoadModel();
-    m_presence->Home().UpdateTiles(m_hub->Entries(), m_hub->Presence().Selected());
-    if (const DeviceEntry* entry = m_hub->SelectedEntry())
+    m_presence->Home().UpdateTiles(m_stack->Entries(), m_stack->Presence().Selected());
+    if (const DeviceEntry* entry = m_stack->SelectedEntry())
         if (auto* name = FindControl(QStringLiteral("lab_home_devname")))
             name->SetText(QString::fromStdString(entry->displayName));
 }
 
 void CZorMainWnd::LoadModel() {
     const int chip = m_model.chip;
-    m_model.LoadModel(m_hub->SelectedEntry(), m_hub->Link().bleMode.load() != 0, [chip] { return chip; });
+    m_model.LoadModel(m_stack->SelectedEntry(), m_stack->Link().bleMode.load() != 0, [chip] { return chip; });
     ApplyModelToView();
     // Asked once the window is up (and the device selection done), not in the middle of it.
     if (!m_model.DocumentLoaded())
@@ -330,10 +330,10 @@ void CZorMainWnd::LoadModel() {
 
 // The model in use reaches the command set, the listeners' key map and the pages.
 void CZorMainWnd::ApplyModelToView() {
-    m_hub->Commands().SetModel(m_model.Model());
+    m_stack->Commands().SetModel(m_model.Model());
     std::map<int, int> keySlots, ledModes;
     LoadKeySlotMap(m_model.ModelFolder(), keySlots, ledModes);
-    m_hub->View().SetKeySlotMap(keySlots);
+    m_stack->View().SetKeySlotMap(keySlots);
     m_pages->SetModel();
     m_pages->Refresh();
 }

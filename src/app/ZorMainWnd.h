@@ -53,7 +53,7 @@ public:
     void Exit() { m_behaviour->Exit(); }
 
     // State for tests and the virtual mouse window.
-    control::DeviceStack& Hub() { return *m_hub; }
+    control::DeviceStack& Stack() { return *m_stack; }
     control::ModelSession& Model() { return m_model; }
     control::RunScheduler& Scheduler() { return *m_scheduler; }
     MouseConfigDocument& Document() { return m_model.doc; }
@@ -128,7 +128,7 @@ private:
 
     AppContext m_context;
     QtMessageSink m_sink;
-    std::unique_ptr<control::DeviceStack> m_hub;
+    std::unique_ptr<control::DeviceStack> m_stack;
     control::ModelSession m_model;
     std::unique_ptr<control::RunScheduler> m_scheduler;
     std::unique_ptr<update::UpdateController> m_update;

@@ -82,30 +82,30 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
     if (!crypto.loaded) return false;
     KeyBytes keys;
     if (!DeriveKey(passPhrase, keys)) {
-        DebugLine("无法生成密钥\n");
+        DebugLine("cannot derive the key\n");
         return false;
     }
 
     std::ifstream in(inPath, std::ios::binary);
     if (!in) {
-        Report("无法打开输入文件：", inPath);
+        Report("cannot open the input file: ", inPath);
         return false;
     }
 
     std::array<unsigned char, kIvSize> iv{};
     in.read(reinterpret_cast<char*>(iv.data()), static_cast<std::streamsize>(iv.size()));
     if (static_cast<std::size_t>(in.gcount()) != iv.size()) {
-        Report("输入文件太短：", inPath);
+        Report("input file too short: ", inPath);
         return false;
     }
 
     CipherCtx ctx(crypto.cipherCtxNew());
     if (!ctx) {
-        DebugLine("无法创建解密上下文\n");
+        DebugLine("cannot create the decryption context\n");
         return false;
     }
     if (crypto.decryptInit(ctx.get(), crypto.aes256Cbc(), nullptr, keys.key.data(), iv.data()) != 1) {
-        DebugLine("无法设置解密算法和密钥\n");
+        DebugLine("cannot set the cipher and the key\n");
         return false;
     }
 
@@ -120,34 +120,34 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
         if (got == 0) break;
         total += got;
         if (total > kMaxBleFileBytes) {
-            Report("输入文件过大：", inPath);
+            Report("input file too large: ", inPath);
             return false;
         }
         int produced = 0;
         if (crypto.decryptUpdate(ctx.get(), block.data(), &produced, chunk.data(), static_cast<int>(got)) !=
             1) {
-            DebugLine("无法解密输入数据\n");
+            DebugLine("cannot decrypt the input data\n");
             return false;
         }
         plain.append(reinterpret_cast<const char*>(block.data()), static_cast<std::size_t>(produced));
     }
     if (in.bad()) {
-        Report("无法读取输入文件：", inPath);
+        Report("cannot read the input file: ", inPath);
         return false;
     }
     int produced = 0;
     if (crypto.decryptFinal(ctx.get(), block.data(), &produced) != 1) {
-        DebugLine("无法完成解密\n");
+        DebugLine("cannot finish the decryption (wrong key or damaged file)\n");
         return false;
     }
     plain.append(reinterpret_cast<const char*>(block.data()), static_cast<std::size_t>(produced));
 
     std::string error;
     if (!WriteFileAtomic(target, plain, &error)) {
-        Report("无法打开输出文件：", target);
+        Report("cannot write the output file: ", target);
         return false;
     }
-    DebugLine("文件解密成功：" + inPath.string() + " -> " + target.string() + "\n");
+    DebugLine("file decrypted: " + inPath.string() + " -> " + target.string() + "\n");
     return true;
 }
 

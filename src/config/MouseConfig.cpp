@@ -195,8 +195,8 @@ void MouseConfigDocument::parse(const json& root) {
 
     const json& main = config.at("mousemain");
     ver = JsonInteger<int>(main.at("ver"));
-    curporfile = JsonInteger<int>(main.at("curporfile"));
-    if (curporfile < 0 || curporfile > 2) curporfile = 0;
+    currentProfile = JsonInteger<int>(main.at("curporfile"));
+    if (currentProfile < 0 || currentProfile > 2) currentProfile = 0;
 }
 
 // ---- save ------------------------------------------------------------------------------------
@@ -257,7 +257,7 @@ json MouseConfigDocument::ToJson() const {
         ledList.push_back(std::move(list));
     }
     config["mouseled"] = std::move(ledList);
-    config["mousemain"] = {{"ver", ver}, {"curporfile", curporfile}};
+    config["mousemain"] = {{"ver", ver}, {"curporfile", currentProfile}};
     return {{"mouseconfig", std::move(config)}};
 }
 
@@ -509,7 +509,7 @@ ReloadOutcome Reload(MouseConfigDocument& document, ReloadContext& c) {
     if (c.catalog != nullptr) document.FillKeyTexts(*c.catalog);
     if (c.catalog != nullptr && c.macros != nullptr && c.keys != nullptr)
         document.RefreshMacroLabels(*c.macros, *c.catalog, *c.keys);
-    document.DisableSurplusGears(document.curporfile);
+    document.DisableSurplusGears(document.currentProfile);
     outcome.idsCreated = document.CreateMissingProfileIds(c.modelFolder);
     return outcome;
 }

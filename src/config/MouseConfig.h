@@ -166,7 +166,7 @@ public:
     std::array<doc::MouseAdvSettings, kConfigProfiles> adv;
     std::array<std::array<doc::LedModeSettings, kLedModes>, kConfigProfiles> led;
     int ver = 0;
-    int curporfile = 0;
+    int currentProfile = 0;  // "curporfile" in the file
 
     // Device facts.
     int keyCount = 0;

@@ -1,5 +1,7 @@
 #include "control/DeviceStack.h"
 
+#include "common/Debug.h"
+#include "device/BleBridge.h"
 #include "device/DeviceMatch.h"
 #include "device/HidapiBus.h"
 #include "device/HidrawBleBridge.h"
@@ -91,6 +93,26 @@ const DeviceEntry* DeviceStack::SelectedEntry() const {
     const auto& entries = m_finder.entries();
     if (selected < 0 || static_cast<std::size_t>(selected) >= entries.size()) return nullptr;
     return &entries[static_cast<std::size_t>(selected)];
+}
+
+int DeviceStack::ReadChargeCounter() {
+    if (SelectedEntry() == nullptr) return -1;
+    DeviceRequest& r = m_commands.Request();
+    r = DeviceRequest{};
+    r.op = kOpProfile;
+    r.subOp = kSubChargeCounter;
+    if (m_commands.ReadRequest() != 1) {
+        DebugLine("charge counter not read\n");
+        return -1;
+    }
+    return r.chargeCounter;
+}
+
+std::optional<int> DeviceStack::BleReplyBattery(int code, const std::string& text) {
+    if (code < kBleEventReplyBase || code >= kBleEventReplyBase + 0x100) return std::nullopt;
+    const auto reply = m_commands.DecodeBleReply(code, text);
+    if (!reply || reply->op != kOpStatus) return std::nullopt;
+    return reply->values.battery;
 }
 
 bool DeviceStack::AnyFound() const {

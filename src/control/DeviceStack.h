@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "catalog/FindDev.h"
 #include "common/Sleeper.h"
@@ -66,6 +68,13 @@ public:
     void StopHotplug();
     // Ends listeners, the event worker and the hot-plug monitor.
     void Shutdown();
+
+    // One read of the charge counter (op 2/7) on the caller's thread, who makes sure no run has
+    // the device; -1 without a selected device or when the read failed.
+    int ReadChargeCounter();
+    // The battery byte of a BLE status reply (event code 0x600 + op 1), decoded without handing
+    // it to a read; nullopt for every other event.
+    std::optional<int> BleReplyBattery(int code, const std::string& text);
 
     FindDev& Finder() { return m_finder; }
     std::vector<DeviceEntry>& Entries() { return m_finder.entries(); }

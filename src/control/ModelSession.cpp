@@ -65,7 +65,7 @@ ReloadOutcome ModelSession::LoadModel(const DeviceEntry* entry, bool ble,
     const ReloadOutcome outcome = Reload(doc, context);
     if (!outcome.load.ok) DebugF("MouseConfig.json not read: %s\n", outcome.load.error);
     NoteLoad(outcome.load);
-    m_profile = std::clamp(doc.curporfile, 0, kConfigProfiles - 1);
+    m_profile = std::clamp(doc.currentProfile, 0, kConfigProfiles - 1);
     doc.SetPower(LoadPower());
     return outcome;
 }
@@ -100,7 +100,7 @@ ConfigResult ModelSession::Save() {
     // exit during start-up) or after its file could not be read, the document in memory holds
     // defaults, and writing them would replace the user's settings.
     if (!m_documentLoaded) return {false, false, "no configuration loaded"};
-    doc.curporfile = m_profile;
+    doc.currentProfile = m_profile;
     const ConfigResult saved = doc.SaveToModel(m_modelFolder);
     if (!saved.ok) DebugF("MouseConfig.json not written: %s\n", saved.error);
     return saved;
@@ -148,7 +148,7 @@ ReloadOutcome ModelSession::ReloadDocument(const std::function<int()>& readChip)
     const ReloadOutcome outcome = Reload(doc, context);
     if (outcome.load.ok) {
         NoteLoad(outcome.load);
-        SetProfile(doc.curporfile);
+        SetProfile(doc.currentProfile);
         doc.SetPower(LoadPower());
     }
     return outcome;
@@ -213,7 +213,7 @@ OperationResult ModelSession::RebuildFromMouse(const MouseSettingsRead& read, Ra
         ids.emplace_back(i, (*read.ids)[static_cast<std::size_t>(i)]);
     }
     if (!rebuilt.SetAsideUnreadableFile(live)) return {false, "cannot move aside " + live.string()};
-    rebuilt.curporfile = read.profile;
+    rebuilt.currentProfile = read.profile;
     doc = std::move(rebuilt);
     m_documentLoaded = true;
     m_unread.reset();
@@ -249,7 +249,7 @@ void ModelSession::SetRandomSource(std::function<std::uint16_t()> draw) {
 
 void ModelSession::SetProfile(int profile) {
     m_profile = std::clamp(profile, 0, kConfigProfiles - 1);
-    doc.curporfile = m_profile;
+    doc.currentProfile = m_profile;
 }
 
 }  // namespace zor::control

@@ -89,7 +89,7 @@ public:
     std::uint16_t DrawId() const;
     void SetRandomSource(std::function<std::uint16_t()> draw);
 
-    // The pages' profile (the document's curporfile), 0..2.
+    // The pages' profile (the document's current profile, "curporfile" in its file), 0..2.
     int Profile() const { return m_profile; }
     void SetProfile(int profile);
 

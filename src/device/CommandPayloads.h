@@ -4,15 +4,19 @@
 // go through Bind, so the two directions cannot drift apart.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <span>
 #include <type_traits>
 
 #include "common/Colour.h"
 #include "device/CommandFrame.h"
 #include "device/DeviceRequest.h"
+#include "device/SettingsSource.h"
 
 namespace zor::wire {
 
@@ -217,6 +221,24 @@ void DecodeFrom(const std::uint8_t* in, DeviceRequest& r) {
     P p;
     std::memcpy(&p, in, sizeof(P));
     P::Bind(Decode{}, static_cast<const P&>(p), r);
+}
+
+// A layout read from payload bytes as it stands (the virtual mouse's side of the wire); nullopt
+// when the bytes are fewer than the layout holds.
+template <class P>
+std::optional<P> Load(std::span<const std::uint8_t> bytes) {
+    static_assert(kIsWireLayout<P>);
+    if (bytes.size() < sizeof(P)) return std::nullopt;
+    P p;
+    std::memcpy(&p, bytes.data(), sizeof(P));
+    return p;
+}
+
+// Writes a layout into payload bytes (out holds at least sizeof(P) bytes).
+template <class P>
+void Store(const P& p, std::span<std::uint8_t> out) {
+    static_assert(kIsWireLayout<P>);
+    std::memcpy(out.data(), &p, std::min(sizeof(P), out.size()));
 }
 
 // A layout as the command set's operation table holds it.

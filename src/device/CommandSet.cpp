@@ -17,7 +17,22 @@ using wire::OneByte;
 
 constexpr std::uint8_t kAnySubOp = 0xFF;
 
-// One operation of the request record: its command, its payload layouts and how it is read.
+// What WriteSetting fills the record from: one profile's settings, the power options and the
+// model.
+struct SettingValues {
+    const SettingsSource& source;
+    int profileIndex;
+    const ProfileSettings& profile;
+    const PowerSettings& power;
+    const DeviceModel& model;
+};
+
+std::uint16_t Seconds(int minutes) {
+    return static_cast<std::uint16_t>(std::clamp(minutes * 60, 0, 0xFFFF));
+}
+
+// One operation of the request record: its command, its payload layouts, how it is read and how
+// WriteSetting fills it.
 struct Operation {
     std::uint8_t op = 0;
     std::uint8_t subOp = kAnySubOp;  // kAnySubOp: the op has no sub-ops
@@ -33,6 +48,12 @@ struct Operation {
     bool (*accepts)(const DeviceRequest&) = nullptr;
     // Op 9: the parameter block written and read at 25 x the mode number.
     wire::Layout block{};
+    // WriteSetting: fills the record's fields of the op; false when there is nothing to send.
+    // Null: no setting of its own.
+    bool (*fill)(DeviceRequest&, const SettingValues&) = nullptr;
+    // Ops 4 and 5: the keys whose assignment the op writes (WriteSetting takes the current key).
+    int firstKey = 0;
+    int lastKey = -1;
 };
 
 constexpr Operation Make(std::uint8_t op, std::uint8_t subOp, std::uint8_t command, std::uint8_t argument,
@@ -53,6 +74,11 @@ constexpr Operation WithHidOnlyRead(Operation o) {
     return o;
 }
 
+constexpr Operation Filled(Operation o, bool (*fill)(DeviceRequest&, const SettingValues&)) {
+    o.fill = fill;
+    return o;
+}
+
 constexpr Operation StatusOp() {
     // Written through the bridge's BleConnect, not as a frame.
     return Make(kOpStatus, kAnySubOp, 0x01, 0, {}, LayoutOf<wire::StatusReply>(), true);
@@ -66,6 +92,12 @@ constexpr Operation ProfileIdOp() {
     o.accepts = [](const DeviceRequest& r) {
         return r.profileIdIndex >= 0 && r.profileIdIndex < kProfileCount;
     };
+    o.fill = [](DeviceRequest& r, const SettingValues& v) {
+        for (int i = 0; i < kProfileCount; ++i)
+            r.profileIds[static_cast<std::size_t>(i)] = v.source.ProfileId(i);
+        r.profileIdIndex = v.profileIndex;
+        return true;
+    };
     return o;
 }
 
@@ -74,6 +106,8 @@ constexpr Operation KeyOp(std::uint8_t op) {
     Operation o = Make(op, kAnySubOp, op == kOpComboKey ? 0x05 : 0x04, 0, LayoutOf<wire::KeyCodePayload>(),
                        LayoutOf<wire::KeyCodePayload>(), false);
     o.offset = [](const DeviceRequest& r) { return 4 * r.keyIndex; };
+    o.firstKey = op == kOpComboKey ? kFirstComboKey : 0;
+    o.lastKey = op == kOpComboKey ? kKeyCount - 1 : kHighestKeyForKeyTable;
     return o;
 }
 
@@ -81,6 +115,33 @@ constexpr Operation LightingOp() {
     Operation o = Make(kOpLighting, kAnySubOp, 0x09, 0, LayoutOf<wire::LightingHeader>(),
                        LayoutOf<wire::LightingHeader>(), true);
     o.block = LayoutOf<wire::LightingBlock>();
+    o.fill = [](DeviceRequest& r, const SettingValues& v) {
+        const LightingSettings& lighting = v.profile.lighting;
+        const auto mode = static_cast<std::uint8_t>(lighting.modeNumber & ~kLightingSwitchBit);
+        r.modeByte = static_cast<std::uint8_t>(mode | (v.power.lightingSwitch ? kLightingSwitchBit : 0));
+        r.headerValue = lighting.headerValue;
+        r.modeParams = lighting.params;
+        r.modeColours = lighting.colours;
+        return true;
+    };
+    return o;
+}
+
+constexpr Operation DpiOp() {
+    Operation o = Make(kOpDpi, kAnySubOp, 0x06, 0, LayoutOf<wire::Dpi>(), LayoutOf<wire::Dpi>(), true);
+    o.fill = [](DeviceRequest& r, const SettingValues& v) {
+        r.gearMask = 0;
+        r.dpiAttributes = 0;
+        for (std::size_t g = 0; g < kDpiGears; ++g) {
+            const DpiGear& gear = v.profile.gears[g];
+            if (gear.enabled) r.gearMask = static_cast<std::uint8_t>(r.gearMask | (1u << g));
+            r.dpi[g] = static_cast<std::uint32_t>(gear.value);
+            r.dpiAttributes =
+                static_cast<std::uint16_t>(r.dpiAttributes | ((gear.attribute & 0x3) << (2 * g)));
+        }
+        r.currentGear = static_cast<std::uint8_t>(v.profile.currentGear + 1);
+        return true;
+    };
     return o;
 }
 
@@ -90,29 +151,74 @@ constexpr wire::Layout Byte() {
 }
 
 using R = DeviceRequest;
+using V = SettingValues;
 const std::array kOperations{
     StatusOp(),
     ProfileIdOp(),
-    Make(kOpProfile, kSubActiveProfile, 0x02, kSubActiveProfile, Byte<&R::activeProfile>(),
-         Byte<&R::activeProfile>(), true),
-    Make(kOpProfile, kSubSleepTime, 0x02, kSubSleepTime, LayoutOf<wire::SleepTime>(),
-         LayoutOf<wire::SleepTime>(), false),
-    Make(kOpProfile, kSubSecondTime, 0x02, kSubSecondTime, {}, {}, false),  // never written
-    Make(kOpProfile, kSubOptionA, 0x02, kSubOptionA, Byte<&R::optionA>(), Byte<&R::optionA>(), false),
-    Make(kOpProfile, kSubOptionB, 0x02, kSubOptionB, Byte<&R::optionB>(), Byte<&R::optionB>(), false),
+    Filled(Make(kOpProfile, kSubActiveProfile, 0x02, kSubActiveProfile, Byte<&R::activeProfile>(),
+                Byte<&R::activeProfile>(), true),
+           [](R& r, const V& v) {
+               r.activeProfile = static_cast<std::uint8_t>(v.profileIndex);
+               return true;
+           }),
+    Filled(Make(kOpProfile, kSubSleepTime, 0x02, kSubSleepTime, LayoutOf<wire::SleepTime>(),
+                LayoutOf<wire::SleepTime>(), false),
+           [](R& r, const V& v) {
+               r.sleepTime = Seconds(v.power.sleepMinutes);
+               return true;
+           }),
+    // Never written: the value is kept in the record only.
+    Filled(Make(kOpProfile, kSubSecondTime, 0x02, kSubSecondTime, {}, {}, false),
+           [](R& r, const V& v) {
+               r.secondTime = Seconds(v.power.secondTimeMinutes);
+               return true;
+           }),
+    Filled(Make(kOpProfile, kSubOptionA, 0x02, kSubOptionA, Byte<&R::optionA>(), Byte<&R::optionA>(), false),
+           [](R& r, const V& v) {
+               r.optionA = PackOptionA(v.power.straightLineCorrectEn, v.power.rippleCtrlEn,
+                                       v.power.jitterCorrectEn, v.power.smoothLineEn, v.model.chip);
+               return true;
+           }),
+    Filled(Make(kOpProfile, kSubOptionB, 0x02, kSubOptionB, Byte<&R::optionB>(), Byte<&R::optionB>(), false),
+           [](R& r, const V& v) {
+               r.optionB = PackOptionB(v.power.lodHeight, v.model.chip);
+               return true;
+           }),
     WithHidOnlyRead(
         Make(kOpProfile, kSubChargeCounter, 0x02, kSubChargeCounter, {}, Byte<&R::chargeCounter>(), true)),
-    WithHidOnlyRead(
-        Make(kOpReportRate, kAnySubOp, 0x03, 0, Byte<&R::reportRate>(), Byte<&R::reportRate>(), true)),
+    Filled(WithHidOnlyRead(
+               Make(kOpReportRate, kAnySubOp, 0x03, 0, Byte<&R::reportRate>(), Byte<&R::reportRate>(), true)),
+           [](R& r, const V& v) {
+               r.reportRate = ReportRateCode(v.model.matchedName, v.profile.reportRateIndex);
+               return r.reportRate != 0;  // no rate of this model: nothing to send
+           }),
     KeyOp(kOpKey),
     KeyOp(kOpComboKey),
-    Make(kOpDpi, kAnySubOp, 0x06, 0, LayoutOf<wire::Dpi>(), LayoutOf<wire::Dpi>(), true),
-    Make(kOpDpiColours, kAnySubOp, 0x07, 0, LayoutOf<wire::DpiColours>(), {}, false),
+    DpiOp(),
+    Filled(Make(kOpDpiColours, kAnySubOp, 0x07, 0, LayoutOf<wire::DpiColours>(), {}, false),
+           [](R& r, const V& v) {
+               for (std::size_t g = 0; g < kDpiGears; ++g) r.dpiColours[g] = v.profile.gears[g].colour;
+               return true;
+           }),
     LightingOp(),
-    Make(kOpParams, 1, 0x0A, 1, Byte<&R::valueA>(), Byte<&R::valueA>(), false),
-    Make(kOpParams, 2, 0x0A, 2, Byte<&R::valueB>(), Byte<&R::valueB>(), false),
-    Make(kOpParams, 5, 0x0A, 5, Byte<&R::valueC>(), Byte<&R::valueC>(), false),
-    Make(kOpParams, 6, 0x0A, 6, Byte<&R::valueD>(), Byte<&R::valueD>(), false),
+    Filled(Make(kOpParams, 1, 0x0A, 1, Byte<&R::valueA>(), Byte<&R::valueA>(), false),
+           [](R& r, const V& v) {
+               r.valueA = static_cast<std::uint8_t>(v.power.valueA);
+               return true;
+           }),
+    Filled(Make(kOpParams, 2, 0x0A, 2, Byte<&R::valueB>(), Byte<&R::valueB>(), false),
+           [](R& r, const V& v) {
+               r.valueB = static_cast<std::uint8_t>(v.power.shortPress);
+               return true;
+           }),
+    // Value C is sent as it stands in the record.
+    Filled(Make(kOpParams, 5, 0x0A, 5, Byte<&R::valueC>(), Byte<&R::valueC>(), false),
+           [](R&, const V&) { return true; }),
+    Filled(Make(kOpParams, 6, 0x0A, 6, Byte<&R::valueD>(), Byte<&R::valueD>(), false),
+           [](R& r, const V& v) {
+               r.valueD = static_cast<std::uint8_t>(v.power.moveWakeEn);
+               return true;
+           }),
 };
 
 const Operation* FindOperation(std::uint8_t op, std::uint8_t subOp) {
@@ -125,10 +231,6 @@ const Operation* FindOperation(std::uint8_t op, std::uint8_t subOp) {
 std::uint8_t WriteCommand(const Operation& o, const DeviceRequest& r) {
     if (o.op == kOpKey || o.op == kOpComboKey) return r.tableSelector != 0 ? 0x05 : 0x04;
     return o.command;
-}
-
-std::uint16_t Seconds(int minutes) {
-    return static_cast<std::uint16_t>(std::clamp(minutes * 60, 0, 0xFFFF));
 }
 
 }  // namespace
@@ -351,96 +453,24 @@ int CommandSet::WriteKey(int keyIndex, const KeyAssignment& key) {
 int CommandSet::WriteSetting(int op, int profile, int subOp) {
     if (m_settings == nullptr || profile < 0 || profile >= kProfileCount) return 0;
     const ProfileSettings settings = m_settings->Profile(profile);
-    const PowerSettings power = m_settings->Power();
     DeviceRequest& r = m_request;
     r.op = static_cast<std::uint8_t>(op);
     r.subOp = static_cast<std::uint8_t>(subOp);
-
-    switch (op) {
-        case kOpProfile:
-            switch (subOp) {
-                case kSubProfileId:
-                    for (int i = 0; i < kProfileCount; ++i)
-                        r.profileIds[static_cast<std::size_t>(i)] = m_settings->ProfileId(i);
-                    r.profileIdIndex = profile;
-                    break;
-                case kSubActiveProfile:
-                    r.activeProfile = static_cast<std::uint8_t>(profile);
-                    break;
-                case kSubSleepTime:
-                    r.sleepTime = Seconds(power.sleepMinutes);
-                    break;
-                case kSubSecondTime:
-                    r.secondTime = Seconds(power.secondTimeMinutes);
-                    break;
-                case kSubOptionA:
-                    r.optionA = PackOptionA(power.straightLineCorrectEn, power.rippleCtrlEn,
-                                            power.jitterCorrectEn, power.smoothLineEn, m_model.chip);
-                    break;
-                case kSubOptionB:
-                    r.optionB = PackOptionB(power.lodHeight, m_model.chip);
-                    break;
-                default:
-                    return 0;
-            }
-            return WriteRequest();
-        case kOpReportRate:
-            r.reportRate = ReportRateCode(m_model.matchedName, settings.reportRateIndex);
-            if (r.reportRate == 0) return 0;  // no rate of this model: nothing to send
-            return WriteRequest();
-        case kOpKey:
-            if (currentKey < 0 || currentKey > kHighestKeyForKeyTable) return 0;
-            return WriteKey(currentKey, settings.keys[static_cast<std::size_t>(currentKey)]);
-        case kOpComboKey:
-            if (currentKey < kFirstComboKey || currentKey >= kKeyCount) return 0;
-            return WriteKey(currentKey, settings.keys[static_cast<std::size_t>(currentKey)]);
-        case kOpDpi: {
-            r.gearMask = 0;
-            r.dpiAttributes = 0;
-            for (std::size_t g = 0; g < kDpiGears; ++g) {
-                const DpiGear& gear = settings.gears[g];
-                if (gear.enabled) r.gearMask = static_cast<std::uint8_t>(r.gearMask | (1u << g));
-                r.dpi[g] = static_cast<std::uint32_t>(gear.value);
-                r.dpiAttributes =
-                    static_cast<std::uint16_t>(r.dpiAttributes | ((gear.attribute & 0x3) << (2 * g)));
-            }
-            r.currentGear = static_cast<std::uint8_t>(settings.currentGear + 1);
-            return WriteRequest();
-        }
-        case kOpDpiColours:
-            for (std::size_t g = 0; g < kDpiGears; ++g) r.dpiColours[g] = settings.gears[g].colour;
-            return WriteRequest();
-        case kOpLighting: {
-            const LightingSettings& lighting = settings.lighting;
-            const auto mode = static_cast<std::uint8_t>(lighting.modeNumber & ~kLightingSwitchBit);
-            r.modeByte = static_cast<std::uint8_t>(mode | (power.lightingSwitch ? kLightingSwitchBit : 0));
-            r.headerValue = lighting.headerValue;
-            r.modeParams = lighting.params;
-            r.modeColours = lighting.colours;
-            return WriteRequest();
-        }
-        case kOpParams:
-            switch (subOp) {
-                case 1:
-                    r.valueA = static_cast<std::uint8_t>(power.valueA);
-                    break;
-                case 2:
-                    r.valueB = static_cast<std::uint8_t>(power.shortPress);
-                    break;
-                case 6:
-                    r.valueD = static_cast<std::uint8_t>(power.moveWakeEn);
-                    break;
-                default:
-                    break;  // 10/5 sends value C as it stands; 10/3 and 10/4 send nothing
-            }
-            return WriteRequest();
-        default:
-            return 0;
+    const Operation* o = FindOperation(r.op, r.subOp);
+    if (o == nullptr) return 0;
+    if (o->lastKey >= 0) {
+        // A key's assignment: its key code and, for a macro, the macro's stream.
+        if (currentKey < o->firstKey || currentKey > o->lastKey) return 0;
+        return WriteKey(currentKey, settings.keys[static_cast<std::size_t>(currentKey)]);
     }
+    if (o->fill == nullptr) return 0;
+    const PowerSettings power = m_settings->Power();
+    if (!o->fill(r, SettingValues{*m_settings, profile, settings, power, m_model})) return 0;
+    return WriteRequest();
 }
 
 int CommandSet::ApplyAll(int profile) {
-    DebugLine("InitApply应用应用应用应用应用应用应用应用应用应用。。。。\n");
+    DebugLine("InitApply: writing every setting of the profile\n");
     const int n = m_model.writeTimes >= 1 ? m_model.writeTimes : 4;
     const int failuresBefore = m_transport.FailedSends();
     auto repeat = [&](int op, int subOp) {

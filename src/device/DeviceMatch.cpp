@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 
 #include "common/Debug.h"
 #include "common/Text.h"
@@ -27,10 +28,11 @@ int FindIdPair(const DeviceEntry& entry, const HidInterfaceInfo& info) {
 }
 
 void ReadReport7(HidHandle& feature, DeviceEntry& entry) {
-    std::array<std::uint8_t, 16> report{};
-    report[0] = kReport7Id;
+    wire::Report7 request{};
+    request.reportId = kReport7Id;
+    auto report = std::bit_cast<std::array<std::uint8_t, kReport7Size>>(request);
     const int got = feature.GetFeature(report);
-    entry.report7Value = report[14] | (report[15] << 8);
+    entry.report7Value = std::bit_cast<wire::Report7>(report).value.Get();
     DebugF("input7:%d,%d\n", got, entry.report7Value);
 }
 

@@ -6,13 +6,13 @@
 #include "device/DeviceEntry.h"
 #include "device/HidBus.h"
 #include "device/LinkState.h"
+#include "device/Report7.h"
 
 namespace zor {
 
 inline constexpr std::uint16_t kInputUsagePage = 0xFF00;
 inline constexpr std::uint16_t kFeatureUsagePage = 0xFF01;
 inline constexpr std::uint16_t kVendorUsage = 1;
-inline constexpr std::uint8_t kReport7Id = 0x07;
 inline constexpr int kDefaultInputReportLength = 64;
 
 // Walks every HID interface. An interface of the entry's ids (and, with the compare flag set, of

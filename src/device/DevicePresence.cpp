@@ -136,11 +136,11 @@ void DevicePresence::Shutdown() {
 }
 
 void DevicePresence::OnInputReport(const ListenerTarget& target, std::span<const std::uint8_t> report) {
-    if (target.catalogType == 1 && report.size() > kStatusPosLink) {
+    if (target.catalogType == 1 && report.size() > kStatusLink) {
         m_link.bleMode = 0;
-        const int link = report[kStatusPosLink];
+        const int link = report[kStatusLink];
         if (target.isUsb == 0) {
-            DebugF("连接状态:%d\n", link);
+            DebugF("receiver link state:%d\n", link);
             if (m_receiverState.exchange(link) != link) {
                 m_sink.send(kMsgReadDeviceState, 1, 1);
                 // The receiver lost its mouse: the mouse may be reachable over BLE instead.
@@ -212,7 +212,7 @@ int DevicePresence::SelectedCatalogType() const {
 
 bool DevicePresence::HandleBleInput(const std::string& text) {
     const auto bytes = ParseBleText(text);
-    if (!bytes || bytes->size() < kStatusMinLength || (*bytes)[0] != kStatusReportIdValue) {
+    if (!bytes || !ParseInputStatus(*bytes)) {
         DebugF("BLE input report dropped: %s\n", bytes ? "not a full status report" : "malformed text");
         return false;
     }

@@ -18,7 +18,7 @@ InputListener::~InputListener() {
 void InputListener::Start() {
     if (m_thread.joinable() || !m_target.input) return;
     m_running = true;
-    DebugLine("创建线程\n");
+    DebugLine("listener thread started\n");
     m_thread = std::thread([this] { Run(); });
 }
 

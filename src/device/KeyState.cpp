@@ -6,12 +6,13 @@ namespace zor {
 
 int KeyState::ProcessStatusReport(std::span<const std::uint8_t> report, int device, int catalogType,
                                   DeviceView& view, EventQueue& queue) {
-    if (report.size() < kStatusMinLength || report[0] != kStatusReportIdValue) return 0;
-    const std::uint32_t bits = report[kStatusPosKeysLow] | (report[kStatusPosKeysHigh] << 8);
-    const int profile = report[kStatusPosProfile];
-    const int rate = report[kStatusPosRate];
-    const int gear = report[kStatusPosGear];
-    const int lighting = report[kStatusPosLighting];
+    const auto status = ParseInputStatus(report);
+    if (!status) return 0;
+    const std::uint32_t bits = status->keyBits;
+    const int profile = status->activeProfile;
+    const int rate = status->reportRate;
+    const int gear = status->gear;
+    const int lighting = status->lighting;
 
     int queued = 0;
     auto queueEvent = [&](int kind, int key, int value) {
@@ -39,8 +40,8 @@ int KeyState::ProcessStatusReport(std::span<const std::uint8_t> report, int devi
         if (rate != shown.reportRateCode) queueEvent(kEventReportRate, i, rate);
     }
 
-    const int dpi = report[kStatusPosDpi] | (report[kStatusPosDpi + 1] << 8);
-    m_second = report[kStatusPosSecond] | (report[kStatusPosSecond + 1] << 8);
+    const int dpi = status->dpiValue;
+    m_second = status->secondValue;
     if (dpi != 0 && dpi != m_lastDpi) {
         // The first value after start-up is only remembered: it is no change the user made.
         if (m_lastDpi != 0) queueEvent(kEventDpiValue, 0, 0);

@@ -10,22 +10,9 @@
 
 #include "device/DeviceView.h"
 #include "device/EventQueue.h"
+#include "device/StatusReport.h"
 
 namespace zor {
-
-// Byte positions of the input status report.
-inline constexpr std::uint8_t kStatusReportIdValue = 5;
-inline constexpr std::size_t kStatusPosLink = 1;
-inline constexpr std::size_t kStatusPosKeysLow = 2;
-inline constexpr std::size_t kStatusPosKeysHigh = 3;
-inline constexpr std::size_t kStatusPosProfile = 6;
-inline constexpr std::size_t kStatusPosRate = 7;
-inline constexpr std::size_t kStatusPosGear = 8;
-inline constexpr std::size_t kStatusPosLighting = 9;
-inline constexpr std::size_t kStatusPosDpi = 11;
-inline constexpr std::size_t kStatusPosSecond = 13;
-// Shortest report that holds every field read here.
-inline constexpr std::size_t kStatusMinLength = 15;
 
 class KeyState {
 public:

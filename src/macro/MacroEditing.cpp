@@ -187,12 +187,12 @@ std::uint8_t UsageFromKeyName(std::string_view name) {
     return 0;
 }
 
-EventSpec ParseEventSpec(std::string_view text) {
-    EventSpec spec;
+ParsedEventText ParseEventText(std::string_view text) {
+    ParsedEventText parsed;
     const std::vector<std::string_view> parts = SplitAt(text, ':');
-    auto fail = [&spec](std::string message) {
-        spec.error = std::move(message);
-        return spec;
+    auto fail = [&parsed](std::string message) {
+        parsed.error = std::move(message);
+        return parsed;
     };
     if (parts.size() < 3)
         return fail("an event is key:NAME:down|up:MS, mouse:BUTTON:down|up:MS, move:DX,DY:MS or dpi:400:MS");
@@ -200,22 +200,22 @@ EventSpec ParseEventSpec(std::string_view text) {
     long delay = 0;
     if (!ParseNumber(parts.back(), 0, kEventDelayMax, delay))
         return fail("the delay must be a whole number of milliseconds from 0 to 50000");
-    spec.event.delay = static_cast<std::uint32_t>(delay);
+    parsed.event.delay = static_cast<std::uint32_t>(delay);
     if (kind == "key" || kind == "mouse") {
         if (parts.size() != 4) return fail("a " + kind + " event is " + kind + ":NAME:down|up:MS");
         const std::string state = Lower(parts[2]);
         if (state != "down" && state != "up") return fail("the state must be down or up");
-        spec.event.state = state == "down" ? kMacStatePress : kMacStateRelease;
+        parsed.event.state = state == "down" ? kMacStatePress : kMacStateRelease;
         if (kind == "key") {
-            spec.event.code = UsageFromKeyName(parts[1]);
-            if (spec.event.code == 0) return fail("unknown key name: " + std::string(parts[1]));
+            parsed.event.code = UsageFromKeyName(parts[1]);
+            if (parsed.event.code == 0) return fail("unknown key name: " + std::string(parts[1]));
         } else {
             const std::string button = Lower(parts[1]);
             const auto* it = std::find_if(std::begin(kButtons), std::end(kButtons),
                                           [&](const ButtonName& b) { return b.name == button; });
             if (it == std::end(kButtons))
                 return fail("the mouse button must be left, middle, right, k4 or k5");
-            spec.event.code = it->code;
+            parsed.event.code = it->code;
         }
     } else if (kind == "move") {
         if (parts.size() != 3) return fail("a move is move:DX,DY:MS");
@@ -224,20 +224,21 @@ EventSpec ParseEventSpec(std::string_view text) {
         if (xy.size() != 2 || !ParseNumber(xy[0], -kMoveDistanceMax, kMoveDistanceMax, dx) ||
             !ParseNumber(xy[1], -kMoveDistanceMax, kMoveDistanceMax, dy))
             return fail("a move's distances are two whole numbers from -32767 to 32767");
-        spec.event = MoveEvent(static_cast<int>(dx), static_cast<int>(dy), static_cast<std::uint32_t>(delay));
+        parsed.event =
+            MoveEvent(static_cast<int>(dx), static_cast<int>(dy), static_cast<std::uint32_t>(delay));
     } else if (kind == "dpi") {
         // An inserted DPI change always switches to 400 DPI (the device's own code for it).
         if (parts.size() != 3 || parts[1] != "400") return fail("a DPI event is dpi:400:MS");
-        spec.event.code = kMacCodeDpi;
-        spec.event.state = kMacStatePress;
+        parsed.event.code = kMacCodeDpi;
+        parsed.event.state = kMacStatePress;
     } else {
         return fail("unknown event kind: " + std::string(parts[0]));
     }
-    spec.ok = true;
-    return spec;
+    parsed.ok = true;
+    return parsed;
 }
 
-std::string EventSpecText(const MacroDeviceBlock& b, int i) {
+std::string EventText(const MacroDeviceBlock& b, int i) {
     const auto k = static_cast<std::size_t>(i);
     const std::uint8_t code = b.macVal[k];
     const std::string delay = std::to_string(b.macDly[k]);

@@ -60,13 +60,13 @@ std::u16string EventKeyText(const MacroDeviceBlock& block, int i, const MacVkAnd
 
 // One event as zorctl writes and reads it: key:NAME:down|up:DELAY, mouse:left|middle|right|k4|
 // k5:down|up:DELAY, move:DX,DY:DELAY, dpi:400:DELAY. Delays in ms, 0..50000.
-struct EventSpec {
+struct ParsedEventText {
     bool ok = false;
     MacroEvent event;
     std::string error;
 };
-EventSpec ParseEventSpec(std::string_view text);
-std::string EventSpecText(const MacroDeviceBlock& block, int i);
+ParsedEventText ParseEventText(std::string_view text);
+std::string EventText(const MacroDeviceBlock& block, int i);
 // The key usage named by NAME (letters, digits, the fixed key names such as "F5", "Enter",
 // "L-Ctrl", "Space", or a usage number); 0 when nothing matches.
 std::uint8_t UsageFromKeyName(std::string_view name);

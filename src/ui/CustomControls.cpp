@@ -39,8 +39,8 @@ IUiEffectManagerImpl::IUiEffectManagerImpl() {
     }
     m_get = reinterpret_cast<effects::GetAnimationFn>(m_library.resolve("GetAnimation"));
     m_release = reinterpret_cast<effects::ReleaseAnimationFn>(m_library.resolve("ReleaseAnimation"));
-    m_types =
-        reinterpret_cast<effects::GetSurportAnimationTypeFn>(m_library.resolve("GetSurportAnimationType"));
+    m_types = reinterpret_cast<effects::GetSupportAnimationTypeFn>(
+        m_library.resolve(effects::kSupportAnimationTypeSymbol));
     if (!IsLoaded()) {
         m_get = nullptr;
         m_release = nullptr;
@@ -62,7 +62,7 @@ void IUiEffectManagerImpl::ReleaseAnimation(effects::IUIEffect*& effect) {
     effect = nullptr;
 }
 
-QString IUiEffectManagerImpl::GetSurportAnimationType() {
+QString IUiEffectManagerImpl::GetSupportAnimationType() {
     return m_types ? QString::fromUtf8(m_types()) : QString();
 }
 

@@ -19,7 +19,7 @@ public:
     bool IsLoaded() const { return m_get && m_release && m_types; }
     effects::IUIEffect* GetAnimation();
     void ReleaseAnimation(effects::IUIEffect*& effect);
-    QString GetSurportAnimationType();
+    QString GetSupportAnimationType();
     // Unloads and forgets the plug-in so the next Instance() loads it again (tests).
     static void ResetForTest();
     ~IUiEffectManagerImpl();
@@ -29,7 +29,7 @@ private:
     QLibrary m_library;
     effects::GetAnimationFn m_get = nullptr;
     effects::ReleaseAnimationFn m_release = nullptr;
-    effects::GetSurportAnimationTypeFn m_types = nullptr;
+    effects::GetSupportAnimationTypeFn m_types = nullptr;
 };
 
 class AnimLayout : public CVerticalLayoutUI, public effects::IUIEffectCallBack {

@@ -45,7 +45,9 @@ protected:
 // Entry points of the plug-in (extern "C").
 using GetAnimationFn = IUIEffect* (*)();
 using ReleaseAnimationFn = bool (*)(IUIEffect*&);
-using GetSurportAnimationTypeFn = const char* (*)();
+using GetSupportAnimationTypeFn = const char* (*)();
+// The exported name of the last entry point, spelt as plug-ins export it.
+inline constexpr const char* kSupportAnimationTypeSymbol = "GetSurportAnimationType";
 
 inline constexpr const char* kPluginFileName = "libzoreffects.so";
 

@@ -20,20 +20,21 @@ QString ConnectionPicture(CZorMainWnd& window) {
 
 TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesBackToItsCable) {
     Start();
-    VirtualMouseWindow control(window->Hub());
+    VirtualMouseWindow control(window->Stack());
     auto* bleButton = control.findChild<QPushButton*>(QStringLiteral("vm_ble"));
     ASSERT_TRUE(bleButton->isEnabled());
     bleButton->click();
-    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && window->MessageBox() == nullptr &&
-                                 !window->ApplyRunning() && !window->Hub().VirtualBle()->SentTexts().empty(),
-                             5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Stack().Link().bleMode.load() == 1 &&
+                                    window->MessageBox() == nullptr && !window->ApplyRunning() &&
+                                    !window->Stack().VirtualBle()->SentTexts().empty(),
+                                5000);
     EXPECT_EQ(ConnectionPicture(*window), "Home/bluetooth.svg");
     EXPECT_FALSE(window->BatteryTimerRunning());  // the mouse reports its battery itself
     EXPECT_FALSE(control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->isEnabled());
 
     // The battery event carries a status reply: its payload, not the report id, is the level.
     Mouse().SetBattery(55, true);
-    window->Hub().VirtualBle()->ReportBattery();
+    window->Stack().VirtualBle()->ReportBattery();
     ZOR_TRY_COMPARE_WITH_TIMEOUT(Find<ui::CControlUI>("battery_Text")->GetText(), QStringLiteral("55%"), 5000);
     EXPECT_EQ(Find<ui::CProgressUI>("battery_progress")->GetValue(), 55);
     EXPECT_TRUE(Find<ui::CControlUI>("in_charge")->IsVisible());
@@ -45,10 +46,10 @@ TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesB
 
     // Back on the cable: the BLE link is down and the cable connection is shown again.
     bleButton->click();
-    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 0 &&
-                                 ConnectionPicture(*window) == QLatin1String("Home/UsbConnect.svg") &&
-                                 window->MessageBox() == nullptr && window->BatteryTimerRunning(),
-                             5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Stack().Link().bleMode.load() == 0 &&
+                                    ConnectionPicture(*window) == QLatin1String("Home/UsbConnect.svg") &&
+                                    window->MessageBox() == nullptr && window->BatteryTimerRunning(),
+                                5000);
     EXPECT_TRUE(control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->isEnabled());
 }
 
@@ -57,11 +58,11 @@ TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesB
 // previous one back.
 TEST_F(MainWindowTest, OverBleTheMousesOwnProfileChangeSticks) {
     Start();
-    VirtualMouseWindow control(window->Hub());
+    VirtualMouseWindow control(window->Stack());
     control.findChild<QPushButton*>(QStringLiteral("vm_ble"))->click();
-    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && !window->ApplyRunning() &&
-                                 window->MessageBox() == nullptr,
-                             5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Stack().Link().bleMode.load() == 1 && !window->ApplyRunning() &&
+                                    window->MessageBox() == nullptr,
+                                5000);
     ASSERT_EQ(Mouse().State().activeProfile, 0);
     const qsizetype runs = applied->count();
     control.findChild<QPushButton*>(QStringLiteral("vm_profile"))->click();
@@ -79,10 +80,10 @@ TEST_F(MainWindowTest, FailedBleAttemptsAreRetriedOnATimerAndTheLastOneEndsInAQu
     ZOR_TRY_VERIFY_WITH_TIMEOUT(!window->BleRetryPending(), 5000);
     EXPECT_EQ(window->BleFailures(), 0);
 
-    window->Hub().PlugVirtualMouse(false);
+    window->Stack().PlugVirtualMouse(false);
     ZOR_TRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr, 5000);
     // The mouse is not reachable over BLE either: five more tries, one every pause, then the notice.
-    ASSERT_TRUE(window->Hub().Presence().ConnectBle());
+    ASSERT_TRUE(window->Stack().Presence().ConnectBle());
     ZOR_TRY_VERIFY_WITH_TIMEOUT(window->BleRetryPending() || window->BleFailures() > 0, 5000);
     ZOR_TRY_VERIFY_WITH_TIMEOUT(window->MessageBox() != nullptr && window->MessageBox()->GetQuitOnConfirm(),
                              5000);

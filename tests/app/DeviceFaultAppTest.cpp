@@ -137,7 +137,7 @@ protected:
     // The mouse holds what the document says (the current profile's identifier and DPI gears).
     void ExpectMouseHoldsTheDocument() {
         const VirtualMouseState state = Mouse().State();
-        const int profile = window->Document().curporfile;
+        const int profile = window->Document().currentProfile;
         EXPECT_EQ(state.profileIds[static_cast<std::size_t>(profile)], window->Document().ProfileId(profile));
         const auto& gears = window->Document().adv[static_cast<std::size_t>(profile)].gears;
         for (std::size_t g = 0; g < gears.size(); ++g) {
@@ -168,10 +168,10 @@ TEST_F(DeviceFaultAppTest, AMouseThatStopsAnsweringMidPushIsReportedAndTakesEver
 
     // The mouse answers again; plugged in anew, it is synchronised with everything.
     Mouse().InjectFault(MouseFault::None);
-    window->Hub().PlugVirtualMouse(false);
+    window->Stack().PlugVirtualMouse(false);
     ZOR_TRY_VERIFY(window->MessageBox() != nullptr &&
                    window->MessageBox()->GetType() == ui::CMsgWnd::kNoDevice);
-    window->Hub().PlugVirtualMouse(true);
+    window->Stack().PlugVirtualMouse(true);
     ASSERT_TRUE(WaitApply());
     ZOR_TRY_VERIFY(window->MessageBox() == nullptr);
     ExpectMouseHoldsTheDocument();
@@ -219,7 +219,7 @@ TEST_F(DeviceFaultAppTest, UnpluggedBetweenTwoFramesOfAFullPushShowsTheNoDeviceN
     EXPECT_EQ(InMemory(), Saved());
 
     Mouse().InjectFault(MouseFault::None);
-    window->Hub().PlugVirtualMouse(true);
+    window->Stack().PlugVirtualMouse(true);
     ASSERT_TRUE(WaitApply());
     ZOR_TRY_VERIFY(window->MessageBox() == nullptr);
     ExpectMouseHoldsTheDocument();

@@ -305,9 +305,9 @@ TEST_F(KeyPageTest, AMacroOfTheLibraryIsPlayedFromTheKeysOwnSlot) {
 TEST_F(KeyPageTest, OverBleTheRateSwitchIsHiddenAndMacrosCannotBeChosen) {
     UseLayout(true);
     Start();
-    VirtualMouseWindow control(window->Hub());
+    VirtualMouseWindow control(window->Stack());
     control.findChild<QPushButton*>(QStringLiteral("vm_ble"))->click();
-    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 1 && !window->ApplyRunning(), 5000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Stack().Link().bleMode.load() == 1 && !window->ApplyRunning(), 5000);
     ASSERT_TRUE(ClickControl(Find<COptionUI>("opt_nav_keys")));
     OpenKey("btn_MouseKey_Click3");
     EXPECT_FALSE(Popup("ItemValue10_ReportRate")->isVisible());
@@ -317,9 +317,9 @@ TEST_F(KeyPageTest, OverBleTheRateSwitchIsHiddenAndMacrosCannotBeChosen) {
     ASSERT_TRUE(ClickControl(Popup("btn_MouseKey_Apply")));
     control.findChild<QPushButton*>(QStringLiteral("vm_ble"))->click();
     // Back on the cable the program synchronises (under its overlay) before the page is free again.
-    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Hub().Link().bleMode.load() == 0 && !window->ApplyRunning() &&
-                                 zor::test::Reachable(Page("btn_MouseKey_Click3")),
-                             10000);
+    ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Stack().Link().bleMode.load() == 0 && !window->ApplyRunning() &&
+                                    zor::test::Reachable(Page("btn_MouseKey_Click3")),
+                                10000);
     OpenKey("btn_MouseKey_Click3");
     EXPECT_TRUE(Popup("ItemValue10_ReportRate")->isVisible());
     EXPECT_TRUE(Popup("btn_MouseKey_MacroGroupVal")->isEnabled());

@@ -128,7 +128,7 @@ TEST_F(MainWindowTest, TheDpiButtonSlidesThePopupInOnlyWhenItIsSwitchedOn) {
               QString::fromStdString(
                   window->Dpi().Table().Label(adv.gears[static_cast<std::size_t>(adv.cruseldpi)].value)));
     EXPECT_EQ(pop->FindControl(QStringLiteral("dev_name"))->GetText(),
-              QString::fromStdString(window->Hub().SelectedEntry()->displayName));
+              QString::fromStdString(window->Stack().SelectedEntry()->displayName));
     EXPECT_TRUE(pop->TimerActive());
 }
 

@@ -49,7 +49,7 @@ TEST_F(MainWindowTest, ApplyListsTheMacrosKeysInTheLibraryAndAPushSendsTheMacro)
     ASSERT_FALSE(window->Macros().groups().empty());
     const MacroRecord& macro = AssignFirstMacro(*window);
     const std::string guid = macro.guid;
-    const std::u16string model = Utf8ToUtf16(window->Hub().SelectedEntry()->matchedName);
+    const std::u16string model = Utf8ToUtf16(window->Stack().SelectedEntry()->matchedName);
 
     EXPECT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("btn_Mouse_Apply")));
     ASSERT_TRUE(WaitApply());

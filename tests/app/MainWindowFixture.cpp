@@ -65,7 +65,7 @@ void MainWindowTest::Launch(VirtualLinkKind kind, const QString& commandLine) {
 
 int MainWindowTest::Frames(std::uint8_t command, int argument) const {
     int n = 0;
-    for (const Report& r : window->Hub().Mouse()->Frames())
+    for (const Report& r : window->Stack().Mouse()->Frames())
         if (r[3] == command && (argument < 0 || r[5] == argument)) ++n;
     return n;
 }

@@ -26,7 +26,7 @@ protected:
     // Creates the window as Start does, without waiting for anything.
     void Launch(VirtualLinkKind kind = VirtualLinkKind::Cable, const QString& commandLine = {});
 
-    VirtualMouse& Mouse() { return *window->Hub().Mouse(); }
+    VirtualMouse& Mouse() { return *window->Stack().Mouse(); }
     template <typename T>
     T* Find(const char* name) {
         return window->Find<T>(QLatin1String(name));

@@ -30,14 +30,14 @@ int MouseGearValue(const VirtualMouseState& s, int gear) {
 
 TEST_F(MainWindowTest, StartShowsTheMouseItsConnectionAndBattery) {
     Start(VirtualLinkKind::Receiver);
-    EXPECT_EQ(window->Hub().Entries().size(), 2u);
+    EXPECT_EQ(window->Stack().Entries().size(), 2u);
     EXPECT_TRUE(Find<COptionUI>("btn_display1")->IsSelected());  // the receiver's tile
     EXPECT_FALSE(Find<COptionUI>("btn_display0")->IsEnabled());  // no cable attached
     EXPECT_EQ(Find<ui::CControlUI>("connect_state")->GetAttribute("bkimage"), "Home/2.4GConnect.svg");
     EXPECT_EQ(Find<ui::CControlUI>("battery_Text")->GetText(), "80%");
     EXPECT_EQ(Find<ui::CProgressUI>("battery_progress")->GetValue(), 80);
     EXPECT_TRUE(window->BatteryTimerRunning());
-    EXPECT_EQ(window->Hub().Presence().RunningListeners(), 1);
+    EXPECT_EQ(window->Stack().Presence().RunningListeners(), 1);
     EXPECT_EQ(window->geometry().size(), QSize(990, 690));
 }
 
@@ -174,7 +174,7 @@ TEST_F(MainWindowTest, TheReportRateGoesToTheConnectionsFieldAndFollowsTheMouse)
 
 TEST_F(MainWindowTest, UnpluggingShowsTheNoDeviceNoticeAndReplugClosesIt) {
     Start();
-    window->Hub().PlugVirtualMouse(false);
+    window->Stack().PlugVirtualMouse(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
     EXPECT_EQ(window->MessageBox()->GetType(), ui::CMsgWnd::kNoDevice);
     EXPECT_EQ(window->MessageBox()->GetSubType(), ui::CMsgWnd::kSubNoDevice);
@@ -182,7 +182,7 @@ TEST_F(MainWindowTest, UnpluggingShowsTheNoDeviceNoticeAndReplugClosesIt) {
     EXPECT_FALSE(window->BatteryTimerRunning());
 
     const qsizetype runs = applied->count();
-    window->Hub().PlugVirtualMouse(true);
+    window->Stack().PlugVirtualMouse(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() == nullptr; }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return applied->count() > runs; }, 5000));
     EXPECT_FALSE(Find<ui::CControlUI>("tranWnd")->IsVisible());

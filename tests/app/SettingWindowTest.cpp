@@ -221,7 +221,7 @@ TEST_F(SettingWindowTest, EveryLanguageOfTheListRetextsTheSettingsAndTheMainWind
 
 TEST_F(SettingWindowTest, ALanguageChangeRetextsAnOpenMessageBox) {
     Start();
-    window->Hub().PlugVirtualMouse(false);
+    window->Stack().PlugVirtualMouse(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
     auto* text = window->MessageBox()->FindControl(QStringLiteral("MessageTextNoDevice"));
     const QString english = text->GetText();
@@ -234,7 +234,7 @@ TEST_F(SettingWindowTest, ALanguageChangeRetextsAnOpenMessageBox) {
 
 TEST_F(SettingWindowTest, UnpluggingTheMouseTakesTheWindowAway) {
     Start();
-    WithSetting([&](Setting&) { window->Hub().PlugVirtualMouse(false); });
+    WithSetting([&](Setting&) { window->Stack().PlugVirtualMouse(false); });
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
 }
 

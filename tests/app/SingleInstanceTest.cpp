@@ -9,10 +9,10 @@
 #include <future>
 
 #include "support/Wait.h"
-#include "app/SingleInstance.h"
+#include "ui/SingleInstance.h"
 #include "support/TempDir.h"
 
-namespace zor::app {
+namespace zor::ui {
 namespace {
 
 // The instance files go to a runtime folder of the test's own.
@@ -56,4 +56,4 @@ TEST(SingleInstance, ALaterStartFindsTheFirstAsksItToRaiseAndMayRunOnceItIsGone)
 }
 
 }  // namespace
-}  // namespace zor::app
+}  // namespace zor::ui

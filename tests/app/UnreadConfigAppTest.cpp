@@ -46,7 +46,7 @@ protected:
     // Frames that wrote something into the mouse (every command without the read bit).
     int WriteFrames() const {
         int n = 0;
-        for (const Report& r : window->Hub().Mouse()->Frames())
+        for (const Report& r : window->Stack().Mouse()->Frames())
             if ((r[3] & kReadBit) == 0) ++n;
         return n;
     }
@@ -86,7 +86,7 @@ TEST_F(UnreadConfigAppTest, AnUnusableFileIsKeptNamedAndNothingIsSentUntilTheUse
         // The mouse was found and read, and the synchronisation that follows sent nothing.
         ASSERT_TRUE(WaitStateRead());
         EXPECT_FALSE(window->ApplyRunning());
-        EXPECT_GT(window->Hub().Mouse()->Frames().size(), 0u);
+        EXPECT_GT(window->Stack().Mouse()->Frames().size(), 0u);
         EXPECT_EQ(WriteFrames(), 0);
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_TRUE(boxes[0].contains(QString::fromStdString(LiveFile().string()))) << boxes[0].toStdString();
@@ -131,9 +131,9 @@ TEST_F(UnreadConfigAppTest, RestoringTheFactorySettingsWritesThemAndSendsThem) {
 
     // The run pushed everything: the mouse holds the profile's new identifier and its gears.
     const VirtualMouseState state = Mouse().State();
-    const auto p = static_cast<std::size_t>(document.curporfile);
-    EXPECT_NE(document.ProfileId(document.curporfile), 0);
-    EXPECT_EQ(state.profileIds[p], document.ProfileId(document.curporfile));
+    const auto p = static_cast<std::size_t>(document.currentProfile);
+    EXPECT_NE(document.ProfileId(document.currentProfile), 0);
+    EXPECT_EQ(state.profileIds[p], document.ProfileId(document.currentProfile));
     for (std::size_t g = 0; g < document.adv[p].gears.size(); ++g) {
         EXPECT_EQ(state.dpi[2 + 2 * g] | (state.dpi[3 + 2 * g] << 8), document.adv[p].gears[g].value) << g;
         EXPECT_EQ((state.dpi[0] >> g) & 1, document.adv[p].gears[g].enabled != 0 ? 1 : 0) << g;
@@ -178,14 +178,14 @@ TEST_F(UnreadConfigAppTest, ReadingTheMouseRebuildsTheDocumentFromItAndSendsNoth
 
     const MouseConfigDocument& document = window->Document();
     EXPECT_EQ(window->PagesProfile(), 1);
-    EXPECT_EQ(document.curporfile, 1);
+    EXPECT_EQ(document.currentProfile, 1);
     const doc::MouseAdvSettings& adv = document.adv[1];
     for (std::size_t g = 0; g < dpi.size(); ++g) {
         EXPECT_EQ(adv.gears[g].value, dpi[g]) << g;
         EXPECT_EQ(adv.gears[g].enabled, g < 3 ? 1 : 0) << g;
     }
     EXPECT_EQ(adv.cruseldpi, 1);
-    EXPECT_EQ(adv.rateusbvalue, ReportRateIndex(window->Hub().SelectedEntry()->matchedName, kRateCode));
+    EXPECT_EQ(adv.rateusbvalue, ReportRateIndex(window->Stack().SelectedEntry()->matchedName, kRateCode));
     EXPECT_EQ(document.led[1][0].curselmode, kSlot);
     const doc::LedModeSettings& mode = document.led[1][kSlot];
     EXPECT_EQ(mode.brightnessvalue, params[0]);

@@ -13,7 +13,7 @@
 #include "LocalHttpServer.h"
 #include "MainWindowFixture.h"
 #include "UpdateService.h"
-#include "app/SingleInstance.h"
+#include "ui/SingleInstance.h"
 #include "config/MouseConfig.h"
 #include "support/UserInput.h"
 #include "ui/Messages.h"
@@ -84,7 +84,7 @@ protected:
 
     zor::test::LocalHttpServer server;
     std::string savedRuntime;
-    SingleInstance updater{QStringLiteral("AutoUpdate")};
+    ui::SingleInstance updater{QStringLiteral("AutoUpdate")};
     int raised = 0;
 };
 

@@ -88,7 +88,7 @@ TEST_F(MainWindowTest, ResetRestoresTheFactoryDocumentAndPushesItWithNewIds) {
 
 TEST_F(MainWindowTest, TheVirtualMouseWindowDrivesTheMouseThePagesFollow) {
     Start(VirtualLinkKind::Receiver);
-    VirtualMouseWindow control(window->Hub());
+    VirtualMouseWindow control(window->Stack());
     control.show();
     // A picture of the window for people checking the build (build/screenshots).
     const auto shots = zor::test::BuildDir() / "screenshots";
@@ -107,7 +107,7 @@ TEST_F(MainWindowTest, TheVirtualMouseWindowDrivesTheMouseThePagesFollow) {
     ZOR_TRY_COMPARE_WITH_TIMEOUT(window->Document().adv[0].ratedonglevalue, option, 5000);
     EXPECT_TRUE(Find<ui::COptionUI>(QStringLiteral("opt_MouseUsbRate%1").arg(option).toLatin1().constData())
                     ->IsSelected());
-    EXPECT_EQ(window->Hub().View().Get().reportRateCode, Mouse().State().reportRate);
+    EXPECT_EQ(window->Stack().View().Get().reportRateCode, Mouse().State().reportRate);
 
     control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));

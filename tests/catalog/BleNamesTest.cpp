@@ -110,7 +110,7 @@ TEST_F(BleNamesTest, WrongPassPhraseIsReportedAsFailedFinalBlock) {
     encrypt(R"({"bleString":["A"]})", "another phrase");
     DebugCapture debug;
     EXPECT_EQ(LoadBleNames(m_home.path()), "");
-    EXPECT_TRUE(debug.contains("无法完成解密"));
+    EXPECT_TRUE(debug.contains("cannot finish the decryption"));
 }
 
 TEST_F(BleNamesTest, PlainTextThatIsNotANameListGivesNoNames) {

@@ -41,7 +41,7 @@ json SampleDocument() {
         }
     }
     d.ver = 7;
-    d.curporfile = 1;
+    d.currentProfile = 1;
     return d.ToJson();
 }
 
@@ -128,7 +128,7 @@ TEST_F(ConfigFixture, CurrentProfileOutsideTheThreeLoadsAsZero) {
         sample["mouseconfig"]["mousemain"]["curporfile"] = bad;
         WriteDoc(sample);
         LoadOk();
-        EXPECT_EQ(doc.curporfile, 0) << bad;
+        EXPECT_EQ(doc.currentProfile, 0) << bad;
     }
 }
 

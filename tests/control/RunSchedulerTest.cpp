@@ -13,6 +13,7 @@
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
 #include "control/RunScheduler.h"
+#include "device/BleBridge.h"
 #include "device/RecordingMessageSink.h"
 #include "device/virtual/VirtualMouse.h"
 #include "support/TempDir.h"
@@ -77,6 +78,21 @@ protected:
     std::unique_ptr<RunScheduler> scheduler;
     std::size_t runsEnded = 0;
 };
+
+// The two device reads the main window asks for outside a run go through the stack.
+TEST_F(SchedulerTest, TheStackReadsTheChargeCounterAndTheBatteryOfABleStatusReply) {
+    VirtualMouseState state = Mouse().State();
+    state.chargeCounter = 37;
+    Mouse().SetState(state);
+    EXPECT_EQ(stack->ReadChargeCounter(), 37);
+    Mouse().SetReplyMode(ReplyMode::Fail);
+    EXPECT_EQ(stack->ReadChargeCounter(), -1);
+
+    const std::string status = "06 00 00 81 05 00 00 00 03 01 B7 0C";
+    EXPECT_EQ(stack->BleReplyBattery(kBleEventReplyBase + kOpStatus, status), 0xB7);
+    EXPECT_FALSE(stack->BleReplyBattery(kBleEventBattery, status));
+    EXPECT_FALSE(stack->BleReplyBattery(kBleEventReplyBase + kOpProfile, "06 00 00 82 05 02 00 00 01 02"));
+}
 
 TEST_F(SchedulerTest, AnEditRunSendsItsWriteAndARenewedIdentifierAndTheOutcomeIsKept) {
     Mouse().ClearFrames();

@@ -54,6 +54,20 @@ TEST_F(VirtualMouseTest, StatusReportCarriesTheStateInItsLayout) {
     EXPECT_EQ(entry.inputHandle->Read(report, 0), 0);  // nothing more queued
 }
 
+TEST_F(VirtualMouseTest, Report7CarriesItsValueLowByteFirstInItsLastTwoBytes) {
+    VirtualMouseState s = mouse->State();
+    s.report7Value = 0xA1B2;
+    mouse->SetState(s);
+    std::array<std::uint8_t, 16> report{};
+    report.fill(0xEE);
+    report[0] = 7;
+    ASSERT_EQ(entry.featureHandle->GetFeature(report), 16);
+    const std::array<std::uint8_t, 16> expected = {7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xB2, 0xA1};
+    EXPECT_EQ(report, expected);
+    std::array<std::uint8_t, 15> tooShort{7};
+    EXPECT_EQ(entry.featureHandle->GetFeature(tooShort), -1);
+}
+
 TEST(InputStatusTest, ParsesOnlyWholeStatusReports) {
     const StatusReport report = {5, 1, 0x21, 0x80, 0, 0, 2, 4, 3, 0x85, 0, 0x40, 0x06, 0x34, 0x12, 0};
     const auto status = ParseInputStatus(report);

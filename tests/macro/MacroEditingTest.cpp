@@ -32,43 +32,43 @@ TEST(MacroEditingEvents, MovesTakeTheirQuadrantFromTheSigns) {
     EXPECT_EQ(MoveText(7, 0, 1), u"[X]:error,[Y]:error");
 }
 
-TEST(MacroEditingEvents, SpecsReadAndWriteEveryKind) {
-    EventSpec s = ParseEventSpec("key:A:down:20");
+TEST(MacroEditingEvents, EventTextsReadAndWriteEveryKind) {
+    ParsedEventText s = ParseEventText("key:A:down:20");
     ASSERT_TRUE(s.ok) << s.error;
     EXPECT_EQ(s.event.code, 4);
     EXPECT_EQ(s.event.state, kMacStatePress);
     EXPECT_EQ(s.event.delay, 20u);
-    s = ParseEventSpec("key:f5:up:0");
+    s = ParseEventText("key:f5:up:0");
     ASSERT_TRUE(s.ok) << s.error;
     EXPECT_EQ(s.event.code, 62);
     EXPECT_EQ(s.event.state, kMacStateRelease);
-    EXPECT_EQ(ParseEventSpec("key:L-Ctrl:down:1").event.code, 224);
-    EXPECT_EQ(ParseEventSpec("key:40:down:1").event.code, 40);  // a usage number
-    s = ParseEventSpec("mouse:right:up:10");
+    EXPECT_EQ(ParseEventText("key:L-Ctrl:down:1").event.code, 224);
+    EXPECT_EQ(ParseEventText("key:40:down:1").event.code, 40);  // a usage number
+    s = ParseEventText("mouse:right:up:10");
     ASSERT_TRUE(s.ok);
     EXPECT_EQ(s.event.code, kMacCodeRightButton);
-    s = ParseEventSpec("move:-5,10:10");
+    s = ParseEventText("move:-5,10:10");
     ASSERT_TRUE(s.ok);
     EXPECT_EQ(s.event.state, 4);
     EXPECT_EQ(s.event.x, 5);
     EXPECT_EQ(s.event.y, 10);
-    EXPECT_TRUE(ParseEventSpec("dpi:400:10").ok);
+    EXPECT_TRUE(ParseEventText("dpi:400:10").ok);
     for (const char* bad :
          {"", "key:A:down", "key:A:down:x", "key:A:down:50001", "key::down:1", "key:A:press:1",
           "mouse:k6:up:1", "move:1:1", "move:1,2,3:1", "dpi:800:1", "wheel:1:1", "key:A:down:1:2"})
-        EXPECT_FALSE(ParseEventSpec(bad).ok) << bad;
+        EXPECT_FALSE(ParseEventText(bad).ok) << bad;
 
     MacroDeviceBlock b;
-    const char* specs[] = {"key:A:down:20", "mouse:left:up:10", "move:-5,10:10",
+    const char* texts[] = {"key:A:down:20", "mouse:left:up:10", "move:-5,10:10",
                            "move:3,-9:0",   "dpi:400:10",       "key:Enter:up:1"};
     for (int i = 0; i < 6; ++i) {
-        const MacroEvent e = ParseEventSpec(specs[i]).event;
+        const MacroEvent e = ParseEventText(texts[i]).event;
         const auto k = static_cast<std::size_t>(i);
         b.macVal[k] = e.code;
         b.macSta[k] = e.state;
         b.extVal[k] = {e.x, e.y};
         b.macDly[k] = e.delay;
-        EXPECT_EQ(EventSpecText(b, i), specs[i]);
+        EXPECT_EQ(EventText(b, i), texts[i]);
     }
 }
 

@@ -119,14 +119,14 @@ TEST_F(AnimTest, ALibraryWithoutTheEntryPointsOrNoLibraryAtAllIsNotUsed) {
     ASSERT_TRUE(QFile::copy(zlib, plugin));
     EXPECT_FALSE(IUiEffectManagerImpl::Instance().IsLoaded());
     EXPECT_EQ(IUiEffectManagerImpl::Instance().GetAnimation(), nullptr);
-    EXPECT_TRUE(IUiEffectManagerImpl::Instance().GetSurportAnimationType().isEmpty());
+    EXPECT_TRUE(IUiEffectManagerImpl::Instance().GetSupportAnimationType().isEmpty());
 }
 
 TEST_F(AnimTest, ThePluginSlidesInRefusesWhileRunningAndRestoresTheChildren) {
     CPaintManagerUI::SetInstancePath(BuildDir());
     ASSERT_TRUE(IUiEffectManagerImpl::Instance().IsLoaded())
         << "plug-in not built in " << BuildDir().toStdString();
-    EXPECT_EQ(IUiEffectManagerImpl::Instance().GetSurportAnimationType(), "7,8");
+    EXPECT_EQ(IUiEffectManagerImpl::Instance().GetSupportAnimationType(), "7,8");
     auto layout = MakeLayout();
     ASSERT_TRUE(layout->HasEffect());
     EXPECT_FALSE(layout->StartEffect(3, 1));  // not a type the plug-in offers

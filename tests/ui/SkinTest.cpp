@@ -67,7 +67,7 @@ TEST(Markup, KeepsAttributeOrderAndReportsErrorPosition) {
     EXPECT_TRUE(tooDeep.Root().children.empty());
 }
 
-TEST(AttributeParsing, ColoursRectsAndImageSpecs) {
+TEST(AttributeParsing, ColoursRectsAndImageRefs) {
     EXPECT_EQ(ParseColor("#FF102030"), QColor(0x10, 0x20, 0x30, 0xFF));
     EXPECT_EQ(ParseColor("#102030"), QColor(0x10, 0x20, 0x30));
     EXPECT_EQ(ParseColor("#00102030").alpha(), 0);

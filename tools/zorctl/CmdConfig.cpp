@@ -64,7 +64,7 @@ void Show(CommandContext& ctx, MouseConfigDocument& doc) {
         ctx.out << doc.ToJson().dump(4) << '\n';
         return;
     }
-    ctx.out << "Current profile: " << doc.curporfile << "  (ver " << doc.ver << ")\n";
+    ctx.out << "Current profile: " << doc.currentProfile << "  (ver " << doc.ver << ")\n";
     for (int p = 0; p < kConfigProfiles; ++p) {
         const auto& a = doc.adv[static_cast<std::size_t>(p)];
         ctx.out << "\nProfile " << p << "\n  keys:";

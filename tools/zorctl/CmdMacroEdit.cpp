@@ -87,7 +87,7 @@ int Events(CommandContext& ctx, const MacroStore& store, const MacroPath& path) 
         for (int i = 0; i < b.num; ++i) {
             const auto k = static_cast<std::size_t>(i);
             events.push_back({{"index", i},
-                              {"event", EventSpecText(b, i)},
+                              {"event", EventText(b, i)},
                               {"code", b.macVal[k]},
                               {"state", b.macSta[k]},
                               {"ext", {b.extVal[k][0], b.extVal[k][1]}},
@@ -102,7 +102,7 @@ int Events(CommandContext& ctx, const MacroStore& store, const MacroPath& path) 
                 << '\n';
         return 0;
     }
-    for (int i = 0; i < b.num; ++i) ctx.out << i << "  " << EventSpecText(b, i) << '\n';
+    for (int i = 0; i < b.num; ++i) ctx.out << i << "  " << EventText(b, i) << '\n';
     return 0;
 }
 
@@ -156,17 +156,17 @@ std::optional<int> RunMacroEdit(CommandContext& ctx, MacroStore& store, std::vec
             return Saved(ctx, store.DeleteEvent(path.group, path.macro, n),
                          "deleted event " + std::to_string(n) + " of " + args[1]);
         }
-        const EventSpec spec = ParseEventSpec(args[2]);
-        if (!spec.ok) return Fail(ctx, spec.error);
+        const ParsedEventText parsed = ParseEventText(args[2]);
+        if (!parsed.ok) return Fail(ctx, parsed.error);
         const InsertRefusal refusal = CheckInsert(store, path.group, path.macro);
         if (refusal != InsertRefusal::None) return Fail(ctx, RefusalText(refusal));
-        if (spec.event.code == kMacCodeDpi) {
+        if (parsed.event.code == kMacCodeDpi) {
             std::string model = "MouseA";
             DeviceFeatureRecord feature;
             LoadDeviceFeature(feature, ctx.options.home / "res" / "MouseVarn" / model, 0);
             store.SetDpiEventCode(DpiEventCode(feature));
         }
-        return Saved(ctx, store.InsertEvent(path.group, path.macro, n, spec.event),
+        return Saved(ctx, store.InsertEvent(path.group, path.macro, n, parsed.event),
                      "inserted " + args[2] + " at " + std::to_string(n) + " of " + args[1]);
     }
     if (sub == "loop") {

@@ -220,11 +220,11 @@ private:
 void SeedView(LinkState& link, const DeviceEntry* entry, const VirtualMouse* mouse, DeviceView& view) {
     DeviceViewState s = view.Get();
     if (mouse != nullptr) {
-        const StatusReport status = mouse->CurrentStatusReport();
-        s.activeProfile = status[kStatusPosProfile];
-        s.reportRateCode = status[kStatusPosRate];
-        s.currentGear = status[kStatusPosGear] - 1;
-        s.lightingMode = (status[kStatusPosLighting] & kModeNumberMask) - 1;
+        const InputStatus status = ParseInputStatus(mouse->CurrentStatusReport()).value_or(InputStatus{});
+        s.activeProfile = status.activeProfile;
+        s.reportRateCode = status.reportRate;
+        s.currentGear = status.gear - 1;
+        s.lightingMode = (status.lighting & kModeNumberMask) - 1;
         s.gearMask = mouse->State().dpi[0];
     } else if (entry != nullptr && entry->found) {
         RealSleeper sleeper;

@@ -3,27 +3,31 @@
 #include <algorithm>
 #include <chrono>
 
+#include "device/CommandPayloads.h"
+#include "device/Report7.h"
+
 namespace zor {
 namespace {
 
 constexpr int kInputInterface = 0;
 constexpr int kFeatureInterface = 1;
-constexpr std::size_t kReport7Size = 16;
 constexpr std::array<std::uint8_t, 4> kRateCycle = {8, 4, 2, 1};
 
-void PutLe16(std::uint8_t* out, int value) {
-    out[0] = static_cast<std::uint8_t>(value & 0xFF);
-    out[1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+// The DPI table (op 6) as its layout.
+wire::Dpi DpiTable(const VirtualMouseState& state) {
+    return *wire::Load<wire::Dpi>(state.dpi);
 }
 
 }  // namespace
 
 VirtualMouse::VirtualMouse(VirtualLinkKind kind) : m_kind(kind) {
     // Factory state: five gears enabled, gear 1 current, lighting mode 1.
-    const int gears[] = {400, 800, 1600, 3200, 6400, 12000, 16000, 26000};
-    m_state.dpi[0] = 0x1F;
-    m_state.dpi[1] = 1;
-    for (std::size_t g = 0; g < 8; ++g) PutLe16(&m_state.dpi[2 + 2 * g], gears[g]);
+    const std::uint16_t gears[] = {400, 800, 1600, 3200, 6400, 12000, 16000, 26000};
+    wire::Dpi dpi{};
+    dpi.gearMask = 0x1F;
+    dpi.currentGear = 1;
+    for (std::size_t g = 0; g < dpi.dpi.size(); ++g) dpi.dpi[g].Set(gears[g]);
+    wire::Store(dpi, m_state.dpi);
     m_state.lighting[0] = 1;
     m_state.params[1] = 21;
     m_state.params[2] = 1;
@@ -132,11 +136,12 @@ int VirtualMouse::GetFeature(int interfaceIndex, std::span<std::uint8_t> report)
     std::unique_lock lock(m_mutex);
     if (!m_attached) return -1;
     if (StallLocked(lock)) return -1;
-    if (report[0] == 0x07) {
+    if (report[0] == kReport7Id) {
         if (report.size() < kReport7Size) return -1;
-        std::fill(report.begin(), report.begin() + kReport7Size, 0);
-        report[0] = 0x07;
-        PutLe16(&report[14], m_state.report7Value);
+        wire::Report7 answer{};
+        answer.reportId = kReport7Id;
+        answer.value.Set(m_state.report7Value);
+        wire::Store(answer, report);
         return static_cast<int>(kReport7Size);
     }
     if (report[0] != kCommandReportId || report.size() < kReportSize) return -1;
@@ -222,25 +227,20 @@ std::optional<Report> VirtualMouse::TakeReply() {
 }
 
 bool VirtualMouse::HandleLocked(std::span<const std::uint8_t> report) {
-    Report frame{};
-    std::copy_n(report.begin(), std::min(report.size(), kReportSize), frame.begin());
-    m_frames.push_back(frame);
+    Report bytes{};
+    std::copy_n(report.begin(), std::min(report.size(), kReportSize), bytes.begin());
+    m_frames.push_back(bytes);
     m_reply.reset();
 
-    const std::uint8_t command = frame[kPosCommand];
-    const std::uint8_t argument = frame[kPosArgument];
-    const int offset = frame[kPosOffsetLow] | (frame[kPosOffsetHigh] << 8);
-    const int length = frame[kPosLength];
+    const CommandFrame frame = CommandFrame::FromBytes(bytes);
     const bool bad =
-        report.size() < kReportSize || frame[0] != kCommandReportId || length > static_cast<int>(kMaxPayload);
+        report.size() < kReportSize || frame.reportId != kCommandReportId || frame.length > kMaxPayload;
     bool ok = false;
     if (!bad && m_linked) {
-        if ((command & kReadBit) != 0) {
-            ok = HandleRead(frame, offset, length);
+        if ((frame.command & kReadBit) != 0) {
+            ok = HandleRead(frame);
         } else {
-            ok = HandleWrite(
-                command, argument, offset,
-                std::span<const std::uint8_t>(frame).subspan(kPosPayload, static_cast<std::size_t>(length)));
+            ok = HandleWrite(frame.command, frame.argument, frame.Offset(), frame.Data());
         }
     } else if (!bad) {
         return true;  // a receiver without its mouse takes the frame and nothing answers
@@ -275,23 +275,24 @@ bool VirtualMouse::HandleWrite(std::uint8_t command, std::uint8_t argument, int 
     switch (command) {
         case 0x02:
             switch (argument) {
-                case 1:
-                    if (offset % 2 != 0 || offset / 2 >= 4 || data.size() < 2) return false;
-                    m_state.profileIds[static_cast<std::size_t>(offset / 2)] =
-                        static_cast<std::uint16_t>((byte(0) << 8) | byte(1));
+                case 1: {
+                    const auto write = wire::Load<wire::ProfileIdWrite>(data);
+                    if (offset % 2 != 0 || offset / 2 >= 4 || !write) return false;
+                    m_state.profileIds[static_cast<std::size_t>(offset / 2)] = write->id.Get();
                     return true;
+                }
                 case 2:
                     if (data.empty() || byte(0) > 3) return false;
                     m_state.activeProfile = byte(0);
                     return true;
                 case 3:
-                    if (data.size() < 2) return false;
-                    m_state.sleepTime = static_cast<std::uint16_t>(byte(0) | (byte(1) << 8));
+                case 4: {
+                    // The second time has the sleep time's layout: seconds, low byte first.
+                    const auto write = wire::Load<wire::SleepTime>(data);
+                    if (!write) return false;
+                    (argument == 3 ? m_state.sleepTime : m_state.secondTime) = write->seconds.Get();
                     return true;
-                case 4:
-                    if (data.size() < 2) return false;
-                    m_state.secondTime = static_cast<std::uint16_t>(byte(0) | (byte(1) << 8));
-                    return true;
+                }
                 case 5:
                     m_state.optionA = byte(0);
                     return !data.empty();
@@ -318,31 +319,39 @@ bool VirtualMouse::HandleWrite(std::uint8_t command, std::uint8_t argument, int 
     }
 }
 
-bool VirtualMouse::HandleRead(const Report& frame, int offset, int length) {
-    const std::uint8_t command = frame[kPosCommand];
-    const std::uint8_t argument = frame[kPosArgument];
+bool VirtualMouse::HandleRead(const CommandFrame& frame) {
+    const std::uint8_t command = frame.command;
+    const std::uint8_t argument = frame.argument;
+    const int offset = frame.Offset();
+    const int length = frame.length;
     std::array<std::uint8_t, kMaxPayload> data{};
     switch (command) {
-        case 0x81:
-            data[0] = m_linked ? 1 : 0;
-            data[1] = static_cast<std::uint8_t>(std::clamp(m_state.batteryPercent, 0, 100) |
-                                                (m_state.charging ? 0x80 : 0));
-            data[2] = m_state.chip;
+        case 0x81: {
+            wire::StatusReply status{};
+            status.connectionState = m_linked ? 1 : 0;
+            status.battery = static_cast<std::uint8_t>(std::clamp(m_state.batteryPercent, 0, 100) |
+                                                       (m_state.charging ? 0x80 : 0));
+            status.chip = m_state.chip;
+            wire::Store(status, data);
             break;
+        }
         case 0x82:
             switch (argument) {
-                case 1:
-                    for (std::size_t i = 0; i < 4; ++i) {
-                        data[2 * i] = static_cast<std::uint8_t>(m_state.profileIds[i] >> 8);
-                        data[2 * i + 1] = static_cast<std::uint8_t>(m_state.profileIds[i] & 0xFF);
-                    }
+                case 1: {
+                    wire::ProfileIdsReply ids{};
+                    for (std::size_t i = 0; i < ids.ids.size(); ++i) ids.ids[i].Set(m_state.profileIds[i]);
+                    wire::Store(ids, data);
                     break;
+                }
                 case 2:
                     data[0] = m_state.activeProfile;
                     break;
-                case 3:
-                    PutLe16(data.data(), m_state.sleepTime);
+                case 3: {
+                    wire::SleepTime sleep{};
+                    sleep.seconds.Set(m_state.sleepTime);
+                    wire::Store(sleep, data);
                     break;
+                }
                 case 5:
                     data[0] = m_state.optionA;
                     break;
@@ -369,10 +378,11 @@ bool VirtualMouse::HandleRead(const Report& frame, int offset, int length) {
             std::copy_n(table.begin() + offset, length, data.begin());
         }
     }
-    Report reply = frame;
-    std::fill(reply.begin() + kPosPayload, reply.end(), 0);
-    std::copy_n(data.begin(), length, reply.begin() + kPosPayload);
-    m_reply = reply;
+    // The reply echoes the frame with the data asked for in its payload.
+    CommandFrame reply = frame;
+    reply.payload = {};
+    std::copy_n(data.begin(), length, reply.payload.begin());
+    m_reply = reply.Bytes();
     return true;
 }
 
@@ -524,21 +534,18 @@ void VirtualMouse::EmitLocked() {
 }
 
 StatusReport VirtualMouse::StatusLocked() const {
-    StatusReport report{};
-    report[0] = kStatusReportId;
-    report[kStatusLink] = m_linked ? 1 : 0;
-    report[kStatusKeysLow] = static_cast<std::uint8_t>(m_keyBits & 0xFF);
-    report[kStatusKeysHigh] = static_cast<std::uint8_t>(m_keyBits >> 8);
-    report[kStatusProfile] = m_state.activeProfile;
-    report[kStatusReportRate] = m_state.reportRate;
-    const int gear = std::clamp<int>(m_state.dpi[1], 1, 8);
-    report[kStatusGear] = m_state.dpi[1];
-    const int mode = m_state.lighting[0] & 0x3F;
-    report[kStatusLighting] = mode != 0 ? static_cast<std::uint8_t>(mode | 0x80) : 0;
-    const auto at = static_cast<std::size_t>(2 * gear);
-    report[kStatusDpiValue] = m_state.dpi[at];
-    report[kStatusDpiValue + 1] = m_state.dpi[at + 1];
-    return report;
+    const wire::Dpi dpi = DpiTable(m_state);
+    InputStatus status;
+    status.link = m_linked ? 1 : 0;
+    status.keyBits = m_keyBits;
+    status.activeProfile = m_state.activeProfile;
+    status.reportRate = m_state.reportRate;
+    status.gear = dpi.currentGear;
+    const int mode = m_state.lighting[0] & kModeNumberMask;
+    status.lighting = mode != 0 ? static_cast<std::uint8_t>(mode | 0x80) : 0;
+    const auto gear = static_cast<std::size_t>(std::clamp<int>(dpi.currentGear, 1, kDpiGears));
+    status.dpiValue = dpi.dpi[gear - 1].Get();
+    return EncodeInputStatus(status);
 }
 
 }  // namespace zor

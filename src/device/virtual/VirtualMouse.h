@@ -24,8 +24,6 @@ inline constexpr std::uint16_t kVirtualReceiverProductId = 0x1002;
 inline constexpr const char* kVirtualCableProduct = "Zor MouseA";
 inline constexpr const char* kVirtualReceiverProduct = "Zor MouseA Receiver";
 
-using StatusReport = std::array<std::uint8_t, kStatusReportLength>;
-
 // The mouse's own buttons and the key bits they report.
 enum class MouseButton { Dpi = 5, Profile = 6, Lighting = 7, ReportRate = 8 };
 
@@ -131,7 +129,7 @@ private:
     bool HandleLocked(std::span<const std::uint8_t> report);
     bool HandleWrite(std::uint8_t command, std::uint8_t argument, int offset,
                      std::span<const std::uint8_t> data);
-    bool HandleRead(const Report& frame, int offset, int length);
+    bool HandleRead(const CommandFrame& frame);
     std::span<std::uint8_t> TableFor(std::uint8_t command, std::uint8_t argument);
     void ApplyButton(MouseButton button);
 

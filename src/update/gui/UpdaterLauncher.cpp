@@ -3,7 +3,7 @@
 #include <unistd.h>
 #include <QProcess>
 
-#include "app/SingleInstance.h"
+#include "ui/SingleInstance.h"
 #include "update/gui/BackgroundTask.h"
 #include "common/Debug.h"
 #include "update/UpdatePaths.h"
@@ -30,7 +30,7 @@ LaunchResult StartUpdater(const std::filesystem::path& programFolder) {
 }  // namespace
 
 QString UpdaterServerName() {
-    return app::SingleInstance(QString::fromLatin1(kUpdaterInstanceName.data(),
+    return ui::SingleInstance(QString::fromLatin1(kUpdaterInstanceName.data(),
                                                    static_cast<qsizetype>(kUpdaterInstanceName.size())))
         .ServerName();
 }
@@ -42,7 +42,7 @@ void LaunchUpdater(const std::filesystem::path& programFolder, QObject* context,
     // arrives on the UI thread after this call returns.
     auto* task = new BackgroundTask(context);
     task->Start([task, programFolder, done](const std::atomic<bool>&) -> std::function<void()> {
-        const app::SingleInstance updater(
+        const ui::SingleInstance updater(
             QString::fromLatin1(kUpdaterInstanceName.data(), static_cast<qsizetype>(kUpdaterInstanceName.size())));
         const bool raised = updater.NotifyFirst(kAnswerTimeoutMs);
         return [task, raised, programFolder, done] {

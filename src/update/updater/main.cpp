@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/SingleInstance.h"
+#include "ui/SingleInstance.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
 #include "common/ProgramFolder.h"
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     const QString name =
         QString::fromLatin1(zor::update::kUpdaterInstanceName.data(),
                             static_cast<qsizetype>(zor::update::kUpdaterInstanceName.size()));
-    zor::app::SingleInstance instance(name);
+    zor::ui::SingleInstance instance(name);
     if (!instance.Acquire()) {
         zor::DebugLine("the updater runs already: asking it to come to the front\n");
         return instance.NotifyFirst() ? 0 : 1;

@@ -8,7 +8,7 @@
 
 #include "LocalHttpServer.h"
 #include "UpdateGuiSupport.h"
-#include "app/SingleInstance.h"
+#include "ui/SingleInstance.h"
 #include "ui/Controls.h"
 #include "update/UpdatePaths.h"
 #include "update/gui/SoftVersion.h"
@@ -129,7 +129,7 @@ TEST_P(SoftVersionTest, AMissingUpdaterIsReportedAndTheWindowStays) {
 }
 
 TEST_P(SoftVersionTest, ARunningUpdaterIsBroughtForwardAndTheWindowClosesForIt) {
-    app::SingleInstance updater(QStringLiteral("AutoUpdate"));
+    ui::SingleInstance updater(QStringLiteral("AutoUpdate"));
     ASSERT_TRUE(updater.Acquire());
     int raised = 0;
     updater.SetRaiseHandler([&] { ++raised; });

@@ -11,7 +11,7 @@
 #include "LocalHttpServer.h"
 #include "UpdateGuiSupport.h"
 #include "UpdateService.h"
-#include "app/SingleInstance.h"
+#include "ui/SingleInstance.h"
 #include "update/gui/UpdateController.h"
 #include "update/gui/UpdaterWindow.h"
 
@@ -45,7 +45,7 @@ protected:
     zor::test::LocalHttpServer server;
     zor::test::TempDir dir;
     QWidget owner;
-    app::SingleInstance updater{QStringLiteral("AutoUpdate")};
+    ui::SingleInstance updater{QStringLiteral("AutoUpdate")};
     int raised = 0;
     std::unique_ptr<QSignalSpy> checks;
     std::unique_ptr<QSignalSpy> launches;

@@ -12,7 +12,7 @@
 
 class QSocketNotifier;
 
-namespace zor::app {
+namespace zor::ui {
 
 class SingleInstance : public QObject {
     Q_OBJECT
@@ -41,4 +41,4 @@ private:
     std::function<void()> m_raise;
 };
 
-}  // namespace zor::app
+}  // namespace zor::ui

@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "ui/SingleInstance.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,7 +18,7 @@
 
 #include "common/Debug.h"
 
-namespace zor::app {
+namespace zor::ui {
 namespace {
 
 QString RuntimeFolder() {
@@ -162,4 +162,4 @@ bool SingleInstance::NotifyFirst(int timeoutMs) const {
     return answered;
 }
 
-}  // namespace zor::app
+}  // namespace zor::ui
