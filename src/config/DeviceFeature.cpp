@@ -175,6 +175,25 @@ void ReadChip(Reader& in, DeviceFeatureRecord& record, int chip) {
     if (in.result().ok()) ExtendDpiTable(record);
 }
 
+// Every number of a chip's section in one pass over it: reading the table key by key for every
+// chip would look each key up in the whole file. Lines beyond DPI_GEAR_NUM are checked too.
+void CheckChipNumbers(Reader& in, int chip) {
+    const std::string section = Format("Chip%d", chip);
+    for (const std::string& line : in.ini().GetSection(section, kMaxDescriptionBytes)) {
+        const std::size_t equals = line.find('=');
+        const std::string key = line.substr(0, equals);
+        const std::string value = line.substr(equals + 1);
+        if (!key.empty() && key.find_first_not_of("0123456789") == std::string::npos) {
+            const std::vector<std::string> items = Split(value, ',');
+            in.Number(WithoutTabs(items[0]), section, key);
+            if (items.size() > 1) in.Number(items[1], section, key);
+        } else if (EqualsIgnoreCaseAscii(key, "DPI_GEAR_NUM") || EqualsIgnoreCaseAscii(key, "GEAR_MAX_VALUE") ||
+                   EqualsIgnoreCaseAscii(key, "GEAR_STEP")) {
+            in.Number(value, section, key);
+        }
+    }
+}
+
 void ReadProfileIds(Reader& in, DeviceFeatureRecord& record) {
     for (int p = 0; p < kProfileIdCount; ++p) {
         const int value = in.Int("RANDOM", Format("Profile%d", p));
@@ -208,10 +227,7 @@ DescriptionResult ReadAll(DeviceFeatureRecord& record, const fs::path& modelFold
     if (chips == nullptr) {
         ReadChip(in, record, chip);
     } else {
-        for (int listed : *chips) {
-            DeviceFeatureRecord table;
-            ReadChip(in, table, listed);
-        }
+        for (int listed : *chips) CheckChipNumbers(in, listed);
     }
     if (!in.result().ok()) record = EmptyRecord();
     return in.result();
