@@ -71,9 +71,10 @@ public:
     // of its kind. Dropped while the device is busy.
     bool RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected);
 
-    enum class Start { Started, Waiting, AlreadyRunning };
+    enum class Start { Started, Waiting, AlreadyRunning, NoModel };
     // Started: the worker runs it. Waiting: it starts when the state read ends.
-    // AlreadyRunning: the mode is stored for the run in progress.
+    // AlreadyRunning: the mode is stored for the run in progress. NoModel: the model's
+    // description was refused, so no document was loaded: nothing is pushed.
     Start StartRun(int mode);
     // The run's end (after kMsgApplyEnd): the outcome into the document, the document saved.
     RunResult FinishRun();
