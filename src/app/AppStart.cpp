@@ -122,8 +122,9 @@ int RunZorMouse(int argc, char** argv) {
     ui::SingleInstance instance(instanceName);
     if (!instance.Acquire()) {
         DebugLine("another copy runs: asking it to come to the front\n");
-        instance.NotifyFirst();
-        return 0;
+        // No copy answering: the holder was a zorctl tidying the program folder, which lets go
+        // at once, or a copy that is ending.
+        if (instance.NotifyFirst() || !instance.Acquire(std::chrono::seconds(2))) return 0;
     }
     // No other copy runs now: temporary files of its saves that were cut off can go.
     RemoveStaleSaves(folder.folder);

@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "common/AtomicFile.h"
+#include "common/ProgramPaths.h"
+#include "config/DeviceFeature.h"
 #include "ui/Markup.h"
 #include "ui/WindowImplBase.h"
 
@@ -31,6 +33,11 @@ bool IsFolderName(const std::string& name) {
 QString CheckSkinResources(const std::filesystem::path& programFolder, const AppFeature& feature,
                            ui::CMarkup* skinOut) {
     const std::filesystem::path description = AppFeaturePath(programFolder);
+    // The same check zorctl makes before it uses a model: a damaged description is said here.
+    if (const DescriptionResult check =
+            CheckDeviceFeature(paths::ModelFolder(programFolder, paths::kAppModel));
+        !check.ok())
+        return QString::fromStdString(check.error);
     std::string bytes;
     if (!ReadFileBytes(description, bytes, kMaxResourceBytes))
         return QStringLiteral("cannot read %1 (it names the skin folder)").arg(Path(description));

@@ -1,7 +1,7 @@
 #include "catalog/BleNames.h"
 
+#include <algorithm>
 #include <array>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <system_error>
@@ -9,6 +9,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/CryptoLibrary.h"
+#include "common/DataFile.h"
 #include "common/Debug.h"
 #include "common/JsonText.h"
 
@@ -86,18 +87,17 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
         return false;
     }
 
-    std::ifstream in(inPath, std::ios::binary);
-    if (!in) {
+    std::string cipher;
+    if (ReadDataFile(inPath, cipher, kMaxBleFileBytes) != ReadFault::None) {
         Report("cannot open the input file: ", inPath);
         return false;
     }
-
-    std::array<unsigned char, kIvSize> iv{};
-    in.read(reinterpret_cast<char*>(iv.data()), static_cast<std::streamsize>(iv.size()));
-    if (static_cast<std::size_t>(in.gcount()) != iv.size()) {
+    if (cipher.size() < kIvSize) {
         Report("input file too short: ", inPath);
         return false;
     }
+    std::array<unsigned char, kIvSize> iv{};
+    std::copy_n(reinterpret_cast<const unsigned char*>(cipher.data()), kIvSize, iv.begin());
 
     CipherCtx ctx(crypto.cipherCtxNew());
     if (!ctx) {
@@ -111,29 +111,17 @@ bool DecryptFile(const std::filesystem::path& inPath, const std::filesystem::pat
 
     // The plain text is collected in memory and written only after the padding has been checked.
     std::string plain;
-    std::vector<unsigned char> chunk(kChunkSize);
     std::vector<unsigned char> block(kChunkSize + EVP_MAX_BLOCK_LENGTH);
-    std::size_t total = kIvSize;
-    while (in) {
-        in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        if (got == 0) break;
-        total += got;
-        if (total > kMaxBleFileBytes) {
-            Report("input file too large: ", inPath);
-            return false;
-        }
+    for (std::size_t at = kIvSize; at < cipher.size(); at += kChunkSize) {
+        const std::size_t got = std::min(kChunkSize, cipher.size() - at);
         int produced = 0;
-        if (crypto.decryptUpdate(ctx.get(), block.data(), &produced, chunk.data(), static_cast<int>(got)) !=
-            1) {
+        if (crypto.decryptUpdate(ctx.get(), block.data(), &produced,
+                                 reinterpret_cast<const unsigned char*>(cipher.data() + at),
+                                 static_cast<int>(got)) != 1) {
             DebugLine("cannot decrypt the input data\n");
             return false;
         }
         plain.append(reinterpret_cast<const char*>(block.data()), static_cast<std::size_t>(produced));
-    }
-    if (in.bad()) {
-        Report("cannot read the input file: ", inPath);
-        return false;
     }
     int produced = 0;
     if (crypto.decryptFinal(ctx.get(), block.data(), &produced) != 1) {
@@ -167,9 +155,13 @@ std::string LoadBleNames(const std::filesystem::path& programFolder, std::string
     temp += ".temp";
     RemoveOnExit removeTemp(temp);
 
+    if (const ReadFault fault = CheckDataFile(list, kMaxBleFileBytes); fault != ReadFault::None) {
+        why = fault == ReadFault::Missing ? "missing " + list.string()
+                                          : DescribeReadFault(list, fault, kMaxBleFileBytes);
+        return {};
+    }
     if (!DecryptFile(list, list, kBlePassPhrase)) {
-        std::error_code ec;
-        why = (std::filesystem::exists(list, ec) ? "cannot decrypt " : "missing ") + list.string();
+        why = "cannot decrypt " + list.string();
         return {};
     }
     std::string text;

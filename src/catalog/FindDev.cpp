@@ -7,6 +7,7 @@
 #include "catalog/BleNames.h"
 #include "catalog/DeviceList.h"
 #include "common/AtomicFile.h"
+#include "common/DataFile.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
 
@@ -79,9 +80,9 @@ void FindDev::LoadDeviceList() {
 void FindDev::readDeviceList() {
     const auto path = m_programFolder / kDeviceListPath;
     std::string text;
-    if (!ReadFileBytes(path, text, kMaxDeviceListBytes)) {
+    if (const ReadFault fault = ReadDataFile(path, text, kMaxDeviceListBytes); fault != ReadFault::None) {
         m_listLoaded = false;
-        m_listError = "cannot read " + path.string();
+        m_listError = DescribeReadFault(path, fault, kMaxDeviceListBytes);
         DebugLine(m_listError + "\n");
         return;
     }

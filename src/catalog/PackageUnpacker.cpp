@@ -7,7 +7,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "common/AtomicFile.h"
+#include "common/DataFile.h"
 #include "common/Debug.h"
 #include "common/Text.h"
 
@@ -197,22 +197,19 @@ private:
     std::uint64_t m_total = 0;  // never above m_limits.packageBytes
 };
 
-int OpenFailure(const std::filesystem::path& package) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(package, ec)) return kUnzipCannotOpen;
-    std::ifstream probe(package, std::ios::binary);
-    return probe ? kUnzipNotZip : kUnzipCannotOpen;
-}
-
 }  // namespace
 
 UnpackResult UnpackPackage(const std::filesystem::path& package, const std::filesystem::path& folder,
                            std::ostream* log, const UnpackLimits& limits, const UnpackItemCheck& acceptItem) {
     UnpackResult result;
-    ZipReader zip(package);
+    // The zip library opens the package by name and would wait forever on a FIFO: only a regular
+    // file within the cap is handed to it.
+    result.fault = CheckDataFile(package, kMaxPackageFileBytes);
+    std::optional<ZipReader> zip;
+    if (result.fault == ReadFault::None) zip.emplace(package);
     unz_global_info64 global{};
-    if (!zip.get() || unzGetGlobalInfo64(zip.get(), &global) != UNZ_OK)
-        result.code = zip.get() ? kUnzipNotZip : OpenFailure(package);
+    if (!zip || !zip->get() || unzGetGlobalInfo64(zip->get(), &global) != UNZ_OK)
+        result.code = result.fault == ReadFault::None ? kUnzipNotZip : kUnzipCannotOpen;
     if (result.code != 0) {
         DebugF("Unzip failed!err=%d\n", result.code);
         if (log) {
@@ -222,7 +219,7 @@ UnpackResult UnpackPackage(const std::filesystem::path& package, const std::file
         return result;
     }
     DebugLine("Start Unzip...\n");
-    Unpacker(zip.get(), folder, log, limits, acceptItem).run(result);
+    Unpacker(zip->get(), folder, log, limits, acceptItem).run(result);
     return result;
 }
 

@@ -9,6 +9,8 @@
 #include <iosfwd>
 #include <string_view>
 
+#include "common/DataFile.h"
+
 namespace zor {
 
 // Package result codes.
@@ -25,6 +27,8 @@ inline constexpr int kItemRejected = 0x103;    // the item's content was refused
 inline constexpr std::uint64_t kMaxItemBytes = 16u * 1024u * 1024u;
 inline constexpr std::uint64_t kMaxPackageBytes = 64u * 1024u * 1024u;
 inline constexpr std::uint64_t kMaxPackageItems = 4096;
+// The package file itself (compressed) is refused above this size.
+inline constexpr std::uint64_t kMaxPackageFileBytes = kMaxPackageBytes;
 
 struct UnpackLimits {
     std::uint64_t itemBytes = kMaxItemBytes;        // unpacked size of one item
@@ -37,6 +41,7 @@ using UnpackItemCheck = std::function<bool(const std::filesystem::path& target, 
 
 struct UnpackResult {
     int code = 0;     // 0 when the package was opened, else kUnzipCannotOpen or kUnzipNotZip
+    ReadFault fault = ReadFault::None;  // why a package that could not be opened was refused
     int written = 0;  // files written
     int failed = 0;   // items refused or failed
 };

@@ -1,4 +1,5 @@
 #include "common/AtomicFile.h"
+#include "common/DataFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 
 namespace zor {
@@ -47,6 +47,14 @@ void AtomicFile::setWriteHookForTest(WriteHook hook) {
 }
 
 bool AtomicFile::open() {
+    // Only a regular file (or a link to one) is replaced, or a new name made: the rename would
+    // otherwise put a file in the place of a FIFO, a device node (as root, /dev/null) or a socket.
+    struct stat target {};
+    if (::stat(m_target.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+        m_error = "cannot write " + m_target.string() + ": it is not a regular file";
+        m_failed = true;
+        return false;
+    }
     const std::filesystem::path folder = m_target.parent_path();
     std::string name = ".";
     name.append(m_target.filename().string()).append(".tmp-XXXXXX");
@@ -194,20 +202,7 @@ bool MoveAsideAsBad(const std::filesystem::path& file, std::string* error) {
 }
 
 bool ReadFileBytes(const std::filesystem::path& path, std::string& out, std::size_t maxBytes) {
-    // A folder (or a device, a pipe) in place of a file is no file to read: reading one would
-    // fail half-way or never end.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<std::size_t>(size) > maxBytes) return false;
-    in.seekg(0, std::ios::beg);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (size > 0 && !in.read(bytes.data(), size)) return false;
-    out = std::move(bytes);
-    return true;
+    return ReadDataFile(path, out, maxBytes) == ReadFault::None;
 }
 
 }  // namespace zor

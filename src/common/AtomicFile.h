@@ -17,6 +17,7 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
+    // Refuses (false) a target that exists and is not a regular file or a link to one.
     bool open();
     bool write(std::string_view data);
     // fsync, close and rename over the target; false leaves the target untouched.
@@ -61,8 +62,8 @@ bool KeepBadCopy(const std::filesystem::path& file, std::string_view bytes, std:
 // copied); false when it could not be moved.
 bool MoveAsideAsBad(const std::filesystem::path& file, std::string* error = nullptr);
 
-// Reads a whole file; false when it cannot be opened, is not a regular file (a folder, a device)
-// or is larger than maxBytes.
+// Reads a whole file through DataFile; false when it cannot be opened, is not a regular file (a
+// folder, a FIFO, a device) or is larger than maxBytes. ReadDataFile tells which.
 bool ReadFileBytes(const std::filesystem::path& path, std::string& out,
                    std::size_t maxBytes = 64u * 1024u * 1024u);
 

@@ -252,6 +252,15 @@ std::vector<std::string> IniFile::GetSection(std::string_view section, std::size
     return out;
 }
 
+std::vector<std::string> IniFile::SectionNames() const {
+    std::vector<std::string> names;
+    auto ini = Cache().Read(m_path);
+    if (!ini) return names;
+    for (const std::string& line : ini->lines)
+        if (auto name = SectionName(line)) names.emplace_back(*name);
+    return names;
+}
+
 bool IniFile::HasSection(std::string_view section) const {
     auto ini = Cache().Read(m_path);
     return ini && FindSection(*ini, section).has_value();

@@ -37,6 +37,8 @@ public:
     // its terminator) would exceed cap characters.
     std::vector<std::string> GetSection(std::string_view section, std::size_t cap = kSectionCap) const;
     bool HasSection(std::string_view section) const;
+    // The names of the file's section headers in file order (a repeated header repeats).
+    std::vector<std::string> SectionNames() const;
 
     // Sets key in section to value: changes the first matching line, or adds the key at the end
     // of the section, or adds the section at the end of the file. Creates the file when missing.

@@ -6,6 +6,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Debug.h"
+#include "common/InstanceLock.h"
 
 namespace zor {
 
@@ -53,6 +54,13 @@ int RemoveStaleSaves(const fs::path& programFolder, long minAgeSeconds) {
         removed += RemoveStaleTempFiles(folder, minAgeSeconds);
     if (removed > 0) DebugF("removed %d temporary files of interrupted saves\n", removed);
     return removed;
+}
+
+int RemoveStaleSavesUnderInstanceLock(const fs::path& programFolder, std::string_view instanceName,
+                                      long minAgeSeconds) {
+    InstanceLock lock(instanceName);
+    if (lock.TryAcquire() != InstanceLock::State::Held) return 0;
+    return RemoveStaleSaves(programFolder, minAgeSeconds);
 }
 
 std::string RootWarning(std::string_view program, unsigned effectiveUserId) {

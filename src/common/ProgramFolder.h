@@ -29,6 +29,11 @@ std::vector<std::filesystem::path> WritableFolders(const std::filesystem::path& 
 // minAgeSeconds, so that a save of a zorctl running meanwhile is never cut off). Call only while
 // holding the single-instance lock. Returns how many were removed.
 int RemoveStaleSaves(const std::filesystem::path& programFolder, long minAgeSeconds = 60);
+// RemoveStaleSaves for a program that does not hold the single-instance lock (zorctl): done
+// under that lock (instanceName, Init/MutexName), taken for the removal only, and not at all
+// while a zormouse holds it (it removed them when it started). Returns how many were removed.
+int RemoveStaleSavesUnderInstanceLock(const std::filesystem::path& programFolder,
+                                      std::string_view instanceName, long minAgeSeconds = 60);
 
 // The line to show on stderr when a program runs with the effective user id 0 (it should not:
 // every file it writes then belongs to root); empty otherwise.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -36,6 +37,9 @@ std::string EscapeControls(std::string_view utf8);
 // _wtoi semantics: leading blanks, optional sign, leading decimal digits, 0 when there are none.
 // Saturates instead of overflowing.
 int ParseLeadingInt(std::string_view text);
+// ParseLeadingInt for readers that refuse what _wtoi would saturate: nothing when the leading
+// number does not fit an int.
+std::optional<int> ParseLeadingIntChecked(std::string_view text);
 
 // One argument of Format: integers (signed or unsigned) or text.
 using FormatArg = std::variant<long long, unsigned long long, std::string>;

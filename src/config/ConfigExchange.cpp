@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/AtomicFile.h"
+#include "common/DataFile.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
 #include "common/JsonText.h"
@@ -16,6 +17,9 @@ namespace zor {
 using nlohmann::json;
 
 namespace {
+
+// The largest file an import reads: far above any configuration.
+constexpr std::uint64_t kMaxImportBytes = 64u * 1024u * 1024u;
 
 char16_t Fold(char16_t c) {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
@@ -147,7 +151,9 @@ ConfigExchangeResult ImportConfig(const std::filesystem::path& source,
                                   const std::filesystem::path& modelFolder, std::u16string_view modelName,
                                   const ConfigLimits& limits) {
     std::string bytes;
-    if (source.empty() || !ReadFileBytes(source, bytes)) return Fail(ExchangeOutcome::CannotOpen);
+    if (source.empty()) return Fail(ExchangeOutcome::CannotOpen);
+    if (const ReadFault fault = ReadDataFile(source, bytes, kMaxImportBytes); fault != ReadFault::None)
+        return Fail(ExchangeOutcome::CannotOpen, DescribeReadFault(source, fault, kMaxImportBytes));
     json root;
     try {
         root = ParseJson(bytes);

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/DataFile.h"
+
 namespace zor {
 
 inline constexpr int kMaxKeyCount = 16;      // size of the key defaults array
@@ -55,9 +57,45 @@ struct DeviceFeatureRecord {
 
 std::filesystem::path DeviceFeaturePath(const std::filesystem::path& modelFolder);
 
+// Sensor chip numbers are one byte of the device status.
+inline constexpr int kMaxChipNumber = 255;
+// Far above any real description; a larger file is not read (the ini reader's own cap).
+inline constexpr std::uint64_t kMaxDescriptionBytes = 16u * 1024u * 1024u;
+
+enum class DescriptionFault {
+    None,
+    CannotRead,  // missing, not a regular file, too large or unreadable (readFault says which)
+    Damaged,     // not a model description: empty, cut short, or missing what a model needs
+    OutOfRange,  // a number that does not fit the integer it is read into
+};
+
+struct DescriptionResult {
+    DescriptionFault fault = DescriptionFault::None;
+    ReadFault readFault = ReadFault::None;
+    std::string error;  // names the file, and the section and key of a refused value
+    bool ok() const { return fault == DescriptionFault::None; }
+};
+
 // Reads the model file of modelFolder for sensor chip `chip` into record (which is reset first).
-// A missing file or key reads as empty text / 0. Returns false when the file does not exist.
+// A missing key reads as empty text / 0, and counts are kept within their bounds. Refused, with
+// the record left at its defaults: a file that cannot be read as a regular file within
+// kMaxDescriptionBytes, one without any section of a model description (empty, cut short before
+// its first section, not an ini file), and one with a number that does not fit an int (the
+// result names section and key; such a number would otherwise be read as the largest int).
+DescriptionResult ReadDeviceFeature(DeviceFeatureRecord& record, const std::filesystem::path& modelFolder,
+                                    int chip);
+// ReadDeviceFeature, true when the file was read.
 bool LoadDeviceFeature(DeviceFeatureRecord& record, const std::filesystem::path& modelFolder, int chip);
+
+// The check both programs make before they use a model (zormouse at start, zorctl before every
+// command on a model): ReadDeviceFeature's for every sensor chip the file lists, and a
+// description of keys ([KEYMAP] KeyNum of at least 1) and of at least one sensor's DPI table
+// ([Chip<n>] DPI_GEAR_NUM of at least 1).
+DescriptionResult CheckDeviceFeature(const std::filesystem::path& modelFolder);
+// ReadDeviceFeature's check for every sensor chip: every write into the description asks it
+// first, so that a file that failed to read is never written into (a write would add sections
+// to a damaged file and make it look like a description).
+DescriptionResult CheckDeviceFeatureReadable(const std::filesystem::path& modelFolder);
 
 // Continues the DPI table above its last listed line with labels that are 2, 3 and 4 times a
 // listed label (multiplier index 1, 2, 3), up to record.dpiMax in steps of (m + 1) * dpiStep.
@@ -77,7 +115,8 @@ using ChipResetLabels = std::array<std::array<std::string, kResetGears>, kResetP
 using ChipResetLines = std::array<std::array<int, kResetGears>, kResetProfiles>;
 
 // Writes ChipReset<chip>/profile0..2 as the eight DPI labels of each profile joined with ",",
-// all three in one replacement of the file.
+// all three in one replacement of the file. Refused (false) when the description fails
+// CheckDeviceFeatureReadable, as are the writes of profile identifiers.
 bool SaveChipReset(const std::filesystem::path& modelFolder, int chip, const ChipResetLabels& labels);
 
 // Reads ChipReset<chip>/profile0..2 and gives, for every gear, the DPI table line whose label is

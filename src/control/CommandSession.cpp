@@ -40,6 +40,10 @@ bool CommandSession::LoadModel(std::string& error) {
     m_model.LoadSources();
     const ReloadOutcome reloaded = m_model.LoadModel(entry, m_stack.Link().bleMode.load() != 0,
                                                      ChipReader(m_stack.Commands()));
+    if (!m_model.Description().ok()) {
+        error = "cannot use the model description " + m_model.Description().error;
+        return false;
+    }
     const std::filesystem::path document = paths::MouseConfig(m_model.ModelFolder());
     if (!reloaded.load.ok) {
         error = "cannot read " + document.string() + ": " + reloaded.load.error;

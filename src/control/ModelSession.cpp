@@ -53,6 +53,17 @@ ReloadOutcome ModelSession::LoadModel(const DeviceEntry* entry, bool ble,
     m_modelFolder = paths::ModelFolder(m_root, entry != nullptr ? entry->devFolder : std::string());
     m_modelName = entry != nullptr ? entry->matchedName : std::string();
     m_matchedName = m_modelName;
+    // A description that fails the check is neither used nor written into (the reload would
+    // draw profile identifiers into it); the document is not taken either, so nothing is saved.
+    m_description = CheckDeviceFeature(m_modelFolder);
+    if (!m_description.ok()) {
+        DebugF("model description refused: %s\n", m_description.error);
+        feature = DeviceFeatureRecord{};
+        m_documentLoaded = false;
+        ReloadOutcome refused;
+        refused.load = {false, true, m_description.error};
+        return refused;
+    }
     ReloadContext context;
     context.modelFolder = m_modelFolder;
     context.ble = ble;
@@ -119,7 +130,10 @@ ConfigResult ModelSession::SaveAndAnnounce(MessageSink* sink) {
 }
 
 OperationResult ModelSession::FactoryReset(int profile, const std::function<int()>& readChip) {
-    // The factory file is checked (and copied) first: a damaged one changes nothing at all.
+    // The description and the factory file are checked (and the file copied) first: a damaged
+    // one changes nothing at all.
+    if (const DescriptionResult description = CheckDeviceFeature(m_modelFolder); !description.ok())
+        return {false, description.error};
     if (!doc.SetAsideUnreadableFile(paths::MouseConfig(m_modelFolder)))
         return {false, "cannot move aside " + paths::MouseConfig(m_modelFolder).string()};
     const ConfigResult copied = ResetMouseConfig(m_modelFolder);

@@ -55,6 +55,9 @@ public:
     DeviceModel Model() const;
     const std::filesystem::path& ModelFolder() const { return m_modelFolder; }
     const std::string& ModelName() const { return m_modelName; }
+    // The check of the model's description made by the last LoadModel (CheckDeviceFeature): when
+    // it failed, the model was not loaded.
+    const DescriptionResult& Description() const { return m_description; }
 
     // The power and sensor options as every push sends them: Set.ini's values over the
     // document's lighting switch.
@@ -110,6 +113,7 @@ private:
     std::filesystem::path m_modelFolder;
     std::string m_modelName;
     std::string m_matchedName;
+    DescriptionResult m_description;
     int m_profile = 0;
     bool m_documentLoaded = false;  // doc holds what the model's MouseConfig.json holds
     std::optional<UnreadDocument> m_unread;

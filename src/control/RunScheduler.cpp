@@ -24,7 +24,8 @@ bool RunScheduler::RequestApply(int wParam, int profile, bool connected) {
     }
     m_kind = wParam & kApplyKindMask;
     if (profile >= 0 && profile < kConfigProfiles) m_model.SetProfile(profile);
-    return StartRun((wParam & kApplySyncFlag) != 0 ? 1 : 0) != Start::Refused;
+    const Start start = StartRun((wParam & kApplySyncFlag) != 0 ? 1 : 0);
+    return start != Start::Refused && start != Start::NoModel;
 }
 
 bool RunScheduler::RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected) {
@@ -80,6 +81,10 @@ RunScheduler::Start RunScheduler::StartRun(int mode) {
         return Start::Refused;
     }
     m_mode = mode;
+    if (!m_model.Description().ok()) {
+        DebugF("run of mode %d dropped: %s\n", mode, m_model.Description().error);
+        return Start::NoModel;
+    }
     if (m_running) return Start::AlreadyRunning;
     if (m_worker.Busy()) {
         DebugF("run of mode %d waits for the device-state read\n", mode);

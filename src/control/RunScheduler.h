@@ -72,11 +72,12 @@ public:
     // of its kind. Dropped while the device is busy.
     bool RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected);
 
-    enum class Start { Started, Waiting, AlreadyRunning, Refused };
+    enum class Start { Started, Waiting, AlreadyRunning, Refused, NoModel };
     // Started: the worker runs it. Waiting: it starts when the state read ends.
     // AlreadyRunning: the mode is stored for the run in progress. Refused: the document could not
     // be read from its file, and a document that was not read is never sent (the flags of the
-    // refused request are dropped).
+    // refused request are dropped). NoModel: the model's description was refused, so no document
+    // was loaded: nothing is pushed.
     Start StartRun(int mode);
     // A run that only reads what the mouse holds and rebuilds the document from it
     // (ModelSession::RebuildFromMouse when it ends); it writes nothing to the mouse.

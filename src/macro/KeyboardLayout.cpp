@@ -6,9 +6,9 @@
 #include <wctype.h>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <future>
 #include <mutex>
+#include <sstream>
 #include <system_error>
 #include <thread>
 
@@ -17,6 +17,7 @@
 #include <xkbcommon/xkbcommon-x11.h>
 #endif
 
+#include "common/DataFile.h"
 #include "common/Debug.h"
 #include "common/Text.h"
 
@@ -27,6 +28,8 @@ namespace {
 #ifdef ZOR_HAVE_XKB_X11
 // An X server that accepts the connection but never answers must not stall the caller.
 constexpr auto kXServerTimeout = std::chrono::seconds(2);
+// The system's keyboard defaults file holds a few lines.
+constexpr std::uint64_t kMaxKeyboardDefaultsBytes = 64u * 1024u;
 #endif
 
 struct ContextDeleter {
@@ -254,7 +257,9 @@ void KeyboardLayout::ReloadSession() {
 
 KeyboardLayoutNames KeyboardLayout::ReadKeyboardDefaults(const std::filesystem::path& file) {
     KeyboardLayoutNames names;
-    std::ifstream in(file);
+    std::string bytes;
+    if (ReadDataFile(file, bytes, kMaxKeyboardDefaultsBytes) != ReadFault::None) return names;
+    std::istringstream in(bytes);
     std::string line;
     while (std::getline(in, line)) {
         const std::string_view text = TrimView(line);

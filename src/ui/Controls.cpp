@@ -20,6 +20,7 @@
 #include <cmath>
 #include <memory>
 
+#include "common/DataFile.h"
 #include "ui/Accessible.h"
 #include "ui/PaintManager.h"
 
@@ -149,6 +150,9 @@ struct CachedImage {
     QSizeF logical;                         // its size in the drawing's own units
 };
 
+// Far above any picture of a skin; a larger file is not read.
+constexpr std::uint64_t kMaxPictureFileBytes = 32u * 1024u * 1024u;
+
 struct ImageCache {
     QMutex mutex;
     QHash<QString, CachedImage> images;
@@ -168,8 +172,13 @@ const CachedImage* LoadCached(const QString& file, qreal dpr) {
     auto it = cache.images.find(key);
     if (it != cache.images.end()) return it->image.isNull() && !it->drawing ? nullptr : &*it;
     CachedImage entry;
-    if (svg) {
-        auto renderer = std::make_shared<QSvgRenderer>(path);
+    // Read as any data file is: a FIFO or a device in a picture's place is never opened.
+    std::string bytes;
+    if (ReadDataFile(QFile::encodeName(path).toStdString(), bytes, kMaxPictureFileBytes) != ReadFault::None)
+        bytes.clear();
+    const QByteArray data = QByteArray::fromStdString(bytes);
+    if (svg && !data.isEmpty()) {
+        auto renderer = std::make_shared<QSvgRenderer>(data);
         if (renderer->isValid()) {
             const QSize logical = renderer->defaultSize();
             const QSize pixels = (QSizeF(logical) * dpr).toSize();
@@ -186,8 +195,8 @@ const CachedImage* LoadCached(const QString& file, qreal dpr) {
                 entry.image = image;
             }
         }
-    } else {
-        entry.image.load(path);
+    } else if (!data.isEmpty()) {
+        entry.image.loadFromData(data);
     }
     // Missing pictures are remembered too, so a broken skin does not hit the disk on every paint.
     it = cache.images.insert(key, entry);

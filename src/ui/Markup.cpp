@@ -2,11 +2,17 @@
 
 #include <QFile>
 #include <QXmlStreamReader>
+#include <filesystem>
+#include <string>
+
+#include "common/DataFile.h"
 
 namespace zor::ui {
 
 namespace {
 constexpr std::size_t kMaxMarkupDepth = 256;
+// Far above any skin file; a larger one is not read.
+constexpr std::uint64_t kMaxMarkupBytes = 16u * 1024u * 1024u;
 }  // namespace
 
 QString MarkupNode::Attribute(const QString& key, const QString& fallback) const {
@@ -22,13 +28,14 @@ bool MarkupNode::HasAttribute(const QString& key) const {
 }
 
 bool CMarkup::LoadFromFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    std::string bytes;
+    const std::filesystem::path file(QFile::encodeName(path).toStdString());
+    if (const ReadFault fault = ReadDataFile(file, bytes, kMaxMarkupBytes); fault != ReadFault::None) {
         m_valid = false;
-        m_error = QStringLiteral("cannot open ") + path;
+        m_error = QString::fromStdString(DescribeReadFault(file, fault, kMaxMarkupBytes));
         return false;
     }
-    return Load(file.readAll());
+    return Load(QByteArray::fromStdString(bytes));
 }
 
 bool CMarkup::Load(const QByteArray& xml) {

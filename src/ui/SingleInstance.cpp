@@ -7,25 +7,21 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string>
 
 #include "common/Debug.h"
+#include "common/InstanceLock.h"
 
 namespace zor::ui {
 namespace {
 
 QString RuntimeFolder() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) folder = QDir::tempPath() + QStringLiteral("/zormouse-%1").arg(getuid());
-    QDir().mkpath(folder);
-    return folder;
+    return QString::fromStdString(zor::RuntimeFolder().string());
 }
 
 // The socket address of path; false when the path does not fit.
@@ -55,11 +51,7 @@ bool WaitFor(int fd, short events, std::chrono::steady_clock::time_point deadlin
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& name)
-    : m_name(name.isEmpty() ? QStringLiteral("zormouse") : name) {
-    // Only characters that are safe in a file name.
-    for (QChar& c : m_name)
-        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('_')) c = QLatin1Char('_');
-}
+    : m_name(QString::fromStdString(SafeInstanceName(name.toStdString()))), m_lock(name.toStdString()) {}
 
 SingleInstance::~SingleInstance() {
     m_notifier.reset();
@@ -67,35 +59,29 @@ SingleInstance::~SingleInstance() {
         ::close(m_serverFd);
         ::unlink(QFile::encodeName(ServerName()).constData());
     }
-    if (m_lockFd >= 0) {
-        // The file stays: removing it would let a start that has just opened it lock a file
-        // that is no longer the lock.
-        ::close(m_lockFd);
-    }
 }
 
 QString SingleInstance::LockPath() const {
-    return RuntimeFolder() + QLatin1Char('/') + m_name + QStringLiteral(".lock");
+    return QString::fromStdString(m_lock.path().string());
 }
 
 QString SingleInstance::ServerName() const {
     return RuntimeFolder() + QLatin1Char('/') + m_name + QStringLiteral(".sock");
 }
 
-bool SingleInstance::Acquire() {
-    if (m_lockFd >= 0) return true;
-    const QByteArray lockPath = QFile::encodeName(LockPath());
-    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        // Without a lock file nothing can be decided: run rather than refuse to start.
-        DebugF("lock file %s: %s\n", lockPath.toStdString(), std::strerror(errno));
-        return true;
+bool SingleInstance::Acquire(std::chrono::milliseconds wait) {
+    if (m_lock.held()) return true;
+    switch (m_lock.TryAcquire(wait)) {
+        case InstanceLock::State::NoLockFile:
+            // Without a lock file nothing can be decided: run rather than refuse to start.
+            DebugF("lock file %s: %s\n", m_lock.path().string(), std::strerror(errno));
+            return true;
+        case InstanceLock::State::HeldElsewhere:
+            return false;
+        case InstanceLock::State::Held:
+            break;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
-    }
-    m_lockFd = fd;
+    const int fd = m_lock.fd();
     const std::string pid = std::to_string(::getpid()) + "\n";
     if (::ftruncate(fd, 0) == 0) [[maybe_unused]]
         const ssize_t n = ::write(fd, pid.data(), pid.size());

@@ -7,8 +7,11 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
+
+#include "common/InstanceLock.h"
 
 class QSocketNotifier;
 
@@ -22,7 +25,8 @@ public:
     ~SingleInstance() override;
 
     // True when this process is the first one: it holds the lock and listens for later starts.
-    bool Acquire();
+    // wait: how long a lock held by another process is waited for (see InstanceLock).
+    bool Acquire(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
     // A later start: asks the first one to come to the front. True when it answered.
     bool NotifyFirst(int timeoutMs = 2000) const;
     // Called on the UI thread when a later start asks to be shown.
@@ -35,7 +39,7 @@ private:
     void AcceptOne();
 
     QString m_name;
-    int m_lockFd = -1;
+    InstanceLock m_lock;
     int m_serverFd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::function<void()> m_raise;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # zormouse with damaged start-up resources: a damaged description or main skin file ends the
-# program with exit code 1 and a message naming the file, never an empty window; a font list or
-# home layout that is a folder is no reason to stop.
+# program with exit code 1 and a message naming the file (and the key of a number out of range),
+# never an empty window; a font list that is a folder, or FIFOs in place of the device list
+# package, the BLE list and a skin picture, are no reason to stop.
 set -u
 ZORMOUSE=$1
 BUILD=$2
@@ -51,6 +52,12 @@ expect_refused "description a folder" "rm $feature && mkdir $feature" DeviceFeat
 expect_refused "skin folder missing" "sed -i 's/^ResPath=.*/ResPath=res_gone/' $feature" DeviceFeature.ini
 expect_refused "main skin garbage" "head -c 300 /dev/urandom > res_black/MainWnd.xml" MainWnd.xml
 expect_refused "main skin without controls" "echo '<Window size=\"990,690\"/>' > res_black/MainWnd.xml" MainWnd.xml
+expect_refused "description number out of range" \
+  "sed -i 's/^GEAR_MAX_VALUE=26000/GEAR_MAX_VALUE=9223372036854775808/' $feature" "GEAR_MAX_VALUE"
 expect_runs "font list a folder" "rm -f res/Language/ExFont.json && mkdir res/Language/ExFont.json"
+# A FIFO is never opened as a data file: the window is built and synchronised all the same.
+expect_runs "device list package, BLE list and a skin picture FIFOs" \
+  "rm res/Home/Icons/Ndevice.zip res/Home/Icons/ble.json res_black/common/logo.svg &&
+   mkfifo res/Home/Icons/Ndevice.zip res/Home/Icons/ble.json res_black/common/logo.svg"
 [ "$failures" -eq 0 ] || exit 1
 echo "damaged resources: ok"

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include "common/AtomicFile.h"
+#include "common/DataFile.h"
 #include "support/TempDir.h"
 
 using namespace zor;
@@ -83,6 +84,44 @@ TEST(AtomicFile, ReadFileBytesRefusesOversizedAndMissing) {
     EXPECT_EQ(out.size(), 100u);
     EXPECT_FALSE(ReadFileBytes(dir / "missing", out));
     EXPECT_FALSE(ReadFileBytes(dir.path(), out)) << "a folder is not a file";
+}
+
+// A FIFO would block the reader forever and a device never ends; neither is opened as data, and
+// what is refused says why. Writes replace only a regular file (or a link to one) or make a new
+// name: never a FIFO or a device node in the target's place.
+TEST(AtomicFile, OnlyRegularFilesAreReadAsDataOrReplaced) {
+    TempDir dir;
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    WriteFile(dir / "small", "abc");
+    WriteFile(dir / "big", "");
+    std::filesystem::resize_file(dir / "big", 5000);  // sparse
+    std::string out = "unchanged";
+    EXPECT_EQ(ReadDataFile(fifo, out, 1000), ReadFault::NotRegular);
+    EXPECT_EQ(ReadDataFile("/dev/zero", out, 1000), ReadFault::NotRegular);
+    EXPECT_EQ(ReadDataFile(dir.path(), out, 1000), ReadFault::NotRegular);
+    EXPECT_EQ(ReadDataFile(dir / "none", out, 1000), ReadFault::Missing);
+    EXPECT_EQ(ReadDataFile(dir / "big", out, 4999), ReadFault::TooLarge);
+    EXPECT_EQ(CheckDataFile(fifo, 1000), ReadFault::NotRegular);
+    EXPECT_FALSE(ReadFileBytes(fifo, out));
+    EXPECT_EQ(out, "unchanged");
+    EXPECT_EQ(ReadDataFile(dir / "small", out, 3), ReadFault::None);
+    EXPECT_EQ(out, "abc");
+    EXPECT_EQ(DescribeReadFault(fifo, ReadFault::NotRegular, 1), fifo.string() + " is not a regular file");
+
+    std::filesystem::create_symlink("/dev/null", dir / "null-link");
+    std::filesystem::create_symlink(dir / "small", dir / "small-link");
+    for (const auto& target : {fifo, dir / "null-link"}) {
+        std::string error;
+        EXPECT_FALSE(WriteFileAtomic(target, "data", &error)) << target;
+        EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(std::filesystem::symlink_status(fifo)));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "null-link"));
+    EXPECT_TRUE(WriteFileAtomic(dir / "small-link", "new"));
+    EXPECT_TRUE(WriteFileAtomic(dir / "fresh", "new"));
+    EXPECT_EQ(ReadFile(dir / "fresh"), "new");
+    EXPECT_EQ(CountEntries(dir.path()), 6u) << "no temporary file is left behind";
 }
 
 TEST(AtomicFile, DamagedCopiesFormABoundedSeriesNewestFirst) {

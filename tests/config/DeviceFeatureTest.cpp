@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <bit>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 namespace zor {
 namespace {
 
+namespace fs = std::filesystem;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -36,9 +39,9 @@ std::vector<Line> LinesFrom(const DeviceFeatureRecord& record, int firstLine) {
 class DeviceFeatureTest : public ::testing::Test {
 protected:
     void WriteModel(const std::string& ini) { WriteFile(DeviceFeaturePath(m_dir.path()), ini); }
-    DeviceFeatureRecord Load(int chip = 9) {
+    DeviceFeatureRecord Load(int chip = 9, bool read = true) {
         DeviceFeatureRecord record;
-        EXPECT_TRUE(LoadDeviceFeature(record, m_dir.path(), chip));
+        EXPECT_EQ(LoadDeviceFeature(record, m_dir.path(), chip), read);
         return record;
     }
     TempDir m_dir;
@@ -148,6 +151,72 @@ TEST_F(DeviceFeatureTest, MissingFileGivesDefaults) {
     EXPECT_EQ(record.ledModes.size(), 14u);
     EXPECT_TRUE(record.dpiText.empty());
     EXPECT_EQ(record.keyCount, 0);
+}
+
+// A number that does not fit an int would be read as the largest int (a DPI slider up to
+// 2147483647, a DPI table walked to its cap): the file is refused, naming section and key, and
+// nothing of it is used or written into.
+TEST_F(DeviceFeatureTest, NumbersBeyondAnIntRefuseTheFileNamingTheKey) {
+    const std::string good = "[KEYMAP]\nKeyNum=1\n" + SmallChip(3200) + "[Chip4]\nDPI_GEAR_NUM=1\n1=400,3\n";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"GEAR_MAX_VALUE=9223372036854775808", "[Chip9] GEAR_MAX_VALUE = 9223372036854775808"},
+        {"2=200,2147483648", "[Chip9] 2 = 2147483648"},
+        {"3=-2147483649,30", "[Chip9] 3 = -2147483649"},
+    };
+    for (const auto& [line, named] : cases) {
+        std::string ini = good;
+        const std::string key = line.substr(0, line.find('=') + 1);
+        ini.replace(ini.find(key), ini.find('\n', ini.find(key)) - ini.find(key), line);
+        WriteModel(ini);
+        DeviceFeatureRecord record;
+        const DescriptionResult read = ReadDeviceFeature(record, m_dir.path(), 9);
+        EXPECT_EQ(read.fault, DescriptionFault::OutOfRange) << line;
+        EXPECT_NE(read.error.find(named + " is out of range"), std::string::npos) << read.error;
+        EXPECT_TRUE(record.dpiText.empty());
+        // Another chip's table is checked too before the file is used or written into.
+        EXPECT_EQ(ReadDeviceFeature(record, m_dir.path(), 4).fault, DescriptionFault::None);
+        EXPECT_EQ(CheckDeviceFeature(m_dir.path()).fault, DescriptionFault::OutOfRange);
+        EXPECT_FALSE(SaveProfileId(m_dir.path(), 0, 7));
+        EXPECT_EQ(ReadFile(DeviceFeaturePath(m_dir.path())), ini);
+    }
+    WriteModel("[KEYMAP]\nKeyNum=99999999999\n");
+    EXPECT_EQ(Load(9, false).keyCount, 0);
+    WriteModel(good);
+    EXPECT_TRUE(CheckDeviceFeature(m_dir.path()).ok());
+    EXPECT_EQ(Load().keyCount, 1);
+}
+
+// Both programs make one check before they use a model: an empty, cut or damaged description,
+// or one that is no regular file, is refused with the reason, and never written into.
+TEST_F(DeviceFeatureTest, DamagedDescriptionsAreRefusedAndNeverWrittenInto) {
+    const fs::path file = DeviceFeaturePath(m_dir.path());
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "not a model description"},
+        {"; Zor MouseA model description, and the applicat", "not a model description"},
+        {std::string("\x00\xff\xfe\x01garbage\x80", 12), "not a model description"},
+        {"[Init]\nMutexName=ZorMouse\n[Config]\nResPath=res_black\n", "no keys ([KEYMAP] KeyNum)"},
+        {"[KEYMAP]\nKeyNum=8\n[Chip4]\nGEAR_STEP=50\n", "no DPI table"},
+    };
+    for (const auto& [text, why] : cases) {
+        WriteModel(text);
+        const DescriptionResult check = CheckDeviceFeature(m_dir.path());
+        EXPECT_EQ(check.fault, DescriptionFault::Damaged) << text;
+        EXPECT_NE(check.error.find(file.string()), std::string::npos) << check.error;
+        EXPECT_NE(check.error.find(why), std::string::npos) << check.error;
+    }
+    for (const std::string& text : {std::string(), std::string("garbage\n")}) {
+        WriteModel(text);
+        EXPECT_FALSE(SaveProfileIds(m_dir.path(), {{0, 7}}));
+        EXPECT_FALSE(SaveChipReset(m_dir.path(), 4, {}));
+        EXPECT_EQ(ReadFile(file), text);
+    }
+    fs::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    const DescriptionResult fifo = CheckDeviceFeature(m_dir.path());
+    EXPECT_EQ(fifo.fault, DescriptionFault::CannotRead);
+    EXPECT_EQ(fifo.readFault, ReadFault::NotRegular);
+    EXPECT_FALSE(SaveProfileIds(m_dir.path(), {{0, 7}}));
+    EXPECT_TRUE(fs::is_fifo(file));
 }
 
 TEST_F(DeviceFeatureTest, DpiTableIsExtendedUpToTheMaximum) {

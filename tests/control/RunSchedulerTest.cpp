@@ -111,6 +111,26 @@ TEST_F(SchedulerTest, AnEditRunSendsItsWriteAndARenewedIdentifierAndTheOutcomeIs
     EXPECT_EQ(feature.profileIds[0], id);  // and the description keeps it
 }
 
+// A model whose description was refused has no document loaded: a run would push defaults the
+// user never set, so none starts.
+TEST_F(SchedulerTest, NothingIsPushedForAModelWhoseDescriptionWasRefused) {
+    const fs::path description = paths::ModelDescription(model->ModelFolder());
+    const std::string good = zor::test::ReadFile(description);
+    zor::test::WriteFile(description, "[KEYMAP]\nKeyNum=99999999999\n");
+    EXPECT_FALSE(model->LoadModel(stack->SelectedEntry(), false, [] { return 6; }).load.ok);
+    EXPECT_EQ(model->Description().fault, DescriptionFault::OutOfRange);
+    Mouse().ClearFrames();
+    EXPECT_FALSE(scheduler->RequestApply(6, 0, true));
+    EXPECT_EQ(scheduler->StartRun(1), RunScheduler::Start::NoModel);
+    EXPECT_FALSE(scheduler->RunInProgress());
+    EXPECT_TRUE(Mouse().Frames().empty());
+
+    zor::test::WriteFile(description, good);
+    ASSERT_TRUE(model->LoadModel(stack->SelectedEntry(), false, [] { return 6; }).load.ok);
+    ASSERT_EQ(scheduler->StartRun(1), RunScheduler::Start::Started);
+    EXPECT_TRUE(FinishRun().ran);
+}
+
 TEST_F(SchedulerTest, RequestsAreDroppedDuringAStateReadOrWithoutADeviceAndRunsWaitForTheRead) {
     scheduler->Flags().profileChanged = true;
     EXPECT_FALSE(scheduler->RequestApply(6, 0, false));  // no device connected

@@ -30,3 +30,15 @@ execute_process(COMMAND ${ZORCTL} --home ${HOME} --virtual watch --script ${scri
 if(NOT rc EQUAL 1 OR NOT err MATCHES "line 2: expected a button" OR NOT out STREQUAL "")
   message(FATAL_ERROR "a bad script must be refused before it runs (${rc}): ${out}${err}")
 endif()
+
+# A device or a FIFO named as the script is refused at once, never read until it ends.
+set(fifo "${WORK}/watch.fifo")
+file(REMOVE "${fifo}")
+execute_process(COMMAND mkfifo "${fifo}" RESULT_VARIABLE rc)
+foreach(bad /dev/zero "${fifo}")
+  execute_process(COMMAND ${ZORCTL} --home ${HOME} --virtual watch --script ${bad}
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 30)
+  if(NOT rc EQUAL 1 OR NOT err MATCHES "is not a regular file")
+    message(FATAL_ERROR "the script ${bad} must be refused (${rc}): ${out}${err}")
+  endif()
+endforeach()

@@ -1,9 +1,16 @@
-// zorctl on damaged or hostile files: macro reset, deeply nested imports and values a model does
-// not offer.
+// zorctl on damaged or hostile files: macro reset, deeply nested imports, values a model does
+// not offer, FIFOs and devices in place of files, damaged model descriptions and the temporary
+// files of interrupted saves.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "ZorctlRun.h"
+#include "common/InstanceLock.h"
 #include "macro/MacroStore.h"
 
 using namespace zor;
@@ -71,4 +78,125 @@ TEST(ZorctlDamage, ConfigImportOutsideWhatTheModelOffersIsRefused) {
     EXPECT_NE(run.err.find("DPI 999999"), std::string::npos) << run.err;
     EXPECT_EQ(ReadFile(live), before);
     EXPECT_EQ(home.Run("config import ok.Mouse.Config").status, 0);
+}
+
+namespace {
+
+int CountLines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Puts a FIFO in the place of file (which is kept aside and put back when the guard ends).
+class FifoInPlaceOf {
+public:
+    explicit FifoInPlaceOf(std::filesystem::path file) : m_file(std::move(file)) {
+        m_kept = m_file;
+        m_kept += ".kept";
+        std::filesystem::rename(m_file, m_kept);
+        EXPECT_EQ(::mkfifo(m_file.c_str(), 0600), 0);
+    }
+    ~FifoInPlaceOf() {
+        std::filesystem::remove(m_file);
+        std::filesystem::rename(m_kept, m_file);
+    }
+
+private:
+    std::filesystem::path m_file;
+    std::filesystem::path m_kept;
+};
+
+}  // namespace
+
+TEST(ZorctlDamage, FifosAndDevicesAreNeitherReadAsDataNorReplaced) {
+    ZorctlHome home;
+    const auto fifo = home.work() / "out.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* command : {"config export out.fifo", "macro export 0 out.fifo"}) {
+        const auto run = home.Run(command);
+        EXPECT_EQ(run.status, 1) << command;
+        EXPECT_EQ(CountLines(run.err), 1) << run.err;
+        EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
+        EXPECT_TRUE(std::filesystem::is_fifo(fifo)) << command;
+    }
+
+    {
+        const FifoInPlaceOf package(home / "res/Home/Icons/Ndevice.zip");
+        std::filesystem::remove(home / "res/Home/Icons/Ndevice.json");  // no list of an earlier unpack
+        auto run = home.Run("catalog");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("Ndevice.zip is not a regular file"), std::string::npos) << run.err;
+        run = home.Run("devices");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("Ndevice.zip is not a regular file"), std::string::npos) << run.err;
+        EXPECT_NE(home.Run("--virtual status").status, 137) << "status never returned";
+    }
+    {
+        const FifoInPlaceOf list(home / "res/Home/Icons/ble.json");
+        const auto run = home.Run("ble-names");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("ble.json is not a regular file"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(home.Run("catalog").status, 0);
+    EXPECT_EQ(home.Run("ble-names").status, 0);
+}
+
+// zorctl makes zormouse's check of the description: an empty, cut or out-of-range file is
+// refused with the reason, and a setting never writes into it.
+TEST(ZorctlDamage, ADamagedDescriptionIsRefusedAndNeverWrittenInto) {
+    ZorctlHome home;
+    const auto description = home / "res/MouseVarn/MouseA/Config/DeviceFeature.ini";
+    const std::string good = ReadFile(description);
+    std::string outOfRange = good;
+    outOfRange.replace(outOfRange.find("GEAR_MAX_VALUE=26000"), 20, "GEAR_MAX_VALUE=9223372036854775808");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "not a model description"},
+        {good.substr(0, good.find("[KEYMAP]")), "no keys ([KEYMAP] KeyNum)"},
+        {outOfRange, "[Chip4] GEAR_MAX_VALUE = 9223372036854775808 is out of range"},
+    };
+    for (const auto& [text, why] : cases) {
+        WriteFile(description, text);
+        auto run = home.Run("feature");
+        EXPECT_EQ(run.status, 1) << why;
+        EXPECT_NE(run.err.find(why), std::string::npos) << run.err;
+        run = home.Run("--virtual set rate --profile 0 500");
+        EXPECT_EQ(run.status, 1) << why;
+        EXPECT_NE(run.err.find(why), std::string::npos) << run.err;
+        EXPECT_EQ(ReadFile(description), text) << why;
+    }
+    WriteFile(description, good);
+    EXPECT_EQ(home.Run("--virtual set rate --profile 0 500").status, 0);
+}
+
+// The temporary files a killed save leaves are removed as zormouse's start removes them (old
+// enough, in the folders the programs write), under its lock: never while it runs.
+TEST(ZorctlDamage, TemporaryFilesOfInterruptedSavesAreRemovedUnlessTheProgramRuns) {
+    ZorctlHome home;
+    const auto runtime = home.work() / "runtime";
+    std::filesystem::create_directories(runtime);
+    const char* previous = std::getenv("XDG_RUNTIME_DIR");
+    const std::string restore = previous ? previous : "";
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+    const std::vector<std::filesystem::path> stale = {
+        home / "res/.Set.ini.tmp-a1B2c3", home / "res/MouseVarn/MouseA/Config/.MouseConfig.json.tmp-Qw3rTy"};
+    const auto fresh = home / "res/.Set.ini.tmp-z9Y8x7";
+    for (const auto& file : stale) {
+        WriteFile(file, std::string(1000, '{'));
+        std::filesystem::last_write_time(file, old);
+    }
+    WriteFile(fresh, "{");
+    {
+        InstanceLock program("ZorMouse");
+        ASSERT_EQ(program.TryAcquire(), InstanceLock::State::Held);
+        EXPECT_EQ(home.Run("macro list").status, 0);
+        for (const auto& file : stale)
+            EXPECT_TRUE(std::filesystem::exists(file)) << "removed while zormouse runs";
+    }
+    EXPECT_EQ(home.Run("macro list").status, 0);
+    for (const auto& file : stale) EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+    if (restore.empty())
+        ::unsetenv("XDG_RUNTIME_DIR");
+    else
+        ::setenv("XDG_RUNTIME_DIR", restore.c_str(), 1);
 }

@@ -12,9 +12,11 @@ ZorctlRun ZorctlHome::Run(const std::string& args) const {
     const auto out = m_dir / "stdout.txt";
     const auto err = m_dir / "stderr.txt";
     ZorctlRun run;
-    run.status =
-        RunShell("cd '" + m_work.string() + "' && '" + std::string(ZORCTL_PATH) + "' --home '" +
-                 m_home.string() + "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'");
+    // Killed after a minute: a zorctl that blocks (on a FIFO, say) fails its test instead of
+    // hanging it; a killed run's status is 137.
+    run.status = RunShell("cd '" + m_work.string() + "' && timeout -s KILL 60 '" + std::string(ZORCTL_PATH) +
+                          "' --home '" + m_home.string() + "' " + args + " >'" + out.string() + "' 2>'" +
+                          err.string() + "'");
     run.out = ReadFile(out);
     run.err = ReadFile(err);
     return run;

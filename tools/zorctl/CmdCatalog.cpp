@@ -86,6 +86,10 @@ int Run(CommandContext& ctx) {
     }
     FindDev finder(ctx.options.home);
     finder.LoadDeviceList();
+    if (const UnpackResult& unpack = finder.lastUnpack(); unpack.fault != ReadFault::None)
+        return Fail(
+            ctx, "cannot open the device list package: " +
+                     DescribeReadFault(ctx.options.home / kPackagePath, unpack.fault, kMaxPackageFileBytes));
     if (finder.lastUnpack().code != 0)
         return Fail(ctx, Format("cannot open the device list package %s (error %d)",
                                 (ctx.options.home / kPackagePath).string(), finder.lastUnpack().code));

@@ -11,6 +11,14 @@ namespace {
 
 int RunDevices(CommandContext& ctx) {
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
+    // No list, no devices to tell of: that is a failure, with its cause, not "Devices: 0".
+    if (const FindDev& finder = session.Stack().Finder(); !finder.listLoaded()) {
+        const ReadFault package = finder.lastUnpack().fault;
+        return Fail(ctx, "cannot read the device list: " +
+                             (package != ReadFault::None ? DescribeReadFault(ctx.options.home / kPackagePath,
+                                                                             package, kMaxPackageFileBytes)
+                                                         : finder.listError()));
+    }
     const auto& entries = session.Stack().Entries();
     if (ctx.options.json) {
         nlohmann::json list = nlohmann::json::array();

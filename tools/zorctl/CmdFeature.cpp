@@ -135,6 +135,9 @@ int RunFeature(CommandContext& ctx) {
     if (!std::filesystem::is_directory(folder, ec)) return Fail(ctx, "no model folder " + folder.string());
     if (!std::filesystem::is_regular_file(file, ec)) return Fail(ctx, "no description file " + file.string());
 
+    // The same check as before any other use of the model: a file zormouse refuses is refused here.
+    if (const DescriptionResult check = CheckDeviceFeature(folder); !check.ok())
+        return Fail(ctx, check.error);
     const IniFile ini(file);
     int chip = 4;
     if (args.chip) {
@@ -147,7 +150,8 @@ int RunFeature(CommandContext& ctx) {
     }
 
     DeviceFeatureRecord record;
-    if (!LoadDeviceFeature(record, folder, chip)) return Fail(ctx, "cannot read " + file.string());
+    if (const DescriptionResult read = ReadDeviceFeature(record, folder, chip); !read.ok())
+        return Fail(ctx, read.error);
 
     if (ctx.options.json) {
         // Replace rather than throw on text that is not valid UTF-8 (a damaged file).

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
-#include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -17,6 +16,7 @@
 #include "Command.h"
 #include "WatchScript.h"
 #include "catalog/FindDev.h"
+#include "common/DataFile.h"
 #include "common/Sleeper.h"
 #include "common/Text.h"
 #include "config/DeviceFeature.h"
@@ -289,11 +289,13 @@ int RunWatch(CommandContext& ctx) {
 
     ScriptResult script;
     if (!args.script.empty()) {
-        std::ifstream file(UserPath(ctx, args.script));
-        if (!file) return Fail(ctx, "cannot read the script " + args.script);
-        std::ostringstream text;
-        text << file.rdbuf();
-        script = ParseWatchScript(text.str());
+        // A device or a FIFO named as the script is refused, never read until it ends.
+        std::string text;
+        if (const ReadFault fault = ReadDataFile(UserPath(ctx, args.script), text, kMaxWatchScriptBytes);
+            fault != ReadFault::None)
+            return Fail(ctx, "cannot read the script: " +
+                                 DescribeReadFault(args.script, fault, kMaxWatchScriptBytes));
+        script = ParseWatchScript(text);
         if (!script.error.empty()) return Fail(ctx, args.script + ": " + script.error);
     }
 

@@ -2,6 +2,7 @@
 // line, checked whole before anything runs.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ struct ScriptResult {
     std::vector<ScriptStep> steps;
     std::string error;  // "line N: ..." when the script cannot run
 };
+
+// Larger script files are refused: a script is a few lines a person writes.
+inline constexpr std::uint64_t kMaxWatchScriptBytes = 1024u * 1024u;
 
 // Lines: "press|release|click dpi|profile|lighting|rate", "unplug", "replug", "drop-link",
 // "restore-link", "battery PERCENT [charging]", "wait MS"; blank lines and "#" comments ignored.

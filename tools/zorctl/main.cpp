@@ -9,6 +9,7 @@
 #include "SetTarget.h"
 #include "common/ProgramFolder.h"
 #include "common/Version.h"
+#include "config/AppFeature.h"
 
 namespace zor::ctl {
 
@@ -223,6 +224,9 @@ int Main(int argc, char** argv) {
         return 1;
     }
     options.home = folder.folder;
+    // A zorctl killed while saving leaves temporary files as the program does: they are removed
+    // the way the program's start removes them, under its lock, never while it runs.
+    RemoveStaleSavesUnderInstanceLock(folder.folder, LoadAppFeature(folder.folder).mutexName);
     CommandContext ctx{options, std::cout, std::cerr};
     try {
         return it->handler(ctx);
