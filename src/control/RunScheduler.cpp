@@ -75,16 +75,16 @@ ApplyJob RunScheduler::MakeJob(int mode) {
 }
 
 RunScheduler::Start RunScheduler::StartRun(int mode) {
+    if (!m_model.Description().ok()) {
+        DebugF("run of mode %d dropped: %s\n", mode, m_model.Description().error);
+        return Start::NoModel;
+    }
     if (!m_model.DocumentLoaded() && !m_flags.rebuildFromMouse) {
         DebugF("run of mode %d refused: the configuration document was not read\n", mode);
         m_flags = {};
         return Start::Refused;
     }
     m_mode = mode;
-    if (!m_model.Description().ok()) {
-        DebugF("run of mode %d dropped: %s\n", mode, m_model.Description().error);
-        return Start::NoModel;
-    }
     if (m_running) return Start::AlreadyRunning;
     if (m_worker.Busy()) {
         DebugF("run of mode %d waits for the device-state read\n", mode);
