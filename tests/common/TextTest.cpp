@@ -87,7 +87,12 @@ TEST(PrintableText, OutsideTextIsEscapedAndCut) {
     EXPECT_EQ(PrintableText("plain \xE5\x8A\x9E text \xC2\xA0"), "plain \xE5\x8A\x9E text \xC2\xA0");
     EXPECT_EQ(PrintableText(std::string("9.9\x1b[2J\0\\", 9)), "9.9\\x1b[2J\\x00\\\\");
     // Characters that turn the rest of the line around, line separators, C1 controls.
-    EXPECT_EQ(PrintableText("a\xE2\x80\xAE" "b\xE2\x81\xA6" "c\xE2\x80\x8F" "d\xD8\x9C" "e\xE2\x80\xA8" "f\xC2\x9B"),
+    EXPECT_EQ(PrintableText("a\xE2\x80\xAE"
+                            "b\xE2\x81\xA6"
+                            "c\xE2\x80\x8F"
+                            "d\xD8\x9C"
+                            "e\xE2\x80\xA8"
+                            "f\xC2\x9B"),
               "a\\u202eb\\u2066c\\u200fd\\u061ce\\u2028f\\u009b");
     // Bytes that are not UTF-8: a lone lead byte, an overlong form, a surrogate, past U+10FFFF.
     EXPECT_EQ(PrintableText("x\xC2"), "x\\xc2");

@@ -66,8 +66,8 @@ int RunUpdateCheck(CommandContext& ctx) {
             return kNewer;
         case update::CheckOutcome::NoUpdate:
             if (!ctx.options.json)
-                ctx.out << "no newer release (installed " << PrintableText(result.installedVersion, kVersionChars)
-                        << ")\n";
+                ctx.out << "no newer release (installed "
+                        << PrintableText(result.installedVersion, kVersionChars) << ")\n";
             return kNone;
         default:
             ctx.err << "zorctl: the update check could not be made: " << PrintableText(result.reason) << '\n';

@@ -221,7 +221,8 @@ int Main(int argc, char** argv) {
     }
     // Every relative resource path of the core is relative to the program folder.
     if (::chdir(folder.folder.c_str()) != 0) {
-        std::cerr << "zorctl: cannot enter the program folder " << PrintableText(folder.folder.string()) << '\n';
+        std::cerr << "zorctl: cannot enter the program folder " << PrintableText(folder.folder.string())
+                  << '\n';
         return 1;
     }
     options.home = folder.folder;

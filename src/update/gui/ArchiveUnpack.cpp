@@ -1,7 +1,7 @@
 #include "update/gui/ArchiveUnpack.h"
 
-#include <QProcess>
 #include <QList>
+#include <QProcess>
 #include <QStringList>
 
 namespace zor::update {

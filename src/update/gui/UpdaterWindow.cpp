@@ -187,9 +187,10 @@ void UpdaterWindow::ShowCheck() {
     plan = plan.arg(Shown(release.fileName),
                     release.size > 0 ? QStringLiteral(" (%1)").arg(Size(release.size)) : QString());
     SetState(State::Available);
-    SetTexts(UpdateText("UpdAvailable", "Zor Mouse %1 is available.").arg(Shown(release.version, kVersionChars)),
-             UpdateText("UpdInstalled", "Installed version: %1").arg(installed) + QLatin1Char('\n') + plan,
-             Shown(release.notes, kNotesChars, true));
+    SetTexts(
+        UpdateText("UpdAvailable", "Zor Mouse %1 is available.").arg(Shown(release.version, kVersionChars)),
+        UpdateText("UpdInstalled", "Installed version: %1").arg(installed) + QLatin1Char('\n') + plan,
+        Shown(release.notes, kNotesChars, true));
     SetButtons(UpdateText("UpdDownloadInstall", "Download and install"), true,
                UpdateText("UpdClose", "Close"));
 }
@@ -249,9 +250,10 @@ void UpdaterWindow::StartDownload() {
                 case DownloadStatus::ChecksumMismatch:
                     SetState(State::Failed);
                     // The headline says what happened; what became of the file goes below it.
-                    ShowFailure(UpdateText("UpdMismatch", "The download does not match its published SHA-256."),
-                                UpdateText("UpdMismatchDetail", "It has been deleted and nothing was installed.") +
-                                    QLatin1Char('\n') + Shown(result.error));
+                    ShowFailure(
+                        UpdateText("UpdMismatch", "The download does not match its published SHA-256."),
+                        UpdateText("UpdMismatchDetail", "It has been deleted and nothing was installed.") +
+                            QLatin1Char('\n') + Shown(result.error));
                     return;
                 case DownloadStatus::Failed:
                     SetState(State::Failed);
@@ -300,7 +302,8 @@ void UpdaterWindow::HandOver() {
         return [this, error, target] {
             if (!error.empty()) {
                 SetState(State::Failed);
-                ShowFailure(UpdateText("UpdUnpackFailed", "The archive could not be unpacked."), Shown(error));
+                ShowFailure(UpdateText("UpdUnpackFailed", "The archive could not be unpacked."),
+                            Shown(error));
                 return;
             }
             m_unpacked = target;

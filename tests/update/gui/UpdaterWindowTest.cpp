@@ -208,8 +208,8 @@ TEST(ArchiveUnpack, AnArchiveWithoutAReleaseFolderIsRefused) {
     std::filesystem::create_directories(target.parent_path());
     auto pack = [&](const std::string& name, const std::string& what) {
         const auto archive = dir.path() / (name + ".tar.gz");
-        EXPECT_EQ(zor::test::RunShell("tar -czf '" + archive.string() + "' -C '" + (dir.path() / "src").string() +
-                                      "' " + what),
+        EXPECT_EQ(zor::test::RunShell("tar -czf '" + archive.string() + "' -C '" +
+                                      (dir.path() / "src").string() + "' " + what),
                   0);
         return archive;
     };
