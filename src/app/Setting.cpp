@@ -60,7 +60,7 @@ void Setting::Fill() {
 void Setting::ShowLanguage() {
     auto* combo = Find<CComboUI>(QStringLiteral("btn_language"));
     if (combo == nullptr) return;
-    const QString name = ui::LanguageName(ReadInt("Language"));
+    const QString name = ui::LanguageName(ui::ProgramLanguage(m_init.setIni));
     for (int i = 0; i < combo->GetCount(); ++i)
         if (combo->GetItemData(i).compare(name, Qt::CaseInsensitive) == 0) combo->SelectItem(i, false);
 }

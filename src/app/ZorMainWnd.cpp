@@ -217,7 +217,7 @@ CControlUI* CZorMainWnd::CreateControl(const QString& className) {
 void CZorMainWnd::InitWindow() {
     m_behaviour->LoadIcon();
     const IniFile set(SetIniPath());
-    const int language = set.GetInt("Set", "Language");
+    const int language = ui::ProgramLanguage(SetIniPath());
     for (const std::string& line : set.GetSection("PublicLed")) DebugF("PublicLed %s\n", line);
     m_fonts.LoadTable(paths::LanguageFolder(m_context.programFolder) / "ExFont.json");
     m_fonts.InstallAll(m_context.programFolder);
