@@ -317,7 +317,7 @@ MacroResult MacroStore::Load(const std::filesystem::path& path) {
             // A file that is there but cannot be read (rights, size) must not be replaced by
             // the first change as if it were missing.
             m_unreadable = true;
-            return MacroResult::Fail("cannot read " + path.string());
+            return MacroResult::Fail(ReadFailure(path, kMaxLibraryBytes));
         }
         m_unreadable = false;
         m_groups.clear();

@@ -143,7 +143,7 @@ int RunMacro(CommandContext& ctx) {
     }
     if (sub == "reset" && a.size() == 1) {
         // A library that could not be read is moved aside as ".bad" rather than copied to ".bak".
-        const bool unreadable = !loaded.ok && loaded.message.rfind("cannot read", 0) == 0;
+        const bool unreadable = store.Unreadable();
         MacroResult r = store.Reset(ctx.options.home / kMacroFactoryPath);
         if (!r.ok) return Fail(ctx, "reset failed: " + r.message);
         ctx.out << "macro library reset (" << store.groups().size() << " groups); the old one is in "
