@@ -23,6 +23,7 @@ public:
         std::function<void()> modelReloaded;  // a state read loaded another model
         std::function<void()> runFinished;
         std::function<void()> stateRead;
+        std::function<void(int)> chargeCounterRead;  // the count, -1 when it was not read
     };
     struct Parts {
         ui::WindowImplBase& window;
@@ -49,6 +50,7 @@ public:
     void OnApplyProgress(const WindowMessage& message);
     void OnReadDeviceState(const WindowMessage& message);
     void OnStateReadDone(const WindowMessage& message);
+    void OnChargeCounterRead(const WindowMessage& message);
 
 private:
     // Says that the last run's frames did not all reach the mouse (or its replies were noise).

@@ -209,7 +209,7 @@ void WindowBehaviour::OpenSettings() {
     hooks.alignAutostart = [this] {
         AlignAutostartEntry(IniFile(paths::SetIni(m_parts.context.programFolder)));
     };
-    hooks.readChargeCounter = [this] { return ReadChargeCounter(); };
+    hooks.requestChargeCounter = [this] { return m_parts.scheduler.StartChargeCounterRead(); };
     hooks.openUrl = m_parts.context.openUrl ? m_parts.context.openUrl
                                             : [](const QUrl& url) { QDesktopServices::openUrl(url); };
     auto* window = new Setting(std::move(init), std::move(hooks));
@@ -219,18 +219,8 @@ void WindowBehaviour::OpenSettings() {
     window->ShowModal();
 }
 
-int WindowBehaviour::ReadChargeCounter() {
-    // One short read on this thread, only while no run or state read has the device.
-    if (m_parts.hub.SelectedEntry() == nullptr || m_parts.scheduler.DeviceBusy()) return -1;
-    CommandSet& commands = m_parts.hub.Commands();
-    commands.Request() = DeviceRequest{};
-    commands.Request().op = kOpProfile;
-    commands.Request().subOp = kSubChargeCounter;
-    if (commands.ReadRequest() != 1) {
-        DebugLine("charge counter not read\n");
-        return -1;
-    }
-    return commands.Request().chargeCounter;
+void WindowBehaviour::ShowChargeCounter(int count) {
+    if (m_setting) m_setting->ShowChargeCounter(count);
 }
 
 void WindowBehaviour::CloseSettings() {

@@ -107,6 +107,8 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgShortPressChanged, &Via<&W::m_run, &RunDisplay::OnPowerChanged>, "power page"},
         {kMsgStateReadDone, &Via<&W::m_run, &RunDisplay::OnStateReadDone>,
          "device-state refresh (read finished)"},
+        {kMsgChargeCounterRead, &Via<&W::m_run, &RunDisplay::OnChargeCounterRead>,
+         "settings window (charge counter read finished)"},
     };
     return routes;
 }
@@ -187,6 +189,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     run.modelReloaded = [this] { ApplyModelToView(); };
     run.runFinished = [this] { emit applyFinished(); };
     run.stateRead = [this] { emit deviceStateRead(); };
+    run.chargeCounterRead = [this](int count) { m_behaviour->ShowChargeCounter(count); };
     m_run = std::make_unique<RunDisplay>(
         RunDisplay::Parts{*this, *m_hub, m_model, *m_scheduler, *m_presence, m_notices}, std::move(run));
 }
