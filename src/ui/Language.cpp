@@ -40,13 +40,13 @@ struct LocaleLanguage {
     int index;
 };
 constexpr LocaleLanguage kLocaleLanguages[] = {
-    {"zh", "TW", 19}, {"zh", "HK", 19}, {"zh", "MO", 19}, {"zh", "Hant", 19}, {"pt", "BR", 18}, {"nl", "BE", 20},
-    {"fr", "BE", 25}, {"zh", nullptr, 0}, {"en", nullptr, 1}, {"fr", nullptr, 2}, {"vls", nullptr, 3},
-    {"de", nullptr, 4}, {"es", nullptr, 5}, {"it", nullptr, 6}, {"ru", nullptr, 7}, {"tr", nullptr, 8},
-    {"pt", nullptr, 9}, {"th", nullptr, 10}, {"ko", nullptr, 11}, {"ja", nullptr, 12}, {"ar", nullptr, 13},
-    {"pl", nullptr, 14}, {"cs", nullptr, 15}, {"sv", nullptr, 16}, {"nl", nullptr, 17}, {"da", nullptr, 21},
-    {"sl", nullptr, 22}, {"fa", nullptr, 23}, {"uk", nullptr, 24}, {"hu", nullptr, 26}, {"id", nullptr, 27},
-    {"el", nullptr, 28}};
+    {"zh", "TW", 19},    {"zh", "HK", 19},    {"zh", "MO", 19},    {"zh", "Hant", 19},  {"pt", "BR", 18},
+    {"nl", "BE", 20},    {"fr", "BE", 25},    {"zh", nullptr, 0},  {"en", nullptr, 1},  {"fr", nullptr, 2},
+    {"vls", nullptr, 3}, {"de", nullptr, 4},  {"es", nullptr, 5},  {"it", nullptr, 6},  {"ru", nullptr, 7},
+    {"tr", nullptr, 8},  {"pt", nullptr, 9},  {"th", nullptr, 10}, {"ko", nullptr, 11}, {"ja", nullptr, 12},
+    {"ar", nullptr, 13}, {"pl", nullptr, 14}, {"cs", nullptr, 15}, {"sv", nullptr, 16}, {"nl", nullptr, 17},
+    {"da", nullptr, 21}, {"sl", nullptr, 22}, {"fa", nullptr, 23}, {"uk", nullptr, 24}, {"hu", nullptr, 26},
+    {"id", nullptr, 27}, {"el", nullptr, 28}};
 
 bool Unset(const char* value) {
     return value == nullptr || *value == '\0';
@@ -85,10 +85,12 @@ int LanguageOfLocale(std::string_view locale) {
     locale = locale.substr(0, locale.find_first_of(".@"));
     const std::size_t cut = locale.find_first_of("_-");
     const std::string_view language = locale.substr(0, cut);
-    const std::string_view region = cut == std::string_view::npos ? std::string_view() : locale.substr(cut + 1);
+    const std::string_view region =
+        cut == std::string_view::npos ? std::string_view() : locale.substr(cut + 1);
     auto same = [](std::string_view a, std::string_view b) {
         return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+                   return std::tolower(static_cast<unsigned char>(x)) ==
+                          std::tolower(static_cast<unsigned char>(y));
                });
     };
     for (const LocaleLanguage& entry : kLocaleLanguages)

@@ -96,7 +96,10 @@ TEST_F(SettingWindowTest, ShowsTheStoredPreferencesAndTheChargeCounterAndClosesW
         EXPECT_TRUE(Click(s, "opt_more"));
         // Read on the device worker: shown once it has come.
         EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return s.FindControl(QStringLiteral("ChargeCntLabel"))->GetText() == QStringLiteral("37"); }, 5000))
+            [&] {
+                return s.FindControl(QStringLiteral("ChargeCntLabel"))->GetText() == QStringLiteral("37");
+            },
+            5000))
             << s.FindControl(QStringLiteral("ChargeCntLabel"))->GetText().toStdString();
         SaveScreenshot(&s, "setting-more");
         EXPECT_TRUE(Click(s, "opt_about"));
@@ -130,7 +133,8 @@ TEST_F(SettingWindowTest, AMouseThatDoesNotAnswerTheChargeCounterNeverHoldsTheWi
     Mouse().SetState(state);
     WithSetting([&](Setting& s) {
         EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return s.FindControl(QStringLiteral("ChargeCntLabel"))->GetText() == QStringLiteral("5"); }, 5000));
+            [&] { return s.FindControl(QStringLiteral("ChargeCntLabel"))->GetText() == QStringLiteral("5"); },
+            5000));
         EXPECT_TRUE(Click(s, "btn_close"));
     });
 }

@@ -24,7 +24,8 @@ std::vector<std::pair<QString, QString>>& Table() {
 void LoadUpdateTexts(const std::filesystem::path& programFolder) {
     Table().clear();
     std::filesystem::path file =
-        programFolder / ui::LanguageFilePath(ui::ProgramLanguage(programFolder / "res" / "Set.ini")).toStdString();
+        programFolder /
+        ui::LanguageFilePath(ui::ProgramLanguage(programFolder / "res" / "Set.ini")).toStdString();
     if (!std::filesystem::exists(file))
         file = programFolder / ui::LanguageFilePath(ui::kEnglishIndex).toStdString();
     for (const std::string& line : IniFile(file).GetSection("UpdateUI", kSectionCap)) {
