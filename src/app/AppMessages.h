@@ -11,6 +11,8 @@ namespace zor::app {
 // Program-internal: the device-state read that message 2053 started has finished (worker ->
 // window). Outside the range 2025-2074, which is the table's.
 inline constexpr unsigned kMsgStateReadDone = 2090;
+// Program-internal: the charge counter read the settings window asked for has finished.
+inline constexpr unsigned kMsgChargeCounterRead = 2091;
 
 struct MessageOwner {
     unsigned message;

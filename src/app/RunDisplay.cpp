@@ -144,4 +144,10 @@ void RunDisplay::OnStateReadDone(const WindowMessage& message) {
     if (result.synchronise) StartRun(1);
 }
 
+void RunDisplay::OnChargeCounterRead(const WindowMessage&) {
+    const int count = m_parts.scheduler.FinishChargeCounterRead();
+    if (m_hooks.chargeCounterRead) m_hooks.chargeCounterRead(count);
+    RunWaiting();
+}
+
 }  // namespace zor::app

@@ -27,6 +27,7 @@ public:
         std::function<void()> documentUnread;
         // A read-back run did not rebuild the document.
         std::function<void()> readBackFailed;
+        std::function<void(int)> chargeCounterRead;  // the count, -1 when it was not read
     };
     struct Parts {
         ui::WindowImplBase& window;
@@ -56,6 +57,7 @@ public:
     void OnApplyProgress(const WindowMessage& message);
     void OnReadDeviceState(const WindowMessage& message);
     void OnStateReadDone(const WindowMessage& message);
+    void OnChargeCounterRead(const WindowMessage& message);
 
 private:
     // Says that the last run's frames did not all reach the mouse (or its replies were noise).

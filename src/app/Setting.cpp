@@ -53,14 +53,14 @@ void Setting::Fill() {
     SetCheck("Exit", m_closeOption != 0);
     SetCheck("Minimize", m_closeOption == 0);
     SetCheck("RemindAgain", m_remind != 0);
-    ShowChargeCounter();
+    RequestChargeCounter();
     m_initialising = false;
 }
 
 void Setting::ShowLanguage() {
     auto* combo = Find<CComboUI>(QStringLiteral("btn_language"));
     if (combo == nullptr) return;
-    const QString name = ui::LanguageName(ReadInt("Language"));
+    const QString name = ui::LanguageName(ui::ProgramLanguage(m_init.setIni));
     for (int i = 0; i < combo->GetCount(); ++i)
         if (combo->GetItemData(i).compare(name, Qt::CaseInsensitive) == 0) combo->SelectItem(i, false);
 }
@@ -74,8 +74,13 @@ void Setting::ShowStartOptions() {
     SetCheck("opt_dpipopck", ReadInt("DpiPopEn") != 0);
 }
 
-void Setting::ShowChargeCounter() {
-    const int count = m_hooks.readChargeCounter ? m_hooks.readChargeCounter() : -1;
+void Setting::RequestChargeCounter() {
+    // "--" until the count arrives, and for good when it cannot be read now.
+    ShowChargeCounter(-1);
+    if (m_hooks.requestChargeCounter) m_hooks.requestChargeCounter();
+}
+
+void Setting::ShowChargeCounter(int count) {
     if (auto* label = FindControl(QStringLiteral("ChargeCntLabel")))
         label->SetText(count >= 0 ? QString::number(count) : QStringLiteral("--"));
 }

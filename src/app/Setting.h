@@ -1,7 +1,8 @@
 // The settings window: language, start with the desktop (and hidden), the DPI pop-up, the close
 // behaviour, the lighting master switch, the charge counter, the update check and the web links.
 // Every change is written to Set.ini at once and reported to the owner (the main window) with
-// its message; the window itself reaches the mouse only to read the charge counter.
+// its message; the window asks for the charge counter, which is read on the device worker and
+// shown when it arrives (the window never waits for the mouse).
 #pragma once
 
 #include <QUrl>
@@ -25,8 +26,9 @@ public:
     struct Hooks {
         // Brings the autostart entry in line with Set.ini (written, rewritten or removed).
         std::function<void()> alignAutostart;
-        // The mouse's charge counter, or -1 when it cannot be read now.
-        std::function<int()> readChargeCounter;
+        // Starts the read of the mouse's charge counter on the device worker; false when it
+        // cannot be read now. The count comes back through ShowChargeCounter.
+        std::function<bool()> requestChargeCounter;
         // Opens a web address with the desktop's default handler.
         std::function<void(const QUrl&)> openUrl;
     };
@@ -39,13 +41,15 @@ public:
     void Notify(ui::TNotifyUI& msg) override;
 
     int CloseOption() const { return m_closeOption; }
+    // The charge counter, once its read has ended (-1: the mouse did not give it).
+    void ShowChargeCounter(int count);
     int Remind() const { return m_remind; }
 
 private:
     void Fill();
     void ShowLanguage();
     void ShowStartOptions();
-    void ShowChargeCounter();
+    void RequestChargeCounter();
     void ShowPage(const QString& nav);
     void HandleClick(const QString& name);
     void FlipAutostart();

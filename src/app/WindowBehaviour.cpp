@@ -209,7 +209,7 @@ void WindowBehaviour::OpenSettings() {
     hooks.alignAutostart = [this] {
         AlignAutostartEntry(IniFile(paths::SetIni(m_parts.context.programFolder)));
     };
-    hooks.readChargeCounter = [this] { return ReadChargeCounter(); };
+    hooks.requestChargeCounter = [this] { return m_parts.scheduler.StartChargeCounterRead(); };
     hooks.openUrl = m_parts.context.openUrl ? m_parts.context.openUrl
                                             : [](const QUrl& url) { QDesktopServices::openUrl(url); };
     auto* window = new Setting(std::move(init), std::move(hooks));
@@ -219,10 +219,8 @@ void WindowBehaviour::OpenSettings() {
     window->ShowModal();
 }
 
-int WindowBehaviour::ReadChargeCounter() {
-    // One short read on this thread, only while no run or state read has the device.
-    if (m_parts.scheduler.DeviceBusy()) return -1;
-    return m_parts.stack.ReadChargeCounter();
+void WindowBehaviour::ShowChargeCounter(int count) {
+    if (m_setting) m_setting->ShowChargeCounter(count);
 }
 
 void WindowBehaviour::CloseSettings() {

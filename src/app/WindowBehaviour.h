@@ -57,6 +57,8 @@ public:
     void OpenWebPage(const QString& path);
     void OpenSettings();
     void CloseSettings();
+    // The charge counter read that the settings window asked for has come (-1: not read).
+    void ShowChargeCounter(int count);
 
     bool HiddenToTray() const { return m_hiddenToTray; }
     int CloseOption() const { return m_closeOption; }
@@ -77,7 +79,6 @@ public:
 private:
     // The session's autostart entry as Set/AutomaticallyOpenEn, AutomaticallyHideEn and SoftName say.
     void AlignAutostartEntry(const IniFile& set);
-    int ReadChargeCounter();
     void ShowSettingOverlay(bool shown);
 
     Parts m_parts;

@@ -107,6 +107,8 @@ const std::vector<CZorMainWnd::Route>& CZorMainWnd::Routes() {
         {kMsgShortPressChanged, &Via<&W::m_run, &RunDisplay::OnPowerChanged>, "power page"},
         {kMsgStateReadDone, &Via<&W::m_run, &RunDisplay::OnStateReadDone>,
          "device-state refresh (read finished)"},
+        {kMsgChargeCounterRead, &Via<&W::m_run, &RunDisplay::OnChargeCounterRead>,
+         "settings window (charge counter read finished)"},
     };
     return routes;
 }
@@ -191,6 +193,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     run.readBackFailed = [this] {
         m_notices.ShowInfo(m_notices.Text("Error"), m_notices.Text("ConfigNoMouse"));
     };
+    run.chargeCounterRead = [this](int count) { m_behaviour->ShowChargeCounter(count); };
     m_run = std::make_unique<RunDisplay>(
         RunDisplay::Parts{*this, *m_stack, m_model, *m_scheduler, *m_presence, m_notices}, std::move(run));
 }
@@ -221,7 +224,7 @@ CControlUI* CZorMainWnd::CreateControl(const QString& className) {
 void CZorMainWnd::InitWindow() {
     m_behaviour->LoadIcon();
     const IniFile set(SetIniPath());
-    const int language = set.GetInt("Set", "Language");
+    const int language = ui::ProgramLanguage(SetIniPath());
     for (const std::string& line : set.GetSection("PublicLed")) DebugF("PublicLed %s\n", line);
     m_fonts.LoadTable(paths::LanguageFolder(m_context.programFolder) / "ExFont.json");
     m_fonts.InstallAll(m_context.programFolder);

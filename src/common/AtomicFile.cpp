@@ -7,8 +7,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
+
+#include "common/Text.h"
 
 namespace zor {
 
@@ -199,6 +202,24 @@ bool MoveAsideAsBad(const std::filesystem::path& file, std::string* error) {
     }
     SyncFolder(file.parent_path());
     return true;
+}
+
+std::string ReadFailure(const std::filesystem::path& path, std::size_t maxBytes) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? path.string() + " is not there" : ErrnoText("cannot read", path);
+    if (!S_ISREG(info.st_mode)) return path.string() + " is not a regular file";
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+        const std::uint64_t mib = maxBytes / (1024u * 1024u);
+        return mib > 0 && maxBytes % (1024u * 1024u) == 0
+                   ? Format("%s is larger than the %u MiB such a file may be", path.string(), mib)
+                   : Format("%s is larger than the %u bytes such a file may be", path.string(),
+                            static_cast<std::uint64_t>(maxBytes));
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ErrnoText("cannot read", path);
+    ::close(fd);
+    return "cannot read " + path.string();
 }
 
 bool ReadFileBytes(const std::filesystem::path& path, std::string& out, std::size_t maxBytes) {

@@ -66,5 +66,9 @@ bool MoveAsideAsBad(const std::filesystem::path& file, std::string* error = null
 // folder, a FIFO, a device) or is larger than maxBytes. ReadDataFile tells which.
 bool ReadFileBytes(const std::filesystem::path& path, std::string& out,
                    std::size_t maxBytes = 64u * 1024u * 1024u);
+// Why ReadFileBytes refuses path, for a message that names the real cause: "path is not there",
+// "path is not a regular file", "path is larger than the N MiB such a file may be", or "cannot read
+// path: " and the system's reason.
+std::string ReadFailure(const std::filesystem::path& path, std::size_t maxBytes = 64u * 1024u * 1024u);
 
 }  // namespace zor

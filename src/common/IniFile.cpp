@@ -47,7 +47,7 @@ std::string EncodeUtf16Le(std::string_view utf8) {
 
 std::optional<IniText> ReadIni(const std::filesystem::path& path) {
     std::string bytes;
-    if (!ReadFileBytes(path, bytes, 16u * 1024u * 1024u)) return std::nullopt;
+    if (!ReadFileBytes(path, bytes, IniFile::kMaxFileBytes)) return std::nullopt;
     IniText ini;
     std::string text;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&

@@ -20,6 +20,8 @@ class IniFile {
 public:
     static constexpr std::size_t kDefaultCap = 260;
     static constexpr std::size_t kSectionCap = 4096;
+    // A file larger than this is not read (and so never replaced by a write).
+    static constexpr std::size_t kMaxFileBytes = 16u * 1024u * 1024u;
 
     explicit IniFile(std::filesystem::path path);
 

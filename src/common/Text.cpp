@@ -215,6 +215,82 @@ std::optional<int> ParseLeadingIntChecked(std::string_view text) {
     return static_cast<int>(value);
 }
 
+namespace {
+
+// Length of the UTF-8 sequence at text[i] and its code point; 0 when it is not well formed
+// (overlong forms, surrogates and values past U+10FFFF included).
+std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t n = 0;
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        n = 2;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        n = 3;
+        cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        n = 4;
+        cp = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + n > text.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto c = static_cast<unsigned char>(text[i + k]);
+        if ((c & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kSmallest[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+
+bool ReordersText(char32_t cp) {
+    return cp == 0x061C || cp == 0x200E || cp == 0x200F || (cp >= 0x202A && cp <= 0x202E) ||
+           (cp >= 0x2066 && cp <= 0x2069) || cp == 0x2028 || cp == 0x2029;
+}
+
+}  // namespace
+
+std::string PrintableText(std::string_view text, std::size_t maxChars, bool keepLineBreaks) {
+    std::string out;
+    out.reserve(std::min(text.size(), maxChars) + 8);
+    std::size_t shown = 0;
+    for (std::size_t i = 0; i < text.size(); ++shown) {
+        if (shown == maxChars) {
+            out += "...";
+            break;
+        }
+        char32_t cp = 0;
+        const std::size_t n = DecodeUtf8(text, i, cp);
+        if (n == 0) {
+            out += Format("\\x%02x", static_cast<unsigned char>(text[i]));
+            ++i;
+            continue;
+        }
+        if (cp == '\\') {
+            out += "\\\\";
+        } else if (cp == '\n') {
+            out += keepLineBreaks ? "\n" : "\\n";
+        } else if (cp == '\r') {
+            out += "\\r";
+        } else if (cp == '\t') {
+            out += "\\t";
+        } else if (cp < 0x20 || cp == 0x7F) {
+            out += Format("\\x%02x", static_cast<unsigned>(cp));
+        } else if ((cp >= 0x80 && cp <= 0x9F) || ReordersText(cp)) {
+            out += Format("\\u%04x", static_cast<unsigned>(cp));
+        } else {
+            out.append(text.substr(i, n));
+        }
+        i += n;
+    }
+    return out;
+}
+
 int ParseLeadingInt(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;

@@ -34,6 +34,16 @@ std::string Join(const std::vector<std::string>& items, std::string_view separat
 // name can neither move the cursor nor start an escape sequence, and stays unambiguous.
 std::string EscapeControls(std::string_view utf8);
 
+// Text from outside the program (a service's reply, a file's contents, the user's arguments) made
+// safe to show on a terminal or in a window: what EscapeControls escapes, and also the characters
+// that reorder the text shown around them (U+061C, U+200E, U+200F, U+202A..U+202E, U+2066..U+2069),
+// the line and paragraph separators (U+2028, U+2029) and bytes that are not UTF-8 ("\xNN").
+// With keepLineBreaks, "\n" stays a line break. At most maxChars characters of text are shown
+// (an escape counts as one); a longer text ends in "..." after them.
+inline constexpr std::size_t kPrintableMaxChars = 1000;
+std::string PrintableText(std::string_view text, std::size_t maxChars = kPrintableMaxChars,
+                          bool keepLineBreaks = false);
+
 // _wtoi semantics: leading blanks, optional sign, leading decimal digits, 0 when there are none.
 // Saturates instead of overflowing.
 int ParseLeadingInt(std::string_view text);

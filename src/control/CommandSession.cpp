@@ -38,8 +38,24 @@ bool CommandSession::LoadModel(std::string& error) {
         return false;
     }
     m_model.LoadSources();
-    const ReloadOutcome reloaded = m_model.LoadModel(entry, m_stack.Link().bleMode.load() != 0,
-                                                     ChipReader(m_stack.Commands()));
+    // The sensor chip picks the model's description (DPI table, power rows). A mouse that does not
+    // answer its identity read would otherwise be taken for chip 0, and every later check and
+    // message would speak of the wrong model.
+    bool identified = true;
+    auto readChip = [this, &identified] {
+        CommandSet& commands = m_stack.Commands();
+        DeviceRequest& r = commands.Request();
+        r.op = kOpStatus;
+        r.subOp = 0;
+        if (commands.ReadRequest() == 1 && commands.LastReadReplied()) return static_cast<int>(r.chip);
+        identified = false;
+        return 0;
+    };
+    const ReloadOutcome reloaded = m_model.LoadModel(entry, m_stack.Link().bleMode.load() != 0, readChip);
+    if (!identified) {
+        error = "the mouse gave no valid reply to the read of its sensor chip";
+        return false;
+    }
     if (!m_model.Description().ok()) {
         error = "cannot use the model description " + m_model.Description().error;
         return false;

@@ -33,7 +33,8 @@ public:
     // The device the program would select; null when none is found.
     const DeviceEntry* Selected() const { return m_stack.SelectedEntry(); }
     // Loads the selected device's model (identity read, description, document, texts). False
-    // with the reason (naming the file) when there is no device or no readable document.
+    // with the reason when there is no device, the mouse does not answer the identity read, or
+    // the document cannot be read (naming the file).
     bool LoadModel(std::string& error);
 
     DeviceStack& Stack() { return m_stack; }

@@ -11,6 +11,8 @@ inline constexpr unsigned kMsgApply = 2051;        // kind (bits 0-6) + sync fla
 inline constexpr unsigned kMsgApplyEnd = 2054;     // post: a run has ended
 // Program-internal: the device-state read has finished. Outside the range 2025-2074.
 inline constexpr unsigned kMsgStateReadDone = 2090;
+// Program-internal: the charge counter read has finished.
+inline constexpr unsigned kMsgChargeCounterRead = 2091;
 
 inline constexpr int kApplyKindMask = 0x7F;
 inline constexpr int kApplySyncFlag = 0x80;

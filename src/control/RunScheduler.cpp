@@ -236,6 +236,32 @@ StateReadResult RunScheduler::FinishStateRead(int wParam, int lParam) {
     return result;
 }
 
+bool RunScheduler::StartChargeCounterRead() {
+    if (DeviceBusy() || m_stack.SelectedEntry() == nullptr) return false;
+    m_worker.Start([this] {
+        CommandSet& commands = m_stack.Commands();
+        commands.Link().Resume();  // off the UI thread, a mouse that stopped answering may try again
+        DeviceRequest& r = commands.Request();
+        r = DeviceRequest{};
+        r.op = kOpProfile;
+        r.subOp = kSubChargeCounter;
+        const bool read = commands.ReadRequest() == 1 && commands.LastReadReplied();
+        if (!read) DebugLine("charge counter not read\n");
+        {
+            std::lock_guard lock(m_resultMutex);
+            m_chargeCounter = read ? r.chargeCounter : -1;
+        }
+        m_sink.post(kMsgChargeCounterRead, 0, 0);
+    });
+    return true;
+}
+
+int RunScheduler::FinishChargeCounterRead() {
+    m_worker.Join();
+    std::lock_guard lock(m_resultMutex);
+    return m_chargeCounter;
+}
+
 std::optional<std::pair<int, int>> RunScheduler::TakePendingRead() {
     if (!m_readPending || DeviceBusy()) return std::nullopt;
     m_readPending = false;

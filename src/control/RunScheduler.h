@@ -89,6 +89,12 @@ public:
     ReadStart StartStateRead(int wParam, int lParam);
     // The read's end (after kMsgStateReadDone, with the message's parameters).
     StateReadResult FinishStateRead(int wParam, int lParam);
+    // The charge counter read (for the settings window) on the device worker: false, and nothing
+    // started, while the device is busy or no device is selected. Its end is posted as
+    // kMsgChargeCounterRead; FinishChargeCounterRead then answers the count, -1 when the mouse
+    // gave no valid reply.
+    bool StartChargeCounterRead();
+    int FinishChargeCounterRead();
     // A read that was deferred while the device was busy: its parameters, now due.
     std::optional<std::pair<int, int>> TakePendingRead();
     // A run that waited for the state read: its mode, now due.
@@ -141,6 +147,7 @@ private:
     std::mutex m_resultMutex;
     std::optional<ApplyOutcome> m_outcome;
     StateRead m_stateRead;
+    int m_chargeCounter = -1;
 };
 
 }  // namespace zor::control

@@ -521,8 +521,13 @@ CurrentState CommandSet::ReadCurrentState() {
     CurrentState state;
     // Only what a reply actually brought counts: over BLE a read whose reply has not come back
     // in time leaves the record's old values, which must not pass as read.
+    auto answered = [this, &state](const char* what) {
+        if (m_replied) return true;
+        state.unanswered.emplace_back(what);
+        return false;
+    };
     m_request.op = kOpLighting;
-    if (ReadRequest() == 1 && m_replied) {
+    if (const bool read = ReadRequest() == 1; answered("lighting") && read) {
         const int mode = m_request.modeByte & ~kLightingSwitchBit;
         for (std::size_t slot = 0; slot < m_model.lightingMap.size(); ++slot) {
             if (mode != 0 && m_model.lightingMap[slot] == mode) {
@@ -533,9 +538,11 @@ CurrentState CommandSet::ReadCurrentState() {
         }
     }
     m_request.op = kOpDpi;
-    if (ReadRequest() == 1 && m_replied) state.currentGear = m_request.currentGear - 1;
+    if (const bool read = ReadRequest() == 1; answered("DPI") && read)
+        state.currentGear = m_request.currentGear - 1;
     m_request.op = kOpReportRate;
     ReadRequest();
+    answered("report rate");
     if (m_request.reportRate != 0)
         state.reportRateIndex = ReportRateIndex(m_model.matchedName, m_request.reportRate);
     return state;

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +36,8 @@ struct CurrentState {
     int lightingParam2 = 0;  // the mode's second parameter
     int currentGear = -1;    // 0-based
     int reportRateIndex = -1;
+    // The reads that brought no reply, named for a message ("lighting", "DPI", "report rate").
+    std::vector<std::string> unanswered;
 };
 
 // A reply that came in over BLE, decoded on its own: the fields of its op in values.

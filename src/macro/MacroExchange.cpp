@@ -121,7 +121,8 @@ MacroResult MacroStore::Reset(const std::filesystem::path& factoryPath) {
     // the reset and leaves the live library as it is.
     std::string factory;
     if (!ReadFileBytes(factoryPath, factory, kMaxLibraryBytes))
-        return MacroResult::Fail("cannot read the factory macro file " + factoryPath.string());
+        return MacroResult::Fail("cannot read the factory macro file: " +
+                                 ReadFailure(factoryPath, kMaxLibraryBytes));
     MacroStore probe;
     if (const MacroResult check = probe.Load(factoryPath); !check.ok)
         return MacroResult::Fail("the factory macro file is damaged: " + check.message);

@@ -1,7 +1,6 @@
 #include "macro/MacroStore.h"
 
 #include <algorithm>
-#include <cmath>
 #include <set>
 
 #include "common/AtomicFile.h"
@@ -28,27 +27,15 @@ const json& Member(const json& object, const char* key) {
     return it == object.end() ? kNull : *it;
 }
 
-// A number narrowed to T without range checks; a float is truncated toward zero first.
+// A number read into the field of type T. One the field cannot hold (2^63 in a counter, a
+// negative count, a code unit above 0xFFFF) is damage, refused with JsonRangeError like a wrong
+// type: narrowing it would turn it into another value that the next save writes back. A float is
+// truncated toward zero; a boolean is 0 or 1.
 template <typename T>
 T Narrow(const json& value) {
-    switch (value.type()) {
-        case json::value_t::boolean:
-            return static_cast<T>(value.get<bool>() ? 1 : 0);
-        case json::value_t::number_unsigned:
-            return static_cast<T>(value.get<std::uint64_t>());
-        case json::value_t::number_integer:
-            return static_cast<T>(value.get<std::int64_t>());
-        case json::value_t::number_float: {
-            double d = std::trunc(value.get<double>());
-            if (std::isnan(d)) return 0;
-            // Converting an out-of-range double is undefined; clamp to the 64-bit range first.
-            d = std::clamp(d, -9.2e18, 9.2e18);
-            return static_cast<T>(static_cast<std::int64_t>(d));
-        }
-        default:
-            // Throws the library's own "type must be number, but is ..." error.
-            return static_cast<T>(value.get<std::int64_t>());
-    }
+    if (value.is_boolean()) return static_cast<T>(value.get<bool>() ? 1 : 0);
+    // Anything else that is not a number throws the library's "type must be number" error.
+    return JsonInteger<T>(value);
 }
 
 std::u16string ReadUnits(const json& array) {
@@ -330,7 +317,7 @@ MacroResult MacroStore::Load(const std::filesystem::path& path) {
             // A file that is there but cannot be read (rights, size) must not be replaced by
             // the first change as if it were missing.
             m_unreadable = true;
-            return MacroResult::Fail("cannot read " + path.string());
+            return MacroResult::Fail(ReadFailure(path, kMaxLibraryBytes));
         }
         m_unreadable = false;
         m_groups.clear();

@@ -113,6 +113,8 @@ public:
     MacroResult Load(const std::filesystem::path& path);
     // Loads the same file again.
     MacroResult Reload() { return Load(m_path); }
+    // The last Load found a file it could not read (too large, no rights): no save replaces it.
+    bool Unreadable() const { return m_unreadable; }
 
     MacroResult Save();
     MacroResult SaveAll();

@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -28,6 +31,26 @@ constexpr std::array<const char*, kLanguageCount> kLanguageNames = {
     "lan_tu", "lan_po",   "lan_th",   "lan_kr",   "lan_jp",   "lan_ar", "lan_pl", "lan_cz",
     "lan_se", "lan_nl",   "lan_pobr", "lan_cntw", "lan_nlbe", "lan_da", "lan_sl", "lan_fa",
     "lan_ua", "lan_frbe", "lan_hun",  "lan_ind",  "lan_gr"};
+
+// Languages of the table by their ISO 639 code, with a region where the table has a file of its
+// own for it. Flemish ("vls") is the table's "Vlaams".
+struct LocaleLanguage {
+    const char* language;
+    const char* region;  // nullptr: any region
+    int index;
+};
+constexpr LocaleLanguage kLocaleLanguages[] = {
+    {"zh", "TW", 19},    {"zh", "HK", 19},    {"zh", "MO", 19},    {"zh", "Hant", 19},  {"pt", "BR", 18},
+    {"nl", "BE", 20},    {"fr", "BE", 25},    {"zh", nullptr, 0},  {"en", nullptr, 1},  {"fr", nullptr, 2},
+    {"vls", nullptr, 3}, {"de", nullptr, 4},  {"es", nullptr, 5},  {"it", nullptr, 6},  {"ru", nullptr, 7},
+    {"tr", nullptr, 8},  {"pt", nullptr, 9},  {"th", nullptr, 10}, {"ko", nullptr, 11}, {"ja", nullptr, 12},
+    {"ar", nullptr, 13}, {"pl", nullptr, 14}, {"cs", nullptr, 15}, {"sv", nullptr, 16}, {"nl", nullptr, 17},
+    {"da", nullptr, 21}, {"sl", nullptr, 22}, {"fa", nullptr, 23}, {"uk", nullptr, 24}, {"hu", nullptr, 26},
+    {"id", nullptr, 27}, {"el", nullptr, 28}};
+
+bool Unset(const char* value) {
+    return value == nullptr || *value == '\0';
+}
 
 QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
@@ -55,6 +78,57 @@ bool LanguageIndexFromName(const QString& name, int& index) {
 
 QString LanguageFilePath(int index) {
     return QStringLiteral("res/Language/") + LanguageFileName(index) + QStringLiteral(".ini");
+}
+
+int LanguageOfLocale(std::string_view locale) {
+    // language[_REGION][.codeset][@modifier]
+    locale = locale.substr(0, locale.find_first_of(".@"));
+    const std::size_t cut = locale.find_first_of("_-");
+    const std::string_view language = locale.substr(0, cut);
+    const std::string_view region =
+        cut == std::string_view::npos ? std::string_view() : locale.substr(cut + 1);
+    auto same = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) ==
+                          std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    for (const LocaleLanguage& entry : kLocaleLanguages)
+        if (same(language, entry.language) && (entry.region == nullptr || same(region, entry.region)))
+            return entry.index;
+    return -1;
+}
+
+int DesktopLanguage(const std::function<const char*(const char*)>& env) {
+    auto decide = [](const char* locale) {
+        const int index = LanguageOfLocale(locale);
+        return index >= 0 ? index : kEnglishIndex;
+    };
+    if (const char* all = env("LC_ALL"); !Unset(all)) return decide(all);
+    if (const char* list = env("LANGUAGE"); !Unset(list)) {
+        std::string_view rest = list;
+        while (!rest.empty()) {
+            const std::size_t colon = rest.find(':');
+            const int index = LanguageOfLocale(rest.substr(0, colon));
+            if (index >= 0) return index;
+            rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+        }
+    }
+    if (const char* messages = env("LC_MESSAGES"); !Unset(messages)) return decide(messages);
+    if (const char* lang = env("LANG"); !Unset(lang)) return decide(lang);
+    return kEnglishIndex;
+}
+
+int DesktopLanguage() {
+    return DesktopLanguage([](const char* name) -> const char* { return std::getenv(name); });
+}
+
+int ProgramLanguage(const std::filesystem::path& setIni) {
+    const std::string value = IniFile(setIni).GetString("Set", "Language");
+    std::size_t digits = value.find_first_not_of(" \t");
+    if (digits != std::string::npos && (value[digits] == '-' || value[digits] == '+')) ++digits;
+    const bool number = digits < value.size() && std::isdigit(static_cast<unsigned char>(value[digits]));
+    return number ? IniFile(setIni).GetInt("Set", "Language") : DesktopLanguage();
 }
 
 // ---------------------------------------------------------------- LanguageFile

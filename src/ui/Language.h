@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "ui/PaintManager.h"
@@ -32,6 +33,20 @@ QString LanguageName(int index);
 bool LanguageIndexFromName(const QString& name, int& index);
 // "res/Language/<name>.ini" relative to the program folder.
 QString LanguageFilePath(int index);
+
+// The language of a POSIX locale name ("pt_BR.UTF-8", "zh_TW", "de"): the entry for the language
+// and region when the table has one, else the entry for the language; -1 for none of them.
+int LanguageOfLocale(std::string_view locale);
+// The desktop's language, from the variables in the order the C library reads them for messages:
+// LC_ALL when set; else the first entry of the list in LANGUAGE that is one of the table's
+// languages; else LC_MESSAGES, else LANG. English when the variable that decides names none of
+// them ("C", "POSIX", a language without a file). env gives a variable's value, nullptr if unset.
+int DesktopLanguage(const std::function<const char*(const char*)>& env);
+int DesktopLanguage();
+// The language the program shows: Set/Language of setIni when it holds a number (the user's
+// choice, kept as it is; indexes outside the table show English), else the desktop's language.
+// A missing or damaged Set.ini is no choice: its absent key must not read as entry 0.
+int ProgramLanguage(const std::filesystem::path& setIni);
 
 struct ControlSizeEntry {
     QString name;

@@ -106,6 +106,12 @@ CheckResult EvaluateReply(long httpStatus, const std::string& body) {
         result.reason = "the reply has no whole number \"data\".\"total\"";
         return result;
     }
+    // A count too large for the reader (2^63 and up, which would wrap to a negative number, 2^64 - 1
+    // to -1) is a broken reply, not "no newer release".
+    if (total->is_number_unsigned() && total->get<std::uint64_t>() > std::uint64_t{INT64_MAX}) {
+        result.reason = "the reply's \"data\".\"total\" is out of range: " + total->dump();
+        return result;
+    }
     result.total = total->get<long long>();
     if (result.total <= 0) {
         result.outcome = CheckOutcome::NoUpdate;

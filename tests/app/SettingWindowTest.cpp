@@ -2,6 +2,7 @@
 // clicks: what it shows, the autostart entry it writes and removes, the close behaviour, the
 // links, the update button, the language switch, and its end when the mouse goes away.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QTimer>
 
@@ -93,10 +94,47 @@ TEST_F(SettingWindowTest, ShowsTheStoredPreferencesAndTheChargeCounterAndClosesW
         EXPECT_EQ(language->GetItemData(language->GetCurSel()), QStringLiteral("lan_en"));
         SaveScreenshot(&s, "setting-general");
         EXPECT_TRUE(Click(s, "opt_more"));
-        EXPECT_EQ(s.FindControl(QStringLiteral("ChargeCntLabel"))->GetText(), QStringLiteral("37"));
+        // Read on the device worker: shown once it has come.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return s.FindControl(QStringLiteral("ChargeCntLabel"))->GetText() == QStringLiteral("37");
+            },
+            5000))
+            << s.FindControl(QStringLiteral("ChargeCntLabel"))->GetText().toStdString();
         SaveScreenshot(&s, "setting-more");
         EXPECT_TRUE(Click(s, "opt_about"));
         SaveScreenshot(&s, "setting-about");
+        EXPECT_TRUE(Click(s, "btn_close"));
+    });
+}
+
+TEST_F(SettingWindowTest, AMouseThatDoesNotAnswerTheChargeCounterNeverHoldsTheWindowUp) {
+    WriteSetIni(1, 1, 1, 1);
+    Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Scheduler().DeviceBusy(); }, 10000));
+    // A hung mouse: every transfer stalls for a second before it fails.
+    Mouse().SetStallMs(1000);
+    Mouse().InjectFault(MouseFault::StopAnswering, 0);
+    QElapsedTimer clock;
+    clock.start();
+    WithSetting([&](Setting& s) {
+        // The window is up and answers while the read still waits for the mouse.
+        EXPECT_LT(clock.elapsed(), 900);
+        EXPECT_EQ(s.FindControl(QStringLiteral("ChargeCntLabel"))->GetText(), QStringLiteral("--"));
+        EXPECT_TRUE(Click(s, "opt_more"));
+        // Closed before the read has ended: its late answer finds no window to fill.
+        EXPECT_TRUE(Click(s, "btn_close"));
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Scheduler().DeviceBusy(); }, 10000));
+    Mouse().InjectFault(MouseFault::None);
+    // The next opening reads it again, from a mouse that answers.
+    auto state = Mouse().State();
+    state.chargeCounter = 5;
+    Mouse().SetState(state);
+    WithSetting([&](Setting& s) {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return s.FindControl(QStringLiteral("ChargeCntLabel"))->GetText() == QStringLiteral("5"); },
+            5000));
         EXPECT_TRUE(Click(s, "btn_close"));
     });
 }

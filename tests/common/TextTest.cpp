@@ -82,3 +82,27 @@ TEST(EscapeControls, ControlCharactersBecomeVisibleEscapes) {
     // A C2 lead byte at the very end is kept as it is.
     EXPECT_EQ(EscapeControls("x\xC2"), "x\xC2");
 }
+
+TEST(PrintableText, OutsideTextIsEscapedAndCut) {
+    EXPECT_EQ(PrintableText("plain \xE5\x8A\x9E text \xC2\xA0"), "plain \xE5\x8A\x9E text \xC2\xA0");
+    EXPECT_EQ(PrintableText(std::string("9.9\x1b[2J\0\\", 9)), "9.9\\x1b[2J\\x00\\\\");
+    // Characters that turn the rest of the line around, line separators, C1 controls.
+    EXPECT_EQ(PrintableText("a\xE2\x80\xAE"
+                            "b\xE2\x81\xA6"
+                            "c\xE2\x80\x8F"
+                            "d\xD8\x9C"
+                            "e\xE2\x80\xA8"
+                            "f\xC2\x9B"),
+              "a\\u202eb\\u2066c\\u200fd\\u061ce\\u2028f\\u009b");
+    // Bytes that are not UTF-8: a lone lead byte, an overlong form, a surrogate, past U+10FFFF.
+    EXPECT_EQ(PrintableText("x\xC2"), "x\\xc2");
+    EXPECT_EQ(PrintableText("\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80"),
+              "\\xc0\\xaf\\xed\\xa0\\x80\\xf4\\x90\\x80\\x80");
+    EXPECT_EQ(PrintableText("line\nbreak"), "line\\nbreak");
+    EXPECT_EQ(PrintableText("line\nbreak", 100, true), "line\nbreak");
+    // The cut counts characters (an escape as one) and never splits one.
+    EXPECT_EQ(PrintableText("\xE5\x8A\x9E\xE5\x8A\x9E\xE5\x8A\x9E", 2), "\xE5\x8A\x9E\xE5\x8A\x9E...");
+    EXPECT_EQ(PrintableText("\x1b\x1b\x1b", 2), "\\x1b\\x1b...");
+    EXPECT_EQ(PrintableText("abc", 3), "abc");
+    EXPECT_EQ(PrintableText(std::string(500000, 'v')).size(), kPrintableMaxChars + 3);
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "common/AtomicFile.h"
@@ -111,24 +112,66 @@ TEST_F(StoreFixture, NamesInAnyScriptSurviveLoadAndSaveUnitForUnit) {
     EXPECT_EQ(again.groups()[0].macros[0].name, macro);
 }
 
-TEST_F(StoreFixture, NumbersAreNarrowedAndFloatsTruncated) {
+TEST_F(StoreFixture, FloatsAreTruncatedAndNumbersOutsideTheirFieldAreRefusedAsDamage) {
     json m = Macro(u"A", "M1", 2);
     m["macData"]["macDly"][0] = 12.9;
-    m["macData"]["macDly"][1] = -3.7;  // toward zero, then to 32 bits
-    m["macData"]["macVal"][0] = 300;   // 300 mod 256
-    m["macData"]["macRpt"] = -1;
+    m["macData"]["macDly"][1] = -0.7;  // toward zero: 0
+    m["macData"]["macRpt"] = 65535;
     m["macData"]["rptType"] = true;
-    m["macData"]["extVal"][0] = {-5, 70000};
+    m["macData"]["extVal"][0] = {-32768, 32767};
     WriteDoc({{"MacroGrpInfo", {Group(u"G", "G1", {m})}}});
     LoadOk();
     const MacroDeviceBlock& b = store.groups()[0].macros[0].device;
     EXPECT_EQ(b.macDly[0], 12u);
-    EXPECT_EQ(b.macDly[1], 0xFFFFFFFDu);
-    EXPECT_EQ(b.macVal[0], 44);
+    EXPECT_EQ(b.macDly[1], 0u);
     EXPECT_EQ(b.macRpt, 65535);
     EXPECT_EQ(b.rptType, 1);
-    EXPECT_EQ(b.extVal[0][0], -5);
-    EXPECT_EQ(b.extVal[0][1], static_cast<std::int16_t>(70000 & 0xFFFF));
+    EXPECT_EQ(b.extVal[0][0], -32768);
+    EXPECT_EQ(b.extVal[0][1], 32767);
+
+    // Each of these used to be wrapped into the field (2^63 to 0, -1 to 65535, a code unit
+    // 65536 to NUL) and the next save wrote the altered value back over the file.
+    const json big = json::parse("9223372036854775808");
+    std::vector<std::function<void(json&)>> damage = {
+        [&](json& x) { x["macData"]["num"] = big; },
+        [](json& x) { x["macData"]["macRpt"] = -1; },
+        [](json& x) { x["macData"]["macDly"][1] = -3.7; },
+        [](json& x) { x["macData"]["macVal"][0] = 300; },
+        [](json& x) {
+            x["macData"]["extVal"][0] = {-5, 70000};
+        },
+        [](json& x) {
+            x["MacroName"] = {65, 65536};
+        },
+        [](json& x) { x["BindKeys"] = -1; },
+        [&](json& x) { x["macData"]["numXY"] = 1e300; },
+    };
+    for (std::size_t i = 0; i < damage.size(); ++i) {
+        SCOPED_TRACE(i);
+        json bad = Macro(u"B", "M2", 2);
+        damage[i](bad);
+        WriteDoc({{"MacroGrpInfo", {Group(u"Good", "G1", {Macro(u"A", "M1")}), Group(u"Bad", "G2", {bad})}}});
+        const std::string bytes = ReadFile(live);
+        const MacroResult r = store.Load(live);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.message.find("out of range"), std::string::npos) << r.message;
+        ASSERT_EQ(store.groups().size(), 1u);
+        // The next change keeps the damaged file in the numbered .bad series first.
+        ASSERT_TRUE(store.RenameGroup(0, u"Renamed").ok);
+        EXPECT_EQ(ReadFile(dir / "macroConfig.json.bad"), bytes);
+
+        // An exchange file carrying the same group is refused and the library is left as it was.
+        WriteFile(dir / "bad.Macro.Config", Group(u"Bad", "G2", {bad}).dump());
+        WriteDoc({{"MacroGrpInfo", {Group(u"Good", "G1", {Macro(u"A", "M1")})}}});
+        LoadOk();
+        const std::string before = ReadFile(live);
+        const MacroImportOutcome out = store.ImportGroups({dir / "bad.Macro.Config"});
+        EXPECT_EQ(out.imported, 0);
+        ASSERT_EQ(out.refused.size(), 1u);
+        EXPECT_EQ(ReadFile(live), before);
+        EXPECT_EQ(store.groups().size(), 1u);
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir / "macroConfig.json.bad.4"));
 }
 
 TEST_F(StoreFixture, TypeErrorKeepsGroupsReadBeforeItAndReportsLibraryText) {

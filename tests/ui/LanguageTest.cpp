@@ -4,6 +4,9 @@
 #include <QFontDatabase>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <cstdlib>
+#include <map>
+#include <optional>
 
 #include "support/Wait.h"
 #include "UiTestSupport.h"
@@ -42,6 +45,57 @@ TEST(LanguageTable, IndexNameConversionsFallBackToEnglish) {
         ASSERT_TRUE(LanguageIndexFromName(LanguageName(i), back));
         EXPECT_EQ(back, i);
     }
+}
+
+TEST(LanguageTable, WithoutAChoiceTheDesktopLanguageIsShownAndAChoiceIsKept) {
+    using Env = std::map<std::string, std::string>;
+    auto desktop = [](const Env& env) {
+        return DesktopLanguage([&env](const char* name) -> const char* {
+            auto it = env.find(name);
+            return it == env.end() ? nullptr : it->second.c_str();
+        });
+    };
+    EXPECT_EQ(desktop({}), kEnglishIndex);
+    EXPECT_EQ(desktop({{"LANG", "C.UTF-8"}}), kEnglishIndex);
+    EXPECT_EQ(desktop({{"LANG", "de_DE.UTF-8"}}), 4);
+    EXPECT_EQ(desktop({{"LANG", "pt_BR.UTF-8"}}), 18);
+    EXPECT_EQ(desktop({{"LANG", "pt_PT.UTF-8"}}), 9);
+    EXPECT_EQ(desktop({{"LANG", "zh_TW.UTF-8"}}), 19);
+    EXPECT_EQ(desktop({{"LANG", "zh_CN.UTF-8"}}), 0);
+    EXPECT_EQ(desktop({{"LANG", "fr_BE@euro"}}), 25);
+    EXPECT_EQ(desktop({{"LANG", "uk_UA"}}), 24);
+    EXPECT_EQ(desktop({{"LANG", "eo.UTF-8"}}), kEnglishIndex);  // no file for it
+    EXPECT_EQ(desktop({{"LANG", "de_DE.UTF-8"}, {"LC_MESSAGES", "ja_JP.UTF-8"}}), 12);
+    EXPECT_EQ(desktop({{"LANG", "de_DE"}, {"LC_MESSAGES", "ja_JP"}, {"LANGUAGE", "eo:sv:da"}}), 16);
+    EXPECT_EQ(desktop({{"LANG", "de_DE"}, {"LANGUAGE", "eo"}}), 4);  // nothing listed matches
+    EXPECT_EQ(desktop({{"LANG", "de_DE"}, {"LANGUAGE", "sv"}, {"LC_ALL", "ko_KR.UTF-8"}}), 11);
+    EXPECT_EQ(desktop({{"LANG", "de_DE"}, {"LC_ALL", "C"}}), kEnglishIndex);
+    EXPECT_EQ(desktop({{"LANG", "de_DE"}, {"LC_ALL", ""}}), 4);  // set but empty: not set
+
+    zor::test::TempDir dir;
+    const auto ini = dir / "Set.ini";
+    const char* names[] = {"LC_ALL", "LANGUAGE", "LC_MESSAGES", "LANG"};
+    std::map<std::string, std::optional<std::string>> saved;
+    for (const char* name : names) {
+        const char* v = std::getenv(name);
+        saved[name] = v ? std::optional<std::string>(v) : std::nullopt;
+        ::unsetenv(name);
+    }
+    ::setenv("LANG", "it_IT.UTF-8", 1);
+    EXPECT_EQ(ProgramLanguage(ini), 6);  // no Set.ini at all: not Chinese (entry 0)
+    zor::test::WriteFile(ini, "[Set]\nDpiPopEn=1\n");
+    EXPECT_EQ(ProgramLanguage(ini), 6);
+    zor::test::WriteFile(ini, "\x01\xFF[Set\nLanguage\n");
+    EXPECT_EQ(ProgramLanguage(ini), 6);
+    zor::test::WriteFile(ini, "[Set]\nLanguage=\n");
+    EXPECT_EQ(ProgramLanguage(ini), 6);
+    zor::test::WriteFile(ini, "[Set]\nLanguage=0\n");
+    EXPECT_EQ(ProgramLanguage(ini), 0);  // the user's choice stays
+    zor::test::WriteFile(ini, "[Set]\nLanguage=28\n");
+    EXPECT_EQ(ProgramLanguage(ini), 28);
+    ::unsetenv("LANG");
+    for (const auto& [name, value] : saved)
+        if (value) ::setenv(name.c_str(), value->c_str(), 1);
 }
 
 TEST(LanguageFiles, ShippedFilesReadInBothEncodingsAndCarryTheSameIds) {

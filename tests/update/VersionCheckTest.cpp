@@ -119,7 +119,10 @@ TEST_F(VersionCheckTest, MalformedRepliesMeanTheCheckCouldNotBeMade) {
          {"", "not json", "[1,2,3]", "{\"code\":200,\"data\":{\"total\":1}",
           R"({"code":"200","data":{"total":1}})", R"({"code":500,"data":{"total":1}})", R"({"code":200})",
           R"({"code":200,"data":[1]})", R"({"code":200,"data":{"total":"1"}})",
-          R"({"code":200,"data":{"total":1.5}})", R"({"code":200,"data":{}})"}) {
+          R"({"code":200,"data":{"total":1.5}})", R"({"code":200,"data":{}})",
+          // Counts past the largest the reader holds, which would wrap to -1 and to a negative.
+          R"({"code":200,"data":{"total":18446744073709551615}})",
+          R"({"code":200,"data":{"total":9223372036854775808}})"}) {
         Reply(200, body);
         const CheckResult result = Check();
         EXPECT_EQ(result.outcome, CheckOutcome::Failed) << body;

@@ -53,6 +53,39 @@ TEST_F(ZorctlUpdateCheckTest, ExitCodeSaysNewerNoneOrNoAnswer) {
     EXPECT_EQ(Run("extra"), 2);
 }
 
+TEST_F(ZorctlUpdateCheckTest, TextsFromOutsideReachTheTerminalEscapedAndCut) {
+    // A version text that clears the screen, turns the line around and runs on for 500 kB.
+    const std::string version = "9.9.9\x1b[2J\xE2\x80\xAE" + std::string(1, '\0') + std::string(500000, 'v');
+    test::OfferRelease(server, kPath, "zormouse_9.9.9_amd64.deb", "package", version);
+    auto raw = [](const std::string& text) {
+        return text.find('\x1b') != std::string::npos || text.find('\0') != std::string::npos ||
+               text.find("\xE2\x80\xAE") != std::string::npos;
+    };
+    EXPECT_EQ(Run(), 0);
+    EXPECT_FALSE(raw(Out())) << Out().substr(0, 80);
+    EXPECT_LT(Out().size(), 200u);
+    EXPECT_NE(Out().find("9.9.9\\x1b[2J\\u202e\\x00vvv"), std::string::npos) << Out().substr(0, 80);
+    EXPECT_EQ(Run("--json"), 0);
+    EXPECT_FALSE(raw(Out()));
+    EXPECT_EQ(nlohmann::json::parse(Out())["latest"]["version"], version);
+
+    // A release that cannot be used says why, not only in --json.
+    test::OfferedRelease unusable;
+    unusable.url = "ftp://example.org/zormouse.deb";
+    unusable.sha256 = std::string(64, 'a');
+    server.Route(kPath, test::HttpResponse::Reply(200, test::ServiceReply(1, &unusable)));
+    EXPECT_EQ(Run("--json"), 0);
+    const std::string problem = nlohmann::json::parse(Out()).value("releaseProblem", "");
+    ASSERT_FALSE(problem.empty()) << Out();
+    EXPECT_EQ(Run(), 0);
+    EXPECT_NE(Out().find("not usable: " + problem), std::string::npos) << Out();
+
+    // The user's own arguments come back escaped in the error line.
+    EXPECT_EQ(Run("\"$(printf 'x\\033[2J\\342\\200\\256')\""), 2);
+    EXPECT_FALSE(raw(Err())) << Err();
+    EXPECT_NE(Err().find("x\\x1b[2J\\u202e"), std::string::npos) << Err();
+}
+
 TEST_F(ZorctlUpdateCheckTest, JsonCarriesTheFindings) {
     const test::OfferedRelease offered =
         test::OfferRelease(server, kPath, "zormouse_9.9.9_amd64.deb", "package");

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "ZorctlRun.h"
+#include "common/IniFile.h"
 #include "common/InstanceLock.h"
 #include "macro/MacroStore.h"
 
@@ -36,7 +37,10 @@ TEST(ZorctlDamage, MacroResetRestoresTheFactoryLibraryOverOneTooLargeToRead) {
     ZorctlHome home;
     const auto live = home / std::string(kMacroLivePath);
     std::filesystem::resize_file(live, kMaxLibraryBytes + 1);  // sparse: no disk space is used
-    EXPECT_EQ(home.Run("macro list").status, 1);
+    const auto list = home.Run("macro list");
+    EXPECT_EQ(list.status, 1);
+    // The cause is the size, not that the file could not be read.
+    EXPECT_NE(list.err.find("larger than the 256 MiB"), std::string::npos) << list.err;
     const auto run = home.Run("macro reset");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("macroConfig.json.bad"), std::string::npos) << run.out;
@@ -45,6 +49,17 @@ TEST(ZorctlDamage, MacroResetRestoresTheFactoryLibraryOverOneTooLargeToRead) {
     auto bad = live;
     bad += ".bad";
     EXPECT_EQ(std::filesystem::file_size(bad), kMaxLibraryBytes + 1);
+}
+
+TEST(ZorctlDamage, ASettingsFileTooLargeToReadIsNamedAsTheCauseAndLeftAsItIs) {
+    ZorctlHome home;
+    const auto setIni = home / "res" / "Set.ini";
+    std::filesystem::resize_file(setIni, IniFile::kMaxFileBytes + 1);  // sparse
+    const auto run = home.Run("--virtual set power SleepTime=7");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("larger than the 16 MiB"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("cannot write"), std::string::npos) << run.err;
+    EXPECT_EQ(std::filesystem::file_size(setIni), IniFile::kMaxFileBytes + 1);
 }
 
 TEST(ZorctlDamage, DeeplyNestedImportsAreRefusedAndEverythingKeepsWorking) {

@@ -17,7 +17,7 @@ namespace {
 constexpr const char* kUsage = "apply [--profile N] [--keys K,K]";
 
 int Usage(CommandContext& ctx, const std::string& problem) {
-    ctx.err << "zorctl: " << problem << "\nusage: zorctl " << kUsage << '\n';
+    ctx.err << "zorctl: " << PrintableText(problem) << "\nusage: zorctl " << kUsage << '\n';
     return 2;
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 int Run(CommandContext& ctx) {
     if (!ctx.options.args.empty()) {
-        ctx.err << "zorctl: unknown argument \"" << ctx.options.args.front()
+        ctx.err << "zorctl: unknown argument \"" << PrintableText(ctx.options.args.front())
                 << "\"\nusage: zorctl ble-names\n";
         return 2;
     }

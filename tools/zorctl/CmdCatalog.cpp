@@ -81,7 +81,8 @@ void PrintText(std::ostream& out, const FindDev& finder) {
 
 int Run(CommandContext& ctx) {
     if (!ctx.options.args.empty()) {
-        ctx.err << "zorctl: unknown argument \"" << ctx.options.args.front() << "\"\nusage: zorctl catalog\n";
+        ctx.err << "zorctl: unknown argument \"" << PrintableText(ctx.options.args.front())
+                << "\"\nusage: zorctl catalog\n";
         return 2;
     }
     FindDev finder(ctx.options.home);

@@ -22,7 +22,7 @@ struct FeatureArgs {
 };
 
 int Usage(CommandContext& ctx, const std::string& problem) {
-    ctx.err << "zorctl: " << problem << "\nusage: zorctl " << kUsage << '\n';
+    ctx.err << "zorctl: " << PrintableText(problem) << "\nusage: zorctl " << kUsage << '\n';
     return 2;
 }
 

@@ -18,7 +18,7 @@ const std::string kUsage =
     std::string("macro list|show G M|export G FILE|import FILE...|reset|stream G M|") + kMacroEditUsage;
 
 int Usage(CommandContext& ctx, const std::string& problem) {
-    ctx.err << "zorctl: " << problem << "\nusage: zorctl " << kUsage << '\n';
+    ctx.err << "zorctl: " << PrintableText(problem) << "\nusage: zorctl " << kUsage << '\n';
     return 2;
 }
 
@@ -134,7 +134,7 @@ int RunMacro(CommandContext& ctx) {
         for (auto it = a.begin() + 1; it != a.end(); ++it) files.push_back(UserPath(ctx, *it));
         MacroImportOutcome r = store.ImportGroups(files);
         for (const auto& refused : r.refused)
-            ctx.err << "zorctl: not a macro group file: " << refused.string() << '\n';
+            ctx.err << "zorctl: not a macro group file: " << PrintableText(refused.string()) << '\n';
         if (!r.stoppedAt.empty())
             return Fail(ctx, "not a JSON file: " + r.stoppedAt.string() + "; nothing imported");
         if (!r.error.empty()) return Fail(ctx, r.error);
@@ -143,7 +143,7 @@ int RunMacro(CommandContext& ctx) {
     }
     if (sub == "reset" && a.size() == 1) {
         // A library that could not be read is moved aside as ".bad" rather than copied to ".bak".
-        const bool unreadable = !loaded.ok && loaded.message.rfind("cannot read", 0) == 0;
+        const bool unreadable = store.Unreadable();
         MacroResult r = store.Reset(ctx.options.home / kMacroFactoryPath);
         if (!r.ok) return Fail(ctx, "reset failed: " + r.message);
         ctx.out << "macro library reset (" << store.groups().size() << " groups); the old one is in "

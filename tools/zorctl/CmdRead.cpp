@@ -17,13 +17,20 @@ int RunRead(CommandContext& ctx) {
     const CurrentState state = commands.ReadCurrentState();
 
     DeviceRequest& r = commands.Request();
-    r.op = kOpProfile;
-    r.subOp = kSubActiveProfile;
-    const bool profileRead = commands.ReadRequest() == 1;
+    std::vector<std::string> unanswered = state.unanswered;
+    auto read = [&](int subOp, const char* what) {
+        r.op = kOpProfile;
+        r.subOp = subOp;
+        if (commands.ReadRequest() == 1 && commands.LastReadReplied()) return true;
+        unanswered.emplace_back(what);
+        return false;
+    };
+    const bool profileRead = read(kSubActiveProfile, "active profile");
     const int activeProfile = profileRead ? r.activeProfile : -1;
-    r.subOp = kSubProfileId;
-    const bool idsRead = commands.ReadRequest() == 1;
-    if (!profileRead && !idsRead && state.currentGear < 0) return Fail(ctx, "the mouse did not answer");
+    const bool idsRead = read(kSubProfileId, "profile identifiers");
+    // Values of a read that was not answered are no state of the mouse: nothing is printed.
+    if (!unanswered.empty())
+        return Fail(ctx, "the mouse gave no valid reply to the read of: " + Join(unanswered, ", "));
 
     if (ctx.options.json) {
         nlohmann::json ids = nlohmann::json::array();

@@ -7,6 +7,8 @@
 
 #include "Session.h"
 #include "SetTarget.h"
+#include "common/AtomicFile.h"
+#include "common/IniFile.h"
 #include "common/ProgramPaths.h"
 #include "common/Text.h"
 #include "settings/PowerOptions.h"
@@ -25,6 +27,16 @@ std::string KeyNames() {
     std::string names;
     for (const PowerKeyInfo& info : kPowerKeys) names += (names.empty() ? "" : ", ") + std::string(info.name);
     return names;
+}
+
+// Why Set.ini was not written. A file there that cannot be read is never replaced (its other
+// settings would be lost), so that is the cause to name, not the write.
+std::string WriteProblem(const std::filesystem::path& path) {
+    std::string bytes;
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && !ReadFileBytes(path, bytes, IniFile::kMaxFileBytes))
+        return ReadFailure(path, IniFile::kMaxFileBytes) + "; it is left as it is and nothing was set";
+    return "cannot write " + path.string();
 }
 
 int RunSetPower(CommandContext& ctx) {
@@ -54,7 +66,7 @@ int RunSetPower(CommandContext& ctx) {
     // Every value in one write of Set.ini (an interrupted one leaves all of them old), then each
     // change's single write.
     if (!options.WriteAll(std::vector<std::pair<PowerKey, int>>(values.begin(), values.end())))
-        return Fail(ctx, "cannot write " + options.Path().string());
+        return Fail(ctx, WriteProblem(options.Path()));
     std::string lines;
     for (const auto& [key, value] : values) {
         const PowerKeyInfo& info = InfoOf(key);

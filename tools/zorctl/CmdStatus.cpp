@@ -15,7 +15,8 @@ int RunStatus(CommandContext& ctx) {
     if (device == nullptr) return Fail(ctx, "no device found");
     CommandSet& commands = session.Commands();
     commands.Request().op = kOpStatus;
-    if (commands.ReadRequest() != 1) return Fail(ctx, "the mouse did not answer the status read");
+    if (commands.ReadRequest() != 1 || !commands.LastReadReplied())
+        return Fail(ctx, "the mouse gave no valid reply to the status read");
 
     const DeviceRequest& r = commands.Request();
     const int percent = std::min(r.battery & 0x7F, 100);

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Command.h"
+#include "common/Text.h"
 #include "update/VersionCheck.h"
 
 namespace zor::ctl {
@@ -14,6 +15,8 @@ namespace {
 constexpr int kNewer = 0;
 constexpr int kNone = 1;
 constexpr int kCheckFailed = 2;
+// Version texts come from the service and from a file: shown escaped and no longer than this.
+constexpr std::size_t kVersionChars = 64;
 
 const char* OutcomeName(update::CheckOutcome outcome) {
     switch (outcome) {
@@ -47,23 +50,27 @@ int RunUpdateCheck(CommandContext& ctx) {
         } else if (!result.releaseProblem.empty()) {
             out["releaseProblem"] = result.releaseProblem;
         }
-        ctx.out << out.dump(4) << '\n';
+        // ASCII only: a text of the service never reaches the terminal raw, not even in JSON.
+        ctx.out << out.dump(4, ' ', true, nlohmann::json::error_handler_t::replace) << '\n';
     }
     switch (result.outcome) {
         case update::CheckOutcome::UpdateAvailable:
             if (!ctx.options.json) {
+                const std::string installed = PrintableText(result.installedVersion, kVersionChars);
                 ctx.out << "newer release: "
-                        << (result.latest ? result.latest->version : std::string("(not named)"))
-                        << " (installed " << result.installedVersion << ", " << result.total
-                        << " newer release" << (result.total == 1 ? "" : "s") << ")\n";
+                        << (result.latest ? PrintableText(result.latest->version, kVersionChars)
+                                          : "not usable: " + PrintableText(result.releaseProblem))
+                        << " (installed " << installed << ", " << result.total << " newer release"
+                        << (result.total == 1 ? "" : "s") << ")\n";
             }
             return kNewer;
         case update::CheckOutcome::NoUpdate:
             if (!ctx.options.json)
-                ctx.out << "no newer release (installed " << result.installedVersion << ")\n";
+                ctx.out << "no newer release (installed "
+                        << PrintableText(result.installedVersion, kVersionChars) << ")\n";
             return kNone;
         default:
-            ctx.err << "zorctl: the update check could not be made: " << result.reason << '\n';
+            ctx.err << "zorctl: the update check could not be made: " << PrintableText(result.reason) << '\n';
             return kCheckFailed;
     }
 }

@@ -264,7 +264,7 @@ struct WatchArgs {
 };
 
 int Usage(CommandContext& ctx, const std::string& why) {
-    ctx.err << "zorctl: " << why
+    ctx.err << "zorctl: " << PrintableText(why)
             << "\nusage: zorctl [--virtual] watch [--script FILE] [--receiver] [--ble]\n";
     return 2;
 }

@@ -8,6 +8,7 @@
 #include "Command.h"
 #include "SetTarget.h"
 #include "common/ProgramFolder.h"
+#include "common/Text.h"
 #include "common/Version.h"
 #include "config/AppFeature.h"
 
@@ -24,7 +25,8 @@ CommandRegistration::CommandRegistration(std::string name, std::string usage, st
 }
 
 int Fail(CommandContext& ctx, const std::string& message) {
-    ctx.err << "zorctl: " << message << '\n';
+    // Messages carry the user's arguments, paths and texts of files: never raw to the terminal.
+    ctx.err << "zorctl: " << PrintableText(message) << '\n';
     return 1;
 }
 
@@ -182,7 +184,7 @@ int Main(int argc, char** argv) {
         } else if (!commandName.empty()) {
             options.args.push_back(arg);
         } else if (arg.rfind("--", 0) == 0) {
-            std::cerr << "zorctl: unknown option " << arg << " (see zorctl --help)\n";
+            std::cerr << "zorctl: unknown option " << PrintableText(arg) << " (see zorctl --help)\n";
             return 2;
         } else {
             commandName = arg;
@@ -196,7 +198,7 @@ int Main(int argc, char** argv) {
     const auto it =
         std::find_if(commands.begin(), commands.end(), [&](auto& c) { return c.name == commandName; });
     if (it == commands.end()) {
-        std::cerr << "zorctl: unknown command " << commandName << " (see zorctl --help)\n";
+        std::cerr << "zorctl: unknown command " << PrintableText(commandName) << " (see zorctl --help)\n";
         return 2;
     }
     if (std::find(options.args.begin(), options.args.end(), "--help") != options.args.end()) {
@@ -215,12 +217,13 @@ int Main(int argc, char** argv) {
     options.cwd = std::filesystem::current_path(cwdError);
     const ProgramFolderResult folder = ResolveProgramFolder(home);
     if (!folder.error.empty()) {
-        std::cerr << "zorctl: " << folder.error << '\n';
+        std::cerr << "zorctl: " << PrintableText(folder.error) << '\n';
         return 1;
     }
     // Every relative resource path of the core is relative to the program folder.
     if (::chdir(folder.folder.c_str()) != 0) {
-        std::cerr << "zorctl: cannot enter the program folder " << folder.folder.string() << '\n';
+        std::cerr << "zorctl: cannot enter the program folder " << PrintableText(folder.folder.string())
+                  << '\n';
         return 1;
     }
     options.home = folder.folder;

@@ -58,7 +58,11 @@ int VirtualMouse::SetFeature(int interfaceIndex, std::span<const std::uint8_t> r
     {
         std::unique_lock lock(m_mutex);
         if (!m_attached) return -1;
-        if (StallLocked(lock)) return -1;
+        if (StallLocked(lock, unplug)) {
+            lock.unlock();
+            if (unplug) unplug();
+            return -1;
+        }
         if (report.empty() || report[0] != kCommandReportId) {
             ++m_badFrames;  // an unknown report id is stalled by the device
             return -1;
@@ -79,8 +83,12 @@ bool VirtualMouse::CountFrameLocked() {
     return m_fault == MouseFault::Unplug;
 }
 
-bool VirtualMouse::StallLocked(std::unique_lock<std::mutex>& lock) {
-    if (m_framesToFault == 0) CountFrameLocked();  // a fault due at once
+bool VirtualMouse::StallLocked(std::unique_lock<std::mutex>& lock, std::function<void()>& unplug) {
+    // A fault due at once; an unplug due at once takes the transfer with it.
+    if (m_framesToFault == 0 && CountFrameLocked()) {
+        unplug = m_unplug;
+        return true;
+    }
     if (m_fault != MouseFault::StopAnswering) return false;
     // A hung firmware answers nothing: the host's transfer times out.
     m_stallEnd.wait_for(lock, std::chrono::milliseconds(m_stallMs), [this] { return !m_attached; });
@@ -135,7 +143,12 @@ int VirtualMouse::GetFeature(int interfaceIndex, std::span<std::uint8_t> report)
     if (interfaceIndex != kFeatureInterface || report.empty()) return -1;
     std::unique_lock lock(m_mutex);
     if (!m_attached) return -1;
-    if (StallLocked(lock)) return -1;
+    std::function<void()> unplug;
+    if (StallLocked(lock, unplug)) {
+        lock.unlock();
+        if (unplug) unplug();
+        return -1;
+    }
     if (report[0] == kReport7Id) {
         if (report.size() < kReport7Size) return -1;
         wire::Report7 answer{};

@@ -105,8 +105,9 @@ public:
     void DropLink();  // behind a receiver: the mouse leaves the receiver
     void RestoreLink();
     void SetReplyMode(ReplyMode mode);
-    // The fault starts once afterFrames more command frames have been taken (0: with the next
-    // transfer); MouseFault::None ends a fault (and a garbage reply mode it set).
+    // The fault starts once afterFrames more command frames have been taken; with 0 it starts
+    // with the next transfer (an unplug before the next frame reaches the mouse).
+    // MouseFault::None ends a fault (and a garbage reply mode it set).
     void InjectFault(MouseFault fault, int afterFrames = 0);
     MouseFault Fault() const;
     // How long a transfer of a hung mouse stalls before it fails.
@@ -154,8 +155,10 @@ private:
     std::function<void()> m_unplug;
     // Counts a frame towards a pending fault; true when the mouse is to be unplugged now.
     bool CountFrameLocked();
-    // True when a transfer fails because the mouse hangs (after its stall).
-    bool StallLocked(std::unique_lock<std::mutex>& lock);
+    // True when a transfer fails because the mouse hangs (after its stall) or because a fault
+    // due before any frame pulls the cable now: then unplug is set to the unplug action, which
+    // the caller runs once it has let go of the lock.
+    bool StallLocked(std::unique_lock<std::mutex>& lock, std::function<void()>& unplug);
     std::uint32_t m_noise = 0x2545F491;
 };
 

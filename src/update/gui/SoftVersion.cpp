@@ -7,6 +7,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Debug.h"
+#include "common/Text.h"
 #include "ui/Controls.h"
 #include "update/Http.h"
 #include "update/LocalVersion.h"
@@ -127,12 +128,12 @@ void SoftVersion::DownloadVersionFile() {
     const auto local = LoadLocalVersion(LocalVersionPath(m_folder), &error);
     if (!local) {
         SetStatus(UpdateText("UpdNoLocalVersion", "The local version file cannot be read: %1")
-                      .arg(QString::fromStdString(error)),
+                      .arg(QString::fromStdString(PrintableText(error, 300))),
                   true);
         emit stepFinished();
         return;
     }
-    m_current = QString::fromStdString(local->curVersion);
+    m_current = QString::fromStdString(PrintableText(local->curVersion, 64));
     SetWorking(true);
     SetStatus(UpdateText("UpdAsking", "Asking the server..."));
     const std::filesystem::path target = ServerVersionPath(m_folder);
@@ -154,7 +155,7 @@ void SoftVersion::DownloadVersionFile() {
                 else
                     SetStatus(
                         UpdateText("UpdVersionFileFailed", "The server's version file was not downloaded: %1")
-                            .arg(QString::fromStdString(problem)),
+                            .arg(QString::fromStdString(PrintableText(problem, 300))),
                         true);
                 emit stepFinished();
             };
@@ -164,7 +165,7 @@ void SoftVersion::DownloadVersionFile() {
 void SoftVersion::ShowVersions() {
     // Each file that cannot be read leaves its version as it was.
     if (const auto newest = LoadServerMaxVersion(ServerVersionPath(m_folder)))
-        m_newest = QString::fromStdString(*newest);
+        m_newest = QString::fromStdString(PrintableText(*newest, 64));
     if (auto* label = Find<ui::CLabelUI>(QStringLiteral("lab_IndexVersion")))
         label->SetText(UpdateText("UpdIndexVersion", "Installed version %1, newest version: %2")
                            .arg(m_current, m_newest));

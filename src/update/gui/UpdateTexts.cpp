@@ -23,9 +23,9 @@ std::vector<std::pair<QString, QString>>& Table() {
 
 void LoadUpdateTexts(const std::filesystem::path& programFolder) {
     Table().clear();
-    const IniFile set(programFolder / "res" / "Set.ini");
     std::filesystem::path file =
-        programFolder / ui::LanguageFilePath(set.GetInt("Set", "Language")).toStdString();
+        programFolder /
+        ui::LanguageFilePath(ui::ProgramLanguage(programFolder / "res" / "Set.ini")).toStdString();
     if (!std::filesystem::exists(file))
         file = programFolder / ui::LanguageFilePath(ui::kEnglishIndex).toStdString();
     for (const std::string& line : IniFile(file).GetSection("UpdateUI", kSectionCap)) {

@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "common/Debug.h"
+#include "common/Text.h"
 #include "ui/Controls.h"
 #include "update/UpdatePaths.h"
 #include "update/gui/ArchiveUnpack.h"
@@ -18,6 +19,15 @@ namespace {
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// Texts from the service, the version file and the system's messages: escaped and cut to a
+// length the window can show.
+constexpr std::size_t kVersionChars = 64;
+constexpr std::size_t kReasonChars = 300;
+constexpr std::size_t kNotesChars = 2000;
+QString Shown(const std::string& text, std::size_t maxChars = kReasonChars, bool keepLineBreaks = false) {
+    return Q(PrintableText(text, maxChars, keepLineBreaks));
 }
 
 QString Size(std::uint64_t bytes) {
@@ -136,12 +146,12 @@ void UpdaterWindow::StartCheck() {
 }
 
 void UpdaterWindow::ShowCheck() {
-    const QString installed = Q(m_check.installedVersion);
+    const QString installed = Shown(m_check.installedVersion, kVersionChars);
     switch (m_check.outcome) {
         case CheckOutcome::Failed:
             SetState(State::CheckFailed);
             ShowFailure(UpdateText("UpdCheckFailed", "The update service could not be asked."),
-                        Q(m_check.reason));
+                        Shown(m_check.reason));
             return;
         case CheckOutcome::NoUpdate:
             SetState(State::UpToDate);
@@ -156,7 +166,7 @@ void UpdaterWindow::ShowCheck() {
         SetState(State::CheckFailed);
         ShowFailure(
             UpdateText("UpdNoRelease", "A newer release exists, but the service did not say where it is."),
-            Q(m_check.releaseProblem));
+            Shown(m_check.releaseProblem));
         return;
     }
     const ReleaseInfo& release = *m_check.latest;
@@ -174,12 +184,13 @@ void UpdaterWindow::ShowCheck() {
             UpdateText("UpdPlanFolder",
                        "The updater downloads %1%2, checks its SHA-256 and opens the folder that holds it.");
     }
-    plan = plan.arg(Q(release.fileName),
+    plan = plan.arg(Shown(release.fileName),
                     release.size > 0 ? QStringLiteral(" (%1)").arg(Size(release.size)) : QString());
     SetState(State::Available);
-    SetTexts(UpdateText("UpdAvailable", "Zor Mouse %1 is available.").arg(Q(release.version)),
-             UpdateText("UpdInstalled", "Installed version: %1").arg(installed) + QLatin1Char('\n') + plan,
-             Q(release.notes));
+    SetTexts(
+        UpdateText("UpdAvailable", "Zor Mouse %1 is available.").arg(Shown(release.version, kVersionChars)),
+        UpdateText("UpdInstalled", "Installed version: %1").arg(installed) + QLatin1Char('\n') + plan,
+        Shown(release.notes, kNotesChars, true));
     SetButtons(UpdateText("UpdDownloadInstall", "Download and install"), true,
                UpdateText("UpdClose", "Close"));
 }
@@ -206,7 +217,8 @@ void UpdaterWindow::StartDownload() {
     m_file.clear();
     SetState(State::Downloading);
     ShowProgress(0, release.size);
-    SetTexts(UpdateText("UpdDownloadingRelease", "Downloading Zor Mouse %1...").arg(Q(release.version)),
+    SetTexts(UpdateText("UpdDownloadingRelease", "Downloading Zor Mouse %1...")
+                 .arg(Shown(release.version, kVersionChars)),
              Q(target.string()));
     SetButtons(UpdateText("UpdDownloadInstall", "Download and install"), false,
                UpdateText("btn_CancelDownload", "Cancel"));
@@ -237,17 +249,17 @@ void UpdaterWindow::StartDownload() {
                     return;
                 case DownloadStatus::ChecksumMismatch:
                     SetState(State::Failed);
+                    // The headline says what happened; what became of the file goes below it.
                     ShowFailure(
-                        UpdateText("UpdMismatch",
-                                   "The download does not match its published SHA-256. It has been deleted "
-                                   "and nothing was installed."),
-                        Q(result.error));
+                        UpdateText("UpdMismatch", "The download does not match its published SHA-256."),
+                        UpdateText("UpdMismatchDetail", "It has been deleted and nothing was installed.") +
+                            QLatin1Char('\n') + Shown(result.error));
                     return;
                 case DownloadStatus::Failed:
                     SetState(State::Failed);
                     ShowFailure(
                         UpdateText("UpdDownloadFailed", "The download failed. Nothing was installed."),
-                        Q(result.error));
+                        Shown(result.error));
                     return;
             }
         };
@@ -290,7 +302,8 @@ void UpdaterWindow::HandOver() {
         return [this, error, target] {
             if (!error.empty()) {
                 SetState(State::Failed);
-                ShowFailure(UpdateText("UpdUnpackFailed", "The archive could not be unpacked."), Q(error));
+                ShowFailure(UpdateText("UpdUnpackFailed", "The archive could not be unpacked."),
+                            Shown(error));
                 return;
             }
             m_unpacked = target;

@@ -69,9 +69,8 @@ int main(int argc, char** argv) {
                   QRect(0, 0, zor::update::UpdaterWindow::kWidth, zor::update::UpdaterWindow::kHeight));
     // The language's font face, as the program uses it.
     zor::ui::LanguageFile language;
-    const zor::IniFile set(folder.folder / "res" / "Set.ini");
-    if (language.Load(folder.folder /
-                      zor::ui::LanguageFilePath(set.GetInt("Set", "Language")).toStdString()) &&
+    const int index = zor::ui::ProgramLanguage(folder.folder / "res" / "Set.ini");
+    if (language.Load(folder.folder / zor::ui::LanguageFilePath(index).toStdString()) &&
         !language.FontName().isEmpty())
         zor::ui::RebuildFonts(window.PaintManager(), language.FontName());
     window.CenterWindow();

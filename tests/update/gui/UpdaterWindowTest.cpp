@@ -2,6 +2,7 @@
 // will do, downloads with progress, checks the SHA-256 and hands the file over; a mismatch, a
 // cancel or a failed check leave nothing behind and are said in the window.
 #include <gtest/gtest.h>
+#include <QFontMetrics>
 #include <QSignalSpy>
 #include <QTimer>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "ui/Controls.h"
 #include "update/Sha256.h"
 #include "update/UpdatePaths.h"
+#include "update/gui/ArchiveUnpack.h"
 #include "update/gui/UpdaterWindow.h"
 
 namespace zor::update::test {
@@ -39,6 +41,15 @@ protected:
         return QTest::qWaitFor([&] { return window->GetState() == state; }, timeoutMs);
     }
     std::string Status() const { return window->StatusText().toStdString(); }
+    // Whether the text of a word-wrapped label fits in it, as the window draws it.
+    bool TextFits(const char* name) const {
+        const auto* label = window->Find<ui::CLabelUI>(QLatin1String(name));
+        if (label == nullptr) return false;
+        const QFontMetrics metrics(label->ResolveFont());
+        const QRect needed =
+            metrics.boundingRect(QRect(0, 0, label->width(), 100000), Qt::TextWordWrap, label->GetText());
+        return needed.height() <= label->height();
+    }
     bool DownloadFolderEmpty() const {
         return !std::filesystem::exists(DownloadFolder(folder)) ||
                std::filesystem::is_empty(DownloadFolder(folder));
@@ -85,6 +96,7 @@ TEST_P(UpdaterWindowTest, ADownloadThatDoesNotMatchItsDigestIsDeletedAndNeverHan
     ASSERT_TRUE(WaitFor(State::Failed)) << Status();
     EXPECT_NE(Status().find("SHA-256"), std::string::npos) << Status();
     EXPECT_NE(Status().find("deleted"), std::string::npos) << Status();
+    EXPECT_TRUE(TextFits("lab_Headline")) << Status();
     EXPECT_TRUE(DownloadFolderEmpty());
     EXPECT_TRUE(window->DownloadedFile().empty());
     EXPECT_TRUE(opened.urls.isEmpty());
@@ -186,6 +198,33 @@ TEST_P(UpdaterWindowTest, MinimiseAndBringToFront) {
     window->BringToFront();
     EXPECT_FALSE(window->isMinimized());
     EXPECT_TRUE(window->isVisible());
+}
+
+// A release is a folder: an archive holding a lone file, or a file where the release folder
+// belongs, is refused and leaves nothing behind.
+TEST(ArchiveUnpack, AnArchiveWithoutAReleaseFolderIsRefused) {
+    zor::test::TempDir dir;
+    const auto target = dir.path() / "out" / "zormouse-9.9.9";
+    std::filesystem::create_directories(target.parent_path());
+    auto pack = [&](const std::string& name, const std::string& what) {
+        const auto archive = dir.path() / (name + ".tar.gz");
+        EXPECT_EQ(zor::test::RunShell("tar -czf '" + archive.string() + "' -C '" +
+                                      (dir.path() / "src").string() + "' " + what),
+                  0);
+        return archive;
+    };
+    zor::test::WriteFile(dir.path() / "src" / "zormouse-9.9.9", "a file, not a folder");
+    std::string error = UnpackArchive(pack("named", "zormouse-9.9.9"), target);
+    EXPECT_NE(error.find("release folder"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(target));
+    std::filesystem::remove(dir.path() / "src" / "zormouse-9.9.9");
+    zor::test::WriteFile(dir.path() / "src" / "readme", "text");
+    error = UnpackArchive(pack("lone", "readme"), target);
+    EXPECT_NE(error.find("single file"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(target));
+    zor::test::WriteFile(dir.path() / "src" / "zormouse-9.9.9" / "zormouse", "program");
+    EXPECT_EQ(UnpackArchive(pack("good", "zormouse-9.9.9"), target), "");
+    EXPECT_EQ(zor::test::ReadFile(target / "zormouse"), "program");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSkins, UpdaterWindowTest, ::testing::Values("res_black", "res_white"));
