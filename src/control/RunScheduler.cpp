@@ -103,6 +103,7 @@ RunResult RunScheduler::Absorb(const ApplyOutcome& outcome) {
     result.fullWrite = outcome.fullWrite;
     result.failedFrames = outcome.failedFrames;
     result.badReplies = outcome.badReplies;
+    if (outcome.Complete()) result.macrosSent = outcome.macrosSent;
     if (outcome.pagesProfile && *outcome.pagesProfile != m_model.Profile()) {
         m_model.SetProfile(*outcome.pagesProfile);
         result.profileChanged = true;
@@ -247,6 +248,18 @@ RunResult RunScheduler::RunNow(int mode, int kind) {
     ApplyJob job = MakeJob(mode);
     const ApplyOutcome outcome = RunApply(m_stack.Commands(), job);
     return Absorb(outcome);
+}
+
+RunResult RunScheduler::SendNow(int profile, const std::vector<int>& keys) {
+    ApplyJob job = MakeJob(1);
+    job.profile = std::clamp(profile, 0, kConfigProfiles - 1);
+    const ApplyOutcome outcome = SendProfile(m_stack.Commands(), job, keys);
+    RunResult result;
+    result.ran = true;
+    result.fullWrite = outcome.fullWrite;
+    result.failedFrames = outcome.failedFrames;
+    result.badReplies = outcome.badReplies;
+    return result;
 }
 
 }  // namespace zor::control

@@ -31,6 +31,8 @@ struct RunResult {
     bool ran = false;
     bool fullWrite = false;
     bool profileChanged = false;
+    // The changed macros handed to the run whose keys it sent, every frame delivered.
+    std::vector<std::pair<std::string, std::string>> macrosSent;
     std::optional<CurrentState> readBack;
     ConfigResult saved;
     // Frames that did not reach the mouse and replies that were noise (see ApplyOutcome).
@@ -106,6 +108,9 @@ public:
 
     // One pass on the calling thread (the command-line tool): the same job, the same outcome.
     RunResult RunNow(int mode, int kind);
+    // Everything of a profile (or only the given keys) sent from the document as a full push
+    // sends it, on the calling thread; nothing is drawn, read back or saved.
+    RunResult SendNow(int profile, const std::vector<int>& keys);
 
 private:
     ApplyJob MakeJob(int mode);

@@ -63,6 +63,9 @@ struct ApplyFlags {
     bool fireKeyResend = false;
     bool readBackPending = false;
     std::array<bool, static_cast<std::size_t>(SingleSetting::Count)> single{};
+    // Macros of the library (group and macro identifiers) that changed while keys were bound to
+    // them: an edit run sends every key of the profile that plays one, with its stream.
+    std::vector<std::pair<std::string, std::string>> macroResend;
 };
 
 struct ApplyJob {
@@ -88,6 +91,8 @@ struct ApplyOutcome {
     bool fullWrite = false;
     bool singleWrite = false;  // mode 0 sent something
     bool idsRenewed = false;
+    // The changed macros (flags.macroResend) whose keys this run sent.
+    std::vector<std::pair<std::string, std::string>> macrosSent;
     std::optional<int> pagesProfile;  // the profile the pages show afterwards, when it changed
     bool idsRead = false;
     std::array<std::uint16_t, kProfileCount> mouseIds{};
@@ -109,5 +114,8 @@ int RepeatCount(int connectionType, int writeTimes, bool ble);
 // Runs one pass with the command set (whose model is set). Sets the command set's settings to
 // the job's snapshot for the duration of the run.
 ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job);
+// Everything of the job's profile (or, with keys, only those keys) sent as the full write sends
+// it, from the job's snapshot taken over the same way: stored values are sent as a run sends them.
+ApplyOutcome SendProfile(CommandSet& commands, ApplyJob& job, const std::vector<int>& keys);
 
 }  // namespace zor
