@@ -72,7 +72,7 @@ void RunDisplay::OnApplyEnd(const WindowMessage&) {
     if (result.ran && !result.Complete()) ShowApplyFailed();
     if (!m_parts.presence.Ble() && m_parts.hub.SelectedEntry() != nullptr)
         m_parts.presence.StartBatteryTimer();
-    m_hooks.runFinished();
+    m_hooks.runFinished(result);
     RunWaiting();
 }
 

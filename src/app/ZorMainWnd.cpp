@@ -173,6 +173,9 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     pages.resetToFactory = [this] { return ResetToFactory(); };
     pages.applyEdits = [this] {
         SaveAndAnnounce();
+        // Bound macros edited on the macro page go out with this run, each on its keys.
+        if (MacroPage* macro = m_pages->MacroIfBuilt(); macro != nullptr && macro->DeviceChangesPending())
+            m_scheduler->Flags().macroResend = macro->ChangedBoundMacros();
         StartRun(0);
     };
     pages.imported = [this] {
@@ -185,7 +188,11 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     RunDisplay::Hooks run;
     run.refreshPages = [this] { m_pages->Refresh(); };
     run.modelReloaded = [this] { ApplyModelToView(); };
-    run.runFinished = [this] { emit applyFinished(); };
+    run.runFinished = [this](const control::RunResult& result) {
+        if (MacroPage* macro = m_pages->MacroIfBuilt(); macro != nullptr && !result.macrosSent.empty())
+            macro->MacrosSent(result.macrosSent);
+        emit applyFinished();
+    };
     run.stateRead = [this] { emit deviceStateRead(); };
     m_run = std::make_unique<RunDisplay>(
         RunDisplay::Parts{*this, *m_hub, m_model, *m_scheduler, *m_presence, m_notices}, std::move(run));
