@@ -71,7 +71,7 @@ void DpiPage::Refresh() {
     ShowSlider();
 
     LimitReportRates(adv, m_model, m_connection);
-    const int rates = HasExtendedRates(m_model) ? 7 : 4;
+    const int rates = ReportRateOptions(m_model, m_connection);
     for (int i = 0; i < 7; ++i)
         if (auto* option = m_pm.Find<COptionUI>(kRate + QString::number(i))) option->SetVisible(i < rates);
     ShowReportRate(ReportRateOption(adv, m_connection));
