@@ -10,6 +10,7 @@
 #include "config/DeviceFeature.h"
 #include "config/DpiEventCode.h"
 #include "macro/MacroEditing.h"
+#include "macro/MacroUsage.h"
 
 namespace zor::ctl {
 namespace {
@@ -76,7 +77,7 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& flag) {
 }
 
 bool Bound(const MacroRecord& rec) {
-    return !rec.bindings.empty() || rec.bindCount > 0;
+    return MacroIsBound(rec);
 }
 
 int Events(CommandContext& ctx, const MacroStore& store, const MacroPath& path) {

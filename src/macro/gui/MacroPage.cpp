@@ -9,6 +9,7 @@
 #include "common/Debug.h"
 #include "common/Text.h"
 #include "macro/MacroEditing.h"
+#include "macro/MacroUsage.h"
 #include "ui/Messages.h"
 
 namespace zor {
@@ -264,7 +265,7 @@ void MacroPage::ShowToSave(int g, int m, bool show) {
 
 void MacroPage::MarkChanged() {
     const MacroRecord* rec = m_store.macro(m_group, m_macro);
-    if (!rec || rec->bindings.empty()) return;
+    if (!rec || !MacroIsBound(*rec)) return;
     ShowToSave(m_group, m_macro, true);
     NoteChanged(*m_store.group(m_group), *rec);
 }
@@ -445,14 +446,14 @@ void MacroPage::DeleteGroup(int g) {
     const MacroGroup* grp = m_store.group(g);
     if (!grp) return;
     const bool bound = std::any_of(grp->macros.begin(), grp->macros.end(),
-                                   [](const MacroRecord& r) { return !r.bindings.empty(); });
+                                   [](const MacroRecord& r) { return MacroIsBound(r); });
     if (bound && Box(QStringLiteral("DelMacro")) != 1) return;
     // The keys of its bound macros are sent again: without the macro they play nothing.
     const MacroGroup removed = *grp;
     const MacroResult r = m_store.DeleteGroup(g);
     if (!r.ok) return ReportEdit(r);
     for (const MacroRecord& macro : removed.macros)
-        if (!macro.bindings.empty()) NoteChanged(removed, macro);
+        if (MacroIsBound(macro)) NoteChanged(removed, macro);
     if (m_hooks.macroNamesChanged) m_hooks.macroNamesChanged();
     BuildTree();
     const int count = static_cast<int>(m_store.groups().size());
@@ -469,7 +470,7 @@ void MacroPage::DeleteGroup(int g) {
 void MacroPage::DeleteMacro(int g, int m) {
     const MacroRecord* rec = m_store.macro(g, m);
     if (!rec) return;
-    const bool bound = !rec->bindings.empty();
+    const bool bound = MacroIsBound(*rec);
     if (bound && Box(QStringLiteral("DelMacro")) != 1) return;
     const MacroGroup group = *m_store.group(g);
     const MacroRecord removed = *rec;
