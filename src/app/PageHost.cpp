@@ -12,6 +12,7 @@
 #include "config/AppFeature.h"
 #include "config/ConfigExchange.h"
 #include "config/DpiEventCode.h"
+#include "control/Operations.h"
 #include "device/DevicePresence.h"
 #include "macro/gui/FileDialogs.h"
 #include "settings/DpiRules.h"
@@ -154,20 +155,12 @@ void PageHost::Refresh() {
     control::DeviceStack& hub = m_parts.hub;
     control::ModelSession& model = m_parts.model;
     const std::string matched = MatchedName();
-    RateConnection connection = RateConnection::Cable;
-    if (hub.Link().bleMode.load() != 0)
-        connection = RateConnection::Ble;
-    else if (hub.Presence().ConnectionKind() == kConnectionReceiver)
-        connection = RateConnection::Receiver;
+    const RateConnection connection = control::ConnectionOf(hub);
     m_dpi->SetConnection(connection, matched);
     // Over Bluetooth LE the mouse keeps its own report rate: no choice is offered.
     for (const char* name : {"lab_MouseAdv_RateTitle", "ver_MouseUsbRate"})
         if (auto* rate = m_parts.window.FindControl(QLatin1String(name)))
             rate->SetVisible(connection != RateConnection::Ble);
-    // The command set sends the rate of the connection in use.
-    model.doc.SetRateLink(connection == RateConnection::Ble        ? RateLink::Ble
-                          : connection == RateConnection::Receiver ? RateLink::Dongle
-                                                                   : RateLink::Usb);
     const int profile = model.Profile();
     m_dpi->SetProfile(profile);
     m_dpi->Refresh();
@@ -315,18 +308,19 @@ void PageHost::ExchangeConfig(const QString& command) {
             &window, kConfigFilter, QString::fromStdU16String(model) + QStringLiteral(".Mouse.Config"),
             QStringLiteral("Mouse.Config"));
         if (path.isEmpty()) return;
-        const ConfigExchangeResult r = ExportConfig(path.toStdString(), folder, model);
-        if (r.result != 1)
+        const control::OpResult r = control::ExportConfiguration(folder, path.toStdString());
+        if (!r.Done())
             CMsgWnd::ShowMessageBox(&window, text("Error"), text("ExportErr"), CMsgWnd::kInfo,
                                     text("MessageOK"));
         return;
     }
     const QStringList chosen = ChooseOpenFiles(&window, kConfigFilter, false);
     if (chosen.isEmpty()) return;
-    const ConfigExchangeResult r = ImportConfig(chosen.first().toStdString(), folder, model);
-    if (r.outcome != ExchangeOutcome::Done) {
+    const control::OpResult r =
+        control::ImportConfiguration(m_parts.context.programFolder, folder, chosen.first().toStdString());
+    if (!r.Done()) {
         // Nothing was copied: the configuration stays as it is and nothing is sent.
-        DebugF("configuration not imported: %s\n", r.error);
+        DebugF("configuration not imported: %s\n", r.reason);
         CMsgWnd::ShowMessageBox(&window, text("Error"), text("ImportErr"), CMsgWnd::kInfo, text("MessageOK"));
         return;
     }

@@ -61,8 +61,10 @@ void CommandSession::SelectProfile(int profile) {
 }
 
 RunResult CommandSession::SaveAndPush(int kind) {
-    m_model.Save();
-    return m_scheduler.RunNow(0, kind);
+    const ConfigResult saved = m_model.SaveAndAnnounce(nullptr);
+    RunResult run = m_scheduler.RunNow(0, kind);
+    if (!saved.ok) run.saved = saved;
+    return run;
 }
 
 OperationResult CommandSession::ResetAndPush(RunResult* pushed) {

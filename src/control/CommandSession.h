@@ -45,8 +45,9 @@ public:
     // does: a synchronisation run that makes it the mouse's active profile. Nothing when it is
     // the current profile already.
     void SelectProfile(int profile);
-    // The page's edit of one kind pushed to the mouse: the document saved first (as Apply does),
-    // then the run of mode 0 with that kind, on this thread.
+    // The page's edit of one kind pushed to the mouse: the document saved and announced first (as
+    // Apply does: the macro usage follows the keys), then the run of mode 0 with that kind, on
+    // this thread. Every settings command saves through here.
     RunResult SaveAndPush(int kind);
     // The program's factory reset, then the whole document pushed (mode 1, forced).
     // pushed (when given) receives the push's result.

@@ -4,6 +4,7 @@
 
 #include "common/Debug.h"
 #include "control/ControlMessages.h"
+#include "control/Operations.h"
 #include "device/DevicePresence.h"
 
 namespace zor::control {
@@ -50,8 +51,13 @@ std::shared_ptr<const MacroLibrary> RunScheduler::SnapshotMacros(const SettingsR
 }
 
 ApplyJob RunScheduler::MakeJob(int mode) {
-    // The power and sensor options are read from the settings file before every push.
+    // The power and sensor options are read from the settings file before every push, and the
+    // rate sent is the one of the connection in use.
     m_model.doc.SetPower(m_model.LoadPower());
+    const RateConnection connection = ConnectionOf(m_stack);
+    m_model.doc.SetRateLink(connection == RateConnection::Ble        ? RateLink::Ble
+                            : connection == RateConnection::Receiver ? RateLink::Dongle
+                                                                     : RateLink::Usb);
     ApplyJob job;
     job.mode = mode;
     job.kind = m_kind;
@@ -229,11 +235,9 @@ std::optional<int> RunScheduler::TakePendingRun() {
 
 OperationResult RunScheduler::FactoryReset() {
     if (m_running) return {false, "a transfer to the mouse is in progress"};
-    const int chip = m_model.chip;
-    const OperationResult reset = m_model.FactoryReset(m_model.Profile(), [chip] { return chip; });
-    if (!reset.ok) return reset;
-    m_model.SaveAndAnnounce(&m_sink);
-    PrepareFullPush();
+    const OpResult reset = ResetToFactory(m_model, &m_sink);
+    if (!reset.Done()) return {false, reset.reason};
+    m_flags.forcePush = true;
     return {};
 }
 

@@ -1,0 +1,50 @@
+// The user's operations on the model in use, each written once for both programs: the window's
+// pages and zorctl's commands call these, which check the input against the model, change the
+// document (or the files), save, and answer with a typed result the front-end turns into text.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "control/DeviceStack.h"
+#include "control/ModelSession.h"
+#include "settings/DpiRules.h"
+
+namespace zor::control {
+
+struct OpResult {
+    enum class Outcome {
+        Done,      // changed (and, where the operation sends, sent)
+        Refused,   // nothing changed: reason says why
+        NoAnswer,  // changed and saved, but the mouse did not take it: reason says what was lost
+    };
+    Outcome outcome = Outcome::Done;
+    std::string reason;
+
+    bool Done() const { return outcome == Outcome::Done; }
+    static OpResult Refuse(std::string why) { return {Outcome::Refused, std::move(why)}; }
+};
+
+// The connection the selected mouse is reached on, as the report rate and its limits see it.
+RateConnection ConnectionOf(DeviceStack& stack);
+
+// The report-rate options a model folder can hold: the largest rate map among the names the
+// device list gives the devices of that folder.
+int RateCountOfFolder(const std::filesystem::path& programFolder, const std::string& devFolder);
+
+// The factory reset of the loaded model: the factory document, the description's power and
+// sensor defaults, the reload, the profile's macro usage entry dropped, the document saved and
+// announced (when a sink is given), four new profile identifiers: the mouse no longer matches
+// them, so the next synchronisation pushes everything. Refused, changing nothing, when the
+// factory file is missing or damaged.
+OpResult ResetToFactory(ModelSession& model, MessageSink* sink);
+
+// The model folder's configuration written to (export) or read from (import) an exchange file,
+// for the model named in the folder's description. An import checks every value against the
+// model (its DPI table, gear count and the report rates its folder can hold) before it replaces
+// MouseConfig.json; the caller reloads the document afterwards.
+OpResult ExportConfiguration(const std::filesystem::path& modelFolder, const std::filesystem::path& target);
+OpResult ImportConfiguration(const std::filesystem::path& programFolder,
+                             const std::filesystem::path& modelFolder, const std::filesystem::path& source);
+
+}  // namespace zor::control
