@@ -126,7 +126,7 @@ void PageHost::BuildMacroPage() {
     };
     hooks.deviceChangesPending = [] { DebugLine("a bound macro changed: Apply sends it to the mouse\n"); };
     hooks.macroNamesChanged = [&window] { PostMessageTo(&window, kMsgMacroKeyTexts); };
-    hooks.dpiEventCode = [this] { return DpiEventCode(m_parts.model.feature); };
+    hooks.dpiEventCode = [this] { return control::DpiEventCodeOfModel(m_parts.model); };
     m_macro = std::make_unique<MacroPage>(window, m_parts.model.macros, m_parts.model.keys, std::move(hooks));
 }
 

@@ -9,6 +9,8 @@
 #include "common/ProgramPaths.h"
 #include "common/Text.h"
 #include "config/ConfigExchange.h"
+#include "config/DpiEventCode.h"
+#include "control/CommandSession.h"
 #include "device/DevicePresence.h"
 #include "device/KeyCode.h"
 
@@ -71,6 +73,16 @@ OpResult ResetToFactory(ModelSession& model, MessageSink* sink) {
     model.SaveAndAnnounce(sink);
     model.DrawAllProfileIds();
     return {};
+}
+
+std::int16_t DpiEventCodeOfModel(const ModelSession& model) {
+    return DpiEventCode(model.feature);
+}
+
+std::int16_t ModelDpiEventCode(CommandSession& session) {
+    std::string error;
+    if (!session.LoadModel(error)) session.Model().LoadModel(nullptr, false, {});
+    return DpiEventCodeOfModel(session.Model());
 }
 
 OpResult ExportConfiguration(const std::filesystem::path& modelFolder, const std::filesystem::path& target) {

@@ -3,6 +3,7 @@
 // document (or the files), save, and answer with a typed result the front-end turns into text.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -11,6 +12,8 @@
 #include "settings/DpiRules.h"
 
 namespace zor::control {
+
+class CommandSession;
 
 struct OpResult {
     enum class Outcome {
@@ -38,6 +41,13 @@ int RateCountOfFolder(const std::filesystem::path& programFolder, const std::str
 // them, so the next synchronisation pushes everything. Refused, changing nothing, when the
 // factory file is missing or damaged.
 OpResult ResetToFactory(ModelSession& model, MessageSink* sink);
+
+// The device's code for 400 DPI, which a DPI event of a macro carries, from the model in use as
+// the program loads it: the selected mouse's model for the chip it reports (the application's own
+// model when no mouse is found).
+std::int16_t DpiEventCodeOfModel(const ModelSession& model);
+// The same for a command-line run: its model loaded first.
+std::int16_t ModelDpiEventCode(CommandSession& session);
 
 // The model folder's configuration written to (export) or read from (import) an exchange file,
 // for the model named in the folder's description. An import checks every value against the

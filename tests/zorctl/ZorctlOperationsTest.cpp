@@ -163,3 +163,29 @@ TEST(ZorctlOperations, AMacroCountedOnAKeyIsBoundForThePageAndForZorctl) {
     EXPECT_NE(run.err.find("bound"), std::string::npos) << run.err;
     EXPECT_EQ(zor::test::ReadFile(library), before);
 }
+
+TEST(ZorctlOperations, ADpiEventCarriesTheCodeOfTheMouseInUseAsOnTheMacroPage) {
+    ZorctlHome home;
+    ASSERT_EQ(home.Run("macro add-group Games").status, 0);
+    ASSERT_EQ(home.Run("macro add Reload --group Games").status, 0);
+    const auto run = home.Run("--virtual macro insert Games/Reload --at 0 dpi:400:10");
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    // The macro page's code: the model loaded for the same mouse (its chip's DPI table).
+    zor::RecordingSleeper sleeper;
+    zor::control::CommandSessionOptions options;
+    options.programFolder = home.home();
+    options.virtualMouse = true;
+    options.sleeper = &sleeper;
+    zor::control::CommandSession session(options);
+    std::string error;
+    ASSERT_TRUE(session.LoadModel(error)) << error;
+    const std::int16_t code = zor::control::DpiEventCodeOfModel(session.Model());
+    EXPECT_NE(code, 0);
+
+    zor::MacroStore store;
+    ASSERT_TRUE(store.Load(zor::paths::MacroLibrary(home.home())).ok);
+    const zor::MacroDeviceBlock& block = store.groups().back().macros.back().device;
+    ASSERT_EQ(block.num, 1);
+    EXPECT_EQ(block.extVal[0][0], code);
+}
