@@ -40,6 +40,15 @@ void PageHost::RequestApply(int kind, int profile, bool sync) {
         PostMessageTo(&m_parts.window, kMsgApply, kind, profile);
 }
 
+control::OpResult PageHost::WindowSender::Send(ApplyKind kind, int profile) {
+    if (m_host.Busy()) {
+        DebugF("change of kind %d not sent, a run is in progress\n", static_cast<int>(kind));
+        return {};
+    }
+    m_host.RequestApply(static_cast<int>(kind), profile, false);
+    return {};
+}
+
 bool PageHost::Busy() const {
     return m_parts.scheduler.RunInProgress() || m_parts.scheduler.Flags().profileChanged;
 }
@@ -59,6 +68,14 @@ void PageHost::Build() {
     hooks.fireKeyResend = [this] { m_parts.scheduler.Flags().fireKeyResend = true; };
     hooks.chooseColour = [this](std::uint32_t& colour) { return ChooseColour(colour); };
     hooks.openSystemMouseSettings = [this] { OpenSystemMouseSettings(); };
+    hooks.setReportRate = [this](int profile, int option) {
+        const control::OpResult r = control::SetReportRate(m_parts.model, control::ConnectionOf(m_parts.hub),
+                                                           m_sender, profile, option);
+        if (r.outcome == control::OpResult::Outcome::Refused) {
+            DebugF("report rate not set: %s\n", r.reason);
+            m_dpi->Refresh();  // the option of the stored rate again
+        }
+    };
     m_dpi = std::make_unique<DpiPage>(pm, m_parts.model.doc, std::move(hooks));
     BuildLightingPage();
     BuildKeyPage();

@@ -67,6 +67,16 @@ RunResult CommandSession::SaveAndPush(int kind) {
     return run;
 }
 
+OpResult CommandSession::Send(ApplyKind kind, int profile) {
+    // The edit is of the pages' profile: a command selects its profile before it edits.
+    if (profile != m_model.Profile()) return OpResult::Refuse("the profile was not selected first");
+    const RunResult run = SaveAndPush(static_cast<int>(kind));
+    if (!run.saved.ok) return OpResult::Refuse("the configuration was not saved: " + run.saved.error);
+    if (std::string problem = DeliveryProblem(run); !problem.empty())
+        return {OpResult::Outcome::NoAnswer, std::move(problem)};
+    return {};
+}
+
 OperationResult CommandSession::ResetAndPush(RunResult* pushed) {
     const OperationResult reset = m_scheduler.FactoryReset();
     if (!reset.ok) return reset;

@@ -10,6 +10,7 @@
 
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
+#include "control/Operations.h"
 #include "control/RunScheduler.h"
 
 namespace zor::control {
@@ -23,7 +24,7 @@ struct CommandSessionOptions {
     Sleeper* sleeper = nullptr;
 };
 
-class CommandSession {
+class CommandSession final : public EditSender {
 public:
     explicit CommandSession(const CommandSessionOptions& options);
     ~CommandSession();
@@ -52,6 +53,9 @@ public:
     // The program's factory reset, then the whole document pushed (mode 1, forced).
     // pushed (when given) receives the push's result.
     OperationResult ResetAndPush(RunResult* pushed = nullptr);
+    // An operation's edit of the selected profile: saved and announced, then pushed on this
+    // thread (SaveAndPush).
+    OpResult Send(ApplyKind kind, int profile) override;
 
 private:
     class NullSink final : public MessageSink {

@@ -49,6 +49,32 @@ std::u16string ExchangeModelName(const std::filesystem::path& modelFolder) {
 
 }  // namespace
 
+std::string DeliveryProblem(const RunResult& run) {
+    if (run.failedFrames > 0)
+        return Format(
+            "the mouse did not answer (%d %s not delivered); the change is saved and is sent when the "
+            "mouse answers again",
+            run.failedFrames, run.failedFrames == 1 ? "frame" : "frames");
+    if (run.badReplies > 0)
+        return "the mouse's replies were not answers to what was sent; the change is saved and is sent when "
+               "the mouse answers again";
+    return {};
+}
+
+OpResult SetReportRate(ModelSession& model, RateConnection connection, EditSender& sender, int profile,
+                       int option) {
+    if (connection == RateConnection::Ble)
+        return OpResult::Refuse("the report rate cannot be set over Bluetooth LE");
+    if (profile < 0 || profile >= kConfigProfiles)
+        return OpResult::Refuse(Format("profile %d is not 0..2", profile));
+    const int options = ReportRateOptions(model.ModelName(), connection);
+    if (option < 0 || option >= options)
+        return OpResult::Refuse(
+            Format("report rate option %d is not offered; the options are 0 to %d", option, options - 1));
+    StoreReportRate(model.doc.adv[static_cast<std::size_t>(profile)], connection, option);
+    return sender.Send(ApplyKind::ReportRate, profile);
+}
+
 RateConnection ConnectionOf(DeviceStack& stack) {
     if (stack.Link().bleMode.load() != 0) return RateConnection::Ble;
     return stack.Presence().ConnectionKind() == kConnectionReceiver ? RateConnection::Receiver

@@ -9,6 +9,7 @@
 
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
+#include "control/RunScheduler.h"
 #include "settings/DpiRules.h"
 
 namespace zor::control {
@@ -27,6 +28,25 @@ struct OpResult {
     bool Done() const { return outcome == Outcome::Done; }
     static OpResult Refuse(std::string why) { return {Outcome::Refused, std::move(why)}; }
 };
+
+// How an operation's edit reaches the mouse. The window hands it to its device worker (the end
+// of the run comes back to the window, which shows it); zorctl saves and runs it on its own
+// thread and answers whether the mouse took it. Either way the same frames are sent.
+class EditSender {
+public:
+    virtual ~EditSender() = default;
+    virtual OpResult Send(ApplyKind kind, int profile) = 0;
+};
+
+// Why a run did not bring a change into the mouse (one line), or "" when it did. The change
+// itself is saved: the next synchronisation with the mouse sends it.
+std::string DeliveryProblem(const RunResult& run);
+
+// The report rate of the connection in use for a profile: option is an index of the options the
+// model offers on that connection (ReportRateOptions). Refused over BLE, where the mouse keeps
+// its own rate, and for an option the model does not offer.
+OpResult SetReportRate(ModelSession& model, RateConnection connection, EditSender& sender, int profile,
+                       int option);
 
 // The connection the selected mouse is reached on, as the report rate and its limits see it.
 RateConnection ConnectionOf(DeviceStack& stack);

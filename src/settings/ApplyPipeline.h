@@ -36,6 +36,17 @@ inline constexpr std::array<SingleWrite, static_cast<std::size_t>(SingleSetting:
 
 inline constexpr int kFireKeyFunction = 102;
 
+// What an edit run of mode 0 writes: the command set's operation of the edited setting.
+enum class ApplyKind : int {
+    ActiveProfile = kOpProfile,
+    ReportRate = kOpReportRate,
+    Key = kOpKey,
+    ComboKey = kOpComboKey,
+    Dpi = kOpDpi,
+    DpiColours = kOpDpiColours,
+    Lighting = kOpLighting,
+};
+
 // The user macros a run may send, copied out of the macro library on the UI thread so that the
 // worker never reads the library while the window edits or saves it.
 class MacroSnapshot final : public MacroLibrary {

@@ -131,8 +131,7 @@ int RunSetRate(CommandContext& ctx) {
     if (!session.LoadModel(error)) return Fail(ctx, error);
     const RateConnection connection = control::ConnectionOf(session.Stack());
     if (connection == RateConnection::Ble) return Fail(ctx, "the report rate cannot be set over Bluetooth LE");
-    const std::string& name = session.Model().ModelName();
-    const int options = ReportRateOptions(name, connection);
+    const int options = ReportRateOptions(session.Model().ModelName(), connection);
     int option = -1;
     std::string offered;
     for (int o = 0; o < options; ++o) {
@@ -142,9 +141,11 @@ int RunSetRate(CommandContext& ctx) {
     if (option < 0) return Fail(ctx, Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
 
     session.SelectProfile(profile);
-    StoreReportRate(session.Model().doc.adv[static_cast<std::size_t>(profile)], connection, option);
-    const control::RunResult result = session.SaveAndPush(kKindReportRate);
-    return Report(ctx, Format("report rate of profile %d set to %d Hz", profile, hz), result);
+    const control::OpResult set =
+        control::SetReportRate(session.Model(), connection, session, profile, option);
+    if (!set.Done()) return Fail(ctx, set.reason);
+    ctx.out << Format("report rate of profile %d set to %d Hz", profile, hz) << '\n';
+    return 0;
 }
 
 const SetTargetRegistration kSetDpi("dpi",

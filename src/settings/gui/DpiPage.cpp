@@ -23,7 +23,6 @@ const QString kEdit = QStringLiteral("MouseAdv_Edit");
 const QString kRate = QStringLiteral("opt_MouseUsbRate");
 const QString kSlider = QStringLiteral("btn_MouseAdv_DpiSlider");
 const QString kFire = QStringLiteral("btn_MouseAdv_FireCtrl");
-constexpr int kKindReportRate = 3;
 constexpr int kKindFire = 4;
 constexpr int kKindDpi = 6;
 
@@ -238,8 +237,7 @@ bool DpiPage::Notify(ui::TNotifyUI& msg) {
         if (msg.sType != QLatin1String("selectchanged") ||
             !qobject_cast<COptionUI*>(msg.pSender)->IsSelected())
             return true;
-        StoreReportRate(adv, m_connection, k);
-        RequestApply(kKindReportRate);
+        if (m_hooks.setReportRate) m_hooks.setReportRate(m_profile, k);
         return true;
     }
     if (name == QLatin1String("btn_MouseAdv_Sysproperties") && msg.sType == QLatin1String("click")) {
