@@ -16,23 +16,23 @@ RunScheduler::~RunScheduler() {
     m_worker.Join();
 }
 
-bool RunScheduler::RequestApply(int wParam, int profile, bool connected) {
+bool RunScheduler::RequestApply(ApplyKind kind, bool synchronise, int profile, bool connected) {
     if (m_reading || !connected) {
-        DebugF("apply of kind %d dropped: %s\n", wParam & kApplyKindMask,
+        DebugF("apply of kind %d dropped: %s\n", static_cast<int>(kind),
                m_reading ? "a device-state read runs" : "no device is connected");
         m_flags.profileChanged = false;
         return false;
     }
-    m_kind = wParam & kApplyKindMask;
+    m_kind = static_cast<int>(kind);
     if (profile >= 0 && profile < kConfigProfiles) m_model.SetProfile(profile);
-    StartRun((wParam & kApplySyncFlag) != 0 ? 1 : 0);
+    StartRun(synchronise ? 1 : 0);
     return true;
 }
 
 bool RunScheduler::RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected) {
     if (m_reading || m_running) return false;
     if (setting) m_flags.single[static_cast<std::size_t>(*setting)] = true;
-    if (!RequestApply(kind, m_model.Profile(), connected)) {
+    if (!RequestApply(static_cast<ApplyKind>(kind), false, m_model.Profile(), connected)) {
         m_flags.single = {};
         return false;
     }

@@ -66,9 +66,10 @@ public:
     // A run or a read is on the device (or being collected).
     bool DeviceBusy() const { return m_running || m_reading || m_worker.Busy(); }
 
-    // Message 2051 (kind + sync flag, profile): dropped (false) while a state read runs or no
-    // device is connected; otherwise the kind and profile are kept and a run starts.
-    bool RequestApply(int wParam, int profile, bool connected);
+    // A push of an edit of this kind (or, with synchronise, a synchronisation run) for the
+    // profile: dropped (false) while a state read runs or no device is connected; otherwise the
+    // kind and profile are kept and a run starts.
+    bool RequestApply(ApplyKind kind, bool synchronise, int profile, bool connected);
     // A power or sensor option changed: its single write (if it has one) is flagged, then 2051
     // of its kind. Dropped while the device is busy.
     bool RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected);

@@ -45,6 +45,7 @@ enum class ApplyKind : int {
     Dpi = kOpDpi,
     DpiColours = kOpDpiColours,
     Lighting = kOpLighting,
+    Params = kOpParams,
 };
 
 // The user macros a run may send, copied out of the macro library on the UI thread so that the
