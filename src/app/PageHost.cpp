@@ -49,6 +49,12 @@ control::OpResult PageHost::WindowSender::Send(ApplyKind kind, int profile) {
     return {};
 }
 
+control::OpResult PageHost::WindowSender::SendProfileChoice(int profile) {
+    PostMessageTo(&m_host.m_parts.window, kMsgApply,
+                  kApplySyncFlag | static_cast<int>(ApplyKind::ActiveProfile), profile);
+    return {};
+}
+
 bool PageHost::Busy() const {
     return m_parts.scheduler.RunInProgress() || m_parts.scheduler.Flags().profileChanged;
 }
@@ -224,16 +230,15 @@ void PageHost::OnLanguageChanged() {
 }
 
 void PageHost::SelectProfile(int profile) {
-    if (profile < 0 || profile >= kConfigProfiles) return;
-    if (m_parts.scheduler.RunInProgress()) {
+    const control::OpResult selected =
+        control::SelectProfile(m_parts.model, m_parts.scheduler, m_sender, profile);
+    if (!selected.Done()) {
+        DebugF("profile %d not selected: %s\n", profile, selected.reason);
         if (auto* profiles = m_parts.window.Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
             profiles->SelectItem(m_parts.model.Profile(), false);
         return;
     }
-    m_parts.model.SetProfile(profile);
-    m_parts.scheduler.Flags().profileChanged = true;
     Refresh();
-    PostMessageTo(&m_parts.window, kMsgApply, kApplySyncFlag | 2, profile);
 }
 
 // ---------------------------------------------------------------- notifications

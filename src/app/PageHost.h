@@ -105,6 +105,7 @@ private:
     public:
         explicit WindowSender(PageHost& host) : m_host(host) {}
         control::OpResult Send(ApplyKind kind, int profile) override;
+        control::OpResult SendProfileChoice(int profile) override;
 
     private:
         PageHost& m_host;

@@ -55,9 +55,14 @@ bool CommandSession::LoadModel(std::string& error) {
 
 void CommandSession::SelectProfile(int profile) {
     if (profile == m_model.Profile()) return;
-    m_model.SetProfile(profile);
-    m_scheduler.Flags().profileChanged = true;
-    m_scheduler.RunNow(1, 2);
+    control::SelectProfile(m_model, m_scheduler, *this, profile);
+}
+
+OpResult CommandSession::SendProfileChoice(int) {
+    const RunResult run = m_scheduler.RunNow(1, static_cast<int>(ApplyKind::ActiveProfile));
+    if (std::string problem = DeliveryProblem(run); !problem.empty())
+        return {OpResult::Outcome::NoAnswer, std::move(problem)};
+    return {};
 }
 
 RunResult CommandSession::SaveAndPush(int kind) {

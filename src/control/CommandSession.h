@@ -56,6 +56,7 @@ public:
     // An operation's edit of the selected profile: saved and announced, then pushed on this
     // thread (SaveAndPush).
     OpResult Send(ApplyKind kind, int profile) override;
+    OpResult SendProfileChoice(int profile) override;
 
 private:
     class NullSink final : public MessageSink {

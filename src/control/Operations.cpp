@@ -75,6 +75,15 @@ OpResult SetReportRate(ModelSession& model, RateConnection connection, EditSende
     return sender.Send(ApplyKind::ReportRate, profile);
 }
 
+OpResult SelectProfile(ModelSession& model, RunScheduler& scheduler, EditSender& sender, int profile) {
+    if (profile < 0 || profile >= kConfigProfiles)
+        return OpResult::Refuse(Format("profile %d is not 0..2", profile));
+    if (scheduler.RunInProgress()) return OpResult::Refuse("a transfer to the mouse is in progress");
+    model.SetProfile(profile);
+    scheduler.Flags().profileChanged = true;
+    return sender.SendProfileChoice(profile);
+}
+
 RateConnection ConnectionOf(DeviceStack& stack) {
     if (stack.Link().bleMode.load() != 0) return RateConnection::Ble;
     return stack.Presence().ConnectionKind() == kConnectionReceiver ? RateConnection::Receiver

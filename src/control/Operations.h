@@ -36,7 +36,13 @@ class EditSender {
 public:
     virtual ~EditSender() = default;
     virtual OpResult Send(ApplyKind kind, int profile) = 0;
+    // A profile chosen by the user: the synchronisation run that makes it the mouse's profile.
+    virtual OpResult SendProfileChoice(int profile) = 0;
 };
+
+// The profile the pages show and the edits go to becomes profile (0..2), and the mouse is made
+// to switch to it. Refused while a run is on the mouse (the pages keep the profile they show).
+OpResult SelectProfile(ModelSession& model, RunScheduler& scheduler, EditSender& sender, int profile);
 
 // Why a run did not bring a change into the mouse (one line), or "" when it did. The change
 // itself is saved: the next synchronisation with the mouse sends it.
