@@ -12,6 +12,7 @@
 #include "config/AppFeature.h"
 #include "config/ConfigExchange.h"
 #include "config/DpiEventCode.h"
+#include "control/Operations.h"
 #include "device/DevicePresence.h"
 #include "macro/gui/FileDialogs.h"
 #include "settings/DpiRules.h"
@@ -39,6 +40,21 @@ void PageHost::RequestApply(int kind, int profile, bool sync) {
         PostMessageTo(&m_parts.window, kMsgApply, kind, profile);
 }
 
+control::OpResult PageHost::WindowSender::Send(ApplyKind kind, int profile) {
+    if (m_host.Busy()) {
+        DebugF("change of kind %d not sent, a run is in progress\n", static_cast<int>(kind));
+        return {};
+    }
+    m_host.RequestApply(static_cast<int>(kind), profile, false);
+    return {};
+}
+
+control::OpResult PageHost::WindowSender::SendProfileChoice(int profile) {
+    PostMessageTo(&m_host.m_parts.window, kMsgApply,
+                  kApplySyncFlag | static_cast<int>(ApplyKind::ActiveProfile), profile);
+    return {};
+}
+
 bool PageHost::Busy() const {
     return m_parts.scheduler.RunInProgress() || m_parts.scheduler.Flags().profileChanged;
 }
@@ -58,6 +74,14 @@ void PageHost::Build() {
     hooks.fireKeyResend = [this] { m_parts.scheduler.Flags().fireKeyResend = true; };
     hooks.chooseColour = [this](std::uint32_t& colour) { return ChooseColour(colour); };
     hooks.openSystemMouseSettings = [this] { OpenSystemMouseSettings(); };
+    hooks.setReportRate = [this](int profile, int option) {
+        const control::OpResult r = control::SetReportRate(m_parts.model, control::ConnectionOf(m_parts.hub),
+                                                           m_sender, profile, option);
+        if (r.outcome == control::OpResult::Outcome::Refused) {
+            DebugF("report rate not set: %s\n", r.reason);
+            m_dpi->Refresh();  // the option of the stored rate again
+        }
+    };
     m_dpi = std::make_unique<DpiPage>(pm, m_parts.model.doc, std::move(hooks));
     BuildLightingPage();
     BuildKeyPage();
@@ -125,7 +149,7 @@ void PageHost::BuildMacroPage() {
     };
     hooks.deviceChangesPending = [] { DebugLine("a bound macro changed: Apply sends it to the mouse\n"); };
     hooks.macroNamesChanged = [&window] { PostMessageTo(&window, kMsgMacroKeyTexts); };
-    hooks.dpiEventCode = [this] { return DpiEventCode(m_parts.model.feature); };
+    hooks.dpiEventCode = [this] { return control::DpiEventCodeOfModel(m_parts.model); };
     m_macro = std::make_unique<MacroPage>(window, m_parts.model.macros, m_parts.model.keys, std::move(hooks));
 }
 
@@ -154,20 +178,12 @@ void PageHost::Refresh() {
     control::DeviceStack& stack = m_parts.stack;
     control::ModelSession& model = m_parts.model;
     const std::string matched = MatchedName();
-    RateConnection connection = RateConnection::Cable;
-    if (stack.Link().bleMode.load() != 0)
-        connection = RateConnection::Ble;
-    else if (stack.Presence().ConnectionKind() == kConnectionReceiver)
-        connection = RateConnection::Receiver;
+    const RateConnection connection = control::ConnectionOf(stack);
     m_dpi->SetConnection(connection, matched);
     // Over Bluetooth LE the mouse keeps its own report rate: no choice is offered.
     for (const char* name : {"lab_MouseAdv_RateTitle", "ver_MouseUsbRate"})
         if (auto* rate = m_parts.window.FindControl(QLatin1String(name)))
             rate->SetVisible(connection != RateConnection::Ble);
-    // The command set sends the rate of the connection in use.
-    model.doc.SetRateLink(connection == RateConnection::Ble        ? RateLink::Ble
-                          : connection == RateConnection::Receiver ? RateLink::Dongle
-                                                                   : RateLink::Usb);
     const int profile = model.Profile();
     m_dpi->SetProfile(profile);
     m_dpi->Refresh();
@@ -214,16 +230,15 @@ void PageHost::OnLanguageChanged() {
 }
 
 void PageHost::SelectProfile(int profile) {
-    if (profile < 0 || profile >= kConfigProfiles) return;
-    if (m_parts.scheduler.RunInProgress()) {
+    const control::OpResult selected =
+        control::SelectProfile(m_parts.model, m_parts.scheduler, m_sender, profile);
+    if (!selected.Done()) {
+        DebugF("profile %d not selected: %s\n", profile, selected.reason);
         if (auto* profiles = m_parts.window.Find<CComboUI>(QStringLiteral("btn_Mouse_SelProfile")))
             profiles->SelectItem(m_parts.model.Profile(), false);
         return;
     }
-    m_parts.model.SetProfile(profile);
-    m_parts.scheduler.Flags().profileChanged = true;
     Refresh();
-    PostMessageTo(&m_parts.window, kMsgApply, kApplySyncFlag | 2, profile);
 }
 
 // ---------------------------------------------------------------- notifications
@@ -315,18 +330,19 @@ void PageHost::ExchangeConfig(const QString& command) {
             &window, kConfigFilter, QString::fromStdU16String(model) + QStringLiteral(".Mouse.Config"),
             QStringLiteral("Mouse.Config"));
         if (path.isEmpty()) return;
-        const ConfigExchangeResult r = ExportConfig(path.toStdString(), folder, model);
-        if (r.result != 1)
+        const control::OpResult r = control::ExportConfiguration(folder, path.toStdString());
+        if (!r.Done())
             CMsgWnd::ShowMessageBox(&window, text("Error"), text("ExportErr"), CMsgWnd::kInfo,
                                     text("MessageOK"));
         return;
     }
     const QStringList chosen = ChooseOpenFiles(&window, kConfigFilter, false);
     if (chosen.isEmpty()) return;
-    const ConfigExchangeResult r = ImportConfig(chosen.first().toStdString(), folder, model);
-    if (r.outcome != ExchangeOutcome::Done) {
+    const control::OpResult r =
+        control::ImportConfiguration(m_parts.context.programFolder, folder, chosen.first().toStdString());
+    if (!r.Done()) {
         // Nothing was copied: the configuration stays as it is and nothing is sent.
-        DebugF("configuration not imported: %s\n", r.error);
+        DebugF("configuration not imported: %s\n", r.reason);
         CMsgWnd::ShowMessageBox(&window, text("Error"), text("ImportErr"), CMsgWnd::kInfo, text("MessageOK"));
         return;
     }

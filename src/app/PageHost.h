@@ -13,6 +13,7 @@
 #include "app/WindowMessage.h"
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
+#include "control/Operations.h"
 #include "control/RunScheduler.h"
 #include "macro/gui/MacroPage.h"
 #include "settings/gui/DpiPage.h"
@@ -98,8 +99,21 @@ private:
     bool Busy() const;
     std::string MatchedName() const;
 
+    // The pages' edits reach the mouse as message 2051 to the window, unless a run or a profile
+    // change is pending.
+    class WindowSender final : public control::EditSender {
+    public:
+        explicit WindowSender(PageHost& host) : m_host(host) {}
+        control::OpResult Send(ApplyKind kind, int profile) override;
+        control::OpResult SendProfileChoice(int profile) override;
+
+    private:
+        PageHost& m_host;
+    };
+
     Parts m_parts;
     Hooks m_hooks;
+    WindowSender m_sender{*this};
     std::unique_ptr<DpiPage> m_dpi;
     std::unique_ptr<LightingPage> m_light;
     std::unique_ptr<KeyPage> m_keys;

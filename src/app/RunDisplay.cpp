@@ -50,7 +50,10 @@ void RunDisplay::ShowProgress(bool show, int mode) {
 
 void RunDisplay::OnApply(const WindowMessage& message) {
     const bool ble = m_parts.presence.Ble();
-    if (m_parts.scheduler.RequestApply(static_cast<int>(message.wParam), static_cast<int>(message.lParam),
+    // Message 2051: the kind of the edit in the low bits, the synchronisation flag, the profile.
+    const auto kind = static_cast<ApplyKind>(message.wParam & kApplyKindMask);
+    const bool synchronise = (message.wParam & kApplySyncFlag) != 0;
+    if (m_parts.scheduler.RequestApply(kind, synchronise, static_cast<int>(message.lParam),
                                        m_parts.presence.Connected())) {
         if (!ble) m_parts.presence.StopBatteryTimer();
         ShowRunning();
@@ -87,7 +90,7 @@ void RunDisplay::OnApplyEnd(const WindowMessage&) {
         ShowApplyFailed();
     if (!m_parts.presence.Ble() && m_parts.stack.SelectedEntry() != nullptr)
         m_parts.presence.StartBatteryTimer();
-    m_hooks.runFinished();
+    m_hooks.runFinished(result);
     RunWaiting();
 }
 

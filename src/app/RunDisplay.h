@@ -21,7 +21,7 @@ public:
     struct Hooks {
         std::function<void()> refreshPages;
         std::function<void()> modelReloaded;  // a state read loaded another model
-        std::function<void()> runFinished;
+        std::function<void(const control::RunResult&)> runFinished;
         std::function<void()> stateRead;
         // A run the user asked for was refused: the document could not be read from its file.
         std::function<void()> documentUnread;

@@ -175,6 +175,9 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     pages.resetToFactory = [this] { return ResetToFactory(); };
     pages.applyEdits = [this] {
         SaveAndAnnounce();
+        // Bound macros edited on the macro page go out with this run, each on its keys.
+        if (MacroPage* macro = m_pages->MacroIfBuilt(); macro != nullptr && macro->DeviceChangesPending())
+            m_scheduler->Flags().macroResend = macro->ChangedBoundMacros();
         m_run->StartRun(0, true);
     };
     pages.imported = [this] {
@@ -187,7 +190,11 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     RunDisplay::Hooks run;
     run.refreshPages = [this] { m_pages->Refresh(); };
     run.modelReloaded = [this] { ApplyModelToView(); };
-    run.runFinished = [this] { emit applyFinished(); };
+    run.runFinished = [this](const control::RunResult& result) {
+        if (MacroPage* macro = m_pages->MacroIfBuilt(); macro != nullptr && !result.macrosSent.empty())
+            macro->MacrosSent(result.macrosSent);
+        emit applyFinished();
+    };
     run.stateRead = [this] { emit deviceStateRead(); };
     run.documentUnread = [this] { OfferDocumentChoice(); };
     run.readBackFailed = [this] {

@@ -75,14 +75,31 @@ bool CommandSession::LoadModel(std::string& error) {
 
 void CommandSession::SelectProfile(int profile) {
     if (profile == m_model.Profile()) return;
-    m_model.SetProfile(profile);
-    m_scheduler.Flags().profileChanged = true;
-    m_scheduler.RunNow(1, 2);
+    control::SelectProfile(m_model, m_scheduler, *this, profile);
+}
+
+OpResult CommandSession::SendProfileChoice(int) {
+    const RunResult run = m_scheduler.RunNow(1, static_cast<int>(ApplyKind::ActiveProfile));
+    if (std::string problem = DeliveryProblem(run); !problem.empty())
+        return {OpResult::Outcome::NoAnswer, std::move(problem)};
+    return {};
 }
 
 RunResult CommandSession::SaveAndPush(int kind) {
-    m_model.Save();
-    return m_scheduler.RunNow(0, kind);
+    const ConfigResult saved = m_model.SaveAndAnnounce(nullptr);
+    RunResult run = m_scheduler.RunNow(0, kind);
+    if (!saved.ok) run.saved = saved;
+    return run;
+}
+
+OpResult CommandSession::Send(ApplyKind kind, int profile) {
+    // The edit is of the pages' profile: a command selects its profile before it edits.
+    if (profile != m_model.Profile()) return OpResult::Refuse("the profile was not selected first");
+    const RunResult run = SaveAndPush(static_cast<int>(kind));
+    if (!run.saved.ok) return OpResult::Refuse("the configuration was not saved: " + run.saved.error);
+    if (std::string problem = DeliveryProblem(run); !problem.empty())
+        return {OpResult::Outcome::NoAnswer, std::move(problem)};
+    return {};
 }
 
 OperationResult CommandSession::ResetAndPush(RunResult* pushed) {

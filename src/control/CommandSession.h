@@ -10,6 +10,7 @@
 
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
+#include "control/Operations.h"
 #include "control/RunScheduler.h"
 
 namespace zor::control {
@@ -23,7 +24,7 @@ struct CommandSessionOptions {
     Sleeper* sleeper = nullptr;
 };
 
-class CommandSession {
+class CommandSession final : public EditSender {
 public:
     explicit CommandSession(const CommandSessionOptions& options);
     ~CommandSession();
@@ -46,12 +47,17 @@ public:
     // does: a synchronisation run that makes it the mouse's active profile. Nothing when it is
     // the current profile already.
     void SelectProfile(int profile);
-    // The page's edit of one kind pushed to the mouse: the document saved first (as Apply does),
-    // then the run of mode 0 with that kind, on this thread.
+    // The page's edit of one kind pushed to the mouse: the document saved and announced first (as
+    // Apply does: the macro usage follows the keys), then the run of mode 0 with that kind, on
+    // this thread. Every settings command saves through here.
     RunResult SaveAndPush(int kind);
     // The program's factory reset, then the whole document pushed (mode 1, forced).
     // pushed (when given) receives the push's result.
     OperationResult ResetAndPush(RunResult* pushed = nullptr);
+    // An operation's edit of the selected profile: saved and announced, then pushed on this
+    // thread (SaveAndPush).
+    OpResult Send(ApplyKind kind, int profile) override;
+    OpResult SendProfileChoice(int profile) override;
 
 private:
     class NullSink final : public MessageSink {

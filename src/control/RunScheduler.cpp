@@ -4,6 +4,7 @@
 
 #include "common/Debug.h"
 #include "control/ControlMessages.h"
+#include "control/Operations.h"
 #include "device/DevicePresence.h"
 
 namespace zor::control {
@@ -15,23 +16,23 @@ RunScheduler::~RunScheduler() {
     m_worker.Join();
 }
 
-bool RunScheduler::RequestApply(int wParam, int profile, bool connected) {
+bool RunScheduler::RequestApply(ApplyKind kind, bool synchronise, int profile, bool connected) {
     if (m_reading || !connected) {
-        DebugF("apply of kind %d dropped: %s\n", wParam & kApplyKindMask,
+        DebugF("apply of kind %d dropped: %s\n", static_cast<int>(kind),
                m_reading ? "a device-state read runs" : "no device is connected");
         m_flags.profileChanged = false;
         return false;
     }
-    m_kind = wParam & kApplyKindMask;
+    m_kind = static_cast<int>(kind);
     if (profile >= 0 && profile < kConfigProfiles) m_model.SetProfile(profile);
-    const Start start = StartRun((wParam & kApplySyncFlag) != 0 ? 1 : 0);
+    const Start start = StartRun(synchronise ? 1 : 0);
     return start != Start::Refused && start != Start::NoModel;
 }
 
 bool RunScheduler::RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected) {
     if (m_reading || m_running) return false;
     if (setting) m_flags.single[static_cast<std::size_t>(*setting)] = true;
-    if (!RequestApply(kind, m_model.Profile(), connected)) {
+    if (!RequestApply(static_cast<ApplyKind>(kind), false, m_model.Profile(), connected)) {
         m_flags.single = {};
         return false;
     }
@@ -50,8 +51,13 @@ std::shared_ptr<const MacroLibrary> RunScheduler::SnapshotMacros(const SettingsR
 }
 
 ApplyJob RunScheduler::MakeJob(int mode) {
-    // The power and sensor options are read from the settings file before every push.
+    // The power and sensor options are read from the settings file before every push, and the
+    // rate sent is the one of the connection in use.
     m_model.doc.SetPower(m_model.LoadPower());
+    const RateConnection connection = ConnectionOf(m_stack);
+    m_model.doc.SetRateLink(connection == RateConnection::Ble        ? RateLink::Ble
+                            : connection == RateConnection::Receiver ? RateLink::Dongle
+                                                                     : RateLink::Usb);
     ApplyJob job;
     job.mode = mode;
     job.kind = m_kind;
@@ -127,6 +133,7 @@ RunResult RunScheduler::Absorb(const ApplyOutcome& outcome) {
         result.profileChanged = result.rebuilt->ok;
         return result;
     }
+    if (outcome.Complete()) result.macrosSent = outcome.macrosSent;
     if (outcome.pagesProfile && *outcome.pagesProfile != m_model.Profile()) {
         m_model.SetProfile(*outcome.pagesProfile);
         result.profileChanged = true;
@@ -278,11 +285,9 @@ std::optional<int> RunScheduler::TakePendingRun() {
 
 OperationResult RunScheduler::FactoryReset() {
     if (m_running) return {false, "a transfer to the mouse is in progress"};
-    const int chip = m_model.chip;
-    const OperationResult reset = m_model.FactoryReset(m_model.Profile(), [chip] { return chip; });
-    if (!reset.ok) return reset;
-    m_model.SaveAndAnnounce(&m_sink);
-    PrepareFullPush();
+    const OpResult reset = ResetToFactory(m_model, &m_sink);
+    if (!reset.Done()) return {false, reset.reason};
+    m_flags.forcePush = true;
     return {};
 }
 
@@ -307,6 +312,18 @@ RunResult RunScheduler::RunNow(int mode, int kind) {
     ApplyJob job = MakeJob(mode);
     const ApplyOutcome outcome = RunApply(m_stack.Commands(), job);
     return Absorb(outcome);
+}
+
+RunResult RunScheduler::SendNow(int profile, const std::vector<int>& keys) {
+    ApplyJob job = MakeJob(1);
+    job.profile = std::clamp(profile, 0, kConfigProfiles - 1);
+    const ApplyOutcome outcome = SendProfile(m_stack.Commands(), job, keys);
+    RunResult result;
+    result.ran = true;
+    result.fullWrite = outcome.fullWrite;
+    result.failedFrames = outcome.failedFrames;
+    result.badReplies = outcome.badReplies;
+    return result;
 }
 
 }  // namespace zor::control

@@ -31,6 +31,8 @@ struct RunResult {
     bool ran = false;
     bool fullWrite = false;
     bool profileChanged = false;
+    // The changed macros handed to the run whose keys it sent, every frame delivered.
+    std::vector<std::pair<std::string, std::string>> macrosSent;
     std::optional<CurrentState> readBack;
     std::optional<OperationResult> rebuilt;  // a read-back run: whether the document was rebuilt
     ConfigResult saved;
@@ -65,9 +67,10 @@ public:
     // A run or a read is on the device (or being collected).
     bool DeviceBusy() const { return m_running || m_reading || m_worker.Busy(); }
 
-    // Message 2051 (kind + sync flag, profile): dropped (false) while a state read runs or no
-    // device is connected; otherwise the kind and profile are kept and a run starts.
-    bool RequestApply(int wParam, int profile, bool connected);
+    // A push of an edit of this kind (or, with synchronise, a synchronisation run) for the
+    // profile: dropped (false) while a state read runs or no device is connected; otherwise the
+    // kind and profile are kept and a run starts.
+    bool RequestApply(ApplyKind kind, bool synchronise, int profile, bool connected);
     // A power or sensor option changed: its single write (if it has one) is flagged, then 2051
     // of its kind. Dropped while the device is busy.
     bool RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected);
@@ -122,6 +125,9 @@ public:
 
     // One pass on the calling thread (the command-line tool): the same job, the same outcome.
     RunResult RunNow(int mode, int kind);
+    // Everything of a profile (or only the given keys) sent from the document as a full push
+    // sends it, on the calling thread; nothing is drawn, read back or saved.
+    RunResult SendNow(int profile, const std::vector<int>& keys);
 
 private:
     ApplyJob MakeJob(int mode);

@@ -4,6 +4,7 @@
 
 #include "device/MacroStream.h"
 #include "macro/MacVkAndText.h"
+#include "macro/MacroUsage.h"
 
 namespace zor {
 
@@ -104,7 +105,7 @@ MacroRecorder::StopOutcome MacroRecorder::Stop() {
     b.macRpt = 1;
     m_store.StoreWorking(m_group, m_macro);
     outcome.saved = m_store.SetLoopMode(m_group, m_macro, LoopOptionOfPosition(b.rptType), 1);
-    if (const MacroRecord* rec = m_store.macro(m_group, m_macro)) outcome.bound = !rec->bindings.empty();
+    if (const MacroRecord* rec = m_store.macro(m_group, m_macro)) outcome.bound = MacroIsBound(*rec);
     m_held.clear();
     return outcome;
 }

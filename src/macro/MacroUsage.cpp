@@ -22,4 +22,8 @@ void RebuildMacroUsage(MacroStore& store, std::u16string_view model, const std::
     }
 }
 
+bool MacroIsBound(const MacroRecord& macro) {
+    return !macro.bindings.empty() || macro.bindCount > 0;
+}
+
 }  // namespace zor

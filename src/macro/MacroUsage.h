@@ -19,6 +19,11 @@ struct MacroUse {
     std::string macGuid;
 };
 
+// Whether keys play the macro: listed in the usage of some model, or counted by the key popup
+// since the usage was last rebuilt (a key given the macro, the document not saved yet). The
+// macro page and zorctl both ask this before a change that the keys must hear of.
+bool MacroIsBound(const MacroRecord& macro);
+
 // Replaces the model's entries in every macro's bindings by the uses given, and recounts each
 // macro's use counter as the number of its bindings over all models. Does not save.
 void RebuildMacroUsage(MacroStore& store, std::u16string_view model, const std::vector<MacroUse>& uses);

@@ -73,6 +73,26 @@ public:
         if (!sent) ModeWrite();
         return true;
     }
+    // The keys of the profile bound to a changed macro, each with its macro's new stream (the
+    // key write carries it). Macro streams do not go over BLE: they stay to be sent.
+    bool ResendMacros() {
+        const auto& changed = m_job.flags.macroResend;
+        if (changed.empty() || m_job.ble) return false;
+        const ProfileSettings profile = m_job.settings.Profile(m_job.profile);
+        bool any = false;
+        for (int key = 0; key < kKeyCount; ++key) {
+            const KeyAssignment& assigned = profile.keys[static_cast<std::size_t>(key)];
+            if (assigned.groupGuid.empty() || assigned.macroGuid.empty()) continue;
+            if (std::find(changed.begin(), changed.end(),
+                          std::make_pair(assigned.groupGuid, assigned.macroGuid)) == changed.end())
+                continue;
+            m_c.currentKey = key;
+            Repeat(key >= kFirstComboKey ? kOpComboKey : kOpKey, 0);
+            any = true;
+        }
+        m_out.macrosSent = changed;
+        return any;
+    }
     int ReadOp(int op, int subOp) {
         m_c.Request() = DeviceRequest{};
         m_c.Request().op = static_cast<std::uint8_t>(op);
@@ -159,39 +179,83 @@ int RepeatCount(int connectionType, int writeTimes, bool ble) {
     return writeTimes >= 1 ? std::min(writeTimes, kMaxWriteTimes) : kDefaultWriteTimes;
 }
 
+namespace {
+
+// The command set takes over the job's snapshot for one pass and gives it back afterwards; the
+// pass's lost frames and noise replies are counted into the outcome.
+class TakeOver {
+public:
+    TakeOver(CommandSet& commands, ApplyJob& job, ApplyOutcome& out)
+        : m_commands(commands), m_job(job), m_out(out) {
+        // A stored report rate outside what the page offers is sent as the page shows it.
+        const RateConnection connection = job.ble                   ? RateConnection::Ble
+                                          : job.connectionType == 1 ? RateConnection::Cable
+                                                                    : RateConnection::Receiver;
+        for (ProfileSettings& profile : job.settings.profiles)
+            profile.reportRateIndex =
+                LimitedReportRateIndex(profile.reportRateIndex, commands.Model().matchedName, connection);
+        commands.SetSettings(&job.settings);
+        commands.SetMacroSources(job.predefined, job.macros.get());
+        // A mouse that stopped answering in an earlier run gets a new chance with this one.
+        commands.Link().Resume();
+        m_failedBefore = commands.Link().FailedSends();
+        m_badBefore = commands.Link().BadReplies();
+    }
+    ~TakeOver() {
+        m_commands.SetSettings(nullptr);
+        m_commands.SetMacroSources(nullptr, nullptr);
+        m_out.profileIds = m_job.settings.profileIds;
+        m_out.failedFrames = m_commands.Link().FailedSends() - m_failedBefore;
+        m_out.badReplies = m_commands.Link().BadReplies() - m_badBefore;
+        if (!m_out.Complete())
+            DebugF("run incomplete: %d frames failed, %d replies were noise\n", m_out.failedFrames,
+                   m_out.badReplies);
+    }
+    TakeOver(const TakeOver&) = delete;
+    TakeOver& operator=(const TakeOver&) = delete;
+
+private:
+    CommandSet& m_commands;
+    ApplyJob& m_job;
+    ApplyOutcome& m_out;
+    int m_failedBefore = 0;
+    int m_badBefore = 0;
+};
+
+}  // namespace
+
 ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job) {
     ApplyOutcome out;
     out.repeat = RepeatCount(job.connectionType, job.writeTimes, job.ble);
-    const SettingsSource* previous = nullptr;
-    commands.SetSettings(&job.settings);
-    commands.SetMacroSources(job.predefined, job.macros.get());
-    // A stored report rate outside what the page offers is sent as the page shows it.
-    const RateConnection connection = job.ble                   ? RateConnection::Ble
-                                      : job.connectionType == 1 ? RateConnection::Cable
-                                                                : RateConnection::Receiver;
-    for (ProfileSettings& profile : job.settings.profiles)
-        profile.reportRateIndex =
-            LimitedReportRateIndex(profile.reportRateIndex, commands.Model().matchedName, connection);
-    // A mouse that stopped answering in an earlier run gets a new chance with this one.
-    Transport& link = commands.Link();
-    link.Resume();
-    const int failedBefore = link.FailedSends();
-    const int badBefore = link.BadReplies();
-    RunContext run(commands, job, out);
-    if (job.flags.rebuildFromMouse) {
-        run.ReadMouseSettings();
-    } else if (job.mode == 1) {
-        run.Synchronise();
-    } else if (run.PushEdit()) {
-        run.RenewIds(false);
+    {
+        TakeOver takeOver(commands, job, out);
+        RunContext run(commands, job, out);
+        if (job.flags.rebuildFromMouse) {
+            run.ReadMouseSettings();
+        } else if (job.mode == 1) {
+            run.Synchronise();
+        } else {
+            const bool edited = run.PushEdit();
+            if (run.ResendMacros() || edited) run.RenewIds(false);
+        }
     }
-    commands.SetSettings(previous);
-    commands.SetMacroSources(nullptr, nullptr);
-    out.profileIds = job.settings.profileIds;
-    out.failedFrames = link.FailedSends() - failedBefore;
-    out.badReplies = link.BadReplies() - badBefore;
-    if (!out.Complete())
-        DebugF("run incomplete: %d frames failed, %d replies were noise\n", out.failedFrames, out.badReplies);
+    return out;
+}
+
+ApplyOutcome SendProfile(CommandSet& commands, ApplyJob& job, const std::vector<int>& keys) {
+    ApplyOutcome out;
+    {
+        TakeOver takeOver(commands, job, out);
+        const std::vector<int> allKeys = commands.keyList;
+        if (!keys.empty()) {
+            commands.keyList = keys;
+            commands.keysOnly = true;
+        }
+        commands.ApplyAll(job.profile);
+        commands.keyList = allKeys;
+        commands.keysOnly = false;
+        out.fullWrite = keys.empty();
+    }
     return out;
 }
 

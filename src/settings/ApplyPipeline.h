@@ -36,6 +36,18 @@ inline constexpr std::array<SingleWrite, static_cast<std::size_t>(SingleSetting:
 
 inline constexpr int kFireKeyFunction = 102;
 
+// What an edit run of mode 0 writes: the command set's operation of the edited setting.
+enum class ApplyKind : int {
+    ActiveProfile = kOpProfile,
+    ReportRate = kOpReportRate,
+    Key = kOpKey,
+    ComboKey = kOpComboKey,
+    Dpi = kOpDpi,
+    DpiColours = kOpDpiColours,
+    Lighting = kOpLighting,
+    Params = kOpParams,
+};
+
 // The user macros a run may send, copied out of the macro library on the UI thread so that the
 // worker never reads the library while the window edits or saves it.
 class MacroSnapshot final : public MacroLibrary {
@@ -66,6 +78,9 @@ struct ApplyFlags {
     // from it (its file could not be read).
     bool rebuildFromMouse = false;
     std::array<bool, static_cast<std::size_t>(SingleSetting::Count)> single{};
+    // Macros of the library (group and macro identifiers) that changed while keys were bound to
+    // them: an edit run sends every key of the profile that plays one, with its stream.
+    std::vector<std::pair<std::string, std::string>> macroResend;
 };
 
 // What the mouse holds for its active profile, read without writing anything.
@@ -100,6 +115,8 @@ struct ApplyOutcome {
     bool fullWrite = false;
     bool singleWrite = false;  // mode 0 sent something
     bool idsRenewed = false;
+    // The changed macros (flags.macroResend) whose keys this run sent.
+    std::vector<std::pair<std::string, std::string>> macrosSent;
     std::optional<int> pagesProfile;  // the profile the pages show afterwards, when it changed
     bool idsRead = false;
     std::array<std::uint16_t, kProfileCount> mouseIds{};
@@ -122,5 +139,8 @@ int RepeatCount(int connectionType, int writeTimes, bool ble);
 // Runs one pass with the command set (whose model is set). Sets the command set's settings to
 // the job's snapshot for the duration of the run.
 ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job);
+// Everything of the job's profile (or, with keys, only those keys) sent as the full write sends
+// it, from the job's snapshot taken over the same way: stored values are sent as a run sends them.
+ApplyOutcome SendProfile(CommandSet& commands, ApplyJob& job, const std::vector<int>& keys);
 
 }  // namespace zor

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "common/Text.h"
+#include "device/KeyCode.h"
 
 namespace zor {
 
@@ -80,18 +81,23 @@ bool HasExtendedRates(std::string_view model) {
     return model == "Pelo" || model == "Pelu";
 }
 
+int ReportRateOptions(std::string_view model, RateConnection connection) {
+    const int all = ReportRateCount(model);
+    return model == "Pelo" && connection == RateConnection::Cable ? std::min(all, ReportRateCount("")) : all;
+}
+
 void LimitReportRates(doc::MouseAdvSettings& adv, std::string_view model, RateConnection connection) {
-    const bool pelo = model == "Pelo";
-    if ((pelo && connection == RateConnection::Cable) || !HasExtendedRates(model))
-        adv.rateusbvalue = std::min(adv.rateusbvalue, 3);
-    if (!HasExtendedRates(model)) adv.ratedonglevalue = std::min(adv.ratedonglevalue, 3);
+    // The USB rate as the cable shows it (on the receiver the cable's limit is not known to
+    // apply), the receiver's as its map allows.
+    const int usb =
+        connection == RateConnection::Cable ? ReportRateOptions(model, connection) : ReportRateCount(model);
+    adv.rateusbvalue = std::min(adv.rateusbvalue, usb - 1);
+    adv.ratedonglevalue = std::min(adv.ratedonglevalue, ReportRateCount(model) - 1);
     if (connection == RateConnection::Ble) adv.rateblevalue = 0;
 }
 
 int LimitedReportRateIndex(int index, std::string_view model, RateConnection connection) {
-    const bool shortTable =
-        !HasExtendedRates(model) || (model == "Pelo" && connection == RateConnection::Cable);
-    return std::clamp(index, 0, shortTable ? 3 : 6);
+    return std::clamp(index, 0, std::max(ReportRateOptions(model, connection), 1) - 1);
 }
 
 int ReportRateOption(const doc::MouseAdvSettings& adv, RateConnection connection) {

@@ -51,6 +51,9 @@ enum class RateConnection { Cable, Receiver, Ble };
 
 // Whether the model has the extended report-rate table.
 bool HasExtendedRates(std::string_view model);
+// How many report-rate options the page and zorctl offer on the connection: the model's rate map
+// (one table, in the command set's key codes), the first four only for Pelo on its cable.
+int ReportRateOptions(std::string_view model, RateConnection connection);
 // Applies the limits of the page's refresh to the profile's stored rates.
 void LimitReportRates(doc::MouseAdvSettings& adv, std::string_view model, RateConnection connection);
 // The rate index a push sends for a stored index: limited as the page's refresh limits it, and

@@ -187,14 +187,11 @@ doc::LedModeSettings& LightingModeRecord(MouseConfigDocument& document, int prof
 }
 
 bool SelectLightingMode(MouseConfigDocument& document, int profile, int mode, const OfferedModes& offered,
-                        const LightingLayout& layout) {
+                        const LightingLayout& /*layout*/) {
     if (mode < 0 || mode >= kLedModes || !offered[static_cast<std::size_t>(mode)]) return false;
+    // The mode's own settings stay as stored: a single-colour mode shows its first enabled slot,
+    // and only the single-colour choice changes which slots are enabled.
     LightingModeRecord(document, profile, 0).curselmode = mode;
-    const LightingRow* row = layout.Row(mode);
-    if (row != nullptr && row->singleColour) {
-        doc::LedModeSettings& record = LightingModeRecord(document, profile, mode);
-        if (EnabledCount(record) != 1) ChooseSingleLightColour(record, SingleLightColour(record));
-    }
     return true;
 }
 
@@ -271,7 +268,8 @@ std::string ApplyLightingEdit(MouseConfigDocument& document, int profile, const 
 
     // Tried on a copy first, so that a refused enable change leaves the document as it was.
     const auto before = document.led;
-    SelectLightingMode(document, profile, mode, offered, layout);
+    // An edit stores only what it names: the mode only when one is given.
+    if (edit.mode) SelectLightingMode(document, profile, mode, offered, layout);
     doc::LedModeSettings& record = LightingModeRecord(document, profile, mode);
     for (const auto& [slot, colour] : edit.colours) SetLightColour(record, slot, colour);
     for (const auto& [slot, on] : edit.enables) {

@@ -75,8 +75,8 @@ doc::LedModeSettings& LightingModeRecord(MouseConfigDocument& document, int prof
 
 // Edits. Each changes the record and answers what the page shows afterwards.
 
-// Makes mode the profile's current one. Refused (false) for a mode that is not offered. A
-// single-colour mode keeps only its first enabled slot.
+// Makes mode the profile's current one. Refused (false) for a mode that is not offered. The
+// mode's colour slots stay as they are.
 bool SelectLightingMode(MouseConfigDocument& document, int profile, int mode, const OfferedModes& offered,
                         const LightingLayout& layout);
 // Enable box of slot k. Unchecking the last enabled slot is refused: the slot stays enabled.

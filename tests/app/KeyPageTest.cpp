@@ -231,6 +231,29 @@ TEST_F(KeyPageTest, CancelPutsBackWhatTheKeyDidAndSendsItAgain) {
     EXPECT_EQ(MouseKey(7), (std::array<std::uint8_t, 4>{0x09, 0x03, 0, 0}));  // profile cycle again
 }
 
+TEST_F(KeyPageTest, AnOpenPopupFollowsTheMousesProfileChange) {
+    StartOnKeys();
+    const doc::KeyAssignment first = window->Document().keyTables[0].at(SlotName(3));
+    OpenKey("btn_MouseKey_Click3");
+    // The mouse's own button moves it to profile 2 while the popup is open.
+    const qsizetype runs = applied->count();
+    Mouse().Click(MouseButton::Profile);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->PagesProfile() == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return applied->count() > runs; }, 5000));
+    appliesSeen = applied->count();
+    ASSERT_TRUE(PopupOpen());
+    Mouse().ClearFrames();
+    ASSERT_TRUE(ClickControl(Popup("opt_MouseKey_Media")));
+    ASSERT_TRUE(ClickControl(Popup("ItemValue32_VolumeUp")));
+    ASSERT_TRUE(WaitApply());
+    // The choice is the new profile's, and it is sent; the old profile's key is untouched.
+    EXPECT_EQ(window->Document().keyTables[1].at(SlotName(3)).code, 32);
+    EXPECT_EQ(window->Document().keyTables[0].at(SlotName(3)), first);
+    EXPECT_EQ(Frames(kKeyWrite), 1);
+    EXPECT_EQ(MouseKey(3), (std::array<std::uint8_t, 4>{0x04, 0xE9, 0, 0}));
+    EXPECT_EQ(Page("btn_MouseKey_Click3")->GetText(), QString::fromStdString(Key(3).text));
+}
+
 TEST_F(KeyPageTest, TheWheelDirectionsEditSlotsSixteenAndSeventeen) {
     StartOnKeys();
     ASSERT_TRUE(ClickControl(Page("btn_Mouse_Scr_Up")));

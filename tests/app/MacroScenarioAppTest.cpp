@@ -307,5 +307,62 @@ TEST_F(MacroScenarioTest, AMacroMadeOnThePageIsWhatTheMouseHoldsAndItsGroupTrave
     EXPECT_EQ(reader.groups().back().macros.at(0).device.num, made.num);
 }
 
+TEST_F(MacroScenarioTest, ApplySendsABoundMacroEditedOnThePageAndOnlyThenClearsItsMark) {
+    zor::test::WriteFile(folder / "res" / "Set.ini",
+                         "[Set]\nLanguage=1\nDpiPopEn=0\nOnlyOnePageVersion=1\n[CloseConfig]\nCloseOption=0\n"
+                         "Remind=0\n");
+    Start();
+    MacroStore& macros = window->Macros();
+    int g = -1, m = -1;
+    ASSERT_TRUE(macros.NewGroup(0, u"Games", &g).ok);
+    ASSERT_TRUE(macros.NewMacro(g, 0, u"Reload", &m).ok);
+    ASSERT_TRUE(macros.InsertEvent(g, m, 0, {kMacStatePress, 0x15, 0, 0, 20}).ok);
+    ASSERT_TRUE(macros.InsertEvent(g, m, 1, {kMacStateRelease, 0x15, 0, 0, 20}).ok);
+    ASSERT_TRUE(macros.InsertEvent(g, m, 2, {kMacStatePress, 0x16, 0, 0, 20}).ok);
+
+    // Bound to the fifth button through the key popup, then applied: the mouse plays it.
+    ASSERT_TRUE(ClickControl(Find<ui::COptionUI>("opt_nav_keys")));
+    ASSERT_TRUE(ClickControl(Sub(Find<CControlUI>("page_keys"), "btn_MouseKey_Click4")));
+    CControlUI* popup = Find<CControlUI>("PopMouseKeySel");
+    ASSERT_TRUE(ClickControl(Sub(popup, "opt_KBSet_Macro")));
+    ASSERT_TRUE(ClickControl(Sub(popup, "btn_MouseKey_MacroGroupVal")));
+    ZOR_TRY_VERIFY(Sub(popup, "macrogrp_list_layout")->isVisible());
+    ASSERT_TRUE(ClickControl(DropItem("macrogrp_list_layout", QStringLiteral("Games"))));
+    ASSERT_TRUE(ClickControl(Sub(popup, "btn_MouseKey_MacroVal")));
+    ZOR_TRY_VERIFY(Sub(popup, "macro_list_layout")->isVisible());
+    ASSERT_TRUE(ClickControl(DropItem("macro_list_layout", QStringLiteral("Reload"))));
+    ASSERT_TRUE(WaitApply());
+    ASSERT_TRUE(ClickControl(Sub(popup, "btn_MouseKey_Apply")));
+    ASSERT_TRUE(ClickControl(Find<ui::CButtonUI>("btn_Mouse_Apply")));
+    ASSERT_TRUE(WaitApply());
+    ASSERT_FALSE(macros.macro(g, m)->bindings.empty());
+    // The last change before the macro edit is of another kind: a DPI gear.
+    ASSERT_TRUE(ClickControl(Find<ui::COptionUI>("opt_nav_dpi")));
+    ASSERT_TRUE(ClickControl(Find<ui::COptionUI>("chk_MouseAdv_SelDPI3")));
+    ASSERT_TRUE(WaitApply());
+
+    // Its first event deleted on the macro page: marked to be sent.
+    ASSERT_TRUE(ClickControl(Find<ui::COptionUI>("btn_Mac")));
+    ASSERT_TRUE(ClickControl(Node(g, m)));
+    ZOR_TRY_COMPARE(Page().SelectedMacro(), m);
+    ZOR_TRY_COMPARE(Page().BuiltRows(), 3);
+    ASSERT_TRUE(ClickControl(Events()->GetItemAt(0)));
+    ASSERT_TRUE(ClickControl(Find<CControlUI>("btn_Macro_Delete")));
+    ASSERT_EQ(macros.macro(g, m)->device.num, 2);
+    EXPECT_TRUE(Page().DeviceChangesPending());
+
+    // Apply: the key's slot holds the new stream, and the mark is gone.
+    ASSERT_TRUE(ClickControl(Find<ui::COptionUI>("btn_Null")));
+    Mouse().ClearFrames();
+    ASSERT_TRUE(ClickControl(Find<ui::CButtonUI>("btn_Mouse_Apply")));
+    ASSERT_TRUE(WaitApply());
+    EXPECT_GT(Frames(kOpMacro, kSlot), 0);
+    const auto stream = BuildMacroStream(TranslateCodes(macros.macro(g, m)->device));
+    ASSERT_TRUE(stream.has_value());
+    const VirtualMouseState state = Mouse().State();
+    EXPECT_TRUE(std::equal(stream->begin(), stream->end(), state.macros[kSlot].begin()));
+    EXPECT_FALSE(Page().DeviceChangesPending());
+}
+
 }  // namespace
 }  // namespace zor::app::test

@@ -96,7 +96,7 @@ TEST_F(SchedulerTest, TheStackReadsTheChargeCounterAndTheBatteryOfABleStatusRepl
 
 TEST_F(SchedulerTest, AnEditRunSendsItsWriteAndARenewedIdentifierAndTheOutcomeIsKept) {
     Mouse().ClearFrames();
-    ASSERT_TRUE(scheduler->RequestApply(6, 0, true));
+    ASSERT_TRUE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, true));
     EXPECT_TRUE(scheduler->RunInProgress());
     const RunResult result = FinishRun();
     EXPECT_TRUE(result.ran);
@@ -133,11 +133,11 @@ TEST_F(SchedulerTest, NothingIsPushedForAModelWhoseDescriptionWasRefused) {
 
 TEST_F(SchedulerTest, RequestsAreDroppedDuringAStateReadOrWithoutADeviceAndRunsWaitForTheRead) {
     scheduler->Flags().profileChanged = true;
-    EXPECT_FALSE(scheduler->RequestApply(6, 0, false));  // no device connected
+    EXPECT_FALSE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, false));  // no device connected
     EXPECT_FALSE(scheduler->Flags().profileChanged);
 
     ASSERT_EQ(scheduler->StartStateRead(0, 1), RunScheduler::ReadStart::Started);
-    EXPECT_FALSE(scheduler->RequestApply(6, 0, true));  // dropped while the read runs
+    EXPECT_FALSE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, true));  // dropped while the read runs
     EXPECT_EQ(scheduler->StartRun(1), RunScheduler::Start::Waiting);
     EXPECT_EQ(scheduler->StartStateRead(1, 1), RunScheduler::ReadStart::Deferred);
     EXPECT_FALSE(scheduler->TakePendingRun());  // the device is still busy
@@ -255,7 +255,7 @@ TEST_F(SchedulerTest, ARunOnTheCallingThreadSendsWhatTheWorkerSends) {
     EXPECT_TRUE(scheduler->RunNow(0, 6).saved.ok);
     const auto byWorker = Mouse().Frames().size();
     Mouse().ClearFrames();
-    ASSERT_TRUE(scheduler->RequestApply(6, 0, true));
+    ASSERT_TRUE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, true));
     FinishRun();
     EXPECT_EQ(Mouse().Frames().size(), byWorker);
     EXPECT_EQ(Frames(kCmdDpi), 1);
@@ -265,7 +265,7 @@ TEST_F(SchedulerTest, IdentifiersDrawnWhileARunRenewsItsOwnAreAllValid) {
     // The worker draws the run's new identifier while this thread (as the window does on an
     // import) draws a full push's: the one generator is shared (ThreadSanitizer checks that
     // it is shared safely).
-    ASSERT_TRUE(scheduler->RequestApply(6, 0, true));
+    ASSERT_TRUE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, true));
     int draws = 0;
     do {
         scheduler->PrepareFullPush();

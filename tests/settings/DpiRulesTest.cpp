@@ -2,6 +2,7 @@
 // the report-rate limits.
 #include <gtest/gtest.h>
 
+#include "device/KeyCode.h"
 #include "settings/DpiRules.h"
 
 namespace zor {
@@ -73,6 +74,29 @@ TEST(ReportRates, ReceiverRatesAboveThreeShowAsThreeExceptOnTheExtendedModels) {
     pelo.rateusbvalue = 6;
     LimitReportRates(pelo, "Pelo", RateConnection::Cable);
     EXPECT_EQ(pelo.rateusbvalue, 3);  // Pelo's cable keeps the short table
+}
+
+TEST(ReportRates, TheOptionsOfferedAreTheOnesShownAndSent) {
+    // The page's option count, zorctl's offer, the refresh's limit and the push's limit are one
+    // table: Pelo's cable offers four of its seven rates.
+    struct Case {
+        const char* model;
+        RateConnection connection;
+        int options;
+    };
+    for (const Case& c :
+         {Case{"MouseA", RateConnection::Cable, 4}, Case{"MouseA", RateConnection::Receiver, 4},
+          Case{"Pelo", RateConnection::Cable, 4}, Case{"Pelo", RateConnection::Receiver, 7},
+          Case{"Pelu", RateConnection::Cable, 7}, Case{"Pelu", RateConnection::Receiver, 7}}) {
+        SCOPED_TRACE(std::string(c.model) + (c.connection == RateConnection::Cable ? " cable" : " receiver"));
+        EXPECT_EQ(ReportRateOptions(c.model, c.connection), c.options);
+        EXPECT_EQ(LimitedReportRateIndex(99, c.model, c.connection), c.options - 1);
+        EXPECT_NE(ReportRateCode(c.model, c.options - 1), 0);
+        doc::MouseAdvSettings adv;
+        adv.rateusbvalue = adv.ratedonglevalue = 99;
+        LimitReportRates(adv, c.model, c.connection);
+        EXPECT_EQ(ReportRateOption(adv, c.connection), c.options - 1);
+    }
 }
 
 TEST(ReportRates, EachConnectionShowsAndStoresItsOwnField) {

@@ -98,16 +98,47 @@ TEST_F(LightingDocument, SlidersAtZeroAreStoredAsOneAndEditsReachTheCommandSet) 
 }
 
 TEST_F(LightingDocument, TheSingleColourChoiceLeavesExactlyTheChosenSlotEnabled) {
-    // Choosing a single-colour mode keeps only its first enabled slot.
+    // Choosing a single-colour mode leaves its slots as stored; it shows the first enabled one.
     ASSERT_TRUE(SelectLightingMode(document, 1, 0, offered, layout));
     auto& mode = LightingModeRecord(document, 1, 0);
-    EXPECT_EQ(document.Profile(1).lighting.params[3], 0x01);
+    EXPECT_EQ(document.Profile(1).lighting.params[3], 0x7F);
+    EXPECT_EQ(SingleLightColour(mode), 0);
     ChooseSingleLightColour(mode, 5);
     EXPECT_EQ(SingleLightColour(mode), 5);
     ChooseSingleLightColour(mode, 2);
     EXPECT_EQ(document.Profile(1).lighting.params[3], 0x04);
     ChooseSingleLightColour(mode, 9);  // no such slot: unchanged
     EXPECT_EQ(SingleLightColour(mode), 2);
+}
+
+TEST_F(LightingDocument, AnEditOfAColourOrALevelLeavesEveryEnableAsItWas) {
+    // The single-colour mode is the current one with every slot enabled, as a document may hold it.
+    ASSERT_TRUE(SelectLightingMode(document, 1, 0, offered, layout));
+    const auto enables = [this](int mode) {
+        int mask = 0;
+        for (int k = 0; k < kLedColourSlots; ++k)
+            mask |= document.led[1][static_cast<std::size_t>(mode)].colours[static_cast<std::size_t>(k)].enabled
+                        ? 1 << k
+                        : 0;
+        return mask;
+    };
+    LightingEdit colour;
+    colour.colours = {{3, 0x123456}};
+    EXPECT_EQ(ApplyLightingEdit(document, 1, colour, offered, layout), "");
+    LightingEdit bright;
+    bright.brightness = 40;
+    bright.speed = 3;
+    bright.direction = 1;
+    EXPECT_EQ(ApplyLightingEdit(document, 1, bright, offered, layout), "");
+    EXPECT_EQ(enables(0), 0x7F);
+    EXPECT_EQ(document.led[1][0].colours[3].colour, 0x123456u);
+    EXPECT_EQ(document.led[1][0].brightnessvalue, 40);
+    // Naming the mode it already is changes nothing else either.
+    LightingEdit again;
+    again.mode = 0;
+    again.brightness = 41;
+    EXPECT_EQ(ApplyLightingEdit(document, 1, again, offered, layout), "");
+    EXPECT_EQ(enables(0), 0x7F);
 }
 
 TEST_F(LightingDocument, ACombinedEditIsAllOrNothing) {

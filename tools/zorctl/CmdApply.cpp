@@ -4,12 +4,9 @@
 #include <ostream>
 #include <string>
 
-#include "Command.h"
 #include "Session.h"
 #include "common/Text.h"
 #include "config/MouseConfig.h"
-#include "macro/MacroStore.h"
-#include "settings/PowerOptions.h"
 
 namespace zor::ctl {
 namespace {
@@ -54,33 +51,23 @@ int RunApply(CommandContext& ctx) {
     const DeviceEntry* entry = session.Selected();
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
-    control::ModelSession& model = session.Model();
-    CommandSet& commands = session.Commands();
-
-    // The power and sensor options come from the settings file, as in every push of the program.
-    model.doc.SetPower(model.LoadPower());
-    // zorctl talks over HID links only, so macro assignments are sent as they are.
-    MacroLibraryView library(model.macros);
-    commands.SetSettings(&model.doc);
-    commands.SetMacroSources(&model.predefined, &library);
-    if (profile < 0) profile = model.Profile();
-    if (!keyList.empty()) {
-        commands.keyList = keyList;
-        commands.keysOnly = true;
-    }
-    const int result = commands.ApplyAll(profile);
+    if (profile < 0) profile = session.Model().Profile();
+    // The document goes out through the pipeline's full write: the power options of the
+    // settings file, the keys' macros and the stored rates as every push of the program sends them.
+    const control::RunResult sent = session.Scheduler().SendNow(profile, keyList);
     // Nothing is reported as applied when frames were lost.
-    if (result != 1) return Fail(ctx, "the mouse did not answer: some frames did not reach it");
+    if (const std::string problem = DeliveryProblem(sent); !problem.empty()) return Fail(ctx, problem);
+    const int writeTimes = session.Commands().Model().writeTimes;
     if (ctx.options.json) {
         ctx.out << nlohmann::json{{"profile", profile},
                                   {"keysOnly", !keyList.empty()},
-                                  {"writeTimes", commands.Model().writeTimes},
-                                  {"complete", result == 1}}
+                                  {"writeTimes", writeTimes},
+                                  {"complete", true}}
                        .dump(4)
                 << '\n';
     } else {
         ctx.out << (keyList.empty() ? "applied profile " : "applied keys of profile ") << profile << " to "
-                << entry->displayName << " (each write " << commands.Model().writeTimes << " times)\n";
+                << entry->displayName << " (each write " << writeTimes << " times)\n";
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "config/ConfigExchange.h"
 #include "config/KeyFunctionCatalog.h"
 #include "config/MouseConfig.h"
+#include "control/Operations.h"
 #include "device/KeyCode.h"
 #include "macro/MacVkAndText.h"
 #include "macro/MacroStore.h"
@@ -24,39 +25,6 @@ constexpr const char* kUsage = "config show|export FILE|import FILE|reset [--mod
 int Usage(CommandContext& ctx, const std::string& problem) {
     ctx.err << "zorctl: " << PrintableText(problem) << "\nusage: zorctl " << kUsage << '\n';
     return 2;
-}
-
-const char* OutcomeText(ExchangeOutcome outcome) {
-    switch (outcome) {
-        case ExchangeOutcome::Done:
-            return "done";
-        case ExchangeOutcome::CannotOpen:
-            return "the file cannot be read";
-        case ExchangeOutcome::NotJson:
-            return "the file is not a configuration file";
-        case ExchangeOutcome::ImportErr:
-            return "the file is not a configuration for this mouse model";
-        case ExchangeOutcome::BadModelName:
-            return "the model name in the file is damaged";
-        case ExchangeOutcome::BadDocument:
-            return "the configuration in the file is incomplete";
-        case ExchangeOutcome::WriteFailed:
-            return "the file cannot be written";
-    }
-    return "failed";
-}
-
-// The report-rate options of a model folder: the largest map among the names the device list
-// gives the devices of that folder (the extended map belongs to some of them only).
-int RateCountOfModel(const CommandContext& ctx, const std::string& model) {
-    int count = ReportRateCount("");
-    std::string text;
-    if (!ReadFileBytes(ctx.options.home / "res" / "Home" / "Icons" / "Ndevice.json", text)) return count;
-    for (const DeviceEntry& entry : ParseDeviceList(text).entries) {
-        if (entry.devFolder != model) continue;
-        for (const std::string& name : entry.names) count = std::max(count, ReportRateCount(name));
-    }
-    return count;
 }
 
 void Show(CommandContext& ctx, MouseConfigDocument& doc) {
@@ -110,10 +78,6 @@ int RunConfig(CommandContext& ctx) {
     const std::string& sub = args[0];
     const std::filesystem::path folder = ctx.options.home / "res" / "MouseVarn" / model;
     if (!std::filesystem::is_directory(folder)) return Fail(ctx, "no model folder " + folder.string());
-    // The model's name as the device reports it, which exchange files carry.
-    const std::u16string modelName =
-        Utf8ToUtf16(IniFile(DeviceFeaturePath(folder)).GetString("Init", "PRODUCTNAME"));
-
     if (sub == "show" && args.size() == 1) {
         DeviceFeatureRecord feature;
         LoadDeviceFeature(feature, folder, 0);
@@ -136,23 +100,28 @@ int RunConfig(CommandContext& ctx) {
         const std::filesystem::path target = UserPath(ctx, args[1]);
         if (IsProgramFile(ctx, target))
             return Fail(ctx, "will not write over " + args[1] + ": it is a file of the program folder");
-        ConfigExchangeResult r = ExportConfig(target, folder, modelName);
-        if (r.result != 1)
-            return Fail(ctx, std::string(OutcomeText(r.outcome)) + (r.error.empty() ? "" : ": " + r.error));
+        const control::OpResult r = control::ExportConfiguration(folder, target);
+        if (!r.Done()) return Fail(ctx, r.reason);
         ctx.out << "exported to " << args[1] << '\n';
         return 0;
     }
     if (sub == "import" && args.size() == 2) {
-        ConfigExchangeResult r = ImportConfig(UserPath(ctx, args[1]), folder, modelName,
-                                              LimitsOfModel(folder, RateCountOfModel(ctx, model)));
-        if (r.result != 1)
-            return Fail(ctx, std::string(OutcomeText(r.outcome)) + (r.error.empty() ? "" : ": " + r.error));
+        const control::OpResult r =
+            control::ImportConfiguration(ctx.options.home, folder, UserPath(ctx, args[1]));
+        if (!r.Done()) return Fail(ctx, r.reason);
         ctx.out << "imported " << args[1] << " (run \"zorctl apply\" to send it to the mouse)\n";
         return 0;
     }
     if (sub == "reset" && args.size() == 1) {
-        ConfigResult r = ResetMouseConfig(folder);
-        if (!r.ok) return Fail(ctx, r.error);
+        // The program's factory reset of that model, without a mouse to push it to: the new profile
+        // identifiers make the next synchronisation send it.
+        control::ModelSession session(ctx.options.home);
+        session.LoadSources();
+        DeviceEntry entry;
+        entry.devFolder = model;
+        session.LoadModel(&entry, false, [] { return 0; });
+        const control::OpResult r = control::ResetToFactory(session, nullptr);
+        if (!r.Done()) return Fail(ctx, "factory reset refused, nothing changed: " + r.reason);
         ctx.out << "configuration reset to the factory state\n";
         return 0;
     }

@@ -2,6 +2,7 @@
 // and deleted, the loop mode set, all through the macro store with the page's rules. Bad input
 // is refused with one line before anything is written.
 #include "CmdMacroEdit.h"
+#include "Session.h"
 
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -9,7 +10,9 @@
 #include "common/Text.h"
 #include "config/DeviceFeature.h"
 #include "config/DpiEventCode.h"
+#include "control/Operations.h"
 #include "macro/MacroEditing.h"
+#include "macro/MacroUsage.h"
 
 namespace zor::ctl {
 namespace {
@@ -76,7 +79,7 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& flag) {
 }
 
 bool Bound(const MacroRecord& rec) {
-    return !rec.bindings.empty() || rec.bindCount > 0;
+    return MacroIsBound(rec);
 }
 
 int Events(CommandContext& ctx, const MacroStore& store, const MacroPath& path) {
@@ -161,10 +164,9 @@ std::optional<int> RunMacroEdit(CommandContext& ctx, MacroStore& store, std::vec
         const InsertRefusal refusal = CheckInsert(store, path.group, path.macro);
         if (refusal != InsertRefusal::None) return Fail(ctx, RefusalText(refusal));
         if (parsed.event.code == kMacCodeDpi) {
-            std::string model = "MouseA";
-            DeviceFeatureRecord feature;
-            LoadDeviceFeature(feature, ctx.options.home / "res" / "MouseVarn" / model, 0);
-            store.SetDpiEventCode(DpiEventCode(feature));
+            // The code of the model in use, as the macro page takes it from the loaded model.
+            control::CommandSession session(SessionOptions(ctx.options, ctx.err));
+            store.SetDpiEventCode(control::ModelDpiEventCode(session));
         }
         return Saved(ctx, store.InsertEvent(path.group, path.macro, n, parsed.event),
                      "inserted " + args[2] + " at " + std::to_string(n) + " of " + args[1]);

@@ -2,11 +2,11 @@
 // the connection in use, changed through the DPI page's rules.
 #include <ostream>
 
-#include "SetTarget.h"
 #include "Session.h"
+#include "SetTarget.h"
 #include "common/Text.h"
 #include "config/MouseConfig.h"
-#include "device/DevicePresence.h"
+#include "control/Operations.h"
 #include "settings/DpiRules.h"
 
 namespace zor::ctl {
@@ -26,12 +26,6 @@ bool ParseColour(const std::string& text, std::uint32_t& out) {
     if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
     out = static_cast<std::uint32_t>(std::stoul(text, nullptr, 16));
     return true;
-}
-
-RateConnection ConnectionOf(control::CommandSession& session) {
-    if (session.Stack().Link().bleMode.load() != 0) return RateConnection::Ble;
-    return session.Stack().Presence().ConnectionKind() == kConnectionReceiver ? RateConnection::Receiver
-                                                                              : RateConnection::Cable;
 }
 
 int Report(CommandContext& ctx, const std::string& what, const control::RunResult& result) {
@@ -100,16 +94,17 @@ int RunSetDpi(CommandContext& ctx) {
     session.SelectProfile(profile);
     const doc::MouseAdvSettings before = model.doc.adv[static_cast<std::size_t>(profile)];
     model.doc.adv[static_cast<std::size_t>(profile)] = adv;
-    control::RunResult result;
-    result.saved = model.Save();
     bool dpiChanged = adv.cruseldpi != before.cruseldpi, colourChanged = false;
     for (std::size_t k = 0; k < adv.gears.size(); ++k) {
         dpiChanged = dpiChanged || adv.gears[k].value != before.gears[k].value ||
                      adv.gears[k].enabled != before.gears[k].enabled;
         colourChanged = colourChanged || adv.gears[k].colour != before.gears[k].colour;
     }
-    if (dpiChanged) result = session.Scheduler().RunNow(0, kKindDpi);
-    if (colourChanged) {
+    control::RunResult result;
+    if (dpiChanged) result = session.SaveAndPush(kKindDpi);
+    if (colourChanged && !dpiChanged) {
+        result = session.SaveAndPush(kKindDpiColours);
+    } else if (colourChanged) {
         const control::RunResult colours = session.Scheduler().RunNow(0, kKindDpiColours);
         result.saved = colours.saved;
         result.failedFrames += colours.failedFrames;
@@ -134,10 +129,9 @@ int RunSetRate(CommandContext& ctx) {
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
-    const RateConnection connection = ConnectionOf(session);
+    const RateConnection connection = control::ConnectionOf(session.Stack());
     if (connection == RateConnection::Ble) return Fail(ctx, "the report rate cannot be set over Bluetooth LE");
-    const std::string& name = session.Model().ModelName();
-    const int options = HasExtendedRates(name) && !(name == "Pelo" && connection == RateConnection::Cable) ? 7 : 4;
+    const int options = ReportRateOptions(session.Model().ModelName(), connection);
     int option = -1;
     std::string offered;
     for (int o = 0; o < options; ++o) {
@@ -147,9 +141,11 @@ int RunSetRate(CommandContext& ctx) {
     if (option < 0) return Fail(ctx, Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
 
     session.SelectProfile(profile);
-    StoreReportRate(session.Model().doc.adv[static_cast<std::size_t>(profile)], connection, option);
-    const control::RunResult result = session.Scheduler().RunNow(0, kKindReportRate);
-    return Report(ctx, Format("report rate of profile %d set to %d Hz", profile, hz), result);
+    const control::OpResult set =
+        control::SetReportRate(session.Model(), connection, session, profile, option);
+    if (!set.Done()) return Fail(ctx, set.reason);
+    ctx.out << Format("report rate of profile %d set to %d Hz", profile, hz) << '\n';
+    return 0;
 }
 
 const SetTargetRegistration kSetDpi("dpi",

@@ -7,6 +7,7 @@
 #include "Command.h"
 #include "common/Text.h"
 #include "control/CommandSession.h"
+#include "control/Operations.h"
 #include "device/Transport.h"
 
 namespace zor::ctl {
@@ -25,18 +26,7 @@ inline control::CommandSessionOptions SessionOptions(const Options& options, std
     return session;
 }
 
-// Why a run did not bring the change into the mouse (one line), or "" when it did. The change
-// itself is saved: the next synchronisation with the mouse sends it.
-inline std::string DeliveryProblem(const control::RunResult& run) {
-    if (run.failedFrames > 0)
-        return Format(
-            "the mouse did not answer (%d %s not delivered); the change is saved and is sent when the "
-            "mouse answers again",
-            run.failedFrames, run.failedFrames == 1 ? "frame" : "frames");
-    if (run.badReplies > 0)
-        return "the mouse's replies were not answers to what was sent; the change is saved and is sent when "
-               "the mouse answers again";
-    return {};
-}
+// DeliveryProblem (control/Operations) says why a run did not bring a change into the mouse.
+using control::DeliveryProblem;
 
 }  // namespace zor::ctl

@@ -9,6 +9,7 @@
 #include "common/Debug.h"
 #include "common/Text.h"
 #include "macro/MacroEditing.h"
+#include "macro/MacroUsage.h"
 #include "ui/Messages.h"
 
 namespace zor {
@@ -264,10 +265,24 @@ void MacroPage::ShowToSave(int g, int m, bool show) {
 
 void MacroPage::MarkChanged() {
     const MacroRecord* rec = m_store.macro(m_group, m_macro);
-    if (!rec || rec->bindings.empty()) return;
+    if (!rec || !MacroIsBound(*rec)) return;
     ShowToSave(m_group, m_macro, true);
+    NoteChanged(*m_store.group(m_group), *rec);
+}
+
+void MacroPage::NoteChanged(const MacroGroup& group, const MacroRecord& macro) {
+    const std::pair<std::string, std::string> ids{group.guid, macro.guid};
+    if (std::find(m_changed.begin(), m_changed.end(), ids) == m_changed.end()) m_changed.push_back(ids);
     m_pending = true;
     if (m_hooks.deviceChangesPending) m_hooks.deviceChangesPending();
+}
+
+void MacroPage::MacrosSent(const std::vector<std::pair<std::string, std::string>>& sent) {
+    for (const auto& ids : sent) std::erase(m_changed, ids);
+    m_pending = !m_changed.empty();
+    if (m_pending) return;
+    for (const NodeRef& ref : m_nodes)
+        if (ref.macro >= 0) ShowToSave(ref.group, ref.macro, false);
 }
 
 // ---------------------------------------------------------------- menus
@@ -431,14 +446,14 @@ void MacroPage::DeleteGroup(int g) {
     const MacroGroup* grp = m_store.group(g);
     if (!grp) return;
     const bool bound = std::any_of(grp->macros.begin(), grp->macros.end(),
-                                   [](const MacroRecord& r) { return !r.bindings.empty(); });
+                                   [](const MacroRecord& r) { return MacroIsBound(r); });
     if (bound && Box(QStringLiteral("DelMacro")) != 1) return;
+    // The keys of its bound macros are sent again: without the macro they play nothing.
+    const MacroGroup removed = *grp;
     const MacroResult r = m_store.DeleteGroup(g);
     if (!r.ok) return ReportEdit(r);
-    if (bound) {
-        m_pending = true;
-        if (m_hooks.deviceChangesPending) m_hooks.deviceChangesPending();
-    }
+    for (const MacroRecord& macro : removed.macros)
+        if (MacroIsBound(macro)) NoteChanged(removed, macro);
     if (m_hooks.macroNamesChanged) m_hooks.macroNamesChanged();
     BuildTree();
     const int count = static_cast<int>(m_store.groups().size());
@@ -455,14 +470,13 @@ void MacroPage::DeleteGroup(int g) {
 void MacroPage::DeleteMacro(int g, int m) {
     const MacroRecord* rec = m_store.macro(g, m);
     if (!rec) return;
-    const bool bound = !rec->bindings.empty();
+    const bool bound = MacroIsBound(*rec);
     if (bound && Box(QStringLiteral("DelMacro")) != 1) return;
+    const MacroGroup group = *m_store.group(g);
+    const MacroRecord removed = *rec;
     const MacroResult r = m_store.DeleteMacro(g, m);
     if (!r.ok) return ReportEdit(r);
-    if (bound) {
-        m_pending = true;
-        if (m_hooks.deviceChangesPending) m_hooks.deviceChangesPending();
-    }
+    if (bound) NoteChanged(group, removed);
     if (m_hooks.macroNamesChanged) m_hooks.macroNamesChanged();
     BuildTree();
     const int count = static_cast<int>(m_store.group(g)->macros.size());
@@ -814,8 +828,8 @@ void MacroPage::StopRecording() {
     ReportEdit(outcome.saved);
     if (outcome.bound) {
         ShowToSave(m_group, m_macro, true);
-        m_pending = true;
-        if (m_hooks.deviceChangesPending) m_hooks.deviceChangesPending();
+        if (const MacroRecord* rec = m_store.macro(m_group, m_macro))
+            NoteChanged(*m_store.group(m_group), *rec);
     }
     if (auto* button = Find<CCheckBoxUI>(kRecord); button && button->GetCheck())
         button->SetCheck(false, false);

@@ -72,7 +72,14 @@ public:
     int SelectedMacro() const { return m_macro; }
     int SelectedRow() const;
     bool DeviceChangesPending() const { return m_pending; }
-    void ClearDeviceChangesPending() { m_pending = false; }
+    // The bound macros (group and macro identifiers) changed since they were last sent.
+    const std::vector<std::pair<std::string, std::string>>& ChangedBoundMacros() const { return m_changed; }
+    // These were sent to the mouse: their marks go; the flag stays while others wait.
+    void MacrosSent(const std::vector<std::pair<std::string, std::string>>& sent);
+    void ClearDeviceChangesPending() {
+        m_pending = false;
+        m_changed.clear();
+    }
     // Stops a recording (page left, window hidden, program quitting).
     void StopRecording();
     // Writes every edit not yet on disk and waits for it (page left, program quitting).
@@ -172,6 +179,9 @@ private:
     int m_fillNext = 0;  // rows before it show the current macro
     int m_generation = 0;
     bool m_pending = false;
+    std::vector<std::pair<std::string, std::string>> m_changed;
+    // A bound macro changed (or went): it is to be sent again.
+    void NoteChanged(const MacroGroup& group, const MacroRecord& macro);
     bool m_shown = false;
     bool m_filling = false;
     QTimer* m_saveTimer = nullptr;

@@ -23,7 +23,6 @@ const QString kEdit = QStringLiteral("MouseAdv_Edit");
 const QString kRate = QStringLiteral("opt_MouseUsbRate");
 const QString kSlider = QStringLiteral("btn_MouseAdv_DpiSlider");
 const QString kFire = QStringLiteral("btn_MouseAdv_FireCtrl");
-constexpr int kKindReportRate = 3;
 constexpr int kKindFire = 4;
 constexpr int kKindDpi = 6;
 
@@ -71,7 +70,7 @@ void DpiPage::Refresh() {
     ShowSlider();
 
     LimitReportRates(adv, m_model, m_connection);
-    const int rates = HasExtendedRates(m_model) ? 7 : 4;
+    const int rates = ReportRateOptions(m_model, m_connection);
     for (int i = 0; i < 7; ++i)
         if (auto* option = m_pm.Find<COptionUI>(kRate + QString::number(i))) option->SetVisible(i < rates);
     ShowReportRate(ReportRateOption(adv, m_connection));
@@ -238,8 +237,7 @@ bool DpiPage::Notify(ui::TNotifyUI& msg) {
         if (msg.sType != QLatin1String("selectchanged") ||
             !qobject_cast<COptionUI*>(msg.pSender)->IsSelected())
             return true;
-        StoreReportRate(adv, m_connection, k);
-        RequestApply(kKindReportRate);
+        if (m_hooks.setReportRate) m_hooks.setReportRate(m_profile, k);
         return true;
     }
     if (name == QLatin1String("btn_MouseAdv_Sysproperties") && msg.sType == QLatin1String("click")) {

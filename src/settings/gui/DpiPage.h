@@ -23,6 +23,9 @@ public:
         // Opens a colour choice on the colour; answers false when cancelled.
         std::function<bool(std::uint32_t& colour)> chooseColour;
         std::function<void()> openSystemMouseSettings;
+        // A report-rate option chosen for the profile: the shared operation checks, stores and
+        // sends it.
+        std::function<void(int profile, int option)> setReportRate;
     };
 
     DpiPage(ui::CPaintManagerUI& pm, MouseConfigDocument& document, Hooks hooks);

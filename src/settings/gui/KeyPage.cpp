@@ -115,6 +115,15 @@ void KeyPage::ShowModel() {
     Refresh();
 }
 
+void KeyPage::SetProfile(int profile) {
+    if (profile == m_profile) return;
+    m_profile = profile;
+    if (m_popup && m_popup->IsOpen() && m_current >= 0 && !m_clicked.isEmpty()) {
+        const KeyRules rules{m_hooks.ble && m_hooks.ble(), m_lighting};
+        m_popup->Open(m_clicked, m_profile, rules);
+    }
+}
+
 void KeyPage::Refresh() {
     const auto& tables = m_doc.keyTables;
     if (m_profile < 0 || m_profile >= static_cast<int>(tables.size())) return;

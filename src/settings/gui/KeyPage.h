@@ -53,7 +53,9 @@ public:
     // The page's controls were built (the page is built when first shown): they get the model's
     // layout and the keys' texts.
     void OnBuilt();
-    void SetProfile(int profile) { m_profile = profile; }
+    // The profile whose key table the page shows; an open popup follows it, re-opened on the
+    // last clicked key, so that its next choice goes into the new profile's table.
+    void SetProfile(int profile);
     int Profile() const { return m_profile; }
     // Shows every key's display text of the current profile.
     void Refresh();

@@ -236,6 +236,17 @@ TEST_F(MacroEditTest, NewItemsAndRenamesKeepNamesUnique) {
     EXPECT_EQ(again.group(0)->macros[2].name, u"Hello1");
 }
 
+TEST_F(MacroEditTest, AMacroGivenToAKeyBeforeTheDocumentWasSavedIsBoundToo) {
+    // Counted by the key popup, not yet in the usage list: the same answer zorctl gives.
+    store.groups()[0].macros[1].bindCount = 1;
+    StartPage();
+    Click(Node(0, 1), Qt::RightButton);
+    boxAnswer = 0;
+    ClickMenuItem("marco_delete");
+    EXPECT_EQ(boxes, QStringList{QStringLiteral("DelMacro")});
+    EXPECT_EQ(store.group(0)->macros.size(), 2u);
+}
+
 TEST_F(MacroEditTest, DeletingBoundItemsAsksFirst) {
     store.groups()[0].macros[1].bindings[u"MouseA"].push_back({"Left", "1"});
     StartPage();
