@@ -75,7 +75,7 @@ void PageHost::Build() {
     hooks.chooseColour = [this](std::uint32_t& colour) { return ChooseColour(colour); };
     hooks.openSystemMouseSettings = [this] { OpenSystemMouseSettings(); };
     hooks.setReportRate = [this](int profile, int option) {
-        const control::OpResult r = control::SetReportRate(m_parts.model, control::ConnectionOf(m_parts.hub),
+        const control::OpResult r = control::SetReportRate(m_parts.model, control::ConnectionOf(m_parts.stack),
                                                            m_sender, profile, option);
         if (r.outcome == control::OpResult::Outcome::Refused) {
             DebugF("report rate not set: %s\n", r.reason);

@@ -120,7 +120,7 @@ TEST_F(SchedulerTest, NothingIsPushedForAModelWhoseDescriptionWasRefused) {
     EXPECT_FALSE(model->LoadModel(stack->SelectedEntry(), false, [] { return 6; }).load.ok);
     EXPECT_EQ(model->Description().fault, DescriptionFault::OutOfRange);
     Mouse().ClearFrames();
-    EXPECT_FALSE(scheduler->RequestApply(6, 0, true));
+    EXPECT_FALSE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, true));
     EXPECT_EQ(scheduler->StartRun(1), RunScheduler::Start::NoModel);
     EXPECT_FALSE(scheduler->RunInProgress());
     EXPECT_TRUE(Mouse().Frames().empty());
