@@ -1,4 +1,5 @@
 #include "catalog/BleNames.h"
+#include "common/ProgramPaths.h"
 
 #include <array>
 #include <fstream>
@@ -163,11 +164,15 @@ std::string LoadBleNames(const std::filesystem::path& programFolder, std::string
     std::string& why = error ? *error : ignored;
     why.clear();
     const std::filesystem::path list = programFolder / kBleListPath;
-    std::filesystem::path temp = list;
+    // Decrypted beside the list, or in the user's folder when the list is the installation's.
+    const std::filesystem::path plain = paths::UserSide(list);
+    std::filesystem::path temp = plain;
     temp += ".temp";
     RemoveOnExit removeTemp(temp);
+    std::error_code folderError;
+    std::filesystem::create_directories(temp.parent_path(), folderError);
 
-    if (!DecryptFile(list, list, kBlePassPhrase)) {
+    if (!DecryptFile(list, plain == list ? list : temp, kBlePassPhrase)) {
         std::error_code ec;
         why = (std::filesystem::exists(list, ec) ? "cannot decrypt " : "missing ") + list.string();
         return {};

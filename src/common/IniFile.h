@@ -21,6 +21,9 @@ public:
     static constexpr std::size_t kDefaultCap = 260;
     static constexpr std::size_t kSectionCap = 4096;
 
+    // A file of the installation that has a user's overlay (common/ProgramPaths decides which)
+    // reads the overlay's keys first in the sections it holds, then the installation's file;
+    // every write goes to the overlay.
     explicit IniFile(std::filesystem::path path);
 
     const std::filesystem::path& path() const { return m_path; }
@@ -37,6 +40,8 @@ public:
     // its terminator) would exceed cap characters.
     std::vector<std::string> GetSection(std::string_view section, std::size_t cap = kSectionCap) const;
     bool HasSection(std::string_view section) const;
+    // The names of the file's own sections in file order (an overlay's are not included).
+    std::vector<std::string> SectionNames() const;
 
     // Sets key in section to value: changes the first matching line, or adds the key at the end
     // of the section, or adds the section at the end of the file. Creates the file when missing.
@@ -50,7 +55,12 @@ public:
     bool DeleteKey(std::string_view section, std::string_view key);
 
 private:
+    bool Overlaid(std::string_view section) const;
+    const std::filesystem::path& WriteTarget() const { return m_overlay.empty() ? m_path : m_overlay; }
+
     std::filesystem::path m_path;
+    std::filesystem::path m_overlay;  // empty: no overlay
+    bool (*m_holds)(std::string_view section) = nullptr;
 };
 
 }  // namespace zor

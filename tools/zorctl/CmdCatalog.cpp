@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Command.h"
+#include "common/ProgramPaths.h"
 #include "catalog/FindDev.h"
 #include "common/Text.h"
 
@@ -88,12 +89,12 @@ int Run(CommandContext& ctx) {
     finder.LoadDeviceList();
     if (finder.lastUnpack().code != 0)
         return Fail(ctx, Format("cannot open the device list package %s (error %d)",
-                                (ctx.options.home / kPackagePath).string(), finder.lastUnpack().code));
+                                paths::DevicePackage(ctx.options.home).string(), finder.lastUnpack().code));
     if (!finder.listLoaded()) return Fail(ctx, "cannot read the device list: " + finder.listError());
     if (finder.lastUnpack().failed > 0)
         ctx.err << "zorctl: warning: " << finder.lastUnpack().failed
                 << " item(s) of the package were not unpacked, see "
-                << (ctx.options.home / kUnpackLogPath).string() << '\n';
+                << paths::UnpackLog(ctx.options.home).string() << '\n';
 
     if (ctx.options.json)
         ctx.out << ToJson(finder).dump(4) << '\n';

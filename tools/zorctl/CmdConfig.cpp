@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Command.h"
+#include "common/ProgramPaths.h"
 #include "catalog/DeviceList.h"
 #include "common/AtomicFile.h"
 #include "common/IniFile.h"
@@ -51,7 +52,7 @@ const char* OutcomeText(ExchangeOutcome outcome) {
 int RateCountOfModel(const CommandContext& ctx, const std::string& model) {
     int count = ReportRateCount("");
     std::string text;
-    if (!ReadFileBytes(ctx.options.home / "res" / "Home" / "Icons" / "Ndevice.json", text)) return count;
+    if (!ReadFileBytes(paths::DeviceList(ctx.options.home), text)) return count;
     for (const DeviceEntry& entry : ParseDeviceList(text).entries) {
         if (entry.devFolder != model) continue;
         for (const std::string& name : entry.names) count = std::max(count, ReportRateCount(name));
@@ -125,7 +126,7 @@ int RunConfig(CommandContext& ctx) {
         KeyFunctionCatalog catalog;
         catalog.LoadFile(ctx.options.home / kLanguageTextPath);
         MacroStore macros;
-        macros.Load(ctx.options.home / kMacroLivePath);
+        macros.Load(paths::MacroLibrary(ctx.options.home));
         MacVkAndText keys;
         doc.FillKeyTexts(catalog);
         doc.RefreshMacroLabels(macros, catalog, keys);
