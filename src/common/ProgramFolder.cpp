@@ -160,7 +160,6 @@ std::string MigrateUserFolder(const fs::path& installation, const fs::path& user
             continue;
         }
         const fs::path aside = kept / relative;
-        fs::create_directories(aside.parent_path(), e);
         if (const auto holds = paths::OverlaySections(relative)) {
             std::string bytes;
             bool changedElsewhere = false;
@@ -169,9 +168,12 @@ std::string MigrateUserFolder(const fs::path& installation, const fs::path& user
                 DebugLine("not tidied: " + file.string() + "\n");
                 continue;
             }
-            if (changedElsewhere && WriteFileAtomic(aside, bytes)) ++changed;
+            if (!changedElsewhere) continue;
+            fs::create_directories(aside.parent_path(), e);
+            if (WriteFileAtomic(aside, bytes)) ++changed;
             continue;
         }
+        fs::create_directories(aside.parent_path(), e);
         fs::rename(file, aside, e);
         if (!e) ++changed;
     }
