@@ -1,9 +1,9 @@
 #include "app/HomePage.h"
-#include "common/ProgramPaths.h"
 #include <algorithm>
 #include "device/DevicePresence.h"
 
 #include "common/Debug.h"
+#include "common/ProgramPaths.h"
 #include "ui/Controls.h"
 
 namespace zor::app {
@@ -25,7 +25,8 @@ void HomePage::BuildTiles(const std::vector<DeviceEntry>& entries) {
     m_tiles = 0;
     // The icons come with the device list the program unpacked into the user's folder.
     const QString icons =
-        QString::fromStdString(paths::UnpackFolder(std::filesystem::current_path()).string()) + QLatin1Char('/');
+        QString::fromStdString(paths::UnpackFolder(std::filesystem::current_path()).string()) +
+        QLatin1Char('/');
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const DeviceEntry& entry = entries[i];
         auto* tile = new ui::COptionUI();

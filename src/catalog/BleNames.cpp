@@ -1,5 +1,4 @@
 #include "catalog/BleNames.h"
-#include "common/ProgramPaths.h"
 
 #include <array>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include "common/CryptoLibrary.h"
 #include "common/Debug.h"
 #include "common/JsonText.h"
+#include "common/ProgramPaths.h"
 
 namespace zor {
 namespace {

@@ -217,7 +217,8 @@ bool IniFile::Overlaid(std::string_view section) const {
 
 namespace {
 
-std::optional<std::string_view> FindValue(const IniText& ini, std::string_view section, std::string_view key) {
+std::optional<std::string_view> FindValue(const IniText& ini, std::string_view section,
+                                          std::string_view key) {
     auto range = FindSection(ini, section);
     if (!range) return std::nullopt;
     for (std::size_t i = range->first + 1; i < range->second; ++i) {
@@ -243,7 +244,8 @@ std::vector<KeyLine> SectionLines(const IniText* ini, std::string_view section) 
 std::string IniFile::GetString(std::string_view section, std::string_view key, std::size_t cap) const {
     if (Overlaid(section)) {
         auto overlay = Cache().Read(m_overlay);
-        if (auto value = overlay ? FindValue(*overlay, section, key) : std::nullopt) return CapUtf16(*value, cap);
+        if (auto value = overlay ? FindValue(*overlay, section, key) : std::nullopt)
+            return CapUtf16(*value, cap);
     }
     auto ini = Cache().Read(m_path);
     if (!ini) return {};

@@ -126,8 +126,8 @@ std::string MigrateUserFolder(const fs::path& installation, const fs::path& user
     std::vector<fs::path> files;
     std::vector<fs::path> folders;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(user, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(user, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         std::error_code typeError;
         if (it->path() == kept) {
             it.disable_recursion_pending();
@@ -178,7 +178,8 @@ std::string MigrateUserFolder(const fs::path& installation, const fs::path& user
         if (!e) ++changed;
     }
     // Folders left empty go, deepest first.
-    std::sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) { return a.string() > b.string(); });
+    std::sort(folders.begin(), folders.end(),
+              [](const fs::path& a, const fs::path& b) { return a.string() > b.string(); });
     for (const fs::path& folder : folders) {
         std::error_code e;
         if (fs::is_empty(folder, e) && !e) fs::remove(folder, e);

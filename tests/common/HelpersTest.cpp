@@ -152,8 +152,10 @@ TEST(ProgramFolder, AnOldUserFolderKeepsWhatTheUserSetAndLosesTheFactoryCopiesOn
     LayoutReset reset;
     const auto factory = dir / "prefix" / "share" / "zormouse";
     const auto user = dir / "data" / "zormouse";
-    const std::string factoryDescription = "[Init]\nPRODUCTNAME=Zor\n[RANDOM]\nProfile0=0\n[Config]\nResPath=res_black\n";
-    const std::string mineDescription = "[Init]\nPRODUCTNAME=Zor\n[RANDOM]\nProfile0=4242\n[Config]\nResPath=res_white\n";
+    const std::string factoryDescription =
+        "[Init]\nPRODUCTNAME=Zor\n[RANDOM]\nProfile0=0\n[Config]\nResPath=res_black\n";
+    const std::string mineDescription =
+        "[Init]\nPRODUCTNAME=Zor\n[RANDOM]\nProfile0=4242\n[Config]\nResPath=res_white\n";
     const std::pair<std::string, std::string> files[] = {
         // path, factory content
         {"res/Set.ini", "[Set]\nLanguage=1\nDpiPopEn=1\n"},
@@ -184,11 +186,11 @@ TEST(ProgramFolder, AnOldUserFolderKeepsWhatTheUserSetAndLosesTheFactoryCopiesOn
     for (const auto& entry : std::filesystem::recursive_directory_iterator(user))
         if (entry.is_regular_file()) left.push_back(entry.path().lexically_relative(user).string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"changed-factory-files/res/Language/English.ini",
-                                              "res/Home/Icons/Ndevice.json",
-                                              "res/MacroVarn/MacroData/macroConfig.json",
-                                              "res/MouseVarn/MouseA/Config/DeviceFeature.ini",
-                                              "res/MouseVarn/MouseA/Config/MouseConfig.json", "res/Set.ini"}));
+    EXPECT_EQ(left,
+              (std::vector<std::string>{
+                  "changed-factory-files/res/Language/English.ini", "res/Home/Icons/Ndevice.json",
+                  "res/MacroVarn/MacroData/macroConfig.json", "res/MouseVarn/MouseA/Config/DeviceFeature.ini",
+                  "res/MouseVarn/MouseA/Config/MouseConfig.json", "res/Set.ini"}));
     EXPECT_EQ(zor::test::ReadFile(user / "res/Set.ini"), "[Set]\nLanguage=5\n");
     EXPECT_EQ(zor::test::ReadFile(user / "res/MouseVarn/MouseA/Config/DeviceFeature.ini"),
               "[RANDOM]\nProfile0=4242\n[Config]\nResPath=res_white\n");

@@ -387,7 +387,8 @@ TEST(CrashConsistency, SeededUserFolder) {
     expected.erase(paths::ModelDescription(user / "res" / "MouseVarn" / "MouseA"));
     const fs::path document = user / "res" / "MouseVarn" / "MouseA" / "Config" / "MouseConfig.json";
     ASSERT_EQ(expected.count(document), 1u);
-    EXPECT_EQ(expected[document], ReadFile(factory / "res" / "MouseVarn" / "MouseA" / "Config" / "MouseConfig.json"));
+    EXPECT_EQ(expected[document],
+              ReadFile(factory / "res" / "MouseVarn" / "MouseA" / "Config" / "MouseConfig.json"));
     ASSERT_GE(full.tempsCreated, static_cast<int>(expected.size()));
     const Shape shape = ShapeOf(full);
 
@@ -421,7 +422,8 @@ TEST(CrashConsistency, SeededUserFolder) {
                 << "run " << i << ": the next start did not finish the copy";
             AgeTempFiles(data, 120);
             RemoveStaleSaves(user);
-            EXPECT_EQ(CountTempFiles(data), 0) << "run " << i << ": temporary files outside the cleaned folders";
+            EXPECT_EQ(CountTempFiles(data), 0)
+                << "run " << i << ": temporary files outside the cleaned folders";
             fs::remove_all(user);  // the next round starts from nothing again
         } else {
             tally.kills += run.killed ? 1 : 0;
