@@ -5,8 +5,8 @@
 #include <string>
 
 #include "Command.h"
-#include "common/ProgramPaths.h"
 #include "catalog/FindDev.h"
+#include "common/ProgramPaths.h"
 #include "common/Text.h"
 
 namespace zor::ctl {

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "Command.h"
-#include "common/ProgramPaths.h"
 #include "catalog/DeviceList.h"
 #include "common/AtomicFile.h"
 #include "common/IniFile.h"
+#include "common/ProgramPaths.h"
 #include "common/Text.h"
 #include "config/ConfigExchange.h"
 #include "config/KeyFunctionCatalog.h"

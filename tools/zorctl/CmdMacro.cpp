@@ -5,8 +5,8 @@
 #include <string>
 
 #include "CmdMacroEdit.h"
-#include "common/ProgramPaths.h"
 #include "Command.h"
+#include "common/ProgramPaths.h"
 #include "common/Text.h"
 #include "device/MacroStream.h"
 #include "macro/MacVkAndText.h"
