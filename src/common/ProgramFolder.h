@@ -46,7 +46,8 @@ std::string RootWarning(std::string_view program, unsigned effectiveUserId);
 // from the installation's in the sections the programs write; copies of factory files equal to
 // the installation's are removed, and a factory file the user changed is moved, unused, to
 // <user>/changed-factory-files. Returns the one line to show about those, or "". A user folder
-// that holds no factory file is left as it is.
+// that holds no factory file is left as it is. Called before the user's folder is named to
+// common/ProgramPaths (the installation's files are compared as they are, without the overlay).
 std::string MigrateUserFolder(const std::filesystem::path& installation, const std::filesystem::path& user);
 
 // Copies every file of factory that is missing in target (existing files are never replaced).
