@@ -3,6 +3,7 @@
 #include "device/DevicePresence.h"
 
 #include "common/Debug.h"
+#include "common/ProgramPaths.h"
 #include "ui/Controls.h"
 
 namespace zor::app {
@@ -22,7 +23,10 @@ void HomePage::BuildTiles(const std::vector<DeviceEntry>& entries) {
     if (tiles == nullptr) return;
     tiles->RemoveAll();
     m_tiles = 0;
-    const QString icons = QStringLiteral("res/Home/Icons/");
+    // The icons come with the device list the program unpacked into the user's folder.
+    const QString icons =
+        QString::fromStdString(paths::UnpackFolder(std::filesystem::current_path()).string()) +
+        QLatin1Char('/');
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const DeviceEntry& entry = entries[i];
         auto* tile = new ui::COptionUI();

@@ -12,6 +12,7 @@
 #include "common/DataFile.h"
 #include "common/Debug.h"
 #include "common/JsonText.h"
+#include "common/ProgramPaths.h"
 
 namespace zor {
 namespace {
@@ -151,16 +152,20 @@ std::string LoadBleNames(const std::filesystem::path& programFolder, std::string
     std::string& why = error ? *error : ignored;
     why.clear();
     const std::filesystem::path list = programFolder / kBleListPath;
-    std::filesystem::path temp = list;
+    // Decrypted beside the list, or in the user's folder when the list is the installation's.
+    const std::filesystem::path plain = paths::UserSide(list);
+    std::filesystem::path temp = plain;
     temp += ".temp";
     RemoveOnExit removeTemp(temp);
+    std::error_code folderError;
+    std::filesystem::create_directories(temp.parent_path(), folderError);
 
     if (const ReadFault fault = CheckDataFile(list, kMaxBleFileBytes); fault != ReadFault::None) {
         why = fault == ReadFault::Missing ? "missing " + list.string()
                                           : DescribeReadFault(list, fault, kMaxBleFileBytes);
         return {};
     }
-    if (!DecryptFile(list, list, kBlePassPhrase)) {
+    if (!DecryptFile(list, plain == list ? list : temp, kBlePassPhrase)) {
         why = "cannot decrypt " + list.string();
         return {};
     }

@@ -46,7 +46,7 @@ void FindDev::LoadDeviceList() {
     {
         // A device list that does not parse never replaces the one unpacked before: the mouse
         // would no longer be found.
-        const std::filesystem::path listPath = m_programFolder / kDeviceListPath;
+        const std::filesystem::path listPath = paths::DeviceList(m_programFolder);
         const UnpackItemCheck acceptItem = [listPath](const std::filesystem::path& target,
                                                       std::string_view data) {
             if (target.lexically_normal() != listPath.lexically_normal()) return true;
@@ -59,10 +59,14 @@ void FindDev::LoadDeviceList() {
         // The log is written whole once the unpack is done, the way every file of the program is:
         // a link in its place is replaced, never written through.
         std::ostringstream log;
-        m_lastUnpack = UnpackPackage(m_programFolder / kPackagePath, m_programFolder / kIconsFolder, &log, {},
-                                     acceptItem);
+        // The package is the installation's; what it unpacks to is the user's.
+        const std::filesystem::path unpackFolder = paths::UnpackFolder(m_programFolder);
+        std::error_code ec;
+        std::filesystem::create_directories(unpackFolder, ec);
+        m_lastUnpack =
+            UnpackPackage(paths::DevicePackage(m_programFolder), unpackFolder, &log, {}, acceptItem);
         std::string error;
-        if (!WriteFileAtomic(m_programFolder / kUnpackLogPath, log.str(), &error)) DebugLine(error + "\n");
+        if (!WriteFileAtomic(paths::UnpackLog(m_programFolder), log.str(), &error)) DebugLine(error + "\n");
     }
 
     // The list is read whether or not the package could be unpacked: the files of an earlier
@@ -78,7 +82,7 @@ void FindDev::LoadDeviceList() {
 }
 
 void FindDev::readDeviceList() {
-    const auto path = m_programFolder / kDeviceListPath;
+    const auto path = paths::DeviceList(m_programFolder);
     std::string text;
     if (const ReadFault fault = ReadDataFile(path, text, kMaxDeviceListBytes); fault != ReadFault::None) {
         m_listLoaded = false;

@@ -2,12 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
 
 #include "common/AtomicFile.h"
+#include "common/ProgramPaths.h"
 #include "common/Text.h"
 
 namespace zor {
@@ -202,18 +204,53 @@ std::string CapUtf16(std::string_view value, std::size_t cap) {
 
 }  // namespace
 
-IniFile::IniFile(std::filesystem::path path) : m_path(std::move(path)) {}
+IniFile::IniFile(std::filesystem::path path) : m_path(std::move(path)) {
+    if (auto overlay = paths::OverlayOf(m_path)) {
+        m_overlay = std::move(overlay->file);
+        m_holds = overlay->holds;
+    }
+}
+
+bool IniFile::Overlaid(std::string_view section) const {
+    return !m_overlay.empty() && (m_holds == nullptr || m_holds(section));
+}
+
+namespace {
+
+std::optional<std::string_view> FindValue(const IniText& ini, std::string_view section,
+                                          std::string_view key) {
+    auto range = FindSection(ini, section);
+    if (!range) return std::nullopt;
+    for (std::size_t i = range->first + 1; i < range->second; ++i) {
+        auto kl = ParseKeyLine(ini.lines[i]);
+        if (kl && EqualsIgnoreCaseAscii(kl->key, key)) return kl->value;
+    }
+    return std::nullopt;
+}
+
+// The section's key lines in file order.
+std::vector<KeyLine> SectionLines(const IniText* ini, std::string_view section) {
+    std::vector<KeyLine> out;
+    if (ini == nullptr) return out;
+    auto range = FindSection(*ini, section);
+    if (!range) return out;
+    for (std::size_t i = range->first + 1; i < range->second; ++i)
+        if (auto kl = ParseKeyLine(ini->lines[i])) out.push_back(*kl);
+    return out;
+}
+
+}  // namespace
 
 std::string IniFile::GetString(std::string_view section, std::string_view key, std::size_t cap) const {
+    if (Overlaid(section)) {
+        auto overlay = Cache().Read(m_overlay);
+        if (auto value = overlay ? FindValue(*overlay, section, key) : std::nullopt)
+            return CapUtf16(*value, cap);
+    }
     auto ini = Cache().Read(m_path);
     if (!ini) return {};
-    auto range = FindSection(*ini, section);
-    if (!range) return {};
-    for (std::size_t i = range->first + 1; i < range->second; ++i) {
-        auto kl = ParseKeyLine(ini->lines[i]);
-        if (kl && EqualsIgnoreCaseAscii(kl->key, key)) return CapUtf16(kl->value, cap);
-    }
-    return {};
+    auto value = FindValue(*ini, section, key);
+    return value ? CapUtf16(*value, cap) : std::string();
 }
 
 int IniFile::GetInt(std::string_view section, std::string_view key) const {
@@ -221,29 +258,37 @@ int IniFile::GetInt(std::string_view section, std::string_view key) const {
 }
 
 int IniFile::GetIntOr(std::string_view section, std::string_view key, int defaultValue) const {
+    if (Overlaid(section)) {
+        auto overlay = Cache().Read(m_overlay);
+        if (auto value = overlay ? FindValue(*overlay, section, key) : std::nullopt)
+            return ParseLeadingInt(*value);
+    }
     auto ini = Cache().Read(m_path);
     if (!ini) return defaultValue;
-    auto range = FindSection(*ini, section);
-    if (!range) return defaultValue;
-    for (std::size_t i = range->first + 1; i < range->second; ++i) {
-        auto kl = ParseKeyLine(ini->lines[i]);
-        if (kl && EqualsIgnoreCaseAscii(kl->key, key)) return ParseLeadingInt(kl->value);
-    }
-    return defaultValue;
+    auto value = FindValue(*ini, section, key);
+    return value ? ParseLeadingInt(*value) : defaultValue;
 }
 
 std::vector<std::string> IniFile::GetSection(std::string_view section, std::size_t cap) const {
     std::vector<std::string> out;
     auto ini = Cache().Read(m_path);
-    if (!ini) return out;
-    auto range = FindSection(*ini, section);
-    if (!range) return out;
+    std::vector<KeyLine> lines = SectionLines(ini.get(), section);
+    std::shared_ptr<const IniText> overlay;
+    if (Overlaid(section)) overlay = Cache().Read(m_overlay);
+    // The overlay's value replaces the installation's line of the same key; its other keys follow.
+    for (const KeyLine& mine : SectionLines(overlay.get(), section)) {
+        auto same = std::find_if(lines.begin(), lines.end(),
+                                 [&](const KeyLine& kl) { return EqualsIgnoreCaseAscii(kl.key, mine.key); });
+        if (same != lines.end()) {
+            same->value = mine.value;
+        } else {
+            lines.push_back(mine);
+        }
+    }
     // The profile API packs lines as "key=value\0...\0\0" into cap characters.
     std::size_t used = 1;
-    for (std::size_t i = range->first + 1; i < range->second; ++i) {
-        auto kl = ParseKeyLine(ini->lines[i]);
-        if (!kl) continue;
-        std::string line = std::string(kl->key) + "=" + std::string(kl->value);
+    for (const KeyLine& kl : lines) {
+        std::string line = std::string(kl.key) + "=" + std::string(kl.value);
         const std::size_t units = Utf8ToUtf16(line).size() + 1;
         if (used + units > cap) break;
         used += units;
@@ -262,8 +307,21 @@ std::vector<std::string> IniFile::SectionNames() const {
 }
 
 bool IniFile::HasSection(std::string_view section) const {
+    if (Overlaid(section)) {
+        auto overlay = Cache().Read(m_overlay);
+        if (overlay && FindSection(*overlay, section)) return true;
+    }
     auto ini = Cache().Read(m_path);
     return ini && FindSection(*ini, section).has_value();
+}
+
+std::vector<std::string> IniFile::SectionNames() const {
+    std::vector<std::string> names;
+    auto ini = Cache().Read(m_path);
+    if (!ini) return names;
+    for (const std::string& line : ini->lines)
+        if (auto name = SectionName(line)) names.emplace_back(*name);
+    return names;
 }
 
 namespace {
@@ -310,22 +368,31 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
 
 bool IniFile::WriteStrings(const std::vector<IniEntry>& entries) {
     if (entries.empty()) return true;
+    const std::filesystem::path& target = WriteTarget();
     IniText ini;
     std::error_code ec;
-    if (std::filesystem::exists(m_path, ec)) {
-        auto read = ReadIni(m_path);
+    if (std::filesystem::exists(target, ec)) {
+        auto read = ReadIni(target);
         if (!read) return false;  // exists but unreadable: never replace it blindly
         ini = std::move(*read);
+    } else if (!m_overlay.empty()) {
+        std::filesystem::create_directories(target.parent_path(), ec);
     }
     for (const IniEntry& entry : entries) SetKey(ini, entry.section, entry.key, entry.value);
-    Cache().Forget(m_path);
-    return WriteFileAtomic(m_path, Serialize(ini));
+    Cache().Forget(target);
+    return WriteFileAtomic(target, Serialize(ini));
 }
 
 bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
+    // A key of the installation's file cannot go: the overlay hides it with an empty value.
+    if (!m_overlay.empty()) {
+        auto base = Cache().Read(m_path);
+        if (base && FindValue(*base, section, key)) return WriteString(section, key, "");
+    }
+    const std::filesystem::path& target = WriteTarget();
     std::error_code ec;
-    if (!std::filesystem::exists(m_path, ec)) return true;
-    auto read = ReadIni(m_path);
+    if (!std::filesystem::exists(target, ec)) return true;
+    auto read = ReadIni(target);
     if (!read) return false;
     IniText ini = std::move(*read);
     auto range = FindSection(ini, section);
@@ -333,8 +400,8 @@ bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
     for (std::size_t i = range->first + 1; i < range->second; ++i) {
         if (auto kl = ParseKeyLine(ini.lines[i]); kl && EqualsIgnoreCaseAscii(kl->key, key)) {
             ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(i));
-            Cache().Forget(m_path);
-            return WriteFileAtomic(m_path, Serialize(ini));
+            Cache().Forget(target);
+            return WriteFileAtomic(target, Serialize(ini));
         }
     }
     return true;

@@ -23,6 +23,9 @@ public:
     // A file larger than this is not read (and so never replaced by a write).
     static constexpr std::size_t kMaxFileBytes = 16u * 1024u * 1024u;
 
+    // A file of the installation that has a user's overlay (common/ProgramPaths decides which)
+    // reads the overlay's keys first in the sections it holds, then the installation's file;
+    // every write goes to the overlay.
     explicit IniFile(std::filesystem::path path);
 
     const std::filesystem::path& path() const { return m_path; }
@@ -39,7 +42,8 @@ public:
     // its terminator) would exceed cap characters.
     std::vector<std::string> GetSection(std::string_view section, std::size_t cap = kSectionCap) const;
     bool HasSection(std::string_view section) const;
-    // The names of the file's section headers in file order (a repeated header repeats).
+    // The names of the file's own section headers in file order (a repeated header repeats; an
+    // overlay's are not included).
     std::vector<std::string> SectionNames() const;
 
     // Sets key in section to value: changes the first matching line, or adds the key at the end
@@ -54,7 +58,12 @@ public:
     bool DeleteKey(std::string_view section, std::string_view key);
 
 private:
+    bool Overlaid(std::string_view section) const;
+    const std::filesystem::path& WriteTarget() const { return m_overlay.empty() ? m_path : m_overlay; }
+
     std::filesystem::path m_path;
+    std::filesystem::path m_overlay;  // empty: no overlay
+    bool (*m_holds)(std::string_view section) = nullptr;
 };
 
 }  // namespace zor

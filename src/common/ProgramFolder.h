@@ -1,6 +1,8 @@
 // The program folder holds res/ and the skin folders. It is the --home argument or $ZOR_HOME;
-// else the executable's folder (or a parent of it, for the build tree) when it holds res/;
-// else $XDG_DATA_HOME/zormouse, filled on first use from the installed factory copy.
+// else the executable's folder (or a parent of it, for the build tree) when it holds res/ (both
+// are one writable program folder); else the installation's <prefix>/share/zormouse, read only,
+// with the user's own files in $XDG_DATA_HOME/zormouse (common/ProgramPaths says which file
+// lives where).
 #pragma once
 
 #include <filesystem>
@@ -12,11 +14,15 @@
 namespace zor {
 
 struct ProgramFolderResult {
-    std::filesystem::path folder;
-    std::string error;  // empty on success
+    std::filesystem::path folder;      // the program folder the resources are read from
+    std::filesystem::path userFolder;  // the user's folder of an installed program, else ""
+    std::string error;                 // empty on success
 };
 
 // home: the --home argument when given. exeDir: the executable's folder ("" = from /proc).
+// Names the user's folder to common/ProgramPaths for the rest of the process, and tidies a user
+// folder that an older version filled with a copy of the installation (MigrateUserFolder; its
+// line goes to stderr).
 ProgramFolderResult ResolveProgramFolder(const std::optional<std::filesystem::path>& home,
                                          std::filesystem::path exeDir = {});
 
@@ -38,6 +44,16 @@ int RemoveStaleSavesUnderInstanceLock(const std::filesystem::path& programFolder
 // The line to show on stderr when a program runs with the effective user id 0 (it should not:
 // every file it writes then belongs to root); empty otherwise.
 std::string RootWarning(std::string_view program, unsigned effectiveUserId);
+
+// Turns a user folder that older versions filled with a whole copy of the installation into one
+// that holds only the user's own files: the documents, the macro library and the unpacked device
+// list stay; Set.ini, the model descriptions and PopColor.ini keep only the values that differ
+// from the installation's in the sections the programs write; copies of factory files equal to
+// the installation's are removed, and a factory file the user changed is moved, unused, to
+// <user>/changed-factory-files. Returns the one line to show about those, or "". A user folder
+// that holds no factory file is left as it is. Called before the user's folder is named to
+// common/ProgramPaths (the installation's files are compared as they are, without the overlay).
+std::string MigrateUserFolder(const std::filesystem::path& installation, const std::filesystem::path& user);
 
 // Copies every file of factory that is missing in target (existing files are never replaced).
 bool SeedFromFactory(const std::filesystem::path& factory, const std::filesystem::path& target,

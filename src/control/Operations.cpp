@@ -93,7 +93,7 @@ RateConnection ConnectionOf(DeviceStack& stack) {
 int RateCountOfFolder(const std::filesystem::path& programFolder, const std::string& devFolder) {
     int count = ReportRateCount("");
     std::string text;
-    if (!ReadFileBytes(programFolder / kDeviceListPath, text)) return count;
+    if (!ReadFileBytes(paths::DeviceList(programFolder), text)) return count;
     for (const DeviceEntry& entry : ParseDeviceList(text).entries) {
         if (entry.devFolder != devFolder) continue;
         for (const std::string& name : entry.names) count = std::max(count, ReportRateCount(name));

@@ -1,5 +1,7 @@
 #include "update/UpdatePaths.h"
 
+#include "common/ProgramPaths.h"
+
 #include <algorithm>
 
 namespace zor::update {
@@ -17,11 +19,11 @@ std::filesystem::path LocalVersionPath(const std::filesystem::path& programFolde
 }
 
 std::filesystem::path ServerVersionPath(const std::filesystem::path& programFolder) {
-    return programFolder / "SeverVersion.json";
+    return paths::UserSide(programFolder / "SeverVersion.json");
 }
 
 std::filesystem::path DownloadFolder(const std::filesystem::path& programFolder) {
-    return programFolder / kDownloadFolder;
+    return paths::UserSide(programFolder / kDownloadFolder);
 }
 
 std::string FileNameFromAddress(std::string_view address) {

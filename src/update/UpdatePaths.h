@@ -20,7 +20,8 @@ inline constexpr std::string_view kDownloadFolder = "123";
 std::filesystem::path UpdaterExecutable(const std::filesystem::path& programFolder);
 // "AutoUpdate/res/version/VersionInfo.json": product, installed version, service address.
 std::filesystem::path VersionInfoPath(const std::filesystem::path& programFolder);
-// "Version/LocalVersion.json" and "SeverVersion.json" of the version window.
+// "Version/LocalVersion.json" and "SeverVersion.json" of the version window (the latter, and the
+// downloads, are written in the user's folder of an installed program).
 std::filesystem::path LocalVersionPath(const std::filesystem::path& programFolder);
 std::filesystem::path ServerVersionPath(const std::filesystem::path& programFolder);
 std::filesystem::path DownloadFolder(const std::filesystem::path& programFolder);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <regex>
 #include <set>
@@ -7,7 +8,9 @@
 #include "common/Colour.h"
 #include "common/Debug.h"
 #include "common/Guid.h"
+#include "common/IniFile.h"
 #include "common/ProgramFolder.h"
+#include "common/ProgramPaths.h"
 #include "common/Sleeper.h"
 #include "support/TempDir.h"
 
@@ -77,29 +80,136 @@ TEST(ProgramFolder, ExecutableFolderOrParentHoldingResources) {
     EXPECT_EQ(found.folder, dir / "tree");
 }
 
-TEST(ProgramFolder, UserFolderIsSeededFromFactoryWithoutOverwriting) {
+namespace {
+
+// Undoes the user folder that ResolveProgramFolder names for the process.
+struct LayoutReset {
+    ~LayoutReset() {
+        paths::SetUserFolder({}, {});
+        ::unsetenv("XDG_DATA_HOME");
+    }
+};
+
+}  // namespace
+
+TEST(ProgramFolder, InstalledProgramReadsTheInstallationAndWritesOnlyTheUsersFiles) {
     TempDir dir;
-    WriteFile(dir / "prefix" / "share" / "zormouse" / "res" / "Set.ini", "[Set]\nLanguage=1\n");
-    WriteFile(dir / "prefix" / "share" / "zormouse" / "res" / "new.txt", "factory");
-    WriteFile(dir / "data" / "zormouse" / "res" / "Set.ini", "[Set]\nLanguage=7\n");
+    LayoutReset reset;
+    const auto factory = dir / "prefix" / "share" / "zormouse";
+    const auto user = dir / "data" / "zormouse";
+    const auto model = paths::ModelFolder(factory, {});
+    WriteFile(factory / "res" / "Set.ini", "[Set]\nLanguage=1\nDpiPopEn=1\n");
+    WriteFile(paths::ModelDescription(model), "[Init]\nPRODUCTNAME=Old\n[RANDOM]\nProfile0=1\nProfile1=2\n");
+    WriteFile(model / "Config" / "MouseConfig.json", "factory document");
     ::unsetenv("ZOR_HOME");
     ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    // The user's folder holds res/ already: it is used, its files stay as they are, and the files
-    // a newer installation brings are added.
-    auto existing = ResolveProgramFolder(std::nullopt, dir / "prefix" / "bin");
-    EXPECT_EQ(existing.folder, dir / "data" / "zormouse");
-    EXPECT_EQ(zor::test::ReadFile(dir / "data" / "zormouse" / "res" / "Set.ini"), "[Set]\nLanguage=7\n");
-    EXPECT_EQ(zor::test::ReadFile(dir / "data" / "zormouse" / "res" / "new.txt"), "factory");
 
-    std::filesystem::remove_all(dir / "data");
-    auto seeded = ResolveProgramFolder(std::nullopt, dir / "prefix" / "bin");
-    ASSERT_TRUE(seeded.error.empty()) << seeded.error;
-    EXPECT_EQ(zor::test::ReadFile(dir / "data" / "zormouse" / "res" / "new.txt"), "factory");
+    const auto found = ResolveProgramFolder(std::nullopt, dir / "prefix" / "bin");
+    ASSERT_TRUE(found.error.empty()) << found.error;
+    EXPECT_EQ(found.folder, factory);
+    EXPECT_EQ(found.userFolder, user);
+    // Preferences and the description's written sections: the user's values over the installation's.
+    IniFile set(paths::SetIni(factory));
+    ASSERT_TRUE(set.WriteString("Set", "Language", "7"));
+    IniFile description(paths::ModelDescription(model));
+    ASSERT_TRUE(description.WriteString("RANDOM", "Profile0", "999"));
+    ASSERT_TRUE(description.WriteString("Init", "PRODUCTNAME", "Mine")) << "written, never read back";
+    EXPECT_EQ(zor::test::ReadFile(user / "res" / "Set.ini"), "[Set]\nLanguage=7\n");
+    // A newer installation: its values reach the user at once, under the user's own.
+    WriteFile(factory / "res" / "Set.ini", "[Set]\nLanguage=2\nDpiPopEn=0\n");
+    WriteFile(paths::ModelDescription(model), "[Init]\nPRODUCTNAME=New\n[RANDOM]\nProfile0=5\nProfile1=6\n");
+    EXPECT_EQ(set.GetInt("Set", "Language"), 7);
+    EXPECT_EQ(set.GetIntOr("Set", "DpiPopEn", 9), 0);
+    EXPECT_EQ(description.GetString("Init", "PRODUCTNAME"), "New");
+    EXPECT_EQ(description.GetInt("RANDOM", "Profile0"), 999);
+    EXPECT_EQ(description.GetInt("RANDOM", "Profile1"), 6);
+    EXPECT_EQ(description.GetSection("RANDOM"), (std::vector<std::string>{"Profile0=999", "Profile1=6"}));
+    ASSERT_TRUE(description.DeleteKey("RANDOM", "Profile1"));
+    EXPECT_EQ(description.GetString("RANDOM", "Profile1"), "");
+    // The configuration document is the factory's on first use, then the user's own.
+    const auto document = paths::MouseConfig(model);
+    EXPECT_EQ(document, user / "res" / "MouseVarn" / "MouseA" / "Config" / "MouseConfig.json");
+    EXPECT_EQ(zor::test::ReadFile(document), "factory document");
+    WriteFile(document, "mine");
+    WriteFile(model / "Config" / "MouseConfig.json", "newer factory document");
+    EXPECT_EQ(zor::test::ReadFile(paths::MouseConfig(model)), "mine");
+    // The installation is never written to.
+    EXPECT_EQ(zor::test::ReadFile(factory / "res" / "Set.ini"), "[Set]\nLanguage=2\nDpiPopEn=0\n");
 
-    WriteFile(dir / "data" / "zormouse" / "res" / "Set.ini", "mine");
-    ASSERT_TRUE(SeedFromFactory(dir / "prefix" / "share" / "zormouse", dir / "data" / "zormouse"));
-    EXPECT_EQ(zor::test::ReadFile(dir / "data" / "zormouse" / "res" / "Set.ini"), "mine");
-    ::unsetenv("XDG_DATA_HOME");
+    // The build tree and a --home folder are one writable program folder again.
+    std::filesystem::create_directories(dir / "home" / "res");
+    const auto home = ResolveProgramFolder(dir / "home", dir / "bin");
+    EXPECT_TRUE(home.userFolder.empty());
+    EXPECT_EQ(paths::MouseConfig(dir / "home" / "res" / "MouseVarn" / "MouseA"),
+              dir / "home" / "res" / "MouseVarn" / "MouseA" / "Config" / "MouseConfig.json");
+    IniFile homeSet(paths::SetIni(dir / "home"));
+    ASSERT_TRUE(homeSet.WriteString("Set", "Language", "3"));
+    EXPECT_EQ(zor::test::ReadFile(dir / "home" / "res" / "Set.ini"), "[Set]\nLanguage=3\n");
+}
+
+TEST(ProgramFolder, AnOldUserFolderKeepsWhatTheUserSetAndLosesTheFactoryCopiesOnce) {
+    TempDir dir;
+    LayoutReset reset;
+    const auto factory = dir / "prefix" / "share" / "zormouse";
+    const auto user = dir / "data" / "zormouse";
+    const std::string factoryDescription =
+        "[Init]\nPRODUCTNAME=Zor\n[RANDOM]\nProfile0=0\n[Config]\nResPath=res_black\n";
+    const std::string mineDescription =
+        "[Init]\nPRODUCTNAME=Zor\n[RANDOM]\nProfile0=4242\n[Config]\nResPath=res_white\n";
+    const std::pair<std::string, std::string> files[] = {
+        // path, factory content
+        {"res/Set.ini", "[Set]\nLanguage=1\nDpiPopEn=1\n"},
+        {"res/Language/English.ini", "[Main]\nTitle=Zor\n"},
+        {"res_black/MainWnd.xml", "<Window/>"},
+        {"AutoUpdate/res/version/VersionInfo.json", "{\"version\": \"0.1.0\"}"},
+        {"res/MouseVarn/MouseA/Config/DeviceFeature.ini", factoryDescription},
+        {"res/MouseVarn/MouseA/Config/MouseConfig.json", "factory"},
+        {"res/MacroVarn/MacroData/macroConfig.json", "factory macros"},
+    };
+    for (const auto& [path, content] : files) {
+        WriteFile(factory / path, content);
+        WriteFile(user / path, content);  // what the old first start copied
+    }
+    // What the user set, and a factory file the user edited by hand.
+    WriteFile(user / "res/Set.ini", "[Set]\nLanguage=5\nDpiPopEn=1\n");
+    WriteFile(user / "res/MouseVarn/MouseA/Config/DeviceFeature.ini", mineDescription);
+    WriteFile(user / "res/MouseVarn/MouseA/Config/MouseConfig.json", "mine");
+    WriteFile(user / "res/MacroVarn/MacroData/macroConfig.json", "factory macros");
+    WriteFile(user / "res/Language/English.ini", "[Main]\nTitle=My title\n");
+    WriteFile(user / "res/Home/Icons/Ndevice.json", "unpacked");
+
+    const std::string line = MigrateUserFolder(factory, user);
+    EXPECT_NE(line.find("kept 1 factory file you changed in " + (user / "changed-factory-files").string()),
+              std::string::npos)
+        << line;
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(user))
+        if (entry.is_regular_file()) left.push_back(entry.path().lexically_relative(user).string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left,
+              (std::vector<std::string>{
+                  "changed-factory-files/res/Language/English.ini", "res/Home/Icons/Ndevice.json",
+                  "res/MacroVarn/MacroData/macroConfig.json", "res/MouseVarn/MouseA/Config/DeviceFeature.ini",
+                  "res/MouseVarn/MouseA/Config/MouseConfig.json", "res/Set.ini"}));
+    EXPECT_EQ(zor::test::ReadFile(user / "res/Set.ini"), "[Set]\nLanguage=5\n");
+    EXPECT_EQ(zor::test::ReadFile(user / "res/MouseVarn/MouseA/Config/DeviceFeature.ini"),
+              "[RANDOM]\nProfile0=4242\n[Config]\nResPath=res_white\n");
+    EXPECT_EQ(zor::test::ReadFile(user / "res/MouseVarn/MouseA/Config/MouseConfig.json"), "mine");
+    EXPECT_FALSE(std::filesystem::exists(user / "res_black")) << "emptied folders go too";
+
+    // Read through the installation, the user's values are all there.
+    paths::SetUserFolder(factory, user);
+    EXPECT_EQ(IniFile(paths::SetIni(factory)).GetInt("Set", "Language"), 5);
+    EXPECT_EQ(IniFile(paths::AppDescription(factory)).GetString("Config", "ResPath"), "res_white");
+    EXPECT_EQ(IniFile(paths::AppDescription(factory)).GetInt("RANDOM", "Profile0"), 4242);
+    paths::SetUserFolder({}, {});
+
+    // A second start changes nothing, even after the user set more.
+    IniFile(user / "res/Set.ini").WriteString("Set", "DpiPopEn", "1");
+    const auto before = zor::test::ReadFile(user / "res/Set.ini");
+    EXPECT_EQ(MigrateUserFolder(factory, user), "");
+    EXPECT_EQ(zor::test::ReadFile(user / "res/Set.ini"), before);
+    EXPECT_TRUE(std::filesystem::exists(user / "changed-factory-files/res/Language/English.ini"));
 }
 
 TEST(ProgramFolder, SeedingCopiesWholeFilesAndRemovesTheTemporaryFilesOfAKilledCopy) {

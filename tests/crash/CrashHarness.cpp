@@ -95,13 +95,19 @@ SaveWatcher::~SaveWatcher() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
-void SaveWatcher::Watch(const fs::path& dir) {
+void SaveWatcher::Watch(const fs::path& dir, bool late) {
     const int wd = inotify_add_watch(m_fd, dir.c_str(),
                                      IN_CREATE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_ONLYDIR);
     if (wd >= 0) m_dirs[wd] = dir;
     std::error_code ec;
     for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        if (it->is_directory() && !it->is_symlink()) Watch(it->path());
+        if (it->is_directory() && !it->is_symlink()) {
+            Watch(it->path(), late);
+        } else if (late && it->is_regular_file()) {
+            // Saved in a folder made during the run before its watch was placed: never seen.
+            const fs::path& path = it->path();
+            m_missed.insert(IsTemp(path) ? path.parent_path() / TargetOfTemp(path.filename().string()) : path);
+        }
     }
 }
 
@@ -144,7 +150,7 @@ bool SaveWatcher::HandleEvents(const Kill* kill, RunReport& report) {
             if (dir == m_dirs.end() || event->len == 0) continue;
             const fs::path path = dir->second / event->name;
             if (event->mask & IN_ISDIR) {
-                if (event->mask & (IN_CREATE | IN_MOVED_TO)) Watch(path);
+                if (event->mask & (IN_CREATE | IN_MOVED_TO)) Watch(path, true);
                 continue;
             }
             if ((event->mask & IN_CREATE) && IsTemp(path)) {

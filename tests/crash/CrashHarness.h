@@ -69,7 +69,8 @@ public:
     void Reset();
 
 private:
-    void Watch(const std::filesystem::path& dir);
+    // late: the folder was made during a run; files already in it were saved unseen.
+    void Watch(const std::filesystem::path& dir, bool late = false);
     // Reads what is queued; true when the program is to be killed now.
     bool HandleEvents(const Kill* kill, RunReport& report);
 

@@ -6,6 +6,7 @@
 
 #include "Command.h"
 #include "catalog/FindDev.h"
+#include "common/ProgramPaths.h"
 #include "common/Text.h"
 
 namespace zor::ctl {
@@ -93,12 +94,12 @@ int Run(CommandContext& ctx) {
                      DescribeReadFault(ctx.options.home / kPackagePath, unpack.fault, kMaxPackageFileBytes));
     if (finder.lastUnpack().code != 0)
         return Fail(ctx, Format("cannot open the device list package %s (error %d)",
-                                (ctx.options.home / kPackagePath).string(), finder.lastUnpack().code));
+                                paths::DevicePackage(ctx.options.home).string(), finder.lastUnpack().code));
     if (!finder.listLoaded()) return Fail(ctx, "cannot read the device list: " + finder.listError());
     if (finder.lastUnpack().failed > 0)
         ctx.err << "zorctl: warning: " << finder.lastUnpack().failed
                 << " item(s) of the package were not unpacked, see "
-                << (ctx.options.home / kUnpackLogPath).string() << '\n';
+                << paths::UnpackLog(ctx.options.home).string() << '\n';
 
     if (ctx.options.json)
         ctx.out << ToJson(finder).dump(4) << '\n';

@@ -8,6 +8,7 @@
 #include "catalog/DeviceList.h"
 #include "common/AtomicFile.h"
 #include "common/IniFile.h"
+#include "common/ProgramPaths.h"
 #include "common/Text.h"
 #include "config/ConfigExchange.h"
 #include "config/KeyFunctionCatalog.h"
@@ -89,7 +90,7 @@ int RunConfig(CommandContext& ctx) {
         KeyFunctionCatalog catalog;
         catalog.LoadFile(ctx.options.home / kLanguageTextPath);
         MacroStore macros;
-        macros.Load(ctx.options.home / kMacroLivePath);
+        macros.Load(paths::MacroLibrary(ctx.options.home));
         MacVkAndText keys;
         doc.FillKeyTexts(catalog);
         doc.RefreshMacroLabels(macros, catalog, keys);

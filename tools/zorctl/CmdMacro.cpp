@@ -6,6 +6,7 @@
 
 #include "CmdMacroEdit.h"
 #include "Command.h"
+#include "common/ProgramPaths.h"
 #include "common/Text.h"
 #include "device/MacroStream.h"
 #include "macro/MacVkAndText.h"
@@ -85,7 +86,7 @@ int RunMacro(CommandContext& ctx) {
     const auto& a = ctx.options.args;
     if (a.empty()) return Usage(ctx, "macro needs a subcommand");
     MacroStore store;
-    MacroResult loaded = store.Load(ctx.options.home / kMacroLivePath);
+    MacroResult loaded = store.Load(paths::MacroLibrary(ctx.options.home));
     const std::string& sub = a[0];
     if (!loaded.ok && sub != "reset") return Fail(ctx, "the macro library cannot be read: " + loaded.message);
     if (auto edited = RunMacroEdit(ctx, store, a)) return *edited;
@@ -144,10 +145,10 @@ int RunMacro(CommandContext& ctx) {
     if (sub == "reset" && a.size() == 1) {
         // A library that could not be read is moved aside as ".bad" rather than copied to ".bak".
         const bool unreadable = store.Unreadable();
-        MacroResult r = store.Reset(ctx.options.home / kMacroFactoryPath);
+        MacroResult r = store.Reset(paths::MacroFactory(ctx.options.home));
         if (!r.ok) return Fail(ctx, "reset failed: " + r.message);
         ctx.out << "macro library reset (" << store.groups().size() << " groups); the old one is in "
-                << kMacroLivePath << (unreadable ? ".bad\n" : ".bak\n");
+                << paths::MacroLibrary(ctx.options.home).string() << (unreadable ? ".bad\n" : ".bak\n");
         return 0;
     }
     return Usage(ctx, "unknown macro subcommand or wrong arguments");

@@ -6,6 +6,7 @@
 #include "ui/SingleInstance.h"
 #include "update/gui/BackgroundTask.h"
 #include "common/Debug.h"
+#include "common/ProgramPaths.h"
 #include "update/UpdatePaths.h"
 
 namespace zor::update {
@@ -19,10 +20,12 @@ LaunchResult StartUpdater(const std::filesystem::path& programFolder) {
         DebugF("updater %s is missing\n", exe.string());
         return LaunchResult::Missing;
     }
-    const bool started =
-        QProcess::startDetached(QString::fromStdString(exe.string()),
-                                {QStringLiteral("--home"), QString::fromStdString(programFolder.string())},
-                                QString::fromStdString(exe.parent_path().string()));
+    QStringList arguments{QStringLiteral("--home"), QString::fromStdString(programFolder.string())};
+    // An installed program's updater writes where the program does: in the user's folder.
+    if (const std::filesystem::path user = paths::UserFolder(); !user.empty())
+        arguments << QStringLiteral("--user") << QString::fromStdString(user.string());
+    const bool started = QProcess::startDetached(QString::fromStdString(exe.string()), arguments,
+                                                 QString::fromStdString(exe.parent_path().string()));
     DebugF("updater %s: %s\n", exe.string(), started ? "started" : "could not be started");
     return started ? LaunchResult::Started : LaunchResult::Failed;
 }

@@ -11,6 +11,7 @@
 #include "common/Debug.h"
 #include "common/IniFile.h"
 #include "common/ProgramFolder.h"
+#include "common/ProgramPaths.h"
 #include "config/AppFeature.h"
 #include "ui/Language.h"
 #include "update/UpdatePaths.h"
@@ -20,15 +21,18 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("AutoUpdate"));
     std::optional<std::filesystem::path> home;
+    std::filesystem::path user;
     QString screenshot;
     const QStringList arguments = QApplication::arguments();
     for (int i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == QLatin1String("--home") && i + 1 < arguments.size()) {
             home = arguments[++i].toStdString();
+        } else if (arguments[i] == QLatin1String("--user") && i + 1 < arguments.size()) {
+            user = arguments[++i].toStdString();
         } else if (arguments[i] == QLatin1String("--screenshot") && i + 1 < arguments.size()) {
             screenshot = arguments[++i];
         } else {
-            std::fprintf(stderr, "usage: AutoUpdate [--home DIR] [--screenshot FILE]\n");
+            std::fprintf(stderr, "usage: AutoUpdate [--home DIR [--user DIR]] [--screenshot FILE]\n");
             return 2;
         }
     }
@@ -40,6 +44,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "AutoUpdate: %s\n", folder.error.c_str());
         return 1;
     }
+    // The installation's updater of an installed program: what it writes goes to the user's folder.
+    if (!user.empty()) zor::paths::SetUserFolder(folder.folder, user);
     std::error_code ec;
     std::filesystem::current_path(folder.folder, ec);
 
