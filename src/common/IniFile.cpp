@@ -315,15 +315,6 @@ bool IniFile::HasSection(std::string_view section) const {
     return ini && FindSection(*ini, section).has_value();
 }
 
-std::vector<std::string> IniFile::SectionNames() const {
-    std::vector<std::string> names;
-    auto ini = Cache().Read(m_path);
-    if (!ini) return names;
-    for (const std::string& line : ini->lines)
-        if (auto name = SectionName(line)) names.emplace_back(*name);
-    return names;
-}
-
 namespace {
 
 // Sets key in section within the text: the first matching line, else a new line at the end of
