@@ -197,7 +197,11 @@ std::string EscapeControls(std::string_view utf8) {
     return out;
 }
 
-std::optional<int> ParseLeadingIntChecked(std::string_view text) {
+namespace {
+
+// The leading integer of text as _wtoi reads it (blanks, a sign, digits), its magnitude held at
+// INT_MAX + 1 once it passes that; overflowed says whether the digits went beyond an int.
+long long LeadingInteger(std::string_view text, bool& overflowed) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     bool negative = false;
@@ -205,13 +209,27 @@ std::optional<int> ParseLeadingIntChecked(std::string_view text) {
         negative = text[i] == '-';
         ++i;
     }
+    constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
     long long value = 0;
+    overflowed = false;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) return std::nullopt;
+        if (value > kLimit) {
+            value = kLimit;
+            overflowed = true;
+        }
     }
-    if (negative) value = -value;
-    if (value > INT_MAX) return std::nullopt;
+    if (negative) return -value;
+    if (value > INT_MAX) overflowed = true;
+    return value;
+}
+
+}  // namespace
+
+std::optional<int> ParseLeadingIntChecked(std::string_view text) {
+    bool overflowed = false;
+    const long long value = LeadingInteger(text, overflowed);
+    if (overflowed) return std::nullopt;
     return static_cast<int>(value);
 }
 
@@ -292,20 +310,8 @@ std::string PrintableText(std::string_view text, std::size_t maxChars, bool keep
 }
 
 int ParseLeadingInt(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative) value = -value;
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+    bool overflowed = false;
+    return static_cast<int>(std::clamp<long long>(LeadingInteger(text, overflowed), INT_MIN, INT_MAX));
 }
 
 namespace detail {
