@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include "common/Text.h"
 #include "ui/WindowImplBase.h"
 
 namespace zor::app {
@@ -73,15 +74,14 @@ Notices::DocumentChoice Notices::AskUnreadDocument(const control::UnreadDocument
         why.remove(QRegularExpression(QStringLiteral("^\\[[^\\]]*\\]\\s*")));
         why.remove(QRegularExpression(QStringLiteral("; last read: .*"),
                                       QRegularExpression::DotMatchesEverythingOption));
-        for (QChar& c : why)
-            if (!c.isPrint()) c = QLatin1Char('?');
-        if (why.size() > 160) why = why.left(157) + QStringLiteral("...");
-        lines << why;
+        lines << QString::fromStdString(PrintableText(why.toStdString(), 160));
     }
     if (!unread.keptAs.empty())
         lines << Text("ConfigKeptAs") + QLatin1Char(' ') +
                      QString::fromStdString(unread.keptAs.filename().string());
-    lines << Text("ConfigChoose");
+    // The headline, what was found, and the choice, each a paragraph of its own.
+    lines[0] += QLatin1Char('\n');
+    lines << QLatin1Char('\n') + Text("ConfigChoose");
     switch (CMsgWnd::ShowChoiceBox(&m_owner, Text("Error"), lines.join(QLatin1Char('\n')),
                                    Text("ConfigRestore"), Text("ConfigReadBack"))) {
         case 1:
