@@ -44,7 +44,10 @@ void Notices::ShowNoDevice(bool unlinkedReceiver, bool bleUnavailable) {
                                                          QStringLiteral("WirelessUnconnect3")}
                                            : QStringList{QStringLiteral("NoDevice")};
     if (bleUnavailable) message << QStringLiteral("BleNotAvailable");
-    box->SetTextKeys(QStringLiteral("Tip"), message, QStringLiteral("NoDeviceExit"));
+    // Only the no-device notice ends the program from its button; the receiver's notice is read
+    // and put away while the program waits for the mouse to link again.
+    box->SetTextKeys(QStringLiteral("Tip"), message,
+                     unlinkedReceiver ? QStringLiteral("MessageOK") : QStringLiteral("NoDeviceExit"));
     box->Retext([this](const QString& id) { return Text(id); });
     box->CenterWindow();
     box->raise();

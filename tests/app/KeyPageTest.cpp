@@ -113,6 +113,8 @@ TEST_F(KeyPageTest, AFunctionOfEveryCategoryReachesTheMouse) {
     };
     for (const Case& c : cases) {
         OpenKey("btn_MouseKey_Click3");
+        // The title names the button from the first opening on.
+        EXPECT_EQ(Popup("lab_PopMouseKey_Key")->GetText(), QStringLiteral("Forward button")) << c.item;
         ASSERT_TRUE(ClickControl(Popup(c.category))) << c.category;
         Mouse().ClearFrames();
         ASSERT_TRUE(ClickControl(Popup(c.item))) << c.item;

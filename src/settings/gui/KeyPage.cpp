@@ -227,9 +227,10 @@ void KeyPage::OpenOn(const QString& name, int slot) {
         title = m_hooks.text(slot == kWheelUpSlot     ? QStringLiteral("KeyWheelUp")
                              : slot == kWheelDownSlot ? QStringLiteral("KeyWheelDown")
                                                       : QStringLiteral("lab_MouseKey2_Name%1").arg(slot));
-    if (CControlUI* key = m_pm.FindControl(QStringLiteral("lab_PopMouseKey_Key"))) key->SetText(title);
     const KeyRules rules{m_hooks.ble && m_hooks.ble(), m_lighting};
     m_popup->Open(m_clicked, m_profile, rules);
+    // The popup's controls exist once it has opened (the skin builds them on the first opening).
+    if (CControlUI* key = m_pm.FindControl(QStringLiteral("lab_PopMouseKey_Key"))) key->SetText(title);
 }
 
 bool KeyPage::Notify(ui::TNotifyUI& msg) {
