@@ -25,6 +25,13 @@ void Notices::Raise() {
     if (m_box) m_box->raise();
 }
 
+QString Notices::Text(const QString& id) const {
+    QString text = m_language.QueryControlText(id, {});
+    for (const char* section : {"MouseUI", "MacroUI"})
+        if (text.isEmpty()) text = m_language.Current().Find(QLatin1String(section), id).value_or(QString());
+    return text;
+}
+
 void Notices::Retext() {
     if (m_box) m_box->Retext([this](const QString& id) { return Text(id); });
 }

@@ -24,7 +24,7 @@
 namespace zor::app {
 
 namespace {
-const QString kMacroFilter = QStringLiteral("Config Flie(*.Macro.Config)");
+const QString kMacroFilter = QStringLiteral("Config File(*.Macro.Config)");
 const QString kConfigFilter = QString::fromLatin1(kConfigExchangeFilter.data(), kConfigExchangeFilter.size());
 }  // namespace
 

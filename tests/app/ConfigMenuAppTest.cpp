@@ -81,7 +81,7 @@ TEST_F(ConfigMenuTest, ExportedConfigurationImportsBackToTheSameDocumentAndIsSen
     ZOR_TRY_VERIFY(std::filesystem::exists(file));
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_TRUE(requests[0].save);
-    EXPECT_TRUE(requests[0].filter.contains(QStringLiteral("*.Mouse.Config")));
+    EXPECT_EQ(requests[0].filter, QStringLiteral("Config File(*.Mouse.Config)"));
     EXPECT_TRUE(requests[0].suggested.endsWith(QStringLiteral(".Mouse.Config")));
     const json exported = json::parse(zor::test::ReadFile(file));
     EXPECT_TRUE(exported.contains("MouseName"));

@@ -232,6 +232,23 @@ TEST_F(SettingWindowTest, ALanguageChangeRetextsAnOpenMessageBox) {
               QStringLiteral("退出"));
 }
 
+TEST_F(SettingWindowTest, ALanguageChosenWhileTheMacroPageIsShownReachesTheMousePages) {
+    Start();
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("opt_nav_light")));
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("btn_Mac")));
+    ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, QStringLiteral("lan_de"));
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("btn_Null")));
+    ui::LanguageFile german;
+    ASSERT_TRUE(german.Load(folder / "res/Language/lan_de.ini"));
+    auto* modes = Find<CComboUI>("btn_MouseLed_LedMode");
+    ASSERT_NE(modes, nullptr);
+    ASSERT_GT(modes->GetCount(), 0);
+    EXPECT_EQ(modes->GetItemText(0), german.Find(QStringLiteral("MouseUI"), QStringLiteral("LedModeStatic")));
+    for (int i = 0; i < modes->GetCount(); ++i)
+        EXPECT_FALSE(modes->GetItemText(i).startsWith(QLatin1String("LedMode")))
+            << modes->GetItemText(i).toStdString();
+}
+
 TEST_F(SettingWindowTest, UnpluggingTheMouseTakesTheWindowAway) {
     Start();
     WithSetting([&](Setting&) { window->Stack().PlugVirtualMouse(false); });

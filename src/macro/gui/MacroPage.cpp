@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 
@@ -596,6 +597,15 @@ void MacroPage::ShowLoopMode() {
     m_filling = false;
 }
 
+// "Profile 2" in the language in use for the stored "MouseProfile2"; another name as it is.
+QString MacroPage::ProfileText(const QString& config) const {
+    static const QRegularExpression numbered(QStringLiteral("^MouseProfile(\\d+)$"));
+    const QRegularExpressionMatch match = numbered.match(config);
+    if (!match.hasMatch()) return config;
+    return Text(QStringLiteral("ProfileItem"), QStringLiteral("Profile")) + QLatin1Char(' ') +
+           match.captured(1);
+}
+
 void MacroPage::ShowBindings() {
     auto* area = Find<CContainerUI>(kBindList);
     const MacroRecord* rec = m_store.macro(m_group, m_macro);
@@ -612,8 +622,7 @@ void MacroPage::ShowBindings() {
                     auto& pm = m_window.PaintManager();
                     SetLabel(pm.FindSubControlByName(row, QStringLiteral("DeviceName")), Q(device));
                     SetLabel(pm.FindSubControlByName(row, QStringLiteral("DeviceConfig")),
-                             Text(QStringLiteral("ProfileItem"), QStringLiteral("Profile")) +
-                                 QLatin1Char(' ') + QString::fromStdString(binding.config));
+                             ProfileText(QString::fromStdString(binding.config)));
                     SetLabel(pm.FindSubControlByName(row, QStringLiteral("DeviceKey")),
                              QString::fromStdString(binding.keyName));
                     area->Add(row);

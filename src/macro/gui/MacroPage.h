@@ -129,6 +129,7 @@ private:
     void FillRow(int row);
     void ShowLoopMode();
     void ShowBindings();
+    QString ProfileText(const QString& config) const;
     int RowOf(ui::CControlUI* control) const;
 
     // Editing.
