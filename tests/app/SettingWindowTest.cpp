@@ -247,6 +247,11 @@ TEST_F(SettingWindowTest, ALanguageChosenWhileTheMacroPageIsShownReachesTheMouse
     for (int i = 0; i < modes->GetCount(); ++i)
         EXPECT_FALSE(modes->GetItemText(i).startsWith(QLatin1String("LedMode")))
             << modes->GetItemText(i).toStdString();
+
+    // Units are words of the language, too.
+    ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, QStringLiteral("lan_ar"));
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("opt_nav_power")));
+    EXPECT_EQ(Find<CControlUI>("lab_Sleep_Unit")->GetText(), QStringLiteral("دقيقة"));
 }
 
 TEST_F(SettingWindowTest, UnpluggingTheMouseTakesTheWindowAway) {
