@@ -34,7 +34,10 @@ class SettingWindowTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        openUrl = [this](const QUrl& url) { opened.push_back(url); };
+        openUrl = [this](const QUrl& url) {
+            opened.push_back(url);
+            return true;
+        };
     }
     IniFile Set() const { return IniFile(folder / "res" / "Set.ini"); }
     std::filesystem::path Entry() const { return dir.path() / "autostart" / "ZorMouse.desktop"; }
