@@ -123,10 +123,17 @@ void PageHost::BuildMacroPage() {
     hooks.chooseExportFile = [&window](const QString& suggested) {
         return ChooseSaveFile(&window, kMacroFilter, suggested, QStringLiteral("Macro.Config"));
     };
+    hooks.exported = [this](const QString& path) { TellExported(path); };
     hooks.deviceChangesPending = [] { DebugLine("a bound macro changed: Apply sends it to the mouse\n"); };
     hooks.macroNamesChanged = [&window] { PostMessageTo(&window, kMsgMacroKeyTexts); };
     hooks.dpiEventCode = [this] { return DpiEventCode(m_parts.model.feature); };
     m_macro = std::make_unique<MacroPage>(window, m_parts.model.macros, m_parts.model.keys, std::move(hooks));
+}
+
+// A finished export says where the file went, so the user can find it.
+void PageHost::TellExported(const QString& path) {
+    m_parts.notices.ShowInfo(m_parts.notices.Text("Tip"),
+                             m_parts.notices.Text("ExportDone") + QLatin1Char('\n') + path);
 }
 
 QString PageHost::MacroText(const QString& key) const {
@@ -319,6 +326,8 @@ void PageHost::ExchangeConfig(const QString& command) {
         if (r.result != 1)
             CMsgWnd::ShowMessageBox(&window, text("Error"), text("ExportErr"), CMsgWnd::kInfo,
                                     text("MessageOK"));
+        else
+            TellExported(path);
         return;
     }
     const QStringList chosen = ChooseOpenFiles(&window, kConfigFilter, false);

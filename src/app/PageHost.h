@@ -92,6 +92,7 @@ private:
     void OpenSystemMouseSettings();
     // Texts of the macro page and the configuration exchange, from their language sections.
     QString MacroText(const QString& key) const;
+    void TellExported(const QString& path);
     // The "Import" and "Export" commands of the "more" menu.
     void ExchangeConfig(const QString& command);
     void RequestApply(int kind, int profile, bool sync);

@@ -85,6 +85,11 @@ TEST_F(ConfigMenuTest, ExportedConfigurationImportsBackToTheSameDocumentAndIsSen
     EXPECT_TRUE(requests[0].suggested.endsWith(QStringLiteral(".Mouse.Config")));
     const json exported = json::parse(zor::test::ReadFile(file));
     EXPECT_TRUE(exported.contains("MouseName"));
+    // The user is told where the file went.
+    ZOR_TRY_VERIFY(window->MessageBox() != nullptr);
+    EXPECT_EQ(window->MessageBox()->FindControl(QStringLiteral("MessageText"))->GetText(),
+              QStringLiteral("The file was saved:\n") + QString::fromStdString(file.string()));
+    ASSERT_TRUE(ClickControl(window->MessageBox()->FindControl(QStringLiteral("confirm_btn"))));
 
     const int originalGear = window->Document().adv[0].cruseldpi;
     ChangeConfiguration();

@@ -889,6 +889,8 @@ void MacroPage::ExportGroup(int g) {
     // A file that could not be written is said so instead of passing for a finished export.
     if (!r.ok && m_hooks.messageBox)
         m_hooks.messageBox(QStringLiteral("Error"), QStringLiteral("ExportErr"), false);
+    else if (r.ok && m_hooks.exported)
+        m_hooks.exported(path);
 }
 
 void MacroPage::ResetLibrary() {
