@@ -2,6 +2,7 @@
 // the way a person would.
 #include <QApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include "MainWindowFixture.h"
@@ -118,7 +119,18 @@ TEST_F(MainWindowTest, ResetRestoresTheFactoryDocumentAndPushesItWithNewIds) {
 TEST_F(MainWindowTest, TheVirtualMouseWindowDrivesTheMouseThePagesFollow) {
     Start(VirtualLinkKind::Receiver);
     VirtualMouseWindow control(window->Stack());
-    control.show();
+    // Beside the main window, but on its screen, wherever that stands.
+    window->show();
+    const QRect area = window->screen()->availableGeometry();
+    for (const QPoint at : {area.topLeft(), area.bottomRight() - QPoint(200, 200)}) {
+        window->move(at);
+        control.show();
+        control.PlaceBeside(*window);
+        const QRect placed = control.frameGeometry();
+        EXPECT_TRUE(area.contains(placed))
+            << at.x() << "," << at.y() << " area " << area.width() << "x" << area.height() << " placed "
+            << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
+    }
     // A picture of the window for people checking the build (build/screenshots).
     const auto shots = zor::test::BuildDir() / "screenshots";
     std::filesystem::create_directories(shots);
