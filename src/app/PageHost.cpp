@@ -100,6 +100,7 @@ void PageHost::BuildKeyPage() {
     hooks.showPage = [&window] {
         if (auto* nav = window.Find<COptionUI>(QStringLiteral("opt_nav_keys"))) nav->Selected(true);
     };
+    hooks.functionText = [this](int code) { return FunctionText(code); };
     control::ModelSession& model = m_parts.model;
     m_keys = std::make_unique<KeyPage>(window.PaintManager(), &window, model.doc, model.macros, model.catalog,
                                        model.keys, std::move(hooks));
@@ -128,6 +129,23 @@ void PageHost::BuildMacroPage() {
     hooks.macroNamesChanged = [&window] { PostMessageTo(&window, kMsgMacroKeyTexts); };
     hooks.dpiEventCode = [this] { return DpiEventCode(m_parts.model.feature); };
     m_macro = std::make_unique<MacroPage>(window, m_parts.model.macros, m_parts.model.keys, std::move(hooks));
+}
+
+// The catalog names the functions in English, briefly, for the keys. Another language names a
+// built-in function by the text of its item in the key popup's lists ("ItemValue" + code + "_"
+// + name), which every language file carries.
+QString PageHost::FunctionText(int code) const {
+    if (m_parts.language.AppliedIndex() == ui::kEnglishIndex) return {};
+    static const QString prefix = QStringLiteral("ItemValue");
+    for (const auto& [id, text] : m_parts.language.Current().Section(QStringLiteral("MouseUI"))) {
+        if (!id.startsWith(prefix, Qt::CaseInsensitive) || id.endsWith(QLatin1String("_tip"))) continue;
+        const qsizetype end = id.indexOf(QLatin1Char('_'), prefix.size());
+        bool number = false;
+        if (end > prefix.size() && id.mid(prefix.size(), end - prefix.size()).toInt(&number) == code &&
+            number)
+            return text;
+    }
+    return {};
 }
 
 // A finished export says where the file went, so the user can find it.
@@ -218,6 +236,7 @@ void PageHost::RetextProfileList() {
 void PageHost::OnLanguageChanged() {
     RetextProfileList();
     m_light->Refresh();  // the mode names
+    if (m_keys) m_keys->Refresh();  // the functions' names
 }
 
 void PageHost::SelectProfile(int profile) {
