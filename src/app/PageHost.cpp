@@ -156,7 +156,7 @@ void PageHost::TellExported(const QString& path) {
 
 QString PageHost::MacroText(const QString& key) const {
     const LanguageFile& language = m_parts.language.Current();
-    for (const char* section : {"Macro", "MacroPopUI", "MacroUI", "OthersUI"})
+    for (const char* section : {"Macro", "MacroPopUI", "MacroUI", "OthersUI", "MouseUI"})
         if (auto text = language.Find(QLatin1String(section), key)) return *text;
     return {};
 }
@@ -237,6 +237,10 @@ void PageHost::OnLanguageChanged() {
     RetextProfileList();
     m_light->Refresh();  // the mode names
     if (m_keys) m_keys->Refresh();  // the functions' names
+    // The macro page's own texts and its events' names, once it is built and not recording.
+    if (m_macro && !m_macro->Recording() &&
+        m_parts.window.FindControl(QStringLiteral("tre_Macro_GroupDisplay")))
+        m_macro->Rebuild();
 }
 
 void PageHost::SelectProfile(int profile) {

@@ -5,12 +5,14 @@
 #include <QMenu>
 #include <QTimer>
 
-#include "support/Wait.h"
 #include "MainWindowFixture.h"
 #include "app/Setting.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
+#include "device/MacroDeviceBlock.h"
+#include "support/MacroTree.h"
 #include "support/UserInput.h"
+#include "support/Wait.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
 
@@ -250,6 +252,27 @@ TEST_F(SettingWindowTest, ALanguageChosenWhileTheMacroPageIsShownReachesTheMouse
     for (int i = 0; i < modes->GetCount(); ++i)
         EXPECT_FALSE(modes->GetItemText(i).startsWith(QLatin1String("LedMode")))
             << modes->GetItemText(i).toStdString();
+
+    // The macro page names the mouse buttons of its events in the language in use.
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("btn_Mac")));
+    ASSERT_TRUE(zor::test::ClickControl(
+        zor::test::MacroTreeNode(Find<ui::CTreeViewUI>("tre_Macro_GroupDisplay"), 0, 0)));
+    ASSERT_EQ(window->Macros().working().device.macVal[0], kMacCodeLeftButton);
+    auto* events = Find<ui::CListUI>("list_Macro_KeyDisplay");
+    ZOR_TRY_VERIFY(events->GetCount() > 0);
+    const auto firstEvent = [&] {
+        return window->PaintManager()
+            .FindSubControlByName(events->GetItemAt(0), QStringLiteral("key"))
+            ->GetText();
+    };
+    EXPECT_EQ(firstEvent(), german.Find(QStringLiteral("MouseUI"), QStringLiteral("ItemValue1_LeftClick")));
+    // and follows a language chosen while it is shown.
+    ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, QStringLiteral("lan_fr"));
+    ui::LanguageFile french;
+    ASSERT_TRUE(french.Load(folder / "res/Language/lan_fr.ini"));
+    ZOR_TRY_VERIFY(events->GetCount() > 0);
+    EXPECT_EQ(firstEvent(), french.Find(QStringLiteral("MouseUI"), QStringLiteral("ItemValue1_LeftClick")));
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("btn_Null")));
 
     // Units are words of the language, too.
     ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, QStringLiteral("lan_ar"));

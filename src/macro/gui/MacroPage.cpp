@@ -335,7 +335,7 @@ void MacroPage::OnMenu(const QString& item) {
         e.state = kMacStatePress;
         if (item == QLatin1String("menu_Macro_InsertMouse")) {
             e.code = kMacCodeLeftButton;
-            e.text = QStringLiteral("Left Click");
+            e.text = EventText(kMacCodeLeftButton, QStringLiteral("Left Click"));
         } else if (item == QLatin1String("menu_Macro_InsertKB")) {
             e.code = 4;
             e.text = Q(m_keys.UsageToText(4));
@@ -504,6 +504,20 @@ CListContainerElementUI* MacroPage::NewRow() {
     return row;
 }
 
+// The three main buttons are named as the language in use names them; other events by their key.
+QString MacroPage::EventText(std::uint8_t code, const QString& keyText) const {
+    switch (code) {
+        case kMacCodeLeftButton:
+            return Text(QStringLiteral("ItemValue1_LeftClick"), keyText);
+        case kMacCodeMiddleButton:
+            return Text(QStringLiteral("ItemValue2_MiddleClick"), keyText);
+        case kMacCodeRightButton:
+            return Text(QStringLiteral("ItemValue3_RightClick"), keyText);
+        default:
+            return keyText;
+    }
+}
+
 void MacroPage::FillRow(int i) {
     if (i < 0 || i >= static_cast<int>(m_rows.size()) || !m_rows[static_cast<std::size_t>(i)]) return;
     CListContainerElementUI* row = m_rows[static_cast<std::size_t>(i)];
@@ -512,7 +526,8 @@ void MacroPage::FillRow(int i) {
     auto& pm = m_window.PaintManager();
     const auto k = static_cast<std::size_t>(i);
     SetImage(pm.FindSubControlByName(row, QStringLiteral("type")), TypeIcon(b, i));
-    SetLabel(pm.FindSubControlByName(row, QStringLiteral("key")), Q(EventKeyText(b, i, m_keys)));
+    SetLabel(pm.FindSubControlByName(row, QStringLiteral("key")),
+             EventText(b.macVal[k], Q(EventKeyText(b, i, m_keys))));
     SetImage(pm.FindSubControlByName(row, QStringLiteral("option")), StateIcon(b.macVal[k], b.macSta[k]));
     SetLabel(pm.FindSubControlByName(row, QStringLiteral("delay")), QStringLiteral("%1 ms").arg(b.macDly[k]));
 }

@@ -129,6 +129,7 @@ private:
     void BuildRowsStep(int generation);
     ui::CListContainerElementUI* NewRow();
     void FillRow(int row);
+    QString EventText(std::uint8_t code, const QString& keyText) const;
     void ShowLoopMode();
     void ShowBindings();
     QString ProfileText(const QString& config) const;
