@@ -33,8 +33,9 @@ struct AppContext {
     int batteryTimerMs = 20000;
     // Treat the desktop as having a notification area (tests on the offscreen platform).
     bool assumeTray = false;
-    // Opens a web address; empty: the desktop's default handler (tests record instead).
-    std::function<void(const QUrl&)> openUrl;
+    // Opens a web address and answers whether it was opened; empty: the desktop's default
+    // handler (tests record instead).
+    std::function<bool(const QUrl&)> openUrl;
 };
 
 }  // namespace zor::app

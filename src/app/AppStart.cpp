@@ -170,8 +170,8 @@ int RunZorMouse(int argc, char** argv) {
             control = std::make_unique<VirtualMouseWindow>(window->Stack());
             QObject::connect(window, &CZorMainWnd::applyFinished, control.get(),
                              &VirtualMouseWindow::UpdateState);
-            control->move(window->geometry().topRight() + QPoint(16, 0));
             control->show();
+            control->PlaceBeside(*window);
         });
     }
     if (!options.screenshot.isEmpty()) {

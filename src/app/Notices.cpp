@@ -26,6 +26,13 @@ void Notices::Raise() {
     if (m_box) m_box->raise();
 }
 
+QString Notices::Text(const QString& id) const {
+    QString text = m_language.QueryControlText(id, {});
+    for (const char* section : {"MouseUI", "MacroUI"})
+        if (text.isEmpty()) text = m_language.Current().Find(QLatin1String(section), id).value_or(QString());
+    return text;
+}
+
 void Notices::Retext() {
     if (m_box) m_box->Retext([this](const QString& id) { return Text(id); });
 }
@@ -45,7 +52,10 @@ void Notices::ShowNoDevice(bool unlinkedReceiver, bool bleUnavailable) {
                                                          QStringLiteral("WirelessUnconnect3")}
                                            : QStringList{QStringLiteral("NoDevice")};
     if (bleUnavailable) message << QStringLiteral("BleNotAvailable");
-    box->SetTextKeys(QStringLiteral("Tip"), message, QStringLiteral("NoDeviceExit"));
+    // Only the no-device notice ends the program from its button; the receiver's notice is read
+    // and put away while the program waits for the mouse to link again.
+    box->SetTextKeys(QStringLiteral("Tip"), message,
+                     unlinkedReceiver ? QStringLiteral("MessageOK") : QStringLiteral("NoDeviceExit"));
     box->Retext([this](const QString& id) { return Text(id); });
     box->CenterWindow();
     box->raise();

@@ -19,7 +19,9 @@ public:
     Notices(const Notices&) = delete;
     Notices& operator=(const Notices&) = delete;
 
-    QString Text(const QString& id) const { return m_language.QueryControlText(id, {}); }
+    // A program text of the language in use: the page's own section first, then the others, so
+    // that a page refreshed while another one is shown still gets its texts.
+    QString Text(const QString& id) const;
     QString Text(const char* id) const { return Text(QLatin1String(id)); }
     // The box that is open, or null.
     ui::CMsgWnd* Box() const { return m_box; }

@@ -25,7 +25,7 @@
 namespace zor::app {
 
 namespace {
-const QString kMacroFilter = QStringLiteral("Config Flie(*.Macro.Config)");
+const QString kMacroFilter = QStringLiteral("Config File(*.Macro.Config)");
 const QString kConfigFilter = QString::fromLatin1(kConfigExchangeFilter.data(), kConfigExchangeFilter.size());
 }  // namespace
 
@@ -124,6 +124,7 @@ void PageHost::BuildKeyPage() {
     hooks.showPage = [&window] {
         if (auto* nav = window.Find<COptionUI>(QStringLiteral("opt_nav_keys"))) nav->Selected(true);
     };
+    hooks.functionText = [this](int code) { return FunctionText(code); };
     control::ModelSession& model = m_parts.model;
     m_keys = std::make_unique<KeyPage>(window.PaintManager(), &window, model.doc, model.macros, model.catalog,
                                        model.keys, std::move(hooks));
@@ -147,15 +148,39 @@ void PageHost::BuildMacroPage() {
     hooks.chooseExportFile = [&window](const QString& suggested) {
         return ChooseSaveFile(&window, kMacroFilter, suggested, QStringLiteral("Macro.Config"));
     };
+    hooks.exported = [this](const QString& path) { TellExported(path); };
     hooks.deviceChangesPending = [] { DebugLine("a bound macro changed: Apply sends it to the mouse\n"); };
     hooks.macroNamesChanged = [&window] { PostMessageTo(&window, kMsgMacroKeyTexts); };
     hooks.dpiEventCode = [this] { return control::DpiEventCodeOfModel(m_parts.model); };
     m_macro = std::make_unique<MacroPage>(window, m_parts.model.macros, m_parts.model.keys, std::move(hooks));
 }
 
+// The catalog names the functions in English, briefly, for the keys. Another language names a
+// built-in function by the text of its item in the key popup's lists ("ItemValue" + code + "_"
+// + name), which every language file carries.
+QString PageHost::FunctionText(int code) const {
+    if (m_parts.language.AppliedIndex() == ui::kEnglishIndex) return {};
+    static const QString prefix = QStringLiteral("ItemValue");
+    for (const auto& [id, text] : m_parts.language.Current().Section(QStringLiteral("MouseUI"))) {
+        if (!id.startsWith(prefix, Qt::CaseInsensitive) || id.endsWith(QLatin1String("_tip"))) continue;
+        const qsizetype end = id.indexOf(QLatin1Char('_'), prefix.size());
+        bool number = false;
+        if (end > prefix.size() && id.mid(prefix.size(), end - prefix.size()).toInt(&number) == code &&
+            number)
+            return text;
+    }
+    return {};
+}
+
+// A finished export says where the file went, so the user can find it.
+void PageHost::TellExported(const QString& path) {
+    m_parts.notices.ShowInfo(m_parts.notices.Text("Tip"),
+                             m_parts.notices.Text("ExportDone") + QLatin1Char('\n') + path);
+}
+
 QString PageHost::MacroText(const QString& key) const {
     const LanguageFile& language = m_parts.language.Current();
-    for (const char* section : {"Macro", "MacroPopUI", "MacroUI", "OthersUI"})
+    for (const char* section : {"Macro", "MacroPopUI", "MacroUI", "OthersUI", "MouseUI"})
         if (auto text = language.Find(QLatin1String(section), key)) return *text;
     return {};
 }
@@ -227,6 +252,11 @@ void PageHost::RetextProfileList() {
 void PageHost::OnLanguageChanged() {
     RetextProfileList();
     m_light->Refresh();  // the mode names
+    if (m_keys) m_keys->Refresh();  // the functions' names
+    // The macro page's own texts and its events' names, once it is built and not recording.
+    if (m_macro && !m_macro->Recording() &&
+        m_parts.window.FindControl(QStringLiteral("tre_Macro_GroupDisplay")))
+        m_macro->Rebuild();
 }
 
 void PageHost::SelectProfile(int profile) {
@@ -334,6 +364,8 @@ void PageHost::ExchangeConfig(const QString& command) {
         if (!r.Done())
             CMsgWnd::ShowMessageBox(&window, text("Error"), text("ExportErr"), CMsgWnd::kInfo,
                                     text("MessageOK"));
+        else
+            TellExported(path);
         return;
     }
     const QStringList chosen = ChooseOpenFiles(&window, kConfigFilter, false);

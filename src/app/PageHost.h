@@ -93,6 +93,8 @@ private:
     void OpenSystemMouseSettings();
     // Texts of the macro page and the configuration exchange, from their language sections.
     QString MacroText(const QString& key) const;
+    void TellExported(const QString& path);
+    QString FunctionText(int code) const;
     // The "Import" and "Export" commands of the "more" menu.
     void ExchangeConfig(const QString& command);
     void RequestApply(int kind, int profile, bool sync);

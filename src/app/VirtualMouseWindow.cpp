@@ -5,8 +5,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "control/DeviceStack.h"
 #include "device/virtual/VirtualMouse.h"
@@ -129,6 +131,25 @@ void VirtualMouseWindow::UpdateState() {
                          .arg(m_stack.VirtualOnBle()          ? tr(", over BLE")
                               : m_stack.VirtualMousePlugged() ? QString()
                                                               : tr(", unplugged")));
+}
+
+void VirtualMouseWindow::PlaceBeside(const QWidget& main) {
+    const QScreen* screen = main.screen();
+    if (screen == nullptr) return;
+    const QRect area = screen->availableGeometry();
+    const QRect owner = main.frameGeometry();
+    // Before it is shown the window's frame is not known: its contents plus the owner's frame.
+    const QSize size =
+        isVisible() ? frameGeometry().size() : sizeHint() + (owner.size() - main.geometry().size());
+    constexpr int kGap = 16;
+    QPoint at(owner.right() + 1 + kGap, owner.top());
+    if (at.x() + size.width() > area.right() + 1) {
+        const int left = owner.left() - kGap - size.width();
+        at.setX(left >= area.left() ? left : area.right() + 1 - size.width());
+    }
+    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())));
+    at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+    move(at);
 }
 
 }  // namespace zor::app

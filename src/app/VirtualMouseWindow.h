@@ -27,6 +27,9 @@ public:
 
     // Shows the mouse's state again (after the program wrote to it).
     void UpdateState();
+    // Moves the window beside main on main's screen: right of it, else left of it, else as near
+    // as the screen allows; it never leaves the screen. Exact once the window is shown.
+    void PlaceBeside(const QWidget& main);
 
 private:
     void SetPlugged(bool plugged);

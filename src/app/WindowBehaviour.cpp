@@ -86,13 +86,18 @@ void WindowBehaviour::Exit() {
     ui::PostQuitMessage(0);
 }
 
-void WindowBehaviour::HideToTray() {
+void WindowBehaviour::HideToTray(bool told) {
     m_hooks.save();
     m_parts.notices.Close();
     if (!m_parts.context.assumeTray && !ui::CTrayIcon::IsAvailable()) {
         // Hidden without a tray there would be no way back: minimise instead.
         DebugLine("no notification area on this desktop: minimising instead of hiding\n");
         m_parts.window.showMinimized();
+        // Said once per run when the user asked for it (not at a silent start).
+        if (told && !m_toldNoTray) {
+            m_toldNoTray = true;
+            m_parts.notices.ShowInfo(m_parts.notices.Text("Tip"), m_parts.notices.Text("NoTrayArea"));
+        }
         return;
     }
     m_hiddenToTray = true;
@@ -120,8 +125,16 @@ void WindowBehaviour::Restore(bool readState) {
     if (m_parts.scheduler.RunInProgress()) m_hooks.showRun();
 }
 
+bool WindowBehaviour::OpenUrl(const QUrl& url) {
+    return m_parts.context.openUrl ? m_parts.context.openUrl(url) : QDesktopServices::openUrl(url);
+}
+
 void WindowBehaviour::OpenWebPage(const QString& path) {
-    QDesktopServices::openUrl(QUrl(kWebHost + path));
+    const QUrl url(kWebHost + path);
+    // Without a browser the user learns why nothing opened, and where the page is.
+    if (!OpenUrl(url))
+        m_parts.notices.ShowInfo(m_parts.notices.Text("Tip"),
+                                 m_parts.notices.Text("NoBrowser") + QLatin1Char('\n') + url.toString());
 }
 
 void WindowBehaviour::OnSysCommand(const WindowMessage& message) {
@@ -156,7 +169,7 @@ void WindowBehaviour::OnSilentStart(const WindowMessage&) {
     const IniFile set(paths::SetIni(m_parts.context.programFolder));
     if (m_silent && set.GetInt("Set", "AutomaticallyOpenEn") != 0 &&
         set.GetInt("Set", "AutomaticallyHideEn") != 0)
-        HideToTray();
+        HideToTray(false);
     m_silent = false;
 }
 
@@ -210,8 +223,7 @@ void WindowBehaviour::OpenSettings() {
         AlignAutostartEntry(IniFile(paths::SetIni(m_parts.context.programFolder)));
     };
     hooks.requestChargeCounter = [this] { return m_parts.scheduler.StartChargeCounterRead(); };
-    hooks.openUrl = m_parts.context.openUrl ? m_parts.context.openUrl
-                                            : [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    hooks.openUrl = [this](const QUrl& url) { OpenUrl(url); };
     auto* window = new Setting(std::move(init), std::move(hooks));
     m_setting = window;
     window->Create(&m_parts.window, QLatin1String(Setting::kWindowName), ui::kWsPopup, ui::kWsExToolWindow);

@@ -50,11 +50,13 @@ public:
     void Start(const IniFile& set);
     void CloseRequest();
     void Exit();
-    void HideToTray();
+    // Hides to the notification area; without one minimises, and tells the user when told.
+    void HideToTray(bool told = true);
     void Minimise();
     // Restore from the tray or from minimised, in front (also what a second start asks for).
     void Restore(bool readState);
     void OpenWebPage(const QString& path);
+    bool OpenUrl(const QUrl& url);
     void OpenSettings();
     void CloseSettings();
     // The charge counter read that the settings window asked for has come (-1: not read).
@@ -89,6 +91,7 @@ private:
     int m_remind = 0;
     bool m_hiddenToTray = false;
     bool m_silent = false;
+    bool m_toldNoTray = false;
     QPointer<ui::CCloseWnd> m_closeWnd;
     QPointer<Setting> m_setting;
     QPointer<ui::CMenuWnd> m_trayMenu;

@@ -12,7 +12,7 @@ namespace zor {
 struct DeviceFeatureRecord;
 class MouseConfigDocument;
 
-inline constexpr std::string_view kConfigExchangeFilter = "Config Flie(*.Mouse.Config)";
+inline constexpr std::string_view kConfigExchangeFilter = "Config File(*.Mouse.Config)";
 inline constexpr std::string_view kConfigExchangePattern = "*.Mouse.Config";
 
 enum class ExchangeOutcome {

@@ -81,10 +81,15 @@ TEST_F(ConfigMenuTest, ExportedConfigurationImportsBackToTheSameDocumentAndIsSen
     ZOR_TRY_VERIFY(std::filesystem::exists(file));
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_TRUE(requests[0].save);
-    EXPECT_TRUE(requests[0].filter.contains(QStringLiteral("*.Mouse.Config")));
+    EXPECT_EQ(requests[0].filter, QStringLiteral("Config File(*.Mouse.Config)"));
     EXPECT_TRUE(requests[0].suggested.endsWith(QStringLiteral(".Mouse.Config")));
     const json exported = json::parse(zor::test::ReadFile(file));
     EXPECT_TRUE(exported.contains("MouseName"));
+    // The user is told where the file went.
+    ZOR_TRY_VERIFY(window->MessageBox() != nullptr);
+    EXPECT_EQ(window->MessageBox()->FindControl(QStringLiteral("MessageText"))->GetText(),
+              QStringLiteral("The file was saved:\n") + QString::fromStdString(file.string()));
+    ASSERT_TRUE(ClickControl(window->MessageBox()->FindControl(QStringLiteral("confirm_btn"))));
 
     const int originalGear = window->Document().adv[0].cruseldpi;
     ChangeConfiguration();

@@ -10,11 +10,13 @@
 #include <QPushButton>
 #include <QWindow>
 
-#include "support/Wait.h"
 #include "MainWindowFixture.h"
 #include "app/VirtualMouseWindow.h"
 #include "config/MouseConfig.h"
 #include "support/UserInput.h"
+#include "support/Wait.h"
+#include "ui/Language.h"
+#include "ui/Messages.h"
 
 namespace zor::app::test {
 namespace {
@@ -113,6 +115,8 @@ TEST_F(KeyPageTest, AFunctionOfEveryCategoryReachesTheMouse) {
     };
     for (const Case& c : cases) {
         OpenKey("btn_MouseKey_Click3");
+        // The title names the button from the first opening on.
+        EXPECT_EQ(Popup("lab_PopMouseKey_Key")->GetText(), QStringLiteral("Forward button")) << c.item;
         ASSERT_TRUE(ClickControl(Popup(c.category))) << c.category;
         Mouse().ClearFrames();
         ASSERT_TRUE(ClickControl(Popup(c.item))) << c.item;
@@ -124,6 +128,35 @@ TEST_F(KeyPageTest, AFunctionOfEveryCategoryReachesTheMouse) {
         ASSERT_TRUE(ClickControl(Popup("btn_MouseKey_Apply")));
         EXPECT_FALSE(PopupOpen());
     }
+}
+
+TEST_F(KeyPageTest, TheKeysNameTheirFunctionsInTheLanguageInUse) {
+    StartOnKeys();
+    ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, QStringLiteral("lan_de"));
+    ui::LanguageFile german;
+    ASSERT_TRUE(german.Load(folder / "res/Language/lan_de.ini"));
+    const auto text = [&german](const char* id) {
+        return german.Find(QStringLiteral("MouseUI"), QLatin1String(id)).value_or(QStringLiteral("?"));
+    };
+    EXPECT_EQ(Key(0).code, 1);
+    EXPECT_EQ(Page("btn_MouseKey_Click0")->GetText(), text("ItemValue1_LeftClick"));
+    EXPECT_EQ(Page("btn_MouseKey_Click1")->GetText(), text("ItemValue3_RightClick"));
+    EXPECT_EQ(Page("btn_MouseKey_Click2")->GetText(), text("ItemValue2_MiddleClick"));
+    const QString wheel = Page("displaytext")->GetText();
+    EXPECT_TRUE(wheel.contains(text("ItemValue27_WheelUp"))) << wheel.toStdString();
+    std::filesystem::create_directories(zor::test::BuildDir() / "screenshots");
+    window->grab().save(
+        QString::fromStdString((zor::test::BuildDir() / "screenshots" / "keys_lan_de.png").string()));
+    // A function chosen now is named in German at once.
+    OpenKey("btn_MouseKey_Click3");
+    ASSERT_TRUE(ClickControl(Popup("opt_MouseKey_Media")));
+    ASSERT_TRUE(ClickControl(Popup("ItemValue36_Mute")));
+    ASSERT_TRUE(WaitApply());
+    EXPECT_EQ(Page("btn_MouseKey_Click3")->GetText(), text("ItemValue36_Mute"));
+    ASSERT_TRUE(ClickControl(Popup("btn_MouseKey_Apply")));
+    // Back in English the keys show the catalog's short names again.
+    ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, QStringLiteral("lan_en"));
+    EXPECT_EQ(Page("btn_MouseKey_Click0")->GetText(), QString::fromStdString(Key(0).text));
 }
 
 TEST_F(KeyPageTest, TheListLayoutShowsTheSameKeysAndOpensThePopupToo) {

@@ -276,6 +276,10 @@ TEST_F(MacroScenarioTest, AMacroMadeOnThePageIsWhatTheMouseHoldsAndItsGroupTrave
     EXPECT_TRUE(asked[0].filter.contains(QStringLiteral("*.Macro.Config")));
     const nlohmann::json exported = nlohmann::json::parse(zor::test::ReadFile(file));
     EXPECT_EQ(exported.at("MacroInfo").at(0).at("BindKeys"), 0);
+    ZOR_TRY_VERIFY(window->MessageBox() != nullptr);
+    EXPECT_EQ(window->MessageBox()->FindControl(QStringLiteral("MessageText"))->GetText(),
+              QStringLiteral("The file was saved:\n") + QString::fromStdString(file.string()));
+    ASSERT_TRUE(ClickControl(window->MessageBox()->FindControl(QStringLiteral("confirm_btn"))));
 
     const std::size_t groupsNow = macros.groups().size();
     ASSERT_TRUE(ClickControl(Find<CControlUI>("opt_Macro_importMacGroup")));

@@ -9,6 +9,7 @@
 #include "config/DeviceFeature.h"
 #include "device/DeviceRequest.h"
 #include "macro/MacroStore.h"
+#include "support/MacroTree.h"
 #include "support/UserInput.h"
 #include "support/Wait.h"
 
@@ -64,6 +65,17 @@ TEST_F(MainWindowTest, ApplyListsTheMacrosKeysInTheLibraryAndAPushSendsTheMacro)
             }
     EXPECT_EQ(configs, std::vector<std::string>{"MouseProfile1"});
     EXPECT_GE(saved.at("BindKeys").get<int>(), 1);
+
+    // The macro's card names the profile as the user knows it, all of it.
+    ASSERT_TRUE(zor::test::ClickControl(Find<ui::COptionUI>("btn_Mac")));
+    ASSERT_TRUE(zor::test::ClickControl(
+        zor::test::MacroTreeNode(Find<ui::CTreeViewUI>("tre_Macro_GroupDisplay"), 0, 0)));
+    ui::CControlUI* card = nullptr;
+    ZOR_TRY_VERIFY((card = Find<ui::CControlUI>("DeviceConfig")) != nullptr && card->isVisible());
+    EXPECT_EQ(card->GetText(), QStringLiteral("Profile 1"));
+    const QFont font = window->PaintManager().GetFont(card->GetFont());
+    EXPECT_GE(card->width(), QFontMetrics(font).horizontalAdvance(card->GetText()));
+    ASSERT_TRUE(zor::test::ClickControl(Find<ui::COptionUI>("btn_Null")));
 
     // Applying again does not count the same key twice.
     const int bound = saved.at("BindKeys").get<int>();

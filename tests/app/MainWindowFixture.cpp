@@ -49,7 +49,7 @@ void MainWindowTest::Launch(VirtualLinkKind kind, const QString& commandLine) {
     context.virtualKind = kind;
     context.sleeper = &sleeper;
     context.hotplugSettleMs = 0;
-    context.assumeTray = true;
+    context.assumeTray = assumeTray;
     context.bleRetryMs = bleRetryMs;
     context.batteryTimerMs = batteryTimerMs;
     context.openUrl = openUrl;

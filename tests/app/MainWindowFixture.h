@@ -49,7 +49,8 @@ protected:
     int quits = 0;
     int bleRetryMs = 10000;      // the window's pause before a failed BLE attempt is tried again
     int batteryTimerMs = 20000;  // how often the window reads the battery again
-    std::function<void(const QUrl&)> openUrl;  // web addresses the window opens
+    std::function<bool(const QUrl&)> openUrl;  // web addresses the window opens
+    bool assumeTray = true;                    // the desktop has a notification area
 };
 
 }  // namespace zor::app::test

@@ -178,6 +178,7 @@ TEST_F(MainWindowTest, UnpluggingShowsTheNoDeviceNoticeAndReplugClosesIt) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
     EXPECT_EQ(window->MessageBox()->GetType(), ui::CMsgWnd::kNoDevice);
     EXPECT_EQ(window->MessageBox()->GetSubType(), ui::CMsgWnd::kSubNoDevice);
+    EXPECT_EQ(window->MessageBox()->FindControl(QStringLiteral("confirm_btn"))->GetText(), "Exit");
     EXPECT_TRUE(Find<ui::CControlUI>("tranWnd")->IsVisible());
     EXPECT_FALSE(window->BatteryTimerRunning());
 
@@ -195,8 +196,13 @@ TEST_F(MainWindowTest, AReceiverThatLosesItsMouseShowsHowToWakeAndPairIt) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
     EXPECT_EQ(window->MessageBox()->GetSubType(), ui::CMsgWnd::kSubReceiverNotLinked);
     EXPECT_EQ(Find<ui::CControlUI>("connect_state")->GetAttribute("bkimage"), "Home/2.4GNoConnect.svg");
-    Mouse().RestoreLink();
+    // Its button only puts the notice away, and says so.
+    ui::CControlUI* confirm = window->MessageBox()->FindControl(QStringLiteral("confirm_btn"));
+    EXPECT_EQ(confirm->GetText(), "OK");
+    ASSERT_TRUE(zor::test::ClickControl(confirm));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() == nullptr; }, 5000));
+    EXPECT_EQ(quits, 0);
+    Mouse().RestoreLink();
 }
 
 TEST_F(MainWindowTest, CloseWithOptionZeroHidesToTheTrayAndRestoreBringsItBack) {

@@ -32,6 +32,16 @@ protected:
             window->grab().save(QString::fromLocal8Bit(shots) + '/' + QLatin1String(name) + ".png");
     }
     // The frames of the change that just ran, without the identifier renewal that ends it.
+    // Types value into the entry and presses Return; answers once the change has run.
+    bool Type(const char* entry, const QString& value) {
+        if (!zor::test::ClickControl(Find<CControlUI>(entry))) return false;
+        if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; })) return false;
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(focus, value);
+        QTest::keyClick(focus, Qt::Key_Return);
+        return WaitApply();
+    }
     std::vector<Report> ChangeFrames() {
         std::vector<Report> frames;
         for (const Report& r : Mouse().Frames())
@@ -105,6 +115,7 @@ TEST_F(PowerPageTest, EachSwitchIsStoredAndSentAsItsOwnWrite) {
 }
 
 TEST_F(PowerPageTest, TheSleepSliderAndTheShortPressEntrySendTheirTimes) {
+    Set().WriteString("Set", "PDTime", "120");  // deep sleep at its longest: sleep may reach its own
     Start();
     ShowPowerPage();
     auto* slider = Find<CSliderUI>("Slider_Sleep_Time");
@@ -137,6 +148,23 @@ TEST_F(PowerPageTest, TheSleepSliderAndTheShortPressEntrySendTheirTimes) {
     EXPECT_EQ(frames[0][3], 0x0A);
     EXPECT_EQ(frames[0][5], 2);
     EXPECT_EQ(frames[0][9], max);
+}
+
+TEST_F(PowerPageTest, DeepSleepNeverComesBeforeSleep) {
+    Set().WriteString("Set", "SleepTime", "10");
+    Set().WriteString("Set", "PDTime", "30");
+    Start();
+    ShowPowerPage();
+    // A deep-sleep time below the sleep time is kept at the sleep time.
+    ASSERT_TRUE(Type("Edit_PD_Time", QStringLiteral("5")));
+    EXPECT_EQ(Set().GetInt("Set", "PDTime"), 10);
+    EXPECT_EQ(Find<CControlUI>("Value_PD_Time")->GetText(), QStringLiteral("10"));
+    // A sleep time beyond the deep-sleep time stops at it.
+    ASSERT_TRUE(Type("Edit_Sleep_Time", QStringLiteral("20")));
+    EXPECT_EQ(Set().GetInt("Set", "SleepTime"), 10);
+    EXPECT_EQ(Find<CControlUI>("Edit_Sleep_Time")->GetText(), QStringLiteral("10"));
+    ASSERT_TRUE(Type("Edit_Sleep_Time", QStringLiteral("7")));
+    EXPECT_EQ(Set().GetInt("Set", "SleepTime"), 7);
 }
 
 }  // namespace

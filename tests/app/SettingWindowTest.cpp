@@ -6,12 +6,14 @@
 #include <QMenu>
 #include <QTimer>
 
-#include "support/Wait.h"
 #include "MainWindowFixture.h"
 #include "app/Setting.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
+#include "device/MacroDeviceBlock.h"
+#include "support/MacroTree.h"
 #include "support/UserInput.h"
+#include "support/Wait.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
 
@@ -35,7 +37,10 @@ class SettingWindowTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        openUrl = [this](const QUrl& url) { opened.push_back(url); };
+        openUrl = [this](const QUrl& url) {
+            opened.push_back(url);
+            return true;
+        };
     }
     IniFile Set() const { return IniFile(folder / "res" / "Set.ini"); }
     std::filesystem::path Entry() const { return dir.path() / "autostart" / "ZorMouse.desktop"; }
@@ -268,6 +273,49 @@ TEST_F(SettingWindowTest, ALanguageChangeRetextsAnOpenMessageBox) {
     EXPECT_TRUE(text->GetText().contains(QStringLiteral("鼠标")));
     EXPECT_EQ(window->MessageBox()->FindControl(QStringLiteral("confirm_btn"))->GetText(),
               QStringLiteral("退出"));
+}
+
+TEST_F(SettingWindowTest, ALanguageChosenWhileTheMacroPageIsShownReachesTheMousePages) {
+    Start();
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("opt_nav_light")));
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("btn_Mac")));
+    ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, QStringLiteral("lan_de"));
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("btn_Null")));
+    ui::LanguageFile german;
+    ASSERT_TRUE(german.Load(folder / "res/Language/lan_de.ini"));
+    auto* modes = Find<CComboUI>("btn_MouseLed_LedMode");
+    ASSERT_NE(modes, nullptr);
+    ASSERT_GT(modes->GetCount(), 0);
+    EXPECT_EQ(modes->GetItemText(0), german.Find(QStringLiteral("MouseUI"), QStringLiteral("LedModeStatic")));
+    for (int i = 0; i < modes->GetCount(); ++i)
+        EXPECT_FALSE(modes->GetItemText(i).startsWith(QLatin1String("LedMode")))
+            << modes->GetItemText(i).toStdString();
+
+    // The macro page names the mouse buttons of its events in the language in use.
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("btn_Mac")));
+    ASSERT_TRUE(zor::test::ClickControl(
+        zor::test::MacroTreeNode(Find<ui::CTreeViewUI>("tre_Macro_GroupDisplay"), 0, 0)));
+    ASSERT_EQ(window->Macros().working().device.macVal[0], kMacCodeLeftButton);
+    auto* events = Find<ui::CListUI>("list_Macro_KeyDisplay");
+    ZOR_TRY_VERIFY(events->GetCount() > 0);
+    const auto firstEvent = [&] {
+        return window->PaintManager()
+            .FindSubControlByName(events->GetItemAt(0), QStringLiteral("key"))
+            ->GetText();
+    };
+    EXPECT_EQ(firstEvent(), german.Find(QStringLiteral("MouseUI"), QStringLiteral("ItemValue1_LeftClick")));
+    // and follows a language chosen while it is shown.
+    ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, QStringLiteral("lan_fr"));
+    ui::LanguageFile french;
+    ASSERT_TRUE(french.Load(folder / "res/Language/lan_fr.ini"));
+    ZOR_TRY_VERIFY(events->GetCount() > 0);
+    EXPECT_EQ(firstEvent(), french.Find(QStringLiteral("MouseUI"), QStringLiteral("ItemValue1_LeftClick")));
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("btn_Null")));
+
+    // Units are words of the language, too.
+    ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, QStringLiteral("lan_ar"));
+    ASSERT_TRUE(zor::test::ClickControl(Find<COptionUI>("opt_nav_power")));
+    EXPECT_EQ(Find<CControlUI>("lab_Sleep_Unit")->GetText(), QStringLiteral("دقيقة"));
 }
 
 TEST_F(SettingWindowTest, UnpluggingTheMouseTakesTheWindowAway) {

@@ -119,6 +119,9 @@ TEST_F(UpdateAppTest, TheVersionButtonOpensTheVersionWindowModallyAndCloseReturn
         EXPECT_EQ(version.size(), QSize(800, 572));
         EXPECT_TRUE(version.IsModal());
         EXPECT_EQ(version.GetOwner(), window.get());
+        // Listed by the window system under the program's own title.
+        EXPECT_EQ(version.windowTitle(), QStringLiteral("Zor Mouse"));
+        EXPECT_EQ(version.windowTitle(), window->windowTitle());
         ClickOn(version, "closebtn");
     });
     ASSERT_TRUE(ClickOn(*window, "modal_popwnd_btn"));

@@ -2,6 +2,7 @@
 // the way a person would.
 #include <QApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include "MainWindowFixture.h"
@@ -54,6 +55,35 @@ TEST_F(MainWindowTest, TheMinimiseButtonMinimisesAndTheTrayIconBringsTheWindowBa
     EXPECT_TRUE(window->isVisible());
 }
 
+TEST_F(MainWindowTest, WithoutANotificationAreaOrABrowserTheUserIsToldWhyNothingHappened) {
+    assumeTray = false;  // as on a desktop without a notification area
+    std::vector<QUrl> asked;
+    openUrl = [&asked](const QUrl& url) {
+        asked.push_back(url);
+        return false;  // and without a browser
+    };
+    WriteSetIni(0, 0);
+    Start();
+    const auto shown = [this] {
+        ui::CControlUI* text =
+            window->MessageBox() ? window->MessageBox()->FindControl(QStringLiteral("MessageText")) : nullptr;
+        return text ? text->GetText() : QString();
+    };
+    EXPECT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("btn_close")));
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_FALSE(window->HiddenToTray());
+    EXPECT_EQ(quits, 0);
+    EXPECT_EQ(shown(),
+              QStringLiteral("This desktop has no notification area, so the window was minimised instead."));
+    window->Restore();
+    ASSERT_TRUE(zor::test::ClickControl(window->MessageBox()->FindControl(QStringLiteral("confirm_btn"))));
+    ZOR_TRY_VERIFY(window->MessageBox() == nullptr);
+
+    EXPECT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("guideButton")));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(shown(), QStringLiteral("No web browser was found to open this page:\n") + asked[0].toString());
+}
+
 TEST_F(MainWindowTest, TheTrayMenuShowsAndExits) {
     Start();
     window->HideToTray();
@@ -89,7 +119,18 @@ TEST_F(MainWindowTest, ResetRestoresTheFactoryDocumentAndPushesItWithNewIds) {
 TEST_F(MainWindowTest, TheVirtualMouseWindowDrivesTheMouseThePagesFollow) {
     Start(VirtualLinkKind::Receiver);
     VirtualMouseWindow control(window->Stack());
-    control.show();
+    // Beside the main window, but on its screen, wherever that stands.
+    window->show();
+    const QRect area = window->screen()->availableGeometry();
+    for (const QPoint at : {area.topLeft(), area.bottomRight() - QPoint(200, 200)}) {
+        window->move(at);
+        control.show();
+        control.PlaceBeside(*window);
+        const QRect placed = control.frameGeometry();
+        EXPECT_TRUE(area.contains(placed))
+            << at.x() << "," << at.y() << " area " << area.width() << "x" << area.height() << " placed "
+            << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
+    }
     // A picture of the window for people checking the build (build/screenshots).
     const auto shots = zor::test::BuildDir() / "screenshots";
     std::filesystem::create_directories(shots);

@@ -217,7 +217,7 @@ TEST(DialogScreenshots, EveryDialogInBothSkins) {
         unlinked->SetTitle(text("Tip"));
         unlinked->SetMsg(text("WirelessUnconnect1") + "\n" + text("WirelessUnconnect2") + "\n" +
                          text("WirelessUnconnect3"));
-        unlinked->SetButtonTexts(text("NoDeviceExit"), "");
+        unlinked->SetButtonTexts(text("MessageOK"), "");
         shots.emplace_back("msg_unlinked", unlinked);
         auto* closeDlg = new CCloseWnd(0, 1, kEnglishIndex);
         closeDlg->Create(nullptr, "CloseWnd", kWsPopup | kWsVisible);

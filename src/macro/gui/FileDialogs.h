@@ -11,7 +11,7 @@ namespace zor {
 
 struct FileDialogRequest {
     bool save = false;
-    QString filter;     // "Config Flie(*.Macro.Config)"
+    QString filter;     // "Config File(*.Macro.Config)"
     QString suggested;  // save: the suggested file name
 };
 

@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 
@@ -349,7 +350,7 @@ void MacroPage::OnMenu(const QString& item) {
         e.state = kMacStatePress;
         if (item == QLatin1String("menu_Macro_InsertMouse")) {
             e.code = kMacCodeLeftButton;
-            e.text = QStringLiteral("Left Click");
+            e.text = EventText(kMacCodeLeftButton, QStringLiteral("Left Click"));
         } else if (item == QLatin1String("menu_Macro_InsertKB")) {
             e.code = 4;
             e.text = Q(m_keys.UsageToText(4));
@@ -517,6 +518,20 @@ CListContainerElementUI* MacroPage::NewRow() {
     return row;
 }
 
+// The three main buttons are named as the language in use names them; other events by their key.
+QString MacroPage::EventText(std::uint8_t code, const QString& keyText) const {
+    switch (code) {
+        case kMacCodeLeftButton:
+            return Text(QStringLiteral("ItemValue1_LeftClick"), keyText);
+        case kMacCodeMiddleButton:
+            return Text(QStringLiteral("ItemValue2_MiddleClick"), keyText);
+        case kMacCodeRightButton:
+            return Text(QStringLiteral("ItemValue3_RightClick"), keyText);
+        default:
+            return keyText;
+    }
+}
+
 void MacroPage::FillRow(int i) {
     if (i < 0 || i >= static_cast<int>(m_rows.size()) || !m_rows[static_cast<std::size_t>(i)]) return;
     CListContainerElementUI* row = m_rows[static_cast<std::size_t>(i)];
@@ -525,7 +540,8 @@ void MacroPage::FillRow(int i) {
     auto& pm = m_window.PaintManager();
     const auto k = static_cast<std::size_t>(i);
     SetImage(pm.FindSubControlByName(row, QStringLiteral("type")), TypeIcon(b, i));
-    SetLabel(pm.FindSubControlByName(row, QStringLiteral("key")), Q(EventKeyText(b, i, m_keys)));
+    SetLabel(pm.FindSubControlByName(row, QStringLiteral("key")),
+             EventText(b.macVal[k], Q(EventKeyText(b, i, m_keys))));
     SetImage(pm.FindSubControlByName(row, QStringLiteral("option")), StateIcon(b.macVal[k], b.macSta[k]));
     SetLabel(pm.FindSubControlByName(row, QStringLiteral("delay")), QStringLiteral("%1 ms").arg(b.macDly[k]));
 }
@@ -610,6 +626,15 @@ void MacroPage::ShowLoopMode() {
     m_filling = false;
 }
 
+// "Profile 2" in the language in use for the stored "MouseProfile2"; another name as it is.
+QString MacroPage::ProfileText(const QString& config) const {
+    static const QRegularExpression numbered(QStringLiteral("^MouseProfile(\\d+)$"));
+    const QRegularExpressionMatch match = numbered.match(config);
+    if (!match.hasMatch()) return config;
+    return Text(QStringLiteral("ProfileItem"), QStringLiteral("Profile")) + QLatin1Char(' ') +
+           match.captured(1);
+}
+
 void MacroPage::ShowBindings() {
     auto* area = Find<CContainerUI>(kBindList);
     const MacroRecord* rec = m_store.macro(m_group, m_macro);
@@ -626,8 +651,7 @@ void MacroPage::ShowBindings() {
                     auto& pm = m_window.PaintManager();
                     SetLabel(pm.FindSubControlByName(row, QStringLiteral("DeviceName")), Q(device));
                     SetLabel(pm.FindSubControlByName(row, QStringLiteral("DeviceConfig")),
-                             Text(QStringLiteral("ProfileItem"), QStringLiteral("Profile")) +
-                                 QLatin1Char(' ') + QString::fromStdString(binding.config));
+                             ProfileText(QString::fromStdString(binding.config)));
                     SetLabel(pm.FindSubControlByName(row, QStringLiteral("DeviceKey")),
                              QString::fromStdString(binding.keyName));
                     area->Add(row);
@@ -894,6 +918,8 @@ void MacroPage::ExportGroup(int g) {
     // A file that could not be written is said so instead of passing for a finished export.
     if (!r.ok && m_hooks.messageBox)
         m_hooks.messageBox(QStringLiteral("Error"), QStringLiteral("ExportErr"), false);
+    else if (r.ok && m_hooks.exported)
+        m_hooks.exported(path);
 }
 
 void MacroPage::ResetLibrary() {

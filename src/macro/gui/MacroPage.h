@@ -39,6 +39,8 @@ public:
         std::function<QStringList()> chooseImportFiles;
         // The save dialog for one macro group file; empty when cancelled.
         std::function<QString(const QString& suggestedName)> chooseExportFile;
+        // A group was written to this file.
+        std::function<void(const QString& path)> exported;
         // A bound macro changed: it must be sent to the mouse again.
         std::function<void()> deviceChangesPending;
         // The names of macros changed (rename, delete, import, reset): key texts must follow.
@@ -134,8 +136,10 @@ private:
     void BuildRowsStep(int generation);
     ui::CListContainerElementUI* NewRow();
     void FillRow(int row);
+    QString EventText(std::uint8_t code, const QString& keyText) const;
     void ShowLoopMode();
     void ShowBindings();
+    QString ProfileText(const QString& config) const;
     int RowOf(ui::CControlUI* control) const;
 
     // Editing.

@@ -130,7 +130,7 @@ void KeyPage::Refresh() {
     const doc::KeyTable& table = tables[static_cast<std::size_t>(m_profile)];
     for (int slot = 0; slot < kPageKeys; ++slot) {
         const auto it = table.find(SlotName(slot));
-        const QString text = it == table.end() ? QString() : QString::fromStdString(it->second.text);
+        const QString text = it == table.end() ? QString() : DisplayText(it->second);
         for (bool picture : {true, false}) {
             if (CControlUI* key = ControlOfName(ClickName(picture, slot))) {
                 key->SetText(text);
@@ -146,9 +146,17 @@ QString KeyPage::WheelText(int slot) const {
     if (m_profile >= 0 && m_profile < static_cast<int>(tables.size())) {
         const auto& table = tables[static_cast<std::size_t>(m_profile)];
         const auto it = table.find(SlotName(slot));
-        if (it != table.end()) return QString::fromStdString(it->second.text);
+        if (it != table.end()) return DisplayText(it->second);
     }
     return QString::fromLatin1(kUnknownKey.data(), static_cast<int>(kUnknownKey.size()));
+}
+
+QString KeyPage::DisplayText(const doc::KeyAssignment& key) const {
+    if (key.code > 0 && !IsMacroFunction(key.code) && key.code < kKeyFunctionBase && m_hooks.functionText) {
+        const QString text = m_hooks.functionText(key.code);
+        if (!text.isEmpty()) return text;
+    }
+    return QString::fromStdString(key.text);
 }
 
 void KeyPage::ShowWheelSummary() {
@@ -236,9 +244,10 @@ void KeyPage::OpenOn(const QString& name, int slot) {
         title = m_hooks.text(slot == kWheelUpSlot     ? QStringLiteral("KeyWheelUp")
                              : slot == kWheelDownSlot ? QStringLiteral("KeyWheelDown")
                                                       : QStringLiteral("lab_MouseKey2_Name%1").arg(slot));
-    if (CControlUI* key = m_pm.FindControl(QStringLiteral("lab_PopMouseKey_Key"))) key->SetText(title);
     const KeyRules rules{m_hooks.ble && m_hooks.ble(), m_lighting};
     m_popup->Open(m_clicked, m_profile, rules);
+    // The popup's controls exist once it has opened (the skin builds them on the first opening).
+    if (CControlUI* key = m_pm.FindControl(QStringLiteral("lab_PopMouseKey_Key"))) key->SetText(title);
 }
 
 bool KeyPage::Notify(ui::TNotifyUI& msg) {
@@ -272,7 +281,7 @@ void KeyPage::OnPopSetValue(int value) {
     if (!IsWheelName(m_clicked)) {
         const auto& table = m_doc.keyTables[static_cast<std::size_t>(m_profile)];
         const auto it = table.find(SlotName(m_current));
-        const QString text = it == table.end() ? QString() : QString::fromStdString(it->second.text);
+        const QString text = it == table.end() ? QString() : DisplayText(it->second);
         for (bool picture : {true, false})
             if (CControlUI* key = ControlOfName(ClickName(picture, m_current))) {
                 key->SetText(text);

@@ -41,6 +41,8 @@ public:
         std::function<bool()> startOnScreenKeyboard;
         // Shows the key page (a key of another picture of the window was clicked).
         std::function<void()> showPage;
+        // The name of a built-in function in the language in use; empty: the catalog's own.
+        std::function<QString(int code)> functionText;
     };
 
     KeyPage(ui::CPaintManagerUI& pm, QWidget* owner, MouseConfigDocument& document, MacroStore& macros,
@@ -85,6 +87,9 @@ private:
     void SelectKey(int slot);
     void Highlight(int slot, bool mark, bool on);
     QString WheelText(int slot) const;
+    // What a key shows: a built-in function by its name in the language in use, else the
+    // assignment's own text.
+    QString DisplayText(const doc::KeyAssignment& key) const;
     void ShowWheelSummary();
     const ui::CControlAttributes* LayoutEntry(const QString& name) const;
 

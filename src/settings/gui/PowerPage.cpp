@@ -1,5 +1,6 @@
 #include "settings/gui/PowerPage.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "common/Debug.h"
@@ -118,7 +119,11 @@ void PowerPage::Announce(PowerKey key, int wParam) {
 
 void PowerPage::StoreTimer(const Timer& timer, int value, bool announce) {
     const PowerOptions options = Options();
-    const int kept = options.Ranges().Of(timer.key).Clamp(value);
+    int kept = options.Ranges().Of(timer.key).Clamp(value);
+    // Deep sleep comes after sleep: the sleep time stops at the deep-sleep time and the
+    // deep-sleep time at the sleep time, so each change stays one write.
+    if (timer.key == PowerKey::SleepTime) kept = std::min(kept, options.Load().Get(PowerKey::PDTime));
+    if (timer.key == PowerKey::PDTime) kept = std::max(kept, options.Load().Get(PowerKey::SleepTime));
     ShowTimer(timer, kept);
     if (!announce) return;
     if (!options.Write(timer.key, kept)) {

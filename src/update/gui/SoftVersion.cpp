@@ -30,9 +30,7 @@ QString FromPath(const std::filesystem::path& path) {
 }  // namespace
 
 SoftVersion::SoftVersion(std::filesystem::path programFolder, QString text)
-    : m_folder(std::move(programFolder)), m_text(std::move(text)) {
-    setWindowTitle(QStringLiteral("透明窗口演示"));
-}
+    : m_folder(std::move(programFolder)), m_text(std::move(text)) {}
 
 SoftVersion::~SoftVersion() {
     if (m_msgBox) delete m_msgBox;

@@ -57,7 +57,8 @@ void UpdateController::Launch(bool forced) {
 bool UpdateController::ShowVersionWindow() {
     SoftVersion window(m_folder);
     // Shown by ShowModal, which makes it modal over the owner first.
-    window.Create(m_owner, QStringLiteral("透明窗口演示"), ui::kWsPopup, ui::kWsExToolWindow,
+    // The window system lists it under the program's title, the one its owner shows.
+    window.Create(m_owner, m_owner ? m_owner->windowTitle() : QString(), ui::kWsPopup, ui::kWsExToolWindow,
                   QRect(0, 0, SoftVersion::kWidth, SoftVersion::kHeight));
     window.CenterWindow();
     return window.ShowModal() == SoftVersion::kClosedForUpdate;

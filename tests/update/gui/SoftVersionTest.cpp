@@ -27,7 +27,7 @@ protected:
         server.Route("/SeverVersion.json",
                      HttpResponse::Reply(200, R"({"SeverVersion":{"MaxVersion":"2.0.0"}})"));
         window = std::make_unique<SoftVersion>(folder);
-        window->Create(nullptr, QStringLiteral("透明窗口演示"), ui::kWsPopup | ui::kWsVisible,
+        window->Create(nullptr, QStringLiteral("Zor Mouse"), ui::kWsPopup | ui::kWsVisible,
                        ui::kWsExToolWindow, QRect(0, 0, SoftVersion::kWidth, SoftVersion::kHeight));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         finished = std::make_unique<QSignalSpy>(window.get(), &SoftVersion::stepFinished);
@@ -50,7 +50,7 @@ protected:
 
 TEST_P(SoftVersionTest, TheWindowHasItsSizeAndEveryButton) {
     EXPECT_EQ(window->size(), QSize(800, 572));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("透明窗口演示"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Zor Mouse"));
     for (const char* name : {"closebtn", "btn_Online", "btn_DownVersion", "btn_IndexVersion",
                              "btn_StartUpdata", "btn_TempBtn", "btn_OpenPdf"}) {
         EXPECT_TRUE(ControlVisible(*window, name)) << name;
@@ -171,8 +171,8 @@ TEST_P(SoftVersionTest, TextsComeFromTheProgramsLanguage) {
     std::filesystem::copy(zor::test::SourceDir() / "res" / "Language", folder / "res" / "Language");
     zor::test::WriteFile(folder / "res" / "Set.ini", "[Set]\nLanguage=0\n");  // Simplified Chinese
     SoftVersion chinese(folder);
-    chinese.Create(nullptr, QStringLiteral("透明窗口演示"), ui::kWsPopup | ui::kWsVisible,
-                   ui::kWsExToolWindow, QRect(0, 0, SoftVersion::kWidth, SoftVersion::kHeight));
+    chinese.Create(nullptr, QStringLiteral("Zor Mouse"), ui::kWsPopup | ui::kWsVisible, ui::kWsExToolWindow,
+                   QRect(0, 0, SoftVersion::kWidth, SoftVersion::kHeight));
     EXPECT_EQ(ControlText(chinese, "btn_Online"), QStringLiteral("检查连接"));
     EXPECT_EQ(ControlText(chinese, "lab_VersionTitle"), QStringLiteral("软件版本"));
     ASSERT_TRUE(ClickControl(chinese, "btn_IndexVersion"));
