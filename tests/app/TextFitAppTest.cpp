@@ -58,7 +58,13 @@ void CollectOverflows(QWidget* top, const std::string& where, std::map<std::stri
                 fixedClip.setBottom(std::min(fixedClip.bottom(), shown.bottom()));
             }
         }
-        if (!clip.isValid()) continue;  // scrolled out of sight
+        const std::string key = where + ' ' + ControlName(control).toStdString();
+        if (!clip.isValid()) {
+            if (scrolled) continue;  // scrolled out of sight
+            found.emplace(key, key + " (" + control->GetClass().toStdString() + "): \"" + text.toStdString() +
+                                   "\" is pushed out of sight by its parents");
+            continue;
+        }
         const unsigned style = control->GetTextStyle();
         const QRect area = control->GetTextRect();
         const QFontMetrics metrics(control->ResolveFont());
@@ -94,9 +100,11 @@ void CollectOverflows(QWidget* top, const std::string& where, std::map<std::stri
         const int left = std::max(area.left(), clip.left()), right = std::min(area.right(), clip.right());
         const int over = std::max(0, left - drawn.left()) + std::max(0, drawn.right() - right);
         const int under = std::max(0, inkBottom - fixedClip.bottom()) + std::max(0, fixedClip.top() - inkTop);
-        if (over == 0 && under == 0) continue;
+        // A control whose own face is cut sideways by a parent (pushed out of its row) shows
+        // its text on a cut background even when the letters still fit.
+        const int cut = std::max(0, clip.left()) + std::max(0, control->rect().right() - clip.right());
+        if (over == 0 && under == 0 && cut == 0) continue;
         const bool elided = !wraps && (style & ui::kDtEndEllipsis) != 0 && over > 0;
-        const std::string key = where + ' ' + ControlName(control).toStdString();
         std::string line =
             key + " (" + control->GetClass().toStdString() + "): \"" + text.toStdString() + "\" ";
         if (elided)
@@ -105,10 +113,14 @@ void CollectOverflows(QWidget* top, const std::string& where, std::map<std::stri
         else if (over > 0)
             line += "overflows by " + std::to_string(over) + " px sideways (needs " +
                     std::to_string(drawn.width()) + " px, has " + std::to_string(right - left + 1) + ")";
+        if (cut > 0)
+            line += std::string(over > 0 ? ", and " : "") + "is cut by " + std::to_string(cut) +
+                    " px sideways by its parents";
         if (under > 0)
-            line += std::string(over > 0 ? ", and " : "") + "overflows by " + std::to_string(under) +
-                    " px upwards or downwards (needs " + std::to_string(inkBottom - inkTop + 1) +
-                    " px, has " + std::to_string(fixedClip.height()) + (wraps ? ", wrapped)" : ")");
+            line += std::string(over > 0 || cut > 0 ? ", and " : "") + "overflows by " +
+                    std::to_string(under) + " px upwards or downwards (needs " +
+                    std::to_string(inkBottom - inkTop + 1) + " px, has " +
+                    std::to_string(fixedClip.height()) + (wraps ? ", wrapped)" : ")");
         found.emplace(key, line);
     }
 }
@@ -122,6 +134,14 @@ protected:
         button->Activate();
         Settle();
     }
+    // With ZOR_SCREENSHOT_DIR set, a picture of each state checked, to look at.
+    static void Shot(QWidget* w, const std::string& where, const char* state) {
+        const QByteArray shots = qgetenv("ZOR_SCREENSHOT_DIR");
+        if (shots.isEmpty()) return;
+        QString name = QString::fromStdString(where + '-' + state);
+        name.replace(' ', '-');
+        w->grab().save(QString::fromLocal8Bit(shots) + '/' + name + QStringLiteral(".png"));
+    }
     CControlUI* Sub(const char* parent, const char* name) {
         return window->PaintManager().FindSubControlByName(Find<CControlUI>(parent), QLatin1String(name));
     }
@@ -133,6 +153,7 @@ protected:
         for (const char* page : {"opt_nav_dpi", "opt_nav_light", "opt_nav_power", "opt_nav_keys"}) {
             Click(page);
             CollectOverflows(window.get(), where, found);
+            Shot(window.get(), where, page);
         }
         // The key assignment panel over the key page, each category in turn.
         auto* key = qobject_cast<CButtonUI*>(Sub("page_keys", "btn_MouseKey_Click0"));
@@ -148,10 +169,12 @@ protected:
             option->Activate();
             Settle();
             CollectOverflows(window.get(), where, found);
+            Shot(window.get(), where, category);
         }
         Click("btn_MouseKey_Cancel");
         Click("btn_Mac");
         CollectOverflows(window.get(), where, found);
+        Shot(window.get(), where, "macro");
         Click("btn_Null");
         // The settings window, each of its pages.
         Setting::Init init;
@@ -171,6 +194,7 @@ protected:
             option->Activate();
             Settle();
             CollectOverflows(setting, where, found);
+            Shot(setting, where, page);
         }
         setting->Close();
         Settle();
@@ -206,7 +230,8 @@ TEST_F(TextFitTest, EveryTextFitsItsControlInEveryLanguageAndSkin) {
 }
 
 // The check names the language, skin and control of a text made too long for its control: one
-// line pushed out sideways, an elided one, and a wrapped one taller than its control.
+// line running out of its control, an elided one, a wrapped one taller than its control, and a
+// button pushed out of its row by the one before it growing with its text.
 TEST_F(TextFitTest, ATooLongTextIsReportedWithItsLanguageSkinAndControl) {
     const auto file = folder / "res" / "Language" / "lan_en.ini";
     IniFile(file).WriteString("MouseUI", "btn_Mouse_Apply", "Apply these settings to the mouse now");
@@ -217,6 +242,7 @@ TEST_F(TextFitTest, ATooLongTextIsReportedWithItsLanguageSkinAndControl) {
         "Pick the current gear; tick the gears the DPI button steps through, one by one, "
         "from the lowest to the highest and back again, as often as it is pressed, "
         "until the mouse is switched off or another profile is chosen.");
+    IniFile(file).WriteString("OthersUI", "link_manual", "The user guide of the program, on the web site");
     Start();
     std::map<std::string, std::string> found;
     CheckEverything("lan_en res_black", found);
@@ -224,13 +250,17 @@ TEST_F(TextFitTest, ATooLongTextIsReportedWithItsLanguageSkinAndControl) {
         {"btn_Mouse_Apply", "overflows by"},
         {"lab_MouseAdv_FireTitle", "is elided"},
         {"lab_MouseAdv_DpiHint", ", wrapped)"},
+        {"link_macro", "is pushed out of sight"},
     };
     for (const auto& [control, how] : expected) {
         const std::string key = std::string("lan_en res_black ") + control;
-        ASSERT_EQ(found.count(key), 1u) << control << " not reported";
-        EXPECT_NE(found[key].find(how), std::string::npos) << found[key];
+        const auto it = found.find(key);
+        ASSERT_NE(it, found.end()) << control << " not reported";
+        EXPECT_NE(it->second.find(how), std::string::npos) << it->second;
     }
-    EXPECT_EQ(found.size(), 3u);
+    std::string all;
+    for (const auto& [key, line] : found) all += "\n  " + line;
+    EXPECT_EQ(found.size(), 4u) << all;
 }
 
 }  // namespace zor::app::test
