@@ -1,6 +1,7 @@
 // Every text of the running program fits its control in every language and both skins: the main
 // window with each settings page (the lazy ones built), the key assignment panel with each of its
-// categories, the macro page, and the settings window with each of its pages. Each text is
+// categories, the macro page, the settings window with each of its pages, the close dialog and
+// the no-device notice. Each text is
 // measured in its control's own font (the slot the language's font face was given to) against
 // the area the control draws it in, wrapped where the control wraps, and cut where a parent cuts.
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include "MainWindowFixture.h"
 #include "app/Setting.h"
 #include "common/IniFile.h"
+#include "ui/Dialogs.h"
 #include "ui/Language.h"
 #include "ui/Messages.h"
 #include "ui/PaintManager.h"
@@ -199,6 +201,21 @@ protected:
         setting->Close();
         Settle();
     }
+
+    // The close dialog, built as the close button builds it, and the open notice.
+    void CheckDialogs(int language, const std::string& where, std::map<std::string, std::string>& found) {
+        auto* dialog = new ui::CCloseWnd(0, 1, language);
+        dialog->Create(window.get(), QStringLiteral("CloseWnd"), ui::kWsPopup | ui::kWsVisible,
+                       ui::kWsExToolWindow);
+        Settle();
+        CollectOverflows(dialog, where, found);
+        Shot(dialog, where, "close");
+        dialog->Close();
+        Settle();
+        ASSERT_NE(window->MessageBox(), nullptr);
+        CollectOverflows(window->MessageBox(), where, found);
+        Shot(window->MessageBox(), where, "notice");
+    }
 };
 
 }  // namespace
@@ -207,15 +224,31 @@ TEST_F(TextFitTest, EveryTextFitsItsControlInEveryLanguageAndSkin) {
     const auto started = std::chrono::steady_clock::now();
     Start();
     std::map<std::string, std::string> found;
+    // As the settings window changes the language.
+    auto language = [&](int index) {
+        ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, ui::LanguageName(index));
+        Settle();
+    };
+    auto where = [](int index, const char* skin) {
+        return ui::LanguageName(index).toStdString() + ' ' + skin;
+    };
     for (const char* skin : {"res_black", "res_white"}) {
         if (std::string(skin) != "res_black") Click("ChangeSkin");
         ASSERT_TRUE(ui::GetResourcePrefix().endsWith(QLatin1String(skin)));
         for (int index = 0; index < ui::kLanguageCount; ++index) {
-            const QString language = ui::LanguageName(index);
-            // As the settings window changes the language.
-            ui::SendMessageTo(window.get(), ui::kMsgLanguageChanged, 0, 0, language);
-            Settle();
-            CheckEverything(language.toStdString() + ' ' + skin, found);
+            language(index);
+            CheckEverything(where(index, skin), found);
+        }
+    }
+    // Without the mouse the notice stays open over the window; the close dialog comes and goes.
+    window->Stack().PlugVirtualMouse(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
+    for (const char* skin : {"res_white", "res_black"}) {
+        if (std::string(skin) != "res_white") Click("ChangeSkin");
+        ASSERT_TRUE(ui::GetResourcePrefix().endsWith(QLatin1String(skin)));
+        for (int index = 0; index < ui::kLanguageCount; ++index) {
+            language(index);
+            CheckDialogs(index, where(index, skin), found);
         }
     }
     std::string unexpected, fixed;
