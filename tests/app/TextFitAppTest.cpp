@@ -105,8 +105,11 @@ void CollectOverflows(QWidget* top, const std::string& where, std::map<std::stri
         // A control whose own face is cut sideways by a parent (pushed out of its row) shows
         // its text on a cut background even when the letters still fit.
         const int cut = std::max(0, clip.left()) + std::max(0, control->rect().right() - clip.right());
-        if (over == 0 && under == 0 && cut == 0) continue;
-        const bool elided = !wraps && (style & ui::kDtEndEllipsis) != 0 && over > 0;
+        // The control elides by the advance in fractions of a pixel: ask it as the control does.
+        const bool elides = !wraps && (style & ui::kDtEndEllipsis) != 0 &&
+                            metrics.elidedText(text, Qt::ElideRight, area.width()) != text;
+        if (over == 0 && under == 0 && cut == 0 && !elides) continue;
+        const bool elided = elides || (!wraps && (style & ui::kDtEndEllipsis) != 0 && over > 0);
         std::string line =
             key + " (" + control->GetClass().toStdString() + "): \"" + text.toStdString() + "\" ";
         if (elided)
