@@ -1,9 +1,9 @@
 // Every text of the running program fits its control in every language and both skins: the main
 // window with each settings page (the lazy ones built), the key assignment panel with each of its
 // categories, the macro page, the settings window with each of its pages, the close dialog and
-// the no-device notice. Each text is
-// measured in its control's own font (the slot the language's font face was given to) against
-// the area the control draws it in, wrapped where the control wraps, and cut where a parent cuts.
+// the no-device notice. Each text is measured in its control's own font (the slot the language's
+// font face was given to) against the area the control draws it in, wrapped where the control
+// wraps, elided where it elides, and cut where a parent cuts.
 #include <QApplication>
 #include <QFontMetrics>
 #include <chrono>
@@ -110,22 +110,21 @@ void CollectOverflows(QWidget* top, const std::string& where, std::map<std::stri
                             metrics.elidedText(text, Qt::ElideRight, area.width()) != text;
         if (over == 0 && under == 0 && cut == 0 && !elides) continue;
         const bool elided = elides || (!wraps && (style & ui::kDtEndEllipsis) != 0 && over > 0);
-        std::string line =
-            key + " (" + control->GetClass().toStdString() + "): \"" + text.toStdString() + "\" ";
+        std::vector<std::string> faults;
+        const std::string has = std::to_string(right - left + 1);
         if (elided)
-            line += "is elided: needs " + std::to_string(drawn.width()) + " px, has " +
-                    std::to_string(right - left + 1);
+            faults.push_back("is elided: needs " + std::to_string(drawn.width()) + " px, has " + has);
         else if (over > 0)
-            line += "overflows by " + std::to_string(over) + " px sideways (needs " +
-                    std::to_string(drawn.width()) + " px, has " + std::to_string(right - left + 1) + ")";
-        if (cut > 0)
-            line += std::string(over > 0 ? ", and " : "") + "is cut by " + std::to_string(cut) +
-                    " px sideways by its parents";
+            faults.push_back("overflows by " + std::to_string(over) + " px sideways (needs " +
+                             std::to_string(drawn.width()) + " px, has " + has + ")");
+        if (cut > 0) faults.push_back("is cut by " + std::to_string(cut) + " px sideways by its parents");
         if (under > 0)
-            line += std::string(over > 0 || cut > 0 ? ", and " : "") + "overflows by " +
-                    std::to_string(under) + " px upwards or downwards (needs " +
-                    std::to_string(inkBottom - inkTop + 1) + " px, has " +
-                    std::to_string(fixedClip.height()) + (wraps ? ", wrapped)" : ")");
+            faults.push_back("overflows by " + std::to_string(under) + " px upwards or downwards (needs " +
+                             std::to_string(inkBottom - inkTop + 1) + " px, has " +
+                             std::to_string(fixedClip.height()) + (wraps ? ", wrapped)" : ")"));
+        std::string line =
+            key + " (" + control->GetClass().toStdString() + "): \"" + text.toStdString() + "\"";
+        for (std::size_t f = 0; f < faults.size(); ++f) line += (f == 0 ? " " : ", and ") + faults[f];
         found.emplace(key, line);
     }
 }
