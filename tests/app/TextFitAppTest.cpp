@@ -1,8 +1,8 @@
 // Every text of the running program fits its control in every language and both skins: the main
 // window with each settings page (the lazy ones built), the key assignment panel with each of its
-// categories, the macro page, the settings window with each of its pages, the close dialog and
-// the no-device notice. Each text is measured in its control's own font (the slot the language's
-// font face was given to) against the area the control draws it in, wrapped where the control
+// categories, the macro page, the settings window with each of its pages, the colour picker, the
+// close dialog and the no-device notice. Each text is measured in its control's own font (the slot the
+// language's font face was given to) against the area the control draws it in, wrapped where the control
 // wraps, elided where it elides, and cut where a parent cuts.
 #include <QApplication>
 #include <QFontMetrics>
@@ -12,6 +12,8 @@
 #include "MainWindowFixture.h"
 #include "app/Setting.h"
 #include "common/IniFile.h"
+#include "settings/PopColor.h"
+#include "settings/gui/PopColorWnd.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
 #include "ui/Messages.h"
@@ -201,6 +203,14 @@ protected:
             Shot(setting, where, page);
         }
         setting->Close();
+        Settle();
+        // The colour picker of the lighting page.
+        auto* picker = CPopColorWnd::Open(window.get(), PopColorPath(window->ModelFolder()), 0xFF0000);
+        ASSERT_NE(picker, nullptr);
+        Settle();
+        CollectOverflows(picker, where, found);
+        Shot(picker, where, "colour");
+        picker->Close();
         Settle();
     }
 
