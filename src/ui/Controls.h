@@ -121,6 +121,9 @@ public:
     int GetMinHeight() const { return m_minH; }
     int GetMaxHeight() const { return m_maxH; }
     QMargins GetPadding() const { return m_padding; }
+    // Where the text is drawn (the control less its text padding) and how (kDt* flags).
+    virtual QRect GetTextRect() const { return TextRect(); }
+    unsigned GetTextStyle() const { return m_textStyle; }
     // Size the control asks for given the available size (0 = take what is offered).
     virtual QSize EstimateSize(const QSize& available) const;
 
@@ -449,6 +452,7 @@ public:
     // Selects index (-1 = none); notify sends "itemselect".
     bool SelectItem(int index, bool notify = true);
     QString GetText() const override;
+    QRect GetTextRect() const override { return TextRect().adjusted(0, 0, -20, 0); }  // less the arrow
     void Activate() override;
     // The open drop-down (null when closed); tests pick items from it.
     QWidget* DropDown() const { return m_dropDown; }

@@ -486,9 +486,7 @@ void CComboUI::PaintStatusImage(QPainter& p) {
 }
 
 void CComboUI::PaintText(QPainter& p) {
-    QRect rc = TextRect();
-    rc.setRight(rc.right() - 20);
-    DrawSkinText(p, GetText(), rc, isEnabled() ? m_textColor : m_disabledTextColor, m_textStyle);
+    DrawSkinText(p, GetText(), GetTextRect(), isEnabled() ? m_textColor : m_disabledTextColor, m_textStyle);
 }
 
 }  // namespace zor::ui
