@@ -188,11 +188,12 @@ protected:
         init.version = QStringLiteral("1.0.0");
         Setting::Hooks hooks;
         hooks.alignAutostart = [] {};
-        hooks.readChargeCounter = [] { return 37; };
+        hooks.requestChargeCounter = [] { return false; };
         hooks.openUrl = [](const QUrl&) {};
         auto* setting = new Setting(std::move(init), std::move(hooks));
         setting->Create(window.get(), QLatin1String(Setting::kWindowName), ui::kWsPopup | ui::kWsVisible,
                         ui::kWsExToolWindow);
+        setting->ShowChargeCounter(37);
         Settle();
         for (const char* page : {"opt_routine", "opt_more", "opt_about"}) {
             auto* option = setting->Find<COptionUI>(QLatin1String(page));
