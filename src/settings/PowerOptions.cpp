@@ -1,5 +1,6 @@
 #include "settings/PowerOptions.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "common/IniFile.h"
@@ -180,6 +181,16 @@ PowerVisibility VisibilityFor(int chip, std::string_view model, bool powerSaving
             break;
     }
     return v;
+}
+
+int KeptInOrder(PowerKey key, int value, const PowerValues& current) {
+    if (key == PowerKey::SleepTime) return std::min(value, current.Get(PowerKey::PDTime));
+    if (key == PowerKey::PDTime) return std::max(value, current.Get(PowerKey::SleepTime));
+    return value;
+}
+
+bool TimersInOrder(const PowerValues& values) {
+    return values.Get(PowerKey::PDTime) >= values.Get(PowerKey::SleepTime);
 }
 
 }  // namespace zor

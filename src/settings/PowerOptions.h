@@ -126,6 +126,13 @@ private:
     PowerRanges m_ranges;
 };
 
+// Deep sleep (the power-down time) never starts before sleep: the one rule both the power page
+// and zorctl set power keep. KeptInOrder is the value a timer may take beside the others (the
+// page's sliders stop there, so each change stays one write); TimersInOrder tells whether a set
+// of values keeps the rule (zorctl refuses one that does not).
+int KeptInOrder(PowerKey key, int value, const PowerValues& current);
+bool TimersInOrder(const PowerValues& values);
+
 // What a change message makes the main window do: the kind of message 2051 and the single
 // write it flags (none for the power-saving switch, whose change goes out with the lighting).
 struct PowerChange {

@@ -55,7 +55,8 @@ grep -q '^> 06 00 00 02 .. 06 00 00 01 02' "$WORK/trace" || fail "no lift-off wr
 zor --json get > "$WORK/get.json"
 grep -q '"SleepTime": 10' "$WORK/get.json" || fail "get does not show SleepTime 10"
 before=$(sums)
-for args in "SleepTime=0" "SleepTime=121" "NoSuch=1" "SleepTime" "LODHeight=2" "SleepTime=5 SleepTime=6" "SleepTime=-1"; do
+for args in "SleepTime=0" "SleepTime=121" "NoSuch=1" "SleepTime" "LODHeight=2" "SleepTime=5 SleepTime=6" "SleepTime=-1" \
+            "PDTime=5" "SleepTime=31" "SleepTime=40 PDTime=35"; do
   set +e
   zor set power $args > "$WORK/out" 2> "$WORK/err"
   rc=$?

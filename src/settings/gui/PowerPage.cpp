@@ -1,6 +1,5 @@
 #include "settings/gui/PowerPage.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "common/Debug.h"
@@ -119,11 +118,7 @@ void PowerPage::Announce(PowerKey key, int wParam) {
 
 void PowerPage::StoreTimer(const Timer& timer, int value, bool announce) {
     const PowerOptions options = Options();
-    int kept = options.Ranges().Of(timer.key).Clamp(value);
-    // Deep sleep comes after sleep: the sleep time stops at the deep-sleep time and the
-    // deep-sleep time at the sleep time, so each change stays one write.
-    if (timer.key == PowerKey::SleepTime) kept = std::min(kept, options.Load().Get(PowerKey::PDTime));
-    if (timer.key == PowerKey::PDTime) kept = std::max(kept, options.Load().Get(PowerKey::SleepTime));
+    const int kept = KeptInOrder(timer.key, options.Ranges().Of(timer.key).Clamp(value), options.Load());
     ShowTimer(timer, kept);
     if (!announce) return;
     if (!options.Write(timer.key, kept)) {
