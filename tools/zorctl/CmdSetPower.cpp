@@ -63,9 +63,10 @@ int RunSetPower(CommandContext& ctx) {
     PowerValues next = options.Load();
     for (const auto& [key, value] : values) next.Set(key, value);
     if (!TimersInOrder(next))
-        return Fail(ctx, Format("set power: PDTime %d would start deep sleep before SleepTime %d; give both so "
-                                "that PDTime is not shorter",
-                                next.Get(PowerKey::PDTime), next.Get(PowerKey::SleepTime)));
+        return Fail(ctx,
+                    Format("set power: PDTime %d would start deep sleep before SleepTime %d; give both so "
+                           "that PDTime is not shorter",
+                           next.Get(PowerKey::PDTime), next.Get(PowerKey::SleepTime)));
 
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
