@@ -47,6 +47,10 @@ TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesB
     EXPECT_FALSE(macros->IsSelected());
     EXPECT_TRUE(Find<ui::COptionUI>("btn_Null")->IsSelected());
     EXPECT_EQ(Find<ui::CTabLayoutUI>("tab_main")->GetCurSel(), 0);
+    EXPECT_FALSE(Find<ui::CControlUI>("ver_MouseUsbRate")->IsVisible());
+    EXPECT_TRUE(Find<ui::CControlUI>("lab_MouseAdv_BleRate")->IsVisible());
+    EXPECT_TRUE(
+        Find<ui::CControlUI>("lab_MouseAdv_BleRate")->GetText().contains(QLatin1String("report rate")));
     EXPECT_FALSE(window->BatteryTimerRunning());  // the mouse reports its battery itself
     EXPECT_FALSE(control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->isEnabled());
 
@@ -71,6 +75,8 @@ TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesB
     EXPECT_TRUE(control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->isEnabled());
     EXPECT_TRUE(macros->IsEnabled());
     EXPECT_TRUE(macros->toolTip().isEmpty());
+    EXPECT_FALSE(Find<ui::CControlUI>("lab_MouseAdv_BleRate")->IsVisible());
+    EXPECT_TRUE(Find<ui::CControlUI>("ver_MouseUsbRate")->IsVisible());
 }
 
 // A profile chosen with the mouse's own button sticks over BLE as it does on the receiver: the
