@@ -56,9 +56,18 @@ void HomePage::UpdateTiles(const std::vector<DeviceEntry>& entries, int selected
     for (std::size_t i = 0; i < entries.size(); ++i) {
         auto* tile = m_pm.Find<ui::COptionUI>(QStringLiteral("btn_display%1").arg(i));
         if (tile == nullptr) continue;
-        tile->SetEnabled(entries[i].found);
+        tile->SetEnabled(entries[i].found || static_cast<int>(i) == selected);
         tile->Selected(static_cast<int>(i) == selected, false);
     }
+}
+
+int HomePage::BleTile(const std::vector<DeviceEntry>& entries, int selected) {
+    const bool valid = selected >= 0 && static_cast<std::size_t>(selected) < entries.size();
+    if (!valid && entries.empty()) return -1;
+    const std::string& folder = entries[valid ? static_cast<std::size_t>(selected) : 0].devFolder;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].isUsb != 0 && entries[i].devFolder == folder) return static_cast<int>(i);
+    return valid ? selected : 0;
 }
 
 void HomePage::ShowBattery(int battery) {

@@ -23,8 +23,12 @@ public:
     bool ApplyLayout();
     // One tile "btn_display<i>" per catalog entry in the container "home_tiles".
     void BuildTiles(const std::vector<DeviceEntry>& entries);
-    // Found devices show normally, absent ones dimmed; the selected one is marked.
+    // Found devices show normally, absent ones dimmed; the selected one is marked (and usable:
+    // over Bluetooth LE it stands for a mouse that no catalog entry matched).
     void UpdateTiles(const std::vector<DeviceEntry>& entries, int selected);
+    // The tile of a mouse reached over Bluetooth LE: the cable entry of the model in use, which
+    // names the mouse itself rather than its receiver; else the selected entry, else the first.
+    static int BleTile(const std::vector<DeviceEntry>& entries, int selected);
     // The battery gauge: level (bit 7 = charging), coloured by battery_progress2's two colours.
     void ShowBattery(int battery);
     // How the mouse is reached: the connection picture, the gauge's visibility and the state line

@@ -205,10 +205,11 @@ void PageHost::Refresh() {
     const std::string matched = MatchedName();
     const RateConnection connection = control::ConnectionOf(stack);
     m_dpi->SetConnection(connection, matched);
-    // Over Bluetooth LE the mouse keeps its own report rate: no choice is offered.
-    for (const char* name : {"lab_MouseAdv_RateTitle", "ver_MouseUsbRate"})
-        if (auto* rate = m_parts.window.FindControl(QLatin1String(name)))
-            rate->SetVisible(connection != RateConnection::Ble);
+    // Over Bluetooth LE the mouse keeps its own report rate: a line says so in place of the choice.
+    if (auto* rate = m_parts.window.FindControl(QStringLiteral("ver_MouseUsbRate")))
+        rate->SetVisible(connection != RateConnection::Ble);
+    if (auto* note = m_parts.window.FindControl(QStringLiteral("lab_MouseAdv_BleRate")))
+        note->SetVisible(connection == RateConnection::Ble);
     const int profile = model.Profile();
     m_dpi->SetProfile(profile);
     m_dpi->Refresh();

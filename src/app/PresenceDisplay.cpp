@@ -4,6 +4,7 @@
 #include "device/BleText.h"
 #include "device/DevicePresence.h"
 #include "device/KeyCode.h"
+#include "ui/Controls.h"
 #include "ui/Messages.h"
 
 namespace zor::app {
@@ -53,6 +54,14 @@ void PresenceDisplay::ShowConnection() {
     connection.kind = ConnectionType();
     connection.receiverLink = m_parts.scheduler.ReceiverLink();
     m_home.ShowConnection(connection, [this](const char* id) { return m_parts.notices.Text(id); });
+    // Over Bluetooth LE the mouse offers no macros and keeps its own report rate: the Macros tab
+    // stays in its place, greyed, and it and the state line say why.
+    const QString limits = connection.ble ? m_parts.notices.Text("BleLimits") : QString();
+    if (auto* mac = m_parts.window.FindControl(QStringLiteral("btn_Mac"))) {
+        mac->SetEnabled(!connection.ble);
+        mac->setToolTip(limits);
+    }
+    if (auto* state = m_parts.window.FindControl(QStringLiteral("lab_home_state"))) state->setToolTip(limits);
 }
 
 void PresenceDisplay::Refresh() {
@@ -61,24 +70,33 @@ void PresenceDisplay::Refresh() {
     const DeviceEntry* entry = m_parts.stack.SelectedEntry();
     const bool linked = control::CountsAsLinked(Facts());
     m_connected = linked;
-    m_home.UpdateTiles(m_parts.stack.Entries(), m_parts.stack.Presence().Selected());
+    const int selected = m_parts.stack.Presence().Selected();
+    const int tile = ble ? HomePage::BleTile(m_parts.stack.Entries(), selected) : selected;
+    m_home.UpdateTiles(m_parts.stack.Entries(), tile);
     if (linked) {
         if (m_parts.notices.NoDeviceShown()) m_parts.notices.Close();
         if (auto* overlay = window.FindControl(QStringLiteral("tranWnd"));
             overlay && !m_parts.scheduler.RunInProgress())
             overlay->SetVisible(false);
         if (!ble) StartBatteryTimer();
-        if (auto* mac = window.FindControl(QStringLiteral("btn_Mac"))) mac->SetVisible(!ble);
+        // The macro page has nothing to offer over BLE: the mouse page takes its place.
+        if (auto* mac = window.Find<ui::COptionUI>(QStringLiteral("btn_Mac"));
+            ble && mac && mac->IsSelected())
+            if (auto* mouse = window.Find<ui::COptionUI>(QStringLiteral("btn_Null"))) {
+                mouse->Selected(true, false);
+                window.PaintManager().SendNotify(mouse, QStringLiteral("click"));
+            }
         if (!m_centredOnDevice) {
             m_centredOnDevice = true;
             window.CenterWindow();
         }
+        const auto& entries = m_parts.stack.Entries();
+        if (ble && tile >= 0) entry = &entries[static_cast<std::size_t>(tile)];
         if (auto* name = window.FindControl(QStringLiteral("lab_home_devname")); name && entry)
             name->SetText(QString::fromStdString(entry->displayName));
     } else {
         if (!ble) StopBatteryTimer();
         if (!m_hooks.hiddenToTray()) {
-            if (auto* mac = window.FindControl(QStringLiteral("btn_Mac"))) mac->SetVisible(true);
             m_parts.notices.Close();
             m_hooks.closeSettings();
             ui::SendMessageTo(&window, ui::kMsgApplyOverlay, 1, 0);

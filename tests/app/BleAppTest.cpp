@@ -18,9 +18,15 @@ QString ConnectionPicture(CZorMainWnd& window) {
         ->GetAttribute(QStringLiteral("bkimage"));
 }
 
+// Over BLE the header names the mouse and its tile is marked; the Macros tab stays in place,
+// greyed, and says what BLE does not offer. The macro page, open when the link comes up, gives
+// way to the mouse page.
 TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesBackToItsCable) {
     Start();
     VirtualMouseWindow control(window->Stack());
+    auto* macros = Find<ui::COptionUI>("btn_Mac");
+    ASSERT_TRUE(zor::test::ClickControl(macros));
+    ASSERT_TRUE(macros->IsSelected());
     auto* bleButton = control.findChild<QPushButton*>(QStringLiteral("vm_ble"));
     ASSERT_TRUE(bleButton->isEnabled());
     bleButton->click();
@@ -29,6 +35,22 @@ TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesB
                                     !window->Stack().VirtualBle()->SentTexts().empty(),
                                 5000);
     EXPECT_EQ(ConnectionPicture(*window), "Home/bluetooth.svg");
+    EXPECT_EQ(Find<ui::CControlUI>("lab_home_devname")->GetText(), QStringLiteral("Zor MouseA"));
+    EXPECT_EQ(Find<ui::CControlUI>("lab_home_state")->GetText(), QStringLiteral("Connected over Bluetooth"));
+    auto* modelTile = Find<ui::COptionUI>("btn_display0");
+    EXPECT_TRUE(modelTile->IsSelected() && modelTile->IsEnabled());
+    EXPECT_FALSE(Find<ui::COptionUI>("btn_display1")->IsSelected());
+    EXPECT_TRUE(macros->IsVisible());
+    EXPECT_FALSE(macros->IsEnabled());
+    EXPECT_TRUE(macros->toolTip().contains(QLatin1String("no macros")));
+    EXPECT_EQ(Find<ui::CControlUI>("lab_home_state")->toolTip(), macros->toolTip());
+    EXPECT_FALSE(macros->IsSelected());
+    EXPECT_TRUE(Find<ui::COptionUI>("btn_Null")->IsSelected());
+    EXPECT_EQ(Find<ui::CTabLayoutUI>("tab_main")->GetCurSel(), 0);
+    EXPECT_FALSE(Find<ui::CControlUI>("ver_MouseUsbRate")->IsVisible());
+    EXPECT_TRUE(Find<ui::CControlUI>("lab_MouseAdv_BleRate")->IsVisible());
+    EXPECT_TRUE(
+        Find<ui::CControlUI>("lab_MouseAdv_BleRate")->GetText().contains(QLatin1String("report rate")));
     EXPECT_FALSE(window->BatteryTimerRunning());  // the mouse reports its battery itself
     EXPECT_FALSE(control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->isEnabled());
 
@@ -51,13 +73,17 @@ TEST_F(MainWindowTest, OverBleTheMouseIsShownFollowedAndSynchronisedUntilItGoesB
                                     window->MessageBox() == nullptr && window->BatteryTimerRunning(),
                                 5000);
     EXPECT_TRUE(control.findChild<QPushButton*>(QStringLiteral("vm_plug"))->isEnabled());
+    EXPECT_TRUE(macros->IsEnabled());
+    EXPECT_TRUE(macros->toolTip().isEmpty());
+    EXPECT_FALSE(Find<ui::CControlUI>("lab_MouseAdv_BleRate")->IsVisible());
+    EXPECT_TRUE(Find<ui::CControlUI>("ver_MouseUsbRate")->IsVisible());
 }
 
 // A profile chosen with the mouse's own button sticks over BLE as it does on the receiver: the
 // synchronisation that follows brings the pages to the mouse's profile and never pushes the
-// previous one back.
+// previous one back. The header names the mouse, not the receiver it has left.
 TEST_F(MainWindowTest, OverBleTheMousesOwnProfileChangeSticks) {
-    Start();
+    Start(VirtualLinkKind::Receiver);
     VirtualMouseWindow control(window->Stack());
     control.findChild<QPushButton*>(QStringLiteral("vm_ble"))->click();
     ZOR_TRY_VERIFY_WITH_TIMEOUT(window->Stack().Link().bleMode.load() == 1 && !window->ApplyRunning() &&
@@ -70,6 +96,9 @@ TEST_F(MainWindowTest, OverBleTheMousesOwnProfileChangeSticks) {
     EXPECT_EQ(window->PagesProfile(), 1);
     EXPECT_EQ(Find<ui::CComboUI>("btn_Mouse_SelProfile")->GetCurSel(), 1);
     EXPECT_EQ(Mouse().State().activeProfile, 1);
+    EXPECT_EQ(Find<ui::CControlUI>("lab_home_devname")->GetText(), QStringLiteral("Zor MouseA"));
+    EXPECT_TRUE(Find<ui::COptionUI>("btn_display0")->IsSelected());
+    EXPECT_FALSE(Find<ui::COptionUI>("btn_display1")->IsSelected());
 }
 
 TEST_F(MainWindowTest, FailedBleAttemptsAreRetriedOnATimerAndTheLastOneEndsInAQuittingNotice) {

@@ -161,6 +161,14 @@ protected:
             CollectOverflows(window.get(), where, found);
             Shot(window.get(), where, page);
         }
+        // Over Bluetooth LE a line stands in for the report rate choice.
+        Find<CControlUI>("ver_MouseUsbRate")->SetVisible(false);
+        Find<CControlUI>("lab_MouseAdv_BleRate")->SetVisible(true);
+        Click("opt_nav_dpi");
+        CollectOverflows(window.get(), where, found);
+        Shot(window.get(), where, "ble-rate");
+        Find<CControlUI>("lab_MouseAdv_BleRate")->SetVisible(false);
+        Find<CControlUI>("ver_MouseUsbRate")->SetVisible(true);
         // The key assignment panel over the key page, each category in turn.
         auto* key = qobject_cast<CButtonUI*>(Sub("page_keys", "btn_MouseKey_Click0"));
         ASSERT_NE(key, nullptr);
