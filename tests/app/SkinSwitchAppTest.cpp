@@ -2,6 +2,7 @@
 // the new skin: pages built before the switch (lazy ones and the files they include) take the
 // new colours and pictures. With ZOR_SCREENSHOT_DIR set, the pictures compared are kept there.
 #include <QImage>
+#include <QMenu>
 #include <map>
 
 #include "MainWindowFixture.h"
@@ -55,6 +56,15 @@ protected:
         QCoreApplication::processEvents();
         keep(QStringLiteral("key_popup"), popup);
         popup->SetVisible(false);
+        // The mouse page's "more" menu, opened with its button.
+        EXPECT_TRUE(zor::test::ClickControl(Find<ui::CControlUI>("btn_Mouse_More")));
+        QMenu* menu = nullptr;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return (menu = window->findChild<QMenu*>()) && menu->isVisible(); }));
+        if (!menu) return out;
+        keep(QStringLiteral("more_menu"), menu);
+        menu->close();
+        menu->deleteLater();
+        QCoreApplication::processEvents();
         return out;
     }
 };
