@@ -6,6 +6,7 @@
 #include <map>
 
 #include "MainWindowFixture.h"
+#include "common/IniFile.h"
 #include "support/UserInput.h"
 #include "support/Wait.h"
 #include "ui/LazyInclude.h"
@@ -21,12 +22,21 @@ protected:
         ui::CPaintManagerUI::SetResourcePath(home + skin + '/');
         ui::SetResourcePrefix(QStringLiteral("./") + skin);
         window.reset();
+        IniFile(folder / "res" / "Set.ini").WriteString("Set", "DpiPopEn", "1");
         Start();
         window->show();
+        ShowDpiPopup();  // built and shown before any switch
         // Every part built, as after the user has seen each page and opened the key pop-up.
         ui::BuildLazyIncludes(
             window->Find<ui::CControlUI>(QStringLiteral("page_keys"))->GetManager()->GetRoot());
         QCoreApplication::processEvents();
+    }
+
+    CPopPush* ShowDpiPopup() {
+        Mouse().Click(MouseButton::Dpi);
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return window->DpiPopup() && window->DpiPopup()->IsShown(); }, 5000));
+        return window->DpiPopup();
     }
 
     // Each page shown in turn (and the key pop-up over the window), as pictures by name.
@@ -46,16 +56,26 @@ protected:
             tab->SelectItem(tab->GetItemIndex(page));
             QCoreApplication::processEvents();
             keep(QLatin1String(name), page);
+            if (QLatin1String(name) == QLatin1String("page_keys")) {
+                // The key pop-up, opened with a click on a button's function and cancelled.
+                auto& pm = window->PaintManager();
+                ui::CControlUI* key = pm.FindSubControlByName(page, QStringLiteral("btn_MouseKey_Click1"));
+                if (!key->isVisible())
+                    key = pm.FindSubControlByName(page, QStringLiteral("btn_MouseKey2_Click1"));
+                EXPECT_TRUE(zor::test::ClickControl(key));
+                auto* popup = Find<ui::CControlUI>("PopMouseKeySel");
+                EXPECT_TRUE(popup->isVisible());
+                keep(QStringLiteral("key_popup"), popup);
+                EXPECT_TRUE(zor::test::ClickControl(
+                    pm.FindSubControlByName(popup, QStringLiteral("btn_MouseKey_Cancel"))));
+                EXPECT_FALSE(popup->isVisible());
+            }
         }
         tabMain->SelectItem(1);
         QCoreApplication::processEvents();
         keep(QStringLiteral("page_macro"), Find<ui::CControlUI>("page_macro"));
         tabMain->SelectItem(0);
-        auto* popup = Find<ui::CControlUI>("PopMouseKeySel_part");
-        popup->SetVisible(true);
-        QCoreApplication::processEvents();
-        keep(QStringLiteral("key_popup"), popup);
-        popup->SetVisible(false);
+        if (CPopPush* dpi = ShowDpiPopup()) keep(QStringLiteral("dpi_popup"), dpi);
         // The mouse page's "more" menu, opened with its button.
         EXPECT_TRUE(zor::test::ClickControl(Find<ui::CControlUI>("btn_Mouse_More")));
         QMenu* menu = nullptr;
