@@ -34,6 +34,7 @@ Paths& GlobalPaths() {
 constexpr int kMaxIncludeCount = 64;
 constexpr const char* kTemplateProperty = "zorTemplateFile";      // as the skin names it
 constexpr const char* kTemplatePathProperty = "zorTemplatePath";  // the file it was built from
+constexpr const char* kDefaultStyleProperty = "zorDefaultStyle";  // see ApplyDefaultStyle
 
 std::vector<CPaintManagerUI*>& ManagerList() {
     static std::vector<CPaintManagerUI*> list;
@@ -138,9 +139,12 @@ void CPaintManagerUI::ReloadSkin() {
     }
     for (CPaintManagerUI* manager : std::vector<CPaintManagerUI*>(ManagerList())) {
         for (const QString& file : manager->SkinFiles()) CDialogBuilder::ApplyStyle(file, manager);
-        for (CControlUI* control : manager->AllControls())
+        for (CControlUI* control : manager->AllControls()) {
             if (const QString file = control->property(kTemplateProperty).toString(); !file.isEmpty())
                 CDialogBuilder::ApplyTemplateStyle(file, control, manager);
+            if (const QString style = control->property(kDefaultStyleProperty).toString(); !style.isEmpty())
+                manager->ApplyDefaultStyle(control, style);
+        }
         for (CControlUI* control : manager->AllControls()) control->update();
         if (manager->m_window) manager->m_window->update();
     }
@@ -307,6 +311,12 @@ void CPaintManagerUI::AddDefaultAttributeList(const QString& controlClass, const
 
 QString CPaintManagerUI::GetDefaultAttributeList(const QString& controlClass) const {
     return m_defaults.value(controlClass.toLower());
+}
+
+void CPaintManagerUI::ApplyDefaultStyle(CControlUI* control, const QString& styleName) {
+    if (!control) return;
+    control->ApplyAttributeList(GetDefaultAttributeList(styleName));
+    control->setProperty(kDefaultStyleProperty, styleName);
 }
 
 void CPaintManagerUI::AddNotifier(INotifyUI* notifier) {

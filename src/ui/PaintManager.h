@@ -107,6 +107,9 @@ public:
     // "Default" elements: attribute lists applied to every control of a class before its own.
     void AddDefaultAttributeList(const QString& controlClass, const QString& list);
     QString GetDefaultAttributeList(const QString& controlClass) const;
+    // Gives a control built by code the looks of a "Default" element by name (a style the
+    // skin defines for it); ReloadSkin gives it that element of the new skin again.
+    void ApplyDefaultStyle(CControlUI* control, const QString& styleName);
 
     // Window attributes from the skin's Window element.
     QSize GetInitSize() const { return m_initSize; }

@@ -1,6 +1,7 @@
-// A skin switch while the window is open leaves every page looking exactly as a fresh start in
-// the new skin: pages built before the switch (lazy ones and the files they include) take the
-// new colours and pictures. With ZOR_SCREENSHOT_DIR set, the pictures compared are kept there.
+// A skin switch while the window is open leaves everything looking exactly as a fresh start in
+// the new skin, pixel for pixel: each page (lazy ones built before the switch), the key pop-up,
+// the macro page's rows and tree, the device tiles, the DPI pop-up shown before the switch and
+// the "more" menu. With ZOR_SCREENSHOT_DIR set, the pictures compared are kept there.
 #include <QImage>
 #include <QMenu>
 #include <map>
@@ -32,11 +33,21 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    CPopPush* ShowDpiPopup() {
-        Mouse().Click(MouseButton::Dpi);
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return window->DpiPopup() && window->DpiPopup()->IsShown(); }, 5000));
-        return window->DpiPopup();
+    // The mouse's DPI button pressed until the second gear is in use (the mouse keeps its gear
+    // from one window to the next): the pop-up shows it, and every window shows the same.
+    void ShowDpiPopup() {
+        for (int presses = 0; presses < 9; ++presses) {
+            const int before = window->Document().adv[0].cruseldpi;
+            Mouse().Click(MouseButton::Dpi);
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    return window->Document().adv[0].cruseldpi != before && window->DpiPopup() &&
+                           window->DpiPopup()->IsShown();
+                },
+                5000));
+            if (window->Document().adv[0].cruseldpi == 1) return;
+        }
+        FAIL() << "the DPI button never reached the second gear";
     }
 
     // Each page shown in turn (and the key pop-up over the window), as pictures by name.
@@ -48,15 +59,13 @@ protected:
             if (!shots.isEmpty())
                 out[name].save(shots + QStringLiteral("/skin-") + skin + '-' + name + QStringLiteral(".png"));
         };
-        auto* tabMain = Find<ui::CContainerUI>("tab_main");
-        tabMain->SelectItem(0);
-        for (const char* name : {"page_keys", "page_light", "page_power"}) {
-            auto* page = Find<ui::CControlUI>(name);
-            auto* tab = qobject_cast<ui::CContainerUI*>(page->parentWidget());
-            tab->SelectItem(tab->GetItemIndex(page));
-            QCoreApplication::processEvents();
-            keep(QLatin1String(name), page);
-            if (QLatin1String(name) == QLatin1String("page_keys")) {
+        for (const char* name : {"keys", "light", "power"}) {
+            EXPECT_TRUE(
+                zor::test::ClickControl(Find<ui::CControlUI>(("opt_nav_" + std::string(name)).c_str())));
+            auto* page = Find<ui::CControlUI>(("page_" + std::string(name)).c_str());
+            EXPECT_TRUE(page->isVisible());
+            keep(QStringLiteral("page_") + QLatin1String(name), page);
+            if (QLatin1String(name) == QLatin1String("keys")) {
                 // The key pop-up, opened with a click on a button's function and cancelled.
                 auto& pm = window->PaintManager();
                 ui::CControlUI* key = pm.FindSubControlByName(page, QStringLiteral("btn_MouseKey_Click1"));
@@ -71,11 +80,13 @@ protected:
                 EXPECT_FALSE(popup->isVisible());
             }
         }
-        tabMain->SelectItem(1);
-        QCoreApplication::processEvents();
+        EXPECT_TRUE(zor::test::ClickControl(Find<ui::CControlUI>("btn_Mac")));
         keep(QStringLiteral("page_macro"), Find<ui::CControlUI>("page_macro"));
-        tabMain->SelectItem(0);
-        if (CPopPush* dpi = ShowDpiPopup()) keep(QStringLiteral("dpi_popup"), dpi);
+        EXPECT_TRUE(zor::test::ClickControl(Find<ui::CControlUI>("btn_Null")));
+        EXPECT_TRUE(zor::test::ClickControl(Find<ui::CControlUI>("opt_nav_dpi")));
+        // The whole window: header, device panel with its tiles and battery gauge, DPI page.
+        keep(QStringLiteral("window"), window.get());
+        if (CPopPush* dpi = window->DpiPopup()) keep(QStringLiteral("dpi_popup"), dpi);
         // The mouse page's "more" menu, opened with its button.
         EXPECT_TRUE(zor::test::ClickControl(Find<ui::CControlUI>("btn_Mouse_More")));
         QMenu* menu = nullptr;
