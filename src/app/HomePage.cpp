@@ -36,7 +36,7 @@ void HomePage::BuildTiles(const std::vector<DeviceEntry>& entries) {
             QStringLiteral("width=\"140\" height=\"78\" group=\"home_device\" font=\"5\" "
                            "align=\"left\" valign=\"vcenter\" wordbreak=\"true\" textpadding=\"62,0,6,0\""));
         // Colours and frame come from the skin, so that both looks have their own.
-        tile->ApplyAttributeList(m_pm.GetDefaultAttributeList(QStringLiteral("HomeTile")));
+        m_pm.ApplyDefaultStyle(tile, QStringLiteral("HomeTile"));
         tile->SetName(QStringLiteral("btn_display%1").arg(i));
         tile->SetAttribute(QStringLiteral("foreimage"),
                            QStringLiteral("file='%1' dest='6,11,62,67'").arg(normal));

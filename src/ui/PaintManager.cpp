@@ -32,6 +32,9 @@ Paths& GlobalPaths() {
 }
 
 constexpr int kMaxIncludeCount = 64;
+constexpr const char* kTemplateProperty = "zorTemplateFile";      // as the skin names it
+constexpr const char* kTemplatePathProperty = "zorTemplatePath";  // the file it was built from
+constexpr const char* kDefaultStyleProperty = "zorDefaultStyle";  // see ApplyDefaultStyle
 
 std::vector<CPaintManagerUI*>& ManagerList() {
     static std::vector<CPaintManagerUI*> list;
@@ -136,6 +139,12 @@ void CPaintManagerUI::ReloadSkin() {
     }
     for (CPaintManagerUI* manager : std::vector<CPaintManagerUI*>(ManagerList())) {
         for (const QString& file : manager->SkinFiles()) CDialogBuilder::ApplyStyle(file, manager);
+        for (CControlUI* control : manager->AllControls()) {
+            if (const QString file = control->property(kTemplateProperty).toString(); !file.isEmpty())
+                CDialogBuilder::ApplyTemplateStyle(file, control, manager);
+            if (const QString style = control->property(kDefaultStyleProperty).toString(); !style.isEmpty())
+                manager->ApplyDefaultStyle(control, style);
+        }
         for (CControlUI* control : manager->AllControls()) control->update();
         if (manager->m_window) manager->m_window->update();
     }
@@ -304,6 +313,12 @@ QString CPaintManagerUI::GetDefaultAttributeList(const QString& controlClass) co
     return m_defaults.value(controlClass.toLower());
 }
 
+void CPaintManagerUI::ApplyDefaultStyle(CControlUI* control, const QString& styleName) {
+    if (!control) return;
+    control->ApplyAttributeList(GetDefaultAttributeList(styleName));
+    control->setProperty(kDefaultStyleProperty, styleName);
+}
+
 void CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
     if (std::find(m_notifiers.begin(), m_notifiers.end(), notifier) == m_notifiers.end())
         m_notifiers.push_back(notifier);
@@ -384,9 +399,16 @@ CControlUI* CDialogBuilder::Create(const QString& skinFile, IDialogBuilderCallba
 CControlUI* CDialogBuilder::Create(const QString& skinFile, const CMarkup& markup,
                                    IDialogBuilderCallback* callback, CPaintManagerUI* manager,
                                    QWidget* parent) {
-    if (markup.Root().name.compare(QLatin1String("Window"), Qt::CaseInsensitive) == 0 && manager)
-        manager->AddSkinFile(skinFile);
-    return Create(markup, callback, manager, parent);
+    const bool window = markup.Root().name.compare(QLatin1String("Window"), Qt::CaseInsensitive) == 0;
+    if (window && manager) manager->AddSkinFile(skinFile);
+    CControlUI* root = Create(markup, callback, manager, parent);
+    // A part built from a template (a list row, a tree node) remembers its file, so a skin
+    // switch restyles it from the same file in the new skin folder.
+    if (root && !window) {
+        root->setProperty(kTemplateProperty, skinFile);
+        root->setProperty(kTemplatePathProperty, CPaintManagerUI::ResolveFile(skinFile));
+    }
+    return root;
 }
 
 CControlUI* CDialogBuilder::Create(const CMarkup& markup, IDialogBuilderCallback* callback,
@@ -564,28 +586,87 @@ void ApplyNodeStyle(const MarkupNode& node, CControlUI* control, CPaintManagerUI
         if (!IsStateAttribute(key)) control->SetAttribute(key, value);
 }
 
-// Walks the skin tree alongside the built controls: the n-th control element of a node belongs
-// to the n-th item of the container; named elements are also matched by name.
-void ApplyTreeStyle(const MarkupNode& node, CControlUI* control, CPaintManagerUI* manager, int depth) {
-    if (!control || depth > 64) return;
-    ApplyNodeStyle(node, control, manager);
+void ApplyTreeStyle(const MarkupNode& node, CControlUI* control, CPaintManagerUI* manager, int depth,
+                    CControlUI* scope);
+
+// The control elements an included file puts in place of its Include.
+std::vector<const MarkupNode*> IncludedNodes(const CMarkup& markup) {
+    std::vector<const MarkupNode*> out;
+    const MarkupNode& root = markup.Root();
+    if (root.name.compare(QLatin1String("Window"), Qt::CaseInsensitive) != 0) {
+        out.push_back(&root);
+        return out;
+    }
+    for (const MarkupNode& child : root.children) {
+        const QString n = child.name.toLower();
+        if (n != QLatin1String("font") && n != QLatin1String("default") && n != QLatin1String("image"))
+            out.push_back(&child);
+    }
+    return out;
+}
+
+// Walks the children of a skin node alongside the items of container, from item index on: the
+// n-th control element belongs to the n-th item; named elements are also matched by name. An
+// Include is followed into its file, so included parts take the new looks too: an eager one's
+// controls sit among the container's items, a lazy one's inside its stand-in once it is built
+// (one not built yet is built later from the skin folder then in use). Returns the next index.
+// Named elements are looked up under scope (a template's root, whose names repeat in every
+// copy), or in the whole window without one.
+int ApplyChildrenStyle(const std::vector<const MarkupNode*>& children, CControlUI* control, int index,
+                       CPaintManagerUI* manager, int depth, CControlUI* scope) {
     auto* container = qobject_cast<CContainerUI*>(control);
-    int index = 0;
-    for (const MarkupNode& child : node.children) {
+    for (const MarkupNode* childPtr : children) {
+        const MarkupNode& child = *childPtr;
         if (child.name.compare(QLatin1String("Item"), Qt::CaseInsensitive) == 0 ||
             child.name.compare(QLatin1String("ListLabelElement"), Qt::CaseInsensitive) == 0)
             continue;
-        CControlUI* match = nullptr;
         const QString name = child.Attribute(QStringLiteral("name"));
+        if (child.name.compare(QLatin1String("Include"), Qt::CaseInsensitive) == 0) {
+            CMarkup sub;
+            // An include counts as eight levels, so includes nest no deeper than the builder
+            // lets them (a file including itself ends here too).
+            if (depth > 56 ||
+                !sub.LoadFromFile(CPaintManagerUI::ResolveFile(child.Attribute(QStringLiteral("source"))))) {
+                ++index;
+                continue;
+            }
+            const std::vector<const MarkupNode*> included = IncludedNodes(sub);
+            if (ParseBool(child.Attribute(QStringLiteral("lazy")))) {
+                CControlUI* candidate = container ? container->GetItemAt(index) : nullptr;
+                auto* part = qobject_cast<CLazyIncludeUI*>(candidate);
+                if (!part || part->objectName() != name)
+                    part = name.isEmpty() ? nullptr : manager->Find<CLazyIncludeUI>(name);
+                if (part && part->IsBuilt()) ApplyChildrenStyle(included, part, 0, manager, depth + 8, scope);
+                ++index;
+            } else {
+                const int count =
+                    std::clamp(child.Attribute(QStringLiteral("count"), QStringLiteral("1")).toInt(), 1,
+                               kMaxIncludeCount);
+                for (int i = 0; i < count; ++i)
+                    index = ApplyChildrenStyle(included, control, index, manager, depth + 8, scope);
+            }
+            continue;
+        }
+        CControlUI* match = nullptr;
         if (container) {
             CControlUI* candidate = container->GetItemAt(index);
             if (candidate && candidate->objectName() == name) match = candidate;
         }
-        if (!match && !name.isEmpty()) match = manager->FindControl(name);
+        if (!match && !name.isEmpty())
+            match = scope ? manager->FindSubControlByName(scope, name) : manager->FindControl(name);
         ++index;
-        if (child.name.compare(QLatin1String("Include"), Qt::CaseInsensitive) == 0) continue;
-        ApplyTreeStyle(child, match, manager, depth + 1);
+        ApplyTreeStyle(child, match, manager, depth + 1, scope);
     }
+    return index;
+}
+
+void ApplyTreeStyle(const MarkupNode& node, CControlUI* control, CPaintManagerUI* manager, int depth,
+                    CControlUI* scope) {
+    if (!control || depth > 64) return;
+    ApplyNodeStyle(node, control, manager);
+    std::vector<const MarkupNode*> children;
+    for (const MarkupNode& child : node.children) children.push_back(&child);
+    ApplyChildrenStyle(children, control, 0, manager, depth, scope);
 }
 
 }  // namespace
@@ -596,7 +677,8 @@ bool CDialogBuilder::ApplyStyle(const QString& skinFile, CPaintManagerUI* manage
     if (!markup.LoadFromFile(CPaintManagerUI::ResolveFile(skinFile))) return false;
     const MarkupNode& root = markup.Root();
     if (root.name.compare(QLatin1String("Window"), Qt::CaseInsensitive) != 0) {
-        ApplyTreeStyle(root, manager->FindControl(root.Attribute(QStringLiteral("name"))), manager, 0);
+        ApplyTreeStyle(root, manager->FindControl(root.Attribute(QStringLiteral("name"))), manager, 0,
+                       nullptr);
         return true;
     }
     for (const MarkupNode& child : root.children) {
@@ -617,9 +699,56 @@ bool CDialogBuilder::ApplyStyle(const QString& skinFile, CPaintManagerUI* manage
         const QString n = child.name.toLower();
         if (n == QLatin1String("font") || n == QLatin1String("default") || n == QLatin1String("image"))
             continue;
-        ApplyTreeStyle(child, manager->GetRoot(), manager, 0);
+        ApplyTreeStyle(child, manager->GetRoot(), manager, 0, nullptr);
         break;
     }
+    return true;
+}
+
+namespace {
+
+// Walks a template's new and old skin trees alongside one copy built from it: only attributes
+// the new skin gives other values than the old one are set, so what the copy's owner changed
+// since (a row's icon, a node's picture) and the skin leaves alone stays.
+void ApplyTemplateTree(const MarkupNode& node, const MarkupNode* old, CControlUI* control, CControlUI* scope,
+                       CPaintManagerUI* manager, int depth) {
+    if (!control || depth > 64) return;
+    static const QString kAbsent = QStringLiteral("\x01");  // no skin attribute has this value
+    for (const auto& [key, value] : node.attributes)
+        if (!IsStateAttribute(key) && (!old || old->Attribute(key, kAbsent) != value))
+            control->SetAttribute(key, value);
+    auto* container = qobject_cast<CContainerUI*>(control);
+    int index = 0;
+    for (std::size_t i = 0; i < node.children.size(); ++i) {
+        const MarkupNode& child = node.children[i];
+        const QString name = child.Attribute(QStringLiteral("name"));
+        const MarkupNode* oldChild = old && i < old->children.size() && old->children[i].name == child.name &&
+                                             old->children[i].Attribute(QStringLiteral("name")) == name
+                                         ? &old->children[i]
+                                         : nullptr;
+        CControlUI* match = nullptr;
+        if (container) {
+            CControlUI* candidate = container->GetItemAt(index);
+            if (candidate && candidate->objectName() == name) match = candidate;
+        }
+        if (!match && !name.isEmpty()) match = manager->FindSubControlByName(scope, name);
+        ++index;
+        ApplyTemplateTree(child, oldChild, match, scope, manager, depth + 1);
+    }
+}
+
+}  // namespace
+
+bool CDialogBuilder::ApplyTemplateStyle(const QString& skinFile, CControlUI* root, CPaintManagerUI* manager) {
+    if (!manager || !root) return false;
+    const QString builtFrom = root->property(kTemplatePathProperty).toString();
+    const QString path = CPaintManagerUI::ResolveFile(skinFile);
+    if (path == builtFrom) return true;
+    CMarkup markup, old;
+    if (!markup.LoadFromFile(path)) return false;
+    const bool knowsOld = !builtFrom.isEmpty() && old.LoadFromFile(builtFrom);
+    ApplyTemplateTree(markup.Root(), knowsOld ? &old.Root() : nullptr, root, root, manager, 0);
+    root->setProperty(kTemplatePathProperty, path);
     return true;
 }
 

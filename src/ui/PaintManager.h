@@ -107,6 +107,9 @@ public:
     // "Default" elements: attribute lists applied to every control of a class before its own.
     void AddDefaultAttributeList(const QString& controlClass, const QString& list);
     QString GetDefaultAttributeList(const QString& controlClass) const;
+    // Gives a control built by code the looks of a "Default" element by name (a style the
+    // skin defines for it); ReloadSkin gives it that element of the new skin again.
+    void ApplyDefaultStyle(CControlUI* control, const QString& styleName);
 
     // Window attributes from the skin's Window element.
     QSize GetInitSize() const { return m_initSize; }
@@ -179,6 +182,11 @@ public:
     // Re-applies the looks of a skin file to the existing controls of manager, matched by name:
     // colours, images, fonts and sizes change; texts, selections, values and visibility stay.
     static bool ApplyStyle(const QString& skinFile, CPaintManagerUI* manager);
+    // The same for one copy of a template file (a list row, a tree node) built as root: names
+    // are matched inside root only, and only what the file in the new skin folder says other
+    // than the one root was built from is set. Controls built from a template file by Create
+    // are found and restyled this way by CPaintManagerUI::ReloadSkin.
+    static bool ApplyTemplateStyle(const QString& skinFile, CControlUI* root, CPaintManagerUI* manager);
     // Control classes the builder knows ("Button", "VerticalLayout", ...).
     static CControlUI* CreateKnownControl(const QString& className);
     // Builds the skin file of an Include under parent, as deep in the include chain as depth

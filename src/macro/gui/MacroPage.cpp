@@ -123,7 +123,8 @@ MacroPage::MacroPage(ui::WindowImplBase& window, MacroStore& store, const MacVkA
         });
     m_capture->SetLostHandler([this] { StopRecording(); });
     m_rowMarkup = std::make_unique<ui::CMarkup>();
-    m_rowMarkup->LoadFromFile(ui::CPaintManagerUI::ResolveFile(kRowSkin));
+    m_rowFile = ui::CPaintManagerUI::ResolveFile(kRowSkin);
+    m_rowMarkup->LoadFromFile(m_rowFile);
 
     // Edits never wait for the disk: a burst of them is written once, shortly after the last,
     // by the store's writer thread; hiding the page and ending it write everything at once.
@@ -506,10 +507,15 @@ void MacroPage::ShowMacro() {
 CListContainerElementUI* MacroPage::NewRow() {
     auto* list = Find<CListUI>(kList);
     if (!list) return nullptr;
-    if (!m_rowMarkup->IsValid()) m_rowMarkup->LoadFromFile(ui::CPaintManagerUI::ResolveFile(kRowSkin));
+    // The row file is read again once the skin folder has changed.
+    const QString rowFile = ui::CPaintManagerUI::ResolveFile(kRowSkin);
+    if (!m_rowMarkup->IsValid() || rowFile != m_rowFile) {
+        m_rowMarkup->LoadFromFile(rowFile);
+        m_rowFile = rowFile;
+    }
     ui::CDialogBuilder builder;
     auto* row = qobject_cast<CListContainerElementUI*>(
-        builder.Create(*m_rowMarkup, &m_window, &m_window.PaintManager(), list));
+        builder.Create(kRowSkin, *m_rowMarkup, &m_window, &m_window.PaintManager(), list));
     if (!row) {
         row = new CListContainerElementUI(list);
         row->SetManager(&m_window.PaintManager());

@@ -171,6 +171,7 @@ private:
     std::vector<NodeRef> m_nodes;
     std::vector<QPointer<ui::CListContainerElementUI>> m_rows;
     std::unique_ptr<ui::CMarkup> m_rowMarkup;
+    QString m_rowFile;  // the file m_rowMarkup was read from (it changes with the skin)
     QPointer<CPopMacroSetWnd> m_popup;
     QPointer<ui::CMenuWnd> m_menu;
     QPoint m_insertMenuPos;
