@@ -29,14 +29,20 @@ std::string KeyNames() {
     return names;
 }
 
-// Why Set.ini was not written. A file there that cannot be read is never replaced (its other
-// settings would be lost), so that is the cause to name, not the write.
-std::string WriteProblem(const std::filesystem::path& path) {
+// Why Set.ini cannot be used, or "". A file there that cannot be read is never replaced (its
+// other settings would be lost), and its values cannot be checked against the new ones.
+std::string ReadProblem(const std::filesystem::path& path) {
     std::string bytes;
     std::error_code ec;
     if (std::filesystem::exists(path, ec) && !ReadFileBytes(path, bytes, IniFile::kMaxFileBytes))
         return ReadFailure(path, IniFile::kMaxFileBytes) + "; it is left as it is and nothing was set";
-    return "cannot write " + path.string();
+    return {};
+}
+
+// Why Set.ini was not written: what stopped its reading, else the write itself.
+std::string WriteProblem(const std::filesystem::path& path) {
+    const std::string problem = ReadProblem(path);
+    return problem.empty() ? "cannot write " + path.string() : problem;
 }
 
 int RunSetPower(CommandContext& ctx) {
@@ -60,6 +66,7 @@ int RunSetPower(CommandContext& ctx) {
             return Fail(ctx, Format("set power: %s is given twice", name));
     }
 
+    if (const std::string problem = ReadProblem(options.Path()); !problem.empty()) return Fail(ctx, problem);
     PowerValues next = options.Load();
     for (const auto& [key, value] : values) next.Set(key, value);
     if (!TimersInOrder(next))
