@@ -205,18 +205,10 @@ bool MoveAsideAsBad(const std::filesystem::path& file, std::string* error) {
 }
 
 std::string ReadFailure(const std::filesystem::path& path, std::size_t maxBytes) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return errno == ENOENT ? path.string() + " is not there" : ErrnoText("cannot read", path);
-    if (!S_ISREG(info.st_mode)) return path.string() + " is not a regular file";
-    if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
-        const std::uint64_t mib = maxBytes / (1024u * 1024u);
-        return mib > 0 && maxBytes % (1024u * 1024u) == 0
-                   ? Format("%s is larger than the %u MiB such a file may be", path.string(), mib)
-                   : Format("%s is larger than the %u bytes such a file may be", path.string(),
-                            static_cast<std::uint64_t>(maxBytes));
-    }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const ReadFault fault = CheckDataFile(path, maxBytes);
+    if (fault != ReadFault::None && fault != ReadFault::CannotRead) return DescribeReadFault(path, fault, maxBytes);
+    // Found and within the cap: the system's reason, when opening it gives one.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return ErrnoText("cannot read", path);
     ::close(fd);
     return "cannot read " + path.string();

@@ -81,6 +81,10 @@ ReadFault CheckDataFile(const std::filesystem::path& path, std::uint64_t maxByte
     return DataFile(path, maxBytes).fault();
 }
 
+namespace {
+constexpr std::uint64_t kMiB = 1024u * 1024u;
+}  // namespace
+
 std::string ReadFaultText(ReadFault fault, std::uint64_t maxBytes) {
     switch (fault) {
         case ReadFault::None:
@@ -90,7 +94,9 @@ std::string ReadFaultText(ReadFault fault, std::uint64_t maxBytes) {
         case ReadFault::NotRegular:
             return "is not a regular file";
         case ReadFault::TooLarge:
-            return "is larger than " + std::to_string(maxBytes) + " bytes";
+            if (maxBytes >= kMiB && maxBytes % kMiB == 0)
+                return "is larger than the " + std::to_string(maxBytes / kMiB) + " MiB such a file may be";
+            return "is larger than the " + std::to_string(maxBytes) + " bytes such a file may be";
         case ReadFault::CannotRead:
             break;
     }
