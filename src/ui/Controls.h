@@ -152,6 +152,10 @@ protected:
     virtual void PaintStatusImage(QPainter& p);
     virtual void PaintText(QPainter& p);
     virtual void PaintBorder(QPainter& p);
+    // A control that holds the keyboard focus draws a frame over its face in the window's focus
+    // colour, so that a keyboard user sees where Space and Enter will act.
+    virtual bool ShowsFocusFrame() const;
+    void PaintFocusFrame(QPainter& p);
     void DrawSkinImage(QPainter& p, const ImageRef& image, const QRect& dest = {});
     void DrawSkinText(QPainter& p, const QString& text, const QRect& rc, const QColor& color,
                       unsigned style) const;
@@ -304,6 +308,11 @@ public:
     virtual void Activate();
     bool IsHot() const { return m_hot; }
     bool IsPushed() const { return m_pushed; }
+    // Shows nothing but its background colour: no text, no picture (a colour swatch).
+    bool IsColourSwatch() const {
+        return m_text.isEmpty() && m_bkColor.isValid() && m_bkColor.alpha() > 0 && m_bkImage.IsEmpty() &&
+               m_normal.IsEmpty() && m_fore.IsEmpty();
+    }
 
 signals:
     // After the "click" notification (for owners inside the library, such as a tree's folder button).
@@ -336,10 +345,14 @@ public:
     // Selecting one option of a group deselects the others; notify sends "selectchanged".
     virtual void Selected(bool selected, bool notify = true);
     void Activate() override;
+    // The visible, enabled options of the group in reading order (this one alone without a group).
+    std::vector<COptionUI*> GroupInReadingOrder() const;
 
 protected:
     void PaintStatusImage(QPainter& p) override;
     void PaintText(QPainter& p) override;
+    // Arrow keys move to the next or previous option of the group and select it.
+    void keyPressEvent(QKeyEvent* event) override;
     QString m_group;
     bool m_selected = false;
     ImageRef m_selectedImage, m_selectedHot, m_selectedPushed, m_selectedFore;
@@ -401,6 +414,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    // Arrows move one step, Page Up and Page Down ten, Home and End to the ends.
+    void keyPressEvent(QKeyEvent* event) override;
     int ValueAt(const QPoint& point) const;
 
     QSize m_thumbSize{10, 10};
@@ -427,6 +442,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void PaintText(QPainter&) override {}
     void PaintStatusImage(QPainter& p) override;
+    bool ShowsFocusFrame() const override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void ApplyEditStyle();
     QLineEdit* m_edit;
@@ -460,6 +476,8 @@ public:
 protected:
     void PaintText(QPainter& p) override;
     void PaintStatusImage(QPainter& p) override;
+    // Space, Enter, Alt+Down and F4 open the list; Up and Down pick the neighbouring item.
+    void keyPressEvent(QKeyEvent* event) override;
     std::vector<std::pair<QString, QString>> m_items;
     int m_curSel = -1;
     ImageRef m_arrow;
@@ -486,6 +504,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // Up and Down move the focus and the selection to the neighbouring row, Home and End to the
+    // ends; Space and Enter press the row as a click does; Left and Right fold a tree node.
+    void keyPressEvent(QKeyEvent* event) override;
     class CListUI* OwnerList() const;
     bool m_selected = false, m_hot = false;
     int m_index = -1;
@@ -507,6 +528,8 @@ public:
     int GetCurSel() const { return m_curSel; }
     bool SelectItem(int index, bool notify = true);
     void EnsureVisible(int index);
+    // The row a keyboard user reaches with Tab: the selected one, else the first visible one.
+    CListContainerElementUI* TabRow() const;
     QString GetRowSkin() const { return m_rowSkin; }
     // Row events: "itemclick", "itemrclick", "itemactivate" (double click).
     virtual void RowEvent(CListContainerElementUI* row, const QString& type);
@@ -573,6 +596,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Left and Right move the hue, Up and Down the saturation, Page Up and Page Down the
+    // brightness.
+    void keyPressEvent(QKeyEvent* event) override;
     void PickAt(const QPoint& point, bool notify);
     QRect PaneRect() const;
     QRect StripRect() const;
@@ -581,6 +607,12 @@ protected:
     enum class Drag { None, Pane, Strip } m_drag = Drag::None;
     QImage m_paneCache;
 };
+
+// The widgets a keyboard user reaches with Tab below root, in reading order (the skin's order of
+// containers and their items): shown, enabled controls that take the focus from Tab and the
+// line edits of edit boxes. A list is one stop, at its Tab row; controls too small to be seen
+// (a one-pixel focus holder) are none.
+std::vector<QWidget*> TabStops(QWidget* root);
 
 // An animated picture (GIF) played from the skin folder.
 class CGifUI : public CControlUI {

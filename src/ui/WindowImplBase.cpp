@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
 #include "common/HandOver.h"
 #include "ui/CrossThread.h"
@@ -484,5 +485,29 @@ void WindowImplBase::changeEvent(QEvent* e) {
 }
 
 void WindowImplBase::paintEvent(QPaintEvent*) {}
+
+bool WindowImplBase::OnEscape() {
+    if (!m_owner) return false;
+    Close(0);
+    return true;
+}
+
+void WindowImplBase::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && OnEscape()) return;
+    QWidget::keyPressEvent(e);
+}
+
+bool WindowImplBase::focusNextPrevChild(bool next) {
+    QWidget* scope = m_pm.GetFocusScope();
+    if (scope == nullptr || !scope->isVisibleTo(this)) scope = m_pm.GetRoot();
+    const std::vector<QWidget*> stops = TabStops(scope);
+    if (stops.empty()) return false;
+    const auto n = static_cast<std::ptrdiff_t>(stops.size());
+    const auto it = std::find(stops.begin(), stops.end(), focusWidget());
+    std::ptrdiff_t i = next ? 0 : n - 1;
+    if (it != stops.end()) i = ((it - stops.begin()) + (next ? 1 : -1) + n) % n;
+    stops[static_cast<std::size_t>(i)]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+}
 
 }  // namespace zor::ui
