@@ -3,6 +3,7 @@
 
 #include <QEnterEvent>
 #include <QFile>
+#include <QFocusEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
@@ -484,8 +485,25 @@ void CControlUI::paintEvent(QPaintEvent*) {
     if (ShowsFocusFrame()) PaintFocusFrame(p);
 }
 
+void CControlUI::SetKeyboardFocus(Qt::FocusReason reason) {
+    setFocus(reason);
+    if (hasFocus() && !m_keyboardFocus) {
+        m_keyboardFocus = true;
+        update();
+    }
+}
+
+void CControlUI::focusInEvent(QFocusEvent* event) {
+    // Coming back with the window or from a drop-down keeps what the focus was.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QWidget::focusInEvent(event);
+    for (QWidget* p = parentWidget(); p != nullptr && !p->isWindow(); p = p->parentWidget())
+        if (auto* container = qobject_cast<CContainerUI*>(p)) container->ScrollIntoView(this);
+}
+
 bool CControlUI::ShowsFocusFrame() const {
-    return hasFocus() && (focusPolicy() & Qt::TabFocus) == Qt::TabFocus;
+    return HasKeyboardFocus() && (focusPolicy() & Qt::TabFocus) == Qt::TabFocus;
 }
 
 void CControlUI::PaintFocusFrame(QPainter& p) {
@@ -661,6 +679,16 @@ std::vector<QWidget*> TabStops(QWidget* root) {
     std::vector<QWidget*> out;
     if (root != nullptr) CollectTabStops(root, out);
     return out;
+}
+
+void CContainerUI::ScrollIntoView(const QWidget* descendant) {
+    if (!m_vScroll || m_vScroll->isHidden() || !isAncestorOf(descendant)) return;
+    const QRect r(descendant->mapTo(this, QPoint()), descendant->size());
+    const QRect inner = rect().marginsRemoved(m_inset);
+    if (r.top() < inner.top())
+        m_vScroll->setValue(m_vScroll->value() - (inner.top() - r.top()));
+    else if (r.bottom() > inner.bottom())
+        m_vScroll->setValue(m_vScroll->value() + std::min(r.bottom() - inner.bottom(), r.top() - inner.top()));
 }
 
 void DisposeChild(CControlUI* control, bool delayed) {

@@ -137,6 +137,12 @@ public:
     // Every attribute as last set through SetAttribute (tests, re-skinning).
     QString GetAttribute(const QString& name) const;
 
+    // Holds the focus, moved there by the keyboard (Tab, arrows, a panel that opened): a frame
+    // shows it. The focus a window hands out by itself on activation shows none.
+    bool HasKeyboardFocus() const { return hasFocus() && m_keyboardFocus; }
+    // Gives the control the focus from the keyboard (one that already holds it shows it now).
+    void SetKeyboardFocus(Qt::FocusReason reason = Qt::TabFocusReason);
+
     // Asks the parent container to lay out again.
     void NeedParentUpdate();
     // The manager rebuilt a font slot this control may use.
@@ -147,6 +153,8 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A control the keyboard moved to is scrolled into sight in every scrolling container.
+    void focusInEvent(QFocusEvent* event) override;
     virtual void PaintBkColor(QPainter& p);
     virtual void PaintBkImage(QPainter& p);
     virtual void PaintStatusImage(QPainter& p);
@@ -180,6 +188,7 @@ protected:
     bool m_showHtml = false;
     ImageRef m_bkImage;
     QList<QPair<QString, QString>> m_attributes;
+    bool m_keyboardFocus = false;
 };
 
 // A control with children. Vertical, horizontal, tab and plain (all children on top of each
@@ -215,6 +224,8 @@ public:
     QScrollBar* GetVerticalScrollBar() const { return m_vScroll; }
     virtual void SetScrollPos(const QPoint& pos, bool notify = true);
     QPoint GetScrollPos() const;
+    // Scrolls so that descendant lies inside the visible part.
+    void ScrollIntoView(const QWidget* descendant);
     QSize EstimateSize(const QSize& available) const override;
 
     // Tab arrangement.

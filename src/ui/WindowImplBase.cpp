@@ -503,10 +503,20 @@ bool WindowImplBase::focusNextPrevChild(bool next) {
     const std::vector<QWidget*> stops = TabStops(scope);
     if (stops.empty()) return false;
     const auto n = static_cast<std::ptrdiff_t>(stops.size());
-    const auto it = std::find(stops.begin(), stops.end(), focusWidget());
+    // A control the window focused by itself on activation shows no frame: the first Tab
+    // starts at the beginning rather than past a focus the user never saw.
+    QWidget* current = focusWidget();
+    if (auto* control = qobject_cast<CControlUI*>(current); control && !control->HasKeyboardFocus())
+        current = nullptr;
+    const auto it = std::find(stops.begin(), stops.end(), current);
     std::ptrdiff_t i = next ? 0 : n - 1;
     if (it != stops.end()) i = ((it - stops.begin()) + (next ? 1 : -1) + n) % n;
-    stops[static_cast<std::size_t>(i)]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    QWidget* target = stops[static_cast<std::size_t>(i)];
+    const Qt::FocusReason reason = next ? Qt::TabFocusReason : Qt::BacktabFocusReason;
+    if (auto* control = qobject_cast<CControlUI*>(target))
+        control->SetKeyboardFocus(reason);
+    else
+        target->setFocus(reason);
     return true;
 }
 

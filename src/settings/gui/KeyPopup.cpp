@@ -143,8 +143,8 @@ void KeyPopup::Open(const QString& controlName, int table, const KeyRules& rules
     // Tab stays inside the popup while it is open; a keyboard user goes on at its first control
     // and comes back to the key control when it closes.
     m_pm.SetFocusScope(m_root);
-    QWidget* opener = m_pm.FindControl(controlName);
-    if (opener != nullptr && m_root->window()->focusWidget() == opener) {
+    auto* opener = qobject_cast<CControlUI*>(m_root->window()->focusWidget());
+    if (opener != nullptr && opener->HasKeyboardFocus() && !m_root->isAncestorOf(opener)) {
         m_returnFocus = opener;
         const std::vector<QWidget*> stops = ui::TabStops(m_root);
         if (!stops.empty()) stops.front()->setFocus(Qt::TabFocusReason);
