@@ -385,6 +385,13 @@ QStringList AccessibleControl::actionNames() const {
 void AccessibleControl::doAction(const QString& action) {
     CControlUI* c = Control();
     if (!c->isEnabled() || !actionNames().contains(action)) return;
+    if (action == setFocusAction()) {
+        // The focus an assistive tool moves shows as the keyboard's does, in a window brought
+        // forward for it.
+        if (!c->window()->isActiveWindow()) c->window()->activateWindow();
+        c->SetKeyboardFocus(Qt::OtherFocusReason);
+        return;
+    }
     if (auto* button = qobject_cast<CButtonUI*>(c);
         button && (action == pressAction() || action == toggleAction() || action == showMenuAction())) {
         button->Activate();

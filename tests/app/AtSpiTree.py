@@ -7,6 +7,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 SCALE = float(sys.argv[1]) if len(sys.argv) > 1 else 1.0
 WINDOW_SIZE = (990, 690)  # the main window's size in the skin, before scaling
@@ -143,6 +144,45 @@ if modes is not None:
     check(sum(1 for item in items if item.getState().contains(pyatspi.STATE_SELECTED)) == 1,
           "not exactly one lighting mode is selected")
     print("lighting modes: " + ", ".join(item.name for item in items))
+
+# What the window announces: the focus a tool moves to Apply, and a slider's new value.
+heard = []
+
+
+def listen(event):
+    source = event.source
+    heard.append((event.type, source.name if source is not None else None))
+
+
+pyatspi.Registry.registerEventListener(listen, "object:state-changed:focused",
+                                       "object:property-change:accessible-value", "object:value-changed")
+
+
+def pump(until, timeout=10.0):
+    context = GLib.MainContext.default()
+    end = time.time() + timeout
+    while time.time() < end:
+        while context.iteration(False):
+            pass
+        if until():
+            return True
+        time.sleep(0.05)
+    return False
+
+
+fire = find(frame, "slider", "btn_MouseAdv_FireCtrl")
+check(fire is not None, "no slider for the fire key speed")
+if fire is not None:
+    value = fire.queryValue()
+    target = value.minimumValue if value.currentValue != value.minimumValue else value.maximumValue
+    value.currentValue = target
+    check(pump(lambda: any(t.startswith("object:property-change:accessible-value") or t == "object:value-changed"
+                           for t, n in heard)),
+          "no value change was announced for the slider: heard %r" % heard)
+if apply_button is not None:
+    apply_button.queryComponent().grabFocus()
+    check(pump(lambda: ("object:state-changed:focused", "Apply") in heard),
+          "the focus moved to Apply was not announced: heard %r" % heard)
 
 print("%d failures" % len(failures))
 sys.exit(1 if failures else 0)

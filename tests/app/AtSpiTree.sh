@@ -46,7 +46,7 @@ fi
 
 "$ZORMOUSE" --virtual-cable --home "$WORK" >"$WORK/zormouse.log" 2>&1 &
 app=$!
-timeout 120 /usr/bin/python3 "$HERE/AtSpiTree.py" "$SCALE"
+timeout 120 /usr/bin/python3 "${ZOR_ATSPI_SCRIPT:-$HERE/AtSpiTree.py}" "$SCALE"
 rc=$?
 if [[ $rc -ne 0 ]]; then
   echo "--- zormouse"
