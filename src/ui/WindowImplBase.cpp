@@ -488,6 +488,14 @@ void WindowImplBase::paintEvent(QPaintEvent*) {}
 
 bool WindowImplBase::OnEscape() {
     if (!m_owner) return false;
+    // What the window's own close button does (a notice may hide to the tray instead).
+    for (const char* name : {"closebtn", "btn_close"}) {
+        auto* button = m_pm.Find<CButtonUI>(QLatin1String(name));
+        if (button != nullptr && button->isVisibleTo(this) && button->isEnabled()) {
+            button->Activate();
+            return true;
+        }
+    }
     Close(0);
     return true;
 }

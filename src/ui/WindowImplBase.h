@@ -86,8 +86,8 @@ public:
     virtual void OnFinalMessage();
     // True when the control at windowPoint lets the window be dragged (labels, layouts, texts).
     virtual bool IsInStaticControl(CControlUI* control) const;
-    // Escape that no control took: the default closes a window that has an owner (a dialog, a
-    // picker) with code 0, as its close button does.
+    // Escape that no control took: in a window that has an owner (a dialog, a picker) the
+    // default presses its close button ("closebtn" or "btn_close"), else closes it with code 0.
     virtual bool OnEscape();
 
     // The skin file as its caller has already read it (the program's start checks read the main
