@@ -51,7 +51,8 @@ public:
     void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override {
         if (!m_combo) return {};
-        if (QWidget* drop = m_combo->DropDown()) return ScreenPixels(QRect(drop->mapToGlobal(QPoint()), drop->size()), drop);
+        if (QWidget* drop = m_combo->DropDown())
+            return ScreenPixels(QRect(drop->mapToGlobal(QPoint()), drop->size()), drop);
         return QAccessible::queryAccessibleInterface(m_combo.data())->rect();
     }
     QAccessible::Role role() const override { return QAccessible::List; }
@@ -74,8 +75,9 @@ public:
     QWindow* window() const override { return m_combo ? m_combo->window()->windowHandle() : nullptr; }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QAccessibleInterface* parent() const override {
-        auto* owner = m_combo ? static_cast<AccessibleControl*>(QAccessible::queryAccessibleInterface(m_combo.data()))
-                              : nullptr;
+        auto* owner =
+            m_combo ? static_cast<AccessibleControl*>(QAccessible::queryAccessibleInterface(m_combo.data()))
+                    : nullptr;
         return owner ? owner->ComboList() : nullptr;
     }
     QAccessibleInterface* child(int) const override { return nullptr; }
@@ -107,7 +109,8 @@ public:
         return s;
     }
     void* interface_cast(QAccessible::InterfaceType type) override {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                    : nullptr;
     }
     QStringList actionNames() const override {
         return m_combo && m_combo->isEnabled() ? QStringList{pressAction()} : QStringList{};

@@ -3,8 +3,8 @@
 
 #include <QEnterEvent>
 #include <QFile>
-#include <QFocusEvent>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QHash>
 #include <QIntValidator>
@@ -433,8 +433,7 @@ void CControlUI::SetAttribute(const QString& nameIn, const QString& value) {
         // A colour swatch is named by its colour.
         if (auto* button = qobject_cast<CButtonUI*>(this); button && button->IsColourSwatch())
             AnnounceNameChange(this);
-    }
-    else if (name == QLatin1String("bkcolor2"))
+    } else if (name == QLatin1String("bkcolor2"))
         m_bkColor2 = ParseColor(value);
     else if (name == QLatin1String("bordercolor"))
         m_borderColor = ParseColor(value);
@@ -688,7 +687,8 @@ void CContainerUI::ScrollIntoView(const QWidget* descendant) {
     if (r.top() < inner.top())
         m_vScroll->setValue(m_vScroll->value() - (inner.top() - r.top()));
     else if (r.bottom() > inner.bottom())
-        m_vScroll->setValue(m_vScroll->value() + std::min(r.bottom() - inner.bottom(), r.top() - inner.top()));
+        m_vScroll->setValue(m_vScroll->value() +
+                            std::min(r.bottom() - inner.bottom(), r.top() - inner.top()));
 }
 
 void DisposeChild(CControlUI* control, bool delayed) {

@@ -95,7 +95,8 @@ void CListContainerElementUI::keyPressEvent(QKeyEvent* event) {
         // The neighbouring shown row (a folded node's children are hidden).
         std::vector<CListContainerElementUI*> rows;
         for (int i = 0; i < list->GetCount(); ++i)
-            if (auto* row = qobject_cast<CListContainerElementUI*>(list->GetItemAt(i)); row && !row->isHidden())
+            if (auto* row = qobject_cast<CListContainerElementUI*>(list->GetItemAt(i));
+                row && !row->isHidden())
                 rows.push_back(row);
         const auto it = std::find(rows.begin(), rows.end(), this);
         if (it == rows.end()) return;
@@ -112,7 +113,8 @@ void CListContainerElementUI::keyPressEvent(QKeyEvent* event) {
         QPointer<CListContainerElementUI> target(next);
         list->SelectItem(list->GetItemIndex(next));
         if (target) target->setFocus(Qt::TabFocusReason);
-    } else if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) && !event->isAutoRepeat()) {
+    } else if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) &&
+               !event->isAutoRepeat()) {
         QPointer<CListContainerElementUI> self(this);
         list->SelectItem(list->GetItemIndex(this));
         if (self) list->RowEvent(this, QStringLiteral("itemclick"));
@@ -121,7 +123,8 @@ void CListContainerElementUI::keyPressEvent(QKeyEvent* event) {
         QPointer<CListContainerElementUI> self(this);
         list->SelectItem(list->GetItemIndex(this));
         if (self) list->RowEvent(this, QStringLiteral("itemrclick"));
-    } else if (node && tree && !node->GetChildNodes().empty() && (key == Qt::Key_Left || key == Qt::Key_Right)) {
+    } else if (node && tree && !node->GetChildNodes().empty() &&
+               (key == Qt::Key_Left || key == Qt::Key_Right)) {
         tree->SetExpanded(node, key == Qt::Key_Right);
     } else {
         event->ignore();
@@ -227,7 +230,8 @@ CListContainerElementUI* CListUI::TabRow() const {
     auto* selected = qobject_cast<CListContainerElementUI*>(GetItemAt(m_curSel));
     if (selected && !selected->isHidden()) return selected;
     for (int i = 0; i < GetCount(); ++i)
-        if (auto* row = qobject_cast<CListContainerElementUI*>(GetItemAt(i)); row && !row->isHidden()) return row;
+        if (auto* row = qobject_cast<CListContainerElementUI*>(GetItemAt(i)); row && !row->isHidden())
+            return row;
     return nullptr;
 }
 

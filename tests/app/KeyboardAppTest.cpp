@@ -42,7 +42,8 @@ protected:
             Press(Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier);
             ASSERT_NE(Focus(), nullptr);
             EXPECT_TRUE(Focus()->isVisible()) << Name(Focus());
-            EXPECT_NE(window->grab().toImage(), before) << "the focus on " << Name(Focus()) << " shows nowhere";
+            EXPECT_NE(window->grab().toImage(), before)
+                << "the focus on " << Name(Focus()) << " shows nowhere";
         }
     }
 
@@ -70,7 +71,8 @@ protected:
     }
     int MouseGearValue(int gear) {
         const VirtualMouseState s = Mouse().State();
-        return s.dpi[static_cast<std::size_t>(2 + 2 * gear)] | (s.dpi[static_cast<std::size_t>(3 + 2 * gear)] << 8);
+        return s.dpi[static_cast<std::size_t>(2 + 2 * gear)] |
+               (s.dpi[static_cast<std::size_t>(3 + 2 * gear)] << 8);
     }
 };
 
@@ -118,7 +120,8 @@ TEST_F(KeyboardAppTest, TabSpaceEnterEscapeAndArrowsSetTheMouseUpWithTheFocusAlw
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     EXPECT_EQ(Focus(), swatch);
-    EXPECT_EQ(window->Document().adv[static_cast<std::size_t>(window->PagesProfile())].gears[2].colour, colour);
+    EXPECT_EQ(window->Document().adv[static_cast<std::size_t>(window->PagesProfile())].gears[2].colour,
+              colour);
 
     // The profile drop-down opens with Space and closes with Escape, the focus back on it.
     auto* profiles = Find<ui::CComboUI>("btn_Mouse_SelProfile");

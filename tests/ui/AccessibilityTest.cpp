@@ -361,7 +361,8 @@ TEST(Accessibility, KeysWalkTheWindowInReadingOrderAndActAsClicksDo) {
     }
     EXPECT_EQ(order, (QStringList{"closebtn", "btn_ok", "opt_a", "opt_b", "chk_c", "edit_name", "slider_dpi",
                                   "combo_rate", "", "row_delete", "row_delete", "row_delete"}));
-    EXPECT_EQ(wnd->focusWidget(), wnd->PaintManager().FindSubControlByName(rows[2], QStringLiteral("row_delete")));
+    EXPECT_EQ(wnd->focusWidget(),
+              wnd->PaintManager().FindSubControlByName(rows[2], QStringLiteral("row_delete")));
     for (QWidget* w = wnd->focusWidget(); w != wnd->FindControl("closebtn"); w = wnd->focusWidget())
         press(Qt::Key_Tab, Qt::ShiftModifier);
     press(Qt::Key_Tab, Qt::ShiftModifier);
@@ -376,8 +377,8 @@ TEST(Accessibility, KeysWalkTheWindowInReadingOrderAndActAsClicksDo) {
     EXPECT_TRUE(qobject_cast<COptionUI*>(wnd->FindControl("opt_b"))->IsSelected());
     press(Qt::Key_Right);
     EXPECT_TRUE(qobject_cast<COptionUI*>(wnd->FindControl("opt_a"))->IsSelected());
-    EXPECT_EQ(NotesSince(*wnd, mark), (std::vector<QString>{"click:opt_b", "selectchanged:opt_b", "click:opt_a",
-                                                            "selectchanged:opt_a"}));
+    EXPECT_EQ(NotesSince(*wnd, mark), (std::vector<QString>{"click:opt_b", "selectchanged:opt_b",
+                                                            "click:opt_a", "selectchanged:opt_a"}));
     // Space on a check box and Enter on a button act as a click.
     mark = wnd->notes.size();
     wnd->FindControl("chk_c")->SetKeyboardFocus();
@@ -395,7 +396,8 @@ TEST(Accessibility, KeysWalkTheWindowInReadingOrderAndActAsClicksDo) {
     EXPECT_EQ(slider->GetValue(), 450);
     press(Qt::Key_End);
     EXPECT_EQ(slider->GetValue(), 1000);
-    EXPECT_EQ(NotesSince(*wnd, mark), (std::vector<QString>{"valuechanged:slider_dpi", "valuechanged:slider_dpi"}));
+    EXPECT_EQ(NotesSince(*wnd, mark),
+              (std::vector<QString>{"valuechanged:slider_dpi", "valuechanged:slider_dpi"}));
 
     // A drop-down takes the next item with Down.
     auto* combo = qobject_cast<CComboUI*>(wnd->FindControl("combo_rate"));

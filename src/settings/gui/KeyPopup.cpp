@@ -158,7 +158,8 @@ void KeyPopup::Close() {
     if (m_root) m_root->SetVisible(false);
     ShowPart(false);
     m_pm.SetFocusScope(nullptr);
-    if (QPointer<QWidget> back = std::exchange(m_returnFocus, nullptr); back && back->isVisibleTo(back->window()))
+    if (QPointer<QWidget> back = std::exchange(m_returnFocus, nullptr);
+        back && back->isVisibleTo(back->window()))
         back->setFocus(Qt::TabFocusReason);
     if (m_hooks.closed) m_hooks.closed();
 }
