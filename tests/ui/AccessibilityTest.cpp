@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QSet>
 #include <QWindow>
@@ -329,6 +330,19 @@ TEST(Accessibility, ShippedCloseDialogReadsAndDrivesInBothSkins) {
         EXPECT_TRUE(qobject_cast<COptionUI*>(wnd.FindControl("Exit"))->IsSelected());
         EXPECT_FALSE(qobject_cast<COptionUI*>(wnd.FindControl("Minimize"))->IsSelected());
         EXPECT_TRUE(qobject_cast<CCheckBoxUI*>(wnd.FindControl("NotRemindAgain"))->GetCheck());
+
+        // Each Tab shows its control framed in this skin too.
+        wnd.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&wnd));
+        wnd.setFocus();
+        for (int i = 0; i < 4; ++i) {
+            const QImage before = wnd.grab().toImage();
+            QTest::keyClick(wnd.windowHandle(), Qt::Key_Tab);
+            auto* focused = qobject_cast<CControlUI*>(wnd.focusWidget());
+            ASSERT_NE(focused, nullptr);
+            EXPECT_TRUE(focused->HasKeyboardFocus());
+            EXPECT_NE(wnd.grab().toImage(), before) << focused->GetName().toStdString();
+        }
     }
 }
 
