@@ -1,7 +1,8 @@
 // The mouse set up from the keyboard alone: Tab walks the window's controls in reading order with
 // a frame on the focused one (each press changes the window's pixels), arrows move within option
 // groups and sliders, Space and Enter press, Escape closes a drop-down, the colour picker and the
-// key popup. What the keys chose reaches the mouse.
+// key popup. What the keys chose reaches the mouse. With ZOR_SCREENSHOT_DIR set, the window is
+// kept there each time the focus reaches the control a step was after.
 #include <QApplication>
 #include <QImage>
 #include <QTimer>
@@ -45,6 +46,9 @@ protected:
             EXPECT_NE(window->grab().toImage(), before)
                 << "the focus on " << Name(Focus()) << " shows nowhere";
         }
+        // With ZOR_SCREENSHOT_DIR set, the window is kept there as each target gets the focus.
+        if (const QString shots = qEnvironmentVariable("ZOR_SCREENSHOT_DIR"); !shots.isEmpty())
+            window->grab().save(shots + QStringLiteral("/keyboard-") + target->objectName() + QStringLiteral(".png"));
     }
 
     // Runs act on the top-level window named name as soon as it shows (a modal one included).
