@@ -48,7 +48,8 @@ protected:
         }
         // With ZOR_SCREENSHOT_DIR set, the window is kept there as each target gets the focus.
         if (const QString shots = qEnvironmentVariable("ZOR_SCREENSHOT_DIR"); !shots.isEmpty())
-            window->grab().save(shots + QStringLiteral("/keyboard-") + target->objectName() + QStringLiteral(".png"));
+            window->grab().save(shots + QStringLiteral("/keyboard-") + target->objectName() +
+                                QStringLiteral(".png"));
     }
 
     // Runs act on the top-level window named name as soon as it shows (a modal one included).
