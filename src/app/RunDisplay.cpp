@@ -1,5 +1,7 @@
 #include "app/RunDisplay.h"
 
+#include <map>
+
 #include "app/ZorMainWndNames.h"
 #include "common/Debug.h"
 #include "device/DevicePresence.h"
@@ -63,10 +65,24 @@ void RunDisplay::OnApply(const WindowMessage& message) {
 }
 
 void RunDisplay::OnPowerChanged(const WindowMessage& message) {
-    // Each message names one value, and its single write carries only that value.
-    const std::optional<PowerChange> change = PowerChangeFor(static_cast<int>(message.id));
-    if (!change) return;
-    if (m_parts.scheduler.RequestSingleWrite(change->single, change->kind, m_parts.presence.Connected()))
+    // Each message names one value (the sensor switches one for all four, which share a write),
+    // and its single write carries only that value.
+    static const std::map<unsigned, PowerKey> kMessages = {
+        {kMsgSavePowerChanged, PowerKey::SavePowerSelect},
+        {kMsgSleepTimeChanged, PowerKey::SleepTime},
+        {kMsgSensorSwitchesChanged, PowerKey::StraightLineCorrectEn},
+        {kMsgLiftOffChanged, PowerKey::LODHeight},
+        {kMsgPdTimeChanged, PowerKey::PDTime},
+        {kMsgMoveWakeChanged, PowerKey::MoveWakeEn},
+        {kMsgShortPressChanged, PowerKey::ShortPress}};
+    const auto it = kMessages.find(message.id);
+    if (it == kMessages.end()) return;
+    const PowerChange change = PowerChangeFor(it->second);
+    RequestSingleWrite(change.single, change.kind);
+}
+
+void RunDisplay::RequestSingleWrite(std::optional<SingleSetting> single, ApplyKind kind) {
+    if (m_parts.scheduler.RequestSingleWrite(single, kind, m_parts.presence.Connected()))
         ShowRunning();
     else if (!m_parts.model.DocumentLoaded() && m_hooks.documentUnread)
         m_hooks.documentUnread();

@@ -51,6 +51,9 @@ public:
     // Message handlers.
     void OnApply(const WindowMessage& message);
     void OnPowerChanged(const WindowMessage& message);
+    // A power option's single write (if it has one), then a run of the kind; dropped while the
+    // device is busy.
+    void RequestSingleWrite(std::optional<SingleSetting> single, ApplyKind kind);
     void OnDeviceProfileChanged(const WindowMessage& message);
     void OnApplyEnd(const WindowMessage& message);
     void OnApplyOverlay(const WindowMessage& message);

@@ -184,6 +184,9 @@ CZorMainWnd::CZorMainWnd(AppContext context)
         LoadModel();
         PushWithNewProfileIds();
     };
+    pages.singleWrite = [this](std::optional<SingleSetting> single, ApplyKind kind) {
+        m_run->RequestSingleWrite(single, kind);
+    };
     m_pages = std::make_unique<PageHost>(
         PageHost::Parts{*this, m_context, *m_stack, m_model, *m_scheduler, m_language, m_notices},
         std::move(pages));

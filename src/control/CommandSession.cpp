@@ -85,17 +85,22 @@ OpResult CommandSession::SendProfileChoice(int) {
     return {};
 }
 
-RunResult CommandSession::SaveAndPush(int kind) {
+RunResult CommandSession::SaveAndPush(ApplyKind kind) {
     const ConfigResult saved = m_model.SaveAndAnnounce(nullptr);
-    RunResult run = m_scheduler.RunNow(0, kind);
+    RunResult run = m_scheduler.RunNow(0, static_cast<int>(kind));
     if (!saved.ok) run.saved = saved;
     return run;
 }
 
-OpResult CommandSession::Send(ApplyKind kind, int profile) {
-    // The edit is of the pages' profile: a command selects its profile before it edits.
-    if (profile != m_model.Profile()) return OpResult::Refuse("the profile was not selected first");
-    const RunResult run = SaveAndPush(static_cast<int>(kind));
+OpResult CommandSession::SendEdit(const DeviceEdit& edit) {
+    // The edit is of the pages' profile: an operation selects its profile before it edits.
+    if (edit.profile != m_model.Profile()) return OpResult::Refuse("the profile was not selected first");
+    ApplyFlags& flags = m_scheduler.Flags();
+    if (edit.single) flags.single[static_cast<std::size_t>(*edit.single)] = true;
+    if (edit.fireKeys) flags.fireKeyResend = true;
+    if (edit.key >= 0) m_scheduler.SetCurrentKey(edit.key);
+    const RunResult run =
+        edit.power ? m_scheduler.RunNow(0, static_cast<int>(edit.kind)) : SaveAndPush(edit.kind);
     if (!run.saved.ok) return OpResult::Refuse("the configuration was not saved: " + run.saved.error);
     if (std::string problem = DeliveryProblem(run); !problem.empty())
         return {OpResult::Outcome::NoAnswer, std::move(problem)};

@@ -71,6 +71,7 @@ OpResult SetReportRate(ModelSession& model, RateConnection connection, EditSende
     if (option < 0 || option >= options)
         return OpResult::Refuse(
             Format("report rate option %d is not offered; the options are 0 to %d", option, options - 1));
+    sender.BeforeEdit(profile);
     StoreReportRate(model.doc.adv[static_cast<std::size_t>(profile)], connection, option);
     return sender.Send(ApplyKind::ReportRate, profile);
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "control/DeviceStack.h"
@@ -29,13 +30,32 @@ struct OpResult {
     static OpResult Refuse(std::string why) { return {Outcome::Refused, std::move(why)}; }
 };
 
+// What one edit sends: the write of its kind (the command set's operation of the edited
+// setting) for the profile, or, for a power option, that option's own single write; the fire
+// value sends every fire key of the profile again, a key's edit that key's write.
+struct DeviceEdit {
+    ApplyKind kind = ApplyKind::Params;
+    int profile = 0;
+    std::optional<SingleSetting> single;
+    bool fireKeys = false;
+    int key = -1;        // the key a key write sends (kinds Key and ComboKey)
+    bool power = false;  // a power option of Set.ini: the document itself did not change
+};
+
 // How an operation's edit reaches the mouse. The window hands it to its device worker (the end
 // of the run comes back to the window, which shows it); zorctl saves and runs it on its own
 // thread and answers whether the mouse took it. Either way the same frames are sent.
 class EditSender {
 public:
     virtual ~EditSender() = default;
-    virtual OpResult Send(ApplyKind kind, int profile) = 0;
+    // Called once an edit's input has passed every check and before the document changes: the
+    // edit's profile becomes the one the edits go to (zorctl makes it the mouse's profile first,
+    // as choosing it in the program does; the window's pages edit their own profile).
+    virtual void BeforeEdit(int /*profile*/) {}
+    virtual OpResult SendEdit(const DeviceEdit& edit) = 0;
+    OpResult Send(ApplyKind kind, int profile) {
+        return SendEdit(DeviceEdit{kind, profile, {}, false, -1, false});
+    }
     // A profile chosen by the user: the synchronisation run that makes it the mouse's profile.
     virtual OpResult SendProfileChoice(int profile) = 0;
 };

@@ -29,10 +29,10 @@ bool RunScheduler::RequestApply(ApplyKind kind, bool synchronise, int profile, b
     return start != Start::Refused && start != Start::NoModel;
 }
 
-bool RunScheduler::RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected) {
+bool RunScheduler::RequestSingleWrite(std::optional<SingleSetting> setting, ApplyKind kind, bool connected) {
     if (m_reading || m_running) return false;
     if (setting) m_flags.single[static_cast<std::size_t>(*setting)] = true;
-    if (!RequestApply(static_cast<ApplyKind>(kind), false, m_model.Profile(), connected)) {
+    if (!RequestApply(kind, false, m_model.Profile(), connected)) {
         m_flags.single = {};
         return false;
     }

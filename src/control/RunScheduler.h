@@ -71,9 +71,9 @@ public:
     // profile: dropped (false) while a state read runs or no device is connected; otherwise the
     // kind and profile are kept and a run starts.
     bool RequestApply(ApplyKind kind, bool synchronise, int profile, bool connected);
-    // A power or sensor option changed: its single write (if it has one) is flagged, then 2051
-    // of its kind. Dropped while the device is busy.
-    bool RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected);
+    // A power or sensor option changed: its single write (if it has one) is flagged, then an
+    // edit run of its kind. Dropped while the device is busy.
+    bool RequestSingleWrite(std::optional<SingleSetting> setting, ApplyKind kind, bool connected);
 
     enum class Start { Started, Waiting, AlreadyRunning, Refused, NoModel };
     // Started: the worker runs it. Waiting: it starts when the state read ends.
