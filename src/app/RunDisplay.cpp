@@ -137,23 +137,23 @@ void RunDisplay::OnApplyProgress(const WindowMessage& message) {
 // ---------------------------------------------------------------- device state
 
 void RunDisplay::OnReadDeviceState(const WindowMessage& message) {
-    StartStateRead(static_cast<int>(message.wParam), static_cast<int>(message.lParam));
+    // 2053: wParam 1 = the connection changed, lParam 1 = the first read of a selected device.
+    StartStateRead({message.wParam != 0, message.lParam != 0});
 }
 
-void RunDisplay::StartStateRead(int wParam, int lParam) {
-    if (m_parts.scheduler.StartStateRead(wParam, lParam) == control::RunScheduler::ReadStart::NoDevice)
+void RunDisplay::StartStateRead(control::StateReadCause cause) {
+    if (m_parts.scheduler.StartStateRead(cause) == control::RunScheduler::ReadStart::NoDevice)
         m_parts.presence.ShowConnection();
 }
 
 void RunDisplay::RunWaiting() {
     if (const auto mode = m_parts.scheduler.TakePendingRun()) StartRun(*mode);
-    if (const auto read = m_parts.scheduler.TakePendingRead()) StartStateRead(read->first, read->second);
+    if (const auto read = m_parts.scheduler.TakePendingRead()) StartStateRead(*read);
 }
 
-void RunDisplay::OnStateReadDone(const WindowMessage& message) {
+void RunDisplay::OnStateReadDone(const WindowMessage&) {
     control::RunScheduler& scheduler = m_parts.scheduler;
-    const control::StateReadResult result =
-        scheduler.FinishStateRead(static_cast<int>(message.wParam), static_cast<int>(message.lParam));
+    const control::StateReadResult result = scheduler.FinishStateRead();
     if (result.read.ok && scheduler.ReceiverLink() == 1) m_parts.presence.ShowBattery(result.read.battery);
     if (result.modelReloaded) m_hooks.modelReloaded();
     if (result.linkChanged || result.modelReloaded) m_parts.presence.Refresh();

@@ -65,7 +65,7 @@ public:
 private:
     // Says that the last run's frames did not all reach the mouse (or its replies were noise).
     void ShowApplyFailed();
-    void StartStateRead(int wParam, int lParam);
+    void StartStateRead(control::StateReadCause cause);
     // Whatever waited for the device (a read, a run) starts once it is free.
     void RunWaiting();
     void SetVisible(const char* name, bool visible);

@@ -145,7 +145,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     options.virtualKind = m_context.virtualKind;
     options.sleeper = m_context.sleeper;
     m_stack = std::make_unique<control::DeviceStack>(options, m_sink);
-    m_scheduler = std::make_unique<control::RunScheduler>(*m_stack, m_model, m_sink);
+    m_scheduler = std::make_unique<control::RunScheduler>(*m_stack, m_model, m_events);
     m_update = std::make_unique<update::UpdateController>(m_context.programFolder, this);
     PresenceDisplay::Hooks presence;
     presence.refreshPages = [this] { m_pages->Refresh(); };

@@ -23,7 +23,7 @@ DeviceStackOptions StackOptions(const CommandSessionOptions& options) {
 CommandSession::CommandSession(const CommandSessionOptions& options)
     : m_stack(StackOptions(options), m_sink),
       m_model(options.programFolder),
-      m_scheduler(m_stack, m_model, m_sink) {
+      m_scheduler(m_stack, m_model, m_events) {
     m_stack.LoadAndSelect();
 }
 

@@ -68,6 +68,7 @@ private:
     };
 
     NullSink m_sink;
+    NoControlEvents m_events;
     DeviceStack m_stack;
     ModelSession m_model;
     RunScheduler m_scheduler;

@@ -102,11 +102,11 @@ int RateCountOfFolder(const std::filesystem::path& programFolder, const std::str
     return count;
 }
 
-OpResult ResetToFactory(ModelSession& model, MessageSink* sink) {
+OpResult ResetToFactory(ModelSession& model, ControlEvents* events) {
     const int chip = model.chip;
     const OperationResult reset = model.FactoryReset(model.Profile(), [chip] { return chip; });
     if (!reset.ok) return OpResult::Refuse(reset.error);
-    model.SaveAndAnnounce(sink);
+    model.SaveAndAnnounce(events);
     model.DrawAllProfileIds();
     return {};
 }

@@ -83,10 +83,10 @@ int RateCountOfFolder(const std::filesystem::path& programFolder, const std::str
 
 // The factory reset of the loaded model: the factory document, the description's power and
 // sensor defaults, the reload, the profile's macro usage entry dropped, the document saved and
-// announced (when a sink is given), four new profile identifiers: the mouse no longer matches
+// announced (when events are given), four new profile identifiers: the mouse no longer matches
 // them, so the next synchronisation pushes everything. Refused, changing nothing, when the
 // factory file is missing or damaged.
-OpResult ResetToFactory(ModelSession& model, MessageSink* sink);
+OpResult ResetToFactory(ModelSession& model, ControlEvents* events);
 
 // The device's code for 400 DPI, which a DPI event of a macro carries, from the model in use as
 // the program loads it: the selected mouse's model for the chip it reports (the application's own

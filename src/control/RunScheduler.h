@@ -2,9 +2,9 @@
 // apply run (mode 1 synchronises on connect, mode 0 pushes an edit) or the device-state read —
 // with the pipeline's flags between runs, a read or a run asked for while the device is busy
 // kept until it is free, and each run's outcome put back into the document on the owner's
-// thread. The worker reports its end through the message sink (kMsgApplyEnd, kMsgStateReadDone);
-// the owner then calls FinishRun / FinishStateRead. zorctl runs the same passes on its own
-// thread with RunNow.
+// thread. The worker reports its end through ControlEvents (RunEnded, StateReadEnded); the owner
+// then calls FinishRun / FinishStateRead. zorctl runs the same passes on its own thread with
+// RunNow.
 #pragma once
 
 #include <memory>
@@ -12,6 +12,7 @@
 #include <optional>
 #include <utility>
 
+#include "control/ControlEvents.h"
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
 #include "settings/ApplyPipeline.h"
@@ -52,7 +53,7 @@ struct StateReadResult {
 
 class RunScheduler {
 public:
-    RunScheduler(DeviceStack& stack, ModelSession& model, MessageSink& sink);
+    RunScheduler(DeviceStack& stack, ModelSession& model, ControlEvents& events);
     ~RunScheduler();
     RunScheduler(const RunScheduler&) = delete;
     RunScheduler& operator=(const RunScheduler&) = delete;
@@ -85,21 +86,23 @@ public:
     // A run that only reads what the mouse holds and rebuilds the document from it
     // (ModelSession::RebuildFromMouse when it ends); it writes nothing to the mouse.
     Start StartReadBack();
-    // The run's end (after kMsgApplyEnd): the outcome into the document, the document saved.
+    // The run's end (after RunEnded): the outcome into the document, the document saved.
     RunResult FinishRun();
 
     enum class ReadStart { Started, Deferred, NoDevice };
-    ReadStart StartStateRead(int wParam, int lParam);
-    // The read's end (after kMsgStateReadDone, with the message's parameters).
-    StateReadResult FinishStateRead(int wParam, int lParam);
+    // A read asked for while the device is busy is kept when it has a cause (a plain refresh is
+    // not), its causes joined with those of any other kept read.
+    ReadStart StartStateRead(StateReadCause cause);
+    // The read's end (after StateReadEnded), judged by the cause it was started for.
+    StateReadResult FinishStateRead();
     // The charge counter read (for the settings window) on the device worker: false, and nothing
     // started, while the device is busy or no device is selected. Its end is posted as
-    // kMsgChargeCounterRead; FinishChargeCounterRead then answers the count, -1 when the mouse
+    // ChargeCounterReadEnded; FinishChargeCounterRead then answers the count, -1 when the mouse
     // gave no valid reply.
     bool StartChargeCounterRead();
     int FinishChargeCounterRead();
-    // A read that was deferred while the device was busy: its parameters, now due.
-    std::optional<std::pair<int, int>> TakePendingRead();
+    // A read that was deferred while the device was busy: its cause, now due.
+    std::optional<StateReadCause> TakePendingRead();
     // A run that waited for the state read: its mode, now due.
     std::optional<int> TakePendingRun();
 
@@ -137,7 +140,7 @@ private:
 
     DeviceStack& m_stack;
     ModelSession& m_model;
-    MessageSink& m_sink;
+    ControlEvents& m_events;
     DeviceWorker m_worker;
     ApplyFlags m_flags;
     int m_mode = 0;
@@ -147,7 +150,8 @@ private:
     bool m_reading = false;
     bool m_runPending = false;
     bool m_readPending = false;
-    std::pair<int, int> m_pendingRead{0, 0};
+    StateReadCause m_pendingRead;
+    StateReadCause m_readCause;  // of the read on the device
     int m_receiverLink = -1;
     bool m_everFound = false;
     std::mutex m_resultMutex;
