@@ -13,7 +13,7 @@ void RunDisplay::SetVisible(const char* name, bool visible) {
     if (auto* control = m_parts.window.FindControl(QLatin1String(name))) control->SetVisible(visible);
 }
 
-void RunDisplay::StartRun(int mode, bool byUser) {
+void RunDisplay::StartRun(RunMode mode, bool byUser) {
     if (!m_parts.presence.Ble()) m_parts.presence.StopBatteryTimer();
     const control::RunScheduler::Start start = m_parts.scheduler.StartRun(mode);
     if (start == control::RunScheduler::Start::Started) ShowProgress(true, mode);
@@ -23,14 +23,15 @@ void RunDisplay::StartRun(int mode, bool byUser) {
 
 void RunDisplay::StartReadBack() {
     if (!m_parts.presence.Ble()) m_parts.presence.StopBatteryTimer();
-    if (m_parts.scheduler.StartReadBack() == control::RunScheduler::Start::Started) ShowProgress(true, 1);
+    if (m_parts.scheduler.StartReadBack() == control::RunScheduler::Start::Started)
+        ShowProgress(true, RunMode::Synchronise);
 }
 
 void RunDisplay::ShowRunning() {
     if (m_parts.scheduler.RunInProgress()) ShowProgress(true, m_parts.scheduler.Mode());
 }
 
-void RunDisplay::ShowProgress(bool show, int mode) {
+void RunDisplay::ShowProgress(bool show, RunMode mode) {
     if (!show) {
         if (!m_progressShown) return;
         for (const char* name : {"apply_progress", "ring", "text_apply", "gif_vertical", "tranWnd"})
@@ -41,13 +42,14 @@ void RunDisplay::ShowProgress(bool show, int mode) {
     if (m_progressShown) return;
     m_progressShown = true;
     SetVisible("gif_vertical", true);
-    SetVisible("apply_progress", mode == 0);
-    if (mode == 1) {
+    const bool synchronise = mode == RunMode::Synchronise;
+    SetVisible("apply_progress", !synchronise);
+    if (synchronise) {
         SetVisible("tranWnd_setting", false);
         SetVisible("tranWnd", true);
     }
-    SetVisible("ring", mode == 1);
-    SetVisible("text_apply", mode == 1);
+    SetVisible("ring", synchronise);
+    SetVisible("text_apply", synchronise);
 }
 
 void RunDisplay::OnApply(const WindowMessage& message) {
@@ -93,7 +95,7 @@ void RunDisplay::OnDeviceProfileChanged(const WindowMessage& message) {
     const int profile = static_cast<int>(message.wParam & 0xFF);
     m_parts.model.SetProfile(profile > 2 ? 0 : profile);
     m_hooks.refreshPages();
-    StartRun(1);
+    StartRun(RunMode::Synchronise);
 }
 
 void RunDisplay::OnApplyEnd(const WindowMessage&) {
@@ -160,7 +162,7 @@ void RunDisplay::OnStateReadDone(const WindowMessage&) {
     RunWaiting();
     m_hooks.refreshPages();
     m_hooks.stateRead();
-    if (result.synchronise) StartRun(1);
+    if (result.synchronise) StartRun(RunMode::Synchronise);
 }
 
 void RunDisplay::OnChargeCounterRead(const WindowMessage&) {

@@ -41,10 +41,10 @@ public:
 
     // Starts a run (mode 1: synchronise; 0: push the stored kind) and shows its progress. A run
     // the user asked for that is refused because the document was not read says so.
-    void StartRun(int mode, bool byUser = false);
+    void StartRun(RunMode mode, bool byUser = false);
     // The run that rebuilds the document from what the mouse holds, with its progress.
     void StartReadBack();
-    void ShowProgress(bool show, int mode);
+    void ShowProgress(bool show, RunMode mode);
     // The progress of the run that goes on, shown again (the window came back).
     void ShowRunning();
 

@@ -149,7 +149,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     m_update = std::make_unique<update::UpdateController>(m_context.programFolder, this);
     PresenceDisplay::Hooks presence;
     presence.refreshPages = [this] { m_pages->Refresh(); };
-    presence.startRun = [this](int mode) { StartRun(mode); };
+    presence.startRun = [this](RunMode mode) { StartRun(mode); };
     presence.selectDevice = [this] { SelectDevice(); };
     presence.closeSettings = [this] { m_behaviour->CloseSettings(); };
     presence.hiddenToTray = [this] { return m_behaviour->HiddenToTray(); };
@@ -178,7 +178,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
         // Bound macros edited on the macro page go out with this run, each on its keys.
         if (MacroPage* macro = m_pages->MacroIfBuilt(); macro != nullptr && macro->DeviceChangesPending())
             m_scheduler->Flags().macroResend = macro->ChangedBoundMacros();
-        m_run->StartRun(0, true);
+        m_run->StartRun(RunMode::Push, true);
     };
     pages.imported = [this] {
         LoadModel();
@@ -397,7 +397,7 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
 
 void CZorMainWnd::PushWithNewProfileIds() {
     m_scheduler->PrepareFullPush();
-    StartRun(1);
+    StartRun(RunMode::Synchronise);
 }
 
 bool CZorMainWnd::ResetToFactory() {
@@ -410,7 +410,7 @@ bool CZorMainWnd::ResetToFactory() {
         return false;
     }
     ApplyModelToView();
-    StartRun(1);
+    StartRun(RunMode::Synchronise);
     return true;
 }
 
@@ -431,7 +431,7 @@ void CZorMainWnd::OfferDocumentChoice() {
             return;
         }
         ApplyModelToView();
-        StartRun(1);
+        StartRun(RunMode::Synchronise);
     } else if (choice == Notices::DocumentChoice::ReadFromMouse) {
         if (!m_presence->Connected()) {
             m_notices.ShowInfo(m_notices.Text("Error"), m_notices.Text("ConfigNoMouse"));

@@ -79,7 +79,7 @@ public:
     int CloseOption() const { return m_behaviour->CloseOption(); }
     int Remind() const { return m_behaviour->Remind(); }
     // Starts a run (mode 1: synchronise; 0: push the stored kind) and shows its progress.
-    void StartRun(int mode) { m_run->StartRun(mode); }
+    void StartRun(RunMode mode) { m_run->StartRun(mode); }
     // Save-and-announce: the document, the chip-reset labels, the macro usage list of the model
     // and the macro library, then message 2047.
     void SaveAndAnnounce() { m_model.SaveAndAnnounce(&m_events); }

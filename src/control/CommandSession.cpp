@@ -79,7 +79,7 @@ void CommandSession::SelectProfile(int profile) {
 }
 
 OpResult CommandSession::SendProfileChoice(int) {
-    const RunResult run = m_scheduler.RunNow(1, static_cast<int>(ApplyKind::ActiveProfile));
+    const RunResult run = m_scheduler.RunNow(RunMode::Synchronise, ApplyKind::ActiveProfile);
     if (std::string problem = DeliveryProblem(run); !problem.empty())
         return {OpResult::Outcome::NoAnswer, std::move(problem)};
     return {};
@@ -87,7 +87,7 @@ OpResult CommandSession::SendProfileChoice(int) {
 
 RunResult CommandSession::SaveAndPush(ApplyKind kind) {
     const ConfigResult saved = m_model.SaveAndAnnounce(nullptr);
-    RunResult run = m_scheduler.RunNow(0, static_cast<int>(kind));
+    RunResult run = m_scheduler.RunNow(RunMode::Push, kind);
     if (!saved.ok) run.saved = saved;
     return run;
 }
@@ -99,8 +99,7 @@ OpResult CommandSession::SendEdit(const DeviceEdit& edit) {
     if (edit.single) flags.single[static_cast<std::size_t>(*edit.single)] = true;
     if (edit.fireKeys) flags.fireKeyResend = true;
     if (edit.key >= 0) m_scheduler.SetCurrentKey(edit.key);
-    const RunResult run =
-        edit.power ? m_scheduler.RunNow(0, static_cast<int>(edit.kind)) : SaveAndPush(edit.kind);
+    const RunResult run = edit.power ? m_scheduler.RunNow(RunMode::Push, edit.kind) : SaveAndPush(edit.kind);
     if (!run.saved.ok) return OpResult::Refuse("the configuration was not saved: " + run.saved.error);
     if (std::string problem = DeliveryProblem(run); !problem.empty())
         return {OpResult::Outcome::NoAnswer, std::move(problem)};
@@ -111,7 +110,7 @@ OperationResult CommandSession::ResetAndPush(RunResult* pushed) {
     const OperationResult reset = m_scheduler.FactoryReset();
     if (!reset.ok) return reset;
     m_stack.Commands().SetModel(m_model.Model());
-    const RunResult run = m_scheduler.RunNow(1, 0);
+    const RunResult run = m_scheduler.RunNow(RunMode::Synchronise, ApplyKind::None);
     if (pushed != nullptr) *pushed = run;
     if (!run.saved.ok) return {false, run.saved.error};
     return {};

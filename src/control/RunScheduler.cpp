@@ -22,9 +22,9 @@ bool RunScheduler::RequestApply(ApplyKind kind, bool synchronise, int profile, b
         m_flags.profileChanged = false;
         return false;
     }
-    m_kind = static_cast<int>(kind);
+    m_kind = kind;
     if (profile >= 0 && profile < kConfigProfiles) m_model.SetProfile(profile);
-    const Start start = StartRun(synchronise ? 1 : 0);
+    const Start start = StartRun(synchronise ? RunMode::Synchronise : RunMode::Push);
     return start != Start::Refused && start != Start::NoModel;
 }
 
@@ -49,7 +49,7 @@ std::shared_ptr<const MacroLibrary> RunScheduler::SnapshotMacros(const SettingsR
     return snapshot;
 }
 
-ApplyJob RunScheduler::MakeJob(int mode) {
+ApplyJob RunScheduler::MakeJob(RunMode mode) {
     // The power and sensor options are read from the settings file before every push, and the
     // rate sent is the one of the connection in use.
     m_model.doc.SetPower(m_model.LoadPower());
@@ -79,20 +79,20 @@ ApplyJob RunScheduler::MakeJob(int mode) {
     return job;
 }
 
-RunScheduler::Start RunScheduler::StartRun(int mode) {
+RunScheduler::Start RunScheduler::StartRun(RunMode mode) {
     if (!m_model.Description().ok()) {
-        DebugF("run of mode %d dropped: %s\n", mode, m_model.Description().error);
+        DebugF("run of mode %d dropped: %s\n", static_cast<int>(mode), m_model.Description().error);
         return Start::NoModel;
     }
     if (!m_model.DocumentLoaded() && !m_flags.rebuildFromMouse) {
-        DebugF("run of mode %d refused: the configuration document was not read\n", mode);
+        DebugF("run of mode %d refused: the configuration document was not read\n", static_cast<int>(mode));
         m_flags = {};
         return Start::Refused;
     }
     m_mode = mode;
     if (m_running) return Start::AlreadyRunning;
     if (m_worker.Busy()) {
-        DebugF("run of mode %d waits for the device-state read\n", mode);
+        DebugF("run of mode %d waits for the device-state read\n", static_cast<int>(mode));
         m_runPending = true;
         return Start::Waiting;
     }
@@ -114,7 +114,7 @@ RunScheduler::Start RunScheduler::StartRun(int mode) {
 RunScheduler::Start RunScheduler::StartReadBack() {
     m_flags = {};
     m_flags.rebuildFromMouse = true;
-    return StartRun(1);
+    return StartRun(RunMode::Synchronise);
 }
 
 RunResult RunScheduler::Absorb(const ApplyOutcome& outcome) {
@@ -279,7 +279,7 @@ std::optional<StateReadCause> RunScheduler::TakePendingRead() {
     return pending;
 }
 
-std::optional<int> RunScheduler::TakePendingRun() {
+std::optional<RunMode> RunScheduler::TakePendingRun() {
     if (!m_runPending || DeviceBusy()) return std::nullopt;
     m_runPending = false;
     return m_mode;
@@ -308,7 +308,7 @@ void RunScheduler::PrepareFullPush() {
     m_flags.forcePush = true;
 }
 
-RunResult RunScheduler::RunNow(int mode, int kind) {
+RunResult RunScheduler::RunNow(RunMode mode, ApplyKind kind) {
     m_mode = mode;
     m_kind = kind;
     ApplyJob job = MakeJob(mode);
@@ -317,7 +317,7 @@ RunResult RunScheduler::RunNow(int mode, int kind) {
 }
 
 RunResult RunScheduler::SendNow(int profile, const std::vector<int>& keys) {
-    ApplyJob job = MakeJob(1);
+    ApplyJob job = MakeJob(RunMode::Synchronise);
     job.profile = std::clamp(profile, 0, kConfigProfiles - 1);
     const ApplyOutcome outcome = SendProfile(m_stack.Commands(), job, keys);
     RunResult result;

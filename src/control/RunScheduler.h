@@ -61,8 +61,8 @@ public:
     ApplyFlags& Flags() { return m_flags; }
     bool RunInProgress() const { return m_running; }
     bool ReadInProgress() const { return m_reading; }
-    int Mode() const { return m_mode; }
-    int Kind() const { return m_kind; }
+    RunMode Mode() const { return m_mode; }
+    ApplyKind Kind() const { return m_kind; }
     // The key the next key write (kinds 4 and 5) sends: the key page's current key.
     void SetCurrentKey(int key) { m_currentKey = key; }
     // A run or a read is on the device (or being collected).
@@ -82,7 +82,7 @@ public:
     // be read from its file, and a document that was not read is never sent (the flags of the
     // refused request are dropped). NoModel: the model's description was refused, so no document
     // was loaded: nothing is pushed.
-    Start StartRun(int mode);
+    Start StartRun(RunMode mode);
     // A run that only reads what the mouse holds and rebuilds the document from it
     // (ModelSession::RebuildFromMouse when it ends); it writes nothing to the mouse.
     Start StartReadBack();
@@ -104,7 +104,7 @@ public:
     // A read that was deferred while the device was busy: its cause, now due.
     std::optional<StateReadCause> TakePendingRead();
     // A run that waited for the state read: its mode, now due.
-    std::optional<int> TakePendingRun();
+    std::optional<RunMode> TakePendingRun();
 
     // The receiver's link as the last read found it (-1 unknown, 0 no mouse, 1 linked).
     int ReceiverLink() const { return m_receiverLink; }
@@ -127,13 +127,13 @@ public:
     void PrepareFullPush();
 
     // One pass on the calling thread (the command-line tool): the same job, the same outcome.
-    RunResult RunNow(int mode, int kind);
+    RunResult RunNow(RunMode mode, ApplyKind kind);
     // Everything of a profile (or only the given keys) sent from the document as a full push
     // sends it, on the calling thread; nothing is drawn, read back or saved.
     RunResult SendNow(int profile, const std::vector<int>& keys);
 
 private:
-    ApplyJob MakeJob(int mode);
+    ApplyJob MakeJob(RunMode mode);
     RunResult Absorb(const ApplyOutcome& outcome);
     std::shared_ptr<const MacroLibrary> SnapshotMacros(const SettingsRecord& settings) const;
     bool Ble() const { return m_stack.Link().bleMode.load() != 0; }
@@ -143,8 +143,8 @@ private:
     ControlEvents& m_events;
     DeviceWorker m_worker;
     ApplyFlags m_flags;
-    int m_mode = 0;
-    int m_kind = 0;
+    RunMode m_mode = RunMode::Push;
+    ApplyKind m_kind = ApplyKind::None;
     int m_currentKey = 0;
     bool m_running = false;
     bool m_reading = false;

@@ -204,7 +204,7 @@ OpResult SetKey(ModelSession& model, EditSender& sender, const KeyRules& rules, 
     KeyAssignContext assign{model.doc, model.macros, model.catalog, model.keys, rules};
     AssignKey(assign, profile, slot, choice);
     DeviceEdit edit;
-    edit.kind = static_cast<ApplyKind>(ApplyKindOfSlot(slot));
+    edit.kind = ApplyKindOfSlot(slot);
     edit.profile = profile;
     edit.key = slot;
     return sender.SendEdit(edit);
@@ -218,7 +218,7 @@ OpResult RestoreKeyAssignment(ModelSession& model, EditSender& sender, int profi
     KeyAssignContext assign{model.doc, model.macros, model.catalog, model.keys, {}};
     RestoreKey(assign, profile, slot, previous);
     DeviceEdit edit;
-    edit.kind = static_cast<ApplyKind>(ApplyKindOfSlot(slot));
+    edit.kind = ApplyKindOfSlot(slot);
     edit.profile = profile;
     edit.key = slot;
     return sender.SendEdit(edit);

@@ -137,13 +137,13 @@ TEST_F(SchedulerTest, NothingIsPushedForAModelWhoseDescriptionWasRefused) {
     EXPECT_EQ(model->Description().fault, DescriptionFault::OutOfRange);
     Mouse().ClearFrames();
     EXPECT_FALSE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, true));
-    EXPECT_EQ(scheduler->StartRun(1), RunScheduler::Start::NoModel);
+    EXPECT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::NoModel);
     EXPECT_FALSE(scheduler->RunInProgress());
     EXPECT_TRUE(Mouse().Frames().empty());
 
     zor::test::WriteFile(description, good);
     ASSERT_TRUE(model->LoadModel(stack->SelectedEntry(), false, [] { return 6; }).load.ok);
-    ASSERT_EQ(scheduler->StartRun(1), RunScheduler::Start::Started);
+    ASSERT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::Started);
     EXPECT_TRUE(FinishRun().ran);
 }
 
@@ -154,7 +154,7 @@ TEST_F(SchedulerTest, RequestsAreDroppedDuringAStateReadOrWithoutADeviceAndRunsW
 
     ASSERT_EQ(scheduler->StartStateRead({false, true}), RunScheduler::ReadStart::Started);
     EXPECT_FALSE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, true));  // dropped while the read runs
-    EXPECT_EQ(scheduler->StartRun(1), RunScheduler::Start::Waiting);
+    EXPECT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::Waiting);
     EXPECT_EQ(scheduler->StartStateRead({true, true}), RunScheduler::ReadStart::Deferred);
     EXPECT_FALSE(scheduler->TakePendingRun());  // the device is still busy
 
@@ -163,7 +163,7 @@ TEST_F(SchedulerTest, RequestsAreDroppedDuringAStateReadOrWithoutADeviceAndRunsW
     EXPECT_TRUE(read.read.ok);
     EXPECT_EQ(read.read.battery & 0x7F, 80);
     EXPECT_TRUE(read.synchronise);  // the first answer of a mouse in reach
-    EXPECT_EQ(scheduler->TakePendingRun(), std::optional<int>(1));
+    EXPECT_EQ(scheduler->TakePendingRun(), std::optional<RunMode>(RunMode::Synchronise));
     const auto deferred = scheduler->TakePendingRead();
     ASSERT_TRUE(deferred);
     EXPECT_EQ(*deferred, (StateReadCause{true, true}));
@@ -171,9 +171,9 @@ TEST_F(SchedulerTest, RequestsAreDroppedDuringAStateReadOrWithoutADeviceAndRunsW
 }
 
 TEST_F(SchedulerTest, ASecondStartWhileARunIsInProgressOnlyStoresTheMode) {
-    ASSERT_EQ(scheduler->StartRun(0), RunScheduler::Start::Started);
-    EXPECT_EQ(scheduler->StartRun(1), RunScheduler::Start::AlreadyRunning);
-    EXPECT_EQ(scheduler->Mode(), 1);
+    ASSERT_EQ(scheduler->StartRun(RunMode::Push), RunScheduler::Start::Started);
+    EXPECT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::AlreadyRunning);
+    EXPECT_EQ(scheduler->Mode(), RunMode::Synchronise);
     EXPECT_EQ(scheduler->StartStateRead({}), RunScheduler::ReadStart::Deferred);
     FinishRun();
     EXPECT_FALSE(scheduler->TakePendingRead());  // a plain refresh is not kept
@@ -182,7 +182,7 @@ TEST_F(SchedulerTest, ASecondStartWhileARunIsInProgressOnlyStoresTheMode) {
 TEST_F(SchedulerTest, TheFullPushSendsThePowerOptionsOfTheSettingsFile) {
     Mouse().ClearFrames();
     scheduler->Flags().forcePush = true;
-    ASSERT_EQ(scheduler->StartRun(1), RunScheduler::Start::Started);
+    ASSERT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::Started);
     FinishRun();
     const VirtualMouseState s = Mouse().State();
     EXPECT_EQ(s.sleepTime, 7 * 60);
@@ -230,7 +230,7 @@ TEST_F(SchedulerTest, AFactoryResetRestoresTheDocumentAndThePowerOptionsAndPushe
     EXPECT_NE(model->doc.adv[0].gears[0].value, 12345);
 
     Mouse().ClearFrames();
-    ASSERT_EQ(scheduler->StartRun(1), RunScheduler::Start::Started);
+    ASSERT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::Started);
     const RunResult pushed = FinishRun();
     EXPECT_TRUE(pushed.fullWrite);
     EXPECT_EQ(Mouse().State().sleepTime, 5 * 60);
@@ -268,7 +268,7 @@ TEST_F(SchedulerTest, SavingWritesOnlyADocumentThatWasReadFromItsFile) {
 
 TEST_F(SchedulerTest, ARunOnTheCallingThreadSendsWhatTheWorkerSends) {
     Mouse().ClearFrames();
-    EXPECT_TRUE(scheduler->RunNow(0, 6).saved.ok);
+    EXPECT_TRUE(scheduler->RunNow(RunMode::Push, ApplyKind::Dpi).saved.ok);
     const auto byWorker = Mouse().Frames().size();
     Mouse().ClearFrames();
     ASSERT_TRUE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, true));

@@ -89,7 +89,7 @@ TEST(ZorctlOperations, TheFactoryResetOfTheWindowAndOfBothZorctlCommandsLeavesTh
         std::string error;
         ASSERT_TRUE(session.LoadModel(error)) << error;
         ASSERT_TRUE(session.Scheduler().FactoryReset().ok);
-        EXPECT_TRUE(session.Scheduler().RunNow(1, 0).fullWrite);
+        EXPECT_TRUE(session.Scheduler().RunNow(zor::RunMode::Synchronise, zor::ApplyKind::None).fullWrite);
     }
     ASSERT_EQ(reset.Run("--virtual reset").status, 0);
     const auto run = configReset.Run("config reset");
