@@ -64,6 +64,18 @@ control::OpResult PageHost::WindowSender::SendProfileChoice(int profile) {
     return {};
 }
 
+control::OpResult PageHost::WindowSender::SendConfiguration(int profile, const std::vector<int>& keys) {
+    // The window applies what its pages changed, for the profile they show.
+    if (!keys.empty())
+        return control::OpResult::Refuse("the window applies a whole profile, not single keys");
+    if (profile != m_host.m_parts.model.Profile())
+        return control::OpResult::Refuse("the window applies the profile its pages show");
+    if (m_host.m_parts.scheduler.RunInProgress())
+        return control::OpResult::Refuse("a transfer to the mouse is in progress");
+    if (m_host.m_hooks.applyEdits) m_host.m_hooks.applyEdits();
+    return {};
+}
+
 bool PageHost::Busy() const {
     return m_parts.scheduler.RunInProgress() || m_parts.scheduler.Flags().profileChanged;
 }
@@ -353,8 +365,8 @@ void PageHost::Notify(TNotifyUI& msg) {
         if (m_light && m_light->Notify(msg)) return;
         if (m_power && m_power->Notify(msg)) return;
         if (msg.sType == QLatin1String("click") && sender == QLatin1String("btn_Mouse_Apply")) {
-            if (m_parts.scheduler.RunInProgress()) return;
-            m_hooks.applyEdits();
+            const control::OpResult applied = control::ApplyConfiguration(m_parts.model, m_sender);
+            if (!applied.Done()) DebugF("not applied: %s\n", applied.reason);
         }
     }
 }

@@ -110,6 +110,7 @@ private:
         explicit WindowSender(PageHost& host) : m_host(host) {}
         control::OpResult SendEdit(const control::DeviceEdit& edit) override;
         control::OpResult SendProfileChoice(int profile) override;
+        control::OpResult SendConfiguration(int profile, const std::vector<int>& keys) override;
 
     private:
         PageHost& m_host;

@@ -106,6 +106,13 @@ OpResult CommandSession::SendEdit(const DeviceEdit& edit) {
     return {};
 }
 
+OpResult CommandSession::SendConfiguration(int profile, const std::vector<int>& keys) {
+    const RunResult sent = m_scheduler.SendNow(profile, keys);
+    if (std::string problem = DeliveryProblem(sent); !problem.empty())
+        return {OpResult::Outcome::NoAnswer, std::move(problem)};
+    return {};
+}
+
 OperationResult CommandSession::ResetAndPush(RunResult* pushed) {
     const OperationResult reset = m_scheduler.FactoryReset();
     if (!reset.ok) return reset;

@@ -57,6 +57,9 @@ public:
     // option, whose value is in Set.ini; then the run of mode 0 with the edit's kind.
     OpResult SendEdit(const DeviceEdit& edit) override;
     OpResult SendProfileChoice(int profile) override;
+    // The profile's document (or its given keys) written on this thread as a full push writes
+    // it (RunScheduler::SendNow); nothing is saved, drawn or read back.
+    OpResult SendConfiguration(int profile, const std::vector<int>& keys) override;
 
 private:
     RunResult SaveAndPush(ApplyKind kind);

@@ -76,6 +76,16 @@ OpResult SetReportRate(ModelSession& model, RateConnection connection, EditSende
     return sender.Send(ApplyKind::ReportRate, profile);
 }
 
+OpResult ApplyConfiguration(ModelSession& model, EditSender& sender, int profile,
+                            const std::vector<int>& keys) {
+    if (profile < -1 || profile >= kConfigProfiles)
+        return OpResult::Refuse(Format("profile %d is not 0..2", profile));
+    for (int key : keys)
+        if (key < 0 || key >= kKeyCount)
+            return OpResult::Refuse(Format("key %d is not 0..%d", key, kKeyCount - 1));
+    return sender.SendConfiguration(profile < 0 ? model.Profile() : profile, keys);
+}
+
 OpResult SelectProfile(ModelSession& model, RunScheduler& scheduler, EditSender& sender, int profile) {
     if (profile < 0 || profile >= kConfigProfiles)
         return OpResult::Refuse(Format("profile %d is not 0..2", profile));

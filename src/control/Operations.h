@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
@@ -58,11 +59,21 @@ public:
     }
     // A profile chosen by the user: the synchronisation run that makes it the mouse's profile.
     virtual OpResult SendProfileChoice(int profile) = 0;
+    // Apply: the document of a profile (only the given keys, when there are any) brought into
+    // the mouse. The window saves and announces the document and pushes what its pages changed
+    // (the edited macros' keys among it) for the profile it shows; zorctl writes everything the
+    // document holds for the profile, as a full push does.
+    virtual OpResult SendConfiguration(int profile, const std::vector<int>& keys) = 0;
 };
 
 // The profile the pages show and the edits go to becomes profile (0..2), and the mouse is made
 // to switch to it. Refused while a run is on the mouse (the pages keep the profile they show).
 OpResult SelectProfile(ModelSession& model, RunScheduler& scheduler, EditSender& sender, int profile);
+
+// Apply: the profile's document (or only the keys given, 0..19) sent to the mouse; profile -1 is
+// the pages' profile.
+OpResult ApplyConfiguration(ModelSession& model, EditSender& sender, int profile = -1,
+                            const std::vector<int>& keys = {});
 
 // Why a run did not bring a change into the mouse (one line), or "" when it did. The change
 // itself is saved: the next synchronisation with the mouse sends it.
