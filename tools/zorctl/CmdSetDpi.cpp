@@ -89,8 +89,9 @@ int RunSetRate(CommandContext& ctx) {
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
+    // The rate in Hz names an option of the connection in use; the operation judges the rest
+    // (no report rate over Bluetooth LE).
     const RateConnection connection = control::ConnectionOf(session.Stack());
-    if (connection == RateConnection::Ble) return Fail(ctx, "the report rate cannot be set over Bluetooth LE");
     const int options = ReportRateOptions(session.Model().ModelName(), connection);
     int option = -1;
     std::string offered;
@@ -98,7 +99,8 @@ int RunSetRate(CommandContext& ctx) {
         offered += (offered.empty() ? "" : ", ") + std::to_string(HzOfOption(o));
         if (HzOfOption(o) == hz) option = o;
     }
-    if (option < 0) return Fail(ctx, Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
+    if (option < 0 && connection != RateConnection::Ble)
+        return Fail(ctx, Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
 
     const control::OpResult set =
         control::SetReportRate(session.Model(), connection, session, profile, option);

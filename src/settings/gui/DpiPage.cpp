@@ -132,10 +132,11 @@ void DpiPage::ShowReportRate(int option) {
 
 void DpiPage::ShowDraggedValue(int value) {
     const QString label = QString::fromStdString(m_table.Label(value));
-    if (auto* option = m_pm.Find<COptionUI>(kGearOption + QString::number(Adv().cruseldpi)))
-        option->SetText(label);
-    if (auto* label2 = m_pm.FindControl(QStringLiteral("lab_MouseAdv_DpiSliderValue")))
-        label2->SetText(label);
+    const QString gear = QString::number(Adv().cruseldpi);
+    if (auto* option = m_pm.Find<COptionUI>(kGearOption + gear)) option->SetText(label);
+    if (auto* edit = m_pm.Find<CEditUI>(kEdit + gear)) edit->SetText(label);
+    if (auto* valueLabel = m_pm.FindControl(QStringLiteral("lab_MouseAdv_DpiSliderValue")))
+        valueLabel->SetText(label);
 }
 
 void DpiPage::EditGear(const control::DpiGearEdit& edit) {
