@@ -13,6 +13,7 @@
 #include "config/ConfigExchange.h"
 #include "config/DpiEventCode.h"
 #include "control/Operations.h"
+#include "control/SettingsOperations.h"
 #include "device/DevicePresence.h"
 #include "macro/gui/FileDialogs.h"
 #include "settings/DpiRules.h"
@@ -40,18 +41,38 @@ void PageHost::RequestApply(int kind, int profile, bool sync) {
         PostMessageTo(&m_parts.window, kMsgApply, kind, profile);
 }
 
-control::OpResult PageHost::WindowSender::Send(ApplyKind kind, int profile) {
+control::OpResult PageHost::WindowSender::SendEdit(const control::DeviceEdit& edit) {
+    // The edit is stored; it goes with the next run when one is on the mouse now.
     if (m_host.Busy()) {
-        DebugF("change of kind %d not sent, a run is in progress\n", static_cast<int>(kind));
+        DebugF("change of kind %d not sent, a run is in progress\n", static_cast<int>(edit.kind));
         return {};
     }
-    m_host.RequestApply(static_cast<int>(kind), profile, false);
+    if (edit.power) {
+        if (m_host.m_hooks.singleWrite) m_host.m_hooks.singleWrite(edit.single, edit.kind);
+        return {};
+    }
+    control::RunScheduler& scheduler = m_host.m_parts.scheduler;
+    if (edit.fireKeys) scheduler.Flags().fireKeyResend = true;
+    if (edit.key >= 0) scheduler.SetCurrentKey(edit.key);
+    m_host.RequestApply(static_cast<int>(edit.kind), edit.profile, false);
     return {};
 }
 
 control::OpResult PageHost::WindowSender::SendProfileChoice(int profile) {
     PostMessageTo(&m_host.m_parts.window, kMsgApply,
                   kApplySyncFlag | static_cast<int>(ApplyKind::ActiveProfile), profile);
+    return {};
+}
+
+control::OpResult PageHost::WindowSender::SendConfiguration(int profile, const std::vector<int>& keys) {
+    // The window applies what its pages changed, for the profile they show.
+    if (!keys.empty())
+        return control::OpResult::Refuse("the window applies a whole profile, not single keys");
+    if (profile != m_host.m_parts.model.Profile())
+        return control::OpResult::Refuse("the window applies the profile its pages show");
+    if (m_host.m_parts.scheduler.RunInProgress())
+        return control::OpResult::Refuse("a transfer to the mouse is in progress");
+    if (m_host.m_hooks.applyEdits) m_host.m_hooks.applyEdits();
     return {};
 }
 
@@ -69,9 +90,12 @@ std::string PageHost::MatchedName() const {
 void PageHost::Build() {
     CPaintManagerUI& pm = m_parts.window.PaintManager();
     DpiPage::Hooks hooks;
-    hooks.requestApply = [this](int kind, int profile, bool sync) { RequestApply(kind, profile, sync); };
-    hooks.busy = [this] { return Busy(); };
-    hooks.fireKeyResend = [this] { m_parts.scheduler.Flags().fireKeyResend = true; };
+    hooks.setGear = [this](int profile, const control::DpiGearEdit& edit) {
+        return control::SetDpiGear(m_parts.model, m_sender, profile, edit);
+    };
+    hooks.setFire = [this](int profile, int value) {
+        return control::SetFireValue(m_parts.model, m_sender, profile, value);
+    };
     hooks.chooseColour = [this](std::uint32_t& colour) { return ChooseColour(colour); };
     hooks.openSystemMouseSettings = [this] { OpenSystemMouseSettings(); };
     hooks.setReportRate = [this](int profile, int option) {
@@ -87,17 +111,17 @@ void PageHost::Build() {
     BuildKeyPage();
     BuildMacroPage();
     PowerPage::Hooks power;
-    power.announce = [this](int message, int wParam) {
-        SendMessageTo(&m_parts.window, static_cast<unsigned>(message), wParam, 0);
+    power.set = [this](const std::vector<std::pair<PowerKey, int>>& values, const PowerRanges& ranges) {
+        return control::SetPowerOptions(m_parts.model, m_sender, values, ranges);
     };
-    power.busy = [this] { return Busy(); };
     m_power = std::make_unique<PowerPage>(pm, paths::SetIni(m_parts.context.programFolder), std::move(power));
 }
 
 void PageHost::BuildLightingPage() {
     LightingPage::Hooks hooks;
-    hooks.requestApply = [this](int kind, int profile, bool sync) { RequestApply(kind, profile, sync); };
-    hooks.busy = [this] { return Busy(); };
+    hooks.edit = [this](int profile, const LightingEdit& edit) {
+        return control::SetLighting(m_parts.model, m_sender, profile, edit);
+    };
     hooks.chooseColour = [this](std::uint32_t colour) -> std::optional<std::uint32_t> {
         if (!ChooseColour(colour)) return std::nullopt;
         return colour;
@@ -110,8 +134,17 @@ void PageHost::BuildLightingPage() {
 void PageHost::BuildKeyPage() {
     ui::WindowImplBase& window = m_parts.window;
     KeyPage::Hooks hooks;
-    hooks.requestApply = [this](int kind, int profile, bool sync) { RequestApply(kind, profile, sync); };
-    hooks.busy = [this] { return Busy(); };
+    hooks.assign = [this](int profile, int slot, const KeyChoice& choice) {
+        AssignStatus status = AssignStatus::BadSlot;
+        const control::OpResult r =
+            control::SetKey(m_parts.model, m_sender, control::KeyRulesOf(m_parts.stack, m_parts.model),
+                            profile, slot, choice, &status);
+        if (r.outcome == control::OpResult::Outcome::Refused) DebugF("key %d not set: %s\n", slot, r.reason);
+        return status;
+    };
+    hooks.restore = [this](int profile, int slot, const doc::KeyAssignment& previous) {
+        control::RestoreKeyAssignment(m_parts.model, m_sender, profile, slot, previous);
+    };
     hooks.ble = [this] { return m_parts.stack.Link().bleMode.load() != 0; };
     hooks.setCurrentKey = [this](int slot) { m_parts.scheduler.SetCurrentKey(slot); };
     hooks.text = [this](const QString& id) { return m_parts.notices.Text(id); };
@@ -332,8 +365,8 @@ void PageHost::Notify(TNotifyUI& msg) {
         if (m_light && m_light->Notify(msg)) return;
         if (m_power && m_power->Notify(msg)) return;
         if (msg.sType == QLatin1String("click") && sender == QLatin1String("btn_Mouse_Apply")) {
-            if (m_parts.scheduler.RunInProgress()) return;
-            m_hooks.applyEdits();
+            const control::OpResult applied = control::ApplyConfiguration(m_parts.model, m_sender);
+            if (!applied.Done()) DebugF("not applied: %s\n", applied.reason);
         }
     }
 }

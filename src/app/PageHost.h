@@ -33,6 +33,8 @@ public:
         std::function<bool()> resetToFactory;  // the "Reset" command of the "more" menu
         std::function<void()> applyEdits;      // the Apply button: save, announce, push
         std::function<void()> imported;        // a configuration was imported into the model folder
+        // A power option's change: its single write (if it has one), then a run of the kind.
+        std::function<void(std::optional<SingleSetting> single, ApplyKind kind)> singleWrite;
     };
     struct Parts {
         ui::WindowImplBase& window;
@@ -106,8 +108,9 @@ private:
     class WindowSender final : public control::EditSender {
     public:
         explicit WindowSender(PageHost& host) : m_host(host) {}
-        control::OpResult Send(ApplyKind kind, int profile) override;
+        control::OpResult SendEdit(const control::DeviceEdit& edit) override;
         control::OpResult SendProfileChoice(int profile) override;
+        control::OpResult SendConfiguration(int profile, const std::vector<int>& keys) override;
 
     private:
         PageHost& m_host;

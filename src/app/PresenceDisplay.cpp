@@ -176,7 +176,7 @@ void PresenceDisplay::OnBleEvent(const WindowMessage& message) {
     // (also when it replaces one that was counted on its cable or receiver).
     if (ble && (!counted || code == kBleEventLinkUp)) {
         Refresh();
-        m_hooks.startRun(1);
+        m_hooks.startRun(RunMode::Synchronise);
     }
 }
 

@@ -25,7 +25,7 @@ public:
     // What the window does for it.
     struct Hooks {
         std::function<void()> refreshPages;
-        std::function<void(int mode)> startRun;
+        std::function<void(RunMode mode)> startRun;
         std::function<void()> selectDevice;
         std::function<void()> closeSettings;  // its options belong to the mouse that went away
         std::function<bool()> hiddenToTray;

@@ -4,6 +4,7 @@
 #include <QThread>
 #include <memory>
 
+#include "app/AppMessages.h"
 #include "ui/CrossThread.h"
 #include "ui/WindowImplBase.h"
 
@@ -45,6 +46,22 @@ void QtMessageSink::SetStopping(bool stopping) {
     // Senders waiting now answer 0 at once: the UI thread is about to join their threads.
     if (m_stopping > 0)
         for (const auto& reply : m_waiting) reply->Abandon();
+}
+
+void WindowControlEvents::RunEnded() {
+    m_sink.post(ui::kMsgApplyEnd, 0, 0);
+}
+
+void WindowControlEvents::StateReadEnded() {
+    m_sink.post(kMsgStateReadDone, 0, 0);
+}
+
+void WindowControlEvents::ChargeCounterReadEnded() {
+    m_sink.post(kMsgChargeCounterRead, 0, 0);
+}
+
+void WindowControlEvents::MacroLibrarySaved() {
+    m_sink.post(ui::kMsgMacroReload, 1, 0);
 }
 
 }  // namespace zor::app

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "control/ControlEvents.h"
 #include "device/MessageSink.h"
 
 namespace zor::ui {
@@ -47,6 +48,21 @@ private:
     std::mutex m_mutex;
     int m_stopping = 0;
     std::vector<std::shared_ptr<ui::MessageReply>> m_waiting;  // replies senders wait for
+};
+
+// The control layer's events as the window's messages, queued through the sink: the end of a run
+// (2054), of a device-state read and of a charge counter read (program-internal), and the macro
+// library saved (2047, for the macro page).
+class WindowControlEvents final : public control::ControlEvents {
+public:
+    explicit WindowControlEvents(QtMessageSink& sink) : m_sink(sink) {}
+    void RunEnded() override;
+    void StateReadEnded() override;
+    void ChargeCounterReadEnded() override;
+    void MacroLibrarySaved() override;
+
+private:
+    QtMessageSink& m_sink;
 };
 
 }  // namespace zor::app

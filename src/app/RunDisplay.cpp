@@ -1,5 +1,7 @@
 #include "app/RunDisplay.h"
 
+#include <map>
+
 #include "app/ZorMainWndNames.h"
 #include "common/Debug.h"
 #include "device/DevicePresence.h"
@@ -11,7 +13,7 @@ void RunDisplay::SetVisible(const char* name, bool visible) {
     if (auto* control = m_parts.window.FindControl(QLatin1String(name))) control->SetVisible(visible);
 }
 
-void RunDisplay::StartRun(int mode, bool byUser) {
+void RunDisplay::StartRun(RunMode mode, bool byUser) {
     if (!m_parts.presence.Ble()) m_parts.presence.StopBatteryTimer();
     const control::RunScheduler::Start start = m_parts.scheduler.StartRun(mode);
     if (start == control::RunScheduler::Start::Started) ShowProgress(true, mode);
@@ -21,14 +23,15 @@ void RunDisplay::StartRun(int mode, bool byUser) {
 
 void RunDisplay::StartReadBack() {
     if (!m_parts.presence.Ble()) m_parts.presence.StopBatteryTimer();
-    if (m_parts.scheduler.StartReadBack() == control::RunScheduler::Start::Started) ShowProgress(true, 1);
+    if (m_parts.scheduler.StartReadBack() == control::RunScheduler::Start::Started)
+        ShowProgress(true, RunMode::Synchronise);
 }
 
 void RunDisplay::ShowRunning() {
     if (m_parts.scheduler.RunInProgress()) ShowProgress(true, m_parts.scheduler.Mode());
 }
 
-void RunDisplay::ShowProgress(bool show, int mode) {
+void RunDisplay::ShowProgress(bool show, RunMode mode) {
     if (!show) {
         if (!m_progressShown) return;
         for (const char* name : {"apply_progress", "ring", "text_apply", "gif_vertical", "tranWnd"})
@@ -39,13 +42,14 @@ void RunDisplay::ShowProgress(bool show, int mode) {
     if (m_progressShown) return;
     m_progressShown = true;
     SetVisible("gif_vertical", true);
-    SetVisible("apply_progress", mode == 0);
-    if (mode == 1) {
+    const bool synchronise = mode == RunMode::Synchronise;
+    SetVisible("apply_progress", !synchronise);
+    if (synchronise) {
         SetVisible("tranWnd_setting", false);
         SetVisible("tranWnd", true);
     }
-    SetVisible("ring", mode == 1);
-    SetVisible("text_apply", mode == 1);
+    SetVisible("ring", synchronise);
+    SetVisible("text_apply", synchronise);
 }
 
 void RunDisplay::OnApply(const WindowMessage& message) {
@@ -63,10 +67,24 @@ void RunDisplay::OnApply(const WindowMessage& message) {
 }
 
 void RunDisplay::OnPowerChanged(const WindowMessage& message) {
-    // Each message names one value, and its single write carries only that value.
-    const std::optional<PowerChange> change = PowerChangeFor(static_cast<int>(message.id));
-    if (!change) return;
-    if (m_parts.scheduler.RequestSingleWrite(change->single, change->kind, m_parts.presence.Connected()))
+    // Each message names one value (the sensor switches one for all four, which share a write),
+    // and its single write carries only that value.
+    static const std::map<unsigned, PowerKey> kMessages = {
+        {kMsgSavePowerChanged, PowerKey::SavePowerSelect},
+        {kMsgSleepTimeChanged, PowerKey::SleepTime},
+        {kMsgSensorSwitchesChanged, PowerKey::StraightLineCorrectEn},
+        {kMsgLiftOffChanged, PowerKey::LODHeight},
+        {kMsgPdTimeChanged, PowerKey::PDTime},
+        {kMsgMoveWakeChanged, PowerKey::MoveWakeEn},
+        {kMsgShortPressChanged, PowerKey::ShortPress}};
+    const auto it = kMessages.find(message.id);
+    if (it == kMessages.end()) return;
+    const PowerChange change = PowerChangeFor(it->second);
+    RequestSingleWrite(change.single, change.kind);
+}
+
+void RunDisplay::RequestSingleWrite(std::optional<SingleSetting> single, ApplyKind kind) {
+    if (m_parts.scheduler.RequestSingleWrite(single, kind, m_parts.presence.Connected()))
         ShowRunning();
     else if (!m_parts.model.DocumentLoaded() && m_hooks.documentUnread)
         m_hooks.documentUnread();
@@ -77,7 +95,7 @@ void RunDisplay::OnDeviceProfileChanged(const WindowMessage& message) {
     const int profile = static_cast<int>(message.wParam & 0xFF);
     m_parts.model.SetProfile(profile > 2 ? 0 : profile);
     m_hooks.refreshPages();
-    StartRun(1);
+    StartRun(RunMode::Synchronise);
 }
 
 void RunDisplay::OnApplyEnd(const WindowMessage&) {
@@ -121,30 +139,30 @@ void RunDisplay::OnApplyProgress(const WindowMessage& message) {
 // ---------------------------------------------------------------- device state
 
 void RunDisplay::OnReadDeviceState(const WindowMessage& message) {
-    StartStateRead(static_cast<int>(message.wParam), static_cast<int>(message.lParam));
+    // 2053: wParam 1 = the connection changed, lParam 1 = the first read of a selected device.
+    StartStateRead({message.wParam != 0, message.lParam != 0});
 }
 
-void RunDisplay::StartStateRead(int wParam, int lParam) {
-    if (m_parts.scheduler.StartStateRead(wParam, lParam) == control::RunScheduler::ReadStart::NoDevice)
+void RunDisplay::StartStateRead(control::StateReadCause cause) {
+    if (m_parts.scheduler.StartStateRead(cause) == control::RunScheduler::ReadStart::NoDevice)
         m_parts.presence.ShowConnection();
 }
 
 void RunDisplay::RunWaiting() {
     if (const auto mode = m_parts.scheduler.TakePendingRun()) StartRun(*mode);
-    if (const auto read = m_parts.scheduler.TakePendingRead()) StartStateRead(read->first, read->second);
+    if (const auto read = m_parts.scheduler.TakePendingRead()) StartStateRead(*read);
 }
 
-void RunDisplay::OnStateReadDone(const WindowMessage& message) {
+void RunDisplay::OnStateReadDone(const WindowMessage&) {
     control::RunScheduler& scheduler = m_parts.scheduler;
-    const control::StateReadResult result =
-        scheduler.FinishStateRead(static_cast<int>(message.wParam), static_cast<int>(message.lParam));
+    const control::StateReadResult result = scheduler.FinishStateRead();
     if (result.read.ok && scheduler.ReceiverLink() == 1) m_parts.presence.ShowBattery(result.read.battery);
     if (result.modelReloaded) m_hooks.modelReloaded();
     if (result.linkChanged || result.modelReloaded) m_parts.presence.Refresh();
     RunWaiting();
     m_hooks.refreshPages();
     m_hooks.stateRead();
-    if (result.synchronise) StartRun(1);
+    if (result.synchronise) StartRun(RunMode::Synchronise);
 }
 
 void RunDisplay::OnChargeCounterRead(const WindowMessage&) {

@@ -41,16 +41,19 @@ public:
 
     // Starts a run (mode 1: synchronise; 0: push the stored kind) and shows its progress. A run
     // the user asked for that is refused because the document was not read says so.
-    void StartRun(int mode, bool byUser = false);
+    void StartRun(RunMode mode, bool byUser = false);
     // The run that rebuilds the document from what the mouse holds, with its progress.
     void StartReadBack();
-    void ShowProgress(bool show, int mode);
+    void ShowProgress(bool show, RunMode mode);
     // The progress of the run that goes on, shown again (the window came back).
     void ShowRunning();
 
     // Message handlers.
     void OnApply(const WindowMessage& message);
     void OnPowerChanged(const WindowMessage& message);
+    // A power option's single write (if it has one), then a run of the kind; dropped while the
+    // device is busy.
+    void RequestSingleWrite(std::optional<SingleSetting> single, ApplyKind kind);
     void OnDeviceProfileChanged(const WindowMessage& message);
     void OnApplyEnd(const WindowMessage& message);
     void OnApplyOverlay(const WindowMessage& message);
@@ -62,7 +65,7 @@ public:
 private:
     // Says that the last run's frames did not all reach the mouse (or its replies were noise).
     void ShowApplyFailed();
-    void StartStateRead(int wParam, int lParam);
+    void StartStateRead(control::StateReadCause cause);
     // Whatever waited for the device (a read, a run) starts once it is free.
     void RunWaiting();
     void SetVisible(const char* name, bool visible);

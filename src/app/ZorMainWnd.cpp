@@ -145,11 +145,11 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     options.virtualKind = m_context.virtualKind;
     options.sleeper = m_context.sleeper;
     m_stack = std::make_unique<control::DeviceStack>(options, m_sink);
-    m_scheduler = std::make_unique<control::RunScheduler>(*m_stack, m_model, m_sink);
+    m_scheduler = std::make_unique<control::RunScheduler>(*m_stack, m_model, m_events);
     m_update = std::make_unique<update::UpdateController>(m_context.programFolder, this);
     PresenceDisplay::Hooks presence;
     presence.refreshPages = [this] { m_pages->Refresh(); };
-    presence.startRun = [this](int mode) { StartRun(mode); };
+    presence.startRun = [this](RunMode mode) { StartRun(mode); };
     presence.selectDevice = [this] { SelectDevice(); };
     presence.closeSettings = [this] { m_behaviour->CloseSettings(); };
     presence.hiddenToTray = [this] { return m_behaviour->HiddenToTray(); };
@@ -178,11 +178,14 @@ CZorMainWnd::CZorMainWnd(AppContext context)
         // Bound macros edited on the macro page go out with this run, each on its keys.
         if (MacroPage* macro = m_pages->MacroIfBuilt(); macro != nullptr && macro->DeviceChangesPending())
             m_scheduler->Flags().macroResend = macro->ChangedBoundMacros();
-        m_run->StartRun(0, true);
+        m_run->StartRun(RunMode::Push, true);
     };
     pages.imported = [this] {
         LoadModel();
         PushWithNewProfileIds();
+    };
+    pages.singleWrite = [this](std::optional<SingleSetting> single, ApplyKind kind) {
+        m_run->RequestSingleWrite(single, kind);
     };
     m_pages = std::make_unique<PageHost>(
         PageHost::Parts{*this, m_context, *m_stack, m_model, *m_scheduler, m_language, m_notices},
@@ -394,7 +397,7 @@ void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {
 
 void CZorMainWnd::PushWithNewProfileIds() {
     m_scheduler->PrepareFullPush();
-    StartRun(1);
+    StartRun(RunMode::Synchronise);
 }
 
 bool CZorMainWnd::ResetToFactory() {
@@ -407,7 +410,7 @@ bool CZorMainWnd::ResetToFactory() {
         return false;
     }
     ApplyModelToView();
-    StartRun(1);
+    StartRun(RunMode::Synchronise);
     return true;
 }
 
@@ -428,7 +431,7 @@ void CZorMainWnd::OfferDocumentChoice() {
             return;
         }
         ApplyModelToView();
-        StartRun(1);
+        StartRun(RunMode::Synchronise);
     } else if (choice == Notices::DocumentChoice::ReadFromMouse) {
         if (!m_presence->Connected()) {
             m_notices.ShowInfo(m_notices.Text("Error"), m_notices.Text("ConfigNoMouse"));

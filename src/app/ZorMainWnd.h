@@ -79,10 +79,10 @@ public:
     int CloseOption() const { return m_behaviour->CloseOption(); }
     int Remind() const { return m_behaviour->Remind(); }
     // Starts a run (mode 1: synchronise; 0: push the stored kind) and shows its progress.
-    void StartRun(int mode) { m_run->StartRun(mode); }
+    void StartRun(RunMode mode) { m_run->StartRun(mode); }
     // Save-and-announce: the document, the chip-reset labels, the macro usage list of the model
     // and the macro library, then message 2047.
-    void SaveAndAnnounce() { m_model.SaveAndAnnounce(&m_sink); }
+    void SaveAndAnnounce() { m_model.SaveAndAnnounce(&m_events); }
     // After an import or a reset: four new profile identifiers, and the next run pushes all.
     void PushWithNewProfileIds();
     // The "Reset" menu command: the factory configuration and options, pushed to the mouse.
@@ -128,6 +128,7 @@ private:
 
     AppContext m_context;
     QtMessageSink m_sink;
+    WindowControlEvents m_events{m_sink};
     std::unique_ptr<control::DeviceStack> m_stack;
     control::ModelSession m_model;
     std::unique_ptr<control::RunScheduler> m_scheduler;

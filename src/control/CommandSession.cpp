@@ -23,7 +23,7 @@ DeviceStackOptions StackOptions(const CommandSessionOptions& options) {
 CommandSession::CommandSession(const CommandSessionOptions& options)
     : m_stack(StackOptions(options), m_sink),
       m_model(options.programFolder),
-      m_scheduler(m_stack, m_model, m_sink) {
+      m_scheduler(m_stack, m_model, m_events) {
     m_stack.LoadAndSelect();
 }
 
@@ -79,25 +79,36 @@ void CommandSession::SelectProfile(int profile) {
 }
 
 OpResult CommandSession::SendProfileChoice(int) {
-    const RunResult run = m_scheduler.RunNow(1, static_cast<int>(ApplyKind::ActiveProfile));
+    const RunResult run = m_scheduler.RunNow(RunMode::Synchronise, ApplyKind::ActiveProfile);
     if (std::string problem = DeliveryProblem(run); !problem.empty())
         return {OpResult::Outcome::NoAnswer, std::move(problem)};
     return {};
 }
 
-RunResult CommandSession::SaveAndPush(int kind) {
+RunResult CommandSession::SaveAndPush(ApplyKind kind) {
     const ConfigResult saved = m_model.SaveAndAnnounce(nullptr);
-    RunResult run = m_scheduler.RunNow(0, kind);
+    RunResult run = m_scheduler.RunNow(RunMode::Push, kind);
     if (!saved.ok) run.saved = saved;
     return run;
 }
 
-OpResult CommandSession::Send(ApplyKind kind, int profile) {
-    // The edit is of the pages' profile: a command selects its profile before it edits.
-    if (profile != m_model.Profile()) return OpResult::Refuse("the profile was not selected first");
-    const RunResult run = SaveAndPush(static_cast<int>(kind));
+OpResult CommandSession::SendEdit(const DeviceEdit& edit) {
+    // The edit is of the pages' profile: an operation selects its profile before it edits.
+    if (edit.profile != m_model.Profile()) return OpResult::Refuse("the profile was not selected first");
+    ApplyFlags& flags = m_scheduler.Flags();
+    if (edit.single) flags.single[static_cast<std::size_t>(*edit.single)] = true;
+    if (edit.fireKeys) flags.fireKeyResend = true;
+    if (edit.key >= 0) m_scheduler.SetCurrentKey(edit.key);
+    const RunResult run = edit.power ? m_scheduler.RunNow(RunMode::Push, edit.kind) : SaveAndPush(edit.kind);
     if (!run.saved.ok) return OpResult::Refuse("the configuration was not saved: " + run.saved.error);
     if (std::string problem = DeliveryProblem(run); !problem.empty())
+        return {OpResult::Outcome::NoAnswer, std::move(problem)};
+    return {};
+}
+
+OpResult CommandSession::SendConfiguration(int profile, const std::vector<int>& keys) {
+    const RunResult sent = m_scheduler.SendNow(profile, keys);
+    if (std::string problem = DeliveryProblem(sent); !problem.empty())
         return {OpResult::Outcome::NoAnswer, std::move(problem)};
     return {};
 }
@@ -106,7 +117,7 @@ OperationResult CommandSession::ResetAndPush(RunResult* pushed) {
     const OperationResult reset = m_scheduler.FactoryReset();
     if (!reset.ok) return reset;
     m_stack.Commands().SetModel(m_model.Model());
-    const RunResult run = m_scheduler.RunNow(1, 0);
+    const RunResult run = m_scheduler.RunNow(RunMode::Synchronise, ApplyKind::None);
     if (pushed != nullptr) *pushed = run;
     if (!run.saved.ok) return {false, run.saved.error};
     return {};

@@ -47,19 +47,23 @@ public:
     // does: a synchronisation run that makes it the mouse's active profile. Nothing when it is
     // the current profile already.
     void SelectProfile(int profile);
-    // The page's edit of one kind pushed to the mouse: the document saved and announced first (as
-    // Apply does: the macro usage follows the keys), then the run of mode 0 with that kind, on
-    // this thread. Every settings command saves through here.
-    RunResult SaveAndPush(int kind);
     // The program's factory reset, then the whole document pushed (mode 1, forced).
     // pushed (when given) receives the push's result.
     OperationResult ResetAndPush(RunResult* pushed = nullptr);
-    // An operation's edit of the selected profile: saved and announced, then pushed on this
-    // thread (SaveAndPush).
-    OpResult Send(ApplyKind kind, int profile) override;
+    // An operation's edit is of the pages' profile: the profile it is for is selected first.
+    void BeforeEdit(int profile) override { SelectProfile(profile); }
+    // An operation's edit of the selected profile, pushed on this thread: the document saved and
+    // announced first (as Apply does: the macro usage follows the keys), except for a power
+    // option, whose value is in Set.ini; then the run of mode 0 with the edit's kind.
+    OpResult SendEdit(const DeviceEdit& edit) override;
     OpResult SendProfileChoice(int profile) override;
+    // The profile's document (or its given keys) written on this thread as a full push writes
+    // it (RunScheduler::SendNow); nothing is saved, drawn or read back.
+    OpResult SendConfiguration(int profile, const std::vector<int>& keys) override;
 
 private:
+    RunResult SaveAndPush(ApplyKind kind);
+
     class NullSink final : public MessageSink {
     public:
         void post(unsigned, std::intptr_t, std::intptr_t, std::string) override {}
@@ -67,6 +71,7 @@ private:
     };
 
     NullSink m_sink;
+    NoControlEvents m_events;
     DeviceStack m_stack;
     ModelSession m_model;
     RunScheduler m_scheduler;

@@ -11,7 +11,6 @@
 #include "common/JsonText.h"
 #include "common/ProgramPaths.h"
 #include "common/Text.h"
-#include "control/ControlMessages.h"
 #include "macro/MacroUsage.h"
 #include "settings/PowerOptions.h"
 
@@ -117,7 +116,7 @@ ConfigResult ModelSession::Save() {
     return saved;
 }
 
-ConfigResult ModelSession::SaveAndAnnounce(MessageSink* sink) {
+ConfigResult ModelSession::SaveAndAnnounce(ControlEvents* events) {
     const ConfigResult saved = Save();
     // Where each macro is used, for this model: rebuilt from the saved key tables.
     if (!m_modelName.empty()) {
@@ -125,7 +124,7 @@ ConfigResult ModelSession::SaveAndAnnounce(MessageSink* sink) {
         const MacroResult library = macros.SaveAll();
         if (!library.ok) DebugF("macro library not written: %s\n", library.message);
     }
-    if (sink != nullptr) sink->post(kMsgMacroReload, 1, 0);
+    if (events != nullptr) events->MacroLibrarySaved();
     return saved;
 }
 

@@ -14,6 +14,7 @@
 #include "config/DeviceFeature.h"
 #include "config/KeyFunctionCatalog.h"
 #include "config/MouseConfig.h"
+#include "control/ControlEvents.h"
 #include "device/DeviceEntry.h"
 #include "device/MessageSink.h"
 #include "device/SettingsSource.h"
@@ -65,9 +66,9 @@ public:
 
     // The document into the model's MouseConfig.json, then the chip-reset DPI labels.
     ConfigResult Save();
-    // Save, then the model's macro usage list and the macro library, then message 2047 (when a
-    // sink is given).
-    ConfigResult SaveAndAnnounce(MessageSink* sink);
+    // Save, then the model's macro usage list and the macro library, then MacroLibrarySaved
+    // (when events are given).
+    ConfigResult SaveAndAnnounce(ControlEvents* events);
 
     // The factory configuration: ResetMouseConfig.json over MouseConfig.json (refused, changing
     // nothing, when the factory file is missing or damaged), the description's [Reset] power

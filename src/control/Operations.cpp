@@ -71,8 +71,19 @@ OpResult SetReportRate(ModelSession& model, RateConnection connection, EditSende
     if (option < 0 || option >= options)
         return OpResult::Refuse(
             Format("report rate option %d is not offered; the options are 0 to %d", option, options - 1));
+    sender.BeforeEdit(profile);
     StoreReportRate(model.doc.adv[static_cast<std::size_t>(profile)], connection, option);
     return sender.Send(ApplyKind::ReportRate, profile);
+}
+
+OpResult ApplyConfiguration(ModelSession& model, EditSender& sender, int profile,
+                            const std::vector<int>& keys) {
+    if (profile < -1 || profile >= kConfigProfiles)
+        return OpResult::Refuse(Format("profile %d is not 0..2", profile));
+    for (int key : keys)
+        if (key < 0 || key >= kKeyCount)
+            return OpResult::Refuse(Format("key %d is not 0..%d", key, kKeyCount - 1));
+    return sender.SendConfiguration(profile < 0 ? model.Profile() : profile, keys);
 }
 
 OpResult SelectProfile(ModelSession& model, RunScheduler& scheduler, EditSender& sender, int profile) {
@@ -101,11 +112,11 @@ int RateCountOfFolder(const std::filesystem::path& programFolder, const std::str
     return count;
 }
 
-OpResult ResetToFactory(ModelSession& model, MessageSink* sink) {
+OpResult ResetToFactory(ModelSession& model, ControlEvents* events) {
     const int chip = model.chip;
     const OperationResult reset = model.FactoryReset(model.Profile(), [chip] { return chip; });
     if (!reset.ok) return OpResult::Refuse(reset.error);
-    model.SaveAndAnnounce(sink);
+    model.SaveAndAnnounce(events);
     model.DrawAllProfileIds();
     return {};
 }

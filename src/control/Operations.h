@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
@@ -29,20 +31,49 @@ struct OpResult {
     static OpResult Refuse(std::string why) { return {Outcome::Refused, std::move(why)}; }
 };
 
+// What one edit sends: the write of its kind (the command set's operation of the edited
+// setting) for the profile, or, for a power option, that option's own single write; the fire
+// value sends every fire key of the profile again, a key's edit that key's write.
+struct DeviceEdit {
+    ApplyKind kind = ApplyKind::Params;
+    int profile = 0;
+    std::optional<SingleSetting> single;
+    bool fireKeys = false;
+    int key = -1;        // the key a key write sends (kinds Key and ComboKey)
+    bool power = false;  // a power option of Set.ini: the document itself did not change
+};
+
 // How an operation's edit reaches the mouse. The window hands it to its device worker (the end
 // of the run comes back to the window, which shows it); zorctl saves and runs it on its own
 // thread and answers whether the mouse took it. Either way the same frames are sent.
 class EditSender {
 public:
     virtual ~EditSender() = default;
-    virtual OpResult Send(ApplyKind kind, int profile) = 0;
+    // Called once an edit's input has passed every check and before the document changes: the
+    // edit's profile becomes the one the edits go to (zorctl makes it the mouse's profile first,
+    // as choosing it in the program does; the window's pages edit their own profile).
+    virtual void BeforeEdit(int /*profile*/) {}
+    virtual OpResult SendEdit(const DeviceEdit& edit) = 0;
+    OpResult Send(ApplyKind kind, int profile) {
+        return SendEdit(DeviceEdit{kind, profile, {}, false, -1, false});
+    }
     // A profile chosen by the user: the synchronisation run that makes it the mouse's profile.
     virtual OpResult SendProfileChoice(int profile) = 0;
+    // Apply: the document of a profile (only the given keys, when there are any) brought into
+    // the mouse. The window saves and announces the document and pushes what its pages changed
+    // (the edited macros' keys among it) for the profile it shows; zorctl writes everything the
+    // document holds for the profile, as a full push does.
+    virtual OpResult SendConfiguration(int profile, const std::vector<int>& keys) = 0;
 };
 
 // The profile the pages show and the edits go to becomes profile (0..2), and the mouse is made
 // to switch to it. Refused while a run is on the mouse (the pages keep the profile they show).
 OpResult SelectProfile(ModelSession& model, RunScheduler& scheduler, EditSender& sender, int profile);
+
+// Apply: the profile's document (or only the keys given, 0..19) sent to the mouse; profile -1 is
+// the pages' profile.
+OpResult ApplyConfiguration(ModelSession& model, EditSender& sender, int profile = -1,
+                            const std::vector<int>& keys = {});
 
 // Why a run did not bring a change into the mouse (one line), or "" when it did. The change
 // itself is saved: the next synchronisation with the mouse sends it.
@@ -63,10 +94,10 @@ int RateCountOfFolder(const std::filesystem::path& programFolder, const std::str
 
 // The factory reset of the loaded model: the factory document, the description's power and
 // sensor defaults, the reload, the profile's macro usage entry dropped, the document saved and
-// announced (when a sink is given), four new profile identifiers: the mouse no longer matches
+// announced (when events are given), four new profile identifiers: the mouse no longer matches
 // them, so the next synchronisation pushes everything. Refused, changing nothing, when the
 // factory file is missing or damaged.
-OpResult ResetToFactory(ModelSession& model, MessageSink* sink);
+OpResult ResetToFactory(ModelSession& model, ControlEvents* events);
 
 // The device's code for 400 DPI, which a DPI event of a macro carries, from the model in use as
 // the program loads it: the selected mouse's model for the chip it reports (the application's own

@@ -3,14 +3,13 @@
 #include <algorithm>
 
 #include "common/Debug.h"
-#include "control/ControlMessages.h"
 #include "control/Operations.h"
 #include "device/DevicePresence.h"
 
 namespace zor::control {
 
-RunScheduler::RunScheduler(DeviceStack& stack, ModelSession& model, MessageSink& sink)
-    : m_stack(stack), m_model(model), m_sink(sink) {}
+RunScheduler::RunScheduler(DeviceStack& stack, ModelSession& model, ControlEvents& events)
+    : m_stack(stack), m_model(model), m_events(events) {}
 
 RunScheduler::~RunScheduler() {
     m_worker.Join();
@@ -23,16 +22,16 @@ bool RunScheduler::RequestApply(ApplyKind kind, bool synchronise, int profile, b
         m_flags.profileChanged = false;
         return false;
     }
-    m_kind = static_cast<int>(kind);
+    m_kind = kind;
     if (profile >= 0 && profile < kConfigProfiles) m_model.SetProfile(profile);
-    const Start start = StartRun(synchronise ? 1 : 0);
+    const Start start = StartRun(synchronise ? RunMode::Synchronise : RunMode::Push);
     return start != Start::Refused && start != Start::NoModel;
 }
 
-bool RunScheduler::RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected) {
+bool RunScheduler::RequestSingleWrite(std::optional<SingleSetting> setting, ApplyKind kind, bool connected) {
     if (m_reading || m_running) return false;
     if (setting) m_flags.single[static_cast<std::size_t>(*setting)] = true;
-    if (!RequestApply(static_cast<ApplyKind>(kind), false, m_model.Profile(), connected)) {
+    if (!RequestApply(kind, false, m_model.Profile(), connected)) {
         m_flags.single = {};
         return false;
     }
@@ -50,7 +49,7 @@ std::shared_ptr<const MacroLibrary> RunScheduler::SnapshotMacros(const SettingsR
     return snapshot;
 }
 
-ApplyJob RunScheduler::MakeJob(int mode) {
+ApplyJob RunScheduler::MakeJob(RunMode mode) {
     // The power and sensor options are read from the settings file before every push, and the
     // rate sent is the one of the connection in use.
     m_model.doc.SetPower(m_model.LoadPower());
@@ -80,20 +79,20 @@ ApplyJob RunScheduler::MakeJob(int mode) {
     return job;
 }
 
-RunScheduler::Start RunScheduler::StartRun(int mode) {
+RunScheduler::Start RunScheduler::StartRun(RunMode mode) {
     if (!m_model.Description().ok()) {
-        DebugF("run of mode %d dropped: %s\n", mode, m_model.Description().error);
+        DebugF("run of mode %d dropped: %s\n", static_cast<int>(mode), m_model.Description().error);
         return Start::NoModel;
     }
     if (!m_model.DocumentLoaded() && !m_flags.rebuildFromMouse) {
-        DebugF("run of mode %d refused: the configuration document was not read\n", mode);
+        DebugF("run of mode %d refused: the configuration document was not read\n", static_cast<int>(mode));
         m_flags = {};
         return Start::Refused;
     }
     m_mode = mode;
     if (m_running) return Start::AlreadyRunning;
     if (m_worker.Busy()) {
-        DebugF("run of mode %d waits for the device-state read\n", mode);
+        DebugF("run of mode %d waits for the device-state read\n", static_cast<int>(mode));
         m_runPending = true;
         return Start::Waiting;
     }
@@ -107,7 +106,7 @@ RunScheduler::Start RunScheduler::StartRun(int mode) {
             std::lock_guard lock(m_resultMutex);
             m_outcome = outcome;
         }
-        m_sink.post(kMsgApplyEnd, 0, 0);
+        m_events.RunEnded();
     });
     return Start::Started;
 }
@@ -115,7 +114,7 @@ RunScheduler::Start RunScheduler::StartRun(int mode) {
 RunScheduler::Start RunScheduler::StartReadBack() {
     m_flags = {};
     m_flags.rebuildFromMouse = true;
-    return StartRun(1);
+    return StartRun(RunMode::Synchronise);
 }
 
 RunResult RunScheduler::Absorb(const ApplyOutcome& outcome) {
@@ -179,11 +178,12 @@ RunResult RunScheduler::FinishRun() {
     return result;
 }
 
-RunScheduler::ReadStart RunScheduler::StartStateRead(int wParam, int lParam) {
+RunScheduler::ReadStart RunScheduler::StartStateRead(StateReadCause cause) {
     if (DeviceBusy()) {
         // A change of the connection must not be lost: it is read as soon as the device is free.
-        if (wParam != 0 || lParam != 0) {
-            m_pendingRead = {std::max(m_pendingRead.first, wParam), std::max(m_pendingRead.second, lParam)};
+        if (cause.connectionChanged || cause.firstRead) {
+            m_pendingRead.connectionChanged = m_pendingRead.connectionChanged || cause.connectionChanged;
+            m_pendingRead.firstRead = m_pendingRead.firstRead || cause.firstRead;
             m_readPending = true;
         }
         DebugLine("device-state read deferred: the device is busy\n");
@@ -191,7 +191,8 @@ RunScheduler::ReadStart RunScheduler::StartStateRead(int wParam, int lParam) {
     }
     if (m_stack.SelectedEntry() == nullptr) return ReadStart::NoDevice;
     m_reading = true;
-    m_worker.Start([this, wParam, lParam] {
+    m_readCause = cause;
+    m_worker.Start([this] {
         CommandSet& commands = m_stack.Commands();
         commands.Link().Resume();  // each read gives a mouse that stopped answering a new chance
         commands.Request().op = kOpStatus;
@@ -202,18 +203,19 @@ RunScheduler::ReadStart RunScheduler::StartStateRead(int wParam, int lParam) {
             std::lock_guard lock(m_resultMutex);
             m_stateRead = read;
         }
-        m_sink.post(kMsgStateReadDone, wParam, lParam);
+        m_events.StateReadEnded();
     });
     return ReadStart::Started;
 }
 
-StateReadResult RunScheduler::FinishStateRead(int wParam, int lParam) {
+StateReadResult RunScheduler::FinishStateRead() {
     m_worker.Join();
     StateReadResult result;
     {
         std::lock_guard lock(m_resultMutex);
         result.read = m_stateRead;
     }
+    const StateReadCause cause = m_readCause;
     const StateRead& read = result.read;
     const bool cable = m_stack.Presence().ConnectionKind() == kConnectionCable;
     const int before = m_receiverLink;
@@ -222,19 +224,19 @@ StateReadResult RunScheduler::FinishStateRead(int wParam, int lParam) {
     if (read.ok) {
         m_receiverLink = cable ? 1 : (read.connection != 0 ? 1 : 0);
         m_stack.Presence().SetReceiverState(m_receiverLink);
-        if (m_receiverLink == 1 && lParam == 1 && read.chip != 0 && read.chip != m_model.chip) {
+        if (m_receiverLink == 1 && cause.firstRead && read.chip != 0 && read.chip != m_model.chip) {
             // Another sensor chip: another DPI table and option set.
             const int chip = read.chip;
             m_model.LoadModel(m_stack.SelectedEntry(), Ble(), [chip] { return chip; });
             m_stack.Commands().SetModel(m_model.Model());
             result.modelReloaded = true;
         }
-    } else if (!cable && lParam == 1) {
+    } else if (!cable && cause.firstRead) {
         m_receiverLink = 0;
         m_stack.Presence().SetReceiverState(0);
     }
     m_reading = false;
-    result.linkChanged = before != m_receiverLink || wParam != 0;
+    result.linkChanged = before != m_receiverLink || cause.connectionChanged;
     // A mouse that has just come into reach is brought into step with the document.
     if (read.ok && m_receiverLink == 1 && (before != 1 || !m_everFound)) {
         m_everFound = true;
@@ -258,7 +260,7 @@ bool RunScheduler::StartChargeCounterRead() {
             std::lock_guard lock(m_resultMutex);
             m_chargeCounter = read ? r.chargeCounter : -1;
         }
-        m_sink.post(kMsgChargeCounterRead, 0, 0);
+        m_events.ChargeCounterReadEnded();
     });
     return true;
 }
@@ -269,15 +271,15 @@ int RunScheduler::FinishChargeCounterRead() {
     return m_chargeCounter;
 }
 
-std::optional<std::pair<int, int>> RunScheduler::TakePendingRead() {
+std::optional<StateReadCause> RunScheduler::TakePendingRead() {
     if (!m_readPending || DeviceBusy()) return std::nullopt;
     m_readPending = false;
-    const auto pending = m_pendingRead;
-    m_pendingRead = {0, 0};
+    const StateReadCause pending = m_pendingRead;
+    m_pendingRead = {};
     return pending;
 }
 
-std::optional<int> RunScheduler::TakePendingRun() {
+std::optional<RunMode> RunScheduler::TakePendingRun() {
     if (!m_runPending || DeviceBusy()) return std::nullopt;
     m_runPending = false;
     return m_mode;
@@ -285,7 +287,7 @@ std::optional<int> RunScheduler::TakePendingRun() {
 
 OperationResult RunScheduler::FactoryReset() {
     if (m_running) return {false, "a transfer to the mouse is in progress"};
-    const OpResult reset = ResetToFactory(m_model, &m_sink);
+    const OpResult reset = ResetToFactory(m_model, &m_events);
     if (!reset.Done()) return {false, reset.reason};
     m_flags.forcePush = true;
     return {};
@@ -296,7 +298,7 @@ OperationResult RunScheduler::RestoreFactoryDocument() {
     const int chip = m_model.chip;
     const OperationResult restored = m_model.RestoreFactoryDocument([chip] { return chip; });
     if (!restored.ok) return restored;
-    m_model.SaveAndAnnounce(&m_sink);
+    m_model.SaveAndAnnounce(&m_events);
     PrepareFullPush();
     return {};
 }
@@ -306,7 +308,7 @@ void RunScheduler::PrepareFullPush() {
     m_flags.forcePush = true;
 }
 
-RunResult RunScheduler::RunNow(int mode, int kind) {
+RunResult RunScheduler::RunNow(RunMode mode, ApplyKind kind) {
     m_mode = mode;
     m_kind = kind;
     ApplyJob job = MakeJob(mode);
@@ -315,7 +317,7 @@ RunResult RunScheduler::RunNow(int mode, int kind) {
 }
 
 RunResult RunScheduler::SendNow(int profile, const std::vector<int>& keys) {
-    ApplyJob job = MakeJob(1);
+    ApplyJob job = MakeJob(RunMode::Synchronise);
     job.profile = std::clamp(profile, 0, kConfigProfiles - 1);
     const ApplyOutcome outcome = SendProfile(m_stack.Commands(), job, keys);
     RunResult result;

@@ -2,9 +2,9 @@
 // apply run (mode 1 synchronises on connect, mode 0 pushes an edit) or the device-state read —
 // with the pipeline's flags between runs, a read or a run asked for while the device is busy
 // kept until it is free, and each run's outcome put back into the document on the owner's
-// thread. The worker reports its end through the message sink (kMsgApplyEnd, kMsgStateReadDone);
-// the owner then calls FinishRun / FinishStateRead. zorctl runs the same passes on its own
-// thread with RunNow.
+// thread. The worker reports its end through ControlEvents (RunEnded, StateReadEnded); the owner
+// then calls FinishRun / FinishStateRead. zorctl runs the same passes on its own thread with
+// RunNow.
 #pragma once
 
 #include <memory>
@@ -12,6 +12,7 @@
 #include <optional>
 #include <utility>
 
+#include "control/ControlEvents.h"
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
 #include "settings/ApplyPipeline.h"
@@ -52,7 +53,7 @@ struct StateReadResult {
 
 class RunScheduler {
 public:
-    RunScheduler(DeviceStack& stack, ModelSession& model, MessageSink& sink);
+    RunScheduler(DeviceStack& stack, ModelSession& model, ControlEvents& events);
     ~RunScheduler();
     RunScheduler(const RunScheduler&) = delete;
     RunScheduler& operator=(const RunScheduler&) = delete;
@@ -60,8 +61,8 @@ public:
     ApplyFlags& Flags() { return m_flags; }
     bool RunInProgress() const { return m_running; }
     bool ReadInProgress() const { return m_reading; }
-    int Mode() const { return m_mode; }
-    int Kind() const { return m_kind; }
+    RunMode Mode() const { return m_mode; }
+    ApplyKind Kind() const { return m_kind; }
     // The key the next key write (kinds 4 and 5) sends: the key page's current key.
     void SetCurrentKey(int key) { m_currentKey = key; }
     // A run or a read is on the device (or being collected).
@@ -71,9 +72,9 @@ public:
     // profile: dropped (false) while a state read runs or no device is connected; otherwise the
     // kind and profile are kept and a run starts.
     bool RequestApply(ApplyKind kind, bool synchronise, int profile, bool connected);
-    // A power or sensor option changed: its single write (if it has one) is flagged, then 2051
-    // of its kind. Dropped while the device is busy.
-    bool RequestSingleWrite(std::optional<SingleSetting> setting, int kind, bool connected);
+    // A power or sensor option changed: its single write (if it has one) is flagged, then an
+    // edit run of its kind. Dropped while the device is busy.
+    bool RequestSingleWrite(std::optional<SingleSetting> setting, ApplyKind kind, bool connected);
 
     enum class Start { Started, Waiting, AlreadyRunning, Refused, NoModel };
     // Started: the worker runs it. Waiting: it starts when the state read ends.
@@ -81,27 +82,29 @@ public:
     // be read from its file, and a document that was not read is never sent (the flags of the
     // refused request are dropped). NoModel: the model's description was refused, so no document
     // was loaded: nothing is pushed.
-    Start StartRun(int mode);
+    Start StartRun(RunMode mode);
     // A run that only reads what the mouse holds and rebuilds the document from it
     // (ModelSession::RebuildFromMouse when it ends); it writes nothing to the mouse.
     Start StartReadBack();
-    // The run's end (after kMsgApplyEnd): the outcome into the document, the document saved.
+    // The run's end (after RunEnded): the outcome into the document, the document saved.
     RunResult FinishRun();
 
     enum class ReadStart { Started, Deferred, NoDevice };
-    ReadStart StartStateRead(int wParam, int lParam);
-    // The read's end (after kMsgStateReadDone, with the message's parameters).
-    StateReadResult FinishStateRead(int wParam, int lParam);
+    // A read asked for while the device is busy is kept when it has a cause (a plain refresh is
+    // not), its causes joined with those of any other kept read.
+    ReadStart StartStateRead(StateReadCause cause);
+    // The read's end (after StateReadEnded), judged by the cause it was started for.
+    StateReadResult FinishStateRead();
     // The charge counter read (for the settings window) on the device worker: false, and nothing
     // started, while the device is busy or no device is selected. Its end is posted as
-    // kMsgChargeCounterRead; FinishChargeCounterRead then answers the count, -1 when the mouse
+    // ChargeCounterReadEnded; FinishChargeCounterRead then answers the count, -1 when the mouse
     // gave no valid reply.
     bool StartChargeCounterRead();
     int FinishChargeCounterRead();
-    // A read that was deferred while the device was busy: its parameters, now due.
-    std::optional<std::pair<int, int>> TakePendingRead();
+    // A read that was deferred while the device was busy: its cause, now due.
+    std::optional<StateReadCause> TakePendingRead();
     // A run that waited for the state read: its mode, now due.
-    std::optional<int> TakePendingRun();
+    std::optional<RunMode> TakePendingRun();
 
     // The receiver's link as the last read found it (-1 unknown, 0 no mouse, 1 linked).
     int ReceiverLink() const { return m_receiverLink; }
@@ -124,30 +127,31 @@ public:
     void PrepareFullPush();
 
     // One pass on the calling thread (the command-line tool): the same job, the same outcome.
-    RunResult RunNow(int mode, int kind);
+    RunResult RunNow(RunMode mode, ApplyKind kind);
     // Everything of a profile (or only the given keys) sent from the document as a full push
     // sends it, on the calling thread; nothing is drawn, read back or saved.
     RunResult SendNow(int profile, const std::vector<int>& keys);
 
 private:
-    ApplyJob MakeJob(int mode);
+    ApplyJob MakeJob(RunMode mode);
     RunResult Absorb(const ApplyOutcome& outcome);
     std::shared_ptr<const MacroLibrary> SnapshotMacros(const SettingsRecord& settings) const;
     bool Ble() const { return m_stack.Link().bleMode.load() != 0; }
 
     DeviceStack& m_stack;
     ModelSession& m_model;
-    MessageSink& m_sink;
+    ControlEvents& m_events;
     DeviceWorker m_worker;
     ApplyFlags m_flags;
-    int m_mode = 0;
-    int m_kind = 0;
+    RunMode m_mode = RunMode::Push;
+    ApplyKind m_kind = ApplyKind::None;
     int m_currentKey = 0;
     bool m_running = false;
     bool m_reading = false;
     bool m_runPending = false;
     bool m_readPending = false;
-    std::pair<int, int> m_pendingRead{0, 0};
+    StateReadCause m_pendingRead;
+    StateReadCause m_readCause;  // of the read on the device
     int m_receiverLink = -1;
     bool m_everFound = false;
     std::mutex m_resultMutex;

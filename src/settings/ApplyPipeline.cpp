@@ -19,12 +19,12 @@ public:
     }
     // Step 9: the write of the run's mode.
     void ModeWrite() {
-        if (m_job.mode == 1) {
+        if (m_job.mode == RunMode::Synchronise) {
             if (m_job.flags.regenerateAll) RenewIds(true, false);
             m_c.ApplyAll(m_job.profile);
             m_out.fullWrite = true;
         } else {
-            Repeat(m_job.kind, 0);
+            Repeat(static_cast<int>(m_job.kind), 0);
             m_out.singleWrite = true;
         }
     }
@@ -232,7 +232,7 @@ ApplyOutcome RunApply(CommandSet& commands, ApplyJob& job) {
         RunContext run(commands, job, out);
         if (job.flags.rebuildFromMouse) {
             run.ReadMouseSettings();
-        } else if (job.mode == 1) {
+        } else if (job.mode == RunMode::Synchronise) {
             run.Synchronise();
         } else {
             const bool edited = run.PushEdit();

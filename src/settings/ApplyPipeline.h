@@ -38,6 +38,7 @@ inline constexpr int kFireKeyFunction = 102;
 
 // What an edit run of mode 0 writes: the command set's operation of the edited setting.
 enum class ApplyKind : int {
+    None = 0,  // no edit of its own (a push of the macros' keys only)
     ActiveProfile = kOpProfile,
     ReportRate = kOpReportRate,
     Key = kOpKey,
@@ -47,6 +48,10 @@ enum class ApplyKind : int {
     Lighting = kOpLighting,
     Params = kOpParams,
 };
+
+// What a run does: synchronise the mouse with the document when it comes into reach (read the
+// identifiers, then push everything or read back), or push one edit.
+enum class RunMode { Push, Synchronise };
 
 // The user macros a run may send, copied out of the macro library on the UI thread so that the
 // worker never reads the library while the window edits or saves it.
@@ -93,8 +98,8 @@ struct MouseSettingsRead {
 };
 
 struct ApplyJob {
-    int mode = 0;     // 1: synchronise on connect (read ids, push or read back); 0: push an edit
-    int kind = 0;     // op of the last message 2051 (mode 0)
+    RunMode mode = RunMode::Push;
+    ApplyKind kind = ApplyKind::None;  // the edit a push writes
     int profile = 0;  // the pages' profile
     int currentKey = 0;
     bool ble = false;

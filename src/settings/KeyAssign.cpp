@@ -45,8 +45,8 @@ bool IsWheelSlot(int slot) {
     return slot == kWheelUpSlot || slot == kWheelDownSlot;
 }
 
-int ApplyKindOfSlot(int slot) {
-    return slot >= 16 && slot <= 19 ? kComboKeyApplyKind : kKeyApplyKind;
+ApplyKind ApplyKindOfSlot(int slot) {
+    return slot >= 16 && slot <= 19 ? ApplyKind::ComboKey : ApplyKind::Key;
 }
 
 bool ModelHasLighting(bool keySelLedVis, std::string_view productName) {

@@ -15,6 +15,7 @@
 #include "config/MouseConfig.h"
 #include "macro/MacVkAndText.h"
 #include "macro/MacroStore.h"
+#include "settings/ApplyPipeline.h"
 
 namespace zor {
 
@@ -22,8 +23,6 @@ inline constexpr int kWheelUpSlot = 16;
 inline constexpr int kWheelDownSlot = 17;
 inline constexpr int kLeftClickFunction = 1;
 inline constexpr int kReportRateFunction = 10;
-inline constexpr int kKeyApplyKind = 4;       // message 2051 kind of slots 0..15
-inline constexpr int kComboKeyApplyKind = 5;  // of slots 16..19
 inline constexpr std::string_view kWheelUpControl = "btn_Mouse_Scr_Up";
 inline constexpr std::string_view kWheelDownControl = "btn_Mouse_Scr_Dn";
 
@@ -35,8 +34,8 @@ bool IsWheelFunction(int code);
 // their "btn_MouseKey2_" forms give n, the wheel controls 16 and 17; -1 for any other name.
 int SlotOfKeyControl(std::string_view name);
 bool IsWheelSlot(int slot);
-// The kind of message 2051 that sends a slot.
-int ApplyKindOfSlot(int slot);
+// The edit that sends a slot: the key write of slots 0..15, the combination write of 16..19.
+ApplyKind ApplyKindOfSlot(int slot);
 
 // Whether the model offers lighting functions: the description's KeySelLedVis, except on the
 // models that have no lighting at all.

@@ -108,25 +108,29 @@ PowerSettings PowerOptions::ToDevice(const PowerValues& v) {
     return power;
 }
 
-std::optional<PowerChange> PowerChangeFor(int message) {
-    switch (message) {
-        case kMsgSavePowerChanged:
-            return PowerChange{kOpLighting, std::nullopt};
-        case kMsgSleepTimeChanged:
-            return PowerChange{kOpProfile, SingleSetting::SleepTime};
-        case kMsgPdTimeChanged:
-            return PowerChange{kOpProfile, SingleSetting::SecondTime};
-        case kMsgSensorSwitchesChanged:
-            return PowerChange{kOpProfile, SingleSetting::OptionA};
-        case kMsgLiftOffChanged:
-            return PowerChange{kOpProfile, SingleSetting::OptionB};
-        case kMsgShortPressChanged:
-            return PowerChange{kOpParams, SingleSetting::ValueB};
-        case kMsgMoveWakeChanged:
-            return PowerChange{kOpParams, SingleSetting::ValueD};
-        default:
-            return std::nullopt;
+PowerChange PowerChangeFor(PowerKey key) {
+    switch (key) {
+        case PowerKey::SavePowerSelect:
+            return {ApplyKind::Lighting, std::nullopt};
+        case PowerKey::SleepTime:
+            return {ApplyKind::ActiveProfile, SingleSetting::SleepTime};
+        case PowerKey::PDTime:
+            return {ApplyKind::ActiveProfile, SingleSetting::SecondTime};
+        case PowerKey::StraightLineCorrectEn:
+        case PowerKey::RippleCtrlEn:
+        case PowerKey::JitterCorrectEn:
+        case PowerKey::SmoothLineEn:
+            return {ApplyKind::ActiveProfile, SingleSetting::OptionA};
+        case PowerKey::LODHeight:
+            return {ApplyKind::ActiveProfile, SingleSetting::OptionB};
+        case PowerKey::ShortPress:
+            return {ApplyKind::Params, SingleSetting::ValueB};
+        case PowerKey::MoveWakeEn:
+            return {ApplyKind::Params, SingleSetting::ValueD};
+        case PowerKey::Count:
+            break;
     }
+    return {ApplyKind::ActiveProfile, std::nullopt};
 }
 
 PowerVisibility VisibilityFor(int chip, std::string_view model, bool powerSavingFlag) {

@@ -37,15 +37,6 @@ enum class PowerKey {
 };
 inline constexpr std::size_t kPowerKeyCount = static_cast<std::size_t>(PowerKey::Count);
 
-// The change messages the pages send to the main window.
-inline constexpr int kMsgSavePowerChanged = 2060;
-inline constexpr int kMsgSleepTimeChanged = 2061;
-inline constexpr int kMsgSensorSwitchesChanged = 2062;
-inline constexpr int kMsgLiftOffChanged = 2063;
-inline constexpr int kMsgPdTimeChanged = 2066;
-inline constexpr int kMsgMoveWakeChanged = 2068;
-inline constexpr int kMsgShortPressChanged = 2074;
-
 struct PowerRange {
     int min = 0;
     int max = 1;
@@ -62,19 +53,18 @@ inline constexpr PowerRange kSwitchRange{0, 1};
 struct PowerKeyInfo {
     PowerKey key;
     const char* name;  // key in section "Set"
-    int message;       // the message a change of this value sends
 };
 inline constexpr std::array<PowerKeyInfo, kPowerKeyCount> kPowerKeys{{
-    {PowerKey::SavePowerSelect, "SavePowerSelect", kMsgSavePowerChanged},
-    {PowerKey::SleepTime, "SleepTime", kMsgSleepTimeChanged},
-    {PowerKey::ShortPress, "ShortPress", kMsgShortPressChanged},
-    {PowerKey::PDTime, "PDTime", kMsgPdTimeChanged},
-    {PowerKey::LODHeight, "LODHeight", kMsgLiftOffChanged},
-    {PowerKey::StraightLineCorrectEn, "StraightLineCorrectEn", kMsgSensorSwitchesChanged},
-    {PowerKey::RippleCtrlEn, "RippleCtrlEn", kMsgSensorSwitchesChanged},
-    {PowerKey::JitterCorrectEn, "JitterCorrectEn", kMsgSensorSwitchesChanged},
-    {PowerKey::SmoothLineEn, "SmoothLineEn", kMsgSensorSwitchesChanged},
-    {PowerKey::MoveWakeEn, "MoveWakeEn", kMsgMoveWakeChanged},
+    {PowerKey::SavePowerSelect, "SavePowerSelect"},
+    {PowerKey::SleepTime, "SleepTime"},
+    {PowerKey::ShortPress, "ShortPress"},
+    {PowerKey::PDTime, "PDTime"},
+    {PowerKey::LODHeight, "LODHeight"},
+    {PowerKey::StraightLineCorrectEn, "StraightLineCorrectEn"},
+    {PowerKey::RippleCtrlEn, "RippleCtrlEn"},
+    {PowerKey::JitterCorrectEn, "JitterCorrectEn"},
+    {PowerKey::SmoothLineEn, "SmoothLineEn"},
+    {PowerKey::MoveWakeEn, "MoveWakeEn"},
 }};
 
 const PowerKeyInfo& InfoOf(PowerKey key);
@@ -133,14 +123,14 @@ private:
 int KeptInOrder(PowerKey key, int value, const PowerValues& current);
 bool TimersInOrder(const PowerValues& values);
 
-// What a change message makes the main window do: the kind of message 2051 and the single
-// write it flags (none for the power-saving switch, whose change goes out with the lighting).
+// What a change of a value sends: the kind of the edit run and the single write it flags (none
+// for the power-saving switch, whose change goes out with the lighting). The four sensor
+// switches share one write.
 struct PowerChange {
-    int kind = 0;
+    ApplyKind kind = ApplyKind::ActiveProfile;
     std::optional<SingleSetting> single;
 };
-// The change message's action; nothing for a number that is not a power message.
-std::optional<PowerChange> PowerChangeFor(int message);
+PowerChange PowerChangeFor(PowerKey key);
 
 // Visibility of the option rows. Keep leaves a row as it was.
 enum class RowVisibility { Keep, Show, Hide };

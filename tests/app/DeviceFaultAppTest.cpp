@@ -184,7 +184,7 @@ TEST_F(DeviceFaultAppTest, NoiseInsteadOfAnswersChangesNothingAndIsReported) {
     const LoopWatch idle = Idle();
     Mouse().InjectFault(MouseFault::Garbage, 0);
     const qsizetype runs = applied->count();
-    window->StartRun(1);  // the synchronisation a plug-in or a wake-up starts
+    window->StartRun(RunMode::Synchronise);  // the synchronisation a plug-in or a wake-up starts
     const LoopWatch watch([&] { return applied->count() > runs; }, 15000);
     watch.Check("garbage", idle);
     appliesSeen = applied->count();
@@ -195,7 +195,7 @@ TEST_F(DeviceFaultAppTest, NoiseInsteadOfAnswersChangesNothingAndIsReported) {
     EXPECT_EQ(BoxText(), Text("ApplyFailed"));
 
     Mouse().InjectFault(MouseFault::None);
-    window->StartRun(1);
+    window->StartRun(RunMode::Synchronise);
     ASSERT_TRUE(WaitApply());
     ExpectMouseHoldsTheDocument();
 }
@@ -254,7 +254,7 @@ TEST_F(DeviceFaultAppTest, TheApplyFailedBoxInBothSkins) {
         window->show();
         Mouse().SetStallMs(10);
         Mouse().InjectFault(MouseFault::StopAnswering, 0);
-        window->StartRun(1);
+        window->StartRun(RunMode::Synchronise);
         ASSERT_TRUE(WaitApply());
         ZOR_TRY_VERIFY(window->MessageBox() != nullptr);
         EXPECT_EQ(BoxText(), Text("ApplyFailed"));

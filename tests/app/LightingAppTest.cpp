@@ -3,6 +3,7 @@
 // switch of the settings in every push.
 #include "MainWindowFixture.h"
 
+#include "PickerAnswer.h"
 #include "support/UserInput.h"
 
 #include <QApplication>
@@ -52,33 +53,6 @@ TEST_F(MainWindowTest, TheLightingSwitchOfTheSettingsReachesEveryPush) {
     for (std::uint8_t b : edit) EXPECT_EQ(b & 0x40, 0);
     EXPECT_EQ(Mouse().State().lighting[0], 1);
 }
-
-// Answers the colour picker once it is open: a preset colour, then OK or Cancel.
-class PickerAnswer : public QObject {
-public:
-    PickerAnswer(const char* swatch, const char* button) : m_swatch(swatch), m_button(button) {
-        connect(&m_poll, &QTimer::timeout, this, [this] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* picker = qobject_cast<CPopColorWnd*>(w);
-                if (picker == nullptr || !picker->isVisible() || !picker->windowHandle() ||
-                    !picker->windowHandle()->isExposed())
-                    continue;
-                m_poll.stop();
-                ClickControl(picker->FindControl(QLatin1String(m_swatch)));
-                ClickControl(picker->FindControl(QLatin1String(m_button)));
-                answered = true;
-                return;
-            }
-        });
-        m_poll.start(10);
-    }
-    bool answered = false;
-
-private:
-    const char* m_swatch;
-    const char* m_button;
-    QTimer m_poll;
-};
 
 TEST_F(MainWindowTest, AGearColourComesBackFromThePickerAsMessage2025AndIsSent) {
     zor::test::WriteFile(folder / "res" / "MouseVarn" / "MouseA" / "Config" / "PopColor.ini",

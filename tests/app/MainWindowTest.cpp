@@ -234,7 +234,7 @@ TEST_F(MainWindowTest, SynchronisingAfterAProfileIdMismatchSendsTheFullApply) {
     state.profileIds = {7, 7, 7, 7};
     Mouse().SetState(state);
     Mouse().ClearFrames();
-    window->StartRun(1);
+    window->StartRun(RunMode::Synchronise);
     ASSERT_TRUE(WaitApply());
     EXPECT_EQ(Frames(kDpiWrite), 2);  // ApplyAll: every write WriteTimes times
     EXPECT_GT(Frames(0x04), 0);       // keys
@@ -242,7 +242,7 @@ TEST_F(MainWindowTest, SynchronisingAfterAProfileIdMismatchSendsTheFullApply) {
     EXPECT_EQ(Mouse().State().profileIds[0], window->Document().ProfileId(0));
 
     Mouse().ClearFrames();  // identifiers agree now: only reads
-    window->StartRun(1);
+    window->StartRun(RunMode::Synchronise);
     ASSERT_TRUE(WaitApply());
     EXPECT_EQ(Frames(kDpiWrite), 0);
 }

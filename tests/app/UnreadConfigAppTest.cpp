@@ -205,7 +205,7 @@ TEST_F(UnreadConfigAppTest, ReadingTheMouseRebuildsTheDocumentFromItAndSendsNoth
     EXPECT_EQ(json::parse(ReadFile(LiveFile())), document.ToJson());
 
     // The mouse and the document are in step: the next synchronisation sends nothing either.
-    window->StartRun(1);
+    window->StartRun(RunMode::Synchronise);
     ASSERT_TRUE(WaitApply());
     EXPECT_EQ(WriteFrames(), 0);
     EXPECT_EQ(document.adv[1].gears[1].value, 1600);

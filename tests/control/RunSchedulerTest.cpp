@@ -9,7 +9,6 @@
 #include "common/IniFile.h"
 #include "common/ProgramPaths.h"
 #include "common/Sleeper.h"
-#include "control/ControlMessages.h"
 #include "control/DeviceStack.h"
 #include "control/ModelSession.h"
 #include "control/RunScheduler.h"
@@ -23,6 +22,22 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+
+// The scheduler's events, recorded as messages of these numbers.
+constexpr unsigned kRunEnded = 1;
+constexpr unsigned kStateReadEnded = 2;
+
+class RecordedEvents final : public ControlEvents {
+public:
+    explicit RecordedEvents(RecordingMessageSink& sink) : m_sink(sink) {}
+    void RunEnded() override { m_sink.post(kRunEnded, 0, 0); }
+    void StateReadEnded() override { m_sink.post(kStateReadEnded, 0, 0); }
+    void ChargeCounterReadEnded() override {}
+    void MacroLibrarySaved() override {}
+
+private:
+    RecordingMessageSink& m_sink;
+};
 
 constexpr std::uint8_t kCmdProfile = 0x02;
 constexpr std::uint8_t kCmdDpi = 0x06;
@@ -45,7 +60,7 @@ protected:
         options.watchHotplug = false;
         stack = std::make_unique<DeviceStack>(options, sink);
         model = std::make_unique<ModelSession>(root);
-        scheduler = std::make_unique<RunScheduler>(*stack, *model, sink);
+        scheduler = std::make_unique<RunScheduler>(*stack, *model, events);
         ASSERT_TRUE(stack->LoadAndSelect());
         model->LoadSources();
         ASSERT_TRUE(model->LoadModel(stack->SelectedEntry(), false, [] { return 6; }).load.ok);
@@ -65,7 +80,7 @@ protected:
     }
     // Waits for the worker's report and collects the run, as the window does on the message.
     RunResult FinishRun() {
-        EXPECT_TRUE(sink.WaitForCount(kMsgApplyEnd, ++runsEnded, 5s));
+        EXPECT_TRUE(sink.WaitForCount(kRunEnded, ++runsEnded, 5s));
         return scheduler->FinishRun();
     }
 
@@ -73,6 +88,7 @@ protected:
     fs::path root;
     RecordingSleeper sleeper;
     RecordingMessageSink sink;
+    RecordedEvents events{sink};
     std::unique_ptr<DeviceStack> stack;
     std::unique_ptr<ModelSession> model;
     std::unique_ptr<RunScheduler> scheduler;
@@ -121,13 +137,13 @@ TEST_F(SchedulerTest, NothingIsPushedForAModelWhoseDescriptionWasRefused) {
     EXPECT_EQ(model->Description().fault, DescriptionFault::OutOfRange);
     Mouse().ClearFrames();
     EXPECT_FALSE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, true));
-    EXPECT_EQ(scheduler->StartRun(1), RunScheduler::Start::NoModel);
+    EXPECT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::NoModel);
     EXPECT_FALSE(scheduler->RunInProgress());
     EXPECT_TRUE(Mouse().Frames().empty());
 
     zor::test::WriteFile(description, good);
     ASSERT_TRUE(model->LoadModel(stack->SelectedEntry(), false, [] { return 6; }).load.ok);
-    ASSERT_EQ(scheduler->StartRun(1), RunScheduler::Start::Started);
+    ASSERT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::Started);
     EXPECT_TRUE(FinishRun().ran);
 }
 
@@ -136,29 +152,29 @@ TEST_F(SchedulerTest, RequestsAreDroppedDuringAStateReadOrWithoutADeviceAndRunsW
     EXPECT_FALSE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, false));  // no device connected
     EXPECT_FALSE(scheduler->Flags().profileChanged);
 
-    ASSERT_EQ(scheduler->StartStateRead(0, 1), RunScheduler::ReadStart::Started);
+    ASSERT_EQ(scheduler->StartStateRead({false, true}), RunScheduler::ReadStart::Started);
     EXPECT_FALSE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, true));  // dropped while the read runs
-    EXPECT_EQ(scheduler->StartRun(1), RunScheduler::Start::Waiting);
-    EXPECT_EQ(scheduler->StartStateRead(1, 1), RunScheduler::ReadStart::Deferred);
+    EXPECT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::Waiting);
+    EXPECT_EQ(scheduler->StartStateRead({true, true}), RunScheduler::ReadStart::Deferred);
     EXPECT_FALSE(scheduler->TakePendingRun());  // the device is still busy
 
-    ASSERT_TRUE(sink.WaitForCount(kMsgStateReadDone, 1, 5s));
-    const StateReadResult read = scheduler->FinishStateRead(0, 1);
+    ASSERT_TRUE(sink.WaitForCount(kStateReadEnded, 1, 5s));
+    const StateReadResult read = scheduler->FinishStateRead();
     EXPECT_TRUE(read.read.ok);
     EXPECT_EQ(read.read.battery & 0x7F, 80);
     EXPECT_TRUE(read.synchronise);  // the first answer of a mouse in reach
-    EXPECT_EQ(scheduler->TakePendingRun(), std::optional<int>(1));
+    EXPECT_EQ(scheduler->TakePendingRun(), std::optional<RunMode>(RunMode::Synchronise));
     const auto deferred = scheduler->TakePendingRead();
     ASSERT_TRUE(deferred);
-    EXPECT_EQ(*deferred, std::make_pair(1, 1));
+    EXPECT_EQ(*deferred, (StateReadCause{true, true}));
     EXPECT_FALSE(scheduler->TakePendingRead());  // taken once
 }
 
 TEST_F(SchedulerTest, ASecondStartWhileARunIsInProgressOnlyStoresTheMode) {
-    ASSERT_EQ(scheduler->StartRun(0), RunScheduler::Start::Started);
-    EXPECT_EQ(scheduler->StartRun(1), RunScheduler::Start::AlreadyRunning);
-    EXPECT_EQ(scheduler->Mode(), 1);
-    EXPECT_EQ(scheduler->StartStateRead(0, 0), RunScheduler::ReadStart::Deferred);
+    ASSERT_EQ(scheduler->StartRun(RunMode::Push), RunScheduler::Start::Started);
+    EXPECT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::AlreadyRunning);
+    EXPECT_EQ(scheduler->Mode(), RunMode::Synchronise);
+    EXPECT_EQ(scheduler->StartStateRead({}), RunScheduler::ReadStart::Deferred);
     FinishRun();
     EXPECT_FALSE(scheduler->TakePendingRead());  // a plain refresh is not kept
 }
@@ -166,7 +182,7 @@ TEST_F(SchedulerTest, ASecondStartWhileARunIsInProgressOnlyStoresTheMode) {
 TEST_F(SchedulerTest, TheFullPushSendsThePowerOptionsOfTheSettingsFile) {
     Mouse().ClearFrames();
     scheduler->Flags().forcePush = true;
-    ASSERT_EQ(scheduler->StartRun(1), RunScheduler::Start::Started);
+    ASSERT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::Started);
     FinishRun();
     const VirtualMouseState s = Mouse().State();
     EXPECT_EQ(s.sleepTime, 7 * 60);
@@ -214,7 +230,7 @@ TEST_F(SchedulerTest, AFactoryResetRestoresTheDocumentAndThePowerOptionsAndPushe
     EXPECT_NE(model->doc.adv[0].gears[0].value, 12345);
 
     Mouse().ClearFrames();
-    ASSERT_EQ(scheduler->StartRun(1), RunScheduler::Start::Started);
+    ASSERT_EQ(scheduler->StartRun(RunMode::Synchronise), RunScheduler::Start::Started);
     const RunResult pushed = FinishRun();
     EXPECT_TRUE(pushed.fullWrite);
     EXPECT_EQ(Mouse().State().sleepTime, 5 * 60);
@@ -252,7 +268,7 @@ TEST_F(SchedulerTest, SavingWritesOnlyADocumentThatWasReadFromItsFile) {
 
 TEST_F(SchedulerTest, ARunOnTheCallingThreadSendsWhatTheWorkerSends) {
     Mouse().ClearFrames();
-    EXPECT_TRUE(scheduler->RunNow(0, 6).saved.ok);
+    EXPECT_TRUE(scheduler->RunNow(RunMode::Push, ApplyKind::Dpi).saved.ok);
     const auto byWorker = Mouse().Frames().size();
     Mouse().ClearFrames();
     ASSERT_TRUE(scheduler->RequestApply(ApplyKind::Dpi, false, 0, true));
@@ -271,7 +287,7 @@ TEST_F(SchedulerTest, IdentifiersDrawnWhileARunRenewsItsOwnAreAllValid) {
         scheduler->PrepareFullPush();
         ++draws;
         for (int p = 0; p < kProfileCount; ++p) ASSERT_NE(model->doc.ProfileId(p), 0);
-    } while (sink.MessagesOf(kMsgApplyEnd).size() <= runsEnded && draws < 2000);
+    } while (sink.MessagesOf(kRunEnded).size() <= runsEnded && draws < 2000);
     const RunResult result = FinishRun();
     EXPECT_TRUE(result.ran);
     EXPECT_NE(model->doc.ProfileId(0), 0);

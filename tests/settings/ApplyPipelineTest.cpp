@@ -40,8 +40,8 @@ protected:
 
     ApplyJob Job(int mode, int kind = kOpDpi) {
         ApplyJob job;
-        job.mode = mode;
-        job.kind = kind;
+        job.mode = mode == 1 ? RunMode::Synchronise : RunMode::Push;
+        job.kind = static_cast<ApplyKind>(kind);
         job.writeTimes = 3;
         job.connectionType = mouse->Kind() == VirtualLinkKind::Cable ? 1 : 2;
         for (auto& profile : job.settings.profiles) {

@@ -70,10 +70,10 @@ TEST(KeyControls, ClickMarkSecondLayoutAndWheelControlsNameTheirSlots) {
     for (const char* bad : {"btn_MouseKey_Click20", "btn_MouseKey_Click", "btn_MouseKey_Click1x",
                             "btn_MouseKey_Click-1", "btn_MouseKey_Apply", "btn_MouseKey_Click007"})
         EXPECT_EQ(SlotOfKeyControl(bad), -1) << bad;
-    EXPECT_EQ(ApplyKindOfSlot(0), 4);
-    EXPECT_EQ(ApplyKindOfSlot(15), 4);
-    EXPECT_EQ(ApplyKindOfSlot(16), 5);
-    EXPECT_EQ(ApplyKindOfSlot(19), 5);
+    EXPECT_EQ(ApplyKindOfSlot(0), ApplyKind::Key);
+    EXPECT_EQ(ApplyKindOfSlot(15), ApplyKind::Key);
+    EXPECT_EQ(ApplyKindOfSlot(16), ApplyKind::ComboKey);
+    EXPECT_EQ(ApplyKindOfSlot(19), ApplyKind::ComboKey);
     EXPECT_TRUE(ModelHasLighting(true, "Zor MouseA"));
     EXPECT_FALSE(ModelHasLighting(false, "Zor MouseA"));
     EXPECT_FALSE(ModelHasLighting(true, "Zor MouseA Lite"));
@@ -279,7 +279,7 @@ protected:
         KeyAssignContext context{doc, macros, catalog, keys, {}};
         ASSERT_EQ(AssignKey(context, 1, slot, choice), AssignStatus::Assigned);
         ApplyJob job;
-        job.mode = 0;
+        job.mode = RunMode::Push;
         job.kind = ApplyKindOfSlot(slot);
         job.profile = 1;
         job.currentKey = slot;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "common/IniFile.h"
@@ -194,20 +195,19 @@ protected:
 
     // The frames of one message on a model with the given chip; the identifier renewal that
     // ends every edit run is checked and dropped.
-    std::vector<Report> Send(int message, const PowerValues& values, int chip = 6) {
+    std::vector<Report> Send(PowerKey key, const PowerValues& values, int chip = 6) {
         DeviceModel model;
         model.chip = chip;
         commands.SetModel(model);
-        const std::optional<PowerChange> change = PowerChangeFor(message);
-        EXPECT_TRUE(change.has_value());
+        const PowerChange change = PowerChangeFor(key);
         ApplyJob job;
-        job.mode = 0;
-        job.kind = change->kind;
+        job.mode = RunMode::Push;
+        job.kind = change.kind;
         job.connectionType = 1;
         job.settings.power = PowerOptions::ToDevice(values);
         job.settings.profiles[0].lighting.modeNumber = 3;
         job.draw = [] { return std::uint16_t{0x4242}; };
-        if (change->single) job.flags.single[static_cast<std::size_t>(*change->single)] = true;
+        if (change.single) job.flags.single[static_cast<std::size_t>(*change.single)] = true;
         mouse->ClearFrames();
         RunApply(commands, job);
         std::vector<Report> frames = mouse->Frames();
@@ -239,7 +239,7 @@ protected:
 TEST_F(PowerMessageOnTheWire, SleepTimeIsWrittenInSecondsAsOp2Sub3) {
     PowerValues v;
     v.Set(PowerKey::SleepTime, 10);
-    const auto frames = Send(kMsgSleepTimeChanged, v);
+    const auto frames = Send(PowerKey::SleepTime, v);
     ASSERT_EQ(frames.size(), 1u);
     // command, argument, offset (2 bytes), length, 600 s little-endian
     EXPECT_EQ(Head(frames[0], 2), (std::vector<int>{0x02, 3, 0, 0, 2, 0x58, 0x02}));
@@ -249,7 +249,7 @@ TEST_F(PowerMessageOnTheWire, SleepTimeIsWrittenInSecondsAsOp2Sub3) {
 TEST_F(PowerMessageOnTheWire, PowerDownTimeFlagsOp2Sub4WhichTheMouseIsNeverSent) {
     PowerValues v;
     v.Set(PowerKey::PDTime, 30);
-    EXPECT_TRUE(Send(kMsgPdTimeChanged, v).empty());
+    EXPECT_TRUE(Send(PowerKey::PDTime, v).empty());
 }
 
 TEST_F(PowerMessageOnTheWire, SensorSwitchesGoOutAsOptionByteA) {
@@ -257,7 +257,7 @@ TEST_F(PowerMessageOnTheWire, SensorSwitchesGoOutAsOptionByteA) {
     v.Set(PowerKey::StraightLineCorrectEn, 1);
     v.Set(PowerKey::RippleCtrlEn, 1);
     v.Set(PowerKey::SmoothLineEn, 1);
-    auto frames = Send(kMsgSensorSwitchesChanged, v, 6);
+    auto frames = Send(PowerKey::RippleCtrlEn, v, 6);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(Head(frames[0], 1), (std::vector<int>{0x02, 5, 0, 0, 1, 0x83}));
 
@@ -265,7 +265,7 @@ TEST_F(PowerMessageOnTheWire, SensorSwitchesGoOutAsOptionByteA) {
     v.Set(PowerKey::RippleCtrlEn, 0);
     v.Set(PowerKey::JitterCorrectEn, 1);
     v.Set(PowerKey::SmoothLineEn, 0);
-    frames = Send(kMsgSensorSwitchesChanged, v, 12);
+    frames = Send(PowerKey::RippleCtrlEn, v, 12);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(Head(frames[0], 1), (std::vector<int>{0x02, 5, 0, 0, 1, 0x03}));
 }
@@ -273,10 +273,10 @@ TEST_F(PowerMessageOnTheWire, SensorSwitchesGoOutAsOptionByteA) {
 TEST_F(PowerMessageOnTheWire, LiftOffGoesOutAsOptionByteBCodedPerChip) {
     PowerValues v;
     v.Set(PowerKey::LODHeight, 1);
-    auto frames = Send(kMsgLiftOffChanged, v, 6);
+    auto frames = Send(PowerKey::LODHeight, v, 6);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(Head(frames[0], 1), (std::vector<int>{0x02, 6, 0, 0, 1, 2}));
-    frames = Send(kMsgLiftOffChanged, v, 7);
+    frames = Send(PowerKey::LODHeight, v, 7);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(Head(frames[0], 1), (std::vector<int>{0x02, 6, 0, 0, 1, 3}));
 }
@@ -285,10 +285,10 @@ TEST_F(PowerMessageOnTheWire, ShortPressIsOp10Sub2AndMotionWakeUpOp10Sub6) {
     PowerValues v;
     v.Set(PowerKey::ShortPress, 9);
     v.Set(PowerKey::MoveWakeEn, 1);
-    auto frames = Send(kMsgShortPressChanged, v);
+    auto frames = Send(PowerKey::ShortPress, v);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(Head(frames[0], 1), (std::vector<int>{0x0A, 2, 0, 0, 1, 9}));
-    frames = Send(kMsgMoveWakeChanged, v);
+    frames = Send(PowerKey::MoveWakeEn, v);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(Head(frames[0], 1), (std::vector<int>{0x0A, 6, 0, 0, 1, 1}));
 }
@@ -296,21 +296,25 @@ TEST_F(PowerMessageOnTheWire, ShortPressIsOp10Sub2AndMotionWakeUpOp10Sub6) {
 TEST_F(PowerMessageOnTheWire, PowerSavingRewritesTheLightingWithItsSwitchBit) {
     PowerValues v;
     v.Set(PowerKey::SavePowerSelect, 1);
-    auto frames = Send(kMsgSavePowerChanged, v);
+    auto frames = Send(PowerKey::SavePowerSelect, v);
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames[0][3], 0x09);
     EXPECT_EQ(frames[0][9], 0x40 | 3);  // mode byte: the profile's mode with bit 6 set
     v.Set(PowerKey::SavePowerSelect, 0);
-    frames = Send(kMsgSavePowerChanged, v);
+    frames = Send(PowerKey::SavePowerSelect, v);
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames[0][9], 3);
 }
 
-TEST(PowerChangeTable, OnlyThePowerMessagesHaveAnAction) {
-    for (const PowerKeyInfo& info : kPowerKeys) EXPECT_TRUE(PowerChangeFor(info.message).has_value());
-    EXPECT_FALSE(PowerChangeFor(2064).has_value());
-    EXPECT_FALSE(PowerChangeFor(2065).has_value());
-    EXPECT_FALSE(PowerChangeFor(0).has_value());
+TEST(PowerChangeTable, TheSensorSwitchesShareOneWriteAndEveryOtherValueHasItsOwn) {
+    std::set<std::pair<int, int>> writes;
+    for (const PowerKeyInfo& info : kPowerKeys) {
+        const PowerChange change = PowerChangeFor(info.key);
+        writes.emplace(static_cast<int>(change.kind), change.single ? static_cast<int>(*change.single) : -1);
+    }
+    EXPECT_EQ(writes.size(), kPowerKeyCount - 3);
+    for (PowerKey key : {PowerKey::RippleCtrlEn, PowerKey::JitterCorrectEn, PowerKey::SmoothLineEn})
+        EXPECT_EQ(PowerChangeFor(key).single, PowerChangeFor(PowerKey::StraightLineCorrectEn).single);
 }
 
 }  // namespace

@@ -54,6 +54,24 @@ TEST(ZorctlOperations, ApplySendsAStoredReportRateBeyondTheModelsMapAsItsHighest
     for (const std::string& frame : rates) EXPECT_EQ(frame.substr(2 + 9 * 3, 2), "01") << frame;
 }
 
+TEST(ZorctlOperations, SensorSwitchesSetTogetherGoOutInTheirOneSharedWriteOnce) {
+    ZorctlHome home;
+    const auto run = home.Run(
+        "--virtual --trace set power StraightLineCorrectEn=1 RippleCtrlEn=1 JitterCorrectEn=0 "
+        "SmoothLineEn=1");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "StraightLineCorrectEn=1\nRippleCtrlEn=1\nJitterCorrectEn=0\nSmoothLineEn=1\n");
+    // Option byte A carries all four: one write of it (the cable sends each write once), then the
+    // renewed identifier.
+    int optionA = 0;
+    for (const std::string& frame : Sent(run.err, "02"))
+        optionA += frame.substr(2 + 5 * 3, 2) == "05" ? 1 : 0;
+    EXPECT_EQ(optionA, 1) << run.err;
+    const zor::IniFile set(home / "res/Set.ini");
+    EXPECT_EQ(set.GetInt("Set", "RippleCtrlEn"), 1);
+    EXPECT_EQ(set.GetInt("Set", "JitterCorrectEn"), 0);
+}
+
 namespace {
 
 // The same edited state in a program folder: a changed document, power options and a macro use.
@@ -89,7 +107,7 @@ TEST(ZorctlOperations, TheFactoryResetOfTheWindowAndOfBothZorctlCommandsLeavesTh
         std::string error;
         ASSERT_TRUE(session.LoadModel(error)) << error;
         ASSERT_TRUE(session.Scheduler().FactoryReset().ok);
-        EXPECT_TRUE(session.Scheduler().RunNow(1, 0).fullWrite);
+        EXPECT_TRUE(session.Scheduler().RunNow(zor::RunMode::Synchronise, zor::ApplyKind::None).fullWrite);
     }
     ASSERT_EQ(reset.Run("--virtual reset").status, 0);
     const auto run = configReset.Run("config reset");

@@ -7,6 +7,7 @@
 #include "Session.h"
 #include "common/Text.h"
 #include "config/MouseConfig.h"
+#include "control/Operations.h"
 
 namespace zor::ctl {
 namespace {
@@ -53,10 +54,10 @@ int RunApply(CommandContext& ctx) {
     if (!session.LoadModel(error)) return Fail(ctx, error);
     if (profile < 0) profile = session.Model().Profile();
     // The document goes out through the pipeline's full write: the power options of the
-    // settings file, the keys' macros and the stored rates as every push of the program sends them.
-    const control::RunResult sent = session.Scheduler().SendNow(profile, keyList);
-    // Nothing is reported as applied when frames were lost.
-    if (const std::string problem = DeliveryProblem(sent); !problem.empty()) return Fail(ctx, problem);
+    // settings file, the keys' macros and the stored rates as every push of the program sends
+    // them. Nothing is reported as applied when frames were lost.
+    const control::OpResult sent = control::ApplyConfiguration(session.Model(), session, profile, keyList);
+    if (!sent.Done()) return Fail(ctx, sent.reason);
     const int writeTimes = session.Commands().Model().writeTimes;
     if (ctx.options.json) {
         ctx.out << nlohmann::json{{"profile", profile},

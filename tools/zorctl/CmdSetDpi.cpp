@@ -1,5 +1,5 @@
-// zorctl set dpi / set rate: a DPI gear (value, colour, enable, current) and the report rate of
-// the connection in use, changed through the DPI page's rules.
+// zorctl set dpi / set rate / set fire: a DPI gear (value, colour, enable, current), the report
+// rate of the connection in use and the fire value, changed through the DPI page's operations.
 #include <ostream>
 
 #include "Session.h"
@@ -7,14 +7,11 @@
 #include "common/Text.h"
 #include "config/MouseConfig.h"
 #include "control/Operations.h"
+#include "control/SettingsOperations.h"
 #include "settings/DpiRules.h"
 
 namespace zor::ctl {
 namespace {
-
-constexpr int kKindReportRate = 3;
-constexpr int kKindDpi = 6;
-constexpr int kKindDpiColours = 7;
 
 bool ParseNumber(const std::string& text, int& out) {
     if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -26,13 +23,6 @@ bool ParseColour(const std::string& text, std::uint32_t& out) {
     if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
     out = static_cast<std::uint32_t>(std::stoul(text, nullptr, 16));
     return true;
-}
-
-int Report(CommandContext& ctx, const std::string& what, const control::RunResult& result) {
-    if (!result.saved.ok) return Fail(ctx, "the configuration was not saved: " + result.saved.error);
-    if (const std::string problem = DeliveryProblem(result); !problem.empty()) return Fail(ctx, problem);
-    ctx.out << what << '\n';
-    return 0;
 }
 
 int RunSetDpi(CommandContext& ctx) {
@@ -71,46 +61,16 @@ int RunSetDpi(CommandContext& ctx) {
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
-    control::ModelSession& model = session.Model();
-    if (gear >= model.doc.gearCount || gear >= kDpiGearCount)
-        return Fail(ctx, Format("no gear %d: this model has gears 0 to %d", gear, model.doc.gearCount - 1));
-    const DpiTable table = DpiTable::FromFeature(model.feature);
-    if (value >= 0 && (table.Labels().find(value) == table.Labels().end() || value > table.Max()))
-        return Fail(ctx, Format("%d DPI is not in this model's DPI table", value));
-
-    // Every check passes before anything changes.
-    doc::MouseAdvSettings adv = model.doc.adv[static_cast<std::size_t>(profile)];
-    if (disable && SetGearEnabled(adv, gear, false))
-        return Fail(ctx, "the last enabled gear cannot be switched off");
-    if (enable) SetGearEnabled(adv, gear, true);
-    if (current) {
-        if (adv.gears[static_cast<std::size_t>(gear)].enabled == 0)
-            return Fail(ctx, Format("gear %d is switched off", gear));
-        adv.cruseldpi = gear;
-    }
-    if (value >= 0) adv.gears[static_cast<std::size_t>(gear)].value = value;
-    if (setColour) adv.gears[static_cast<std::size_t>(gear)].colour = colour;
-
-    session.SelectProfile(profile);
-    const doc::MouseAdvSettings before = model.doc.adv[static_cast<std::size_t>(profile)];
-    model.doc.adv[static_cast<std::size_t>(profile)] = adv;
-    bool dpiChanged = adv.cruseldpi != before.cruseldpi, colourChanged = false;
-    for (std::size_t k = 0; k < adv.gears.size(); ++k) {
-        dpiChanged = dpiChanged || adv.gears[k].value != before.gears[k].value ||
-                     adv.gears[k].enabled != before.gears[k].enabled;
-        colourChanged = colourChanged || adv.gears[k].colour != before.gears[k].colour;
-    }
-    control::RunResult result;
-    if (dpiChanged) result = session.SaveAndPush(kKindDpi);
-    if (colourChanged && !dpiChanged) {
-        result = session.SaveAndPush(kKindDpiColours);
-    } else if (colourChanged) {
-        const control::RunResult colours = session.Scheduler().RunNow(0, kKindDpiColours);
-        result.saved = colours.saved;
-        result.failedFrames += colours.failedFrames;
-        result.badReplies += colours.badReplies;
-    }
-    return Report(ctx, Format("gear %d of profile %d set", gear, profile), result);
+    control::DpiGearEdit edit;
+    edit.gear = gear;
+    if (value >= 0) edit.value = value;
+    if (setColour) edit.colour = colour;
+    if (enable || disable) edit.enabled = enable;
+    edit.current = current;
+    const control::OpResult set = control::SetDpiGear(session.Model(), session, profile, edit);
+    if (!set.Done()) return Fail(ctx, set.reason);
+    ctx.out << Format("gear %d of profile %d set", gear, profile) << '\n';
+    return 0;
 }
 
 // 125 Hz for option 0, doubling with each option, as the page labels them.
@@ -129,8 +89,9 @@ int RunSetRate(CommandContext& ctx) {
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
+    // The rate in Hz names an option of the connection in use; the operation judges the rest
+    // (no report rate over Bluetooth LE).
     const RateConnection connection = control::ConnectionOf(session.Stack());
-    if (connection == RateConnection::Ble) return Fail(ctx, "the report rate cannot be set over Bluetooth LE");
     const int options = ReportRateOptions(session.Model().ModelName(), connection);
     int option = -1;
     std::string offered;
@@ -138,13 +99,32 @@ int RunSetRate(CommandContext& ctx) {
         offered += (offered.empty() ? "" : ", ") + std::to_string(HzOfOption(o));
         if (HzOfOption(o) == hz) option = o;
     }
-    if (option < 0) return Fail(ctx, Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
+    if (option < 0 && connection != RateConnection::Ble)
+        return Fail(ctx, Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
 
-    session.SelectProfile(profile);
     const control::OpResult set =
         control::SetReportRate(session.Model(), connection, session, profile, option);
     if (!set.Done()) return Fail(ctx, set.reason);
     ctx.out << Format("report rate of profile %d set to %d Hz", profile, hz) << '\n';
+    return 0;
+}
+
+int RunSetFire(CommandContext& ctx) {
+    auto args = ctx.options.args;
+    const int profile = ProfileOption(ctx, args);
+    if (profile == -2) return 1;
+    if (profile < 0) return Fail(ctx, "set fire needs --profile P");
+    int value = 0;
+    if (args.size() != 1 || !ParseNumber(args[0], value))
+        return Fail(ctx, Format("set fire takes the fire value, %d to %d", control::kFireValueMin,
+                                control::kFireValueMax));
+
+    control::CommandSession session(SessionOptions(ctx.options, ctx.err));
+    std::string error;
+    if (!session.LoadModel(error)) return Fail(ctx, error);
+    const control::OpResult set = control::SetFireValue(session.Model(), session, profile, value);
+    if (!set.Done()) return Fail(ctx, set.reason);
+    ctx.out << Format("fire value of profile %d set to %d", profile, value) << '\n';
     return 0;
 }
 
@@ -153,6 +133,7 @@ const SetTargetRegistration kSetDpi("dpi",
                                     "[--enable|--disable] [--current]",
                                     RunSetDpi);
 const SetTargetRegistration kSetRate("rate", "rate --profile P HZ", RunSetRate);
+const SetTargetRegistration kSetFire("fire", "fire --profile P VALUE", RunSetFire);
 
 }  // namespace
 }  // namespace zor::ctl

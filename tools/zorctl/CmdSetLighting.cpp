@@ -1,5 +1,5 @@
-// zorctl set lighting: changes the lighting of a profile with the lighting page's rules, saves
-// the document and sends what the page sends for such an edit (the push of kind 9).
+// zorctl set lighting: changes the lighting of a profile through the lighting operation the
+// lighting page uses, which saves the document and sends what the page sends for such an edit.
 #include <ostream>
 #include <string>
 
@@ -7,13 +7,12 @@
 #include "SetTarget.h"
 #include "common/Text.h"
 #include "config/MouseConfig.h"
+#include "control/SettingsOperations.h"
 #include "settings/LightingRules.h"
 #include "settings/PopColor.h"
 
 namespace zor::ctl {
 namespace {
-
-constexpr int kKindLighting = 9;
 
 bool Number(const std::string& text, int& out) {
     if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos)
@@ -67,26 +66,15 @@ int RunSetLighting(CommandContext& ctx) {
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
-    control::ModelSession& model = session.Model();
 
-    // The page's rules, on the model's rows; every check passes before anything changes.
-    const LightingLayout layout = LoadLightingLayout(model.ModelFolder());
+    // The mode's name is the model's: read from its rows, which the operation checks again.
+    const LightingLayout layout = LoadLightingLayout(session.Model().ModelFolder());
     if (!layout.error.empty()) return Fail(ctx, "the model's lighting rows: " + layout.error);
-    const OfferedModes offered = OfferedLightingModes(model.feature.ledModes, layout);
     const int mode = LightingModeFromText(layout, modeText);
-    if (mode < 0 || !offered[static_cast<std::size_t>(mode)])
-        return Fail(ctx, "lighting mode " + modeText + " is not offered by this model");
+    if (mode < 0) return Fail(ctx, "lighting mode " + modeText + " is not offered by this model");
     edit.mode = mode;
-    MouseConfigDocument trial = model.doc;
-    if (const std::string refused = ApplyLightingEdit(trial, profile, edit, offered, layout);
-        !refused.empty())
-        return Fail(ctx, refused);
-
-    session.SelectProfile(profile);
-    ApplyLightingEdit(model.doc, profile, edit, offered, layout);
-    const control::RunResult result = session.SaveAndPush(kKindLighting);
-    if (!result.saved.ok) return Fail(ctx, "the configuration was not saved: " + result.saved.error);
-    if (const std::string problem = DeliveryProblem(result); !problem.empty()) return Fail(ctx, problem);
+    const control::OpResult set = control::SetLighting(session.Model(), session, profile, edit);
+    if (!set.Done()) return Fail(ctx, set.reason);
     ctx.out << "lighting of profile " << profile << " set: " << LightingModeName(layout, mode) << " (mode "
             << mode << ")\n";
     return 0;

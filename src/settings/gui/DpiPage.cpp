@@ -23,8 +23,6 @@ const QString kEdit = QStringLiteral("MouseAdv_Edit");
 const QString kRate = QStringLiteral("opt_MouseUsbRate");
 const QString kSlider = QStringLiteral("btn_MouseAdv_DpiSlider");
 const QString kFire = QStringLiteral("btn_MouseAdv_FireCtrl");
-constexpr int kKindFire = 4;
-constexpr int kKindDpi = 6;
 
 QString Colour(std::uint32_t rgb) {
     return QStringLiteral("#FF%1").arg(rgb & 0xFFFFFFu, 6, 16, QLatin1Char('0'));
@@ -132,26 +130,27 @@ void DpiPage::ShowReportRate(int option) {
     if (auto* rate = m_pm.Find<COptionUI>(kRate + QString::number(option))) rate->Selected(true, false);
 }
 
-void DpiPage::SetCurrentGearValue(int value) {
-    auto& adv = Adv();
-    adv.gears[static_cast<std::size_t>(adv.cruseldpi)].value = value;
-    ShowGearValue(adv.cruseldpi);
-    if (auto* label = m_pm.FindControl(QStringLiteral("lab_MouseAdv_DpiSliderValue")))
-        label->SetText(QString::fromStdString(m_table.Label(value)));
+void DpiPage::ShowDraggedValue(int value) {
+    const QString label = QString::fromStdString(m_table.Label(value));
+    const QString gear = QString::number(Adv().cruseldpi);
+    if (auto* option = m_pm.Find<COptionUI>(kGearOption + gear)) option->SetText(label);
+    if (auto* edit = m_pm.Find<CEditUI>(kEdit + gear)) edit->SetText(label);
+    if (auto* valueLabel = m_pm.FindControl(QStringLiteral("lab_MouseAdv_DpiSliderValue")))
+        valueLabel->SetText(label);
 }
 
-void DpiPage::RequestApply(int kind, bool sync) {
-    if (m_hooks.busy && m_hooks.busy()) {
-        DebugF("DPI page: change of kind %d not sent, a run is in progress\n", kind);
-        return;
-    }
-    if (m_hooks.requestApply) m_hooks.requestApply(kind, m_profile, sync);
+void DpiPage::EditGear(const control::DpiGearEdit& edit) {
+    if (!m_hooks.setGear) return;
+    const control::OpResult r = m_hooks.setGear(m_profile, edit);
+    if (r.outcome == control::OpResult::Outcome::Refused)
+        DebugF("DPI page: gear %d not changed: %s\n", edit.gear, r.reason);
+    Refresh();  // what the document holds now
 }
 
 bool DpiPage::Notify(ui::TNotifyUI& msg) {
     if (msg.pSender == nullptr || m_refreshing) return false;
     const QString name = msg.pSender->GetName();
-    auto& adv = Adv();
+    const auto& adv = Adv();
 
     if (name == kSlider &&
         (msg.sType == QLatin1String("movevaluechanged") || msg.sType == QLatin1String("valuechanged"))) {
@@ -160,10 +159,13 @@ bool DpiPage::Notify(ui::TNotifyUI& msg) {
         if (value == 0) value = 1;
         // The mouse only knows the table's values: the slider lands on the nearest one.
         value = m_table.Nearest(value);
-        SetCurrentGearValue(value);
         if (msg.sType == QLatin1String("valuechanged")) {
-            slider->SetValue(value);
-            RequestApply(kKindDpi);
+            control::DpiGearEdit edit;
+            edit.gear = adv.cruseldpi;
+            edit.value = value;
+            EditGear(edit);
+        } else {
+            ShowDraggedValue(value);
         }
         return true;
     }
@@ -175,12 +177,14 @@ bool DpiPage::Notify(ui::TNotifyUI& msg) {
             value = 2;
             slider->SetValue(value);
         }
-        adv.firevalue = value;
         if (auto* label = m_pm.FindControl(QStringLiteral("lab_MouseAdv_FireValue")))
             label->SetText(QString::number(value));
-        if (msg.sType == QLatin1String("valuechanged") && !(m_hooks.busy && m_hooks.busy())) {
-            if (m_hooks.fireKeyResend) m_hooks.fireKeyResend();
-            RequestApply(kKindFire);
+        if (msg.sType == QLatin1String("valuechanged") && m_hooks.setFire) {
+            const control::OpResult r = m_hooks.setFire(m_profile, value);
+            if (r.outcome == control::OpResult::Outcome::Refused) {
+                DebugF("DPI page: fire value not changed: %s\n", r.reason);
+                Refresh();
+            }
         }
         return true;
     }
@@ -194,42 +198,38 @@ bool DpiPage::Notify(ui::TNotifyUI& msg) {
             ShowGearValue(k);
             return true;
         }
-        SetCurrentGearValue(value);
-        if (auto* slider = m_pm.Find<CSliderUI>(kSlider)) slider->SetValue(value);
-        RequestApply(kKindDpi, true);
+        control::DpiGearEdit edit;
+        edit.gear = k;
+        edit.value = value;
+        EditGear(edit);
         return true;
     }
     if (const int k = IndexAfter(name, kEnable); k >= 0) {
         if (msg.sType != QLatin1String("selectchanged")) return true;
-        auto* box = qobject_cast<CCheckBoxUI*>(msg.pSender);
-        const int before = adv.cruseldpi;
-        const bool now = SetGearEnabled(adv, k, box->GetCheck());
-        if (now != box->GetCheck()) {
-            m_refreshing = true;
-            box->SetCheck(now, false);
-            m_refreshing = false;
-        }
-        if (adv.cruseldpi != before) ShowCurrentGear(adv.cruseldpi);
-        RequestApply(kKindDpi);
+        control::DpiGearEdit edit;
+        edit.gear = k;
+        edit.enabled = qobject_cast<CCheckBoxUI*>(msg.pSender)->GetCheck();
+        EditGear(edit);
         return true;
     }
     if (const int k = IndexAfter(name, kGearOption); k >= 0) {
         if (msg.sType != QLatin1String("selectchanged") ||
             !qobject_cast<COptionUI*>(msg.pSender)->IsSelected())
             return true;
-        adv.cruseldpi = k;
-        ShowCurrentGear(k);
-        RequestApply(kKindDpi);
+        control::DpiGearEdit edit;
+        edit.gear = k;
+        edit.current = true;
+        EditGear(edit);
         return true;
     }
     if (const int k = IndexAfter(name, kColour); k >= 0) {
         if (msg.sType != QLatin1String("click")) return true;
         std::uint32_t colour = adv.gears[static_cast<std::size_t>(k)].colour;
         if (m_hooks.chooseColour && m_hooks.chooseColour(colour)) {
-            adv.gears[static_cast<std::size_t>(k)].colour = colour & 0xFFFFFFu;
-            msg.pSender->SetAttribute(QStringLiteral("bkcolor"), Colour(colour));
-            msg.pSender->SetAttribute(QStringLiteral("textcolor"), Colour(colour));
-            RequestApply(7);
+            control::DpiGearEdit edit;
+            edit.gear = k;
+            edit.colour = colour & 0xFFFFFFu;
+            EditGear(edit);
         }
         return true;
     }

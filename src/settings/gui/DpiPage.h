@@ -1,12 +1,15 @@
 // The DPI and report-rate page: eight gears (enable, value, colour), the DPI slider and the
-// edit box of the current gear, the fire slider and the report-rate group. Every edit goes
-// into the configuration document at once and asks the main window to send it (message 2051).
+// edit box of the current gear, the fire slider and the report-rate group. Every edit is one
+// call of the control layer's operation (SetDpiGear, SetFireValue, SetReportRate), which checks
+// it, stores it in the configuration document and sends it; a refused edit shows the stored
+// values again.
 #pragma once
 
 #include <QString>
 #include <functional>
 #include <string>
 
+#include "control/SettingsOperations.h"
 #include "settings/DpiRules.h"
 #include "ui/PaintManager.h"
 
@@ -15,11 +18,9 @@ namespace zor {
 class DpiPage {
 public:
     struct Hooks {
-        // Posts message 2051 with the kind and the profile; sync = sent and handled at once.
-        std::function<void(int kind, int profile, bool sync)> requestApply;
-        // True while an apply runs or a profile change waits to be sent.
-        std::function<bool()> busy;
-        std::function<void()> fireKeyResend;
+        // The operations: a gear's edit and the fire value for the profile.
+        std::function<control::OpResult(int profile, const control::DpiGearEdit& edit)> setGear;
+        std::function<control::OpResult(int profile, int value)> setFire;
         // Opens a colour choice on the colour; answers false when cancelled.
         std::function<bool(std::uint32_t& colour)> chooseColour;
         std::function<void()> openSystemMouseSettings;
@@ -50,8 +51,10 @@ private:
     void ShowGearValue(int gear);
     void ShowSlider();
     void SelectCurrentOption();
-    void SetCurrentGearValue(int value);
-    void RequestApply(int kind, bool sync = false);
+    // The slider's label while it is dragged; nothing is stored before it is released.
+    void ShowDraggedValue(int value);
+    // Runs a gear's edit; a refused one shows the stored values again.
+    void EditGear(const control::DpiGearEdit& edit);
     static int IndexAfter(const QString& name, const QString& prefix);
 
     ui::CPaintManagerUI& m_pm;

@@ -44,6 +44,12 @@ KeyPage::KeyPage(ui::CPaintManagerUI& pm, QWidget* owner, MouseConfigDocument& d
       m_keys(keys),
       m_hooks(std::move(hooks)) {
     KeyPopup::Hooks popup;
+    popup.assign = [this](int table, int slot, const KeyChoice& choice) {
+        return m_hooks.assign ? m_hooks.assign(table, slot, choice) : AssignStatus::BadSlot;
+    };
+    popup.restore = [this](int table, int slot, const doc::KeyAssignment& previous) {
+        if (m_hooks.restore) m_hooks.restore(table, slot, previous);
+    };
     popup.announce = [this] {
         if (m_hooks.postSetValue) m_hooks.postSetValue();
     };
@@ -289,12 +295,6 @@ void KeyPage::OnPopSetValue(int value) {
             }
     }
     ShowWheelSummary();
-    if (m_hooks.busy && m_hooks.busy()) {
-        DebugF("key page: key %d not sent, a run is in progress\n", m_current);
-        return;
-    }
-    if (m_hooks.setCurrentKey) m_hooks.setCurrentKey(m_current);
-    if (m_hooks.requestApply) m_hooks.requestApply(ApplyKindOfSlot(m_current), m_profile, false);
 }
 
 void KeyPage::OnRecordKey(unsigned scan) {

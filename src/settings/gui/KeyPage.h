@@ -21,10 +21,10 @@ namespace zor {
 class KeyPage {
 public:
     struct Hooks {
-        // Posts message 2051 with the kind and the profile; sync = sent and handled at once.
-        std::function<void(int kind, int profile, bool sync)> requestApply;
-        // True while an apply runs or a profile change waits to be sent.
-        std::function<bool()> busy;
+        // The key operation (SetKey): a choice for a slot of a profile; the rules' answer.
+        std::function<AssignStatus(int profile, int slot, const KeyChoice& choice)> assign;
+        // Puts back what the slot held (RestoreKeyAssignment).
+        std::function<void(int profile, int slot, const doc::KeyAssignment& previous)> restore;
         // True while the mouse is reached over BLE.
         std::function<bool()> ble;
         // The key the next run writes (the page's current key).

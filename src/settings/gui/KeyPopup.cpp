@@ -307,7 +307,8 @@ void KeyPopup::FillMacros() {
 }
 
 void KeyPopup::Choose(const KeyChoice& choice) {
-    const AssignStatus status = AssignKey(m_ctx, m_table, m_slot, choice);
+    const AssignStatus status =
+        m_hooks.assign ? m_hooks.assign(m_table, m_slot, choice) : AssignStatus::BadSlot;
     if (status == AssignStatus::OnlyOneKey) {
         if (m_hooks.messageBox) m_hooks.messageBox(QStringLiteral("Tip"), QStringLiteral("OnlyOneKey"));
         ShowAssignment();
@@ -328,7 +329,7 @@ void KeyPopup::Choose(const KeyChoice& choice) {
 
 void KeyPopup::Restore() {
     if (!m_changed) return;
-    RestoreKey(m_ctx, m_table, m_slot, m_opening);
+    if (m_hooks.restore) m_hooks.restore(m_table, m_slot, m_opening);
     m_changed = false;
     if (m_hooks.announce) m_hooks.announce();
 }

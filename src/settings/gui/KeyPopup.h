@@ -1,7 +1,8 @@
 // The key assignment popup: a panel of the main window ("PopMouseKeySel") that shows what one
 // key does and lets the user pick a function by category, a macro of the library, or a single
-// keyboard key recorded with the keyboard grabbed. Every choice goes through the shared key rules
-// into the current profile's key table at once and is announced (message 2028).
+// keyboard key recorded with the keyboard grabbed. Every choice is one call of the control layer's
+// key operation (SetKey), which checks it with the key rules, stores it in the current profile's
+// key table and sends it; then the popup announces it (message 2028) for the page's texts.
 #pragma once
 
 #include <QObject>
@@ -17,6 +18,10 @@ namespace zor {
 class KeyPopup : public QObject {
 public:
     struct Hooks {
+        // The key operation: the choice for slot of key table `table`; the rules' answer.
+        std::function<AssignStatus(int table, int slot, const KeyChoice& choice)> assign;
+        // Puts back what the slot held when the popup opened (Cancel), and sends it.
+        std::function<void(int table, int slot, const doc::KeyAssignment& previous)> restore;
         // Posts message 2028 (1, 1): the slot's assignment changed.
         std::function<void()> announce;
         // Sends message 2067 with a recorded key's scan code to the main window.

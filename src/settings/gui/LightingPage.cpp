@@ -81,6 +81,13 @@ void LightingPage::FillModeList() {
 void LightingPage::Refresh() {
     m_refreshing = true;
     FillModeList();
+    m_refreshing = false;
+    ShowValues();
+}
+
+void LightingPage::ShowValues() {
+    const bool was = m_refreshing;
+    m_refreshing = true;
     ShowSlots();
     auto& mode = Mode();
     auto level = [this](const QString& slider, const char* label, int value) {
@@ -94,7 +101,7 @@ void LightingPage::Refresh() {
             option->Selected(true, false);
     ApplyRow();
     UpdatePreview();
-    m_refreshing = false;
+    m_refreshing = was;
 }
 
 void LightingPage::ShowSlots() {
@@ -134,9 +141,9 @@ void LightingPage::ApplyRow() {
                              row->Shows("label_MouseLed_SymmeText"));
 }
 
-void LightingPage::UpdatePreview() {
+void LightingPage::UpdatePreview(const doc::LedModeSettings* shown) {
     const LightingRow* row = m_layout.Row(CurrentMode());
-    auto& mode = Mode();
+    const doc::LedModeSettings& mode = shown != nullptr ? *shown : Mode();
     PreviewInput input;
     input.effect = PreviewEffectByName(row != nullptr ? row->Preview() : std::string());
     for (const auto& slot : mode.colours)
@@ -156,13 +163,13 @@ void LightingPage::UpdatePreview() {
         if (auto* preview = m_pm.Find<LightPreview>(QLatin1String(name))) preview->SetInput(input);
 }
 
-void LightingPage::RequestApply() {
-    UpdatePreview();
-    if (m_hooks.busy && m_hooks.busy()) {
-        DebugLine("lighting page: change not sent, a run or a profile change is in progress\n");
-        return;
+void LightingPage::Edit(const LightingEdit& edit) {
+    if (m_hooks.edit) {
+        const control::OpResult r = m_hooks.edit(m_profile, edit);
+        if (r.outcome == control::OpResult::Outcome::Refused)
+            DebugF("lighting page: not changed: %s\n", r.reason);
     }
-    if (m_hooks.requestApply) m_hooks.requestApply(kKindLighting, m_profile, false);
+    ShowValues();
 }
 
 bool LightingPage::ShowDeviceMode(int deviceMode) {
@@ -180,10 +187,14 @@ bool LightingPage::Notify(ui::TNotifyUI& msg) {
     if (name == kModeList) {
         if (msg.sType != QLatin1String("itemselect") || m_refreshing) return true;
         auto* list = qobject_cast<CComboUI*>(msg.pSender);
-        const int mode = list->GetItemData(static_cast<int>(msg.wParam)).toInt();
-        if (!SelectLightingMode(m_doc, m_profile, mode, m_offered, m_layout)) return true;
+        LightingEdit edit;
+        edit.mode = list->GetItemData(static_cast<int>(msg.wParam)).toInt();
+        if (m_hooks.edit) {
+            const control::OpResult r = m_hooks.edit(m_profile, edit);
+            if (r.outcome == control::OpResult::Outcome::Refused)
+                DebugF("lighting page: mode not chosen: %s\n", r.reason);
+        }
         Refresh();
-        RequestApply();
         return true;
     }
     if (name == kBright || name == kSpeed) {
@@ -192,11 +203,17 @@ bool LightingPage::Notify(ui::TNotifyUI& msg) {
             return true;
         auto* slider = qobject_cast<CSliderUI*>(msg.pSender);
         const bool bright = name == kBright;
-        if (bright)
-            SetLightBrightness(Mode(), slider->GetValue());
-        else
-            SetLightSpeed(Mode(), slider->GetValue());
-        const int value = bright ? Mode().brightnessvalue : Mode().frequencyvalue;
+        if (msg.sType == QLatin1String("valuechanged")) {
+            LightingEdit edit;
+            (bright ? edit.brightness : edit.speed) = slider->GetValue();
+            Edit(edit);
+            return true;
+        }
+        // While the slider is dragged the label and the preview follow; nothing is stored yet.
+        doc::LedModeSettings shown = Mode();
+        const int value =
+            LightLevelFromPosition(slider->GetValue(), bright ? kLightBrightnessMax : kLightSpeedMax);
+        (bright ? shown.brightnessvalue : shown.frequencyvalue) = value;
         if (slider->GetValue() != value) {
             m_refreshing = true;
             slider->SetValue(value);
@@ -205,33 +222,22 @@ bool LightingPage::Notify(ui::TNotifyUI& msg) {
         if (auto* label = Control(bright ? QStringLiteral("label_MouseLed_BrightValText")
                                          : QStringLiteral("label_MouseLed_SpeedValText")))
             label->SetText(QString::number(value));
-        if (msg.sType == QLatin1String("valuechanged"))
-            RequestApply();
-        else
-            UpdatePreview();
+        UpdatePreview(&shown);
         return true;
     }
     if (const int k = IndexAfter(name, kEnable); k >= 0) {
         if (!IsChange(msg) || m_refreshing) return true;
-        auto* box = qobject_cast<CCheckBoxUI*>(msg.pSender);
-        const bool now = SetLightColourEnabled(Mode(), k, box->GetCheck());
-        if (now != box->GetCheck()) {
-            m_refreshing = true;
-            box->SetCheck(now, false);
-            m_refreshing = false;
-        }
-        if (auto* button = Control(kColour + QString::number(k))) button->SetEnabled(now);
-        RequestApply();
+        LightingEdit edit;
+        edit.enables.emplace_back(k, qobject_cast<CCheckBoxUI*>(msg.pSender)->GetCheck());
+        Edit(edit);
         return true;
     }
     if (const int k = IndexAfter(name, kSingle); k >= 0) {
         if (!IsChange(msg) || m_refreshing || !qobject_cast<COptionUI*>(msg.pSender)->IsSelected())
             return true;
-        ChooseSingleLightColour(Mode(), k);
-        m_refreshing = true;
-        ShowSlots();
-        m_refreshing = false;
-        RequestApply();
+        LightingEdit edit;
+        edit.enables.emplace_back(k, true);  // a single-colour mode: the one enabled slot
+        Edit(edit);
         return true;
     }
     if (const int k = IndexAfter(name, kColour); k >= 0) {
@@ -239,17 +245,18 @@ bool LightingPage::Notify(ui::TNotifyUI& msg) {
         const std::optional<std::uint32_t> chosen =
             m_hooks.chooseColour(Mode().colours[static_cast<std::size_t>(k)].colour);
         if (!chosen || m_refreshing) return true;
-        SetLightColour(Mode(), k, *chosen);
-        msg.pSender->SetAttribute(QStringLiteral("bkcolor"), Argb(*chosen));
-        RequestApply();
+        LightingEdit edit;
+        edit.colours.emplace_back(k, *chosen & 0xFFFFFFu);
+        Edit(edit);
         return true;
     }
     for (int d = 0; d < kLightDirections; ++d) {
         if (name != kDirections[static_cast<std::size_t>(d)]) continue;
         if (!IsChange(msg) || m_refreshing || !qobject_cast<COptionUI*>(msg.pSender)->IsSelected())
             return true;
-        SetLightDirection(Mode(), d);
-        RequestApply();
+        LightingEdit edit;
+        edit.direction = d;
+        Edit(edit);
         return true;
     }
     return false;

@@ -1,14 +1,15 @@
 // The lighting page: the mode selector (the modes the model offers), the seven colour slots with
 // their enable boxes or, in the single-colour modes, their choice options, brightness, speed,
 // direction, symmetry and the animated preview. Controls are shown per mode as the model's rows
-// say. Every edit goes into the configuration document at once and asks the main window to send
-// it (message 2051, kind 9).
+// say. Every edit is one call of the control layer's lighting operation (SetLighting), which
+// checks it on the model's rows, stores it in the configuration document and sends it.
 #pragma once
 
 #include <QString>
 #include <functional>
 #include <optional>
 
+#include "control/Operations.h"
 #include "settings/LightingRules.h"
 #include "ui/PaintManager.h"
 
@@ -18,13 +19,9 @@ class LightPreview;
 
 class LightingPage {
 public:
-    static constexpr int kKindLighting = 9;
-
     struct Hooks {
-        // Posts message 2051 with the kind and the profile.
-        std::function<void(int kind, int profile, bool sync)> requestApply;
-        // True while an apply runs or a profile change waits to be sent.
-        std::function<bool()> busy;
+        // The lighting operation for the profile.
+        std::function<control::OpResult(int profile, const LightingEdit& edit)> edit;
         // Opens the colour picker on the colour; the chosen colour, nullopt when cancelled.
         std::function<std::optional<std::uint32_t>(std::uint32_t colour)> chooseColour;
         // The text of a language id (the mode names); empty: the id itself is shown.
@@ -60,9 +57,13 @@ private:
     void FillModeList();
     void ApplyRow();
     void ShowSlots();
+    // The current mode's values (slots, levels, direction, row, preview), the mode list aside.
+    void ShowValues();
     bool IsSingleMode() const;
-    void UpdatePreview();
-    void RequestApply();
+    // shown: the record the preview shows (a slider being dragged); the stored one by default.
+    void UpdatePreview(const doc::LedModeSettings* shown = nullptr);
+    // Runs an edit, then shows what the document holds.
+    void Edit(const LightingEdit& edit);
     ui::CControlUI* Control(const QString& name) const { return m_pm.FindControl(name); }
 
     ui::CPaintManagerUI& m_pm;

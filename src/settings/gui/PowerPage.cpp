@@ -112,47 +112,34 @@ void PowerPage::ShowTimer(const Timer& timer, int value) {
     m_refreshing = was;
 }
 
-void PowerPage::Announce(PowerKey key, int wParam) {
-    if (m_hooks.announce) m_hooks.announce(InfoOf(key).message, wParam);
+void PowerPage::Set(const std::vector<std::pair<PowerKey, int>>& values) {
+    if (!m_hooks.set) return;
+    const control::OpResult r = m_hooks.set(values, Options().Ranges());
+    if (r.outcome != control::OpResult::Outcome::Refused) return;
+    DebugF("power page: not set: %s\n", r.reason);
+    Refresh();
 }
 
-void PowerPage::StoreTimer(const Timer& timer, int value, bool announce) {
+void PowerPage::StoreTimer(const Timer& timer, int value, bool store) {
     const PowerOptions options = Options();
+    // The slider stops where the timers would leave their order, so each change stays one write.
     const int kept = KeptInOrder(timer.key, options.Ranges().Of(timer.key).Clamp(value), options.Load());
     ShowTimer(timer, kept);
-    if (!announce) return;
-    if (!options.Write(timer.key, kept)) {
-        DebugF("power page: %s not written, Set.ini cannot be written\n", InfoOf(timer.key).name);
-        return;
-    }
-    if (m_hooks.busy && m_hooks.busy()) {
-        DebugF("power page: %s stored, not sent while a run is in progress\n", InfoOf(timer.key).name);
-        return;
-    }
-    Announce(timer.key, kept);
+    if (store) Set({{timer.key, kept}});
 }
 
 void PowerPage::StoreSwitch(PowerKey key, bool on) {
-    if (!Options().Write(key, on ? 1 : 0)) {
-        DebugF("power page: %s not written, Set.ini cannot be written\n", InfoOf(key).name);
-        return;
-    }
-    Announce(key, 0);
+    Set({{key, on ? 1 : 0}});
 }
 
 void PowerPage::StoreSensorSwitches() {
     // The four switches travel in one byte: all of them are stored, then the byte is sent.
-    const PowerOptions options = Options();
     std::vector<std::pair<PowerKey, int>> values;
     for (const SwitchControl& s : kSensorSwitches) {
         auto* box = m_pm.Find<COptionUI>(QLatin1String(s.name));
         values.emplace_back(s.key, box != nullptr && box->IsSelected() ? 1 : 0);
     }
-    if (!options.WriteAll(values)) {
-        DebugLine("power page: sensor switches not written, Set.ini cannot be written\n");
-        return;
-    }
-    Announce(PowerKey::StraightLineCorrectEn, 0);
+    Set(values);
 }
 
 bool PowerPage::Notify(ui::TNotifyUI& msg) {
@@ -189,12 +176,8 @@ bool PowerPage::Notify(ui::TNotifyUI& msg) {
         if (name == kSavePower) StoreSwitch(PowerKey::SavePowerSelect, option->IsSelected());
         if (name == kMoveWake) StoreSwitch(PowerKey::MoveWakeEn, option->IsSelected());
         // Of the lift-off pair only the option that became selected reports the change.
-        if ((name == kLod1 || name == kLod2) && option->IsSelected()) {
-            if (!Options().Write(PowerKey::LODHeight, name == kLod2 ? 1 : 0))
-                DebugLine("power page: LODHeight not written, Set.ini cannot be written\n");
-            else
-                Announce(PowerKey::LODHeight, name == kLod2 ? 1 : 0);
-        }
+        if ((name == kLod1 || name == kLod2) && option->IsSelected())
+            Set({{PowerKey::LODHeight, name == kLod2 ? 1 : 0}});
         return true;
     }
     for (const SwitchControl& s : kSensorSwitches) {

@@ -1,13 +1,14 @@
 // The power and sensor page: sleep, power-down and short-press times (slider, entry and value
-// label each), the lift-off distance and the sensor switches. Every change is written to
-// Set.ini at once and announced to the main window with its change message, which the window
-// turns into the single write of that value.
+// label each), the lift-off distance and the sensor switches. Every change is one call of the
+// control layer's power operation (SetPowerOptions), which writes it to Set.ini at once and sends
+// the single write of that value.
 #pragma once
 
 #include <QString>
 #include <functional>
 #include <string>
 
+#include "control/Operations.h"
 #include "settings/PowerOptions.h"
 #include "ui/PaintManager.h"
 
@@ -16,10 +17,10 @@ namespace zor {
 class PowerPage {
 public:
     struct Hooks {
-        // Sends a change message (2060..2074) to the main window with wParam.
-        std::function<void(int message, int wParam)> announce;
-        // True while an apply runs or a profile change waits to be sent.
-        std::function<bool()> busy;
+        // The power operation, with the ranges of the page's sliders.
+        std::function<control::OpResult(const std::vector<std::pair<PowerKey, int>>& values,
+                                        const PowerRanges& ranges)>
+            set;
     };
 
     PowerPage(ui::CPaintManagerUI& pm, std::filesystem::path setIni, Hooks hooks);
@@ -43,10 +44,11 @@ private:
     };
     static const std::array<Timer, 3>& Timers();
     void ShowTimer(const Timer& timer, int value);
-    void StoreTimer(const Timer& timer, int value, bool announce);
+    void StoreTimer(const Timer& timer, int value, bool store);
     void StoreSwitch(PowerKey key, bool on);
     void StoreSensorSwitches();
-    void Announce(PowerKey key, int wParam);
+    // Runs the operation; a refused change shows the stored values again.
+    void Set(const std::vector<std::pair<PowerKey, int>>& values);
     void ApplyVisibility();
 
     ui::CPaintManagerUI& m_pm;

@@ -123,7 +123,7 @@ int Child(const QString& mode) {
             clock.start();
             last = 0;
             ticker.start();
-            window->StartRun(1);
+            window->StartRun(zor::RunMode::Synchronise);
         } else if (phase == 1) {
             phase = 2;
             ticker.stop();

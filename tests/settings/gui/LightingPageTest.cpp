@@ -50,8 +50,14 @@ protected:
         document.SetDeviceFacts(feature);
         ASSERT_TRUE(document.LoadFile(MouseConfigPath(model)).ok);
         LightingPage::Hooks hooks;
-        hooks.requestApply = [this](int kind, int profile, bool) { requests.emplace_back(kind, profile); };
-        hooks.busy = [this] { return busy; };
+        // The window's lighting operation on the page's rows: stored always, sent unless busy.
+        hooks.edit = [this](int profile, const LightingEdit& edit) {
+            const std::string refused =
+                ApplyLightingEdit(document, profile, edit, page->Offered(), page->Layout());
+            if (!refused.empty()) return control::OpResult::Refuse(refused);
+            if (!busy) requests.emplace_back(static_cast<int>(ApplyKind::Lighting), profile);
+            return control::OpResult{};
+        };
         hooks.chooseColour = [this](std::uint32_t) { return nextColour; };
         page = std::make_unique<LightingPage>(window.PaintManager(), document, hooks);
         window.page = page.get();
@@ -137,6 +143,7 @@ TEST_P(LightingPageTest, TheLastEnabledColourStaysCheckedAndEnabled) {
     EXPECT_TRUE(box->GetCheck());
     EXPECT_EQ(Record(1).colours[0].enabled, 1);
     EXPECT_TRUE(Control("btn_MouseLed_ColVal0")->isEnabled());
+    EXPECT_TRUE(requests.empty());  // refused: nothing changed, nothing is sent
     ClickControl(Control("chk_MouseLed_ColEn3"));
     EXPECT_EQ(Record(1).colours[3].enabled, 1);
     ClickControl(box);
@@ -144,7 +151,7 @@ TEST_P(LightingPageTest, TheLastEnabledColourStaysCheckedAndEnabled) {
     EXPECT_EQ(Record(1).colours[0].enabled, 0);
     EXPECT_FALSE(Control("btn_MouseLed_ColVal0")->isEnabled());
     EXPECT_EQ(document.Profile(1).lighting.params[3], 0x08);
-    EXPECT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests.size(), 2u);
 }
 
 TEST_P(LightingPageTest, SlidersAtZeroAreStoredAsOneAndSentOnRelease) {

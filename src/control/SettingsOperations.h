@@ -1,0 +1,62 @@
+// The settings edits of the model in use, each written once for the window's pages, zorctl and
+// any other front-end: the input is checked against the model (DPI table, gear count, lighting
+// rows, power ranges, key rules) before anything changes; then the document (or Set.ini) is
+// edited, and the edit goes to the mouse through an EditSender, which saves and sends what the
+// pages always sent for it. A refused edit changes no file and sends nothing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "control/Operations.h"
+#include "settings/KeyAssign.h"
+#include "settings/LightingRules.h"
+#include "settings/PowerOptions.h"
+
+namespace zor::control {
+
+// One DPI gear of a profile; only the fields given change.
+struct DpiGearEdit {
+    int gear = 0;
+    std::optional<int> value;             // a value of the model's DPI table
+    std::optional<std::uint32_t> colour;  // 0xRRGGBB
+    std::optional<bool> enabled;          // the last enabled gear cannot be switched off
+    bool current = false;                 // the gear becomes the current one (it must be enabled)
+};
+// Sends the DPI write when a value, an enable or the current gear changed, the colour write when
+// a colour did (both when both did).
+OpResult SetDpiGear(ModelSession& model, EditSender& sender, int profile, const DpiGearEdit& edit);
+
+// The fire value (1..20) of a profile: every fire key of the profile is written again with it.
+inline constexpr int kFireValueMin = 1;
+inline constexpr int kFireValueMax = 20;
+OpResult SetFireValue(ModelSession& model, EditSender& sender, int profile, int value);
+
+// The lighting of a profile: the mode and each of its values, with the lighting rules on the
+// model's rows; only what the edit names changes.
+OpResult SetLighting(ModelSession& model, EditSender& sender, int profile, const LightingEdit& edit);
+
+// Power and sensor options of Set.ini (mouse-wide, not of a profile): every value is checked
+// against its range (ranges: the page's sliders; zorctl the defaults), and deep sleep never
+// starts before sleep. All values are written in one replacement of the file, then each distinct
+// change's single write is sent once.
+OpResult SetPowerOptions(ModelSession& model, EditSender& sender,
+                         std::vector<std::pair<PowerKey, int>> values, const PowerRanges& ranges = {});
+
+// A function for one key (slot 0..19) of a profile, with the key rules of the connection and
+// model (KeyRulesOf): the macro use counters follow, the document is saved, the key's write
+// sent. status (when given) receives the rules' answer, which the key popup shows its own way.
+OpResult SetKey(ModelSession& model, EditSender& sender, const KeyRules& rules, int profile, int slot,
+                const KeyChoice& choice, AssignStatus* status = nullptr);
+// Puts back what a key held before (the key popup's Cancel) and sends it.
+OpResult RestoreKeyAssignment(ModelSession& model, EditSender& sender, int profile, int slot,
+                              const doc::KeyAssignment& previous);
+// The key rules of the selected mouse: its connection (no macros over BLE) and whether its model
+// has lighting.
+KeyRules KeyRulesOf(DeviceStack& stack, const ModelSession& model);
+// The one-line reason of a refused key choice.
+std::string KeyStatusText(AssignStatus status, int slot);
+
+}  // namespace zor::control
