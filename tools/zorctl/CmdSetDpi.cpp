@@ -2,6 +2,7 @@
 // the connection in use, changed through the DPI page's rules.
 #include <ostream>
 
+#include "ServiceClient.h"
 #include "Session.h"
 #include "SetTarget.h"
 #include "common/Text.h"
@@ -113,11 +114,6 @@ int RunSetDpi(CommandContext& ctx) {
     return Report(ctx, Format("gear %d of profile %d set", gear, profile), result);
 }
 
-// 125 Hz for option 0, doubling with each option, as the page labels them.
-int HzOfOption(int option) {
-    return 125 << option;
-}
-
 int RunSetRate(CommandContext& ctx) {
     auto args = ctx.options.args;
     const int profile = ProfileOption(ctx, args);
@@ -125,26 +121,24 @@ int RunSetRate(CommandContext& ctx) {
     if (profile < 0) return Fail(ctx, "set rate needs --profile P");
     int hz = 0;
     if (args.size() != 1 || !ParseNumber(args[0], hz)) return Fail(ctx, "set rate takes the rate in Hz, e.g. 1000");
+    const std::string done = Format("report rate of profile %d set to %d Hz", profile, hz);
+    if (const auto answer = CallProgram(ctx, "SetReportRate", {profile, hz})) return Answered(ctx, *answer, done);
 
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
     const RateConnection connection = control::ConnectionOf(session.Stack());
-    if (connection == RateConnection::Ble) return Fail(ctx, "the report rate cannot be set over Bluetooth LE");
-    const int options = ReportRateOptions(session.Model().ModelName(), connection);
     int option = -1;
-    std::string offered;
-    for (int o = 0; o < options; ++o) {
-        offered += (offered.empty() ? "" : ", ") + std::to_string(HzOfOption(o));
-        if (HzOfOption(o) == hz) option = o;
-    }
-    if (option < 0) return Fail(ctx, Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
+    if (const control::OpResult r =
+            control::RateOptionOfHz(session.Model().ModelName(), connection, hz, option);
+        !r.Done())
+        return Fail(ctx, r.reason);
 
     session.SelectProfile(profile);
     const control::OpResult set =
         control::SetReportRate(session.Model(), connection, session, profile, option);
     if (!set.Done()) return Fail(ctx, set.reason);
-    ctx.out << Format("report rate of profile %d set to %d Hz", profile, hz) << '\n';
+    ctx.out << done << '\n';
     return 0;
 }
 

@@ -128,6 +128,8 @@ void PrintHelp(std::ostream& out) {
            "  --json       machine-readable output\n"
            "  --virtual    talk to the virtual mouse instead of real devices\n"
            "  --trace      print every report sent (\"> \") and read back (\"< \") on stderr\n"
+           "  --standalone work in-process even while zormouse runs for the same folder\n"
+           "               (otherwise the running program does the work)\n"
            "  --virtual-fault KIND[:N]\n"
            "               the virtual mouse misbehaves after N frames: stop (stops\n"
            "               answering), garbage (replies with noise) or unplug (is\n"
@@ -169,6 +171,8 @@ int Main(int argc, char** argv) {
             options.virtualMouse = true;
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg == "--standalone") {
+            options.standalone = true;
         } else if (arg == "--virtual-fault") {
             if (i + 1 >= argc || !ParseVirtualFault(argv[i + 1], options)) {
                 std::cerr

@@ -1,0 +1,348 @@
+#include "app/ControlService.h"
+
+#include <QDBusConnectionInterface>
+#include <QMetaObject>
+
+#include "app/ZorMainWnd.h"
+#include "app/ZorMainWndNames.h"
+#include "common/Debug.h"
+#include "common/Text.h"
+#include "control/ProfileView.h"
+#include "control/ServiceNames.h"
+#include "device/DeviceMessages.h"
+
+namespace zor::app {
+namespace {
+
+// The names `zorctl watch` prints for the mouse's own reports.
+const char* DeviceEventName(unsigned message) {
+    switch (message) {
+        case kMsgDeviceDpiChanged:
+            return "dpi";
+        case kMsgDeviceProfileChanged:
+            return "profile";
+        case kMsgDeviceLightChanged:
+            return "lighting";
+        case kMsgDeviceRateChanged:
+            return "report-rate";
+        case kMsgDeviceStageSwitch:
+            return "dpi-popup";
+        case kMsgBleEvent:
+            return "ble";
+        default:
+            return nullptr;
+    }
+}
+
+QStringList ToStrings(const std::vector<std::string>& lines) {
+    QStringList list;
+    for (const std::string& line : lines) list << QString::fromStdString(line);
+    return list;
+}
+
+bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ea, eb;
+    const auto ca = std::filesystem::weakly_canonical(a, ea);
+    const auto cb = std::filesystem::weakly_canonical(b, eb);
+    return !ea && !eb && ca == cb;
+}
+
+}  // namespace
+
+ControlService::ControlService(CZorMainWnd& window) : QObject(&window), m_window(window) {
+    connect(&window, &CZorMainWnd::runEnded, this, &ControlService::OnRunEnded);
+    connect(&window, &CZorMainWnd::messageRouted, this, &ControlService::OnMessage);
+}
+
+ControlService::~ControlService() {
+    if (m_registered) {
+        m_bus.unregisterService(QLatin1String(control::kServiceName));
+        m_bus.unregisterObject(QLatin1String(control::kServicePath));
+    }
+}
+
+bool ControlService::Register(QDBusConnection bus) {
+    if (!bus.isConnected()) {
+        DebugLine("no session D-Bus: zorctl works beside the program, not through it\n");
+        return false;
+    }
+    if (!bus.registerObject(QLatin1String(control::kServicePath), this,
+                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
+                                QDBusConnection::ExportAllProperties)) {
+        DebugF("the D-Bus object %s could not be registered\n", control::kServicePath);
+        return false;
+    }
+    if (!bus.registerService(QLatin1String(control::kServiceName))) {
+        DebugF("another program holds the D-Bus name %s\n", control::kServiceName);
+        bus.unregisterObject(QLatin1String(control::kServicePath));
+        return false;
+    }
+    m_bus = bus;
+    m_registered = true;
+    m_announced = Properties();
+    DebugF("serving %s on the session D-Bus\n", control::kServiceName);
+    return true;
+}
+
+// ---------------------------------------------------------------- properties and events
+
+bool ControlService::Connected() const {
+    return m_window.Connected() && m_window.Stack().SelectedEntry() != nullptr;
+}
+
+QString ControlService::Link() const {
+    if (!Connected()) return {};
+    switch (control::ConnectionOf(m_window.Stack())) {
+        case RateConnection::Ble:
+            return QStringLiteral("BLE");
+        case RateConnection::Receiver:
+            return QStringLiteral("2.4G");
+        case RateConnection::Cable:
+            break;
+    }
+    return QStringLiteral("cable");
+}
+
+int ControlService::Battery() const {
+    const int battery = m_window.Battery();
+    return Connected() && battery >= 0 ? std::min(battery & 0x7F, 100) : -1;
+}
+
+int ControlService::ActiveProfile() const {
+    return m_window.Model().Profile();
+}
+
+int ControlService::CurrentDpiGear() const {
+    return m_window.Stack().View().Get().currentGear;
+}
+
+QString ControlService::ProgramFolder() const {
+    return QString::fromStdString(m_window.Model().ProgramFolder().string());
+}
+
+QVariantMap ControlService::Properties() const {
+    return {{QStringLiteral("Connected"), Connected()},         {QStringLiteral("Link"), Link()},
+            {QStringLiteral("Battery"), Battery()},             {QStringLiteral("ActiveProfile"), ActiveProfile()},
+            {QStringLiteral("CurrentDpiGear"), CurrentDpiGear()}, {QStringLiteral("ProgramFolder"), ProgramFolder()}};
+}
+
+void ControlService::AnnounceChanges() {
+    if (!m_registered) return;
+    const QVariantMap now = Properties();
+    QVariantMap changed;
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (m_announced.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
+    if (changed.isEmpty()) return;
+    m_announced = now;
+    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(control::kServicePath),
+                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << QLatin1String(control::kServiceInterface) << changed << QStringList();
+    m_bus.send(signal);
+}
+
+void ControlService::OnMessage(unsigned message, qintptr wParam, qintptr lParam) {
+    if (const char* name = DeviceEventName(message))
+        emit DeviceEvent(QLatin1String(name), message, wParam, lParam);
+    AnnounceChanges();
+    Pump();  // a call may have waited for the device
+}
+
+// ---------------------------------------------------------------- calls
+
+std::optional<control::OpResult> ControlService::NeedsDevice() const {
+    if (m_window.Stack().SelectedEntry() == nullptr) return control::OpResult::Refuse("no device found");
+    return std::nullopt;
+}
+
+std::filesystem::path ControlService::ModelFolderNamed(const QString& name) const {
+    return m_window.Model().ProgramFolder() / "res" / "MouseVarn" / name.toStdString();
+}
+
+QString ControlService::AnswerNow(const control::OpResult& outcome, const QString& text) {
+    if (outcome.Done()) return text;
+    sendErrorReply(QLatin1String(outcome.outcome == control::OpResult::Outcome::NoAnswer
+                                     ? control::kServiceErrorNoAnswer
+                                     : control::kServiceErrorRefused),
+                   QString::fromStdString(outcome.reason));
+    return {};
+}
+
+QString ControlService::Queue(Call call) {
+    setDelayedReply(true);
+    call.message = message();
+    m_queue.push_back(std::move(call));
+    // Run from the event loop, after this method has returned its (ignored) answer.
+    QMetaObject::invokeMethod(this, &ControlService::Pump, Qt::QueuedConnection);
+    return {};
+}
+
+void ControlService::Pump() {
+    control::RunScheduler& scheduler = m_window.Scheduler();
+    if (scheduler.DeviceBusy() || scheduler.Flags().profileChanged) return;  // again when it is free
+    if (!m_current) {
+        if (m_queue.empty()) return;
+        m_current = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_window.Frames().Start();
+        m_window.Frames().Pause();
+    }
+    if (!m_awaiting) RunSteps();
+}
+
+void ControlService::RunSteps() {
+    while (m_current && m_current->next < m_current->steps.size()) {
+        m_sent = false;
+        m_window.Frames().Resume();
+        const control::OpResult outcome = m_current->steps[m_current->next++]();
+        const bool running = m_window.Scheduler().RunInProgress();
+        if (!running) m_window.Frames().Pause();
+        if (!outcome.Done()) return Finish(outcome);
+        if (!m_sent) continue;
+        if (!running)
+            return Finish({control::OpResult::Outcome::NoAnswer,
+                           "the mouse is not connected; the change is saved and is sent when it is"});
+        m_awaiting = true;
+        return;  // on at the run's end
+    }
+    if (m_current) Finish({});
+}
+
+void ControlService::OnRunEnded(const control::RunResult& result) {
+    if (!m_current || !m_awaiting) return;
+    m_window.Frames().Pause();
+    m_awaiting = false;
+    if (const std::string problem = control::DeliveryProblem(result); !problem.empty())
+        return Finish({control::OpResult::Outcome::NoAnswer, m_current->noAnswerPrefix + problem});
+    // The next step once the window has finished with the run's end.
+    QMetaObject::invokeMethod(this, &ControlService::Pump, Qt::QueuedConnection);
+}
+
+void ControlService::Finish(const control::OpResult& outcome) {
+    Call call = std::move(*m_current);
+    m_current.reset();
+    m_awaiting = false;
+    const QStringList frames = ToStrings(m_window.Frames().Stop());
+    if (outcome.Done()) {
+        m_bus.send(call.message.createReply({call.result ? call.result() : QString(), frames}));
+    } else {
+        const char* name = outcome.outcome == control::OpResult::Outcome::NoAnswer ? control::kServiceErrorNoAnswer
+                                                                                    : control::kServiceErrorRefused;
+        m_bus.send(call.message.createErrorReply(QLatin1String(name), QString::fromStdString(outcome.reason)));
+    }
+    AnnounceChanges();
+    QMetaObject::invokeMethod(this, &ControlService::Pump, Qt::QueuedConnection);
+}
+
+control::OpResult ControlService::Sender::Send(ApplyKind kind, int profile) {
+    // As a command-line edit: saved (and announced, which shows it on the pages) before it is sent.
+    const ConfigResult saved = m_service.m_window.SaveAndAnnounce();
+    if (!saved.ok) return control::OpResult::Refuse("the configuration was not saved: " + saved.error);
+    m_service.m_sent = true;
+    ui::SendMessageTo(&m_service.m_window, kMsgApply, static_cast<int>(kind), profile);
+    return {};
+}
+
+control::OpResult ControlService::Sender::SendProfileChoice(int profile) {
+    m_service.m_sent = true;
+    ui::SendMessageTo(&m_service.m_window, kMsgApply, kApplySyncFlag | static_cast<int>(ApplyKind::ActiveProfile),
+                      profile);
+    return {};
+}
+
+// ---------------------------------------------------------------- the methods
+
+QString ControlService::SelectProfile(int profile, QStringList&) {
+    if (const auto refused = NeedsDevice()) return AnswerNow(*refused, {});
+    Call call;
+    call.steps.push_back([this, profile] {
+        const control::OpResult r =
+            control::SelectProfile(m_window.Model(), m_window.Scheduler(), m_sender, profile);
+        m_window.RefreshPages();
+        return r;
+    });
+    return Queue(std::move(call));
+}
+
+QString ControlService::SetReportRate(int profile, int hz, QStringList&) {
+    if (const auto refused = NeedsDevice()) return AnswerNow(*refused, {});
+    if (profile < 0 || profile >= kConfigProfiles)
+        return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)), {});
+    auto option = std::make_shared<int>(-1);
+    Call call;
+    // As zorctl does it: the rate checked, the profile selected (a run when it changes), the rate set.
+    call.steps.push_back([this, profile, hz, option] {
+        const control::OpResult r = control::RateOptionOfHz(
+            m_window.Model().ModelName(), control::ConnectionOf(m_window.Stack()), hz, *option);
+        if (!r.Done() || profile == m_window.Model().Profile()) return r;
+        const control::OpResult selected =
+            control::SelectProfile(m_window.Model(), m_window.Scheduler(), m_sender, profile);
+        m_window.RefreshPages();
+        return selected;
+    });
+    call.steps.push_back([this, profile, option] {
+        const control::OpResult r = control::SetReportRate(
+            m_window.Model(), control::ConnectionOf(m_window.Stack()), m_sender, profile, *option);
+        m_window.RefreshPages();
+        return r;
+    });
+    return Queue(std::move(call));
+}
+
+QString ControlService::ResetToFactory(QStringList&) {
+    if (const auto refused = NeedsDevice()) return AnswerNow(*refused, {});
+    Call call;
+    call.noAnswerPrefix = "factory settings restored in the files, but ";
+    call.steps.push_back([this] {
+        const control::OperationResult reset = m_window.ResetAndPush();
+        if (!reset.ok) return control::OpResult::Refuse("factory reset refused, nothing changed: " + reset.error);
+        m_sent = true;
+        return control::OpResult{};
+    });
+    call.result = [this] {
+        const DeviceEntry* entry = m_window.Stack().SelectedEntry();
+        return QString::fromStdString(
+            nlohmann::json{{"device", entry != nullptr ? entry->displayName : std::string()},
+                           {"model", m_window.Model().ModelName()}}
+                .dump());
+    };
+    return Queue(std::move(call));
+}
+
+QString ControlService::ImportConfiguration(const QString& modelFolder, const QString& file, QStringList&) {
+    const std::filesystem::path folder = ModelFolderNamed(modelFolder);
+    Call call;
+    call.steps.push_back([this, folder, source = file.toStdString()] {
+        const control::OpResult r =
+            control::ImportConfiguration(m_window.Model().ProgramFolder(), folder, source);
+        // The model in use is loaded again, shown and pushed with new profile identifiers, as the
+        // window's own import does; the call does not wait for that push.
+        if (r.Done() && SameFolder(folder, m_window.Model().ModelFolder())) m_window.ReloadAndPushAll();
+        return r;
+    });
+    return Queue(std::move(call));
+}
+
+QString ControlService::ExportConfiguration(const QString& modelFolder, const QString& file, QStringList&) {
+    const std::filesystem::path folder = ModelFolderNamed(modelFolder);
+    // What the window holds goes out, as the window's own export does.
+    if (SameFolder(folder, m_window.Model().ModelFolder()) && m_window.Model().DocumentLoaded())
+        m_window.Model().Save();
+    return AnswerNow(control::ExportConfiguration(folder, file.toStdString()), {});
+}
+
+QString ControlService::GetProfile(int profile, QStringList&) {
+    if (const auto refused = NeedsDevice()) return AnswerNow(*refused, {});
+    const control::ModelSession& model = m_window.Model();
+    if (const auto& unread = model.Unread())
+        return AnswerNow(control::OpResult::Refuse(unread->missing ? "no configuration in " + unread->file.string()
+                                                                   : "cannot read " + unread->file.string() + ": " +
+                                                                         unread->reason),
+                         {});
+    if (profile >= kConfigProfiles)
+        return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)), {});
+    return QString::fromStdString(
+        control::DescribeProfile(model, profile >= 0 ? profile : model.Profile()).dump());
+}
+
+}  // namespace zor::app

@@ -1,0 +1,35 @@
+// zorctl's way into the running program. While zormouse runs for the same program folder it is
+// the one process that writes the user's files and talks to the mouse, and it serves its
+// operations on the session D-Bus (docs/dbus.md); a command that changes the files or talks to
+// the mouse then asks it instead of working in-process. With --standalone, without a session
+// bus, or with no program serving this folder, CallProgram answers nothing and the command
+// works in-process as before. This is the one place that decides which way a command goes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "Command.h"
+
+namespace zor::ctl {
+
+using ServiceArg = std::variant<int, std::string>;
+
+struct ServiceAnswer {
+    bool ok = true;
+    std::string error;                // why not, in the words of zorctl's one-line errors
+    std::string text;                 // the method's answer (GetProfile: the JSON of `get --json`)
+    std::vector<std::string> frames;  // every report the call sent ("> ") and read back ("< ")
+};
+
+// The method's answer from the program serving ctx's folder; nullopt when none serves it.
+std::optional<ServiceAnswer> CallProgram(CommandContext& ctx, const std::string& method,
+                                         const std::vector<ServiceArg>& args);
+
+// The frames on err under --trace, then: a failure's one line (1), or done on out (0; nothing
+// when done is empty).
+int Answered(CommandContext& ctx, const ServiceAnswer& answer, const std::string& done = {});
+
+}  // namespace zor::ctl
