@@ -144,6 +144,10 @@ void ControlService::AnnounceChanges() {
 void ControlService::OnMessage(unsigned message, qintptr wParam, qintptr lParam) {
     if (const char* name = DeviceEventName(message))
         emit DeviceEvent(QLatin1String(name), message, wParam, lParam);
+    if (message == kMsgStateReadDone && m_current && m_awaiting && m_reading) {
+        m_window.Frames().Pause();
+        m_awaiting = m_reading = false;
+    }
     AnnounceChanges();
     Pump();  // a call may have waited for the device
 }
@@ -152,6 +156,15 @@ void ControlService::OnMessage(unsigned message, qintptr wParam, qintptr lParam)
 
 std::optional<control::OpResult> ControlService::NeedsDevice() const {
     if (m_window.Stack().SelectedEntry() == nullptr) return control::OpResult::Refuse("no device found");
+    return std::nullopt;
+}
+
+std::optional<control::OpResult> ControlService::CheckModelFolder(const QString& name) const {
+    const std::string text = name.toStdString();
+    if (text.empty() || text.find('/') != std::string::npos || text == "." || text == "..")
+        return control::OpResult::Refuse("\"" + text + "\" is not a folder name under res/MouseVarn");
+    if (!std::filesystem::is_directory(ModelFolderNamed(name)))
+        return control::OpResult::Refuse("no model folder " + ModelFolderNamed(name).string());
     return std::nullopt;
 }
 
@@ -196,20 +209,21 @@ void ControlService::RunSteps() {
         m_window.Frames().Resume();
         const control::OpResult outcome = m_current->steps[m_current->next++]();
         const bool running = m_window.Scheduler().RunInProgress();
-        if (!running) m_window.Frames().Pause();
+        m_reading = m_window.Scheduler().ReadInProgress();
+        if (!running && !m_reading) m_window.Frames().Pause();
         if (!outcome.Done()) return Finish(outcome);
         if (!m_sent) continue;
-        if (!running)
+        if (!running && !m_reading)
             return Finish({control::OpResult::Outcome::NoAnswer,
                            "the mouse is not connected; the change is saved and is sent when it is"});
         m_awaiting = true;
-        return;  // on at the run's end
+        return;  // on at the run's (or the read's) end
     }
     if (m_current) Finish({});
 }
 
 void ControlService::OnRunEnded(const control::RunResult& result) {
-    if (!m_current || !m_awaiting) return;
+    if (!m_current || !m_awaiting || m_reading) return;
     m_window.Frames().Pause();
     m_awaiting = false;
     if (const std::string problem = control::DeliveryProblem(result); !problem.empty())
@@ -221,7 +235,7 @@ void ControlService::OnRunEnded(const control::RunResult& result) {
 void ControlService::Finish(const control::OpResult& outcome) {
     Call call = std::move(*m_current);
     m_current.reset();
-    m_awaiting = false;
+    m_awaiting = m_reading = false;
     const QStringList frames = ToStrings(m_window.Frames().Stop());
     if (outcome.Done()) {
         m_bus.send(call.message.createReply({call.result ? call.result() : QString(), frames}));
@@ -310,6 +324,7 @@ QString ControlService::ResetToFactory(QStringList&) {
 }
 
 QString ControlService::ImportConfiguration(const QString& modelFolder, const QString& file, QStringList&) {
+    if (const auto refused = CheckModelFolder(modelFolder)) return AnswerNow(*refused, {});
     const std::filesystem::path folder = ModelFolderNamed(modelFolder);
     Call call;
     call.steps.push_back([this, folder, source = file.toStdString()] {
@@ -324,6 +339,7 @@ QString ControlService::ImportConfiguration(const QString& modelFolder, const QS
 }
 
 QString ControlService::ExportConfiguration(const QString& modelFolder, const QString& file, QStringList&) {
+    if (const auto refused = CheckModelFolder(modelFolder)) return AnswerNow(*refused, {});
     const std::filesystem::path folder = ModelFolderNamed(modelFolder);
     // What the window holds goes out, as the window's own export does.
     if (SameFolder(folder, m_window.Model().ModelFolder()) && m_window.Model().DocumentLoaded())
@@ -343,6 +359,35 @@ QString ControlService::GetProfile(int profile, QStringList&) {
         return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)), {});
     return QString::fromStdString(
         control::DescribeProfile(model, profile >= 0 ? profile : model.Profile()).dump());
+}
+
+}  // namespace zor::app
+
+namespace zor::app {
+
+QString ControlService::ReadStatus(QStringList&) {
+    if (const auto refused = NeedsDevice()) return AnswerNow(*refused, {});
+    Call call;
+    call.steps.push_back([this] {
+        m_sent = true;
+        ui::SendMessageTo(&m_window, kMsgReadDeviceState, 0, 0);
+        return control::OpResult{};
+    });
+    call.steps.push_back([this] {
+        if (!m_window.Scheduler().LastStateRead().ok)
+            return control::OpResult::Refuse("the mouse gave no valid reply to the status read");
+        return control::OpResult{};
+    });
+    call.result = [this] {
+        const control::StateRead read = m_window.Scheduler().LastStateRead();
+        const DeviceEntry* entry = m_window.Stack().SelectedEntry();
+        return QString::fromStdString(nlohmann::json{{"device", entry != nullptr ? entry->displayName : std::string()},
+                                                     {"connection", read.connection},
+                                                     {"battery", read.battery},
+                                                     {"chip", read.chip}}
+                                          .dump());
+    };
+    return Queue(std::move(call));
 }
 
 }  // namespace zor::app

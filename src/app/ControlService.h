@@ -60,6 +60,8 @@ public slots:
     QString ImportConfiguration(const QString& modelFolder, const QString& file, QStringList& frames);
     QString ExportConfiguration(const QString& modelFolder, const QString& file, QStringList& frames);
     QString GetProfile(int profile, QStringList& frames);
+    // The mouse's status read now: JSON with device, connection, battery (the byte) and chip.
+    QString ReadStatus(QStringList& frames);
 
 signals:
     // A report of the mouse's own (a button that changed its DPI gear, profile, lighting or
@@ -91,6 +93,8 @@ private:
     // Refused when no mouse is selected: nothing can be read or sent.
     std::optional<control::OpResult> NeedsDevice() const;
     std::filesystem::path ModelFolderNamed(const QString& name) const;
+    // Refused unless name is a folder under res/MouseVarn.
+    std::optional<control::OpResult> CheckModelFolder(const QString& name) const;
 
     // The operations' edits go to the window's own apply path (message 2051, handled at once).
     class Sender final : public control::EditSender {
@@ -110,7 +114,8 @@ private:
     std::deque<Call> m_queue;
     std::optional<Call> m_current;
     bool m_sent = false;      // the step in progress asked for a run
-    bool m_awaiting = false;  // the current call waits for the end of its run
+    bool m_awaiting = false;  // the current call waits for the end of its run or read
+    bool m_reading = false;   // ... of a device-state read
     QVariantMap m_announced;  // the properties as last announced
 };
 

@@ -98,6 +98,11 @@ public:
     // gave no valid reply.
     bool StartChargeCounterRead();
     int FinishChargeCounterRead();
+    // What the last device-state read found.
+    StateRead LastStateRead() {
+        std::lock_guard lock(m_resultMutex);
+        return m_stateRead;
+    }
     // A read that was deferred while the device was busy: its parameters, now due.
     std::optional<std::pair<int, int>> TakePendingRead();
     // A run that waited for the state read: its mode, now due.
