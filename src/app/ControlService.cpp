@@ -172,22 +172,20 @@ std::filesystem::path ControlService::ModelFolderNamed(const QString& name) cons
     return m_window.Model().ProgramFolder() / "res" / "MouseVarn" / name.toStdString();
 }
 
-QString ControlService::AnswerNow(const control::OpResult& outcome, const QString& text) {
-    if (outcome.Done()) return text;
+void ControlService::AnswerNow(const control::OpResult& outcome) {
+    if (outcome.Done()) return;
     sendErrorReply(QLatin1String(outcome.outcome == control::OpResult::Outcome::NoAnswer
                                      ? control::kServiceErrorNoAnswer
                                      : control::kServiceErrorRefused),
                    QString::fromStdString(outcome.reason));
-    return {};
 }
 
-QString ControlService::Queue(Call call) {
+void ControlService::Queue(Call call) {
     setDelayedReply(true);
     call.message = message();
     m_queue.push_back(std::move(call));
     // Run from the event loop, after this method has returned its (ignored) answer.
     QMetaObject::invokeMethod(this, &ControlService::Pump, Qt::QueuedConnection);
-    return {};
 }
 
 void ControlService::Pump() {
@@ -266,8 +264,8 @@ control::OpResult ControlService::Sender::SendProfileChoice(int profile) {
 
 // ---------------------------------------------------------------- the methods
 
-QString ControlService::SelectProfile(int profile, QStringList&) {
-    if (const auto refused = NeedsDevice()) return AnswerNow(*refused, {});
+void ControlService::SelectProfile(int profile, QString&, QStringList&) {
+    if (const auto refused = NeedsDevice()) return AnswerNow(*refused);
     Call call;
     call.steps.push_back([this, profile] {
         const control::OpResult r =
@@ -275,13 +273,13 @@ QString ControlService::SelectProfile(int profile, QStringList&) {
         m_window.RefreshPages();
         return r;
     });
-    return Queue(std::move(call));
+    Queue(std::move(call));
 }
 
-QString ControlService::SetReportRate(int profile, int hz, QStringList&) {
-    if (const auto refused = NeedsDevice()) return AnswerNow(*refused, {});
+void ControlService::SetReportRate(int profile, int hz, QString&, QStringList&) {
+    if (const auto refused = NeedsDevice()) return AnswerNow(*refused);
     if (profile < 0 || profile >= kConfigProfiles)
-        return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)), {});
+        return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
     auto option = std::make_shared<int>(-1);
     Call call;
     // As zorctl does it: the rate checked, the profile selected (a run when it changes), the rate set.
@@ -300,11 +298,11 @@ QString ControlService::SetReportRate(int profile, int hz, QStringList&) {
         m_window.RefreshPages();
         return r;
     });
-    return Queue(std::move(call));
+    Queue(std::move(call));
 }
 
-QString ControlService::ResetToFactory(QStringList&) {
-    if (const auto refused = NeedsDevice()) return AnswerNow(*refused, {});
+void ControlService::ResetToFactory(QString&, QStringList&) {
+    if (const auto refused = NeedsDevice()) return AnswerNow(*refused);
     Call call;
     call.noAnswerPrefix = "factory settings restored in the files, but ";
     call.steps.push_back([this] {
@@ -320,11 +318,12 @@ QString ControlService::ResetToFactory(QStringList&) {
                            {"model", m_window.Model().ModelName()}}
                 .dump());
     };
-    return Queue(std::move(call));
+    Queue(std::move(call));
 }
 
-QString ControlService::ImportConfiguration(const QString& modelFolder, const QString& file, QStringList&) {
-    if (const auto refused = CheckModelFolder(modelFolder)) return AnswerNow(*refused, {});
+void ControlService::ImportConfiguration(const QString& modelFolder, const QString& file, QString&,
+                                         QStringList&) {
+    if (const auto refused = CheckModelFolder(modelFolder)) return AnswerNow(*refused);
     const std::filesystem::path folder = ModelFolderNamed(modelFolder);
     Call call;
     call.steps.push_back([this, folder, source = file.toStdString()] {
@@ -335,38 +334,37 @@ QString ControlService::ImportConfiguration(const QString& modelFolder, const QS
         if (r.Done() && SameFolder(folder, m_window.Model().ModelFolder())) m_window.ReloadAndPushAll();
         return r;
     });
-    return Queue(std::move(call));
+    Queue(std::move(call));
 }
 
-QString ControlService::ExportConfiguration(const QString& modelFolder, const QString& file, QStringList&) {
-    if (const auto refused = CheckModelFolder(modelFolder)) return AnswerNow(*refused, {});
+void ControlService::ExportConfiguration(const QString& modelFolder, const QString& file, QString&,
+                                         QStringList&) {
+    if (const auto refused = CheckModelFolder(modelFolder)) return AnswerNow(*refused);
     const std::filesystem::path folder = ModelFolderNamed(modelFolder);
     // What the window holds goes out, as the window's own export does.
     if (SameFolder(folder, m_window.Model().ModelFolder()) && m_window.Model().DocumentLoaded())
         m_window.Model().Save();
-    return AnswerNow(control::ExportConfiguration(folder, file.toStdString()), {});
+    AnswerNow(control::ExportConfiguration(folder, file.toStdString()));
 }
 
-QString ControlService::GetProfile(int profile, QStringList&) {
-    if (const auto refused = NeedsDevice()) return AnswerNow(*refused, {});
+void ControlService::GetProfile(int profile, QString& result, QStringList&) {
+    if (const auto refused = NeedsDevice()) return AnswerNow(*refused);
     const control::ModelSession& model = m_window.Model();
     if (const auto& unread = model.Unread())
         return AnswerNow(control::OpResult::Refuse(unread->missing ? "no configuration in " + unread->file.string()
                                                                    : "cannot read " + unread->file.string() + ": " +
-                                                                         unread->reason),
-                         {});
+                                                                         unread->reason));
     if (profile >= kConfigProfiles)
-        return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)), {});
-    return QString::fromStdString(
-        control::DescribeProfile(model, profile >= 0 ? profile : model.Profile()).dump());
+        return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
+    result = QString::fromStdString(control::DescribeProfile(model, profile >= 0 ? profile : model.Profile()).dump());
 }
 
 }  // namespace zor::app
 
 namespace zor::app {
 
-QString ControlService::ReadStatus(QStringList&) {
-    if (const auto refused = NeedsDevice()) return AnswerNow(*refused, {});
+void ControlService::ReadStatus(QString&, QStringList&) {
+    if (const auto refused = NeedsDevice()) return AnswerNow(*refused);
     Call call;
     call.steps.push_back([this] {
         m_sent = true;
@@ -387,7 +385,7 @@ QString ControlService::ReadStatus(QStringList&) {
                                                      {"chip", read.chip}}
                                           .dump());
     };
-    return Queue(std::move(call));
+    Queue(std::move(call));
 }
 
 }  // namespace zor::app

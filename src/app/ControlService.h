@@ -54,14 +54,14 @@ public:
 public slots:
     // Every method answers (s result, as frames): result is the method's text answer (JSON where
     // it has one), frames every report the call sent ("> ") and read back ("< ").
-    QString SelectProfile(int profile, QStringList& frames);
-    QString SetReportRate(int profile, int hz, QStringList& frames);
-    QString ResetToFactory(QStringList& frames);
-    QString ImportConfiguration(const QString& modelFolder, const QString& file, QStringList& frames);
-    QString ExportConfiguration(const QString& modelFolder, const QString& file, QStringList& frames);
-    QString GetProfile(int profile, QStringList& frames);
+    void SelectProfile(int profile, QString& result, QStringList& frames);
+    void SetReportRate(int profile, int hz, QString& result, QStringList& frames);
+    void ResetToFactory(QString& result, QStringList& frames);
+    void ImportConfiguration(const QString& modelFolder, const QString& file, QString& result, QStringList& frames);
+    void ExportConfiguration(const QString& modelFolder, const QString& file, QString& result, QStringList& frames);
+    void GetProfile(int profile, QString& result, QStringList& frames);
     // The mouse's status read now: JSON with device, connection, battery (the byte) and chip.
-    QString ReadStatus(QStringList& frames);
+    void ReadStatus(QString& result, QStringList& frames);
 
 signals:
     // A report of the mouse's own (a button that changed its DPI gear, profile, lighting or
@@ -80,13 +80,13 @@ private:
         std::string noAnswerPrefix;       // before a delivery problem's text
     };
     // The call queued and run once the device is free; the D-Bus answer is sent at its end.
-    QString Queue(Call call);
+    void Queue(Call call);
     void Pump();
     void RunSteps();
     void OnRunEnded(const control::RunResult& result);
     void Finish(const control::OpResult& outcome);
     // An answer at once (a call that sends nothing).
-    QString AnswerNow(const control::OpResult& outcome, const QString& text);
+    void AnswerNow(const control::OpResult& outcome);
     void OnMessage(unsigned message, qintptr wParam, qintptr lParam);
     void AnnounceChanges();
     QVariantMap Properties() const;

@@ -75,6 +75,20 @@ std::vector<std::string> TraceFrames(const std::string& err) {
     return frames;
 }
 
+// The <interface> element of name in an introspection text, one line per tag, without comments.
+std::string InterfaceElement(const std::string& xml, const std::string& name) {
+    const std::size_t begin = xml.find("<interface name=\"" + name + "\"");
+    const std::size_t end = xml.find("</interface>", begin);
+    if (begin == std::string::npos || end == std::string::npos) return {};
+    std::istringstream lines(xml.substr(begin, end - begin));
+    std::string element;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t start = line.find_first_not_of(' ');
+        if (start != std::string::npos) element += line.substr(start) + '\n';
+    }
+    return element;
+}
+
 int StoredUsbRate(const std::filesystem::path& modelFolder) {
     const auto doc = nlohmann::json::parse(zor::test::ReadFile(MouseConfigPath(modelFolder)));
     return doc["mouseconfig"]["mouseadv"][0]["rateusbvalue"].get<int>();
@@ -92,6 +106,17 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
         QLatin1String(control::kServiceName), QLatin1String(control::kServicePath),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"), &listener,
         SLOT(OnChanged(QString, QVariantMap, QStringList))));
+    // The interface the program answers is the one its documentation gives.
+    const QDBusMessage introspected = QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+        QLatin1String(control::kServiceName), QLatin1String(control::kServicePath),
+        QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect")));
+    ASSERT_EQ(introspected.type(), QDBusMessage::ReplyMessage);
+    const std::string documented = InterfaceElement(
+        zor::test::ReadFile(zor::test::SourceDir() / "docs" / "example.zormouse.ZorMouse.xml"), control::kServiceInterface);
+    ASSERT_FALSE(documented.empty());
+    EXPECT_EQ(InterfaceElement(introspected.arguments().value(0).toString().toStdString(), control::kServiceInterface),
+              documented);
+
     const QStringList alone = {QStringLiteral("--standalone"), QStringLiteral("--virtual")};
     const std::filesystem::path modelFolder = window->ModelFolder();
     const std::filesystem::path twinModel = twin / modelFolder.lexically_relative(folder);
