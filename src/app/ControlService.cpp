@@ -55,6 +55,13 @@ ControlService::ControlService(CZorMainWnd& window) : QObject(&window), m_window
 }
 
 ControlService::~ControlService() {
+    // Calls still waiting learn that they were cut off rather than waiting for their time-out.
+    std::vector<QDBusMessage> waiting;
+    if (m_current) waiting.push_back(m_current->message);
+    for (const Call& call : m_queue) waiting.push_back(call.message);
+    for (const QDBusMessage& call : waiting)
+        m_bus.send(call.createErrorReply(QLatin1String(control::kServiceErrorNoAnswer),
+                                         QStringLiteral("the program ended before the call was done")));
     if (m_registered) {
         m_bus.unregisterService(QLatin1String(control::kServiceName));
         m_bus.unregisterObject(QLatin1String(control::kServicePath));
@@ -141,9 +148,9 @@ void ControlService::AnnounceChanges() {
     m_bus.send(signal);
 }
 
-void ControlService::OnMessage(unsigned message, qintptr wParam, qintptr lParam) {
+void ControlService::OnMessage(unsigned message, qintptr wParam, qintptr lParam, const QVariant& payload) {
     if (const char* name = DeviceEventName(message))
-        emit DeviceEvent(QLatin1String(name), message, wParam, lParam);
+        emit DeviceEvent(QLatin1String(name), message, wParam, lParam, payload.toString());
     if (message == kMsgStateReadDone && m_current && m_awaiting && m_reading) {
         m_window.Frames().Pause();
         m_awaiting = m_reading = false;

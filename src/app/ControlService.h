@@ -65,9 +65,10 @@ public slots:
 
 signals:
     // A report of the mouse's own (a button that changed its DPI gear, profile, lighting or
-    // report rate; the DPI pop-up; a BLE event): the name `zorctl watch` prints, the message and
-    // its parameters.
-    void DeviceEvent(const QString& name, uint message, qlonglong wParam, qlonglong lParam);
+    // report rate; the DPI pop-up; a BLE event): the name `zorctl watch` prints, the message, its
+    // parameters and its text (a BLE event's).
+    void DeviceEvent(const QString& name, uint message, qlonglong wParam, qlonglong lParam,
+                     const QString& text);
 
 private:
     // One step of a call: what it did; sends says whether it asked for a run.
@@ -87,7 +88,7 @@ private:
     void Finish(const control::OpResult& outcome);
     // An answer at once (a call that sends nothing).
     void AnswerNow(const control::OpResult& outcome);
-    void OnMessage(unsigned message, qintptr wParam, qintptr lParam);
+    void OnMessage(unsigned message, qintptr wParam, qintptr lParam, const QVariant& payload);
     void AnnounceChanges();
     QVariantMap Properties() const;
     // Refused when no mouse is selected: nothing can be read or sent.

@@ -127,7 +127,7 @@ long long CZorMainWnd::HandleCustomMessage(unsigned msg, qintptr wParam, qintptr
     for (const Route& route : Routes()) {
         if (route.message != msg) continue;
         const long long result = route.handler(*this, {msg, wParam, lParam, MessagePayload(), handled});
-        emit messageRouted(msg, wParam, lParam);
+        emit messageRouted(msg, wParam, lParam, MessagePayload());
         return result;
     }
     if (msg >= kFirstAppMessage && msg <= kLastAppMessage) DebugF("message %d has no owner; dropped\n", msg);

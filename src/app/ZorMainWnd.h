@@ -113,7 +113,7 @@ signals:
     // The end of every run, with what it did.
     void runEnded(const zor::control::RunResult& result);
     // A window message went through the message table (after its handler).
-    void messageRouted(unsigned message, qintptr wParam, qintptr lParam);
+    void messageRouted(unsigned message, qintptr wParam, qintptr lParam, const QVariant& payload);
     void deviceStateRead();
 
 private:

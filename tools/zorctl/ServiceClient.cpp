@@ -1,13 +1,18 @@
 #include "ServiceClient.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
+
 #include <cstdlib>
 #include <memory>
 #include <ostream>
+#include <thread>
 
 #include "control/ServiceNames.h"
 
@@ -56,16 +61,84 @@ std::string ServedFolder(QDBusConnection& bus) {
     return reply.arguments().first().value<QDBusVariant>().variant().toString().toStdString();
 }
 
-}  // namespace
-
-std::optional<ServiceAnswer> CallProgram(CommandContext& ctx, const std::string& method,
-                                         const std::vector<ServiceArg>& args) {
+// The session bus when a program on it serves ctx's folder (and --standalone was not given).
+std::optional<QDBusConnection> ProgramBus(const CommandContext& ctx) {
     if (ctx.options.standalone || !SessionBusNamed()) return std::nullopt;
     EnsureApplication();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return std::nullopt;
     const std::string folder = ServedFolder(bus);
     if (folder.empty() || !SameFolder(folder, ctx.options.home)) return std::nullopt;
+    return bus;
+}
+
+}  // namespace
+
+// Receives the program's DeviceEvent signals and its leaving the bus.
+class EventReceiver : public QObject {
+    Q_OBJECT
+public:
+    explicit EventReceiver(std::function<void(const ProgramEvent&)> print) : m_print(std::move(print)) {}
+    bool programEnded = false;
+
+public Q_SLOTS:
+    void OnEvent(const QString&, uint message, qlonglong wParam, qlonglong lParam, const QString& text) {
+        m_print({message, wParam, lParam, text.toStdString()});
+    }
+    void OnGone() {
+        programEnded = true;
+        QCoreApplication::quit();
+    }
+
+private:
+    std::function<void(const ProgramEvent&)> m_print;
+};
+
+std::optional<int> WatchProgram(CommandContext& ctx, const std::function<void(const ProgramEvent&)>& print) {
+    // Interrupts are taken by one thread with sigwait, before any other thread starts.
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+    std::optional<QDBusConnection> bus = ProgramBus(ctx);
+    if (!bus) {
+        pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
+        return std::nullopt;
+    }
+    EventReceiver receiver(print);
+    QDBusServiceWatcher watcher(QLatin1String(control::kServiceName), *bus,
+                                QDBusServiceWatcher::WatchForUnregistration);
+    QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &receiver, &EventReceiver::OnGone);
+    if (!bus->connect(QLatin1String(control::kServiceName), QLatin1String(control::kServicePath),
+                      QLatin1String(control::kServiceInterface), QStringLiteral("DeviceEvent"), &receiver,
+                      SLOT(OnEvent(QString, uint, qlonglong, qlonglong, QString)))) {
+        pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
+        return Fail(ctx, "cannot follow the running program's events");
+    }
+    // The program may have ended between the look-up and the subscription.
+    if (ServedFolder(*bus).empty()) receiver.OnGone();
+    std::thread interrupt([&stops] {
+        int signal = 0;
+        sigwait(&stops, &signal);
+        if (signal != 0)
+            QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                      Qt::QueuedConnection);
+    });
+    if (!receiver.programEnded) QCoreApplication::exec();
+    // The waiting thread ends with a signal of its own when the program ended first.
+    if (receiver.programEnded) pthread_kill(interrupt.native_handle(), SIGTERM);
+    interrupt.join();
+    pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
+    if (receiver.programEnded) return Fail(ctx, "the running program ended");
+    return 0;
+}
+
+std::optional<ServiceAnswer> CallProgram(CommandContext& ctx, const std::string& method,
+                                         const std::vector<ServiceArg>& args) {
+    std::optional<QDBusConnection> program = ProgramBus(ctx);
+    if (!program) return std::nullopt;
+    QDBusConnection& bus = *program;
 
     QDBusMessage call =
         QDBusMessage::createMethodCall(QLatin1String(control::kServiceName), QLatin1String(control::kServicePath),
@@ -105,3 +178,5 @@ int Answered(CommandContext& ctx, const ServiceAnswer& answer, const std::string
 }
 
 }  // namespace zor::ctl
+
+#include "ServiceClient.moc"

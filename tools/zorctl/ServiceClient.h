@@ -6,6 +6,7 @@
 // works in-process as before. This is the one place that decides which way a command goes.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -27,6 +28,18 @@ struct ServiceAnswer {
 // The method's answer from the program serving ctx's folder; nullopt when none serves it.
 std::optional<ServiceAnswer> CallProgram(CommandContext& ctx, const std::string& method,
                                          const std::vector<ServiceArg>& args);
+
+// A report of the mouse's own as the program received it.
+struct ProgramEvent {
+    unsigned message = 0;
+    long long wParam = 0;
+    long long lParam = 0;
+    std::string text;
+};
+
+// Hands each of the mouse's reports the program serving ctx's folder receives to print, until
+// SIGINT or SIGTERM (0) or the program ends (1, after the line); nullopt when none serves it.
+std::optional<int> WatchProgram(CommandContext& ctx, const std::function<void(const ProgramEvent&)>& print);
 
 // The frames on err under --trace, then: a failure's one line (1), or done on out (0; nothing
 // when done is empty).

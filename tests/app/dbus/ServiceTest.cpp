@@ -11,8 +11,10 @@
 
 #include "../MainWindowFixture.h"
 #include "app/ControlService.h"
+#include "common/Text.h"
 #include "config/MouseConfig.h"
 #include "control/ServiceNames.h"
+#include "device/DeviceMessages.h"
 #include "support/UserInput.h"
 
 namespace zor::app::test {
@@ -168,6 +170,35 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
     EXPECT_EQ(profile.out, "profile 1 selected\n");
     EXPECT_EQ(window->PagesProfile(), 1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return listener.changed.value(QStringLiteral("ActiveProfile")) == 1; }, 5000));
+
+    // watch prints the mouse's own reports as the window receives them, in watch's words, and
+    // ends with 0 on an interrupt.
+    std::vector<std::string> expected;
+    QObject::connect(
+        window.get(), &CZorMainWnd::messageRouted, [&](unsigned message, qintptr wParam, qintptr lParam) {
+            if (message == kMsgDeviceDpiChanged)
+                expected.push_back(Format("%u dpi wParam=%d lParam=%d value=%d key=%d", message,
+                                          static_cast<long long>(wParam), static_cast<long long>(lParam),
+                                          static_cast<int>(wParam & 0xFF),
+                                          static_cast<int>((wParam >> 8) & 0xFF)));
+        });
+    QProcess watch;
+    watch.start(QString::fromStdString((zor::test::BuildDir() / "tools" / "zorctl" / "zorctl").string()),
+                {QStringLiteral("--home"), QString::fromStdString(folder.string()), QStringLiteral("watch")});
+    ASSERT_TRUE(watch.waitForStarted(5000));
+    std::string watched;
+    // A click before watch has subscribed goes unseen: clicks until one is seen.
+    for (int attempt = 0; attempt < 10 && watched.find(" dpi ") == std::string::npos; ++attempt) {
+        Mouse().Click(MouseButton::Dpi);
+        static_cast<void>(QTest::qWaitFor([&] { return watch.bytesAvailable() > 0; }, 1000));
+        watched += watch.readAllStandardOutput().toStdString();
+    }
+    ASSERT_FALSE(expected.empty());
+    EXPECT_NE(watched.find(expected.back() + "\n"), std::string::npos) << watched;
+    watch.terminate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watch.state() == QProcess::NotRunning; }, 5000));
+    EXPECT_EQ(watch.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
 }
 
 }  // namespace
