@@ -128,9 +128,12 @@ QString ControlService::ProgramFolder() const {
 }
 
 QVariantMap ControlService::Properties() const {
-    return {{QStringLiteral("Connected"), Connected()},         {QStringLiteral("Link"), Link()},
-            {QStringLiteral("Battery"), Battery()},             {QStringLiteral("ActiveProfile"), ActiveProfile()},
-            {QStringLiteral("CurrentDpiGear"), CurrentDpiGear()}, {QStringLiteral("ProgramFolder"), ProgramFolder()}};
+    return {{QStringLiteral("Connected"), Connected()},
+            {QStringLiteral("Link"), Link()},
+            {QStringLiteral("Battery"), Battery()},
+            {QStringLiteral("ActiveProfile"), ActiveProfile()},
+            {QStringLiteral("CurrentDpiGear"), CurrentDpiGear()},
+            {QStringLiteral("ProgramFolder"), ProgramFolder()}};
 }
 
 void ControlService::AnnounceChanges() {
@@ -245,9 +248,11 @@ void ControlService::Finish(const control::OpResult& outcome) {
     if (outcome.Done()) {
         m_bus.send(call.message.createReply({call.result ? call.result() : QString(), frames}));
     } else {
-        const char* name = outcome.outcome == control::OpResult::Outcome::NoAnswer ? control::kServiceErrorNoAnswer
-                                                                                    : control::kServiceErrorRefused;
-        m_bus.send(call.message.createErrorReply(QLatin1String(name), QString::fromStdString(outcome.reason)));
+        const char* name = outcome.outcome == control::OpResult::Outcome::NoAnswer
+                               ? control::kServiceErrorNoAnswer
+                               : control::kServiceErrorRefused;
+        m_bus.send(
+            call.message.createErrorReply(QLatin1String(name), QString::fromStdString(outcome.reason)));
     }
     AnnounceChanges();
     QMetaObject::invokeMethod(this, &ControlService::Pump, Qt::QueuedConnection);
@@ -264,8 +269,8 @@ control::OpResult ControlService::Sender::Send(ApplyKind kind, int profile) {
 
 control::OpResult ControlService::Sender::SendProfileChoice(int profile) {
     m_service.m_sent = true;
-    ui::SendMessageTo(&m_service.m_window, kMsgApply, kApplySyncFlag | static_cast<int>(ApplyKind::ActiveProfile),
-                      profile);
+    ui::SendMessageTo(&m_service.m_window, kMsgApply,
+                      kApplySyncFlag | static_cast<int>(ApplyKind::ActiveProfile), profile);
     return {};
 }
 
@@ -314,7 +319,8 @@ void ControlService::ResetToFactory(QString&, QStringList&) {
     call.noAnswerPrefix = "factory settings restored in the files, but ";
     call.steps.push_back([this] {
         const control::OperationResult reset = m_window.ResetAndPush();
-        if (!reset.ok) return control::OpResult::Refuse("factory reset refused, nothing changed: " + reset.error);
+        if (!reset.ok)
+            return control::OpResult::Refuse("factory reset refused, nothing changed: " + reset.error);
         m_sent = true;
         return control::OpResult{};
     });
@@ -358,12 +364,13 @@ void ControlService::GetProfile(int profile, QString& result, QStringList&) {
     if (const auto refused = NeedsDevice()) return AnswerNow(*refused);
     const control::ModelSession& model = m_window.Model();
     if (const auto& unread = model.Unread())
-        return AnswerNow(control::OpResult::Refuse(unread->missing ? "no configuration in " + unread->file.string()
-                                                                   : "cannot read " + unread->file.string() + ": " +
-                                                                         unread->reason));
+        return AnswerNow(control::OpResult::Refuse(
+            unread->missing ? "no configuration in " + unread->file.string()
+                            : "cannot read " + unread->file.string() + ": " + unread->reason));
     if (profile >= kConfigProfiles)
         return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
-    result = QString::fromStdString(control::DescribeProfile(model, profile >= 0 ? profile : model.Profile()).dump());
+    result = QString::fromStdString(
+        control::DescribeProfile(model, profile >= 0 ? profile : model.Profile()).dump());
 }
 
 }  // namespace zor::app
@@ -386,11 +393,11 @@ void ControlService::ReadStatus(QString&, QStringList&) {
     call.result = [this] {
         const control::StateRead read = m_window.Scheduler().LastStateRead();
         const DeviceEntry* entry = m_window.Stack().SelectedEntry();
-        return QString::fromStdString(nlohmann::json{{"device", entry != nullptr ? entry->displayName : std::string()},
-                                                     {"connection", read.connection},
-                                                     {"battery", read.battery},
-                                                     {"chip", read.chip}}
-                                          .dump());
+        return QString::fromStdString(nlohmann::json{
+            {"device", entry != nullptr ? entry->displayName : std::string()},
+            {"connection", read.connection},
+            {"battery", read.battery},
+            {"chip", read.chip}}.dump());
     };
     Queue(std::move(call));
 }

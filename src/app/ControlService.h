@@ -57,8 +57,10 @@ public slots:
     void SelectProfile(int profile, QString& result, QStringList& frames);
     void SetReportRate(int profile, int hz, QString& result, QStringList& frames);
     void ResetToFactory(QString& result, QStringList& frames);
-    void ImportConfiguration(const QString& modelFolder, const QString& file, QString& result, QStringList& frames);
-    void ExportConfiguration(const QString& modelFolder, const QString& file, QString& result, QStringList& frames);
+    void ImportConfiguration(const QString& modelFolder, const QString& file, QString& result,
+                             QStringList& frames);
+    void ExportConfiguration(const QString& modelFolder, const QString& file, QString& result,
+                             QStringList& frames);
     void GetProfile(int profile, QString& result, QStringList& frames);
     // The mouse's status read now: JSON with device, connection, battery (the byte) and chip.
     void ReadStatus(QString& result, QStringList& frames);

@@ -85,7 +85,8 @@ OpResult RateOptionOfHz(const std::string& modelName, RateConnection connection,
         offered += (offered.empty() ? "" : ", ") + std::to_string(125 << o);
         if ((125 << o) == hz) option = o;
     }
-    if (option < 0) return OpResult::Refuse(Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
+    if (option < 0)
+        return OpResult::Refuse(Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
     return {};
 }
 

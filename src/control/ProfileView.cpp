@@ -41,14 +41,16 @@ nlohmann::json DescribeProfile(const ModelSession& model, int profile) {
     const doc::LedModeSettings& led = doc.led[p][static_cast<std::size_t>(mode)];
     nlohmann::json colours = nlohmann::json::array();
     for (std::size_t k = 0; k < led.colours.size(); ++k)
-        colours.push_back({{"slot", k}, {"enabled", led.colours[k].enabled != 0}, {"colour", Hex(led.colours[k].colour)}});
+        colours.push_back(
+            {{"slot", k}, {"enabled", led.colours[k].enabled != 0}, {"colour", Hex(led.colours[k].colour)}});
     const PowerSettings power = model.LoadPower();
     return {{"model", model.ModelName()},
             {"profile", profile},
             {"keys", keys},
             {"dpi", {{"gears", gears}, {"current", adv.cruseldpi}, {"max", table.Max()}}},
             {"fireValue", adv.firevalue},
-            {"reportRate", {{"cable", adv.rateusbvalue}, {"receiver", adv.ratedonglevalue}, {"ble", adv.rateblevalue}}},
+            {"reportRate",
+             {{"cable", adv.rateusbvalue}, {"receiver", adv.ratedonglevalue}, {"ble", adv.rateblevalue}}},
             {"lighting",
              {{"mode", mode},
               {"brightness", led.brightnessvalue},

@@ -112,7 +112,8 @@ int RunConfig(CommandContext& ctx) {
     }
     if (sub == "import" && args.size() == 2) {
         const std::string done = "imported " + args[1] + " (run \"zorctl apply\" to send it to the mouse)";
-        if (const auto answer = CallProgram(ctx, "ImportConfiguration", {model, UserPath(ctx, args[1]).string()}))
+        if (const auto answer =
+                CallProgram(ctx, "ImportConfiguration", {model, UserPath(ctx, args[1]).string()}))
             return Answered(ctx, *answer, done);
         const control::OpResult r =
             control::ImportConfiguration(ctx.options.home, folder, UserPath(ctx, args[1]));

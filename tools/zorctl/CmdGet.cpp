@@ -5,11 +5,11 @@
 #include <ostream>
 
 #include "ServiceClient.h"
-#include "SetTarget.h"
 #include "Session.h"
-#include "control/ProfileView.h"
+#include "SetTarget.h"
 #include "common/Text.h"
 #include "config/MouseConfig.h"
+#include "control/ProfileView.h"
 #include "settings/DpiRules.h"
 
 namespace zor::ctl {

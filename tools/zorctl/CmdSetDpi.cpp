@@ -122,7 +122,8 @@ int RunSetRate(CommandContext& ctx) {
     int hz = 0;
     if (args.size() != 1 || !ParseNumber(args[0], hz)) return Fail(ctx, "set rate takes the rate in Hz, e.g. 1000");
     const std::string done = Format("report rate of profile %d set to %d Hz", profile, hz);
-    if (const auto answer = CallProgram(ctx, "SetReportRate", {profile, hz})) return Answered(ctx, *answer, done);
+    if (const auto answer = CallProgram(ctx, "SetReportRate", {profile, hz}))
+        return Answered(ctx, *answer, done);
 
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;

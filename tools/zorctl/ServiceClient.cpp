@@ -38,7 +38,8 @@ void EnsureApplication() {
     static int argc = 1;
     static char name[] = "zorctl";
     static char* argv[] = {name, nullptr};
-    static const std::unique_ptr<QCoreApplication> application = std::make_unique<QCoreApplication>(argc, argv);
+    static const std::unique_ptr<QCoreApplication> application =
+        std::make_unique<QCoreApplication>(argc, argv);
 }
 
 bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -51,7 +52,8 @@ bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) 
 // The program folder the program on the bus serves; empty when no program is on the bus.
 std::string ServedFolder(QDBusConnection& bus) {
     QDBusConnectionInterface* names = bus.interface();
-    if (names == nullptr || !names->isServiceRegistered(QLatin1String(control::kServiceName)).value()) return {};
+    if (names == nullptr || !names->isServiceRegistered(QLatin1String(control::kServiceName)).value())
+        return {};
     QDBusMessage get = QDBusMessage::createMethodCall(
         QLatin1String(control::kServiceName), QLatin1String(control::kServicePath),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
@@ -140,9 +142,9 @@ std::optional<ServiceAnswer> CallProgram(CommandContext& ctx, const std::string&
     if (!program) return std::nullopt;
     QDBusConnection& bus = *program;
 
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QLatin1String(control::kServiceName), QLatin1String(control::kServicePath),
-                                       QLatin1String(control::kServiceInterface), QString::fromStdString(method));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QLatin1String(control::kServiceName), QLatin1String(control::kServicePath),
+        QLatin1String(control::kServiceInterface), QString::fromStdString(method));
     for (const ServiceArg& arg : args) {
         if (const int* number = std::get_if<int>(&arg))
             call << *number;

@@ -114,9 +114,11 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
         QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect")));
     ASSERT_EQ(introspected.type(), QDBusMessage::ReplyMessage);
     const std::string documented = InterfaceElement(
-        zor::test::ReadFile(zor::test::SourceDir() / "docs" / "example.zormouse.ZorMouse.xml"), control::kServiceInterface);
+        zor::test::ReadFile(zor::test::SourceDir() / "docs" / "example.zormouse.ZorMouse.xml"),
+        control::kServiceInterface);
     ASSERT_FALSE(documented.empty());
-    EXPECT_EQ(InterfaceElement(introspected.arguments().value(0).toString().toStdString(), control::kServiceInterface),
+    EXPECT_EQ(InterfaceElement(introspected.arguments().value(0).toString().toStdString(),
+                               control::kServiceInterface),
               documented);
 
     const QStringList alone = {QStringLiteral("--standalone"), QStringLiteral("--virtual")};
@@ -125,7 +127,8 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
 
     // A read answers what the in-process way answers.
     const ZorctlRun get = Zorctl(folder, {QStringLiteral("--json"), QStringLiteral("get")});
-    const ZorctlRun getAlone = Zorctl(twin, alone + QStringList{QStringLiteral("--json"), QStringLiteral("get")});
+    const ZorctlRun getAlone =
+        Zorctl(twin, alone + QStringList{QStringLiteral("--json"), QStringLiteral("get")});
     EXPECT_EQ(get.code, 0) << get.err;
     EXPECT_EQ(get.out, getAlone.out);
 
@@ -141,8 +144,8 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
     // once, with the frames the in-process way sends for it (after its own identity read).
     ASSERT_EQ(window->Document().adv[0].rateusbvalue, 0);
     Mouse().ClearFrames();
-    const QStringList rate = {QStringLiteral("--trace"), QStringLiteral("set"),     QStringLiteral("rate"),
-                              QStringLiteral("--profile"), QStringLiteral("0"), QStringLiteral("500")};
+    const QStringList rate = {QStringLiteral("--trace"),   QStringLiteral("set"), QStringLiteral("rate"),
+                              QStringLiteral("--profile"), QStringLiteral("0"),   QStringLiteral("500")};
     const ZorctlRun set = Zorctl(folder, rate);
     const ZorctlRun setAlone = Zorctl(twin, alone + rate);
     ASSERT_EQ(set.code, 0) << set.err;
@@ -151,7 +154,8 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
     const std::vector<std::string> frames = TraceFrames(set.err), framesAlone = TraceFrames(setAlone.err);
     ASSERT_FALSE(frames.empty());
     ASSERT_GT(framesAlone.size(), frames.size());
-    EXPECT_EQ(frames, std::vector<std::string>(framesAlone.end() - static_cast<long>(frames.size()), framesAlone.end()));
+    EXPECT_EQ(frames, std::vector<std::string>(framesAlone.end() - static_cast<long>(frames.size()),
+                                               framesAlone.end()));
     EXPECT_EQ(window->Document().adv[0].rateusbvalue, 2);
     EXPECT_TRUE(Find<ui::COptionUI>("opt_MouseUsbRate2")->IsSelected());
     EXPECT_EQ(StoredUsbRate(modelFolder), 2);
@@ -165,11 +169,13 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
     EXPECT_EQ(StoredUsbRate(modelFolder), 2);
 
     // A profile chosen through the program is the window's and is announced on the bus.
-    const ZorctlRun profile = Zorctl(folder, {QStringLiteral("set"), QStringLiteral("profile"), QStringLiteral("1")});
+    const ZorctlRun profile =
+        Zorctl(folder, {QStringLiteral("set"), QStringLiteral("profile"), QStringLiteral("1")});
     EXPECT_EQ(profile.code, 0) << profile.err;
     EXPECT_EQ(profile.out, "profile 1 selected\n");
     EXPECT_EQ(window->PagesProfile(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return listener.changed.value(QStringLiteral("ActiveProfile")) == 1; }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return listener.changed.value(QStringLiteral("ActiveProfile")) == 1; }, 5000));
 
     // watch prints the mouse's own reports as the window receives them, in watch's words, and
     // ends with 0 on an interrupt.
