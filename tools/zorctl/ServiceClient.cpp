@@ -9,6 +9,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 
+#include <clocale>
 #include <cstdlib>
 #include <memory>
 #include <ostream>
@@ -38,8 +39,12 @@ void EnsureApplication() {
     static int argc = 1;
     static char name[] = "zorctl";
     static char* argv[] = {name, nullptr};
+    // QCoreApplication takes the environment's locale; zorctl's texts and numbers keep the one
+    // they had.
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
     static const std::unique_ptr<QCoreApplication> application =
         std::make_unique<QCoreApplication>(argc, argv);
+    std::setlocale(LC_ALL, locale.c_str());
 }
 
 bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
