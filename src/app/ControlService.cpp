@@ -164,8 +164,17 @@ void ControlService::OnMessage(unsigned message, qintptr wParam, qintptr lParam,
 
 // ---------------------------------------------------------------- calls
 
-std::optional<control::OpResult> ControlService::NeedsDevice() const {
+std::optional<control::OpResult> ControlService::NeedsDevice(bool document) const {
     if (m_window.Stack().SelectedEntry() == nullptr) return control::OpResult::Refuse("no device found");
+    // A document that could not be read is neither shown, saved nor sent (the window offers its
+    // two ways on): said as an in-process command says it.
+    const control::ModelSession& model = m_window.Model();
+    if (document && !model.Description().ok())
+        return control::OpResult::Refuse("cannot use the model description " + model.Description().error);
+    if (const auto& unread = model.Unread(); document && unread)
+        return control::OpResult::Refuse(unread->missing
+                                             ? "no configuration in " + unread->file.string()
+                                             : "cannot read " + unread->file.string() + ": " + unread->reason);
     return std::nullopt;
 }
 
@@ -277,7 +286,7 @@ control::OpResult ControlService::Sender::SendProfileChoice(int profile) {
 // ---------------------------------------------------------------- the methods
 
 void ControlService::SelectProfile(int profile, QString&, QStringList&) {
-    if (const auto refused = NeedsDevice()) return AnswerNow(*refused);
+    if (const auto refused = NeedsDevice(true)) return AnswerNow(*refused);
     Call call;
     call.steps.push_back([this, profile] {
         const control::OpResult r =
@@ -289,7 +298,7 @@ void ControlService::SelectProfile(int profile, QString&, QStringList&) {
 }
 
 void ControlService::SetReportRate(int profile, int hz, QString&, QStringList&) {
-    if (const auto refused = NeedsDevice()) return AnswerNow(*refused);
+    if (const auto refused = NeedsDevice(true)) return AnswerNow(*refused);
     if (profile < 0 || profile >= kConfigProfiles)
         return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
     auto option = std::make_shared<int>(-1);
@@ -314,7 +323,7 @@ void ControlService::SetReportRate(int profile, int hz, QString&, QStringList&) 
 }
 
 void ControlService::ResetToFactory(QString&, QStringList&) {
-    if (const auto refused = NeedsDevice()) return AnswerNow(*refused);
+    if (const auto refused = NeedsDevice(true)) return AnswerNow(*refused);
     Call call;
     call.noAnswerPrefix = "factory settings restored in the files, but ";
     call.steps.push_back([this] {
@@ -361,12 +370,8 @@ void ControlService::ExportConfiguration(const QString& modelFolder, const QStri
 }
 
 void ControlService::GetProfile(int profile, QString& result, QStringList&) {
-    if (const auto refused = NeedsDevice()) return AnswerNow(*refused);
+    if (const auto refused = NeedsDevice(true)) return AnswerNow(*refused);
     const control::ModelSession& model = m_window.Model();
-    if (const auto& unread = model.Unread())
-        return AnswerNow(control::OpResult::Refuse(
-            unread->missing ? "no configuration in " + unread->file.string()
-                            : "cannot read " + unread->file.string() + ": " + unread->reason));
     if (profile >= kConfigProfiles)
         return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
     result = QString::fromStdString(
@@ -378,7 +383,7 @@ void ControlService::GetProfile(int profile, QString& result, QStringList&) {
 namespace zor::app {
 
 void ControlService::ReadStatus(QString&, QStringList&) {
-    if (const auto refused = NeedsDevice()) return AnswerNow(*refused);
+    if (const auto refused = NeedsDevice(false)) return AnswerNow(*refused);
     Call call;
     call.steps.push_back([this] {
         m_sent = true;

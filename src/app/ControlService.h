@@ -93,8 +93,9 @@ private:
     void OnMessage(unsigned message, qintptr wParam, qintptr lParam, const QVariant& payload);
     void AnnounceChanges();
     QVariantMap Properties() const;
-    // Refused when no mouse is selected: nothing can be read or sent.
-    std::optional<control::OpResult> NeedsDevice() const;
+    // Refused when no mouse is selected (nothing can be read or sent) and, with document, when
+    // the model's description or configuration document could not be used.
+    std::optional<control::OpResult> NeedsDevice(bool document) const;
     std::filesystem::path ModelFolderNamed(const QString& name) const;
     // Refused unless name is a folder under res/MouseVarn.
     std::optional<control::OpResult> CheckModelFolder(const QString& name) const;
