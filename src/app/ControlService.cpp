@@ -127,6 +127,10 @@ QString ControlService::ProgramFolder() const {
     return QString::fromStdString(m_window.Model().ProgramFolder().string());
 }
 
+bool ControlService::VirtualMouse() const {
+    return m_window.Stack().Mouse() != nullptr;
+}
+
 QVariantMap ControlService::Properties() const {
     return {{QStringLiteral("Connected"), Connected()},
             {QStringLiteral("Link"), Link()},

@@ -35,6 +35,7 @@ class ControlService : public QObject, protected QDBusContext {
     Q_PROPERTY(int ActiveProfile READ ActiveProfile)
     Q_PROPERTY(int CurrentDpiGear READ CurrentDpiGear)
     Q_PROPERTY(QString ProgramFolder READ ProgramFolder)
+    Q_PROPERTY(bool VirtualMouse READ VirtualMouse)
 
 public:
     explicit ControlService(CZorMainWnd& window);
@@ -50,6 +51,7 @@ public:
     int ActiveProfile() const;
     int CurrentDpiGear() const;
     QString ProgramFolder() const;
+    bool VirtualMouse() const;
 
 public slots:
     // Every method answers (s result, as frames): result is the method's text answer (JSON where

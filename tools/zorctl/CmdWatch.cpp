@@ -292,8 +292,9 @@ int RunWatch(CommandContext& ctx) {
     const bool virtualMouse = ctx.options.virtualMouse;
     if (!virtualMouse && (!args.script.empty() || args.receiver || args.ble))
         return Usage(ctx, "--script, --receiver and --ble drive the virtual mouse: add --virtual");
-    // The mouse's listeners are the running program's: its reports come from there.
-    if (!virtualMouse)
+    // The mouse's listeners are the running program's: its reports come from there (unless this
+    // watch drives a virtual mouse of its own).
+    if (args.script.empty() && !args.receiver && !args.ble)
         if (const auto code = WatchProgram(ctx, [&ctx](const ProgramEvent& e) {
                 ctx.out << WatchLine(e.message, e.wParam, e.lParam, e.text, ctx.options.json) << std::endl;
             }))

@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -54,29 +55,48 @@ bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) 
     return !ea && !eb && ca == cb;
 }
 
-// The program folder the program on the bus serves; empty when no program is on the bus.
-std::string ServedFolder(QDBusConnection& bus) {
+// What the program on the bus serves: its program folder (empty when no program is on the bus)
+// and whether it runs on the virtual mouse.
+struct Served {
+    std::string folder;
+    bool virtualMouse = false;
+};
+
+Served ServedBy(QDBusConnection& bus) {
     QDBusConnectionInterface* names = bus.interface();
     if (names == nullptr || !names->isServiceRegistered(QLatin1String(control::kServiceName)).value())
         return {};
     QDBusMessage get = QDBusMessage::createMethodCall(
         QLatin1String(control::kServiceName), QLatin1String(control::kServicePath),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << QLatin1String(control::kServiceInterface) << QStringLiteral("ProgramFolder");
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
+    get << QLatin1String(control::kServiceInterface);
     const QDBusMessage reply = bus.call(get, QDBus::Block, 5000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
-    return reply.arguments().first().value<QDBusVariant>().variant().toString().toStdString();
+    const QVariantMap properties = qdbus_cast<QVariantMap>(reply.arguments().first());
+    return {properties.value(QStringLiteral("ProgramFolder")).toString().toStdString(),
+            properties.value(QStringLiteral("VirtualMouse")).toBool()};
 }
 
-// The session bus when a program on it serves ctx's folder (and --standalone was not given).
-std::optional<QDBusConnection> ProgramBus(const CommandContext& ctx) {
-    if (ctx.options.standalone || !SessionBusNamed()) return std::nullopt;
+enum class Way { InProcess, Program, Refused };
+
+// Which way ctx's command goes; the session bus when through the program, why not when refused.
+Way ChooseWay(const CommandContext& ctx, QDBusConnection& bus, std::string& refusal) {
+    // A fault of the virtual mouse is made by the in-process virtual mouse alone.
+    if (ctx.options.standalone || ctx.options.virtualFault != MouseFault::None || !SessionBusNamed())
+        return Way::InProcess;
     EnsureApplication();
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return std::nullopt;
-    const std::string folder = ServedFolder(bus);
-    if (folder.empty() || !SameFolder(folder, ctx.options.home)) return std::nullopt;
-    return bus;
+    bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return Way::InProcess;
+    const Served served = ServedBy(bus);
+    if (served.folder.empty() || !SameFolder(served.folder, ctx.options.home)) return Way::InProcess;
+    // In-process work would write the files the program holds: the two must agree on the mouse.
+    if (served.virtualMouse != ctx.options.virtualMouse) {
+        refusal = std::string("zormouse runs for this program folder with ") +
+                  (served.virtualMouse ? "the virtual mouse: add --virtual" : "real devices: leave out --virtual") +
+                  ", or give --standalone to work beside it";
+        return Way::Refused;
+    }
+    return Way::Program;
 }
 
 }  // namespace
@@ -108,9 +128,12 @@ std::optional<int> WatchProgram(CommandContext& ctx, const std::function<void(co
     sigaddset(&stops, SIGINT);
     sigaddset(&stops, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stops, nullptr);
-    std::optional<QDBusConnection> bus = ProgramBus(ctx);
-    if (!bus) {
+    std::optional<QDBusConnection> bus(QString{});
+    std::string refusal;
+    const Way way = ChooseWay(ctx, *bus, refusal);
+    if (way != Way::Program) {
         pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
+        if (way == Way::Refused) return Fail(ctx, refusal);
         return std::nullopt;
     }
     EventReceiver receiver(print);
@@ -124,7 +147,7 @@ std::optional<int> WatchProgram(CommandContext& ctx, const std::function<void(co
         return Fail(ctx, "cannot follow the running program's events");
     }
     // The program may have ended between the look-up and the subscription.
-    if (ServedFolder(*bus).empty()) receiver.OnGone();
+    if (ServedBy(*bus).folder.empty()) receiver.OnGone();
     std::thread interrupt([&stops] {
         int signal = 0;
         sigwait(&stops, &signal);
@@ -143,9 +166,11 @@ std::optional<int> WatchProgram(CommandContext& ctx, const std::function<void(co
 
 std::optional<ServiceAnswer> CallProgram(CommandContext& ctx, const std::string& method,
                                          const std::vector<ServiceArg>& args) {
-    std::optional<QDBusConnection> program = ProgramBus(ctx);
-    if (!program) return std::nullopt;
-    QDBusConnection& bus = *program;
+    QDBusConnection bus{QString()};
+    std::string refusal;
+    const Way way = ChooseWay(ctx, bus, refusal);
+    if (way == Way::InProcess) return std::nullopt;
+    if (way == Way::Refused) return ServiceAnswer{false, refusal, {}, {}};
 
     QDBusMessage call = QDBusMessage::createMethodCall(
         QLatin1String(control::kServiceName), QLatin1String(control::kServicePath),

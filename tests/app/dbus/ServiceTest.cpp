@@ -121,12 +121,14 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
                                control::kServiceInterface),
               documented);
 
+    // Both ways on the virtual mouse, as the window runs on it.
     const QStringList alone = {QStringLiteral("--standalone"), QStringLiteral("--virtual")};
+    const QStringList program = {QStringLiteral("--virtual")};
     const std::filesystem::path modelFolder = window->ModelFolder();
     const std::filesystem::path twinModel = twin / modelFolder.lexically_relative(folder);
 
     // A read answers what the in-process way answers.
-    const ZorctlRun get = Zorctl(folder, {QStringLiteral("--json"), QStringLiteral("get")});
+    const ZorctlRun get = Zorctl(folder, program + QStringList{QStringLiteral("--json"), QStringLiteral("get")});
     const ZorctlRun getAlone =
         Zorctl(twin, alone + QStringList{QStringLiteral("--json"), QStringLiteral("get")});
     EXPECT_EQ(get.code, 0) << get.err;
@@ -135,10 +137,16 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
     // A refusal: the same one line and exit code, nothing changed.
     const QStringList badRate = {QStringLiteral("set"), QStringLiteral("rate"), QStringLiteral("--profile"),
                                  QStringLiteral("0"), QStringLiteral("333")};
-    const ZorctlRun refused = Zorctl(folder, badRate);
+    const ZorctlRun refused = Zorctl(folder, program + badRate);
     EXPECT_EQ(refused.code, 1);
     EXPECT_EQ(refused.err, "zorctl: 333 Hz is not offered here; the rates are 125, 250, 500, 1000 Hz\n");
     EXPECT_EQ(refused.err, Zorctl(twin, alone + badRate).err);
+    // Real devices asked for while the program runs on the virtual mouse: refused, not done beside it.
+    const ZorctlRun mismatch = Zorctl(folder, badRate);
+    EXPECT_EQ(mismatch.code, 1);
+    EXPECT_EQ(mismatch.err,
+              "zorctl: zormouse runs for this program folder with the virtual mouse: add --virtual, or give "
+              "--standalone to work beside it\n");
 
     // The change reaches the window's document, its page, the file and the window's mouse at
     // once, with the frames the in-process way sends for it (after its own identity read).
@@ -146,7 +154,7 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
     Mouse().ClearFrames();
     const QStringList rate = {QStringLiteral("--trace"),   QStringLiteral("set"), QStringLiteral("rate"),
                               QStringLiteral("--profile"), QStringLiteral("0"),   QStringLiteral("500")};
-    const ZorctlRun set = Zorctl(folder, rate);
+    const ZorctlRun set = Zorctl(folder, program + rate);
     const ZorctlRun setAlone = Zorctl(twin, alone + rate);
     ASSERT_EQ(set.code, 0) << set.err;
     EXPECT_EQ(set.out, "report rate of profile 0 set to 500 Hz\n");
@@ -170,7 +178,7 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
 
     // A profile chosen through the program is the window's and is announced on the bus.
     const ZorctlRun profile =
-        Zorctl(folder, {QStringLiteral("set"), QStringLiteral("profile"), QStringLiteral("1")});
+        Zorctl(folder, program + QStringList{QStringLiteral("set"), QStringLiteral("profile"), QStringLiteral("1")});
     EXPECT_EQ(profile.code, 0) << profile.err;
     EXPECT_EQ(profile.out, "profile 1 selected\n");
     EXPECT_EQ(window->PagesProfile(), 1);
@@ -190,7 +198,8 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
         });
     QProcess watch;
     watch.start(QString::fromStdString((zor::test::BuildDir() / "tools" / "zorctl" / "zorctl").string()),
-                {QStringLiteral("--home"), QString::fromStdString(folder.string()), QStringLiteral("watch")});
+                {QStringLiteral("--home"), QString::fromStdString(folder.string()), QStringLiteral("--virtual"),
+                 QStringLiteral("watch")});
     ASSERT_TRUE(watch.waitForStarted(5000));
     std::string watched;
     // A click before watch has subscribed goes unseen: clicks until one is seen.
