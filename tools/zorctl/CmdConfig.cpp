@@ -103,7 +103,7 @@ int RunConfig(CommandContext& ctx) {
         if (IsProgramFile(ctx, target))
             return Fail(ctx, "will not write over " + args[1] + ": it is a file of the program folder");
         const std::string done = "exported to " + args[1];
-        if (const auto answer = CallProgram(ctx, "ExportConfiguration", {model, target.string()}))
+        if (const auto answer = CallProgram(ctx, "ExportConfiguration", {model, target.string()}, false))
             return Answered(ctx, *answer, done);
         const control::OpResult r = control::ExportConfiguration(folder, target);
         if (!r.Done()) return Fail(ctx, r.reason);
@@ -113,7 +113,7 @@ int RunConfig(CommandContext& ctx) {
     if (sub == "import" && args.size() == 2) {
         const std::string done = "imported " + args[1] + " (run \"zorctl apply\" to send it to the mouse)";
         if (const auto answer =
-                CallProgram(ctx, "ImportConfiguration", {model, UserPath(ctx, args[1]).string()}))
+                CallProgram(ctx, "ImportConfiguration", {model, UserPath(ctx, args[1]).string()}, false))
             return Answered(ctx, *answer, done);
         const control::OpResult r =
             control::ImportConfiguration(ctx.options.home, folder, UserPath(ctx, args[1]));

@@ -80,7 +80,7 @@ Served ServedBy(QDBusConnection& bus) {
 enum class Way { InProcess, Program, Refused };
 
 // Which way ctx's command goes; the session bus when through the program, why not when refused.
-Way ChooseWay(const CommandContext& ctx, QDBusConnection& bus, std::string& refusal) {
+Way ChooseWay(const CommandContext& ctx, QDBusConnection& bus, bool mouse, std::string& refusal) {
     // A fault of the virtual mouse is made by the in-process virtual mouse alone.
     if (ctx.options.standalone || ctx.options.virtualFault != MouseFault::None || !SessionBusNamed())
         return Way::InProcess;
@@ -90,7 +90,7 @@ Way ChooseWay(const CommandContext& ctx, QDBusConnection& bus, std::string& refu
     const Served served = ServedBy(bus);
     if (served.folder.empty() || !SameFolder(served.folder, ctx.options.home)) return Way::InProcess;
     // In-process work would write the files the program holds: the two must agree on the mouse.
-    if (served.virtualMouse != ctx.options.virtualMouse) {
+    if (mouse && served.virtualMouse != ctx.options.virtualMouse) {
         refusal = std::string("zormouse runs for this program folder with ") +
                   (served.virtualMouse ? "the virtual mouse: add --virtual" : "real devices: leave out --virtual") +
                   ", or give --standalone to work beside it";
@@ -130,7 +130,7 @@ std::optional<int> WatchProgram(CommandContext& ctx, const std::function<void(co
     pthread_sigmask(SIG_BLOCK, &stops, nullptr);
     std::optional<QDBusConnection> bus(QString{});
     std::string refusal;
-    const Way way = ChooseWay(ctx, *bus, refusal);
+    const Way way = ChooseWay(ctx, *bus, true, refusal);
     if (way != Way::Program) {
         pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
         if (way == Way::Refused) return Fail(ctx, refusal);
@@ -165,10 +165,10 @@ std::optional<int> WatchProgram(CommandContext& ctx, const std::function<void(co
 }
 
 std::optional<ServiceAnswer> CallProgram(CommandContext& ctx, const std::string& method,
-                                         const std::vector<ServiceArg>& args) {
+                                         const std::vector<ServiceArg>& args, bool mouse) {
     QDBusConnection bus{QString()};
     std::string refusal;
-    const Way way = ChooseWay(ctx, bus, refusal);
+    const Way way = ChooseWay(ctx, bus, mouse, refusal);
     if (way == Way::InProcess) return std::nullopt;
     if (way == Way::Refused) return ServiceAnswer{false, refusal, {}, {}};
 

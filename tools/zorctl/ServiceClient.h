@@ -25,9 +25,11 @@ struct ServiceAnswer {
     std::vector<std::string> frames;  // every report the call sent ("> ") and read back ("< ")
 };
 
-// The method's answer from the program serving ctx's folder; nullopt when none serves it.
+// The method's answer from the program serving ctx's folder; nullopt when none serves it. A
+// method of the mouse (mouse) goes there only when --virtual matches the program's mouse, and
+// is refused otherwise.
 std::optional<ServiceAnswer> CallProgram(CommandContext& ctx, const std::string& method,
-                                         const std::vector<ServiceArg>& args);
+                                         const std::vector<ServiceArg>& args, bool mouse = true);
 
 // A report of the mouse's own as the program received it.
 struct ProgramEvent {
