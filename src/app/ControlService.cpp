@@ -168,8 +168,10 @@ void ControlService::OnMessage(unsigned message, qintptr wParam, qintptr lParam,
 
 // ---------------------------------------------------------------- calls
 
-std::optional<control::OpResult> ControlService::NeedsDevice(bool document) const {
+std::optional<control::OpResult> ControlService::NeedsDevice(bool document, bool linked) const {
     if (m_window.Stack().SelectedEntry() == nullptr) return control::OpResult::Refuse("no device found");
+    // A receiver without its mouse takes nothing: the change would be saved and never sent.
+    if (linked && !Connected()) return control::OpResult::Refuse("the mouse is not connected; nothing was changed");
     // A document that could not be read is neither shown, saved nor sent (the window offers its
     // two ways on): said as an in-process command says it.
     const control::ModelSession& model = m_window.Model();
@@ -212,6 +214,8 @@ void ControlService::Queue(Call call) {
 }
 
 void ControlService::Pump() {
+    // A step's own window messages come back here while it runs: it is not run again meanwhile.
+    if (m_stepping) return;
     control::RunScheduler& scheduler = m_window.Scheduler();
     if (scheduler.DeviceBusy() || scheduler.Flags().profileChanged) return;  // again when it is free
     if (!m_current) {
@@ -228,7 +232,9 @@ void ControlService::RunSteps() {
     while (m_current && m_current->next < m_current->steps.size()) {
         m_sent = false;
         m_window.Frames().Resume();
+        m_stepping = true;
         const control::OpResult outcome = m_current->steps[m_current->next++]();
+        m_stepping = false;
         const bool running = m_window.Scheduler().RunInProgress();
         m_reading = m_window.Scheduler().ReadInProgress();
         if (!running && !m_reading) m_window.Frames().Pause();
@@ -290,7 +296,7 @@ control::OpResult ControlService::Sender::SendProfileChoice(int profile) {
 // ---------------------------------------------------------------- the methods
 
 void ControlService::SelectProfile(int profile, QString&, QStringList&) {
-    if (const auto refused = NeedsDevice(true)) return AnswerNow(*refused);
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
     Call call;
     call.steps.push_back([this, profile] {
         const control::OpResult r =
@@ -302,7 +308,7 @@ void ControlService::SelectProfile(int profile, QString&, QStringList&) {
 }
 
 void ControlService::SetReportRate(int profile, int hz, QString&, QStringList&) {
-    if (const auto refused = NeedsDevice(true)) return AnswerNow(*refused);
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
     if (profile < 0 || profile >= kConfigProfiles)
         return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
     auto option = std::make_shared<int>(-1);
@@ -327,7 +333,7 @@ void ControlService::SetReportRate(int profile, int hz, QString&, QStringList&) 
 }
 
 void ControlService::ResetToFactory(QString&, QStringList&) {
-    if (const auto refused = NeedsDevice(true)) return AnswerNow(*refused);
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
     Call call;
     call.noAnswerPrefix = "factory settings restored in the files, but ";
     call.steps.push_back([this] {
@@ -374,7 +380,7 @@ void ControlService::ExportConfiguration(const QString& modelFolder, const QStri
 }
 
 void ControlService::GetProfile(int profile, QString& result, QStringList&) {
-    if (const auto refused = NeedsDevice(true)) return AnswerNow(*refused);
+    if (const auto refused = NeedsDevice(true, false)) return AnswerNow(*refused);
     const control::ModelSession& model = m_window.Model();
     if (profile >= kConfigProfiles)
         return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
@@ -387,7 +393,7 @@ void ControlService::GetProfile(int profile, QString& result, QStringList&) {
 namespace zor::app {
 
 void ControlService::ReadStatus(QString&, QStringList&) {
-    if (const auto refused = NeedsDevice(false)) return AnswerNow(*refused);
+    if (const auto refused = NeedsDevice(false, false)) return AnswerNow(*refused);
     Call call;
     call.steps.push_back([this] {
         m_sent = true;

@@ -95,9 +95,10 @@ private:
     void OnMessage(unsigned message, qintptr wParam, qintptr lParam, const QVariant& payload);
     void AnnounceChanges();
     QVariantMap Properties() const;
-    // Refused when no mouse is selected (nothing can be read or sent) and, with document, when
-    // the model's description or configuration document could not be used.
-    std::optional<control::OpResult> NeedsDevice(bool document) const;
+    // Refused when no mouse is selected (nothing can be read or sent), with linked when the
+    // selected one is not linked, and with document when the model's description or configuration
+    // document could not be used.
+    std::optional<control::OpResult> NeedsDevice(bool document, bool linked) const;
     std::filesystem::path ModelFolderNamed(const QString& name) const;
     // Refused unless name is a folder under res/MouseVarn.
     std::optional<control::OpResult> CheckModelFolder(const QString& name) const;
@@ -120,6 +121,7 @@ private:
     std::deque<Call> m_queue;
     std::optional<Call> m_current;
     bool m_sent = false;      // the step in progress asked for a run
+    bool m_stepping = false;  // a step is running
     bool m_awaiting = false;  // the current call waits for the end of its run or read
     bool m_reading = false;   // ... of a device-state read
     QVariantMap m_announced;  // the properties as last announced

@@ -183,7 +183,10 @@ CZorMainWnd::CZorMainWnd(AppContext context)
             m_scheduler->Flags().macroResend = macro->ChangedBoundMacros();
         m_run->StartRun(0, true);
     };
-    pages.imported = [this] { ReloadAndPushAll(); };
+    pages.imported = [this] {
+        LoadModel();
+        PushWithNewProfileIds();
+    };
     m_pages = std::make_unique<PageHost>(
         PageHost::Parts{*this, m_context, *m_stack, m_model, *m_scheduler, m_language, m_notices},
         std::move(pages));

@@ -79,13 +79,33 @@ Served ServedBy(QDBusConnection& bus) {
 
 enum class Way { InProcess, Program, Refused };
 
-// Which way ctx's command goes; the session bus when through the program, why not when refused.
+constexpr char kConnectionName[] = "zorctl";
+
+// zorctl's own connection to the session bus, closed before the command ends: a connection left
+// to the end of the process could still be handing a message over while Qt's statics are torn
+// down.
+struct ProgramConnection {
+    std::optional<QDBusConnection> bus;
+    ProgramConnection() {
+        EnsureApplication();
+        bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QLatin1String(kConnectionName));
+    }
+    ~ProgramConnection() {
+        bus.reset();
+        QDBusConnection::disconnectFromBus(QLatin1String(kConnectionName));
+    }
+    ProgramConnection(const ProgramConnection&) = delete;
+    ProgramConnection& operator=(const ProgramConnection&) = delete;
+};
+
+// Whether ctx's command may go through a program at all: not with --standalone, nor with a fault
+// of zorctl's own virtual mouse, nor without a bus the session names.
+bool MayUseProgram(const CommandContext& ctx) {
+    return !ctx.options.standalone && ctx.options.virtualFault == MouseFault::None && SessionBusNamed();
+}
+
+// Which way ctx's command goes on bus; why not, when refused.
 Way ChooseWay(const CommandContext& ctx, QDBusConnection& bus, bool mouse, std::string& refusal) {
-    // A fault of the virtual mouse is made by the in-process virtual mouse alone.
-    if (ctx.options.standalone || ctx.options.virtualFault != MouseFault::None || !SessionBusNamed())
-        return Way::InProcess;
-    EnsureApplication();
-    bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return Way::InProcess;
     const Served served = ServedBy(bus);
     if (served.folder.empty() || !SameFolder(served.folder, ctx.options.home)) return Way::InProcess;
@@ -127,8 +147,10 @@ std::optional<int> WatchProgram(CommandContext& ctx, const std::function<void(co
     sigemptyset(&stops);
     sigaddset(&stops, SIGINT);
     sigaddset(&stops, SIGTERM);
+    if (!MayUseProgram(ctx)) return std::nullopt;
     pthread_sigmask(SIG_BLOCK, &stops, nullptr);
-    std::optional<QDBusConnection> bus(QString{});
+    ProgramConnection connection;
+    std::optional<QDBusConnection>& bus = connection.bus;
     std::string refusal;
     const Way way = ChooseWay(ctx, *bus, true, refusal);
     if (way != Way::Program) {
@@ -166,7 +188,9 @@ std::optional<int> WatchProgram(CommandContext& ctx, const std::function<void(co
 
 std::optional<ServiceAnswer> CallProgram(CommandContext& ctx, const std::string& method,
                                          const std::vector<ServiceArg>& args, bool mouse) {
-    QDBusConnection bus{QString()};
+    if (!MayUseProgram(ctx)) return std::nullopt;
+    ProgramConnection connection;
+    QDBusConnection& bus = *connection.bus;
     std::string refusal;
     const Way way = ChooseWay(ctx, bus, mouse, refusal);
     if (way == Way::InProcess) return std::nullopt;

@@ -216,6 +216,22 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
     EXPECT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
 }
 
+TEST_F(MainWindowTest, AMouseOutOfItsReceiversReachIsSaidThroughTheProgramAndNothingChanges) {
+    Start(VirtualLinkKind::Receiver);
+    ControlService service(*window);
+    ASSERT_TRUE(service.Register(QDBusConnection::sessionBus()));
+    Mouse().DropLink();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !service.Connected(); }, 5000));
+    EXPECT_EQ(service.Link(), QString());
+    const std::string before = zor::test::ReadFile(MouseConfigPath(window->ModelFolder()));
+    const ZorctlRun set = Zorctl(folder, {QStringLiteral("--virtual"), QStringLiteral("set"), QStringLiteral("rate"),
+                                          QStringLiteral("--profile"), QStringLiteral("0"), QStringLiteral("500")});
+    EXPECT_EQ(set.code, 1);
+    EXPECT_EQ(set.err, "zorctl: the mouse is not connected; nothing was changed\n");
+    EXPECT_EQ(zor::test::ReadFile(MouseConfigPath(window->ModelFolder())), before);
+    Mouse().RestoreLink();
+}
+
 }  // namespace
 }  // namespace zor::app::test
 
