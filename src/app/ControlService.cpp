@@ -382,15 +382,11 @@ void ControlService::ExportConfiguration(const QString& modelFolder, const QStri
 void ControlService::GetProfile(int profile, QString& result, QStringList&) {
     if (const auto refused = NeedsDevice(true, false)) return AnswerNow(*refused);
     const control::ModelSession& model = m_window.Model();
-    if (profile >= kConfigProfiles)
+    if (profile < -1 || profile >= kConfigProfiles)
         return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
     result = QString::fromStdString(
         control::DescribeProfile(model, profile >= 0 ? profile : model.Profile()).dump());
 }
-
-}  // namespace zor::app
-
-namespace zor::app {
 
 void ControlService::ReadStatus(QString&, QStringList&) {
     if (const auto refused = NeedsDevice(false, false)) return AnswerNow(*refused);
