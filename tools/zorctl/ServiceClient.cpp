@@ -11,6 +11,7 @@
 #include <QDBusVariant>
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <ostream>
@@ -35,6 +36,18 @@ bool SessionBusNamed() {
            std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
 }
 
+// zorctl's error stream carries its own one-line messages only: what Qt says about itself (it may
+// say something while its D-Bus connection is torn down at exit) shows with ZOR_DEBUG alone.
+void QtMessages(QtMsgType, const QMessageLogContext&, const QString& message) {
+    if (std::getenv("ZOR_DEBUG") != nullptr) std::fprintf(stderr, "qt: %s\n", qPrintable(message));
+}
+
+// The Qt application the bus needs, from the first call to EndProgramConnection.
+std::unique_ptr<QCoreApplication>& Application() {
+    static std::unique_ptr<QCoreApplication> application;
+    return application;
+}
+
 void EnsureApplication() {
     if (QCoreApplication::instance() != nullptr) return;
     static int argc = 1;
@@ -43,8 +56,8 @@ void EnsureApplication() {
     // QCoreApplication takes the environment's locale; zorctl's texts and numbers keep the one
     // they had.
     const std::string locale = std::setlocale(LC_ALL, nullptr);
-    static const std::unique_ptr<QCoreApplication> application =
-        std::make_unique<QCoreApplication>(argc, argv);
+    qInstallMessageHandler(QtMessages);
+    Application() = std::make_unique<QCoreApplication>(argc, argv);
     std::setlocale(LC_ALL, locale.c_str());
 }
 
@@ -223,6 +236,10 @@ std::optional<ServiceAnswer> CallProgram(CommandContext& ctx, const std::string&
     if (out.size() > 1)
         for (const QString& frame : out.at(1).toStringList()) answer.frames.push_back(frame.toStdString());
     return answer;
+}
+
+void EndProgramConnection() {
+    Application().reset();
 }
 
 int Answered(CommandContext& ctx, const ServiceAnswer& answer, const std::string& done) {

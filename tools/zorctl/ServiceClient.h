@@ -43,6 +43,10 @@ struct ProgramEvent {
 // SIGINT or SIGTERM (0) or the program ends (1, after the line); nullopt when none serves it.
 std::optional<int> WatchProgram(CommandContext& ctx, const std::function<void(const ProgramEvent&)>& print);
 
+// Ends what talking to the program started (the Qt application under the bus connection) while
+// the process's statics are all still there; main calls it once the command is done.
+void EndProgramConnection();
+
 // The frames on err under --trace, then: a failure's one line (1), or done on out (0; nothing
 // when done is empty).
 int Answered(CommandContext& ctx, const ServiceAnswer& answer, const std::string& done = {});

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "Command.h"
+#include "ServiceClient.h"
 #include "SetTarget.h"
 #include "common/ProgramFolder.h"
 #include "common/Text.h"
@@ -236,11 +237,14 @@ int Main(int argc, char** argv) {
     // the way the program's start removes them, under its lock, never while it runs.
     RemoveStaleSavesUnderInstanceLock(folder.folder, LoadAppFeature(folder.folder).mutexName);
     CommandContext ctx{options, std::cout, std::cerr};
+    int code = 1;
     try {
-        return it->handler(ctx);
+        code = it->handler(ctx);
     } catch (const std::exception& e) {
-        return Fail(ctx, std::string("unexpected error: ") + e.what());
+        code = Fail(ctx, std::string("unexpected error: ") + e.what());
     }
+    EndProgramConnection();
+    return code;
 }
 
 }  // namespace zor::ctl
