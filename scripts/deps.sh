@@ -12,6 +12,8 @@ packages=(
   libssl-dev openssl libcurl4-openssl-dev uuid-dev ca-certificates libqt6network6
   libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev dbus-daemon
+  # The screen-reader test: the accessibility registry and the Python client a screen reader uses.
+  at-spi2-core python3-pyatspi
   zip unzip xvfb xauth xdotool
   dpkg-dev desktop-file-utils appstream
   fonts-noto-core fonts-noto-cjk

@@ -4,6 +4,7 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QHash>
 #include <QIntValidator>
@@ -427,9 +428,12 @@ void CControlUI::SetAttribute(const QString& nameIn, const QString& value) {
         setToolTip(value);
     else if (name == QLatin1String("userdata"))
         m_userData = value;
-    else if (name == QLatin1String("bkcolor") || name == QLatin1String("bkcolor1"))
+    else if (name == QLatin1String("bkcolor") || name == QLatin1String("bkcolor1")) {
         m_bkColor = ParseColor(value);
-    else if (name == QLatin1String("bkcolor2"))
+        // A colour swatch is named by its colour.
+        if (auto* button = qobject_cast<CButtonUI*>(this); button && button->IsColourSwatch())
+            AnnounceNameChange(this);
+    } else if (name == QLatin1String("bkcolor2"))
         m_bkColor2 = ParseColor(value);
     else if (name == QLatin1String("bordercolor"))
         m_borderColor = ParseColor(value);
@@ -477,6 +481,39 @@ void CControlUI::paintEvent(QPaintEvent*) {
     PaintStatusImage(p);
     PaintText(p);
     PaintBorder(p);
+    if (ShowsFocusFrame()) PaintFocusFrame(p);
+}
+
+void CControlUI::SetKeyboardFocus(Qt::FocusReason reason) {
+    setFocus(reason);
+    if (hasFocus() && !m_keyboardFocus) {
+        m_keyboardFocus = true;
+        update();
+    }
+}
+
+void CControlUI::focusInEvent(QFocusEvent* event) {
+    // Coming back with the window or from a drop-down keeps what the focus was.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QWidget::focusInEvent(event);
+    for (QWidget* p = parentWidget(); p != nullptr && !p->isWindow(); p = p->parentWidget())
+        if (auto* container = qobject_cast<CContainerUI*>(p)) container->ScrollIntoView(this);
+}
+
+bool CControlUI::ShowsFocusFrame() const {
+    return HasKeyboardFocus() && (focusPolicy() & Qt::TabFocus) == Qt::TabFocus;
+}
+
+void CControlUI::PaintFocusFrame(QPainter& p) {
+    p.save();
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(m_manager ? m_manager->GetFocusColor() : CPaintManagerUI::DefaultFocusColor(), 2));
+    const QRectF r = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const qreal rx = m_borderRound.isEmpty() ? 3.0 : m_borderRound.width() / 2.0;
+    const qreal ry = m_borderRound.isEmpty() ? 3.0 : m_borderRound.height() / 2.0;
+    p.drawRoundedRect(r, std::min(rx, r.width() / 2), std::min(ry, r.height() / 2));
+    p.restore();
 }
 
 void CControlUI::PaintBkColor(QPainter& p) {
@@ -603,6 +640,55 @@ void CContainerUI::SetAttribute(const QString& nameIn, const QString& value) {
         return;
     }
     m_attributes.append({name, value});
+}
+
+namespace {
+
+// A container's children in the order of its items, then any others in creation order.
+std::vector<QWidget*> OrderedChildren(QWidget* w) {
+    std::vector<QWidget*> out;
+    if (auto* container = qobject_cast<CContainerUI*>(w))
+        for (int i = 0; i < container->GetCount(); ++i)
+            if (CControlUI* item = container->GetItemAt(i)) out.push_back(item);
+    for (QObject* child : w->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget && std::find(out.begin(), out.end(), widget) == out.end()) out.push_back(widget);
+    }
+    return out;
+}
+
+void CollectTabStops(QWidget* w, std::vector<QWidget*>& out) {
+    for (QWidget* child : OrderedChildren(w)) {
+        if (child->isWindow() || child->isHidden() || !child->isEnabled()) continue;
+        if (auto* row = qobject_cast<CListContainerElementUI*>(child)) {
+            auto* list = qobject_cast<CListUI*>(w);
+            if (list && list->TabRow() == row) out.push_back(row);
+        } else if (qobject_cast<CControlUI*>(child) || qobject_cast<QLineEdit*>(child)) {
+            const bool seen = child->width() > 1 && child->height() > 1;
+            if (seen && (child->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && !child->focusProxy())
+                out.push_back(child);
+        }
+        CollectTabStops(child, out);
+    }
+}
+
+}  // namespace
+
+std::vector<QWidget*> TabStops(QWidget* root) {
+    std::vector<QWidget*> out;
+    if (root != nullptr) CollectTabStops(root, out);
+    return out;
+}
+
+void CContainerUI::ScrollIntoView(const QWidget* descendant) {
+    if (!m_vScroll || m_vScroll->isHidden() || !isAncestorOf(descendant)) return;
+    const QRect r(descendant->mapTo(this, QPoint()), descendant->size());
+    const QRect inner = rect().marginsRemoved(m_inset);
+    if (r.top() < inner.top())
+        m_vScroll->setValue(m_vScroll->value() - (inner.top() - r.top()));
+    else if (r.bottom() > inner.bottom())
+        m_vScroll->setValue(m_vScroll->value() +
+                            std::min(r.bottom() - inner.bottom(), r.top() - inner.top()));
 }
 
 void DisposeChild(CControlUI* control, bool delayed) {
@@ -1041,7 +1127,8 @@ void CButtonUI::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CButtonUI::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return)
+    if ((event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        !event->isAutoRepeat())
         Activate();
     else
         event->ignore();
@@ -1114,6 +1201,36 @@ void COptionUI::Activate() {
         Selected(true);
     else
         Selected(!m_selected);
+}
+
+std::vector<COptionUI*> COptionUI::GroupInReadingOrder() const {
+    if (m_group.isEmpty() || !m_manager) return {const_cast<COptionUI*>(this)};
+    const std::vector<COptionUI*> members = m_manager->GetOptionGroup(m_group);
+    std::vector<COptionUI*> out;
+    // The window's options depth first: the skin's order, which is the reading order.
+    for (COptionUI* option : window()->findChildren<COptionUI*>())
+        if (option->isVisibleTo(window()) && option->isEnabled() &&
+            std::find(members.begin(), members.end(), option) != members.end())
+            out.push_back(option);
+    return out;
+}
+
+void COptionUI::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool back = key == Qt::Key_Left || key == Qt::Key_Up;
+    const bool forward = key == Qt::Key_Right || key == Qt::Key_Down;
+    if (m_group.isEmpty() || !(back || forward)) {
+        CButtonUI::keyPressEvent(event);
+        return;
+    }
+    const std::vector<COptionUI*> group = GroupInReadingOrder();
+    const auto it = std::find(group.begin(), group.end(), this);
+    if (group.size() < 2 || it == group.end()) return;
+    const auto n = static_cast<std::ptrdiff_t>(group.size());
+    const std::ptrdiff_t i = ((it - group.begin()) + (forward ? 1 : -1) + n) % n;
+    COptionUI* next = group[static_cast<std::size_t>(i)];
+    next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    next->Activate();
 }
 
 void COptionUI::PaintStatusImage(QPainter& p) {

@@ -137,6 +137,12 @@ public:
     // Every attribute as last set through SetAttribute (tests, re-skinning).
     QString GetAttribute(const QString& name) const;
 
+    // Holds the focus, moved there by the keyboard (Tab, arrows, a panel that opened): a frame
+    // shows it. The focus a window hands out by itself on activation shows none.
+    bool HasKeyboardFocus() const { return hasFocus() && m_keyboardFocus; }
+    // Gives the control the focus from the keyboard (one that already holds it shows it now).
+    void SetKeyboardFocus(Qt::FocusReason reason = Qt::TabFocusReason);
+
     // Asks the parent container to lay out again.
     void NeedParentUpdate();
     // The manager rebuilt a font slot this control may use.
@@ -147,11 +153,17 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A control the keyboard moved to is scrolled into sight in every scrolling container.
+    void focusInEvent(QFocusEvent* event) override;
     virtual void PaintBkColor(QPainter& p);
     virtual void PaintBkImage(QPainter& p);
     virtual void PaintStatusImage(QPainter& p);
     virtual void PaintText(QPainter& p);
     virtual void PaintBorder(QPainter& p);
+    // A control that holds the keyboard focus draws a frame over its face in the window's focus
+    // colour, so that a keyboard user sees where Space and Enter will act.
+    virtual bool ShowsFocusFrame() const;
+    void PaintFocusFrame(QPainter& p);
     void DrawSkinImage(QPainter& p, const ImageRef& image, const QRect& dest = {});
     void DrawSkinText(QPainter& p, const QString& text, const QRect& rc, const QColor& color,
                       unsigned style) const;
@@ -176,6 +188,7 @@ protected:
     bool m_showHtml = false;
     ImageRef m_bkImage;
     QList<QPair<QString, QString>> m_attributes;
+    bool m_keyboardFocus = false;
 };
 
 // A control with children. Vertical, horizontal, tab and plain (all children on top of each
@@ -211,6 +224,8 @@ public:
     QScrollBar* GetVerticalScrollBar() const { return m_vScroll; }
     virtual void SetScrollPos(const QPoint& pos, bool notify = true);
     QPoint GetScrollPos() const;
+    // Scrolls so that descendant lies inside the visible part.
+    void ScrollIntoView(const QWidget* descendant);
     QSize EstimateSize(const QSize& available) const override;
 
     // Tab arrangement.
@@ -304,6 +319,11 @@ public:
     virtual void Activate();
     bool IsHot() const { return m_hot; }
     bool IsPushed() const { return m_pushed; }
+    // Shows nothing but its background colour: no text, no picture (a colour swatch).
+    bool IsColourSwatch() const {
+        return m_text.isEmpty() && m_bkColor.isValid() && m_bkColor.alpha() > 0 && m_bkImage.IsEmpty() &&
+               m_normal.IsEmpty() && m_fore.IsEmpty();
+    }
 
 signals:
     // After the "click" notification (for owners inside the library, such as a tree's folder button).
@@ -336,10 +356,14 @@ public:
     // Selecting one option of a group deselects the others; notify sends "selectchanged".
     virtual void Selected(bool selected, bool notify = true);
     void Activate() override;
+    // The visible, enabled options of the group in reading order (this one alone without a group).
+    std::vector<COptionUI*> GroupInReadingOrder() const;
 
 protected:
     void PaintStatusImage(QPainter& p) override;
     void PaintText(QPainter& p) override;
+    // Arrow keys move to the next or previous option of the group and select it.
+    void keyPressEvent(QKeyEvent* event) override;
     QString m_group;
     bool m_selected = false;
     ImageRef m_selectedImage, m_selectedHot, m_selectedPushed, m_selectedFore;
@@ -401,6 +425,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    // Arrows move one step, Page Up and Page Down ten, Home and End to the ends.
+    void keyPressEvent(QKeyEvent* event) override;
     int ValueAt(const QPoint& point) const;
 
     QSize m_thumbSize{10, 10};
@@ -427,6 +453,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void PaintText(QPainter&) override {}
     void PaintStatusImage(QPainter& p) override;
+    bool ShowsFocusFrame() const override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void ApplyEditStyle();
     QLineEdit* m_edit;
@@ -460,6 +487,8 @@ public:
 protected:
     void PaintText(QPainter& p) override;
     void PaintStatusImage(QPainter& p) override;
+    // Space, Enter, Alt+Down and F4 open the list; Up and Down pick the neighbouring item.
+    void keyPressEvent(QKeyEvent* event) override;
     std::vector<std::pair<QString, QString>> m_items;
     int m_curSel = -1;
     ImageRef m_arrow;
@@ -486,6 +515,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // Up and Down move the focus and the selection to the neighbouring row, Home and End to the
+    // ends; Space and Enter press the row as a click does; Left and Right fold a tree node.
+    void keyPressEvent(QKeyEvent* event) override;
     class CListUI* OwnerList() const;
     bool m_selected = false, m_hot = false;
     int m_index = -1;
@@ -507,6 +539,8 @@ public:
     int GetCurSel() const { return m_curSel; }
     bool SelectItem(int index, bool notify = true);
     void EnsureVisible(int index);
+    // The row a keyboard user reaches with Tab: the selected one, else the first visible one.
+    CListContainerElementUI* TabRow() const;
     QString GetRowSkin() const { return m_rowSkin; }
     // Row events: "itemclick", "itemrclick", "itemactivate" (double click).
     virtual void RowEvent(CListContainerElementUI* row, const QString& type);
@@ -573,6 +607,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Left and Right move the hue, Up and Down the saturation, Page Up and Page Down the
+    // brightness.
+    void keyPressEvent(QKeyEvent* event) override;
     void PickAt(const QPoint& point, bool notify);
     QRect PaneRect() const;
     QRect StripRect() const;
@@ -581,6 +618,12 @@ protected:
     enum class Drag { None, Pane, Strip } m_drag = Drag::None;
     QImage m_paneCache;
 };
+
+// The widgets a keyboard user reaches with Tab below root, in reading order (the skin's order of
+// containers and their items): shown, enabled controls that take the focus from Tab and the
+// line edits of edit boxes. A list is one stop, at its Tab row; controls too small to be seen
+// (a one-pixel focus holder) are none.
+std::vector<QWidget*> TabStops(QWidget* root);
 
 // An animated picture (GIF) played from the skin folder.
 class CGifUI : public CControlUI {

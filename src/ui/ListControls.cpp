@@ -1,4 +1,5 @@
 // Lists, trees, the colour palette and animated pictures.
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMovie>
 #include <QPainter>
@@ -13,7 +14,10 @@ namespace zor::ui {
 // ---------------------------------------------------------------- CListContainerElementUI
 
 CListContainerElementUI::CListContainerElementUI(QWidget* parent)
-    : CContainerUI(parent, Arrange::Horizontal) {}
+    : CContainerUI(parent, Arrange::Horizontal) {
+    // Rows take the focus from the keyboard only: a click selects without a focus frame.
+    setFocusPolicy(Qt::TabFocus);
+}
 
 void CListContainerElementUI::SetAttribute(const QString& name, const QString& value) {
     if (name.compare(QLatin1String("selected"), Qt::CaseInsensitive) == 0) {
@@ -76,6 +80,55 @@ void CListContainerElementUI::mouseReleaseEvent(QMouseEvent* event) {
 void CListContainerElementUI::mouseDoubleClickEvent(QMouseEvent* event) {
     if (CListUI* list = OwnerList(); list && event->button() == Qt::LeftButton)
         list->RowEvent(this, QStringLiteral("itemactivate"));
+}
+
+void CListContainerElementUI::keyPressEvent(QKeyEvent* event) {
+    CListUI* list = OwnerList();
+    if (!list || !isEnabled()) {
+        event->ignore();
+        return;
+    }
+    const int key = event->key();
+    auto* node = qobject_cast<CTreeNodeUI*>(this);
+    auto* tree = qobject_cast<CTreeViewUI*>(list);
+    if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Home || key == Qt::Key_End) {
+        // The neighbouring shown row (a folded node's children are hidden).
+        std::vector<CListContainerElementUI*> rows;
+        for (int i = 0; i < list->GetCount(); ++i)
+            if (auto* row = qobject_cast<CListContainerElementUI*>(list->GetItemAt(i));
+                row && !row->isHidden())
+                rows.push_back(row);
+        const auto it = std::find(rows.begin(), rows.end(), this);
+        if (it == rows.end()) return;
+        CListContainerElementUI* next = this;
+        if (key == Qt::Key_Home)
+            next = rows.front();
+        else if (key == Qt::Key_End)
+            next = rows.back();
+        else if (key == Qt::Key_Up && it != rows.begin())
+            next = *(it - 1);
+        else if (key == Qt::Key_Down && it + 1 != rows.end())
+            next = *(it + 1);
+        if (next == this) return;
+        QPointer<CListContainerElementUI> target(next);
+        list->SelectItem(list->GetItemIndex(next));
+        if (target) target->setFocus(Qt::TabFocusReason);
+    } else if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) &&
+               !event->isAutoRepeat()) {
+        QPointer<CListContainerElementUI> self(this);
+        list->SelectItem(list->GetItemIndex(this));
+        if (self) list->RowEvent(this, QStringLiteral("itemclick"));
+    } else if (key == Qt::Key_Menu || (key == Qt::Key_F10 && (event->modifiers() & Qt::ShiftModifier))) {
+        // The row's menu, as a right click opens it.
+        QPointer<CListContainerElementUI> self(this);
+        list->SelectItem(list->GetItemIndex(this));
+        if (self) list->RowEvent(this, QStringLiteral("itemrclick"));
+    } else if (node && tree && !node->GetChildNodes().empty() &&
+               (key == Qt::Key_Left || key == Qt::Key_Right)) {
+        tree->SetExpanded(node, key == Qt::Key_Right);
+    } else {
+        event->ignore();
+    }
 }
 
 // ---------------------------------------------------------------- CListUI
@@ -171,6 +224,15 @@ bool CListUI::SelectItem(int index, bool notify) {
     }
     if (notify) Notify(QStringLiteral("itemselect"), index, old);
     return true;
+}
+
+CListContainerElementUI* CListUI::TabRow() const {
+    auto* selected = qobject_cast<CListContainerElementUI*>(GetItemAt(m_curSel));
+    if (selected && !selected->isHidden()) return selected;
+    for (int i = 0; i < GetCount(); ++i)
+        if (auto* row = qobject_cast<CListContainerElementUI*>(GetItemAt(i)); row && !row->isHidden())
+            return row;
+    return nullptr;
 }
 
 void CListUI::EnsureVisible(int index) {
@@ -287,7 +349,9 @@ void CTreeViewUI::RowEvent(CListContainerElementUI* row, const QString& type) {
 
 // ---------------------------------------------------------------- CColorPaletteUI
 
-CColorPaletteUI::CColorPaletteUI(QWidget* parent) : CControlUI(parent) {}
+CColorPaletteUI::CColorPaletteUI(QWidget* parent) : CControlUI(parent) {
+    setFocusPolicy(Qt::TabFocus);
+}
 
 void CColorPaletteUI::SetAttribute(const QString& nameIn, const QString& value) {
     const QString name = nameIn.toLower();
@@ -379,6 +443,34 @@ void CColorPaletteUI::mouseMoveEvent(QMouseEvent* event) {
 
 void CColorPaletteUI::mouseReleaseEvent(QMouseEvent*) {
     m_drag = Drag::None;
+}
+
+void CColorPaletteUI::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Left:
+            m_hue = (m_hue + 355) % 360;
+            break;
+        case Qt::Key_Right:
+            m_hue = (m_hue + 5) % 360;
+            break;
+        case Qt::Key_Up:
+            m_sat = std::min(255, m_sat + 8);
+            break;
+        case Qt::Key_Down:
+            m_sat = std::max(0, m_sat - 8);
+            break;
+        case Qt::Key_PageUp:
+            m_val = std::min(255, m_val + 8);
+            break;
+        case Qt::Key_PageDown:
+            m_val = std::max(0, m_val - 8);
+            break;
+        default:
+            event->ignore();
+            return;
+    }
+    update();
+    Notify(QStringLiteral("colorchanged"), qintptr(GetSelectColor()));
 }
 
 // ---------------------------------------------------------------- CGifUI

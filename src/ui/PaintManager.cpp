@@ -448,6 +448,8 @@ void CDialogBuilder::ApplyWindowElement(const MarkupNode& window, CPaintManagerU
             manager->SetMaxInfo(ParseSize(value));
         else if (k == QLatin1String("roundcorner"))
             manager->SetRoundCorner(ParseSize(value));
+        else if (k == QLatin1String("focuscolor"))
+            manager->SetFocusColor(ParseColor(value));
     }
     for (const MarkupNode& child : window.children) {
         const QString n = child.name.toLower();

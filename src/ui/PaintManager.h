@@ -125,6 +125,15 @@ public:
     QRect CaptionArea(const QSize& windowSize) const;
     QSize GetRoundCorner() const { return m_roundCorner; }
     void SetRoundCorner(const QSize& s) { m_roundCorner = s; }
+    // The colour of the frame a focused control draws ("focuscolor"; a blue that stands out on
+    // both skins without one).
+    QColor GetFocusColor() const { return m_focusColor.isValid() ? m_focusColor : DefaultFocusColor(); }
+    void SetFocusColor(const QColor& c) { m_focusColor = c; }
+    static QColor DefaultFocusColor() { return QColor(0x3D, 0x8B, 0xFF); }
+    // A part shown over the window (a panel that acts as a dialog): while it is shown, Tab
+    // moves only among its controls. Null = the whole window.
+    void SetFocusScope(QWidget* scope) { m_focusScope = scope; }
+    QWidget* GetFocusScope() const { return m_focusScope; }
 
     // Notifications.
     void AddNotifier(INotifyUI* notifier);
@@ -160,6 +169,8 @@ private:
     int m_defaultFont = -1;
     QHash<QString, QString> m_defaults;
     QSize m_initSize{400, 300}, m_minInfo, m_maxInfo, m_roundCorner;
+    QColor m_focusColor;
+    QPointer<QWidget> m_focusScope;
     QMargins m_caption;
     std::vector<INotifyUI*> m_notifiers;
     QStringList m_skinFiles;

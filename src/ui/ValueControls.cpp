@@ -226,6 +226,38 @@ void CSliderUI::ChangeValue(int v) {
     if (m_value != old) Notify(QStringLiteral("valuechanged"), m_value);
 }
 
+void CSliderUI::keyPressEvent(QKeyEvent* event) {
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Down:
+            ChangeValue(m_value - m_step);
+            break;
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+            ChangeValue(m_value + m_step);
+            break;
+        case Qt::Key_PageDown:
+            ChangeValue(m_value - 10 * m_step);
+            break;
+        case Qt::Key_PageUp:
+            ChangeValue(m_value + 10 * m_step);
+            break;
+        case Qt::Key_Home:
+            ChangeValue(m_min);
+            break;
+        case Qt::Key_End:
+            ChangeValue(m_max);
+            break;
+        default:
+            event->ignore();
+            break;
+    }
+}
+
 void CSliderUI::enterEvent(QEnterEvent*) {
     m_hot = true;
     update();
@@ -358,6 +390,11 @@ void CEditUI::PaintStatusImage(QPainter& p) {
     DrawSkinImage(p, *image);
 }
 
+bool CEditUI::ShowsFocusFrame() const {
+    // The skin's focused picture, where there is one, shows the focus.
+    return m_edit->hasFocus() && m_focusedImage.IsEmpty();
+}
+
 bool CEditUI::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_edit) {
         if (event->type() == QEvent::FocusIn) {
@@ -435,6 +472,7 @@ bool CComboUI::SelectItem(int index, bool notify) {
     const int old = m_curSel;
     m_curSel = index;
     update();
+    AnnounceTextValueChange(this, GetText());
     if (notify) Notify(QStringLiteral("itemselect"), index, old);
     return true;
 }
@@ -469,7 +507,25 @@ void CComboUI::Activate() {
         connect(action, &QAction::triggered, this, [this, i] { SelectItem(i); });
     }
     m_dropDown = menu;
+    // The current item is highlighted, so that the arrow keys start from it.
+    const QList<QAction*> actions = menu->actions();
     menu->popup(mapToGlobal(QPoint(0, height())));
+    if (m_curSel >= 0 && m_curSel < actions.size()) menu->setActiveAction(actions[m_curSel]);
+}
+
+void CComboUI::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool alt = event->modifiers() & Qt::AltModifier;
+    if (!isEnabled()) {
+        event->ignore();
+    } else if (key == Qt::Key_F4 || (alt && (key == Qt::Key_Down || key == Qt::Key_Up))) {
+        Activate();
+    } else if (key == Qt::Key_Up || key == Qt::Key_Down) {
+        const int next = m_curSel + (key == Qt::Key_Down ? 1 : -1);
+        if (next >= 0 && next < GetCount()) SelectItem(next);
+    } else {
+        CButtonUI::keyPressEvent(event);
+    }
 }
 
 void CComboUI::PaintStatusImage(QPainter& p) {

@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
 #include "common/HandOver.h"
 #include "ui/CrossThread.h"
@@ -484,5 +485,47 @@ void WindowImplBase::changeEvent(QEvent* e) {
 }
 
 void WindowImplBase::paintEvent(QPaintEvent*) {}
+
+bool WindowImplBase::OnEscape() {
+    if (!m_owner) return false;
+    // What the window's own close button does (a notice may hide to the tray instead).
+    for (const char* name : {"closebtn", "btn_close"}) {
+        auto* button = m_pm.Find<CButtonUI>(QLatin1String(name));
+        if (button != nullptr && button->isVisibleTo(this) && button->isEnabled()) {
+            button->Activate();
+            return true;
+        }
+    }
+    Close(0);
+    return true;
+}
+
+void WindowImplBase::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && OnEscape()) return;
+    QWidget::keyPressEvent(e);
+}
+
+bool WindowImplBase::focusNextPrevChild(bool next) {
+    QWidget* scope = m_pm.GetFocusScope();
+    if (scope == nullptr || !scope->isVisibleTo(this)) scope = m_pm.GetRoot();
+    const std::vector<QWidget*> stops = TabStops(scope);
+    if (stops.empty()) return false;
+    const auto n = static_cast<std::ptrdiff_t>(stops.size());
+    // A control the window focused by itself on activation shows no frame: the first Tab
+    // starts at the beginning rather than past a focus the user never saw.
+    QWidget* current = focusWidget();
+    if (auto* control = qobject_cast<CControlUI*>(current); control && !control->HasKeyboardFocus())
+        current = nullptr;
+    const auto it = std::find(stops.begin(), stops.end(), current);
+    std::ptrdiff_t i = next ? 0 : n - 1;
+    if (it != stops.end()) i = ((it - stops.begin()) + (next ? 1 : -1) + n) % n;
+    QWidget* target = stops[static_cast<std::size_t>(i)];
+    const Qt::FocusReason reason = next ? Qt::TabFocusReason : Qt::BacktabFocusReason;
+    if (auto* control = qobject_cast<CControlUI*>(target))
+        control->SetKeyboardFocus(reason);
+    else
+        target->setFocus(reason);
+    return true;
+}
 
 }  // namespace zor::ui

@@ -86,6 +86,9 @@ public:
     virtual void OnFinalMessage();
     // True when the control at windowPoint lets the window be dragged (labels, layouts, texts).
     virtual bool IsInStaticControl(CControlUI* control) const;
+    // Escape that no control took: in a window that has an owner (a dialog, a picker) the
+    // default presses its close button ("closebtn" or "btn_close"), else closes it with code 0.
+    virtual bool OnEscape();
 
     // The skin file as its caller has already read it (the program's start checks read the main
     // skin to name what is wrong with a damaged one): the next Create builds from it instead of
@@ -123,6 +126,10 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // Tab and Shift+Tab walk the controls in reading order (TabStops), within the focus scope
+    // when one is shown, round from the last to the first.
+    bool focusNextPrevChild(bool next) override;
     bool DeliverInputMessage(QObject* watched, QEvent* event);
     bool FinishClose();
 

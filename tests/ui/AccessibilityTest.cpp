@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QSet>
 #include <QWindow>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -328,5 +330,152 @@ TEST(Accessibility, ShippedCloseDialogReadsAndDrivesInBothSkins) {
         EXPECT_TRUE(qobject_cast<COptionUI*>(wnd.FindControl("Exit"))->IsSelected());
         EXPECT_FALSE(qobject_cast<COptionUI*>(wnd.FindControl("Minimize"))->IsSelected());
         EXPECT_TRUE(qobject_cast<CCheckBoxUI*>(wnd.FindControl("NotRemindAgain"))->GetCheck());
+
+        // Each Tab shows its control framed in this skin too.
+        wnd.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&wnd));
+        wnd.setFocus();
+        for (int i = 0; i < 4; ++i) {
+            const QImage before = wnd.grab().toImage();
+            QTest::keyClick(wnd.windowHandle(), Qt::Key_Tab);
+            auto* focused = qobject_cast<CControlUI*>(wnd.focusWidget());
+            ASSERT_NE(focused, nullptr);
+            EXPECT_TRUE(focused->HasKeyboardFocus());
+            EXPECT_NE(wnd.grab().toImage(), before) << focused->GetName().toStdString();
+        }
     }
+}
+
+TEST(Accessibility, KeysWalkTheWindowInReadingOrderAndActAsClicksDo) {
+    auto wnd = MakeSample();
+    wnd->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(wnd.get()));
+    auto* list = qobject_cast<CListUI*>(wnd->FindControl("list_macro"));
+    std::vector<CListContainerElementUI*> rows;
+    for (int i = 0; i < 3; ++i) rows.push_back(list->AddRow());
+    auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(wnd->windowHandle(), key, modifiers);
+    };
+    auto focusName = [&] {
+        QWidget* f = wnd->focusWidget();
+        if (qobject_cast<QLineEdit*>(f)) f = f->parentWidget();  // an edit box's line edit
+        return f ? f->objectName() : QString();
+    };
+
+    // Tab: the skin's order, a list once at its first row (the row's own button follows it);
+    // Shift+Tab from the first control goes round to the last.
+    wnd->setFocus();  // nothing focused yet
+    QStringList order;
+    for (int i = 0; i < 12; ++i) {
+        press(Qt::Key_Tab);
+        order << focusName();
+        // Assistive tools see the focus where the window shows it.
+        EXPECT_TRUE(QAccessible::queryAccessibleInterface(wnd->focusWidget())->state().focused)
+            << focusName().toStdString();
+    }
+    EXPECT_EQ(order, (QStringList{"closebtn", "btn_ok", "opt_a", "opt_b", "chk_c", "edit_name", "slider_dpi",
+                                  "combo_rate", "", "row_delete", "row_delete", "row_delete"}));
+    EXPECT_EQ(wnd->focusWidget(),
+              wnd->PaintManager().FindSubControlByName(rows[2], QStringLiteral("row_delete")));
+    for (QWidget* w = wnd->focusWidget(); w != wnd->FindControl("closebtn"); w = wnd->focusWidget())
+        press(Qt::Key_Tab, Qt::ShiftModifier);
+    press(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_NE(focusName(), QStringLiteral("closebtn"));
+    EXPECT_NE(wnd->focusWidget(), nullptr);
+
+    // An option group: the arrows move on and select, round from the last to the first.
+    wnd->FindControl("opt_a")->SetKeyboardFocus();
+    size_t mark = wnd->notes.size();
+    press(Qt::Key_Right);
+    EXPECT_EQ(focusName(), QStringLiteral("opt_b"));
+    EXPECT_TRUE(qobject_cast<COptionUI*>(wnd->FindControl("opt_b"))->IsSelected());
+    press(Qt::Key_Right);
+    EXPECT_TRUE(qobject_cast<COptionUI*>(wnd->FindControl("opt_a"))->IsSelected());
+    EXPECT_EQ(NotesSince(*wnd, mark), (std::vector<QString>{"click:opt_b", "selectchanged:opt_b",
+                                                            "click:opt_a", "selectchanged:opt_a"}));
+    // Space on a check box and Enter on a button act as a click.
+    mark = wnd->notes.size();
+    wnd->FindControl("chk_c")->SetKeyboardFocus();
+    press(Qt::Key_Space);
+    wnd->FindControl("btn_ok")->SetKeyboardFocus();
+    press(Qt::Key_Return);
+    EXPECT_EQ(NotesSince(*wnd, mark),
+              (std::vector<QString>{"click:chk_c", "selectchanged:chk_c", "click:btn_ok"}));
+
+    // A slider steps with the arrows and jumps with End, as a drag moves it.
+    auto* slider = qobject_cast<CSliderUI*>(wnd->FindControl("slider_dpi"));
+    slider->SetKeyboardFocus();
+    mark = wnd->notes.size();
+    press(Qt::Key_Right);
+    EXPECT_EQ(slider->GetValue(), 450);
+    press(Qt::Key_End);
+    EXPECT_EQ(slider->GetValue(), 1000);
+    EXPECT_EQ(NotesSince(*wnd, mark),
+              (std::vector<QString>{"valuechanged:slider_dpi", "valuechanged:slider_dpi"}));
+
+    // A drop-down takes the next item with Down.
+    auto* combo = qobject_cast<CComboUI*>(wnd->FindControl("combo_rate"));
+    combo->SetKeyboardFocus();
+    mark = wnd->notes.size();
+    press(Qt::Key_Down);
+    EXPECT_EQ(combo->GetText(), QStringLiteral("1000 Hz"));
+    EXPECT_EQ(NotesSince(*wnd, mark), (std::vector<QString>{"itemselect:combo_rate"}));
+
+    // List rows: Down moves the focus and the selection, Space presses the row as a click does.
+    rows[0]->SetKeyboardFocus();
+    press(Qt::Key_Down);
+    EXPECT_EQ(wnd->focusWidget(), rows[1]);
+    EXPECT_EQ(list->GetCurSel(), 1);
+    mark = wnd->notes.size();
+    press(Qt::Key_Space);
+    ASSERT_EQ(wnd->notes.size(), mark + 1);
+    EXPECT_EQ(wnd->notes.back().type, QStringLiteral("itemclick"));
+    EXPECT_EQ(wnd->notes.back().wParam, 1);
+    // The list's Tab stop is now its selected row.
+    EXPECT_EQ(list->TabRow(), rows[1]);
+}
+
+TEST(Accessibility, ADropDownsItemsAndAColourSwatchAreReadAsTheUserSeesThem) {
+    auto wnd = MakeSample();
+    auto* combo = qobject_cast<CComboUI*>(wnd->FindControl("combo_rate"));
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(combo);
+    // The items hang under the drop-down as a list, whether or not it is open.
+    ASSERT_EQ(iface->childCount(), 1);
+    QAccessibleInterface* items = iface->child(0);
+    ASSERT_NE(items, nullptr);
+    EXPECT_EQ(items->role(), QAccessible::List);
+    EXPECT_EQ(items->parent(), iface);
+    EXPECT_EQ(iface->indexOfChild(items), 0);
+    ASSERT_EQ(items->childCount(), 3);
+    EXPECT_EQ(items->child(2)->text(QAccessible::Name), QStringLiteral("1000 Hz"));
+    EXPECT_EQ(items->child(2)->role(), QAccessible::ListItem);
+    EXPECT_EQ(items->child(2)->parent(), items);
+    EXPECT_TRUE(items->child(1)->state().selected);
+    EXPECT_TRUE(items->child(1)->state().invisible);  // closed
+    // Pressing an item picks it as a click in the open list does.
+    const size_t mark = wnd->notes.size();
+    items->child(2)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    EXPECT_EQ(NotesSince(*wnd, mark), (std::vector<QString>{QStringLiteral("itemselect:combo_rate")}));
+    EXPECT_TRUE(items->child(2)->state().selected);
+    // An item added later is there too; the same interfaces answer each time.
+    combo->AddItem(QStringLiteral("2000 Hz"));
+    ASSERT_EQ(items->childCount(), 4);
+    EXPECT_EQ(items->child(3)->text(QAccessible::Name), QStringLiteral("2000 Hz"));
+    EXPECT_EQ(items->child(3), items->child(3));
+
+    // A button that shows only a colour is named by it: a plain colour by its name, any other
+    // by its code; its tool tip stays its description.
+    CControlUI* swatch = wnd->FindControl("closebtn");
+    swatch->SetText({});
+    swatch->SetAttribute(QStringLiteral("tooltip"), QStringLiteral("Gear colour"));
+    swatch->SetAttribute(QStringLiteral("bkcolor"), QStringLiteral("#FFFF0000"));
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(swatch);
+    EXPECT_EQ(button->text(QAccessible::Name), QStringLiteral("Red"));
+    EXPECT_EQ(button->text(QAccessible::Description), QStringLiteral("Gear colour"));
+    swatch->SetAttribute(QStringLiteral("bkcolor"), QStringLiteral("#FF12AB34"));
+    EXPECT_EQ(button->text(QAccessible::Name), QStringLiteral("#12AB34"));
+    // A picture button keeps its skin name.
+    wnd->FindControl("btn_ok")->SetText({});
+    EXPECT_EQ(Iface(*wnd, "btn_ok")->text(QAccessible::Name), QStringLiteral("btn_ok"));
 }

@@ -48,8 +48,6 @@ const QString kMacroCount = QStringLiteral("lab_Macro_Count");
 const QString kLoopGroup = QStringLiteral("MacroLoopMode");
 const QString kRowSkin = QStringLiteral("listitem.xml");
 
-constexpr unsigned kVkReturn = 13;
-constexpr unsigned kVkSpace = 32;
 constexpr std::uint32_t kTabScan = 15;
 
 QString Q(const std::u16string& text) {
@@ -1033,14 +1031,12 @@ long long MacroPage::HandleMessage(unsigned msg, qintptr wParam, qintptr lParam,
         case ui::kWmKeyUp:
         case ui::kWmSysKeyDown:
         case ui::kWmSysKeyUp:
+            // Outside a recording, Enter and Space press the control the keyboard focus is on
+            // (a click gives no control the focus, so only a keyboard user's choice is pressed).
             if (Recording()) {
                 // From the capture: lParam is the scan code.
                 OnKey(msg, static_cast<std::uint32_t>(lParam));
                 handled = true;
-            } else if (m_shown && msg == ui::kWmKeyDown &&
-                       (static_cast<unsigned>(wParam) == kVkReturn ||
-                        static_cast<unsigned>(wParam) == kVkSpace)) {
-                handled = true;  // no button of the page is pressed by Enter or Space
             }
             break;
         case ui::kMsgRecorderKeyUp:

@@ -321,6 +321,9 @@ long long CPopMacroSetWnd::HandleCustomMessage(unsigned msg, qintptr wParam, qin
                 OnKey(static_cast<std::uint32_t>(lParam));
                 handled = true;
             } else if (msg == ui::kWmKeyDown && static_cast<unsigned>(wParam) == kVkReturn) {
+                // A button the keyboard moved to takes Enter itself (Cancel cancels).
+                auto* button = qobject_cast<ui::CButtonUI*>(focusWidget());
+                if (button != nullptr && button->HasKeyboardFocus()) break;
                 Apply();
                 handled = true;
             }

@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "common/Debug.h"
 #include "common/Text.h"
@@ -63,6 +65,8 @@ KeyPopup::KeyPopup(ui::CPaintManagerUI& pm, KeyAssignContext context, Hooks hook
 void KeyPopup::FindRoot() {
     m_root = m_pm.FindControl(kRoot);
     if (m_root) m_root->installEventFilter(this);
+    // Escape reaches the window when no control of the popup holds the focus.
+    if (m_root) m_root->window()->installEventFilter(this);
 }
 
 // The skin may build the popup only when it first opens (a lazy part named kPart): most runs
@@ -136,6 +140,15 @@ void KeyPopup::Open(const QString& controlName, int table, const KeyRules& rules
     m_root->SetVisible(true);
     m_root->raise();
     ShowAssignment();
+    // Tab stays inside the popup while it is open; a keyboard user goes on at its first control
+    // and comes back to the key control when it closes.
+    m_pm.SetFocusScope(m_root);
+    auto* opener = qobject_cast<CControlUI*>(m_root->window()->focusWidget());
+    if (opener != nullptr && opener->HasKeyboardFocus() && !m_root->isAncestorOf(opener)) {
+        m_returnFocus = opener;
+        const std::vector<QWidget*> stops = ui::TabStops(m_root);
+        if (!stops.empty()) stops.front()->setFocus(Qt::TabFocusReason);
+    }
 }
 
 void KeyPopup::Close() {
@@ -144,6 +157,10 @@ void KeyPopup::Close() {
     if (auto* field = FindAs<COptionUI>(kRecordField)) field->Selected(false, false);
     if (m_root) m_root->SetVisible(false);
     ShowPart(false);
+    m_pm.SetFocusScope(nullptr);
+    if (QPointer<QWidget> back = std::exchange(m_returnFocus, nullptr);
+        back && back->isVisibleTo(back->window()))
+        back->setFocus(Qt::TabFocusReason);
     if (m_hooks.closed) m_hooks.closed();
 }
 
@@ -337,6 +354,13 @@ void KeyPopup::StopRecording() {
 }
 
 bool KeyPopup::eventFilter(QObject* watched, QEvent* event) {
+    // Escape cancels the popup as its Cancel button does (a recording takes every key).
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        !m_recording && IsOpen() && (watched == m_root || (m_root && watched == m_root->window()))) {
+        Restore();
+        Close();
+        return true;
+    }
     if (watched != m_root) return false;
     if (event->type() == QEvent::Hide) {
         StopRecording();

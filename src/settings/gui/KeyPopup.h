@@ -92,6 +92,7 @@ private:
     RecordedKey m_recorded;
     int m_group = -1;  // the chosen macro group and macro
     int m_macro = -1;
+    QPointer<QWidget> m_returnFocus;  // the key control a keyboard user opened the popup from
 };
 
 }  // namespace zor

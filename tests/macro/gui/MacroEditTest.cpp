@@ -159,6 +159,18 @@ TEST_F(MacroEditTest, EditReplacesTheEventAndCancelChangesNothing) {
     ZOR_TRY_VERIFY(!page->Popup());
     EXPECT_EQ(Block().macVal[0], 4);
     EXPECT_EQ(Block().numXY, 0);
+
+    // Enter on Cancel, reached from the keyboard, cancels too (Enter elsewhere applies).
+    Click(pm.FindSubControlByName(list->GetItemAt(0), QStringLiteral("modify")));
+    pop = WaitPopup();
+    PickComboItem(PopControl("btn_Modify_ListKeyType"), 2);
+    pop->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(pop));
+    static_cast<ui::CControlUI*>(PopControl("btn_Motify_Cancel"))->SetKeyboardFocus();
+    QTest::keyClick(pop->windowHandle(), Qt::Key_Return);
+    ZOR_TRY_VERIFY(!page->Popup());
+    EXPECT_EQ(Block().macVal[0], 4);
+    EXPECT_EQ(Block().numXY, 0);
 }
 
 TEST_F(MacroEditTest, DeleteNeedsARowAndKeepsTheCounters) {
