@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "ui/SingleInstance.h"
+#include "app/ControlService.h"
 #include "app/StartChecks.h"
 #include "app/VirtualMouseWindow.h"
 #include "app/ZorMainWnd.h"
@@ -161,6 +162,9 @@ int RunZorMouse(int argc, char** argv) {
         return 1;
     }
     window->CenterWindow();
+    // zorctl and the desktop reach the program's operations on the session bus.
+    auto service = std::make_unique<ControlService>(*window);
+    service->Register(QDBusConnection::sessionBus());
 
     std::unique_ptr<VirtualMouseWindow> control;
     if (options.virtualMouse && options.screenshot.isEmpty()) {
@@ -189,6 +193,7 @@ int RunZorMouse(int argc, char** argv) {
     }
     const int code = QApplication::exec();
     control.reset();
+    service.reset();
     delete window;
     return code;
 }

@@ -71,6 +71,7 @@ int HomePage::BleTile(const std::vector<DeviceEntry>& entries, int selected) {
 }
 
 void HomePage::ShowBattery(int battery) {
+    m_battery = battery;
     const int percent = std::clamp(battery & 0x7F, 0, 100);
     const bool charging = (battery & 0x80) != 0;
     if (auto* gauge = m_pm.Find<ui::CProgressUI>(QStringLiteral("battery_progress"))) {

@@ -31,6 +31,8 @@ public:
     static int BleTile(const std::vector<DeviceEntry>& entries, int selected);
     // The battery gauge: level (bit 7 = charging), coloured by battery_progress2's two colours.
     void ShowBattery(int battery);
+    // The battery byte last shown; -1 before the first.
+    int Battery() const { return m_battery; }
     // How the mouse is reached: the connection picture, the gauge's visibility and the state line
     // (its text looked up by id in the current language).
     struct Connection {
@@ -49,6 +51,7 @@ private:
     ui::PositionLayout m_layout;
     QStringList m_names;
     int m_tiles = 0;
+    int m_battery = -1;
 };
 
 }  // namespace zor::app

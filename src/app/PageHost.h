@@ -85,6 +85,9 @@ public:
     void OnStageSwitch(const WindowMessage& message);
     void OnMacroKeyTexts(const WindowMessage& message);
 
+    // The window's way of sending an operation's edit: what the pages use.
+    control::EditSender& Sender() { return m_sender; }
+
 private:
     void BuildKeyPage();
     void BuildLightingPage();

@@ -126,7 +126,9 @@ const std::vector<MessageOwner>& MessageOwners() {
 long long CZorMainWnd::HandleCustomMessage(unsigned msg, qintptr wParam, qintptr lParam, bool& handled) {
     for (const Route& route : Routes()) {
         if (route.message != msg) continue;
-        return route.handler(*this, {msg, wParam, lParam, MessagePayload(), handled});
+        const long long result = route.handler(*this, {msg, wParam, lParam, MessagePayload(), handled});
+        emit messageRouted(msg, wParam, lParam, MessagePayload());
+        return result;
     }
     if (msg >= kFirstAppMessage && msg <= kLastAppMessage) DebugF("message %d has no owner; dropped\n", msg);
     return 0;
@@ -144,6 +146,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     options.virtualMouse = m_context.virtualMouse;
     options.virtualKind = m_context.virtualKind;
     options.sleeper = m_context.sleeper;
+    options.trace = m_frames.Sink();
     m_stack = std::make_unique<control::DeviceStack>(options, m_sink);
     m_scheduler = std::make_unique<control::RunScheduler>(*m_stack, m_model, m_events);
     m_update = std::make_unique<update::UpdateController>(m_context.programFolder, this);
@@ -196,6 +199,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     run.runFinished = [this](const control::RunResult& result) {
         if (MacroPage* macro = m_pages->MacroIfBuilt(); macro != nullptr && !result.macrosSent.empty())
             macro->MacrosSent(result.macrosSent);
+        emit runEnded(result);
         emit applyFinished();
     };
     run.stateRead = [this] { emit deviceStateRead(); };
@@ -400,8 +404,21 @@ void CZorMainWnd::PushWithNewProfileIds() {
     StartRun(RunMode::Synchronise);
 }
 
-bool CZorMainWnd::ResetToFactory() {
+void CZorMainWnd::ReloadAndPushAll() {
+    LoadModel();
+    PushWithNewProfileIds();
+}
+
+control::OperationResult CZorMainWnd::ResetAndPush() {
     const control::OperationResult reset = m_scheduler->FactoryReset();
+    if (!reset.ok) return reset;
+    ApplyModelToView();
+    StartRun(RunMode::Synchronise);
+    return reset;
+}
+
+bool CZorMainWnd::ResetToFactory() {
+    const control::OperationResult reset = ResetAndPush();
     if (!reset.ok) {
         // Nothing was changed: no file, no option, no identifier; the user learns why.
         DebugF("factory reset refused: %s\n", reset.error);
@@ -409,8 +426,6 @@ bool CZorMainWnd::ResetToFactory() {
                                    QString::fromStdString(reset.error));
         return false;
     }
-    ApplyModelToView();
-    StartRun(RunMode::Synchronise);
     return true;
 }
 

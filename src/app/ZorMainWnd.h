@@ -10,6 +10,7 @@
 
 #include "app/AppContext.h"
 #include "app/AppMessages.h"
+#include "app/FrameCapture.h"
 #include "app/Notices.h"
 #include "app/PageHost.h"
 #include "app/PresenceDisplay.h"
@@ -82,12 +83,26 @@ public:
     void StartRun(RunMode mode) { m_run->StartRun(mode); }
     // Save-and-announce: the document, the chip-reset labels, the macro usage list of the model
     // and the macro library, then message 2047.
-    void SaveAndAnnounce() { m_model.SaveAndAnnounce(&m_events); }
+    ConfigResult SaveAndAnnounce() { return m_model.SaveAndAnnounce(&m_events); }
     // After an import or a reset: four new profile identifiers, and the next run pushes all.
     void PushWithNewProfileIds();
     // The "Reset" menu command: the factory configuration and options, pushed to the mouse.
     // False (nothing changed, the user told why) when the factory files cannot be used.
     bool ResetToFactory();
+    // The factory reset without asking anyone: refused (nothing changed) when the factory files
+    // cannot be used; otherwise shown and pushed as the menu's reset is.
+    control::OperationResult ResetAndPush();
+    // A configuration was put into the model folder (an import): loaded, shown, and pushed with
+    // new profile identifiers.
+    void ReloadAndPushAll();
+    // The pages show the document and the profile in use again.
+    void RefreshPages() { m_pages->Refresh(); }
+    PageHost& Pages() { return *m_pages; }
+    // Counted as linked by the presence display; the last battery byte read (-1 none yet).
+    bool Connected() const { return m_presence->Connected(); }
+    int Battery() const { return m_presence->Home().Battery(); }
+    // The device stack's reports as trace lines, while a call asks for them.
+    FrameCapture& Frames() { return m_frames; }
     // The model's configuration file could not be read: the notice with its two ways on (the
     // factory document, pushed; or the document rebuilt from the mouse, nothing pushed). Until
     // one is chosen no run sends anything.
@@ -95,6 +110,10 @@ public:
 
 signals:
     void applyFinished();
+    // The end of every run, with what it did.
+    void runEnded(const zor::control::RunResult& result);
+    // A window message went through the message table (after its handler).
+    void messageRouted(unsigned message, qintptr wParam, qintptr lParam, const QVariant& payload);
     void deviceStateRead();
 
 private:
@@ -127,6 +146,7 @@ private:
     void OnStartUpdater(const WindowMessage& message);
 
     AppContext m_context;
+    FrameCapture m_frames;  // before the stack, whose transport reports to it
     QtMessageSink m_sink;
     WindowControlEvents m_events{m_sink};
     std::unique_ptr<control::DeviceStack> m_stack;

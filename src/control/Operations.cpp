@@ -86,6 +86,21 @@ OpResult ApplyConfiguration(ModelSession& model, EditSender& sender, int profile
     return sender.SendConfiguration(profile < 0 ? model.Profile() : profile, keys);
 }
 
+OpResult RateOptionOfHz(const std::string& modelName, RateConnection connection, int hz, int& option) {
+    option = -1;
+    if (connection == RateConnection::Ble)
+        return OpResult::Refuse("the report rate cannot be set over Bluetooth LE");
+    const int options = ReportRateOptions(modelName, connection);
+    std::string offered;
+    for (int o = 0; o < options; ++o) {
+        offered += (offered.empty() ? "" : ", ") + std::to_string(125 << o);
+        if ((125 << o) == hz) option = o;
+    }
+    if (option < 0)
+        return OpResult::Refuse(Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
+    return {};
+}
+
 OpResult SelectProfile(ModelSession& model, RunScheduler& scheduler, EditSender& sender, int profile) {
     if (profile < 0 || profile >= kConfigProfiles)
         return OpResult::Refuse(Format("profile %d is not 0..2", profile));

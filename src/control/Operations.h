@@ -85,6 +85,11 @@ std::string DeliveryProblem(const RunResult& run);
 OpResult SetReportRate(ModelSession& model, RateConnection connection, EditSender& sender, int profile,
                        int option);
 
+// The option (ReportRateOptions) that stands for hz on the connection: 125 Hz for option 0,
+// doubling with each option, as the page labels them. Refused over BLE and for a rate the model
+// does not offer there (the refusal names the rates it offers).
+OpResult RateOptionOfHz(const std::string& modelName, RateConnection connection, int hz, int& option);
+
 // The connection the selected mouse is reached on, as the report rate and its limits see it.
 RateConnection ConnectionOf(DeviceStack& stack);
 

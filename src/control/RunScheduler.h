@@ -101,6 +101,11 @@ public:
     // gave no valid reply.
     bool StartChargeCounterRead();
     int FinishChargeCounterRead();
+    // What the last device-state read found.
+    StateRead LastStateRead() {
+        std::lock_guard lock(m_resultMutex);
+        return m_stateRead;
+    }
     // A read that was deferred while the device was busy: its cause, now due.
     std::optional<StateReadCause> TakePendingRead();
     // A run that waited for the state read: its mode, now due.

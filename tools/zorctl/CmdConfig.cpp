@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Command.h"
+#include "ServiceClient.h"
 #include "catalog/DeviceList.h"
 #include "common/AtomicFile.h"
 #include "common/IniFile.h"
@@ -101,16 +102,23 @@ int RunConfig(CommandContext& ctx) {
         const std::filesystem::path target = UserPath(ctx, args[1]);
         if (IsProgramFile(ctx, target))
             return Fail(ctx, "will not write over " + args[1] + ": it is a file of the program folder");
+        const std::string done = "exported to " + args[1];
+        if (const auto answer = CallProgram(ctx, "ExportConfiguration", {model, target.string()}, false))
+            return Answered(ctx, *answer, done);
         const control::OpResult r = control::ExportConfiguration(folder, target);
         if (!r.Done()) return Fail(ctx, r.reason);
-        ctx.out << "exported to " << args[1] << '\n';
+        ctx.out << done << '\n';
         return 0;
     }
     if (sub == "import" && args.size() == 2) {
+        const std::string done = "imported " + args[1] + " (run \"zorctl apply\" to send it to the mouse)";
+        if (const auto answer =
+                CallProgram(ctx, "ImportConfiguration", {model, UserPath(ctx, args[1]).string()}, false))
+            return Answered(ctx, *answer, done);
         const control::OpResult r =
             control::ImportConfiguration(ctx.options.home, folder, UserPath(ctx, args[1]));
         if (!r.Done()) return Fail(ctx, r.reason);
-        ctx.out << "imported " << args[1] << " (run \"zorctl apply\" to send it to the mouse)\n";
+        ctx.out << done << '\n';
         return 0;
     }
     if (sub == "reset" && args.size() == 1) {

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "ServiceClient.h"
 #include "Session.h"
 
 namespace zor::ctl {
@@ -11,6 +12,15 @@ namespace {
 
 int RunReset(CommandContext& ctx) {
     if (!ctx.options.args.empty()) return Fail(ctx, "reset takes no arguments");
+    if (const auto answer = CallProgram(ctx, "ResetToFactory", {})) {
+        if (const int failed = Answered(ctx, *answer); failed != 0) return failed;
+        const nlohmann::json reset = nlohmann::json::parse(answer->text);
+        if (ctx.options.json)
+            ctx.out << nlohmann::json{{"reset", true}, {"model", reset["model"]}}.dump(4) << '\n';
+        else
+            ctx.out << "factory settings restored and sent to " << reset["device"].get<std::string>() << '\n';
+        return 0;
+    }
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);

@@ -2,6 +2,7 @@
 // rate of the connection in use and the fire value, changed through the DPI page's operations.
 #include <ostream>
 
+#include "ServiceClient.h"
 #include "Session.h"
 #include "SetTarget.h"
 #include "common/Text.h"
@@ -73,11 +74,6 @@ int RunSetDpi(CommandContext& ctx) {
     return 0;
 }
 
-// 125 Hz for option 0, doubling with each option, as the page labels them.
-int HzOfOption(int option) {
-    return 125 << option;
-}
-
 int RunSetRate(CommandContext& ctx) {
     auto args = ctx.options.args;
     const int profile = ProfileOption(ctx, args);
@@ -85,6 +81,9 @@ int RunSetRate(CommandContext& ctx) {
     if (profile < 0) return Fail(ctx, "set rate needs --profile P");
     int hz = 0;
     if (args.size() != 1 || !ParseNumber(args[0], hz)) return Fail(ctx, "set rate takes the rate in Hz, e.g. 1000");
+    const std::string done = Format("report rate of profile %d set to %d Hz", profile, hz);
+    if (const auto answer = CallProgram(ctx, "SetReportRate", {profile, hz}))
+        return Answered(ctx, *answer, done);
 
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
@@ -92,20 +91,16 @@ int RunSetRate(CommandContext& ctx) {
     // The rate in Hz names an option of the connection in use; the operation judges the rest
     // (no report rate over Bluetooth LE).
     const RateConnection connection = control::ConnectionOf(session.Stack());
-    const int options = ReportRateOptions(session.Model().ModelName(), connection);
     int option = -1;
-    std::string offered;
-    for (int o = 0; o < options; ++o) {
-        offered += (offered.empty() ? "" : ", ") + std::to_string(HzOfOption(o));
-        if (HzOfOption(o) == hz) option = o;
-    }
-    if (option < 0 && connection != RateConnection::Ble)
-        return Fail(ctx, Format("%d Hz is not offered here; the rates are %s Hz", hz, offered));
+    if (const control::OpResult r =
+            control::RateOptionOfHz(session.Model().ModelName(), connection, hz, option);
+        !r.Done())
+        return Fail(ctx, r.reason);
 
     const control::OpResult set =
         control::SetReportRate(session.Model(), connection, session, profile, option);
     if (!set.Done()) return Fail(ctx, set.reason);
-    ctx.out << Format("report rate of profile %d set to %d Hz", profile, hz) << '\n';
+    ctx.out << done << '\n';
     return 0;
 }
 

@@ -4,12 +4,46 @@
 #include <ostream>
 
 #include "Command.h"
+#include "ServiceClient.h"
 #include "Session.h"
 
 namespace zor::ctl {
 namespace {
 
+struct Status {
+    std::string device;
+    int connection = 0;
+    int battery = 0;  // the byte: percent in bits 0-6, charging in bit 7
+    int chip = 0;
+};
+
+int Print(CommandContext& ctx, const Status& s) {
+    const int percent = std::min(s.battery & 0x7F, 100);
+    const bool charging = (s.battery & 0x80) != 0;
+    if (ctx.options.json) {
+        ctx.out << nlohmann::json{{"device", s.device},
+                                  {"connection", s.connection},
+                                  {"battery", percent},
+                                  {"charging", charging},
+                                  {"chip", s.chip}}
+                       .dump(4)
+                << '\n';
+        return 0;
+    }
+    ctx.out << "Device: " << s.device << '\n'
+            << "Connection: " << s.connection << '\n'
+            << "Battery: " << percent << "%" << (charging ? " (charging)" : "") << '\n'
+            << "Chip: " << s.chip << '\n';
+    return 0;
+}
+
 int RunStatus(CommandContext& ctx) {
+    if (const auto answer = CallProgram(ctx, "ReadStatus", {})) {
+        if (const int failed = Answered(ctx, *answer); failed != 0) return failed;
+        const nlohmann::json read = nlohmann::json::parse(answer->text);
+        return Print(ctx, {read["device"].get<std::string>(), read["connection"].get<int>(),
+                           read["battery"].get<int>(), read["chip"].get<int>()});
+    }
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     const DeviceEntry* device = session.Selected();
     if (device == nullptr) return Fail(ctx, "no device found");
@@ -17,25 +51,8 @@ int RunStatus(CommandContext& ctx) {
     commands.Request().op = kOpStatus;
     if (commands.ReadRequest() != 1 || !commands.LastReadReplied())
         return Fail(ctx, "the mouse gave no valid reply to the status read");
-
     const DeviceRequest& r = commands.Request();
-    const int percent = std::min(r.battery & 0x7F, 100);
-    const bool charging = (r.battery & 0x80) != 0;
-    if (ctx.options.json) {
-        ctx.out << nlohmann::json{{"device", device->displayName},
-                                  {"connection", r.connectionState},
-                                  {"battery", percent},
-                                  {"charging", charging},
-                                  {"chip", r.chip}}
-                       .dump(4)
-                << '\n';
-        return 0;
-    }
-    ctx.out << "Device: " << device->displayName << '\n'
-            << "Connection: " << r.connectionState << '\n'
-            << "Battery: " << percent << "%" << (charging ? " (charging)" : "") << '\n'
-            << "Chip: " << r.chip << '\n';
-    return 0;
+    return Print(ctx, {device->displayName, r.connectionState, r.battery, r.chip});
 }
 
 const CommandRegistration kStatus("status", "status", "read the mouse's connection, battery and sensor chip",

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "Command.h"
+#include "ServiceClient.h"
 #include "WatchScript.h"
 #include "catalog/FindDev.h"
 #include "common/DataFile.h"
@@ -68,6 +69,31 @@ const char* MessageName(unsigned message) {
         default:
             return "message";
     }
+}
+
+// One message as watch prints it.
+std::string WatchLine(unsigned message, std::intptr_t wParam, std::intptr_t lParam,
+                      const std::string& payload, bool json) {
+    const bool keyed = message == kMsgDeviceDpiChanged || message == kMsgDeviceProfileChanged ||
+                       message == kMsgDeviceLightChanged || message == kMsgDeviceRateChanged;
+    if (json) {
+        nlohmann::json j{
+            {"message", message}, {"name", MessageName(message)}, {"wParam", wParam}, {"lParam", lParam}};
+        if (keyed) {
+            j["value"] = wParam & 0xFF;
+            j["key"] = (wParam >> 8) & 0xFF;
+        }
+        if (message == kMsgBleEvent) j["text"] = payload;
+        return j.dump();
+    }
+    std::string line = Format("%u %s wParam=%d lParam=%d", message, MessageName(message),
+                              static_cast<long long>(wParam), static_cast<long long>(lParam));
+    if (keyed)
+        line += Format(" value=%d key=%d", static_cast<int>(wParam & 0xFF),
+                       static_cast<int>((wParam >> 8) & 0xFF));
+    if (message == kMsgBleEvent)
+        line += Format(" event=0x%X text=\"%s\"", static_cast<long long>(lParam), payload);
+    return line;
 }
 
 // Prints every message, follows the reported changes as the main window does, and hands BLE
@@ -142,27 +168,7 @@ private:
     }
 
     void Print(unsigned message, std::intptr_t wParam, std::intptr_t lParam, const std::string& payload) {
-        const bool keyed = message == kMsgDeviceDpiChanged || message == kMsgDeviceProfileChanged ||
-                           message == kMsgDeviceLightChanged || message == kMsgDeviceRateChanged;
-        std::string line;
-        if (m_json) {
-            nlohmann::json j{
-                {"message", message}, {"name", MessageName(message)}, {"wParam", wParam}, {"lParam", lParam}};
-            if (keyed) {
-                j["value"] = wParam & 0xFF;
-                j["key"] = (wParam >> 8) & 0xFF;
-            }
-            if (message == kMsgBleEvent) j["text"] = payload;
-            line = j.dump();
-        } else {
-            line = Format("%u %s wParam=%d lParam=%d", message, MessageName(message),
-                          static_cast<long long>(wParam), static_cast<long long>(lParam));
-            if (keyed)
-                line += Format(" value=%d key=%d", static_cast<int>(wParam & 0xFF),
-                               static_cast<int>((wParam >> 8) & 0xFF));
-            if (message == kMsgBleEvent)
-                line += Format(" event=0x%X text=\"%s\"", static_cast<long long>(lParam), payload);
-        }
+        const std::string line = WatchLine(message, wParam, lParam, payload, m_json);
         std::lock_guard lock(m_printMutex);
         m_out << line << std::endl;
     }
@@ -286,6 +292,13 @@ int RunWatch(CommandContext& ctx) {
     const bool virtualMouse = ctx.options.virtualMouse;
     if (!virtualMouse && (!args.script.empty() || args.receiver || args.ble))
         return Usage(ctx, "--script, --receiver and --ble drive the virtual mouse: add --virtual");
+    // The mouse's listeners are the running program's: its reports come from there (unless this
+    // watch drives a virtual mouse of its own).
+    if (args.script.empty() && !args.receiver && !args.ble)
+        if (const auto code = WatchProgram(ctx, [&ctx](const ProgramEvent& e) {
+                ctx.out << WatchLine(e.message, e.wParam, e.lParam, e.text, ctx.options.json) << std::endl;
+            }))
+            return *code;
 
     ScriptResult script;
     if (!args.script.empty()) {

@@ -18,6 +18,7 @@ struct Options {
     bool json = false;              // --json: machine-readable output
     bool virtualMouse = false;      // --virtual: the virtual mouse instead of real devices
     bool trace = false;             // --trace: every report on stderr
+    bool standalone = false;        // --standalone: in-process even while the program runs
     MouseFault virtualFault = MouseFault::None;  // --virtual-fault KIND[:FRAMES]: after so many
     int virtualFaultAfter = 0;                   // frames the virtual mouse misbehaves
     std::vector<std::string> args;  // the command's own arguments (after the command name)

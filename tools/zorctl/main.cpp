@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "Command.h"
+#include "ServiceClient.h"
 #include "SetTarget.h"
 #include "common/ProgramFolder.h"
 #include "common/Text.h"
@@ -128,6 +129,8 @@ void PrintHelp(std::ostream& out) {
            "  --json       machine-readable output\n"
            "  --virtual    talk to the virtual mouse instead of real devices\n"
            "  --trace      print every report sent (\"> \") and read back (\"< \") on stderr\n"
+           "  --standalone work in-process even while zormouse runs for the same folder\n"
+           "               (otherwise the running program does the work)\n"
            "  --virtual-fault KIND[:N]\n"
            "               the virtual mouse misbehaves after N frames: stop (stops\n"
            "               answering), garbage (replies with noise) or unplug (is\n"
@@ -169,6 +172,8 @@ int Main(int argc, char** argv) {
             options.virtualMouse = true;
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg == "--standalone") {
+            options.standalone = true;
         } else if (arg == "--virtual-fault") {
             if (i + 1 >= argc || !ParseVirtualFault(argv[i + 1], options)) {
                 std::cerr
@@ -232,11 +237,14 @@ int Main(int argc, char** argv) {
     // the way the program's start removes them, under its lock, never while it runs.
     RemoveStaleSavesUnderInstanceLock(folder.folder, LoadAppFeature(folder.folder).mutexName);
     CommandContext ctx{options, std::cout, std::cerr};
+    int code = 1;
     try {
-        return it->handler(ctx);
+        code = it->handler(ctx);
     } catch (const std::exception& e) {
-        return Fail(ctx, std::string("unexpected error: ") + e.what());
+        code = Fail(ctx, std::string("unexpected error: ") + e.what());
     }
+    EndProgramConnection();
+    return code;
 }
 
 }  // namespace zor::ctl

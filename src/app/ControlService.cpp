@@ -1,0 +1,426 @@
+#include "app/ControlService.h"
+
+#include <QDBusConnectionInterface>
+#include <QMetaObject>
+
+#include "app/ZorMainWnd.h"
+#include "app/ZorMainWndNames.h"
+#include "common/Debug.h"
+#include "common/Text.h"
+#include "control/ProfileView.h"
+#include "control/ServiceNames.h"
+#include "device/DeviceMessages.h"
+
+namespace zor::app {
+namespace {
+
+// The names `zorctl watch` prints for the mouse's own reports.
+const char* DeviceEventName(unsigned message) {
+    switch (message) {
+        case kMsgDeviceDpiChanged:
+            return "dpi";
+        case kMsgDeviceProfileChanged:
+            return "profile";
+        case kMsgDeviceLightChanged:
+            return "lighting";
+        case kMsgDeviceRateChanged:
+            return "report-rate";
+        case kMsgDeviceStageSwitch:
+            return "dpi-popup";
+        case kMsgBleEvent:
+            return "ble";
+        default:
+            return nullptr;
+    }
+}
+
+QStringList ToStrings(const std::vector<std::string>& lines) {
+    QStringList list;
+    for (const std::string& line : lines) list << QString::fromStdString(line);
+    return list;
+}
+
+bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ea, eb;
+    const auto ca = std::filesystem::weakly_canonical(a, ea);
+    const auto cb = std::filesystem::weakly_canonical(b, eb);
+    return !ea && !eb && ca == cb;
+}
+
+}  // namespace
+
+ControlService::ControlService(CZorMainWnd& window) : QObject(&window), m_window(window) {
+    connect(&window, &CZorMainWnd::runEnded, this, &ControlService::OnRunEnded);
+    connect(&window, &CZorMainWnd::messageRouted, this, &ControlService::OnMessage);
+}
+
+ControlService::~ControlService() {
+    // Calls still waiting learn that they were cut off rather than waiting for their time-out.
+    std::vector<QDBusMessage> waiting;
+    if (m_current) waiting.push_back(m_current->message);
+    for (const Call& call : m_queue) waiting.push_back(call.message);
+    for (const QDBusMessage& call : waiting)
+        m_bus.send(call.createErrorReply(QLatin1String(control::kServiceErrorNoAnswer),
+                                         QStringLiteral("the program ended before the call was done")));
+    if (m_registered) {
+        m_bus.unregisterService(QLatin1String(control::kServiceName));
+        m_bus.unregisterObject(QLatin1String(control::kServicePath));
+    }
+}
+
+bool ControlService::Register(QDBusConnection bus) {
+    if (!bus.isConnected()) {
+        DebugLine("no session D-Bus: zorctl works beside the program, not through it\n");
+        return false;
+    }
+    if (!bus.registerObject(QLatin1String(control::kServicePath), this,
+                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
+                                QDBusConnection::ExportAllProperties)) {
+        DebugF("the D-Bus object %s could not be registered\n", control::kServicePath);
+        return false;
+    }
+    if (!bus.registerService(QLatin1String(control::kServiceName))) {
+        DebugF("another program holds the D-Bus name %s\n", control::kServiceName);
+        bus.unregisterObject(QLatin1String(control::kServicePath));
+        return false;
+    }
+    m_bus = bus;
+    m_registered = true;
+    m_announced = Properties();
+    DebugF("serving %s on the session D-Bus\n", control::kServiceName);
+    return true;
+}
+
+// ---------------------------------------------------------------- properties and events
+
+bool ControlService::Connected() const {
+    return m_window.Connected() && m_window.Stack().SelectedEntry() != nullptr;
+}
+
+QString ControlService::Link() const {
+    if (!Connected()) return {};
+    switch (control::ConnectionOf(m_window.Stack())) {
+        case RateConnection::Ble:
+            return QStringLiteral("BLE");
+        case RateConnection::Receiver:
+            return QStringLiteral("2.4G");
+        case RateConnection::Cable:
+            break;
+    }
+    return QStringLiteral("cable");
+}
+
+int ControlService::Battery() const {
+    const int battery = m_window.Battery();
+    return Connected() && battery >= 0 ? std::min(battery & 0x7F, 100) : -1;
+}
+
+int ControlService::ActiveProfile() const {
+    return m_window.Model().Profile();
+}
+
+int ControlService::CurrentDpiGear() const {
+    return m_window.Stack().View().Get().currentGear;
+}
+
+QString ControlService::ProgramFolder() const {
+    return QString::fromStdString(m_window.Model().ProgramFolder().string());
+}
+
+bool ControlService::VirtualMouse() const {
+    return m_window.Stack().Mouse() != nullptr;
+}
+
+QVariantMap ControlService::Properties() const {
+    return {{QStringLiteral("Connected"), Connected()},
+            {QStringLiteral("Link"), Link()},
+            {QStringLiteral("Battery"), Battery()},
+            {QStringLiteral("ActiveProfile"), ActiveProfile()},
+            {QStringLiteral("CurrentDpiGear"), CurrentDpiGear()},
+            {QStringLiteral("ProgramFolder"), ProgramFolder()}};
+}
+
+void ControlService::AnnounceChanges() {
+    if (!m_registered) return;
+    const QVariantMap now = Properties();
+    QVariantMap changed;
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (m_announced.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
+    if (changed.isEmpty()) return;
+    m_announced = now;
+    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(control::kServicePath),
+                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << QLatin1String(control::kServiceInterface) << changed << QStringList();
+    m_bus.send(signal);
+}
+
+void ControlService::OnMessage(unsigned message, qintptr wParam, qintptr lParam, const QVariant& payload) {
+    if (const char* name = DeviceEventName(message))
+        emit DeviceEvent(QLatin1String(name), message, wParam, lParam, payload.toString());
+    if (message == kMsgStateReadDone && m_current && m_awaiting && m_reading) {
+        m_window.Frames().Pause();
+        m_awaiting = m_reading = false;
+    }
+    AnnounceChanges();
+    Pump();  // a call may have waited for the device
+}
+
+// ---------------------------------------------------------------- calls
+
+std::optional<control::OpResult> ControlService::NeedsDevice(bool document, bool linked) const {
+    if (m_window.Stack().SelectedEntry() == nullptr) return control::OpResult::Refuse("no device found");
+    // A receiver without its mouse takes nothing: the change would be saved and never sent.
+    if (linked && !Connected()) return control::OpResult::Refuse("the mouse is not connected; nothing was changed");
+    // A document that could not be read is neither shown, saved nor sent (the window offers its
+    // two ways on): said as an in-process command says it.
+    const control::ModelSession& model = m_window.Model();
+    if (document && !model.Description().ok())
+        return control::OpResult::Refuse("cannot use the model description " + model.Description().error);
+    if (const auto& unread = model.Unread(); document && unread)
+        return control::OpResult::Refuse(unread->missing
+                                             ? "no configuration in " + unread->file.string()
+                                             : "cannot read " + unread->file.string() + ": " + unread->reason);
+    return std::nullopt;
+}
+
+std::optional<control::OpResult> ControlService::CheckModelFolder(const QString& name) const {
+    const std::string text = name.toStdString();
+    if (text.empty() || text.find('/') != std::string::npos || text == "." || text == "..")
+        return control::OpResult::Refuse("\"" + text + "\" is not a folder name under res/MouseVarn");
+    if (!std::filesystem::is_directory(ModelFolderNamed(name)))
+        return control::OpResult::Refuse("no model folder " + ModelFolderNamed(name).string());
+    return std::nullopt;
+}
+
+std::filesystem::path ControlService::ModelFolderNamed(const QString& name) const {
+    return m_window.Model().ProgramFolder() / "res" / "MouseVarn" / name.toStdString();
+}
+
+void ControlService::AnswerNow(const control::OpResult& outcome) {
+    if (outcome.Done()) return;
+    sendErrorReply(QLatin1String(outcome.outcome == control::OpResult::Outcome::NoAnswer
+                                     ? control::kServiceErrorNoAnswer
+                                     : control::kServiceErrorRefused),
+                   QString::fromStdString(outcome.reason));
+}
+
+void ControlService::Queue(Call call) {
+    setDelayedReply(true);
+    call.message = message();
+    m_queue.push_back(std::move(call));
+    // Run from the event loop, after this method has returned its (ignored) answer.
+    QMetaObject::invokeMethod(this, &ControlService::Pump, Qt::QueuedConnection);
+}
+
+void ControlService::Pump() {
+    // A step's own window messages come back here while it runs: it is not run again meanwhile.
+    if (m_stepping) return;
+    control::RunScheduler& scheduler = m_window.Scheduler();
+    if (scheduler.DeviceBusy() || scheduler.Flags().profileChanged) return;  // again when it is free
+    if (!m_current) {
+        if (m_queue.empty()) return;
+        m_current = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_window.Frames().Start();
+        m_window.Frames().Pause();
+    }
+    if (!m_awaiting) RunSteps();
+}
+
+void ControlService::RunSteps() {
+    while (m_current && m_current->next < m_current->steps.size()) {
+        m_sent = false;
+        m_window.Frames().Resume();
+        m_stepping = true;
+        const control::OpResult outcome = m_current->steps[m_current->next++]();
+        m_stepping = false;
+        const bool running = m_window.Scheduler().RunInProgress();
+        m_reading = m_window.Scheduler().ReadInProgress();
+        if (!running && !m_reading) m_window.Frames().Pause();
+        if (!outcome.Done()) return Finish(outcome);
+        if (!m_sent) continue;
+        if (!running && !m_reading)
+            return Finish({control::OpResult::Outcome::NoAnswer,
+                           "the mouse is not connected; the change is saved and is sent when it is"});
+        m_awaiting = true;
+        return;  // on at the run's (or the read's) end
+    }
+    if (m_current) Finish({});
+}
+
+void ControlService::OnRunEnded(const control::RunResult& result) {
+    if (!m_current || !m_awaiting || m_reading) return;
+    m_window.Frames().Pause();
+    m_awaiting = false;
+    if (const std::string problem = control::DeliveryProblem(result); !problem.empty())
+        return Finish({control::OpResult::Outcome::NoAnswer, m_current->noAnswerPrefix + problem});
+    // The next step once the window has finished with the run's end.
+    QMetaObject::invokeMethod(this, &ControlService::Pump, Qt::QueuedConnection);
+}
+
+void ControlService::Finish(const control::OpResult& outcome) {
+    Call call = std::move(*m_current);
+    m_current.reset();
+    m_awaiting = m_reading = false;
+    const QStringList frames = ToStrings(m_window.Frames().Stop());
+    if (outcome.Done()) {
+        m_bus.send(call.message.createReply({call.result ? call.result() : QString(), frames}));
+    } else {
+        const char* name = outcome.outcome == control::OpResult::Outcome::NoAnswer
+                               ? control::kServiceErrorNoAnswer
+                               : control::kServiceErrorRefused;
+        m_bus.send(
+            call.message.createErrorReply(QLatin1String(name), QString::fromStdString(outcome.reason)));
+    }
+    AnnounceChanges();
+    QMetaObject::invokeMethod(this, &ControlService::Pump, Qt::QueuedConnection);
+}
+
+void ControlService::Sender::BeforeEdit(int profile) {
+    m_service.m_window.Pages().Sender().BeforeEdit(profile);
+}
+
+control::OpResult ControlService::Sender::SendEdit(const control::DeviceEdit& edit) {
+    // As a command-line edit: saved (and announced, which shows it on the pages) before it is
+    // sent; then it goes the way the window's own pages send it.
+    const ConfigResult saved = m_service.m_window.SaveAndAnnounce();
+    if (!saved.ok) return control::OpResult::Refuse("the configuration was not saved: " + saved.error);
+    m_service.m_sent = true;
+    return m_service.m_window.Pages().Sender().SendEdit(edit);
+}
+
+control::OpResult ControlService::Sender::SendConfiguration(int profile, const std::vector<int>& keys) {
+    const control::OpResult r = m_service.m_window.Pages().Sender().SendConfiguration(profile, keys);
+    m_service.m_sent = r.Done();
+    return r;
+}
+
+control::OpResult ControlService::Sender::SendProfileChoice(int profile) {
+    m_service.m_sent = true;
+    ui::SendMessageTo(&m_service.m_window, kMsgApply,
+                      kApplySyncFlag | static_cast<int>(ApplyKind::ActiveProfile), profile);
+    return {};
+}
+
+// ---------------------------------------------------------------- the methods
+
+void ControlService::SelectProfile(int profile, QString&, QStringList&) {
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
+    Call call;
+    call.steps.push_back([this, profile] {
+        const control::OpResult r =
+            control::SelectProfile(m_window.Model(), m_window.Scheduler(), m_sender, profile);
+        m_window.RefreshPages();
+        return r;
+    });
+    Queue(std::move(call));
+}
+
+void ControlService::SetReportRate(int profile, int hz, QString&, QStringList&) {
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
+    if (profile < 0 || profile >= kConfigProfiles)
+        return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
+    auto option = std::make_shared<int>(-1);
+    Call call;
+    // As zorctl does it: the rate checked, the profile selected (a run when it changes), the rate set.
+    call.steps.push_back([this, profile, hz, option] {
+        const control::OpResult r = control::RateOptionOfHz(
+            m_window.Model().ModelName(), control::ConnectionOf(m_window.Stack()), hz, *option);
+        if (!r.Done() || profile == m_window.Model().Profile()) return r;
+        const control::OpResult selected =
+            control::SelectProfile(m_window.Model(), m_window.Scheduler(), m_sender, profile);
+        m_window.RefreshPages();
+        return selected;
+    });
+    call.steps.push_back([this, profile, option] {
+        const control::OpResult r = control::SetReportRate(
+            m_window.Model(), control::ConnectionOf(m_window.Stack()), m_sender, profile, *option);
+        m_window.RefreshPages();
+        return r;
+    });
+    Queue(std::move(call));
+}
+
+void ControlService::ResetToFactory(QString&, QStringList&) {
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
+    Call call;
+    call.noAnswerPrefix = "factory settings restored in the files, but ";
+    call.steps.push_back([this] {
+        const control::OperationResult reset = m_window.ResetAndPush();
+        if (!reset.ok)
+            return control::OpResult::Refuse("factory reset refused, nothing changed: " + reset.error);
+        m_sent = true;
+        return control::OpResult{};
+    });
+    call.result = [this] {
+        const DeviceEntry* entry = m_window.Stack().SelectedEntry();
+        return QString::fromStdString(
+            nlohmann::json{{"device", entry != nullptr ? entry->displayName : std::string()},
+                           {"model", m_window.Model().ModelName()}}
+                .dump());
+    };
+    Queue(std::move(call));
+}
+
+void ControlService::ImportConfiguration(const QString& modelFolder, const QString& file, QString&,
+                                         QStringList&) {
+    if (const auto refused = CheckModelFolder(modelFolder)) return AnswerNow(*refused);
+    const std::filesystem::path folder = ModelFolderNamed(modelFolder);
+    Call call;
+    call.steps.push_back([this, folder, source = file.toStdString()] {
+        const control::OpResult r =
+            control::ImportConfiguration(m_window.Model().ProgramFolder(), folder, source);
+        // The model in use is loaded again, shown and pushed with new profile identifiers, as the
+        // window's own import does; the call does not wait for that push.
+        if (r.Done() && SameFolder(folder, m_window.Model().ModelFolder())) m_window.ReloadAndPushAll();
+        return r;
+    });
+    Queue(std::move(call));
+}
+
+void ControlService::ExportConfiguration(const QString& modelFolder, const QString& file, QString&,
+                                         QStringList&) {
+    if (const auto refused = CheckModelFolder(modelFolder)) return AnswerNow(*refused);
+    const std::filesystem::path folder = ModelFolderNamed(modelFolder);
+    // What the window holds goes out, as the window's own export does.
+    if (SameFolder(folder, m_window.Model().ModelFolder()) && m_window.Model().DocumentLoaded())
+        m_window.Model().Save();
+    AnswerNow(control::ExportConfiguration(folder, file.toStdString()));
+}
+
+void ControlService::GetProfile(int profile, QString& result, QStringList&) {
+    if (const auto refused = NeedsDevice(true, false)) return AnswerNow(*refused);
+    const control::ModelSession& model = m_window.Model();
+    if (profile < -1 || profile >= kConfigProfiles)
+        return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
+    result = QString::fromStdString(
+        control::DescribeProfile(model, profile >= 0 ? profile : model.Profile()).dump());
+}
+
+void ControlService::ReadStatus(QString&, QStringList&) {
+    if (const auto refused = NeedsDevice(false, false)) return AnswerNow(*refused);
+    Call call;
+    call.steps.push_back([this] {
+        m_sent = true;
+        ui::SendMessageTo(&m_window, kMsgReadDeviceState, 0, 0);
+        return control::OpResult{};
+    });
+    call.steps.push_back([this] {
+        if (!m_window.Scheduler().LastStateRead().ok)
+            return control::OpResult::Refuse("the mouse gave no valid reply to the status read");
+        return control::OpResult{};
+    });
+    call.result = [this] {
+        const control::StateRead read = m_window.Scheduler().LastStateRead();
+        const DeviceEntry* entry = m_window.Stack().SelectedEntry();
+        return QString::fromStdString(nlohmann::json{
+            {"device", entry != nullptr ? entry->displayName : std::string()},
+            {"connection", read.connection},
+            {"battery", read.battery},
+            {"chip", read.chip}}.dump());
+    };
+    Queue(std::move(call));
+}
+
+}  // namespace zor::app
