@@ -87,6 +87,13 @@ OpResult CommandSession::SendProfileChoice(int) {
 
 RunResult CommandSession::SaveAndPush(int kind) {
     const ConfigResult saved = m_model.SaveAndAnnounce(nullptr);
+    if (saved.changedOnDisk) {
+        // Another program changed the file since this run read it: this run's edit is of an old
+        // document, so neither it nor the document goes anywhere.
+        RunResult refused;
+        refused.saved = saved;
+        return refused;
+    }
     RunResult run = m_scheduler.RunNow(0, kind);
     if (!saved.ok) run.saved = saved;
     return run;

@@ -189,3 +189,42 @@ TEST(ZorctlOperations, ADpiEventCarriesTheCodeOfTheMouseInUseAsOnTheMacroPage) {
     ASSERT_EQ(block.num, 1);
     EXPECT_EQ(block.extVal[0][0], code);
 }
+
+TEST(ZorctlOperations, AnEditOfAConfigurationChangedOnDiskSinceItWasReadIsNeitherSavedNorSent) {
+    ZorctlHome home;
+    zor::RecordingSleeper sleeper;
+    zor::control::CommandSessionOptions options;
+    options.programFolder = home.home();
+    options.virtualMouse = true;
+    options.sleeper = &sleeper;
+    zor::control::CommandSession session(options);
+    std::string error;
+    ASSERT_TRUE(session.LoadModel(error)) << error;
+
+    // An editor saves the file after zorctl read it: a new file renamed over the old one.
+    nlohmann::json document = nlohmann::json::parse(zor::test::ReadFile(home / kConfig));
+    document["mouseconfig"]["mouseadv"][session.Model().Profile()]["rateusbvalue"] = 1;
+    const std::string outside = document.dump(4);
+    zor::test::WriteFile(home / "editor.tmp", outside);
+    std::filesystem::rename(home / "editor.tmp", home / kConfig);
+
+    session.Stack().Mouse()->ClearFrames();
+    const zor::control::OpResult stale = zor::control::SetReportRate(
+        session.Model(), zor::control::ConnectionOf(session.Stack()), session, session.Model().Profile(), 2);
+    EXPECT_EQ(stale.outcome, zor::control::OpResult::Outcome::Refused);
+    EXPECT_EQ(stale.reason, "the configuration was not saved: " + (home / kConfig).string() +
+                                " changed on disk since it was read");
+    EXPECT_EQ(zor::test::ReadFile(home / kConfig), outside);
+    EXPECT_TRUE(session.Stack().Mouse()->Frames().empty()) << "an edit of an old document reached the mouse";
+
+    // Run again: the new file is read and the edit lands on it.
+    ASSERT_TRUE(session.LoadModel(error)) << error;
+    const auto profile = static_cast<std::size_t>(session.Model().Profile());
+    EXPECT_EQ(session.Model().doc.adv[profile].rateusbvalue, 1);
+    const zor::control::OpResult again = zor::control::SetReportRate(
+        session.Model(), zor::control::ConnectionOf(session.Stack()), session, session.Model().Profile(), 2);
+    EXPECT_TRUE(again.Done()) << again.reason;
+    EXPECT_EQ(nlohmann::json::parse(
+                  zor::test::ReadFile(home / kConfig))["mouseconfig"]["mouseadv"][profile]["rateusbvalue"],
+              2);
+}
