@@ -125,7 +125,7 @@ bool AtomicFile::commit() {
         m_failed = true;
         return false;
     }
-    if (ChangedSince(m_target, m_expected)) {
+    if (WouldReplaceNewer(m_target, m_expected)) {
         m_error = ChangedOnDiskText(m_target);
         m_changedOnDisk = true;
         m_failed = true;

@@ -33,10 +33,6 @@ FileStamp StampOfDescriptor(int fd) {
     return FromStat(st);
 }
 
-bool ChangedSince(const std::filesystem::path& path, const FileStamp& stamp) {
-    return stamp.known && StampOf(path) != stamp;
-}
-
 namespace {
 
 std::mutex g_writtenMutex;
@@ -56,6 +52,12 @@ FileStamp WrittenHere(const std::filesystem::path& path) {
     std::lock_guard lock(g_writtenMutex);
     const auto found = Written().find(std::filesystem::absolute(path).lexically_normal().string());
     return found != Written().end() ? found->second : FileStamp{};
+}
+
+bool WouldReplaceNewer(const std::filesystem::path& path, const FileStamp& stamp) {
+    if (!stamp.known) return false;
+    const FileStamp now = StampOf(path);
+    return now.exists && now != stamp;
 }
 
 std::string ChangedOnDiskText(const std::filesystem::path& path) {

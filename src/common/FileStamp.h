@@ -25,9 +25,10 @@ struct FileStamp {
 FileStamp StampOf(const std::filesystem::path& path);
 // The stamp of an open file.
 FileStamp StampOfDescriptor(int fd);
-// True when the file at path is no longer the one stamp recorded. An unknown stamp never counts
-// as changed.
-bool ChangedSince(const std::filesystem::path& path, const FileStamp& stamp);
+// The save rule: writing to path would replace a file that another writer put there since stamp
+// was taken. An unknown stamp never holds a save back, and a file that is gone holds nothing to
+// lose, so writing it again is no such loss.
+bool WouldReplaceNewer(const std::filesystem::path& path, const FileStamp& stamp);
 // The stamp of the last file this process wrote at path (every AtomicFile commit notes it), so
 // that a watcher tells its own saves from another program's; unknown when it wrote none.
 void NoteWrittenHere(const std::filesystem::path& path, const FileStamp& stamp);

@@ -302,7 +302,7 @@ MacroResult MacroStore::Flush() {
     m_stamp = m_wb.writer->Stamp();
     if (!error.empty()) {
         MacroResult failed = MacroResult::Fail(error);
-        failed.changedOnDisk = ChangedSince(m_path, m_stamp);
+        failed.changedOnDisk = WouldReplaceNewer(m_path, m_stamp);
         return failed;
     }
     return result;
