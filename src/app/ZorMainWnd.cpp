@@ -144,6 +144,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     options.virtualMouse = m_context.virtualMouse;
     options.virtualKind = m_context.virtualKind;
     options.sleeper = m_context.sleeper;
+    options.lockHolder = "zormouse";
     m_stack = std::make_unique<control::DeviceStack>(options, m_sink);
     m_scheduler = std::make_unique<control::RunScheduler>(*m_stack, m_model, m_sink);
     m_update = std::make_unique<update::UpdateController>(m_context.programFolder, this);

@@ -15,6 +15,7 @@ DeviceStackOptions StackOptions(const CommandSessionOptions& options) {
     stack.sleeper = options.sleeper;
     stack.trace = options.trace;
     stack.watchHotplug = false;
+    stack.lockHolder = "zorctl";
     return stack;
 }
 
@@ -34,7 +35,7 @@ CommandSession::~CommandSession() {
 bool CommandSession::LoadModel(std::string& error) {
     const DeviceEntry* entry = Selected();
     if (entry == nullptr) {
-        error = "no device found";
+        error = NoDeviceText();
         return false;
     }
     m_model.LoadSources();
@@ -71,6 +72,14 @@ bool CommandSession::LoadModel(std::string& error) {
     }
     m_stack.Commands().SetModel(m_model.Model());
     return true;
+}
+
+std::string CommandSession::NoDeviceText() const {
+    const std::string& holder = m_stack.DeviceInUse();
+    if (holder.empty()) return "no device found";
+    if (holder.starts_with("zormouse"))
+        return "the mouse is in use by " + holder + "; close it or let zorctl go through it";
+    return "the mouse is in use by " + holder + "; run again when it has finished";
 }
 
 void CommandSession::SelectProfile(int profile) {
