@@ -26,13 +26,7 @@ OutsideChanges::OutsideChanges(control::ModelSession& model, std::filesystem::pa
     : m_model(model), m_root(std::move(programFolder)), m_hooks(std::move(hooks)) {
     m_settle.setSingleShot(true);
     m_settle.setInterval(settleMs);
-    connect(&m_settle, &QTimer::timeout, this, [this] {
-        if (m_hooks.runOnMouse && m_hooks.runOnMouse()) {
-            m_waitingForRun = true;  // the run's own save comes first; the change after it
-            return;
-        }
-        TakeChanges();
-    });
+    connect(&m_settle, &QTimer::timeout, this, [this] { TakeChanges(); });
     auto changed = [this](const QString&) { m_settle.start(); };
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, changed);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, changed);
@@ -87,6 +81,11 @@ bool OutsideChanges::Known(const std::filesystem::path& file, Kind kind, const F
 
 bool OutsideChanges::TakeChanges() {
     if (m_taken.empty()) return false;  // no model loaded yet: nothing was read to compare with
+    if (m_hooks.runOnMouse && m_hooks.runOnMouse()) {
+        // The device worker uses the model: the run's own save comes first, the change after it.
+        m_waitingForRun = true;
+        return false;
+    }
     bool config = false;
     bool document = false;
     bool macros = false;

@@ -37,10 +37,11 @@ public:
     // Watches the files of the model in use (again after every model load: the folder may be
     // another one, and the document's file was read anew).
     void Watch();
-    // A run has ended: a change that came during it is taken now.
+    // A run or a read has ended: a change that came during it is taken now.
     void RunEnded();
     // Takes every change on disk now (the watcher's notice may still be on its way): true when
     // the document's file or the description was changed by another program and so reloaded.
+    // While the mouse is busy nothing is read: the change waits for RunEnded.
     bool TakeChanges();
 
 private:

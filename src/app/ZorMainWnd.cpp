@@ -209,7 +209,10 @@ CZorMainWnd::CZorMainWnd(AppContext context)
             macro->MacrosSent(result.macrosSent);
         emit applyFinished();
     };
-    run.stateRead = [this] { emit deviceStateRead(); };
+    run.stateRead = [this] {
+        m_outside->RunEnded();
+        emit deviceStateRead();
+    };
     run.documentUnread = [this] { OfferDocumentChoice(); };
     run.readBackFailed = [this] {
         m_notices.ShowInfo(m_notices.Text("Error"), m_notices.Text("ConfigNoMouse"));
@@ -218,7 +221,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     m_run = std::make_unique<RunDisplay>(
         RunDisplay::Parts{*this, *m_stack, m_model, *m_scheduler, *m_presence, m_notices}, std::move(run));
     OutsideChanges::Hooks outside;
-    outside.runOnMouse = [this] { return m_scheduler->RunInProgress(); };
+    outside.runOnMouse = [this] { return m_scheduler->DeviceBusy(); };
     // Read again as after an import; a new document is pushed as an import is: the mouse
     // holds what the file holds, and every later run sends from it.
     outside.configChanged = [this](bool document) {
