@@ -52,30 +52,30 @@ DeviceStack::DeviceStack(const DeviceStackOptions& options, MessageSink& sink)
 }
 
 bool DeviceStack::MatchAndLock(DeviceEntry& entry) {
-    if (!MatchDevice(*m_bus, entry, m_link)) return false;
-    if (m_lockHolder.empty() || !entry.featureHandle) return true;
-    // Named after the node the reports go to; every virtual mouse of one program folder is one.
-    const std::string name = m_virtualBus != nullptr ? VirtualMouseLockName(m_programFolder)
-                                                     : DeviceLockName(entry.featureHandle->Path());
-    std::unique_ptr<InstanceLock>& lock = m_deviceLocks[name];
-    if (!lock) lock = std::make_unique<InstanceLock>(name);
-    if (lock->held()) return true;
-    switch (lock->TryAcquire(m_lockWait)) {
-        case InstanceLock::State::Held:
-            lock->SetHolder(m_lockHolder + " (pid " + std::to_string(::getpid()) + ")");
-            return true;
-        case InstanceLock::State::NoLockFile:
-            DebugF("no lock file for %s: the mouse is used without one\n", name);
-            return true;
-        case InstanceLock::State::HeldElsewhere:
-            break;
-    }
-    m_inUseBy = lock->Holder();
-    if (m_inUseBy.empty()) m_inUseBy = "another program";
-    DebugF("%s is in use by %s: left alone\n", entry.displayName, m_inUseBy);
-    m_deviceLocks.erase(name);
-    ReleaseDevice(entry, m_link);
-    return false;
+    if (m_lockHolder.empty()) return MatchDevice(*m_bus, entry, m_link);
+    return MatchDevice(*m_bus, entry, m_link, [this, &entry](const std::string& featurePath) {
+        // Named after the node the reports go to; every virtual mouse of one program folder is one.
+        const std::string name =
+            m_virtualBus != nullptr ? VirtualMouseLockName(m_programFolder) : DeviceLockName(featurePath);
+        std::unique_ptr<InstanceLock>& lock = m_deviceLocks[name];
+        if (!lock) lock = std::make_unique<InstanceLock>(name);
+        if (lock->held()) return true;
+        switch (lock->TryAcquire(m_lockWait)) {
+            case InstanceLock::State::Held:
+                lock->SetHolder(m_lockHolder + " (pid " + std::to_string(::getpid()) + ")");
+                return true;
+            case InstanceLock::State::NoLockFile:
+                DebugF("no lock file for %s: the mouse is used without one\n", name);
+                return true;
+            case InstanceLock::State::HeldElsewhere:
+                break;
+        }
+        m_inUseBy = lock->Holder();
+        if (m_inUseBy.empty()) m_inUseBy = "another program";
+        DebugF("%s is in use by %s: left alone\n", entry.displayName, m_inUseBy);
+        m_deviceLocks.erase(name);
+        return false;
+    });
 }
 
 DeviceStack::~DeviceStack() {

@@ -108,7 +108,8 @@ public:
     bool VirtualOnBle() const { return m_onBle; }
 
 private:
-    // Matches the entry and takes its mouse's lock; a mouse another process holds is released.
+    // Matches the entry, taking its mouse's lock before anything is sent to it; a mouse another
+    // process holds is left alone.
     bool MatchAndLock(DeviceEntry& entry);
 
     std::unique_ptr<HidBus> m_bus;
