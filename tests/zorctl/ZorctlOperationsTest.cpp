@@ -2,6 +2,9 @@
 // the control layer, so the same input leaves the same files (and sends the same frames). The
 // window's side runs here in-process through the calls the window makes.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
 
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -227,4 +230,35 @@ TEST(ZorctlOperations, AnEditOfAConfigurationChangedOnDiskSinceItWasReadIsNeithe
     EXPECT_EQ(nlohmann::json::parse(
                   zor::test::ReadFile(home / kConfig))["mouseconfig"]["mouseadv"][profile]["rateusbvalue"],
               2);
+}
+
+TEST(ZorctlOperations, ZorctlEndsWithOneLineWhenTheConfigurationChangedWhileItRan) {
+    // Profile 1 is chosen first, so the synchronisation with the mouse runs between zorctl's
+    // read of the document and its save; an editor saves the file as soon as it begins.
+    ZorctlHome home;
+    const std::string command = "cd '" + home.work().string() +
+                                "' && timeout -s KILL 60 '" ZORCTL_PATH "' --home '" + home.home().string() +
+                                "' --virtual --trace set key --profile 1 3 \"volume up\" 2>&1 >/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string err;
+    std::string outside;
+    char line[1024];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        err += line;
+        if (outside.empty() && std::string_view(line).starts_with("> 06 00 00 02")) {
+            nlohmann::json document = nlohmann::json::parse(zor::test::ReadFile(home / kConfig));
+            document["mouseconfig"]["mouseadv"][1]["rateusbvalue"] = 1;
+            outside = document.dump(4);
+            zor::test::WriteFile(home / "editor.tmp", outside);
+            std::filesystem::rename(home / "editor.tmp", home / kConfig);
+        }
+    }
+    const int status = ::pclose(pipe);
+    ASSERT_FALSE(outside.empty()) << err;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << err;
+    const std::string last = err.substr(err.rfind('\n', err.size() - 2) + 1);
+    EXPECT_EQ(last, "zorctl: the configuration was not saved: " + (home / kConfig).string() +
+                        " changed on disk since it was read; run again\n");
+    EXPECT_EQ(zor::test::ReadFile(home / kConfig), outside);
 }
