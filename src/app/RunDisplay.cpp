@@ -57,6 +57,9 @@ void RunDisplay::OnApply(const WindowMessage& message) {
     // Message 2051: the kind of the edit in the low bits, the synchronisation flag, the profile.
     const auto kind = static_cast<ApplyKind>(message.wParam & kApplyKindMask);
     const bool synchronise = (message.wParam & kApplySyncFlag) != 0;
+    if (!synchronise && !m_parts.scheduler.RunInProgress() && m_hooks.documentChanged &&
+        m_hooks.documentChanged())
+        return;
     if (m_parts.scheduler.RequestApply(kind, synchronise, static_cast<int>(message.lParam),
                                        m_parts.presence.Connected())) {
         if (!ble) m_parts.presence.StopBatteryTimer();

@@ -28,6 +28,9 @@ public:
         // A read-back run did not rebuild the document.
         std::function<void()> readBackFailed;
         std::function<void(int)> chargeCounterRead;  // the count, -1 when it was not read
+        // Before an edit is pushed: true when another program changed the document's file, which
+        // was read again (the edit is dropped).
+        std::function<bool()> documentChanged;
     };
     struct Parts {
         ui::WindowImplBase& window;

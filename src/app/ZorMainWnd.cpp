@@ -147,6 +147,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     options.virtualKind = m_context.virtualKind;
     options.sleeper = m_context.sleeper;
     options.trace = m_frames.Sink();
+    options.lockHolder = "zormouse";
     m_stack = std::make_unique<control::DeviceStack>(options, m_sink);
     m_scheduler = std::make_unique<control::RunScheduler>(*m_stack, m_model, m_events);
     m_update = std::make_unique<update::UpdateController>(m_context.programFolder, this);
@@ -177,7 +178,12 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     PageHost::Hooks pages;
     pages.resetToFactory = [this] { return ResetToFactory(); };
     pages.applyEdits = [this] {
-        SaveAndAnnounce();
+        if (ChangedOutside()) return;
+        if (m_model.SaveAndAnnounce(&m_sink).changedOnDisk) {
+            m_outside->TakeChanges();
+            TellChangedOutside();
+            return;
+        }
         // Bound macros edited on the macro page go out with this run, each on its keys.
         if (MacroPage* macro = m_pages->MacroIfBuilt(); macro != nullptr && macro->DeviceChangesPending())
             m_scheduler->Flags().macroResend = macro->ChangedBoundMacros();
@@ -196,13 +202,24 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     RunDisplay::Hooks run;
     run.refreshPages = [this] { m_pages->Refresh(); };
     run.modelReloaded = [this] { ApplyModelToView(); };
+    run.documentChanged = [this] { return ChangedOutside(); };
     run.runFinished = [this](const control::RunResult& result) {
+        // A change of the files that came during the run is taken now; the run's own save was
+        // refused when it was the document's file.
+        m_outside->RunEnded();
+        if (result.saved.changedOnDisk) {
+            m_outside->TakeChanges();
+            TellChangedOutside();
+        }
         if (MacroPage* macro = m_pages->MacroIfBuilt(); macro != nullptr && !result.macrosSent.empty())
             macro->MacrosSent(result.macrosSent);
         emit runEnded(result);
         emit applyFinished();
     };
-    run.stateRead = [this] { emit deviceStateRead(); };
+    run.stateRead = [this] {
+        m_outside->RunEnded();
+        emit deviceStateRead();
+    };
     run.documentUnread = [this] { OfferDocumentChoice(); };
     run.readBackFailed = [this] {
         m_notices.ShowInfo(m_notices.Text("Error"), m_notices.Text("ConfigNoMouse"));
@@ -210,6 +227,22 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     run.chargeCounterRead = [this](int count) { m_behaviour->ShowChargeCounter(count); };
     m_run = std::make_unique<RunDisplay>(
         RunDisplay::Parts{*this, *m_stack, m_model, *m_scheduler, *m_presence, m_notices}, std::move(run));
+    OutsideChanges::Hooks outside;
+    outside.runOnMouse = [this] { return m_scheduler->DeviceBusy(); };
+    // Read again as after an import; a new document is pushed as an import is: the mouse
+    // holds what the file holds, and every later run sends from it.
+    outside.configChanged = [this](bool document) {
+        LoadModel();
+        if (document && m_model.DocumentLoaded()) PushWithNewProfileIds();
+    };
+    outside.macrosChanged = [this] {
+        m_model.macros.Reload();
+        m_model.doc.RefreshMacroLabels(m_model.macros, m_model.catalog, m_model.keys);
+        m_sink.post(kMsgMacroReload, 1, 0);  // the macro page shows the library read again
+        m_pages->Refresh();
+    };
+    outside.settingsChanged = [this] { m_pages->Refresh(); };
+    m_outside = std::make_unique<OutsideChanges>(m_model, m_context.programFolder, std::move(outside));
 }
 
 CZorMainWnd::~CZorMainWnd() {
@@ -345,6 +378,16 @@ void CZorMainWnd::LoadModel() {
             this, [this] { OfferDocumentChoice(); }, Qt::QueuedConnection);
 }
 
+bool CZorMainWnd::ChangedOutside() {
+    if (!m_outside->TakeChanges()) return false;
+    TellChangedOutside();
+    return true;
+}
+
+void CZorMainWnd::TellChangedOutside() {
+    m_notices.ShowInfo(m_notices.Text("Tip"), m_notices.Text("ConfigChangedOutside"));
+}
+
 // The model in use reaches the command set, the listeners' key map and the pages.
 void CZorMainWnd::ApplyModelToView() {
     m_stack->Commands().SetModel(m_model.Model());
@@ -353,6 +396,7 @@ void CZorMainWnd::ApplyModelToView() {
     m_stack->View().SetKeySlotMap(keySlots);
     m_pages->SetModel();
     m_pages->Refresh();
+    m_outside->Watch();
 }
 
 void CZorMainWnd::OnClickNotify(TNotifyUI& msg) {

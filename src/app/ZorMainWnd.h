@@ -12,6 +12,7 @@
 #include "app/AppMessages.h"
 #include "app/FrameCapture.h"
 #include "app/Notices.h"
+#include "app/OutsideChanges.h"
 #include "app/PageHost.h"
 #include "app/PresenceDisplay.h"
 #include "app/QtMessageSink.h"
@@ -133,6 +134,10 @@ private:
     void SelectDevice();
     void LoadModel();
     void ApplyModelToView();
+    // Another program changed the document's file: it is read again, the edit the user just made
+    // to the old one is dropped, and the user is told.
+    bool ChangedOutside();
+    void TellChangedOutside();
     void OnClickNotify(ui::TNotifyUI& msg);
 
     // Message handlers of the window itself (the table in ZorMainWnd.cpp names each one's owner).
@@ -160,6 +165,7 @@ private:
     std::unique_ptr<WindowBehaviour> m_behaviour;
     std::unique_ptr<PageHost> m_pages;
     std::unique_ptr<RunDisplay> m_run;
+    std::unique_ptr<OutsideChanges> m_outside;
     bool m_initStarted = false;
     bool m_choosing = false;  // the notice of an unread document is open
 };

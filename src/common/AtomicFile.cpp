@@ -117,10 +117,17 @@ bool AtomicFile::commit() {
         m_failed = true;
         return false;
     }
+    m_writtenStamp = StampOfDescriptor(m_fd);
     const int fd = m_fd;
     m_fd = -1;
     if (::close(fd) != 0) {
         m_error = ErrnoText("cannot close", m_tempPath);
+        m_failed = true;
+        return false;
+    }
+    if (WouldReplaceNewer(m_target, m_expected)) {
+        m_error = ChangedOnDiskText(m_target);
+        m_changedOnDisk = true;
         m_failed = true;
         return false;
     }
@@ -130,6 +137,7 @@ bool AtomicFile::commit() {
         return false;
     }
     m_committed = true;
+    NoteWrittenHere(m_target, m_writtenStamp);
     SyncFolder(m_target.parent_path());
     return true;
 }
@@ -139,6 +147,18 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view data, s
     const bool ok = file.open() && file.write(data) && file.commit();
     if (!ok && error) *error = file.error();
     return ok;
+}
+
+SaveOutcome WriteFileIfUnchanged(const std::filesystem::path& path, std::string_view data,
+                                 const FileStamp& expected, FileStamp* written, std::string* error) {
+    AtomicFile file(path);
+    file.expectUnchanged(expected);
+    if (file.open() && file.write(data) && file.commit()) {
+        if (written) *written = file.written();
+        return SaveOutcome::Written;
+    }
+    if (error) *error = file.error();
+    return file.changedOnDisk() ? SaveOutcome::Changed : SaveOutcome::Failed;
 }
 
 bool IsAtomicTempName(std::string_view name) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/FileStamp.h"
+
 namespace zor {
 
 class AtomicFile {
@@ -22,6 +24,12 @@ public:
     bool write(std::string_view data);
     // fsync, close and rename over the target; false leaves the target untouched.
     bool commit();
+    // The file the write replaces must still be the one stamp recorded: commit checks it just
+    // before the rename and refuses (changedOnDisk()) when another writer got there first.
+    void expectUnchanged(const FileStamp& stamp) { m_expected = stamp; }
+    bool changedOnDisk() const { return m_changedOnDisk; }
+    // The stamp of the file commit put in place.
+    const FileStamp& written() const { return m_writtenStamp; }
 
     const std::string& error() const { return m_error; }
     const std::filesystem::path& tempPath() const { return m_tempPath; }
@@ -38,11 +46,20 @@ private:
     std::size_t m_written = 0;
     bool m_failed = false;
     bool m_committed = false;
+    bool m_changedOnDisk = false;
+    FileStamp m_expected;
+    FileStamp m_writtenStamp;
     std::string m_error;
 };
 
 // Writes data to path atomically; error (when given) receives the reason of a failure.
 bool WriteFileAtomic(const std::filesystem::path& path, std::string_view data, std::string* error = nullptr);
+
+// WriteFileAtomic over a file that must still be as expected recorded (see FileStamp): Changed,
+// and nothing written, when it is not. written receives the new file's stamp.
+enum class SaveOutcome { Written, Changed, Failed };
+SaveOutcome WriteFileIfUnchanged(const std::filesystem::path& path, std::string_view data,
+                                 const FileStamp& expected, FileStamp* written, std::string* error = nullptr);
 
 // True for the name of a temporary file AtomicFile makes: "." + target name + ".tmp-" + six
 // letters or digits.

@@ -202,6 +202,33 @@ std::string CapUtf16(std::string_view value, std::size_t cap) {
     return Utf16ToUtf8(units);
 }
 
+// Reads target, lets edit change its lines (false: nothing to write) and replaces the file, as
+// long as nobody changed it between the read and the rename. A file another program changed
+// meanwhile is read again and the same edit made on its lines: the edits are of single keys, so
+// the other program's keys are kept and this one's still apply. A file that exists but cannot be
+// read is never replaced.
+template <typename Edit>
+bool ReplaceIni(const std::filesystem::path& target, bool makeFolder, Edit edit) {
+    constexpr int kAttempts = 5;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const FileStamp stamp = StampOf(target);
+        IniText ini;
+        if (stamp.exists) {
+            auto read = ReadIni(target);
+            if (!read) return false;
+            ini = std::move(*read);
+        } else if (makeFolder) {
+            std::error_code ec;
+            std::filesystem::create_directories(target.parent_path(), ec);
+        }
+        if (!edit(ini)) return true;
+        Cache().Forget(target);
+        const SaveOutcome outcome = WriteFileIfUnchanged(target, Serialize(ini), stamp, nullptr);
+        if (outcome != SaveOutcome::Changed) return outcome == SaveOutcome::Written;
+    }
+    return false;
+}
+
 }  // namespace
 
 IniFile::IniFile(std::filesystem::path path) : m_path(std::move(path)) {
@@ -360,18 +387,10 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
 bool IniFile::WriteStrings(const std::vector<IniEntry>& entries) {
     if (entries.empty()) return true;
     const std::filesystem::path& target = WriteTarget();
-    IniText ini;
-    std::error_code ec;
-    if (std::filesystem::exists(target, ec)) {
-        auto read = ReadIni(target);
-        if (!read) return false;  // exists but unreadable: never replace it blindly
-        ini = std::move(*read);
-    } else if (!m_overlay.empty()) {
-        std::filesystem::create_directories(target.parent_path(), ec);
-    }
-    for (const IniEntry& entry : entries) SetKey(ini, entry.section, entry.key, entry.value);
-    Cache().Forget(target);
-    return WriteFileAtomic(target, Serialize(ini));
+    return ReplaceIni(target, !m_overlay.empty(), [&entries](IniText& ini) {
+        for (const IniEntry& entry : entries) SetKey(ini, entry.section, entry.key, entry.value);
+        return true;
+    });
 }
 
 bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
@@ -383,19 +402,17 @@ bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
     const std::filesystem::path& target = WriteTarget();
     std::error_code ec;
     if (!std::filesystem::exists(target, ec)) return true;
-    auto read = ReadIni(target);
-    if (!read) return false;
-    IniText ini = std::move(*read);
-    auto range = FindSection(ini, section);
-    if (!range) return true;
-    for (std::size_t i = range->first + 1; i < range->second; ++i) {
-        if (auto kl = ParseKeyLine(ini.lines[i]); kl && EqualsIgnoreCaseAscii(kl->key, key)) {
-            ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(i));
-            Cache().Forget(target);
-            return WriteFileAtomic(target, Serialize(ini));
+    return ReplaceIni(target, false, [section, key](IniText& ini) {
+        auto range = FindSection(ini, section);
+        if (!range) return false;
+        for (std::size_t i = range->first + 1; i < range->second; ++i) {
+            if (auto kl = ParseKeyLine(ini.lines[i]); kl && EqualsIgnoreCaseAscii(kl->key, key)) {
+                ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(i));
+                return true;
+            }
         }
-    }
-    return true;
+        return false;
+    });
 }
 
 }  // namespace zor

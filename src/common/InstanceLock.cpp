@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -37,6 +39,25 @@ fs::path InstanceLockPath(std::string_view name) {
     return RuntimeFolder() / (SafeInstanceName(name) + ".lock");
 }
 
+std::string DeviceLockName(std::string_view devicePath) {
+    return "device-" + SafeInstanceName(devicePath);
+}
+
+std::string VirtualMouseLockName(const std::filesystem::path& programFolder) {
+    std::error_code ec;
+    fs::path folder = fs::weakly_canonical(programFolder, ec);
+    if (ec) folder = programFolder;
+    // FNV-1a of the folder: a short name that differs between program folders.
+    std::uint64_t hash = 1469598103934665603ull;
+    for (const char c : folder.string()) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return std::string("virtual-mouse-") + text;
+}
+
 InstanceLock::InstanceLock(std::string_view name) : m_path(InstanceLockPath(name)) {}
 
 InstanceLock::~InstanceLock() {
@@ -59,6 +80,24 @@ InstanceLock::State InstanceLock::TryAcquire(std::chrono::milliseconds wait) {
     }
     m_fd = fd;
     return State::Held;
+}
+
+void InstanceLock::SetHolder(std::string_view holder) {
+    if (m_fd < 0) return;
+    if (::ftruncate(m_fd, 0) != 0) return;
+    [[maybe_unused]] const ssize_t written = ::pwrite(m_fd, holder.data(), holder.size(), 0);
+}
+
+std::string InstanceLock::Holder() const {
+    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return {};
+    char text[128];
+    const ssize_t got = ::read(fd, text, sizeof text);
+    ::close(fd);
+    std::string holder(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+    for (char& c : holder)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '?';
+    return holder;
 }
 
 void InstanceLock::Release() {

@@ -19,6 +19,10 @@ std::filesystem::path RuntimeFolder();
 std::string SafeInstanceName(std::string_view name);
 // <runtime folder>/<safe name>.lock
 std::filesystem::path InstanceLockPath(std::string_view name);
+// The lock of one mouse, so that one process at a time sends it reports: named after the node
+// its reports go to. The virtual mouse of a program folder has one of its own.
+std::string DeviceLockName(std::string_view devicePath);
+std::string VirtualMouseLockName(const std::filesystem::path& programFolder);
 
 class InstanceLock {
 public:
@@ -34,6 +38,10 @@ public:
     State TryAcquire(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
     void Release();
     bool held() const { return m_fd >= 0; }
+    // Who holds the lock, for whoever waits for it: written into the lock file by the holder
+    // ("zormouse (pid 42)"), read by the others.
+    void SetHolder(std::string_view holder);
+    std::string Holder() const;
     int fd() const { return m_fd; }
     const std::filesystem::path& path() const { return m_path; }
 

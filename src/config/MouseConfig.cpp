@@ -100,6 +100,9 @@ ConfigResult MouseConfigDocument::Load(const std::filesystem::path& modelFolder)
 
 ConfigResult MouseConfigDocument::LoadFile(const std::filesystem::path& file) {
     std::string bytes;
+    // Stamped before the read: a change during the read makes the next save reload, never lose it.
+    m_stampedFile = file;
+    m_stamp = StampOf(file);
     if (!ReadFileBytes(file, bytes)) {
         std::error_code ec;
         if (!std::filesystem::exists(file, ec)) return {true, false, {}};
@@ -271,8 +274,19 @@ ConfigResult MouseConfigDocument::Save(const std::filesystem::path& file) {
         m_badBytes.clear();
         m_badPath.clear();
     }
-    if (!WriteFileAtomic(file, ToJson().dump(4, ' ', false, json::error_handler_t::replace), &error))
-        return {false, true, error};
+    const FileStamp expected = file == m_stampedFile ? m_stamp : FileStamp{};
+    FileStamp written;
+    const SaveOutcome outcome = WriteFileIfUnchanged(
+        file, ToJson().dump(4, ' ', false, json::error_handler_t::replace), expected, &written, &error);
+    if (outcome == SaveOutcome::Changed) {
+        DebugF("%s\n", error);
+        ConfigResult changed{false, true, error};
+        changed.changedOnDisk = true;
+        return changed;
+    }
+    if (outcome != SaveOutcome::Written) return {false, true, error};
+    m_stampedFile = file;
+    m_stamp = written;
     return {};
 }
 
@@ -298,6 +312,7 @@ bool MouseConfigDocument::SetAsideUnreadableFile(const std::filesystem::path& fi
         return false;
     }
     m_unreadablePath.clear();
+    if (file == m_stampedFile) m_stamp = StampOf(file);  // moved aside by the program itself
     return true;
 }
 

@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/FileStamp.h"
 #include "config/DeviceFeature.h"
 #include "device/SettingsSource.h"
 #include "macro/MacroUsage.h"
@@ -98,6 +99,9 @@ struct ConfigResult {
     bool ok = true;
     bool found = true;  // false when the file did not exist (the document is unchanged)
     std::string error;  // for the GUI when ok is false
+    // The file changed on disk since the document was read or saved: nothing was written, the
+    // document must be read again first.
+    bool changedOnDisk = false;
 };
 
 class MouseConfigDocument : public SettingsSource {
@@ -117,7 +121,12 @@ public:
     // Replaces the document from a parsed one; nothing changes when it throws or fails.
     ConfigResult FromJson(const nlohmann::json& root);
     nlohmann::json ToJson() const;
+    // Refused (changedOnDisk) when file is the one last read or saved and it changed on disk
+    // since.
     ConfigResult Save(const std::filesystem::path& file);
+    // The file as the document last read or saved it (see FileStamp).
+    const FileStamp& Stamp() const { return m_stamp; }
+    const std::filesystem::path& StampedFile() const { return m_stampedFile; }
     // Saves to the model folder's Config/MouseConfig.json and, when that worked, writes the
     // chip-reset DPI labels, as every save of the program does.
     ConfigResult SaveToModel(const std::filesystem::path& modelFolder);
@@ -189,6 +198,8 @@ private:
     std::filesystem::path m_badPath;
     std::string m_badBytes;
     std::filesystem::path m_unreadablePath;
+    std::filesystem::path m_stampedFile;
+    FileStamp m_stamp;
 };
 
 }  // namespace zor

@@ -15,6 +15,7 @@ DeviceStackOptions StackOptions(const CommandSessionOptions& options) {
     stack.sleeper = options.sleeper;
     stack.trace = options.trace;
     stack.watchHotplug = false;
+    stack.lockHolder = "zorctl";
     return stack;
 }
 
@@ -34,7 +35,7 @@ CommandSession::~CommandSession() {
 bool CommandSession::LoadModel(std::string& error) {
     const DeviceEntry* entry = Selected();
     if (entry == nullptr) {
-        error = "no device found";
+        error = NoDeviceText();
         return false;
     }
     m_model.LoadSources();
@@ -73,6 +74,14 @@ bool CommandSession::LoadModel(std::string& error) {
     return true;
 }
 
+std::string CommandSession::NoDeviceText() const {
+    const std::string& holder = m_stack.DeviceInUse();
+    if (holder.empty()) return "no device found";
+    if (holder.starts_with("zormouse"))
+        return "the mouse is in use by " + holder + "; close it or let zorctl go through it";
+    return "the mouse is in use by " + holder + "; run again when it has finished";
+}
+
 void CommandSession::SelectProfile(int profile) {
     if (profile == m_model.Profile()) return;
     control::SelectProfile(m_model, m_scheduler, *this, profile);
@@ -87,6 +96,13 @@ OpResult CommandSession::SendProfileChoice(int) {
 
 RunResult CommandSession::SaveAndPush(ApplyKind kind) {
     const ConfigResult saved = m_model.SaveAndAnnounce(nullptr);
+    if (saved.changedOnDisk) {
+        // Another program changed the file since this run read it: this run's edit is of an old
+        // document, so neither it nor the document goes anywhere.
+        RunResult refused;
+        refused.saved = saved;
+        return refused;
+    }
     RunResult run = m_scheduler.RunNow(RunMode::Push, kind);
     if (!saved.ok) run.saved = saved;
     return run;

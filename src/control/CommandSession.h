@@ -33,6 +33,9 @@ public:
 
     // The device the program would select; null when none is found.
     const DeviceEntry* Selected() const { return m_stack.SelectedEntry(); }
+    // Why there is none: "no device found", or the process that holds the mouse (its lock was
+    // not free within two seconds; the two never send it reports at the same time).
+    std::string NoDeviceText() const;
     // Loads the selected device's model (identity read, description, document, texts). False
     // with the reason when there is no device, the mouse does not answer the identity read, or
     // the document cannot be read (naming the file).

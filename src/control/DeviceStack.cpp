@@ -1,5 +1,7 @@
 #include "control/DeviceStack.h"
 
+#include <unistd.h>
+
 #include "common/Debug.h"
 #include "device/BleBridge.h"
 #include "device/DeviceMatch.h"
@@ -41,8 +43,39 @@ DeviceStack::DeviceStack(const DeviceStackOptions& options, MessageSink& sink)
         }
     }
     if (options.trace) m_transport.SetTraceSink(options.trace);
-    m_finder.setMatchHook(MatchHookFor(*m_bus, m_link));
+    m_programFolder = options.programFolder;
+    m_lockHolder = options.lockHolder;
+    m_lockWait = options.lockWait;
+    m_finder.setMatchHook([this](DeviceEntry& entry) { return MatchAndLock(entry); });
     m_presence = std::make_unique<DevicePresence>(*m_bus, m_link, m_finder.entries(), sink, m_view);
+    m_presence->SetMatcher([this](DeviceEntry& entry) { return MatchAndLock(entry); });
+}
+
+bool DeviceStack::MatchAndLock(DeviceEntry& entry) {
+    if (m_lockHolder.empty()) return MatchDevice(*m_bus, entry, m_link);
+    return MatchDevice(*m_bus, entry, m_link, [this, &entry](const std::string& featurePath) {
+        // Named after the node the reports go to; every virtual mouse of one program folder is one.
+        const std::string name =
+            m_virtualBus != nullptr ? VirtualMouseLockName(m_programFolder) : DeviceLockName(featurePath);
+        std::unique_ptr<InstanceLock>& lock = m_deviceLocks[name];
+        if (!lock) lock = std::make_unique<InstanceLock>(name);
+        if (lock->held()) return true;
+        switch (lock->TryAcquire(m_lockWait)) {
+            case InstanceLock::State::Held:
+                lock->SetHolder(m_lockHolder + " (pid " + std::to_string(::getpid()) + ")");
+                return true;
+            case InstanceLock::State::NoLockFile:
+                DebugF("no lock file for %s: the mouse is used without one\n", name);
+                return true;
+            case InstanceLock::State::HeldElsewhere:
+                break;
+        }
+        m_inUseBy = lock->Holder();
+        if (m_inUseBy.empty()) m_inUseBy = "another program";
+        DebugF("%s is in use by %s: left alone\n", entry.displayName, m_inUseBy);
+        m_deviceLocks.erase(name);
+        return false;
+    });
 }
 
 DeviceStack::~DeviceStack() {

@@ -6,13 +6,16 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "catalog/FindDev.h"
+#include "common/InstanceLock.h"
 #include "common/Sleeper.h"
 #include "device/CommandSet.h"
 #include "device/DevicePresence.h"
@@ -43,6 +46,11 @@ struct DeviceStackOptions {
     TraceSink trace;
     // Hot-plug monitor and BLE bridge (the GUI's); a command-line run needs neither.
     bool watchHotplug = true;
+    // Who takes each mouse's lock when it opens it ("zormouse", "zorctl"): one process at a
+    // time sends a mouse reports. A mouse another process holds is waited for lockWait, then
+    // left alone (not found; DeviceInUse() names the holder). Empty: no lock is taken.
+    std::string lockHolder;
+    std::chrono::milliseconds lockWait{2000};
 };
 
 class DeviceStack {
@@ -76,6 +84,10 @@ public:
     // it to a read; nullopt for every other event.
     std::optional<int> BleReplyBattery(int code, const std::string& text);
 
+    // The holder of a mouse this stack found on the bus but left alone ("zormouse (pid 42)"), or
+    // empty.
+    const std::string& DeviceInUse() const { return m_inUseBy; }
+
     FindDev& Finder() { return m_finder; }
     std::vector<DeviceEntry>& Entries() { return m_finder.entries(); }
     const DeviceEntry* SelectedEntry() const;
@@ -96,6 +108,10 @@ public:
     bool VirtualOnBle() const { return m_onBle; }
 
 private:
+    // Matches the entry, taking its mouse's lock before anything is sent to it; a mouse another
+    // process holds is left alone.
+    bool MatchAndLock(DeviceEntry& entry);
+
     std::unique_ptr<HidBus> m_bus;
     VirtualBus* m_virtualBus = nullptr;
     std::shared_ptr<VirtualMouse> m_mouse;
@@ -112,6 +128,11 @@ private:
     DeviceView m_view;
     std::unique_ptr<DevicePresence> m_presence;
     std::unique_ptr<HotplugMonitor> m_hotplug;
+    std::filesystem::path m_programFolder;
+    std::string m_lockHolder;
+    std::chrono::milliseconds m_lockWait{0};
+    std::map<std::string, std::unique_ptr<InstanceLock>> m_deviceLocks;  // by lock name, held
+    std::string m_inUseBy;
 };
 
 }  // namespace zor::control

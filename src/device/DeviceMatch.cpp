@@ -44,7 +44,7 @@ std::shared_ptr<HidHandle> HeldHandle(const std::shared_ptr<HidHandle>& held, co
 
 }  // namespace
 
-bool MatchDevice(HidBus& bus, DeviceEntry& entry, LinkState& link) {
+bool MatchDevice(HidBus& bus, DeviceEntry& entry, LinkState& link, const DeviceClaim& claim) {
     std::shared_ptr<HidHandle> input;
     std::shared_ptr<HidHandle> feature;
     HidCaps inputCaps;
@@ -74,6 +74,7 @@ bool MatchDevice(HidBus& bus, DeviceEntry& entry, LinkState& link) {
             }
         }
         if (!input || !feature) continue;
+        if (claim && !claim(feature->Path())) break;  // another process has the device
 
         entry.found = true;
         entry.devicePath = ToUpperAscii(info.path);

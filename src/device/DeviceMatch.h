@@ -21,7 +21,10 @@ inline constexpr int kDefaultInputReportLength = 64;
 // on two interfaces of one device. Once both are open the entry is found and owns the handles;
 // for catalog types other than 1 the feature handle becomes the link's current one and feature
 // report 7 is read once.
-bool MatchDevice(HidBus& bus, DeviceEntry& entry, LinkState& link);
+// claim, when given, is asked once both collections are open and before anything is sent to the
+// device (the path is the feature collection's): false leaves the device alone, not found.
+using DeviceClaim = std::function<bool(const std::string& featurePath)>;
+bool MatchDevice(HidBus& bus, DeviceEntry& entry, LinkState& link, const DeviceClaim& claim = {});
 
 // The device has gone: clears the found flag and path, closes both handles and drops them from
 // the link when they are its current ones.

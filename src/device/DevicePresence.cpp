@@ -51,7 +51,7 @@ void DevicePresence::StartWorker() {
 bool DevicePresence::OnArrival(std::uint16_t vendorId, std::uint16_t productId) {
     for (DeviceEntry& entry : m_entries) {
         if (!CarriesIds(entry, vendorId, productId) || entry.found) continue;
-        if (MatchDevice(m_bus, entry, m_link)) return true;
+        if (m_matcher ? m_matcher(entry) : MatchDevice(m_bus, entry, m_link)) return true;
     }
     return false;
 }
@@ -60,7 +60,7 @@ bool DevicePresence::OnRemoval(std::uint16_t vendorId, std::uint16_t productId) 
     for (DeviceEntry& entry : m_entries) {
         if (!CarriesIds(entry, vendorId, productId) || !entry.found) continue;
         // Another interface of the same device may have gone while the two collections stay.
-        if (MatchDevice(m_bus, entry, m_link)) continue;
+        if (m_matcher ? m_matcher(entry) : MatchDevice(m_bus, entry, m_link)) continue;
         ReleaseDevice(entry, m_link);
         return true;
     }

@@ -49,6 +49,9 @@ public:
     // selects again and restarts the listeners.
     bool OnArrival(std::uint16_t vendorId, std::uint16_t productId);
     bool OnRemoval(std::uint16_t vendorId, std::uint16_t productId);
+    // How an entry is matched against the bus (MatchDevice unless replaced: the device stack
+    // takes the device's lock with it).
+    void SetMatcher(std::function<bool(DeviceEntry&)> matcher) { m_matcher = std::move(matcher); }
     bool OnDeviceChange(const HotplugEvent& event);
     // One listener per found entry; listeners of removed devices or replaced handles are ended.
     void StartListeners();
@@ -91,6 +94,7 @@ private:
     void OnInputReport(const ListenerTarget& target, std::span<const std::uint8_t> report);
     int SelectedCatalogType() const;
 
+    std::function<bool(DeviceEntry&)> m_matcher;
     HidBus& m_bus;
     LinkState& m_link;
     std::vector<DeviceEntry>& m_entries;

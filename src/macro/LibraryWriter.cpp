@@ -41,6 +41,16 @@ int LibraryWriter::Written() const {
     return m_written;
 }
 
+void LibraryWriter::SetStamp(const FileStamp& stamp) {
+    std::lock_guard lock(m_mutex);
+    m_stamp = stamp;
+}
+
+FileStamp LibraryWriter::Stamp() const {
+    std::lock_guard lock(m_mutex);
+    return m_stamp;
+}
+
 void LibraryWriter::Run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -50,12 +60,16 @@ void LibraryWriter::Run() {
         Job job = std::move(*m_next);
         m_next.reset();
         m_writing = true;
+        const FileStamp expected = m_stamp;
         lock.unlock();
         std::string error;
-        const bool ok = WriteFileAtomic(job.path, MacroStore::Serialise(job.doc), &error);
+        FileStamp written;
+        const bool ok = WriteFileIfUnchanged(job.path, MacroStore::Serialise(job.doc), expected, &written,
+                                             &error) == SaveOutcome::Written;
         job.doc = nlohmann::json();
         lock.lock();
         if (ok) {
+            m_stamp = written;
             ++m_written;
         } else {
             DebugF("macro library not written: %s\n", error);

@@ -14,6 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/FileStamp.h"
+
 namespace zor {
 
 class LibraryWriter {
@@ -35,6 +37,10 @@ public:
     void SetFailureHandler(FailureHandler handler);
     // Writes done so far (each a whole file).
     int Written() const;
+    // The file as it was last read (set by the store) or written here: a write over a file that
+    // changed on disk since is refused and reported as failed.
+    void SetStamp(const FileStamp& stamp);
+    FileStamp Stamp() const;
 
 private:
     struct Job {
@@ -50,6 +56,7 @@ private:
     bool m_writing = false;
     bool m_stop = false;
     int m_written = 0;
+    FileStamp m_stamp;
     std::string m_error;
     FailureHandler m_onFailure;
     std::thread m_thread;

@@ -272,7 +272,10 @@ MacroStore::~MacroStore() {
 
 void MacroStore::SetWriteBehind(std::function<void()> changed,
                                 std::function<void(const std::string&)> failed) {
-    if (!m_wb.writer) m_wb.writer = std::make_unique<LibraryWriter>();
+    if (!m_wb.writer) {
+        m_wb.writer = std::make_unique<LibraryWriter>();
+        m_wb.writer->SetStamp(m_stamp);
+    }
     m_wb.writer->SetFailureHandler(std::move(failed));
     m_wb.onChanged = std::move(changed);
 }
@@ -296,8 +299,17 @@ MacroResult MacroStore::Flush() {
     MacroResult result = Commit();
     if (!m_wb.writer) return result;
     const std::string error = m_wb.writer->Wait();
-    if (!error.empty()) return MacroResult::Fail(error);
+    m_stamp = m_wb.writer->Stamp();
+    if (!error.empty()) {
+        MacroResult failed = MacroResult::Fail(error);
+        failed.changedOnDisk = WouldReplaceNewer(m_path, m_stamp);
+        return failed;
+    }
     return result;
+}
+
+FileStamp MacroStore::Stamp() const {
+    return m_wb.writer ? m_wb.writer->Stamp() : m_stamp;
 }
 
 MacroResult MacroStore::SaveNow() {
@@ -310,6 +322,9 @@ MacroResult MacroStore::Load(const std::filesystem::path& path) {
     // Changes still due go to the file they were made for before anything is read.
     Flush();
     m_path = path;
+    // Stamped before the read: a change during the read makes the next save refuse, never lose it.
+    m_stamp = StampOf(path);
+    if (m_wb.writer) m_wb.writer->SetStamp(m_stamp);
     std::string bytes;
     if (!ReadFileBytes(path, bytes, kMaxLibraryBytes)) {
         std::error_code ec;
@@ -356,8 +371,20 @@ MacroResult MacroStore::Load(const std::filesystem::path& path) {
 
 MacroResult MacroStore::writeDocument(const std::filesystem::path& path, const json& doc) {
     std::string error;
-    if (!WriteFileAtomic(path, Serialise(doc), &error)) return MacroResult::Fail(error);
-    return {};
+    if (path != m_path) {
+        if (!WriteFileAtomic(path, Serialise(doc), &error)) return MacroResult::Fail(error);
+        return {};
+    }
+    FileStamp written;
+    const SaveOutcome outcome = WriteFileIfUnchanged(path, Serialise(doc), m_stamp, &written, &error);
+    if (outcome == SaveOutcome::Written) {
+        m_stamp = written;
+        if (m_wb.writer) m_wb.writer->SetStamp(written);
+        return {};
+    }
+    MacroResult failed = MacroResult::Fail(error);
+    failed.changedOnDisk = outcome == SaveOutcome::Changed;
+    return failed;
 }
 
 MacroResult MacroStore::Save() {

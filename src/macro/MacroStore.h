@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/FileStamp.h"
 #include "device/MacroDeviceBlock.h"
 #include "device/MacroSources.h"
 
@@ -73,6 +74,8 @@ struct MacroEvent {
 struct MacroResult {
     bool ok = true;
     std::string message;
+    // The library file changed on disk since the store read or wrote it: nothing was written.
+    bool changedOnDisk = false;
     static MacroResult Fail(std::string text = {}) { return {false, std::move(text)}; }
 };
 
@@ -115,6 +118,9 @@ public:
     MacroResult Reload() { return Load(m_path); }
     // The last Load found a file it could not read (too large, no rights): no save replaces it.
     bool Unreadable() const { return m_unreadable; }
+    // The library file as the store last read or wrote it (the writer's last write, with
+    // write-behind on). A save over a file that no longer matches it is refused (changedOnDisk).
+    FileStamp Stamp() const;
 
     MacroResult Save();
     MacroResult SaveAll();
@@ -217,6 +223,7 @@ private:
     std::string m_badBytes;
     bool m_badPending = false;
     bool m_unreadable = false;  // the live file exists but could not be read: never replace it
+    FileStamp m_stamp;          // of m_path; the writer keeps its own while write-behind is on
     // What write-behind needs; a copy of the store starts without it.
     struct WriteBehind {
         std::unique_ptr<LibraryWriter> writer;

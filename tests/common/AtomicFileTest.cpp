@@ -3,6 +3,8 @@
 
 #include "common/AtomicFile.h"
 #include "common/DataFile.h"
+#include "common/FileStamp.h"
+#include "common/IniFile.h"
 #include "support/TempDir.h"
 
 using namespace zor;
@@ -146,4 +148,57 @@ TEST(AtomicFile, DamagedCopiesFormABoundedSeriesNewestFirst) {
     EXPECT_EQ(ReadFile(BadCopyPath(file)), "too large to read");
     EXPECT_EQ(ReadFile(BadCopyPath(file, 1)), "copy 9");
     EXPECT_FALSE(MoveAsideAsBad(dir / "missing.json"));
+}
+
+// Another program replaces the file (as an editor does: a new file renamed over it) while this
+// one is in the middle of its save, after it read the file.
+TEST(AtomicFile, ASaveNeverReplacesAFileChangedSinceItWasRead) {
+    TempDir dir;
+    HookReset reset;
+    const std::filesystem::path file = dir / "Set.ini";
+    auto replaceFromOutside = [&](std::string_view bytes) {
+        WriteFile(dir / "editor.tmp", bytes);
+        std::filesystem::rename(dir / "editor.tmp", file);
+    };
+    int outsideWrites = 0;
+    auto outsideWriteDuringSave = [&](std::string bytes) {
+        AtomicFile::setWriteHookForTest([&, bytes](std::size_t written, std::size_t wanted) {
+            if (written == 0 && outsideWrites++ == 0) replaceFromOutside(bytes);
+            return wanted;
+        });
+    };
+
+    // A stamp of what was read: the same size and a time within the same tick still tell the
+    // replaced file apart; the refused save leaves the other program's file and no temporary.
+    WriteFile(file, "[Set]\nA=1\n");
+    const FileStamp read = StampOf(file);
+    replaceFromOutside("[Set]\nA=2\n");
+    FileStamp written;
+    std::string error;
+    EXPECT_EQ(WriteFileIfUnchanged(file, "[Set]\nA=3\n", read, &written, &error), SaveOutcome::Changed);
+    EXPECT_EQ(error, file.string() + " changed on disk since it was read");
+    EXPECT_EQ(ReadFile(file), "[Set]\nA=2\n");
+    EXPECT_EQ(CountEntries(dir.path()), 1u);
+    // The stamp of a write is the stamp of the file it left; no stamp, no check; a file that is
+    // gone has nothing to lose.
+    ASSERT_EQ(WriteFileIfUnchanged(file, "[Set]\nA=4\n", StampOf(file), &written), SaveOutcome::Written);
+    EXPECT_EQ(written, StampOf(file));
+    EXPECT_FALSE(WouldReplaceNewer(file, written));
+    std::filesystem::remove(file);
+    EXPECT_FALSE(WouldReplaceNewer(file, written));
+    EXPECT_EQ(WriteFileIfUnchanged(file, "[Set]\nA=5\n", written, nullptr), SaveOutcome::Written);
+    EXPECT_TRUE(WouldReplaceNewer(file, written));
+    EXPECT_EQ(WriteFileIfUnchanged(file, "[Set]\nA=5\n", FileStamp{}, nullptr), SaveOutcome::Written);
+
+    // An ini write is of single keys: when the file changes between its read and its rename, it
+    // reads the new file and makes its change there, so both programs' keys stay.
+    outsideWriteDuringSave("[Set]\nA=5\nOther=7\n");
+    ASSERT_TRUE(IniFile(file).WriteString("Set", "Mine", "9"));
+    EXPECT_EQ(outsideWrites, 2) << "the write was made twice: before and after the outside change";
+    EXPECT_EQ(IniFile(file).GetString("Set", "Other"), "7");
+    EXPECT_EQ(IniFile(file).GetString("Set", "Mine"), "9");
+    outsideWrites = 0;
+    outsideWriteDuringSave("[Set]\nA=5\nOther=7\nMine=9\nGone=1\n");
+    ASSERT_TRUE(IniFile(file).DeleteKey("Set", "Mine"));
+    EXPECT_EQ(ReadFile(file), "[Set]\nA=5\nOther=7\nGone=1\n");
 }

@@ -254,6 +254,7 @@ TEST_F(SchedulerTest, SavingWritesOnlyADocumentThatWasReadFromItsFile) {
 
     // A document that could not be read is not replaced by the defaults in memory.
     const fs::path config = paths::MouseConfig(model->ModelFolder());
+    const std::string good = zor::test::ReadFile(config);
     zor::test::WriteFile(config, "{\"damaged\": ");
     ModelSession damaged(root);
     damaged.LoadSources();
@@ -261,7 +262,14 @@ TEST_F(SchedulerTest, SavingWritesOnlyADocumentThatWasReadFromItsFile) {
     EXPECT_FALSE(damaged.Save().ok);
     EXPECT_EQ(zor::test::ReadFile(config), "{\"damaged\": ");
 
-    // The loaded document is saved as before.
+    // Nor is a file another writer changed since the document was read: the document is read
+    // again first, then saved as before.
+    const ConfigResult stale = model->Save();
+    EXPECT_FALSE(stale.ok);
+    EXPECT_TRUE(stale.changedOnDisk);
+    EXPECT_EQ(zor::test::ReadFile(config), "{\"damaged\": ");
+    zor::test::WriteFile(config, good);
+    model->LoadModel(stack->SelectedEntry(), false, [] { return 6; });
     EXPECT_TRUE(model->Save().ok);
     EXPECT_NE(zor::test::ReadFile(config), "{\"damaged\": ");
 }

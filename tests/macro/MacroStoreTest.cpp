@@ -493,3 +493,40 @@ TEST_F(StoreFixture, WriteBehindReportsAFailedWriteAndKeepsTheOldFile) {
     ASSERT_TRUE(store.Flush().ok);
     EXPECT_EQ(ReadDoc()["MacroGrpInfo"][0]["MacroInfo"][0]["MacroName"], Units(u"Lost?"));
 }
+
+TEST_F(StoreFixture, AnEditIsNeverSavedOverALibraryAnotherProgramChangedSinceItWasRead) {
+    LoadTwoMacros();
+    const json outside{{"MacroGrpInfo", {Group(u"Theirs", "G9", {Macro(u"T", "M9")})}}};
+    // Saving at once: refused, the other program's file stays; after a reload edits save again.
+    WriteDoc(outside);
+    const MacroResult stale = store.RenameGroup(0, u"Mine");
+    EXPECT_FALSE(stale.ok);
+    EXPECT_TRUE(stale.changedOnDisk);
+    EXPECT_EQ(stale.message, live.string() + " changed on disk since it was read");
+    EXPECT_EQ(ReadDoc(), outside);
+    ASSERT_TRUE(store.Reload().ok);
+    ASSERT_TRUE(store.RenameGroup(0, u"Mine").ok);
+    EXPECT_EQ(ReadDoc()["MacroGrpInfo"][0]["GrpName"], Units(u"Mine"));
+    // Its own writes never count as a change.
+    ASSERT_TRUE(store.RenameGroup(0, u"Again").ok);
+
+    // Write-behind: the writer's own writes follow one another; a change by another program
+    // between them is reported and kept, and the reload takes it.
+    std::atomic<int> failures{0};
+    store.SetWriteBehind([] {}, [&](const std::string&) { ++failures; });
+    ASSERT_TRUE(store.RenameGroup(0, u"Behind").ok);
+    ASSERT_TRUE(store.Flush().ok);
+    EXPECT_EQ(store.Stamp(), StampOf(live));
+    WriteDoc(outside);
+    ASSERT_TRUE(store.RenameGroup(0, u"Late").ok);
+    const MacroResult flushed = store.Flush();
+    EXPECT_FALSE(flushed.ok);
+    EXPECT_TRUE(flushed.changedOnDisk);
+    EXPECT_EQ(failures.load(), 1);
+    EXPECT_EQ(ReadDoc(), outside);
+    ASSERT_TRUE(store.Reload().ok);
+    EXPECT_EQ(store.group(0)->name, u"Theirs");
+    ASSERT_TRUE(store.RenameGroup(0, u"After").ok);
+    ASSERT_TRUE(store.Flush().ok);
+    EXPECT_EQ(ReadDoc()["MacroGrpInfo"][0]["GrpName"], Units(u"After"));
+}

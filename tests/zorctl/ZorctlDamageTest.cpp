@@ -215,3 +215,38 @@ TEST(ZorctlDamage, TemporaryFilesOfInterruptedSavesAreRemovedUnlessTheProgramRun
     else
         ::setenv("XDG_RUNTIME_DIR", restore.c_str(), 1);
 }
+
+// One process at a time sends a mouse reports: a zorctl run while another process holds the
+// mouse waits a moment for it, then refuses with one line naming the holder and sends nothing.
+TEST(ZorctlDamage, AMouseAnotherProcessHoldsIsWaitedForThenRefusedNamingTheHolder) {
+    ZorctlHome home, other;
+    const auto runtime = home.work() / "runtime";
+    std::filesystem::create_directories(runtime);
+    const char* previous = std::getenv("XDG_RUNTIME_DIR");
+    const std::string restore = previous ? previous : "";
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    {
+        InstanceLock program(VirtualMouseLockName(home.home()));
+        ASSERT_EQ(program.TryAcquire(), InstanceLock::State::Held);
+        program.SetHolder("zormouse (pid 4242)");
+        for (const char* command : {"--virtual --trace status", "--virtual --trace get --profile 0"}) {
+            const auto start = std::chrono::steady_clock::now();
+            const auto run = home.Run(command);
+            const auto waited = std::chrono::steady_clock::now() - start;
+            EXPECT_EQ(run.status, 1) << command;
+            // No trace line: not one report went to the mouse.
+            EXPECT_EQ(
+                run.err,
+                "zorctl: the mouse is in use by zormouse (pid 4242); close it or let zorctl go through it\n");
+            EXPECT_GE(waited, std::chrono::milliseconds(1500)) << command;
+        }
+        // The virtual mouse of another program folder is another mouse.
+        EXPECT_EQ(other.Run("--virtual status").status, 0);
+    }
+    const auto freed = home.Run("--virtual status");
+    EXPECT_EQ(freed.status, 0) << freed.err;
+    if (restore.empty())
+        ::unsetenv("XDG_RUNTIME_DIR");
+    else
+        ::setenv("XDG_RUNTIME_DIR", restore.c_str(), 1);
+}

@@ -2,6 +2,9 @@
 // the control layer, so the same input leaves the same files (and sends the same frames). The
 // window's side runs here in-process through the calls the window makes.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
 
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -206,4 +209,74 @@ TEST(ZorctlOperations, ADpiEventCarriesTheCodeOfTheMouseInUseAsOnTheMacroPage) {
     const zor::MacroDeviceBlock& block = store.groups().back().macros.back().device;
     ASSERT_EQ(block.num, 1);
     EXPECT_EQ(block.extVal[0][0], code);
+}
+
+TEST(ZorctlOperations, AnEditOfAConfigurationChangedOnDiskSinceItWasReadIsNeitherSavedNorSent) {
+    ZorctlHome home;
+    zor::RecordingSleeper sleeper;
+    zor::control::CommandSessionOptions options;
+    options.programFolder = home.home();
+    options.virtualMouse = true;
+    options.sleeper = &sleeper;
+    zor::control::CommandSession session(options);
+    std::string error;
+    ASSERT_TRUE(session.LoadModel(error)) << error;
+
+    // An editor saves the file after zorctl read it: a new file renamed over the old one.
+    nlohmann::json document = nlohmann::json::parse(zor::test::ReadFile(home / kConfig));
+    document["mouseconfig"]["mouseadv"][session.Model().Profile()]["rateusbvalue"] = 1;
+    const std::string outside = document.dump(4);
+    zor::test::WriteFile(home / "editor.tmp", outside);
+    std::filesystem::rename(home / "editor.tmp", home / kConfig);
+
+    session.Stack().Mouse()->ClearFrames();
+    const zor::control::OpResult stale = zor::control::SetReportRate(
+        session.Model(), zor::control::ConnectionOf(session.Stack()), session, session.Model().Profile(), 2);
+    EXPECT_EQ(stale.outcome, zor::control::OpResult::Outcome::Refused);
+    EXPECT_EQ(stale.reason, "the configuration was not saved: " + (home / kConfig).string() +
+                                " changed on disk since it was read");
+    EXPECT_EQ(zor::test::ReadFile(home / kConfig), outside);
+    EXPECT_TRUE(session.Stack().Mouse()->Frames().empty()) << "an edit of an old document reached the mouse";
+
+    // Run again: the new file is read and the edit lands on it.
+    ASSERT_TRUE(session.LoadModel(error)) << error;
+    const auto profile = static_cast<std::size_t>(session.Model().Profile());
+    EXPECT_EQ(session.Model().doc.adv[profile].rateusbvalue, 1);
+    const zor::control::OpResult again = zor::control::SetReportRate(
+        session.Model(), zor::control::ConnectionOf(session.Stack()), session, session.Model().Profile(), 2);
+    EXPECT_TRUE(again.Done()) << again.reason;
+    EXPECT_EQ(nlohmann::json::parse(
+                  zor::test::ReadFile(home / kConfig))["mouseconfig"]["mouseadv"][profile]["rateusbvalue"],
+              2);
+}
+
+TEST(ZorctlOperations, ZorctlEndsWithOneLineWhenTheConfigurationChangedWhileItRan) {
+    // Profile 1 is chosen first, so the synchronisation with the mouse runs between zorctl's
+    // read of the document and its save; an editor saves the file as soon as it begins.
+    ZorctlHome home;
+    const std::string command = "cd '" + home.work().string() +
+                                "' && timeout -s KILL 60 '" ZORCTL_PATH "' --home '" + home.home().string() +
+                                "' --virtual --trace set key --profile 1 3 \"volume up\" 2>&1 >/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string err;
+    std::string outside;
+    char line[1024];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        err += line;
+        if (outside.empty() && std::string_view(line).starts_with("> 06 00 00 02")) {
+            nlohmann::json document = nlohmann::json::parse(zor::test::ReadFile(home / kConfig));
+            document["mouseconfig"]["mouseadv"][1]["rateusbvalue"] = 1;
+            outside = document.dump(4);
+            zor::test::WriteFile(home / "editor.tmp", outside);
+            std::filesystem::rename(home / "editor.tmp", home / kConfig);
+        }
+    }
+    const int status = ::pclose(pipe);
+    ASSERT_FALSE(outside.empty()) << err;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << err;
+    const std::string last = err.substr(err.rfind('\n', err.size() - 2) + 1);
+    EXPECT_EQ(last, "zorctl: the configuration was not saved: " + (home / kConfig).string() +
+                        " changed on disk since it was read; run again\n");
+    EXPECT_EQ(zor::test::ReadFile(home / kConfig), outside);
 }

@@ -12,7 +12,7 @@ namespace {
 
 int RunRead(CommandContext& ctx) {
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
-    if (session.Selected() == nullptr) return Fail(ctx, "no device found");
+    if (session.Selected() == nullptr) return Fail(ctx, session.NoDeviceText());
     CommandSet& commands = session.Commands();
     const CurrentState state = commands.ReadCurrentState();
 

@@ -46,7 +46,7 @@ int RunStatus(CommandContext& ctx) {
     }
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     const DeviceEntry* device = session.Selected();
-    if (device == nullptr) return Fail(ctx, "no device found");
+    if (device == nullptr) return Fail(ctx, session.NoDeviceText());
     CommandSet& commands = session.Commands();
     commands.Request().op = kOpStatus;
     if (commands.ReadRequest() != 1 || !commands.LastReadReplied())

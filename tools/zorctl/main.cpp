@@ -8,6 +8,7 @@
 #include "Command.h"
 #include "ServiceClient.h"
 #include "SetTarget.h"
+#include "common/FileStamp.h"
 #include "common/ProgramFolder.h"
 #include "common/Text.h"
 #include "common/Version.h"
@@ -27,7 +28,11 @@ CommandRegistration::CommandRegistration(std::string name, std::string usage, st
 
 int Fail(CommandContext& ctx, const std::string& message) {
     // Messages carry the user's arguments, paths and texts of files: never raw to the terminal.
-    ctx.err << "zorctl: " << PrintableText(message) << '\n';
+    ctx.err << "zorctl: " << PrintableText(message);
+    // A save held back because another program changed the file: the command read an old
+    // document, and running it again reads the new one.
+    if (message.ends_with(kChangedOnDisk)) ctx.err << "; run again";
+    ctx.err << '\n';
     return 1;
 }
 
