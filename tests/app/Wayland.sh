@@ -46,6 +46,8 @@ scenarios=(
 #   seat, so no window of it is ever activated (the keyboard focus is the compositor's to give).
 # - SkinSwitchAppTest.*: compares the pixels of the DPI pop-up window, which Wayland replaces by a
 #   notification (the DPI scenario above checks that notification).
+# - minimising (TheMinimiseButton..., WithoutANotificationArea...): a Wayland client may ask to be
+#   minimised but is never told that it is, so the window never reports itself minimised.
 filter=$(IFS=:; echo "${scenarios[*]}")
 timeout 240 dbus-run-session -- "$TESTS" --gtest_filter="$filter" --gtest_brief=1
 rc=$?
