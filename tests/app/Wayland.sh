@@ -2,7 +2,8 @@
 # The main scenarios of the app tests under a real Wayland compositor: weston's headless backend
 # on a private runtime folder, the tests on Qt's wayland platform inside a session bus of their
 # own. Args: <zor_app_tests> <work dir>. ZOR_SCREENSHOT_DIR (default <work dir>/shots) keeps the
-# pictures the scenarios take. 77: weston or Qt's wayland platform is not installed.
+# pictures the scenarios take. 77: weston or dbus-run-session is not installed (scripts/deps.sh
+# installs both, and Qt's wayland platform with them).
 set -u
 TESTS=$1
 WORK=$2
