@@ -611,10 +611,15 @@ void CControlUI::DrawSkinText(QPainter& p, const QString& text, const QRect& rc,
     const QFont f = ResolveFont();
     p.setFont(f);
     p.setPen(color.isValid() ? color : QColor(Qt::black));
-    int flags = 0;
-    flags |= (style & 3u) == kDtCenter  ? Qt::AlignHCenter
-             : (style & 3u) == kDtRight ? Qt::AlignRight
-                                        : Qt::AlignLeft;
+    // The control's direction turns its alignment (left-aligned texts go right in a right-to-left
+    // part); the text itself reads in the language's direction even inside a part kept left to
+    // right (the mouse picture's key names).
+    p.setLayoutDirection(QGuiApplication::layoutDirection());
+    const unsigned end = isRightToLeft() ? kDtLeft : kDtRight;
+    int flags = Qt::AlignAbsolute;
+    flags |= (style & 3u) == kDtCenter ? Qt::AlignHCenter
+             : (style & 3u) == end     ? Qt::AlignRight
+                                       : Qt::AlignLeft;
     flags |= (style & 12u) == kDtVCenter  ? Qt::AlignVCenter
              : (style & 12u) == kDtBottom ? Qt::AlignBottom
                                           : Qt::AlignTop;
