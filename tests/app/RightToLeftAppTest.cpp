@@ -63,7 +63,8 @@ TEST_F(RightToLeftAppTest, ArabicMirrorsTheLayoutAndEnglishComesBackPixelForPixe
     const auto [englishLeft, englishRight] = TextGaps("lab_MouseAdv_DpiSliderValue");
     EXPECT_LT(englishRight, englishLeft) << "the DPI value is right-aligned";
     ASSERT_TRUE(zor::test::ClickControl(Find<CControlUI>("opt_nav_keys")));
-    const QRect keyInPage = Find<CControlUI>("btn_MouseKey_Click0")->geometry();
+    ASSERT_TRUE(Find<CControlUI>("lab_MouseKey2_Name0")->isVisible());  // the model's list of keys
+    const QRect keyInPage = Find<CControlUI>("btn_MouseKey2_Click0")->geometry();
     const QRect wheelInPage = Find<CControlUI>("btn_Mouse_Scr_Up")->geometry();
     ASSERT_TRUE(zor::test::ClickControl(Find<CControlUI>("opt_nav_dpi")));
 
@@ -90,7 +91,9 @@ TEST_F(RightToLeftAppTest, ArabicMirrorsTheLayoutAndEnglishComesBackPixelForPixe
     slider->clearFocus();  // no focus frame in the English picture
     // The key page is one picture with its controls over it: they stay where the picture has them.
     ASSERT_TRUE(zor::test::ClickControl(Find<CControlUI>("opt_nav_keys")));
-    EXPECT_EQ(Find<CControlUI>("btn_MouseKey_Click0")->geometry(), keyInPage);
+    EXPECT_EQ(Find<CControlUI>("btn_MouseKey2_Click0")->geometry(), keyInPage);
+    const auto [nameLeft, nameRight] = TextGaps("lab_MouseKey2_Name0");
+    EXPECT_LT(nameRight, nameLeft) << "a key's name stays right-aligned beside its button";
     EXPECT_EQ(Find<CControlUI>("btn_Mouse_Scr_Up")->geometry(), wheelInPage);
     ASSERT_TRUE(zor::test::ClickControl(Find<CControlUI>("opt_nav_dpi")));
 
