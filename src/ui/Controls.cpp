@@ -325,11 +325,11 @@ static QRect MirroredIn(const QWidget* parent, const QRect& rc) {
 }
 
 QRect CControlUI::GetPos() const {
-    return isWindow() ? geometry() : MirroredIn(parentWidget(), geometry());
+    return isWindow() || m_keepsPlace ? geometry() : MirroredIn(parentWidget(), geometry());
 }
 
 void CControlUI::Place(const QRect& rc) {
-    setGeometry(isWindow() ? rc : MirroredIn(parentWidget(), rc));
+    setGeometry(isWindow() || m_keepsPlace ? rc : MirroredIn(parentWidget(), rc));
 }
 
 QRect CControlUI::TextRect() const {
@@ -448,12 +448,14 @@ void CControlUI::SetAttribute(const QString& nameIn, const QString& value) {
     else if (name == QLatin1String("enabled"))
         SetEnabled(ParseBool(value));
     else if (name == QLatin1String("mirror")) {
-        // "false": a part drawn as one picture (the mouse with its keys) keeps its inside left to
-        // right in a right-to-left language; the part itself still takes its mirrored place.
-        if (ParseBool(value))
-            unsetLayoutDirection();
-        else
+        // "false": a part of a picture (a key over the drawn mouse, a page that is one picture)
+        // keeps its place and its inside left to right in a right-to-left language.
+        m_keepsPlace = !ParseBool(value);
+        if (m_keepsPlace)
             setLayoutDirection(Qt::LeftToRight);
+        else
+            unsetLayoutDirection();
+        NeedParentUpdate();
     } else if (name == QLatin1String("mouse"))
         // An overlay that must never catch a click: presses and releases reach whatever lies
         // under it (children of such a control take no mouse input either).

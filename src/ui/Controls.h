@@ -197,6 +197,7 @@ protected:
     ImageRef m_bkImage;
     QList<QPair<QString, QString>> m_attributes;
     bool m_keyboardFocus = false;
+    bool m_keepsPlace = false;  // "mirror" false: not mirrored right to left
 };
 
 // A control with children. Vertical, horizontal, tab and plain (all children on top of each

@@ -54,8 +54,12 @@ TEST_F(RightToLeftAppTest, ArabicMirrorsTheLayoutAndEnglishComesBackPixelForPixe
     ASSERT_TRUE(zor::test::ClickControl(Find<CControlUI>("opt_nav_dpi")));
     const QImage english = Grab(QStringLiteral("english"));
     const int width = window->width();
-    const char* named[] = {"btn_close", "home_page", "dpi_card0", "btn_Mouse_Apply",
-                           "lab_MouseAdv_DpiSliderValue"};
+    const char* named[] = {"btn_close", "home_page",       "lab_home_devname",
+                           "dpi_card0", "btn_Mouse_Apply", "lab_MouseAdv_DpiSliderValue"};
+    // A button over the device panel's drawn mouse, which stays as drawn.
+    CControlUI* drawnKey = window->PaintManager().FindSubControlByName(Find<CControlUI>("home_page"),
+                                                                       QStringLiteral("btn_MouseKey_Click0"));
+    const QRect drawnKeyAt = drawnKey->geometry();
     std::map<std::string, QRect> before;
     for (const char* name : named) before[name] = InWindow(name);
     auto* slider = Find<ui::CSliderUI>("btn_MouseAdv_FireCtrl");
@@ -75,6 +79,7 @@ TEST_F(RightToLeftAppTest, ArabicMirrorsTheLayoutAndEnglishComesBackPixelForPixe
         const QRect was = before[name], now = InWindow(name);
         EXPECT_EQ(now, QRect(width - was.x() - was.width(), was.y(), was.width(), was.height())) << name;
     }
+    EXPECT_EQ(drawnKey->geometry(), drawnKeyAt);
     // The right-aligned value is drawn from the left now, as far from the edge as it was.
     const auto [arabicLeft, arabicRight] = TextGaps("lab_MouseAdv_DpiSliderValue");
     EXPECT_LT(arabicLeft, arabicRight);
