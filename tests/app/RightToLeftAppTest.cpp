@@ -1,10 +1,12 @@
-// A right-to-left language lays the program out right to left: the skin mirrored, texts from the
-// other side, the mouse picture of the key page kept as drawn; English afterwards is pixel for
-// pixel what it was. With ZOR_SCREENSHOT_DIR set, the pictures compared are kept there.
+// A right-to-left language lays the program out right to left, switched to or started in: the
+// skin mirrored, texts from the other side, the parts that are pictures kept as drawn; English
+// afterwards is pixel for pixel what it was. With ZOR_SCREENSHOT_DIR set, the pictures compared
+// are kept there.
 #include <QImage>
 #include <map>
 
 #include "MainWindowFixture.h"
+#include "common/IniFile.h"
 #include "support/UserInput.h"
 #include "ui/Language.h"
 #include "ui/Messages.h"
@@ -75,8 +77,9 @@ TEST_F(RightToLeftAppTest, ArabicMirrorsTheLayoutAndEnglishComesBackPixelForPixe
     Switch("lan_ar");
     EXPECT_TRUE(window->isRightToLeft());
     Grab(QStringLiteral("arabic"));
+    std::map<std::string, QRect> arabic;
     for (const char* name : named) {
-        const QRect was = before[name], now = InWindow(name);
+        const QRect was = before[name], now = arabic[name] = InWindow(name);
         EXPECT_EQ(now, QRect(width - was.x() - was.width(), was.y(), was.width(), was.height())) << name;
     }
     EXPECT_EQ(drawnKey->geometry(), drawnKeyAt);
@@ -113,6 +116,15 @@ TEST_F(RightToLeftAppTest, ArabicMirrorsTheLayoutAndEnglishComesBackPixelForPixe
     EXPECT_TRUE(differing.isNull()) << "English after Arabic differs from English before it at "
                                     << differing.x() << ',' << differing.y() << ' ' << differing.width()
                                     << 'x' << differing.height();
+
+    // A start in Arabic lays the window out as the switch did.
+    window.reset();
+    IniFile(folder / "res" / "Set.ini").WriteString("Set", "Language", "13");
+    Start();
+    window->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->isRightToLeft());
+    for (const char* name : named) EXPECT_EQ(InWindow(name), arabic[name]) << name << " at start";
 }
 
 }  // namespace
