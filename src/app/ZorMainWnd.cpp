@@ -193,6 +193,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     run.runFinished = [this](const control::RunResult& result) {
         if (MacroPage* macro = m_pages->MacroIfBuilt(); macro != nullptr && !result.macrosSent.empty())
             macro->MacrosSent(result.macrosSent);
+        m_appProfiles->RunEnded();
         emit applyFinished();
     };
     run.stateRead = [this] { emit deviceStateRead(); };
@@ -203,6 +204,12 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     run.chargeCounterRead = [this](int count) { m_behaviour->ShowChargeCounter(count); };
     m_run = std::make_unique<RunDisplay>(
         RunDisplay::Parts{*this, *m_stack, m_model, *m_scheduler, *m_presence, m_notices}, std::move(run));
+    AppProfileFollower::Hooks follow;
+    follow.activeProfile = [this] { return m_model.Profile(); };
+    follow.busy = [this] { return m_scheduler->RunInProgress() || m_scheduler->Flags().profileChanged; };
+    follow.select = [this](int profile) { m_pages->SelectProfile(profile); };
+    m_appProfiles =
+        std::make_unique<AppProfileFollower>(paths::AppProfiles(m_context.programFolder), std::move(follow));
 }
 
 CZorMainWnd::~CZorMainWnd() {
@@ -313,6 +320,7 @@ void CZorMainWnd::OnWindowInit() {
     if (SkinFolderOf(GetResourcePrefix()) == QString::fromStdString(feature.preResPath2))
         if (auto* skin = Find<COptionUI>(QStringLiteral("ChangeSkin"))) skin->Selected(true, false);
     m_presence->Refresh();
+    m_appProfiles->WatchX11();
 }
 
 // The device selection ("ClickDevice"): the first found device, its model, its state.
