@@ -168,6 +168,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     behaviour.refreshPresence = [this] { m_presence->Refresh(); };
     behaviour.showRun = [this] { m_run->ShowRunning(); };
     behaviour.menuItem = [this](const QString& item) { m_pages->OnMenuItem(item); };
+    behaviour.appProfiles = [this]() -> AppProfileFollower& { return *m_appProfiles; };
     m_behaviour = std::make_unique<WindowBehaviour>(
         WindowBehaviour::Parts{*this, m_context, *m_stack, *m_scheduler, m_notices, m_language},
         std::move(behaviour));
