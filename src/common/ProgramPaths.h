@@ -45,7 +45,8 @@ std::optional<IniOverlay> OverlayOf(const path& installedIni);
 // the file is no overlay ini.
 std::optional<SectionRule> OverlaySections(const path& relative);
 // Whether the file at this path (relative to the program folder) is the user's own: a
-// configuration document, the macro library with its copies, the unpacked device list, a log.
+// configuration document, the macro library with its copies, the profiles per application, the
+// unpacked device list, a log.
 bool IsUserFile(const path& relative);
 // The sections the programs write into a model description.
 bool IsWrittenDescriptionSection(std::string_view section);
