@@ -208,7 +208,11 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     AppProfileFollower::Hooks follow;
     follow.activeProfile = [this] { return m_model.Profile(); };
     follow.busy = [this] { return m_scheduler->RunInProgress() || m_scheduler->Flags().profileChanged; };
-    follow.select = [this](int profile) { m_pages->SelectProfile(profile); };
+    follow.select = [this](int profile) {
+        // A document that could not be read waits for the user's choice in its notice; a focus
+        // change must not bring that notice up again.
+        if (m_model.DocumentLoaded()) m_pages->SelectProfile(profile);
+    };
     m_appProfiles =
         std::make_unique<AppProfileFollower>(paths::AppProfiles(m_context.programFolder), std::move(follow));
 }
