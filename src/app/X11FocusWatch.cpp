@@ -1,6 +1,9 @@
 #include "app/X11FocusWatch.h"
 
+#include <QGuiApplication>
 #include <QSocketNotifier>
+#include <QWindow>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -117,6 +120,12 @@ std::vector<std::string> X11FocusWatch::ClassOf(std::uint32_t window) {
     return ids;
 }
 
+bool X11FocusWatch::IsOwnWindow(std::uint32_t window) {
+    const QWindowList windows = QGuiApplication::allWindows();
+    return std::any_of(windows.begin(), windows.end(),
+                       [window](const QWindow* w) { return w->handle() != nullptr && w->winId() == window; });
+}
+
 void X11FocusWatch::Follow() {
     const std::uint32_t active = ActiveWindow();
     if (active != m_active) {
@@ -124,8 +133,9 @@ void X11FocusWatch::Follow() {
         if (active != 0) WatchProperties(active, true);
         m_active = active;
     }
-    // No window (the desktop itself) names no application: the last one stays in force.
-    if (active == 0) return;
+    // No window (the desktop itself) names no application, and the program's own windows are
+    // where the user edits any profile: the last application stays in force.
+    if (active == 0 || IsOwnWindow(active)) return;
     std::vector<std::string> ids = ClassOf(active);
     if (ids.empty() || ids == m_reported) return;
     m_reported = ids;

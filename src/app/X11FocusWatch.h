@@ -37,6 +37,7 @@ private:
     std::uint32_t ActiveWindow();
     std::vector<std::string> ClassOf(std::uint32_t window);
     void WatchProperties(std::uint32_t window, bool on);
+    static bool IsOwnWindow(std::uint32_t window);
 
     Report m_report;
     xcb_connection_t* m_connection = nullptr;

@@ -4,6 +4,7 @@
 #include <xcb/xcb.h>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QWindow>
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -74,6 +75,7 @@ protected:
 TEST_F(FocusFollowTest, TheMouseProfileFollowsTheFocusedApplicationCoalescedAndYieldsToTheMouseButton) {
     control::AppProfileRules rules;
     rules.enabled = true;
+    rules.defaultProfile = 1;
     ASSERT_TRUE(rules.Add("Editor", 1).Done());        // an instance name, another case
     ASSERT_TRUE(rules.Add("Game.desktop", 2).Done());  // a class name, as a desktop-file id
     ASSERT_TRUE(rules.Add("terminal", 0).Done());
@@ -121,6 +123,11 @@ TEST_F(FocusFollowTest, TheMouseProfileFollowsTheFocusedApplicationCoalescedAndY
     EXPECT_FALSE(written.empty());
     EXPECT_TRUE(std::all_of(written.begin(), written.end(), [](int p) { return p == 0; }))
         << "the passing application's profile was written too";
+
+    // The program's own window, where any profile may be edited, leaves the profile alone.
+    desktop.Focus(static_cast<xcb_window_t>(window->windowHandle()->winId()));
+    QTest::qWait(2 * AppProfileFollower::kSettleMs);
+    EXPECT_EQ(MouseProfile(), 0) << "the program's own window took the default profile";
 
     // A class name matches too, whatever its case or ".desktop".
     desktop.Focus(game);
