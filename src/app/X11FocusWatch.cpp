@@ -54,6 +54,10 @@ X11FocusWatch::X11FocusWatch(Report report, const char* displayName) : m_report(
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { OnReadable(); });
     Follow();
+    // Events that came in with the replies above are already off the socket: taken once the
+    // event loop runs.
+    QMetaObject::invokeMethod(
+        this, [this] { OnReadable(); }, Qt::QueuedConnection);
 }
 
 X11FocusWatch::~X11FocusWatch() {
