@@ -1,6 +1,7 @@
 #include "app/AppProfileFollower.h"
 
 #include <QGuiApplication>
+#include <algorithm>
 
 #include "app/X11FocusWatch.h"
 #include "common/Debug.h"
@@ -34,8 +35,21 @@ bool AppProfileFollower::SourceAvailable() const {
     return m_x11 != nullptr || m_toldByDesktop;
 }
 
+std::vector<std::string> AppProfileFollower::KnownApplications() const {
+    std::vector<std::string> known = m_recent;
+    if (m_x11)
+        for (std::string& name : m_x11->RunningApplications())
+            if (std::find(known.begin(), known.end(), name) == known.end()) known.push_back(std::move(name));
+    return known;
+}
+
 void AppProfileFollower::OnFocus(const std::vector<std::string>& appIds) {
     m_focused = appIds;
+    // The class name of an X11 window (the last id) names the application best.
+    const std::string& name = appIds.back();
+    std::erase(m_recent, name);
+    m_recent.insert(m_recent.begin(), name);
+    if (m_recent.size() > kRecentApplications) m_recent.pop_back();
     // The first change starts the wait; the ones within it only replace what is looked up.
     if (!m_settle.isActive()) m_settle.start();
 }

@@ -23,6 +23,7 @@ class AppProfileFollower : public QObject {
     Q_OBJECT
 public:
     static constexpr int kSettleMs = 300;
+    static constexpr std::size_t kRecentApplications = 20;
 
     struct Hooks {
         std::function<int()> activeProfile;  // the mouse's profile as the program knows it
@@ -40,6 +41,9 @@ public:
     void FocusedApplication(const std::string& appId);
     // Whether anything tells the program which application has the focus.
     bool SourceAvailable() const;
+    // Applications to offer for a new rule: those focused lately (the latest first), then the
+    // other application windows of an X11 session. Ids as a rule would name them.
+    std::vector<std::string> KnownApplications() const;
     // The rules were edited: the focused application is looked up again.
     void RulesChanged();
     // A run on the mouse ended: a switch that waited for it goes ahead.
@@ -57,6 +61,7 @@ private:
     std::unique_ptr<X11FocusWatch> m_x11;
     bool m_toldByDesktop = false;
     std::vector<std::string> m_focused;  // the latest focused application's ids
+    std::vector<std::string> m_recent;   // applications focused lately, the latest first
     std::string m_handled;               // the application last looked up
     bool m_waitingForRun = false;
 };

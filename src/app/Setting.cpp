@@ -235,6 +235,13 @@ void Setting::ShowAppProfiles() {
             combo->AddItem(QStringLiteral("%1 %2").arg(profile).arg(p));
         combo->SelectItem(chosen, false);
     }
+    if (auto* combo = Find<CComboUI>(QStringLiteral("cmb_apprunning"))) {
+        combo->RemoveAll();
+        combo->AddItem(Text("AppRunningPick", "Choose a running application"));
+        for (const std::string& app : m_init.knownApps) combo->AddItem(QString::fromStdString(app));
+        combo->SelectItem(0, false);
+    }
+    if (auto* row = FindControl(QStringLiteral("row_apprunning"))) row->SetVisible(!m_init.knownApps.empty());
     if (auto* edit = Find<ui::CEditUI>(QStringLiteral("edt_appid")))
         edit->LineEdit()->setPlaceholderText(Text("AppIdPrompt", "Application id, e.g. firefox"));
     if (auto* rows = Find<ui::CContainerUI>(QStringLiteral("lst_apprules"))) {
@@ -312,6 +319,16 @@ bool Setting::OnAppProfilesNotify(ui::TNotifyUI& msg, const QString& name) {
     if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("cmb_appdefault")) {
         const int profile = static_cast<int>(msg.wParam) - 1;
         EditAppProfiles([profile](AppProfileRules& rules) { return rules.SetDefault(profile); });
+        return true;
+    }
+    if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("cmb_apprunning")) {
+        // A running application's id goes into the entry, the list shows its prompt again.
+        auto* combo = qobject_cast<CComboUI*>(msg.pSender);
+        const auto index = static_cast<std::size_t>(msg.wParam);
+        if (auto* edit = Find<ui::CEditUI>(QStringLiteral("edt_appid"));
+            edit && index >= 1 && index <= m_init.knownApps.size())
+            edit->SetText(QString::fromStdString(m_init.knownApps[index - 1]));
+        combo->SelectItem(0, false);
         return true;
     }
     if ((msg.sType == QLatin1String("click") && name == QLatin1String("btn_appadd")) ||

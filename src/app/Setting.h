@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "control/AppProfiles.h"
 #include "ui/WindowImplBase.h"
@@ -26,6 +28,7 @@ public:
         QString version;  // shown on the about page
         std::filesystem::path appProfiles;  // the rules of the profiles per application
         bool focusSource = false;           // the program learns which application has the focus
+        std::vector<std::string> knownApps;  // offered for a new rule (running, lately focused)
     };
     struct Hooks {
         // Brings the autostart entry in line with Set.ini (written, rewritten or removed).

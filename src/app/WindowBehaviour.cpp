@@ -228,6 +228,7 @@ void WindowBehaviour::OpenSettings() {
         AppProfileFollower& follower = m_hooks.appProfiles();
         init.appProfiles = follower.RulesFile();
         init.focusSource = follower.SourceAvailable();
+        init.knownApps = follower.KnownApplications();
         hooks.appProfilesChanged = [&follower] { follower.RulesChanged(); };
     }
     auto* window = new Setting(std::move(init), std::move(hooks));

@@ -50,6 +50,10 @@ X11FocusWatch::X11FocusWatch(Report report, const char* displayName) : m_report(
     auto atom = Owned(xcb_intern_atom_reply(
         m_connection, xcb_intern_atom(m_connection, 0, kActive.size(), kActive.data()), nullptr));
     m_activeAtom = atom ? atom->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    constexpr std::string_view kClients = "_NET_CLIENT_LIST";
+    auto clients = Owned(xcb_intern_atom_reply(
+        m_connection, xcb_intern_atom(m_connection, 0, kClients.size(), kClients.data()), nullptr));
+    m_clientListAtom = clients ? clients->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     WatchProperties(m_root, true);
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { OnReadable(); });
@@ -124,6 +128,25 @@ std::vector<std::string> X11FocusWatch::ClassOf(std::uint32_t window) {
     return ids;
 }
 
+std::vector<std::string> X11FocusWatch::RunningApplications() {
+    std::vector<std::string> names;
+    if (m_connection == nullptr || m_clientListAtom == XCB_ATOM_NONE) return names;
+    // At most 1024 windows.
+    auto reply = Owned(xcb_get_property_reply(
+        m_connection, xcb_get_property(m_connection, 0, m_root, m_clientListAtom, XCB_ATOM_WINDOW, 0, 1024),
+        nullptr));
+    if (!reply || reply->format != 32) return names;
+    const auto* windows = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    const int count = xcb_get_property_value_length(reply.get()) / 4;
+    for (int i = 0; i < count; ++i) {
+        if (IsOwnWindow(windows[i])) continue;
+        const std::vector<std::string> ids = ClassOf(windows[i]);
+        if (!ids.empty() && std::find(names.begin(), names.end(), ids.back()) == names.end())
+            names.push_back(ids.back());
+    }
+    return names;
+}
+
 bool X11FocusWatch::IsOwnWindow(std::uint32_t window) {
     const QWindowList windows = QGuiApplication::allWindows();
     return std::any_of(windows.begin(), windows.end(),
@@ -150,6 +173,9 @@ void X11FocusWatch::Follow() {
 
 X11FocusWatch::X11FocusWatch(Report report, const char*) : m_report(std::move(report)) {}
 X11FocusWatch::~X11FocusWatch() = default;
+std::vector<std::string> X11FocusWatch::RunningApplications() {
+    return {};
+}
 
 #endif
 

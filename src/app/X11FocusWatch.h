@@ -27,6 +27,9 @@ public:
     ~X11FocusWatch() override;
 
     bool Available() const { return m_connection != nullptr; }
+    // The class names of the session's application windows (the window manager's
+    // _NET_CLIENT_LIST), the program's own left out.
+    std::vector<std::string> RunningApplications();
 
 private:
     void OnReadable();
@@ -44,6 +47,7 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     std::uint32_t m_root = 0;
     std::uint32_t m_activeAtom = 0;
+    std::uint32_t m_clientListAtom = 0;
     std::uint32_t m_active = 0;  // the window whose WM_CLASS is followed
     std::vector<std::string> m_reported;
 };

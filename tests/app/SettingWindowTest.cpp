@@ -333,6 +333,8 @@ TEST_F(SettingWindowTest, TheApplicationsPageEditsTheRulesThatTheFocusedApplicat
         EXPECT_TRUE(Click(s, "opt_apps"));
         // Offscreen nothing has told the program which application has the focus.
         EXPECT_TRUE(s.FindControl(QStringLiteral("lab_appnosource"))->IsVisible());
+        EXPECT_FALSE(s.FindControl(QStringLiteral("row_apprunning"))->IsVisible())
+            << "nothing known to offer";
         EXPECT_FALSE(Checked(s, "opt_appprofiles"));
         auto* id = s.Find<ui::CEditUI>(QStringLiteral("edt_appid"));
         auto* profile = s.Find<CComboUI>(QStringLiteral("cmb_appprofile"));
@@ -371,6 +373,19 @@ TEST_F(SettingWindowTest, TheApplicationsPageEditsTheRulesThatTheFocusedApplicat
     EXPECT_TRUE(QTest::qWaitFor([&] { return Mouse().State().activeProfile == 2; }, 5000));
     window->FocusedApplication(QStringLiteral("org.example.Other"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return Mouse().State().activeProfile == 0; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->ApplyRunning(); }, 5000));
+    // Applications focused lately are offered for a new rule, the latest first.
+    WithSetting([&](Setting& s) {
+        EXPECT_TRUE(Click(s, "opt_apps"));
+        EXPECT_FALSE(s.FindControl(QStringLiteral("lab_appnosource"))->IsVisible());
+        auto* running = s.Find<CComboUI>(QStringLiteral("cmb_apprunning"));
+        ASSERT_TRUE(running->IsVisible());
+        ASSERT_EQ(running->GetCount(), 3);
+        running->SelectItem(2);
+        EXPECT_EQ(s.Find<ui::CEditUI>(QStringLiteral("edt_appid"))->GetText(), QStringLiteral("game"));
+        EXPECT_EQ(running->GetCurSel(), 0);
+        EXPECT_TRUE(Click(s, "btn_close"));
+    });
 }
 
 }  // namespace

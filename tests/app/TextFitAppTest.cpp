@@ -196,6 +196,7 @@ protected:
         init.version = QStringLiteral("1.0.0");
         // A rule in the list, and the line saying that no focus source is there.
         init.appProfiles = folder / "res" / "AppProfiles.ini";
+        init.knownApps = {"org.example.Viewer"};
         zor::test::WriteFile(init.appProfiles, "[Rules]\nmpv=1\n");
         Setting::Hooks hooks;
         hooks.alignAutostart = [] {};

@@ -43,6 +43,16 @@ public:
         xcb_flush(m_x);
         return window;
     }
+    // The window manager's list of application windows.
+    void Clients(const std::vector<xcb_window_t>& windows) {
+        constexpr std::string_view name = "_NET_CLIENT_LIST";
+        xcb_intern_atom_reply_t* atom =
+            xcb_intern_atom_reply(m_x, xcb_intern_atom(m_x, 0, name.size(), name.data()), nullptr);
+        xcb_change_property(m_x, XCB_PROP_MODE_REPLACE, m_root, atom->atom, XCB_ATOM_WINDOW, 32,
+                            static_cast<std::uint32_t>(windows.size()), windows.data());
+        std::free(atom);
+        xcb_flush(m_x);
+    }
     void Focus(xcb_window_t window) {
         xcb_change_property(m_x, XCB_PROP_MODE_REPLACE, m_root, m_active, XCB_ATOM_WINDOW, 32, 1, &window);
         xcb_flush(m_x);
@@ -132,6 +142,12 @@ TEST_F(FocusFollowTest, TheMouseProfileFollowsTheFocusedApplicationCoalescedAndY
     // A class name matches too, whatever its case or ".desktop".
     desktop.Focus(game);
     EXPECT_TRUE(QTest::qWaitFor([&] { return MouseProfile() == 2; }, 500));
+
+    // Offered for a new rule: the applications focused lately, the latest first, then the other
+    // application windows the window manager lists.
+    desktop.Clients({editor, desktop.Window("mail", "Mail"), game});
+    EXPECT_EQ(window->AppProfiles().KnownApplications(),
+              (std::vector<std::string>{"game", "Term", "Pictures", "Texts", "Mail"}));
 }
 
 }  // namespace
