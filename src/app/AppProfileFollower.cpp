@@ -1,5 +1,6 @@
 #include "app/AppProfileFollower.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <algorithm>
 
@@ -28,6 +29,12 @@ void AppProfileFollower::WatchX11() {
 void AppProfileFollower::FocusedApplication(const std::string& appId) {
     m_toldByDesktop = true;
     if (!control::AppIdProblem(appId).empty()) return;
+    // The program itself, as a Wayland desktop names it: where the user edits any profile, the
+    // last application's profile stays (as for the program's own X11 windows).
+    const std::string id = control::NormalAppId(appId);
+    for (const QString& own : {QGuiApplication::desktopFileName(), QCoreApplication::applicationName(),
+                               QFileInfo(QCoreApplication::applicationFilePath()).fileName()})
+        if (!own.isEmpty() && control::NormalAppId(own.toStdString()) == id) return;
     OnFocus({appId});
 }
 
