@@ -50,6 +50,8 @@ public:
     void RunEnded();
 
     const std::filesystem::path& RulesFile() const { return m_rulesFile; }
+    // The application that has the focus as the rules see it ("" while none is known).
+    std::string Focused() const { return m_focused.empty() ? std::string() : m_focused.front(); }
 
 private:
     void OnFocus(const std::vector<std::string>& appIds);

@@ -7,6 +7,7 @@
 #include "app/ZorMainWndNames.h"
 #include "common/Debug.h"
 #include "common/Text.h"
+#include "control/AppProfiles.h"
 #include "control/ProfileView.h"
 #include "control/ServiceNames.h"
 #include "device/DeviceMessages.h"
@@ -418,9 +419,18 @@ void ControlService::ReadStatus(QString&, QStringList&) {
             {"device", entry != nullptr ? entry->displayName : std::string()},
             {"connection", read.connection},
             {"battery", read.battery},
-            {"chip", read.chip}}.dump());
+            {"chip", read.chip},
+            {"activeProfile", m_window.Model().Profile()},
+            {"focusedApplication", m_window.FollowedApplication()}}.dump());
     };
     Queue(std::move(call));
+}
+
+void ControlService::FocusedApplication(const QString& appId, QString&, QStringList&) {
+    const std::string id = appId.toStdString();
+    if (const std::string problem = control::AppIdProblem(id); !problem.empty())
+        return AnswerNow(control::OpResult::Refuse(problem));
+    m_window.FocusedApplication(appId);
 }
 
 }  // namespace zor::app

@@ -66,6 +66,10 @@ public slots:
     void GetProfile(int profile, QString& result, QStringList& frames);
     // The mouse's status read now: JSON with device, connection, battery (the byte) and chip.
     void ReadStatus(QString& result, QStringList& frames);
+    // The application that has the focus, named by the desktop (a Wayland app_id or a
+    // desktop-file id): the mouse's profile follows it by the rules of the profiles per
+    // application.
+    void FocusedApplication(const QString& appId, QString& result, QStringList& frames);
 
 signals:
     // A report of the mouse's own (a button that changed its DPI gear, profile, lighting or

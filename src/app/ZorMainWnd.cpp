@@ -8,6 +8,7 @@
 #include "common/ProgramPaths.h"
 #include "config/AppFeature.h"
 #include "config/DeviceFeature.h"
+#include "control/AppProfiles.h"
 #include "device/DevicePresence.h"
 #include "ui/CustomControls.h"
 #include "update/gui/UpdateController.h"
@@ -255,6 +256,11 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     };
     m_appProfiles =
         std::make_unique<AppProfileFollower>(paths::AppProfiles(m_context.programFolder), std::move(follow));
+}
+
+std::string CZorMainWnd::FollowedApplication() const {
+    const control::AppProfilesRead rules = control::LoadAppProfiles(m_appProfiles->RulesFile());
+    return rules.ok && rules.rules.enabled ? m_appProfiles->Focused() : std::string();
 }
 
 CZorMainWnd::~CZorMainWnd() {

@@ -73,6 +73,8 @@ public:
     // The focused application as the desktop names it (a Wayland app_id or a desktop-file id),
     // for desktops whose focus the program cannot watch itself.
     void FocusedApplication(const QString& appId) { m_appProfiles->FocusedApplication(appId.toStdString()); }
+    // The focused application while the rules are on ("" otherwise or while none is known).
+    std::string FollowedApplication() const;
     bool ApplyRunning() const { return m_scheduler->RunInProgress(); }
     bool RefreshRunning() const { return m_scheduler->ReadInProgress(); }
     bool HiddenToTray() const { return m_behaviour->HiddenToTray(); }

@@ -31,6 +31,24 @@ folder=$(gdbus call --session --dest $NAME --object-path $OBJECT --method org.fr
 grep -q '^Device: ' "$WORK/status.out" || fail "status printed $(cat "$WORK/status.out")"
 grep -q '^> ' "$WORK/status.err" && grep -q '^< ' "$WORK/status.err" || fail "no frames handed back: $(cat "$WORK/status.err")"
 
+# A desktop names the focused application: the mouse's profile follows the rules, and status
+# shows both; an empty id is refused.
+"$ZORCTL" --home "$WORK/home" app-profiles add org.example.Editor 2 >/dev/null || fail "app-profiles add"
+"$ZORCTL" --home "$WORK/home" app-profiles enable >/dev/null || fail "app-profiles enable"
+gdbus call --session --dest $NAME --object-path $OBJECT --method $NAME.FocusedApplication org.example.Editor \
+  >/dev/null || fail "FocusedApplication was not taken"
+followed=""
+for _ in $(seq 1 30); do
+  "$ZORCTL" --home "$WORK/home" --virtual --json status >"$WORK/focus.out" 2>"$WORK/focus.err"
+  if grep -q '"activeProfile": 2' "$WORK/focus.out" && grep -q '"focusedApplication": "org.example.Editor"' "$WORK/focus.out"; then
+    followed=yes; break
+  fi
+  sleep 0.1
+done
+[[ -n "$followed" ]] || fail "the profile did not follow the focused application: $(cat "$WORK/focus.out" "$WORK/focus.err")"
+gdbus call --session --dest $NAME --object-path $OBJECT --method $NAME.FocusedApplication "" >/dev/null 2>&1 \
+  && fail "an empty application id was taken"
+
 kill $program
 wait $program 2>/dev/null
 trap - EXIT
