@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <algorithm>
 
+#include "app/KWinFocusSource.h"
 #include "app/X11FocusWatch.h"
 #include "common/Debug.h"
 #include "common/Text.h"
@@ -26,6 +27,12 @@ void AppProfileFollower::WatchX11() {
     if (!m_x11->Available()) m_x11.reset();
 }
 
+void AppProfileFollower::WatchKWin(const std::filesystem::path& script, const QString& platformName) {
+    if (m_kwin || !KWinFocusSource::PlasmaWayland(platformName)) return;
+    m_kwin = std::make_unique<KWinFocusSource>(QString::fromStdString(script.string()),
+                                               QDBusConnection::sessionBus());
+}
+
 void AppProfileFollower::FocusedApplication(const std::string& appId) {
     m_toldByDesktop = true;
     if (!control::AppIdProblem(appId).empty()) return;
@@ -39,7 +46,7 @@ void AppProfileFollower::FocusedApplication(const std::string& appId) {
 }
 
 bool AppProfileFollower::SourceAvailable() const {
-    return m_x11 != nullptr || m_toldByDesktop;
+    return m_x11 != nullptr || m_toldByDesktop || (m_kwin && m_kwin->Running());
 }
 
 std::vector<std::string> AppProfileFollower::KnownApplications() const {

@@ -1,5 +1,6 @@
 // The mouse's profile follows the focused application: each change of the focused application
-// (from the X11 watch, or from the desktop through FocusedApplication) is looked up in the
+// (from the X11 watch, or from the desktop through FocusedApplication, which a KWin script of
+// the program's calls on Plasma Wayland) is looked up in the
 // user's rules (control/AppProfiles) and, when its profile differs from the mouse's, selected
 // through the same operation as the profile list. Changes within 300 ms are taken together (the
 // latest wins), one switch is on its way at a time, and none starts while a run is on the mouse:
@@ -17,6 +18,7 @@
 
 namespace zor::app {
 
+class KWinFocusSource;
 class X11FocusWatch;
 
 class AppProfileFollower : public QObject {
@@ -36,6 +38,9 @@ public:
     // Follows the X11 session's focus (only on an X11 session: under Wayland an X11 connection
     // would see only the windows of X11 programs).
     void WatchX11();
+    // On a Plasma Wayland session (platformName as Qt's), loads the script into KWin that
+    // reports the focused application to the service.
+    void WatchKWin(const std::filesystem::path& script, const QString& platformName);
     // The focused application as the desktop names it (a Wayland app_id or a desktop-file id):
     // the entry point of the D-Bus service's FocusedApplication.
     void FocusedApplication(const std::string& appId);
@@ -61,6 +66,7 @@ private:
     Hooks m_hooks;
     QTimer m_settle;
     std::unique_ptr<X11FocusWatch> m_x11;
+    std::unique_ptr<KWinFocusSource> m_kwin;
     bool m_toldByDesktop = false;
     std::vector<std::string> m_focused;  // the latest focused application's ids
     std::vector<std::string> m_recent;   // applications focused lately, the latest first

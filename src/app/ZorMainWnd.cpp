@@ -1,5 +1,7 @@
 #include "app/ZorMainWnd.h"
 
+#include <QGuiApplication>
+
 #include "app/AppMessages.h"
 #include "app/ZorMainWndNames.h"
 
@@ -372,6 +374,8 @@ void CZorMainWnd::OnWindowInit() {
         if (auto* skin = Find<COptionUI>(QStringLiteral("ChangeSkin"))) skin->Selected(true, false);
     m_presence->Refresh();
     m_appProfiles->WatchX11();
+    m_appProfiles->WatchKWin(m_context.programFolder / "res" / "KWin" / "zormouse-focus.js",
+                             QGuiApplication::platformName());
 }
 
 // The device selection ("ClickDevice"): the first found device, its model, its state.
