@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QThread>
 
+#include "app/AppProfileFollower.h"
 #include "app/KWinFocusSource.h"
 #include "control/ServiceNames.h"
 
@@ -153,6 +154,17 @@ TEST(KWinFocusSource, LoadsRunsAndUnloadsTheScript) {
         expected << QStringLiteral("unloadScript ") + plugin;
         EXPECT_EQ(kwin.Log().Entries(), expected);
     }
+    // The follower on a Plasma Wayland session counts the script as its source once it runs.
+    FakeKWin kwin(false, 2, QStringLiteral("/Scripting/Script2"));
+    qputenv("XDG_CURRENT_DESKTOP", "KDE");
+    {
+        AppProfileFollower follower(std::filesystem::temp_directory_path() / "zor-kwin-rules.ini", {});
+        follower.WatchKWin(script.toStdString(), QStringLiteral("wayland"));
+        EXPECT_FALSE(follower.SourceAvailable());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return follower.SourceAvailable(); }, 5000));
+        EXPECT_EQ(kwin.Log().Entries().last(), QStringLiteral("run /Scripting/Script2"));
+    }
+    EXPECT_EQ(kwin.Log().Entries().last(), QStringLiteral("unloadScript ") + plugin);
 }
 
 // Only a KDE session on Wayland loads the script.
