@@ -374,8 +374,7 @@ void CZorMainWnd::OnWindowInit() {
         if (auto* skin = Find<COptionUI>(QStringLiteral("ChangeSkin"))) skin->Selected(true, false);
     m_presence->Refresh();
     m_appProfiles->WatchX11();
-    m_appProfiles->WatchKWin(m_context.programFolder / "res" / "KWin" / "zormouse-focus.js",
-                             QGuiApplication::platformName());
+    m_appProfiles->WatchKWin(paths::KWinFocusScript(m_context.programFolder), QGuiApplication::platformName());
 }
 
 // The device selection ("ClickDevice"): the first found device, its model, its state.

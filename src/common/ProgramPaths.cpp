@@ -157,6 +157,10 @@ path LanguageFolder(const path& root) {
     return root / "res" / "Language";
 }
 
+path KWinFocusScript(const path& root) {
+    return root / "res" / "KWin" / "zormouse-focus.js";
+}
+
 path KeyCatalog(const path& root) {
     return ModelsFolder(root) / "Language" / "LanguageText.json";
 }

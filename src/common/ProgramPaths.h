@@ -69,6 +69,7 @@ path SetIni(const path& root);
 // res/AppProfiles.ini: the profiles per application (user).
 path AppProfiles(const path& root);
 path LanguageFolder(const path& root);  // installation
+path KWinFocusScript(const path& root);  // installation
 path KeyCatalog(const path& root);      // installation
 path ShortCutMacros(const path& root);  // installation
 path OtherKeyMacros(const path& root);  // installation
