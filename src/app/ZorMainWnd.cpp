@@ -179,7 +179,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     pages.resetToFactory = [this] { return ResetToFactory(); };
     pages.applyEdits = [this] {
         if (ChangedOutside()) return;
-        if (m_model.SaveAndAnnounce(&m_sink).changedOnDisk) {
+        if (SaveAndAnnounce().changedOnDisk) {
             m_outside->TakeChanges();
             TellChangedOutside();
             return;
