@@ -87,6 +87,9 @@ public:
 
     // The window's way of sending an operation's edit: what the pages use.
     control::EditSender& Sender() { return m_sender; }
+    // The same, but the window handles each edit's message before SendEdit returns: the
+    // program's service waits for the run an edit starts.
+    control::EditSender& SyncSender() { return m_syncSender; }
 
 private:
     void BuildKeyPage();
@@ -110,18 +113,20 @@ private:
     // change is pending.
     class WindowSender final : public control::EditSender {
     public:
-        explicit WindowSender(PageHost& host) : m_host(host) {}
+        explicit WindowSender(PageHost& host, bool sync = false) : m_host(host), m_sync(sync) {}
         control::OpResult SendEdit(const control::DeviceEdit& edit) override;
         control::OpResult SendProfileChoice(int profile) override;
         control::OpResult SendConfiguration(int profile, const std::vector<int>& keys) override;
 
     private:
         PageHost& m_host;
+        bool m_sync;
     };
 
     Parts m_parts;
     Hooks m_hooks;
     WindowSender m_sender{*this};
+    WindowSender m_syncSender{*this, true};
     std::unique_ptr<DpiPage> m_dpi;
     std::unique_ptr<LightingPage> m_light;
     std::unique_ptr<KeyPage> m_keys;
