@@ -516,6 +516,33 @@ void ControlService::SetLighting(int profile, const QString& mode, const QVarian
         });
 }
 
+void ControlService::SetKey(int profile, const QString& button, const QString& function, QString&,
+                            QStringList&) {
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
+    int slot = -1;
+    if (const control::OpResult named = control::KeySlotOfText(button.toStdString(), slot); !named.Done())
+        return AnswerNow(named);
+    auto choice = std::make_shared<KeyChoice>();
+    QueueEdit(
+        profile,
+        [this, profile, slot, choice, text = function.toStdString()] {
+            control::ModelSession& model = m_window.Model();
+            const ParsedFunction parsed = ParseFunction(text, model.catalog, model.macros, model.keys);
+            if (!parsed.choice) return control::OpResult::Refuse(parsed.error);
+            *choice = *parsed.choice;
+            return control::CheckKey(model, control::KeyRulesOf(m_window.Stack(), model), profile, slot,
+                                     *choice);
+        },
+        [this, profile, slot, choice] {
+            control::ModelSession& model = m_window.Model();
+            return control::SetKey(model, m_sender, control::KeyRulesOf(m_window.Stack(), model), profile,
+                                   slot, *choice);
+        },
+        [this, profile, slot] {
+            return QString::fromStdString(control::DescribeKey(m_window.Model(), profile, slot).dump(4));
+        });
+}
+
 void ControlService::ResetToFactory(QString&, QStringList&) {
     if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
     Call call;

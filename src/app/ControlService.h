@@ -72,6 +72,11 @@ public slots:
                              QStringList& frames);
     void ExportConfiguration(const QString& modelFolder, const QString& file, QString& result,
                              QStringList& frames);
+    // button: a key index 0..19, wheel-up or wheel-down; function: the texts `zorctl set key`
+    // takes (a function's name, key:NAME, macro:NAME ...). result: the JSON `zorctl set key
+    // --json` prints.
+    void SetKey(int profile, const QString& button, const QString& function, QString& result,
+                QStringList& frames);
     void GetProfile(int profile, QString& result, QStringList& frames);
     // The mouse's status read now: JSON with device, connection, battery (the byte) and chip.
     void ReadStatus(QString& result, QStringList& frames);

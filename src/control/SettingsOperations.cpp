@@ -265,19 +265,50 @@ std::string KeyStatusText(AssignStatus status, int slot) {
     return {};
 }
 
-OpResult SetKey(ModelSession& model, EditSender& sender, const KeyRules& rules, int profile, int slot,
-                const KeyChoice& choice, AssignStatus* status) {
+namespace {
+
+// The rules checked on a copy: refused input changes no file and sends nothing.
+OpResult KeyTried(const ModelSession& model, const KeyRules& rules, int profile, int slot,
+                  const KeyChoice& choice, AssignStatus* status) {
     if (status != nullptr) *status = AssignStatus::BadSlot;
     if (!ValidProfile(profile)) return BadProfile(profile);
-    // The rules are checked on a copy first: refused input changes no file and sends nothing.
-    {
-        MouseConfigDocument trial = model.doc;
-        MacroStore trialMacros = model.macros;
-        KeyAssignContext check{trial, trialMacros, model.catalog, model.keys, rules};
-        const AssignStatus checked = AssignKey(check, profile, slot, choice);
-        if (status != nullptr) *status = checked;
-        if (checked != AssignStatus::Assigned) return OpResult::Refuse(KeyStatusText(checked, slot));
+    MouseConfigDocument trial = model.doc;
+    MacroStore trialMacros = model.macros;
+    KeyAssignContext check{trial, trialMacros, model.catalog, model.keys, rules};
+    const AssignStatus checked = AssignKey(check, profile, slot, choice);
+    if (status != nullptr) *status = checked;
+    if (checked != AssignStatus::Assigned) return OpResult::Refuse(KeyStatusText(checked, slot));
+    return {};
+}
+
+}  // namespace
+
+OpResult CheckKey(const ModelSession& model, const KeyRules& rules, int profile, int slot,
+                  const KeyChoice& choice) {
+    return KeyTried(model, rules, profile, slot, choice, nullptr);
+}
+
+OpResult KeySlotOfText(const std::string& text, int& slot) {
+    slot = -1;
+    if (text == "wheel-up") {
+        slot = kWheelUpSlot;
+    } else if (text == "wheel-down") {
+        slot = kWheelDownSlot;
+    } else if (!text.empty() && text.size() <= 2 &&
+               text.find_first_not_of("0123456789") == std::string::npos) {
+        const int index = ParseLeadingInt(text);
+        if (index < kKeySlots) slot = index;
     }
+    if (slot < 0)
+        return OpResult::Refuse("BUTTON is a key index 0 to 19, wheel-up or wheel-down, not \"" + text +
+                                "\"");
+    return {};
+}
+
+OpResult SetKey(ModelSession& model, EditSender& sender, const KeyRules& rules, int profile, int slot,
+                const KeyChoice& choice, AssignStatus* status) {
+    if (OpResult checked = KeyTried(model, rules, profile, slot, choice, status); !checked.Done())
+        return checked;
     sender.BeforeEdit(profile);
     KeyAssignContext assign{model.doc, model.macros, model.catalog, model.keys, rules};
     AssignKey(assign, profile, slot, choice);

@@ -68,6 +68,11 @@ OpResult PowerValuesGivenOnce(const std::vector<std::pair<PowerKey, int>>& value
 // sent. status (when given) receives the rules' answer, which the key popup shows its own way.
 OpResult SetKey(ModelSession& model, EditSender& sender, const KeyRules& rules, int profile, int slot,
                 const KeyChoice& choice, AssignStatus* status = nullptr);
+// The checks SetKey makes, nothing changed.
+OpResult CheckKey(const ModelSession& model, const KeyRules& rules, int profile, int slot,
+                  const KeyChoice& choice);
+// The slot a button text names: a key index 0 to 19, wheel-up or wheel-down.
+OpResult KeySlotOfText(const std::string& text, int& slot);
 // Puts back what a key held before (the key popup's Cancel) and sends it.
 OpResult RestoreKeyAssignment(ModelSession& model, EditSender& sender, int profile, int slot,
                               const doc::KeyAssignment& previous);

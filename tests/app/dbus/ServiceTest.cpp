@@ -242,6 +242,22 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
              EXPECT_EQ(button->GetBkColor().rgb() & 0xFFFFFFu, 0xFF8000u);
              EXPECT_EQ(colour(stored()), 0xFF8000u);
          }},
+        // A button, answered as --json prints it.
+        {"opt_nav_keys",
+         {QStringLiteral("--json"), QStringLiteral("set"), QStringLiteral("key"), QStringLiteral("--profile"),
+          QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("volume up")},
+         "",
+         [&] {
+             const auto key = [](const MouseConfigDocument& d) { return d.keyTables[1].at(SlotName(3)); };
+             EXPECT_EQ(key(window->Document()).text, "Vol+");
+             EXPECT_EQ(key(stored()).code, key(window->Document()).code);
+             // The page has a picture layout and a list; one of them shows.
+             QStringList shown;
+             for (const char* name : {"btn_MouseKey_Click3", "btn_MouseKey2_Click3"})
+                 if (const ui::CControlUI* button = Find<ui::CControlUI>(name)) shown << button->GetText();
+             EXPECT_TRUE(shown.contains(QStringLiteral("Vol+")))
+                 << shown.join(QLatin1Char('|')).toStdString();
+         }},
     };
     // What was sent; the replies tell the state of each mouse (they are two).
     const auto sentOnly = [](std::vector<std::string> lines) {
