@@ -15,6 +15,8 @@ packages=(
   # The screen-reader test: the accessibility registry and the Python client a screen reader uses.
   at-spi2-core python3-pyatspi
   zip unzip xvfb xauth xdotool
+  # The Wayland scenarios: a headless compositor and Qt's wayland platform.
+  weston qt6-wayland
   dpkg-dev desktop-file-utils appstream
   fonts-noto-core fonts-noto-cjk
   # The kernel test (ctest label "kernel"): the distribution's kernel booted under QEMU with an

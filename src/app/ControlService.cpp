@@ -336,7 +336,7 @@ void ControlService::Finish(const control::OpResult& outcome) {
 }
 
 void ControlService::Sender::BeforeEdit(int profile) {
-    m_service.m_window.Pages().Sender().BeforeEdit(profile);
+    m_service.m_window.Pages().ImmediateSender().BeforeEdit(profile);
 }
 
 control::OpResult ControlService::Sender::SendEdit(const control::DeviceEdit& edit) {
@@ -351,11 +351,11 @@ control::OpResult ControlService::Sender::SendEdit(const control::DeviceEdit& ed
     const ConfigResult saved = m_service.m_window.SaveAndAnnounce();
     if (!saved.ok) return control::OpResult::Refuse("the configuration was not saved: " + saved.error);
     m_service.m_sent = true;
-    return m_service.m_window.Pages().SyncSender().SendEdit(edit);
+    return m_service.m_window.Pages().ImmediateSender().SendEdit(edit);
 }
 
 control::OpResult ControlService::Sender::SendConfiguration(int profile, const std::vector<int>& keys) {
-    const control::OpResult r = m_service.m_window.Pages().Sender().SendConfiguration(profile, keys);
+    const control::OpResult r = m_service.m_window.Pages().ImmediateSender().SendConfiguration(profile, keys);
     m_service.m_sent = r.Done();
     return r;
 }

@@ -54,7 +54,7 @@ control::OpResult PageHost::WindowSender::SendEdit(const control::DeviceEdit& ed
     control::RunScheduler& scheduler = m_host.m_parts.scheduler;
     if (edit.fireKeys) scheduler.Flags().fireKeyResend = true;
     if (edit.key >= 0) scheduler.SetCurrentKey(edit.key);
-    m_host.RequestApply(static_cast<int>(edit.kind), edit.profile, m_sync);
+    m_host.RequestApply(static_cast<int>(edit.kind), edit.profile, m_immediate);
     return {};
 }
 

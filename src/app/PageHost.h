@@ -85,11 +85,10 @@ public:
     void OnStageSwitch(const WindowMessage& message);
     void OnMacroKeyTexts(const WindowMessage& message);
 
-    // The window's way of sending an operation's edit: what the pages use.
+    // The window's way of sending an operation's edit: the pages' posts it to the window, the
+    // service's starts the run before it returns, so the call can wait for that run's end.
     control::EditSender& Sender() { return m_sender; }
-    // The same, but the window handles each edit's message before SendEdit returns: the
-    // program's service waits for the run an edit starts.
-    control::EditSender& SyncSender() { return m_syncSender; }
+    control::EditSender& ImmediateSender() { return m_immediateSender; }
 
 private:
     void BuildKeyPage();
@@ -109,24 +108,24 @@ private:
     bool Busy() const;
     std::string MatchedName() const;
 
-    // The pages' edits reach the mouse as message 2051 to the window, unless a run or a profile
-    // change is pending.
+    // The pages' edits reach the mouse as message 2051 to the window (posted, or sent at once),
+    // unless a run or a profile change is pending.
     class WindowSender final : public control::EditSender {
     public:
-        explicit WindowSender(PageHost& host, bool sync = false) : m_host(host), m_sync(sync) {}
+        WindowSender(PageHost& host, bool immediate) : m_host(host), m_immediate(immediate) {}
         control::OpResult SendEdit(const control::DeviceEdit& edit) override;
         control::OpResult SendProfileChoice(int profile) override;
         control::OpResult SendConfiguration(int profile, const std::vector<int>& keys) override;
 
     private:
         PageHost& m_host;
-        bool m_sync;
+        bool m_immediate;
     };
 
     Parts m_parts;
     Hooks m_hooks;
-    WindowSender m_sender{*this};
-    WindowSender m_syncSender{*this, true};
+    WindowSender m_sender{*this, false};
+    WindowSender m_immediateSender{*this, true};
     std::unique_ptr<DpiPage> m_dpi;
     std::unique_ptr<LightingPage> m_light;
     std::unique_ptr<KeyPage> m_keys;

@@ -1,14 +1,19 @@
 #include "app/Setting.h"
 
+#include <QLineEdit>
+#include <algorithm>
 #include <string>
 
 #include "common/Debug.h"
 #include "common/IniFile.h"
+#include "config/MouseConfig.h"
 #include "ui/Language.h"
+#include "ui/PaintManager.h"
 
 namespace zor::app {
 namespace {
 
+using control::AppProfileRules;
 using ui::CComboUI;
 using ui::CControlUI;
 using ui::COptionUI;
@@ -53,6 +58,7 @@ void Setting::Fill() {
     SetCheck("Exit", m_closeOption != 0);
     SetCheck("Minimize", m_closeOption == 0);
     SetCheck("RemindAgain", m_remind != 0);
+    ShowAppProfiles();
     RequestChargeCounter();
     m_initialising = false;
 }
@@ -86,8 +92,10 @@ void Setting::ShowChargeCounter(int count) {
 }
 
 void Setting::ShowPage(const QString& nav) {
-    static const std::pair<const char*, const char*> kPages[] = {
-        {"opt_routine", "setting_general"}, {"opt_more", "setting_more"}, {"opt_about", "setting_about"}};
+    static const std::pair<const char*, const char*> kPages[] = {{"opt_routine", "setting_general"},
+                                                                 {"opt_more", "setting_more"},
+                                                                 {"opt_apps", "setting_apps"},
+                                                                 {"opt_about", "setting_about"}};
     auto* tabs = Find<ui::CContainerUI>(QStringLiteral("tab_setting"));
     if (tabs == nullptr) return;
     for (const auto& [option, page] : kPages) {
@@ -130,6 +138,7 @@ void Setting::Notify(ui::TNotifyUI& msg) {
         return;
     }
     const QString name = msg.pSender != nullptr ? msg.pSender->GetName() : QString();
+    if (!m_initialising && OnAppProfilesNotify(msg, name)) return;
     if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("btn_language")) {
         auto* combo = qobject_cast<CComboUI*>(msg.pSender);
         const QString language = combo->GetItemData(combo->GetCurSel());
@@ -193,6 +202,146 @@ void Setting::HandleClick(const QString& name) {
         ui::SendMessageTo(owner, ui::kMsgStartUpdater, 1, 0);
         ui::PostMessageTo(owner, ui::kMsgSettingClosed);
     }
+}
+
+// ---------------------------------------------------------------- profiles per application
+
+QString Setting::Text(const char* id, const char* english) const {
+    if (ui::IQueryControlText* query = ui::CResourceManager::GetInstance().GetTextQueryInterface()) {
+        const QString text = query->QueryControlText(QLatin1String(id), QString());
+        if (!text.isEmpty()) return text;
+    }
+    return QString::fromUtf8(english);
+}
+
+void Setting::ShowAppProfiles() {
+    const bool initialising = m_initialising;
+    m_initialising = true;
+    const control::AppProfilesRead read = control::LoadAppProfiles(m_init.appProfiles);
+    SetCheck("opt_appprofiles", read.rules.enabled);
+    if (auto* note = FindControl(QStringLiteral("lab_appnosource"))) note->SetVisible(!m_init.focusSource);
+    const QString profile = Text("ProfileItem", "Profile");
+    if (auto* combo = Find<CComboUI>(QStringLiteral("cmb_appdefault"))) {
+        combo->RemoveAll();
+        combo->AddItem(Text("AppProfileKeep", "Keep the profile"));
+        for (int p = 1; p <= kConfigProfiles; ++p)
+            combo->AddItem(QStringLiteral("%1 %2").arg(profile).arg(p));
+        combo->SelectItem(read.rules.defaultProfile + 1, false);
+    }
+    if (auto* combo = Find<CComboUI>(QStringLiteral("cmb_appprofile"))) {
+        const int chosen = std::max(combo->GetCurSel(), 0);
+        combo->RemoveAll();
+        for (int p = 1; p <= kConfigProfiles; ++p)
+            combo->AddItem(QStringLiteral("%1 %2").arg(profile).arg(p));
+        combo->SelectItem(chosen, false);
+    }
+    if (auto* combo = Find<CComboUI>(QStringLiteral("cmb_apprunning"))) {
+        combo->RemoveAll();
+        combo->AddItem(Text("AppRunningPick", "Choose a running application"));
+        for (const std::string& app : m_init.knownApps) combo->AddItem(QString::fromStdString(app));
+        combo->SelectItem(0, false);
+    }
+    if (auto* row = FindControl(QStringLiteral("row_apprunning"))) row->SetVisible(!m_init.knownApps.empty());
+    if (auto* edit = Find<ui::CEditUI>(QStringLiteral("edt_appid")))
+        edit->LineEdit()->setPlaceholderText(Text("AppIdPrompt", "Application id, e.g. firefox"));
+    if (auto* rows = Find<ui::CContainerUI>(QStringLiteral("lst_apprules"))) {
+        rows->RemoveAll();
+        for (const control::AppProfileRule& rule : read.rules.rules) {
+            ui::CDialogBuilder builder;
+            CControlUI* row =
+                builder.Create(QStringLiteral("setting_apprule.xml"), this, &PaintManager(), rows);
+            if (row == nullptr) continue;
+            const QString id = QString::fromStdString(rule.appId);
+            if (auto* label = PaintManager().FindSubControlByName(row, QStringLiteral("AppRuleId")))
+                label->SetText(id);
+            if (auto* label = PaintManager().FindSubControlByName(row, QStringLiteral("AppRuleProfile")))
+                label->SetText(QStringLiteral("%1 %2").arg(profile).arg(rule.profile + 1));
+            if (auto* remove = PaintManager().FindSubControlByName(row, QStringLiteral("AppRuleRemove"))) {
+                remove->SetText(Text("AppRuleRemove", "Remove"));
+                remove->SetUserData(id);
+            }
+            rows->Add(row);
+        }
+    }
+    if (auto* error = FindControl(QStringLiteral("lab_apperror"))) error->SetVisible(false);
+    if (!read.ok) ShowAppProfileError("AppProfilesUnread", "The file of these rules cannot be read.");
+    m_initialising = initialising;
+}
+
+void Setting::ShowAppProfileError(const char* id, const char* english) {
+    DebugF("settings window: profiles per application not changed (%s)\n", id);
+    if (auto* error = FindControl(QStringLiteral("lab_apperror"))) {
+        error->SetText(Text(id, english));
+        error->SetVisible(true);
+    }
+}
+
+void Setting::EditAppProfiles(const std::function<control::OpResult(AppProfileRules&)>& edit) {
+    if (!control::LoadAppProfiles(m_init.appProfiles).ok) {
+        ShowAppProfiles();  // as the file is, with the reason
+        return;
+    }
+    const control::OpResult result = control::EditAppProfiles(m_init.appProfiles, edit);
+    if (!result.Done()) {
+        DebugLine("settings window: " + result.reason + "\n");
+        ShowAppProfiles();
+        ShowAppProfileError("lab_apperror", "This application id cannot be used.");
+        return;
+    }
+    ShowAppProfiles();
+    if (m_hooks.appProfilesChanged) m_hooks.appProfilesChanged();
+}
+
+void Setting::AddAppProfile() {
+    auto* edit = Find<ui::CEditUI>(QStringLiteral("edt_appid"));
+    const auto* combo = Find<CComboUI>(QStringLiteral("cmb_appprofile"));
+    if (edit == nullptr || combo == nullptr) return;
+    const std::string id = edit->GetText().toStdString();
+    const int profile = std::max(combo->GetCurSel(), 0);
+    bool added = false;
+    EditAppProfiles([&](AppProfileRules& rules) {
+        control::OpResult result = rules.Add(id, profile);
+        added = result.Done();
+        return result;
+    });
+    if (added) edit->SetText(QString());
+}
+
+bool Setting::OnAppProfilesNotify(ui::TNotifyUI& msg, const QString& name) {
+    if (msg.sType == QLatin1String("selectchanged") && name == QLatin1String("opt_appprofiles")) {
+        const bool on = IsChecked("opt_appprofiles");
+        EditAppProfiles([on](AppProfileRules& rules) {
+            rules.enabled = on;
+            return control::OpResult{};
+        });
+        return true;
+    }
+    if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("cmb_appdefault")) {
+        const int profile = static_cast<int>(msg.wParam) - 1;
+        EditAppProfiles([profile](AppProfileRules& rules) { return rules.SetDefault(profile); });
+        return true;
+    }
+    if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("cmb_apprunning")) {
+        // A running application's id goes into the entry, the list shows its prompt again.
+        auto* combo = qobject_cast<CComboUI*>(msg.pSender);
+        const auto index = static_cast<std::size_t>(msg.wParam);
+        if (auto* edit = Find<ui::CEditUI>(QStringLiteral("edt_appid"));
+            edit && index >= 1 && index <= m_init.knownApps.size())
+            edit->SetText(QString::fromStdString(m_init.knownApps[index - 1]));
+        combo->SelectItem(0, false);
+        return true;
+    }
+    if ((msg.sType == QLatin1String("click") && name == QLatin1String("btn_appadd")) ||
+        (msg.sType == QLatin1String("return") && name == QLatin1String("edt_appid"))) {
+        AddAppProfile();
+        return true;
+    }
+    if (msg.sType == QLatin1String("click") && name == QLatin1String("AppRuleRemove")) {
+        const std::string id = msg.pSender->GetUserData().toStdString();
+        EditAppProfiles([id](AppProfileRules& rules) { return rules.Remove(id); });
+        return true;
+    }
+    return false;
 }
 
 }  // namespace zor::app

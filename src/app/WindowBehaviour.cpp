@@ -224,6 +224,13 @@ void WindowBehaviour::OpenSettings() {
     };
     hooks.requestChargeCounter = [this] { return m_parts.scheduler.StartChargeCounterRead(); };
     hooks.openUrl = [this](const QUrl& url) { OpenUrl(url); };
+    if (m_hooks.appProfiles) {
+        AppProfileFollower& follower = m_hooks.appProfiles();
+        init.appProfiles = follower.RulesFile();
+        init.focusSource = follower.SourceAvailable();
+        init.knownApps = follower.KnownApplications();
+        hooks.appProfilesChanged = [&follower] { follower.RulesChanged(); };
+    }
     auto* window = new Setting(std::move(init), std::move(hooks));
     m_setting = window;
     window->Create(&m_parts.window, QLatin1String(Setting::kWindowName), ui::kWsPopup, ui::kWsExToolWindow);

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "app/AppContext.h"
+#include "app/AppProfileFollower.h"
 #include "app/Notices.h"
 #include "app/WindowMessage.h"
 #include "common/IniFile.h"
@@ -31,6 +32,7 @@ public:
         std::function<void()> refreshPresence;
         std::function<void()> showRun;                      // the progress of a run that goes on
         std::function<void(const QString& item)> menuItem;  // a tray menu item for the pages
+        std::function<AppProfileFollower&()> appProfiles;   // for the settings window
     };
     struct Parts {
         ui::WindowImplBase& window;

@@ -172,6 +172,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     behaviour.refreshPresence = [this] { m_presence->Refresh(); };
     behaviour.showRun = [this] { m_run->ShowRunning(); };
     behaviour.menuItem = [this](const QString& item) { m_pages->OnMenuItem(item); };
+    behaviour.appProfiles = [this]() -> AppProfileFollower& { return *m_appProfiles; };
     m_behaviour = std::make_unique<WindowBehaviour>(
         WindowBehaviour::Parts{*this, m_context, *m_stack, *m_scheduler, m_notices, m_language},
         std::move(behaviour));
@@ -179,7 +180,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     pages.resetToFactory = [this] { return ResetToFactory(); };
     pages.applyEdits = [this] {
         if (ChangedOutside()) return;
-        if (SaveAndAnnounce().changedOnDisk) {
+        if (m_model.SaveAndAnnounce(&m_events).changedOnDisk) {
             m_outside->TakeChanges();
             TellChangedOutside();
             return;
@@ -214,6 +215,7 @@ CZorMainWnd::CZorMainWnd(AppContext context)
         if (MacroPage* macro = m_pages->MacroIfBuilt(); macro != nullptr && !result.macrosSent.empty())
             macro->MacrosSent(result.macrosSent);
         emit runEnded(result);
+        m_appProfiles->RunEnded();
         emit applyFinished();
     };
     run.stateRead = [this] {
@@ -243,6 +245,16 @@ CZorMainWnd::CZorMainWnd(AppContext context)
     };
     outside.settingsChanged = [this] { m_pages->Refresh(); };
     m_outside = std::make_unique<OutsideChanges>(m_model, m_context.programFolder, std::move(outside));
+    AppProfileFollower::Hooks follow;
+    follow.activeProfile = [this] { return m_model.Profile(); };
+    follow.busy = [this] { return m_scheduler->RunInProgress() || m_scheduler->Flags().profileChanged; };
+    follow.select = [this](int profile) {
+        // A document that could not be read waits for the user's choice in its notice; a focus
+        // change must not bring that notice up again.
+        if (m_model.DocumentLoaded()) m_pages->SelectProfile(profile);
+    };
+    m_appProfiles =
+        std::make_unique<AppProfileFollower>(paths::AppProfiles(m_context.programFolder), std::move(follow));
 }
 
 CZorMainWnd::~CZorMainWnd() {
@@ -353,6 +365,7 @@ void CZorMainWnd::OnWindowInit() {
     if (SkinFolderOf(GetResourcePrefix()) == QString::fromStdString(feature.preResPath2))
         if (auto* skin = Find<COptionUI>(QStringLiteral("ChangeSkin"))) skin->Selected(true, false);
     m_presence->Refresh();
+    m_appProfiles->WatchX11();
 }
 
 // The device selection ("ClickDevice"): the first found device, its model, its state.

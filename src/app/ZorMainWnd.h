@@ -10,6 +10,7 @@
 
 #include "app/AppContext.h"
 #include "app/AppMessages.h"
+#include "app/AppProfileFollower.h"
 #include "app/FrameCapture.h"
 #include "app/Notices.h"
 #include "app/OutsideChanges.h"
@@ -68,6 +69,10 @@ public:
     MacroPage& Macro() { return m_pages->Macro(); }
     PowerPage& Power() { return m_pages->Power(); }
     int PagesProfile() const { return m_model.Profile(); }
+    AppProfileFollower& AppProfiles() { return *m_appProfiles; }
+    // The focused application as the desktop names it (a Wayland app_id or a desktop-file id),
+    // for desktops whose focus the program cannot watch itself.
+    void FocusedApplication(const QString& appId) { m_appProfiles->FocusedApplication(appId.toStdString()); }
     bool ApplyRunning() const { return m_scheduler->RunInProgress(); }
     bool RefreshRunning() const { return m_scheduler->ReadInProgress(); }
     bool HiddenToTray() const { return m_behaviour->HiddenToTray(); }
@@ -166,6 +171,7 @@ private:
     std::unique_ptr<PageHost> m_pages;
     std::unique_ptr<RunDisplay> m_run;
     std::unique_ptr<OutsideChanges> m_outside;
+    std::unique_ptr<AppProfileFollower> m_appProfiles;
     bool m_initStarted = false;
     bool m_choosing = false;  // the notice of an unread document is open
 };

@@ -114,7 +114,7 @@ bool IsUserFile(const path& relative) {
     if (name.rfind("MouseConfig.json", 0) == 0 && parent.filename() == "Config") return true;
     if (parent == path("res") / "MacroVarn" / "MacroData") return true;
     if (parent == path("res") / "Home" / "Icons") return name != "Ndevice.zip" && name != "ble.json";
-    return relative == path("res") / "file_error.txt";
+    return relative == path("res") / "file_error.txt" || relative == path("res") / "AppProfiles.ini";
 }
 
 path ModelsFolder(const path& root) {
@@ -147,6 +147,10 @@ path PopColorIni(const path& root) {
 
 path SetIni(const path& root) {
     return root / "res" / "Set.ini";
+}
+
+path AppProfiles(const path& root) {
+    return UserSide(root / "res" / "AppProfiles.ini");
 }
 
 path LanguageFolder(const path& root) {

@@ -3,8 +3,8 @@
 // - installation: read only, from the installation (skins, languages, art, factory documents,
 //   the catalog package, the version file);
 // - user: written by the programs, in the user's folder (configuration documents, the macro
-//   library, the unpacked device list, logs); a document with a factory original is copied from
-//   the installation the first time it is asked for;
+//   library, the profiles per application, the unpacked device list, logs); a document with a factory
+//   original is copied from the installation the first time it is asked for;
 // - overlay: an ini file read from the installation whose written sections are kept in a file of
 //   the same name in the user's folder (Set.ini whole; RANDOM, ChipReset<n>, MacUsed and the skin
 //   choice of a model description; the colour picker's own colours). IniFile applies it.
@@ -45,7 +45,8 @@ std::optional<IniOverlay> OverlayOf(const path& installedIni);
 // the file is no overlay ini.
 std::optional<SectionRule> OverlaySections(const path& relative);
 // Whether the file at this path (relative to the program folder) is the user's own: a
-// configuration document, the macro library with its copies, the unpacked device list, a log.
+// configuration document, the macro library with its copies, the profiles per application, the
+// unpacked device list, a log.
 bool IsUserFile(const path& relative);
 // The sections the programs write into a model description.
 bool IsWrittenDescriptionSection(std::string_view section);
@@ -65,6 +66,8 @@ path ResetMouseConfig(const path& modelFolder);
 path PopColorIni(const path& root);  // overlay
 // res/Set.ini: the program's preferences, the power and sensor options among them (overlay).
 path SetIni(const path& root);
+// res/AppProfiles.ini: the profiles per application (user).
+path AppProfiles(const path& root);
 path LanguageFolder(const path& root);  // installation
 path KeyCatalog(const path& root);      // installation
 path ShortCutMacros(const path& root);  // installation

@@ -318,11 +318,42 @@ void CControlUI::SetVisible(bool visible) {
     if (changed) NeedParentUpdate();
 }
 
+// rc mirrored inside parent when the parent lays out right to left (the mirror is its own inverse).
+static QRect MirroredIn(const QWidget* parent, const QRect& rc) {
+    if (parent == nullptr || !parent->isRightToLeft()) return rc;
+    return QRect(parent->width() - rc.x() - rc.width(), rc.y(), rc.width(), rc.height());
+}
+
+QRect CControlUI::GetPos() const {
+    return isWindow() || m_keepsPlace ? geometry() : MirroredIn(parentWidget(), geometry());
+}
+
+void CControlUI::Place(const QRect& rc) {
+    setGeometry(isWindow() || m_keepsPlace ? rc : MirroredIn(parentWidget(), rc));
+}
+
+QRect CControlUI::TextRect() const {
+    const QMargins& m = m_textPadding;
+    return rect().marginsRemoved(isRightToLeft() ? QMargins(m.right(), m.top(), m.left(), m.bottom()) : m);
+}
+
+QRect CControlUI::Visual(const QRect& r) const {
+    return isRightToLeft() ? QRect(width() - r.x() - r.width(), r.y(), r.width(), r.height()) : r;
+}
+
+void CControlUI::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LayoutDirectionChange) {
+        if (auto* container = qobject_cast<CContainerUI*>(this)) container->LayoutChildren();
+        update();
+    }
+    QWidget::changeEvent(event);
+}
+
 void CControlUI::SetPos(const QRect& rc) {
     m_floatPos = rc;
     m_fixedWidth = rc.width();
     m_fixedHeight = rc.height();
-    if (m_float || !qobject_cast<CContainerUI*>(parentWidget())) setGeometry(rc);
+    if (m_float || !qobject_cast<CContainerUI*>(parentWidget())) Place(rc);
     NeedParentUpdate();
 }
 
@@ -330,7 +361,7 @@ void CControlUI::SetFixedWidth(int w) {
     m_fixedWidth = std::max(0, w);
     if (m_float) {
         m_floatPos.setWidth(m_fixedWidth);
-        setGeometry(QRect(geometry().topLeft(), QSize(m_fixedWidth, height())));
+        Place(QRect(GetPos().topLeft(), QSize(m_fixedWidth, height())));
     }
     NeedParentUpdate();
 }
@@ -339,7 +370,7 @@ void CControlUI::SetFixedHeight(int h) {
     m_fixedHeight = std::max(0, h);
     if (m_float) {
         m_floatPos.setHeight(m_fixedHeight);
-        setGeometry(QRect(geometry().topLeft(), QSize(width(), m_fixedHeight)));
+        Place(QRect(GetPos().topLeft(), QSize(width(), m_fixedHeight)));
     }
     NeedParentUpdate();
 }
@@ -416,7 +447,16 @@ void CControlUI::SetAttribute(const QString& nameIn, const QString& value) {
         SetVisible(ParseBool(value));
     else if (name == QLatin1String("enabled"))
         SetEnabled(ParseBool(value));
-    else if (name == QLatin1String("mouse"))
+    else if (name == QLatin1String("mirror")) {
+        // "false": a part of a picture (a key over the drawn mouse, a page that is one picture)
+        // keeps its place and its inside left to right in a right-to-left language.
+        m_keepsPlace = !ParseBool(value);
+        if (m_keepsPlace)
+            setLayoutDirection(Qt::LeftToRight);
+        else
+            unsetLayoutDirection();
+        NeedParentUpdate();
+    } else if (name == QLatin1String("mouse"))
         // An overlay that must never catch a click: presses and releases reach whatever lies
         // under it (children of such a control take no mouse input either).
         setAttribute(Qt::WA_TransparentForMouseEvents, !ParseBool(value));
@@ -555,7 +595,15 @@ void CControlUI::PaintBorder(QPainter& p) {
 }
 
 void CControlUI::DrawSkinImage(QPainter& p, const ImageRef& image, const QRect& dest) {
-    DrawImage(p, dest.isEmpty() ? rect() : dest, image, devicePixelRatioF());
+    const QRect area = dest.isEmpty() ? rect() : dest;
+    if (image.dest.isEmpty() || !isRightToLeft()) {
+        DrawImage(p, area, image, devicePixelRatioF());
+        return;
+    }
+    // A picture placed at a part of the control (a check box's box) goes to the other side.
+    ImageRef mirrored = image;
+    mirrored.dest.moveLeft(area.width() - image.dest.x() - image.dest.width());
+    DrawImage(p, area, mirrored, devicePixelRatioF());
 }
 
 void CControlUI::DrawSkinText(QPainter& p, const QString& text, const QRect& rc, const QColor& color,
@@ -565,10 +613,15 @@ void CControlUI::DrawSkinText(QPainter& p, const QString& text, const QRect& rc,
     const QFont f = ResolveFont();
     p.setFont(f);
     p.setPen(color.isValid() ? color : QColor(Qt::black));
-    int flags = 0;
-    flags |= (style & 3u) == kDtCenter  ? Qt::AlignHCenter
-             : (style & 3u) == kDtRight ? Qt::AlignRight
-                                        : Qt::AlignLeft;
+    // The control's direction turns its alignment (left-aligned texts go right in a right-to-left
+    // part); the text itself reads in the language's direction even inside a part kept left to
+    // right (the mouse picture's key names).
+    p.setLayoutDirection(QGuiApplication::layoutDirection());
+    const unsigned end = isRightToLeft() ? kDtLeft : kDtRight;
+    int flags = Qt::AlignAbsolute;
+    flags |= (style & 3u) == kDtCenter ? Qt::AlignHCenter
+             : (style & 3u) == end     ? Qt::AlignRight
+                                       : Qt::AlignLeft;
     flags |= (style & 12u) == kDtVCenter  ? Qt::AlignVCenter
              : (style & 12u) == kDtBottom ? Qt::AlignBottom
                                           : Qt::AlignTop;
@@ -868,13 +921,14 @@ void CContainerUI::LayoutChildren() {
     m_inLayout = true;
     QRect inner = rect().marginsRemoved(m_inset);
     if (m_vScroll) {
-        m_vScroll->setGeometry(width() - m_inset.right() - m_vScroll->width(), m_inset.top(),
-                               m_vScroll->width(), std::max(0, height() - m_inset.top() - m_inset.bottom()));
+        m_vScroll->setGeometry(
+            Visual(QRect(width() - m_inset.right() - m_vScroll->width(), m_inset.top(), m_vScroll->width(),
+                         std::max(0, height() - m_inset.top() - m_inset.bottom()))));
         if (!m_vScroll->isHidden()) inner.setRight(inner.right() - m_vScroll->width());
     }
     for (auto& item : m_items) {
         if (!item || item->isHidden() || !item->IsFloat()) continue;
-        item->setGeometry(item->GetFloatPos());
+        item->Place(item->GetFloatPos());
     }
     if (m_arrange == Arrange::Vertical || m_arrange == Arrange::Horizontal) {
         LayoutLinear(inner);
@@ -887,7 +941,7 @@ void CContainerUI::LayoutChildren() {
                 Clamp(est.width() > 0 ? est.width() : area.width(), item->GetMinWidth(), item->GetMaxWidth());
             const int h = Clamp(est.height() > 0 ? est.height() : area.height(), item->GetMinHeight(),
                                 item->GetMaxHeight());
-            item->setGeometry(area.left(), area.top(), w, h);
+            item->Place(QRect(area.left(), area.top(), w, h));
         }
     }
     m_inLayout = false;
@@ -952,7 +1006,7 @@ void CContainerUI::LayoutLinear(const QRect& inner) {
                 x = inner.left() + (crossSpace - c) / 2;
             else if (m_childAlign == kDtRight)
                 x = inner.right() + 1 - pad.right() - c;
-            item->setGeometry(x, pos + pad.top(), c, a);
+            item->Place(QRect(x, pos + pad.top(), c, a));
             pos += pad.top() + a + pad.bottom() + m_childPadding;
         } else {
             a = Clamp(a, item->GetMinWidth(), item->GetMaxWidth());
@@ -963,7 +1017,7 @@ void CContainerUI::LayoutLinear(const QRect& inner) {
                 y = inner.top() + (crossSpace - c) / 2;
             else if (m_childVAlign == kDtBottom)
                 y = inner.bottom() + 1 - pad.bottom() - c;
-            item->setGeometry(pos + pad.left(), y, a, c);
+            item->Place(QRect(pos + pad.left(), y, a, c));
             pos += pad.left() + a + pad.right() + m_childPadding;
         }
     }
@@ -1217,8 +1271,11 @@ std::vector<COptionUI*> COptionUI::GroupInReadingOrder() const {
 
 void COptionUI::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
-    const bool back = key == Qt::Key_Left || key == Qt::Key_Up;
-    const bool forward = key == Qt::Key_Right || key == Qt::Key_Down;
+    // Right to left the next option lies to the left.
+    const int before = isRightToLeft() ? Qt::Key_Right : Qt::Key_Left;
+    const int after = isRightToLeft() ? Qt::Key_Left : Qt::Key_Right;
+    const bool back = key == before || key == Qt::Key_Up;
+    const bool forward = key == after || key == Qt::Key_Down;
     if (m_group.isEmpty() || !(back || forward)) {
         CButtonUI::keyPressEvent(event);
         return;

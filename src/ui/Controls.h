@@ -106,10 +106,13 @@ public:
     }
 
     // Position: floating controls sit at their "pos" inside the parent; others use it for their
-    // fixed size only.
+    // fixed size only. Positions are the skin's, left to right: inside a parent laid out right to
+    // left (a right-to-left language) the control sits mirrored, at W - x - w of a parent W wide.
     bool IsFloat() const { return m_float; }
     void SetFloat(bool f) { m_float = f; }
-    QRect GetPos() const { return geometry(); }
+    QRect GetPos() const;
+    // Puts the control at the skin position rc inside its parent (mirrored as above).
+    void Place(const QRect& rc);
     QRect GetFloatPos() const { return m_floatPos; }
     virtual void SetPos(const QRect& rc);
     int GetFixedWidth() const { return m_fixedWidth; }
@@ -167,7 +170,12 @@ protected:
     void DrawSkinImage(QPainter& p, const ImageRef& image, const QRect& dest = {});
     void DrawSkinText(QPainter& p, const QString& text, const QRect& rc, const QColor& color,
                       unsigned style) const;
-    QRect TextRect() const { return rect().marginsRemoved(m_textPadding); }
+    // The control less its text padding, the padding's left and right swapped right to left.
+    QRect TextRect() const;
+    // A rectangle given left to right inside the control, where it lies in the control's direction.
+    QRect Visual(const QRect& r) const;
+    // A language switch turned the direction: the control draws again, containers lay out again.
+    void changeEvent(QEvent* event) override;
     void Notify(const QString& type, qintptr wParam = 0, qintptr lParam = 0, const QVariant& payload = {});
 
     CPaintManagerUI* m_manager = nullptr;
@@ -189,6 +197,7 @@ protected:
     ImageRef m_bkImage;
     QList<QPair<QString, QString>> m_attributes;
     bool m_keyboardFocus = false;
+    bool m_keepsPlace = false;  // "mirror" false: not mirrored right to left
 };
 
 // A control with children. Vertical, horizontal, tab and plain (all children on top of each
@@ -451,6 +460,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void PaintText(QPainter&) override {}
     void PaintStatusImage(QPainter& p) override;
     bool ShowsFocusFrame() const override;
@@ -479,7 +489,10 @@ public:
     // Selects index (-1 = none); notify sends "itemselect".
     bool SelectItem(int index, bool notify = true);
     QString GetText() const override;
-    QRect GetTextRect() const override { return TextRect().adjusted(0, 0, -20, 0); }  // less the arrow
+    // Less the arrow, at the right (at the left right to left).
+    QRect GetTextRect() const override {
+        return isRightToLeft() ? TextRect().adjusted(20, 0, 0, 0) : TextRect().adjusted(0, 0, -20, 0);
+    }
     void Activate() override;
     // The open drop-down (null when closed); tests pick items from it.
     QWidget* DropDown() const { return m_dropDown; }

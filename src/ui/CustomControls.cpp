@@ -260,6 +260,11 @@ void CVerticalLayoutExUI::resizeEvent(QResizeEvent*) {
     LayoutChildren();
 }
 
+void CVerticalLayoutExUI::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LayoutDirectionChange) LayoutChildren();
+    COptionUI::changeEvent(event);
+}
+
 // Children lie over each other at the inner rectangle's origin (they are not stacked); child
 // padding and alignment are kept but do not move them.
 void CVerticalLayoutExUI::LayoutChildren() {
@@ -268,14 +273,14 @@ void CVerticalLayoutExUI::LayoutChildren() {
     for (auto& item : m_items) {
         if (!item || item->isHidden()) continue;
         if (item->IsFloat()) {
-            item->setGeometry(item->GetFloatPos());
+            item->Place(item->GetFloatPos());
             continue;
         }
         const int w = std::clamp(inner.width(), item->GetMinWidth(),
                                  std::max(item->GetMinWidth(), item->GetMaxWidth()));
         const int h = std::clamp(inner.height(), item->GetMinHeight(),
                                  std::max(item->GetMinHeight(), item->GetMaxHeight()));
-        item->setGeometry(inner.left(), inner.top(), w, h);
+        item->Place(QRect(inner.left(), inner.top(), w, h));
     }
 }
 

@@ -113,6 +113,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     std::vector<QPointer<CControlUI>> m_items;

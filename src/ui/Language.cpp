@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -61,6 +62,11 @@ QString Q(const std::string& utf8) {
 QString LanguageFileName(int index) {
     if (index < 0 || index >= kLanguageCount) index = kEnglishIndex;
     return QString::fromLatin1(kLanguageNames[size_t(index)]);
+}
+
+bool LanguageIsRightToLeft(int index) {
+    const QString name = LanguageFileName(index);
+    return name == QLatin1String("lan_ar") || name == QLatin1String("lan_fa");
 }
 
 QString LanguageName(int index) {
@@ -241,11 +247,17 @@ LanguageManager::LanguageManager(std::filesystem::path programFolder) : m_folder
 void LanguageManager::Apply(int index, CPaintManagerUI& pm, QWidget* window, CTrayIcon* tray,
                             const QIcon& trayIcon) {
     // Languages without a file of their own yet show English rather than an empty window.
-    if (!m_file.Load(m_folder / LanguageFilePath(index).toStdString()) && index != kEnglishIndex) {
+    const bool loaded = m_file.Load(m_folder / LanguageFilePath(index).toStdString());
+    if (!loaded && index != kEnglishIndex) {
         DebugF("language file %s missing, using English\n", LanguageFilePath(index).toStdString());
         m_file.Load(m_folder / LanguageFilePath(kEnglishIndex).toStdString());
     }
     if (window) window->setWindowTitle(m_file.WindowName());
+    // The language shown decides the direction (English in place of a missing file reads left to
+    // right). Every window, open or opened later, follows the application's direction.
+    const Qt::LayoutDirection direction =
+        loaded && LanguageIsRightToLeft(index) ? Qt::RightToLeft : Qt::LeftToRight;
+    if (QGuiApplication::layoutDirection() != direction) QGuiApplication::setLayoutDirection(direction);
     if (tray) {
         tray->DeleteTrayIcon();
         tray->CreateTrayIcon(window, trayIcon, m_file.WindowName());

@@ -27,6 +27,8 @@ inline constexpr int kEnglishIndex = 1;
 
 // Index -> name ("lan_en" for any index outside the table, and for 1).
 QString LanguageFileName(int index);
+// Whether the language of index reads right to left (Arabic, Persian).
+bool LanguageIsRightToLeft(int index);
 // Index -> name as the settings window's language combo lists it (the same table).
 QString LanguageName(int index);
 // Name -> index, case-insensitive; an unknown name leaves index unchanged and answers false.
@@ -101,7 +103,8 @@ public:
 
     // Loads the language of index and applies it to the window: title, tray icon, page texts,
     // library texts, the Controls list, the two re-laid-out rows, fonts. A language whose file
-    // is not there is shown in English.
+    // is not there is shown in English. A right-to-left language turns every window of the
+    // program right to left (mirrored skin layout, texts from the right); any other turns them back.
     void Apply(int index, CPaintManagerUI& pm, QWidget* window, CTrayIcon* tray, const QIcon& trayIcon);
     // Settings window's language choice (message 2039): an unknown name changes nothing; the
     // language already applied only reloads texts; another one is applied and stored as

@@ -125,7 +125,7 @@ void CListContainerElementUI::keyPressEvent(QKeyEvent* event) {
         if (self) list->RowEvent(this, QStringLiteral("itemrclick"));
     } else if (node && tree && !node->GetChildNodes().empty() &&
                (key == Qt::Key_Left || key == Qt::Key_Right)) {
-        tree->SetExpanded(node, key == Qt::Key_Right);
+        tree->SetExpanded(node, key == (isRightToLeft() ? Qt::Key_Left : Qt::Key_Right));
     } else {
         event->ignore();
     }

@@ -181,7 +181,13 @@ bool PositionLayout::Apply(CPaintManagerUI& pm) const {
     }
     container->SetAttribute(QStringLiteral("bkimage"), m_bkImage);
     t_scope = container;
-    for (const auto& entry : m_entries) entry->Apply(pm, m_normal, m_over, m_down);
+    for (const auto& entry : m_entries) {
+        entry->Apply(pm, m_normal, m_over, m_down);
+        // The control shows the part of the container's picture where it lies on it: a
+        // right-to-left language, which leaves the picture as drawn, leaves it there too.
+        if (CControlUI* control = entry->HasPos() ? FindInScope(pm, entry->GetName()) : nullptr)
+            control->SetAttribute(QStringLiteral("mirror"), QStringLiteral("false"));
+    }
     t_scope = nullptr;
     return true;
 }

@@ -67,7 +67,8 @@ void CProgressUI::SetValue(int v) {
 
 QRect CProgressUI::ForeRect() const {
     const double f = m_max > m_min ? double(m_value - m_min) / (m_max - m_min) : 0.0;
-    if (m_horizontal) return QRect(0, 0, int(std::lround(width() * f)), height());
+    // Right to left, a bar fills from the right.
+    if (m_horizontal) return Visual(QRect(0, 0, int(std::lround(width() * f)), height()));
     const int h = int(std::lround(height() * f));
     return QRect(0, height() - h, width(), h);
 }
@@ -122,7 +123,8 @@ QRect CSliderUI::GetThumbRect() const {
     const double f = m_max > m_min ? double(m_value - m_min) / (m_max - m_min) : 0.0;
     if (m_horizontal) {
         const int x = int(std::lround((width() - m_thumbSize.width()) * f));
-        return QRect(x, (height() - m_thumbSize.height()) / 2, m_thumbSize.width(), m_thumbSize.height());
+        return Visual(
+            QRect(x, (height() - m_thumbSize.height()) / 2, m_thumbSize.width(), m_thumbSize.height()));
     }
     const int y = int(std::lround((height() - m_thumbSize.height()) * (1.0 - f)));
     return QRect((width() - m_thumbSize.width()) / 2, y, m_thumbSize.width(), m_thumbSize.height());
@@ -139,7 +141,7 @@ void CSliderUI::PaintStatusImage(QPainter& p) {
         p.setBrush(QColor(128, 128, 128, 110));
         p.drawRoundedRect(track, 2, 2);
         p.save();
-        p.setClipRect(m_horizontal ? QRect(0, 0, thumb.center().x() + 1, height())
+        p.setClipRect(m_horizontal ? Visual(QRect(0, 0, Visual(thumb).center().x() + 1, height()))
                                    : QRect(0, thumb.center().y(), width(), height() - thumb.center().y()));
         p.setBrush(m_foreColor.isValid()    ? m_foreColor
                    : m_thumbColor.isValid() ? m_thumbColor
@@ -148,7 +150,7 @@ void CSliderUI::PaintStatusImage(QPainter& p) {
         p.restore();
     }
     p.save();
-    p.setClipRect(m_horizontal ? QRect(0, 0, thumb.center().x() + 1, height())
+    p.setClipRect(m_horizontal ? Visual(QRect(0, 0, Visual(thumb).center().x() + 1, height()))
                                : QRect(0, thumb.center().y(), width(), height() - thumb.center().y()));
     if (m_foreColor.isValid() && !plain) {
         p.setPen(Qt::NoPen);
@@ -174,7 +176,8 @@ int CSliderUI::ValueAt(const QPoint& point) const {
     double f;
     if (m_horizontal) {
         const int span = std::max(1, width() - m_thumbSize.width());
-        f = double(point.x() - m_thumbSize.width() / 2) / span;
+        const int x = isRightToLeft() ? width() - point.x() : point.x();  // the minimum is at the right
+        f = double(x - m_thumbSize.width() / 2) / span;
     } else {
         const int span = std::max(1, height() - m_thumbSize.height());
         f = 1.0 - double(point.y() - m_thumbSize.height() / 2) / span;
@@ -231,7 +234,11 @@ void CSliderUI::keyPressEvent(QKeyEvent* event) {
         event->ignore();
         return;
     }
-    switch (event->key()) {
+    // A bar that grows to the left grows with Left.
+    int key = event->key();
+    if (m_horizontal && isRightToLeft() && (key == Qt::Key_Left || key == Qt::Key_Right))
+        key = key == Qt::Key_Left ? Qt::Key_Right : Qt::Key_Left;
+    switch (key) {
         case Qt::Key_Left:
         case Qt::Key_Down:
             ChangeValue(m_value - m_step);
@@ -372,9 +379,15 @@ void CEditUI::SetReadOnly(bool readOnly) {
     m_edit->setReadOnly(readOnly);
 }
 
+void CEditUI::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LayoutDirectionChange) resizeEvent(nullptr);  // the padding's sides swap
+    CLabelUI::changeEvent(event);
+}
+
 void CEditUI::resizeEvent(QResizeEvent*) {
     QMargins pad = m_textPadding;
     if (pad.isNull()) pad = QMargins(4, 0, 4, 0);
+    if (isRightToLeft()) pad = QMargins(pad.right(), pad.top(), pad.left(), pad.bottom());
     m_edit->setGeometry(rect().marginsRemoved(pad));
     m_edit->setFont(ResolveFont());
 }
@@ -532,11 +545,11 @@ void CComboUI::PaintStatusImage(QPainter& p) {
     CButtonUI::PaintStatusImage(p);
     if (!m_arrow.IsEmpty()) {
         const int s = std::min(height(), 16);
-        DrawSkinImage(p, m_arrow, QRect(width() - s - 6, (height() - s) / 2, s, s));
+        DrawSkinImage(p, m_arrow, Visual(QRect(width() - s - 6, (height() - s) / 2, s, s)));
     } else {
         const QColor c = m_textColor.isValid() ? m_textColor : QColor(Qt::black);
         p.setPen(QPen(c, 1.5));
-        const QPointF m(width() - 12, height() / 2.0);
+        const QPointF m(isRightToLeft() ? 12 : width() - 12, height() / 2.0);
         p.drawPolyline(QPolygonF{m + QPointF(-4, -2), m + QPointF(0, 2), m + QPointF(4, -2)});
     }
 }

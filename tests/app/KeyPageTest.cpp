@@ -87,8 +87,11 @@ protected:
         ASSERT_TRUE(ClickControl(Popup("SetRecordKey")));
         ASSERT_EQ(RecordGrab(), Find<CControlUI>("PopMouseKeySel"));
     }
+    // The pictures go to ZOR_SCREENSHOT_DIR when set, else to <build>/screenshots.
     void Shot(const QString& name) {
-        const QString dirName = QString::fromStdString((zor::test::BuildDir() / "screenshots").string());
+        QString dirName = qEnvironmentVariable("ZOR_SCREENSHOT_DIR");
+        if (dirName.isEmpty())
+            dirName = QString::fromStdString((zor::test::BuildDir() / "screenshots").string());
         QDir().mkpath(dirName);
         window->grab().save(dirName + QStringLiteral("/keys_") + name + QStringLiteral(".png"));
     }

@@ -7,8 +7,12 @@
 #include "support/UserInput.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QMenu>
 #include <QTimer>
+#include <mutex>
 
 #include "common/IniFile.h"
 #include "settings/gui/PopColorWnd.h"
@@ -85,24 +89,95 @@ TEST_F(MainWindowTest, AGearColourComesBackFromThePickerAsMessage2025AndIsSent) 
     EXPECT_EQ(Frames(0x07), 0);
 }
 
+// A notification service on the session bus that records each Notify call, made without moc.
+// Qt hands it the calls on its D-Bus thread.
+class NotificationRecorder : public QDBusVirtualObject {
+public:
+    struct Call {
+        uint replaces;
+        QString summary, body;
+    };
+    static constexpr uint kId = 7;  // the id each new notification gets
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() != QLatin1String("Notify")) return false;
+        const QVariantList args = message.arguments();
+        if (args.size() != 8) return false;
+        const uint replaces = args[1].toUInt();
+        {
+            std::lock_guard lock(m_mutex);
+            m_calls.push_back({replaces, args[3].toString(), args[4].toString()});
+        }
+        connection.send(message.createReply(QVariant::fromValue(replaces != 0 ? replaces : kId)));
+        return true;
+    }
+    QString introspect(const QString&) const override { return {}; }
+    std::vector<Call> Calls() {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<Call> m_calls;
+};
+
 TEST_F(MainWindowTest, TheDpiButtonSlidesThePopupInOnlyWhenItIsSwitchedOn) {
+    // Where windows may not place themselves (Wayland) the pop-up's content goes to the desktop's
+    // notification service instead; the test's own service on the session bus records it.
+    const bool wayland = QGuiApplication::platformName() == QLatin1String("wayland");
+    const QString serviceName = QStringLiteral("zor-test-notifications");
+    std::unique_ptr<NotificationRecorder> notifications;
+    if (wayland) {
+        QDBusConnection service = QDBusConnection::connectToBus(QDBusConnection::SessionBus, serviceName);
+        ASSERT_TRUE(service.isConnected()) << "the Wayland run needs a session bus";
+        notifications = std::make_unique<NotificationRecorder>();
+        ASSERT_TRUE(service.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"),
+                                                  notifications.get()));
+        ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    }
+    struct Unregister {
+        QString name;
+        ~Unregister() { QDBusConnection::disconnectFromBus(name); }
+    } unregister{serviceName};
+
     Start();
+    const auto& adv = window->Document().adv[0];
+    // The gear the mouse moves to (the mouse may start on any gear).
+    const auto moved = [&](int from) { return QTest::qWaitFor([&] { return adv.cruseldpi != from; }, 5000); };
+    const auto GearLabel = [&] {
+        return QString::fromStdString(
+            window->Dpi().Table().Label(adv.gears[static_cast<std::size_t>(adv.cruseldpi)].value));
+    };
+    const auto DeviceName = [&] {
+        return QString::fromStdString(window->Stack().SelectedEntry()->displayName);
+    };
     Mouse().Click(MouseButton::Dpi);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Document().adv[0].cruseldpi == 1; }, 5000));
+    ASSERT_TRUE(moved(adv.cruseldpi));
     EXPECT_EQ(window->DpiPopup(), nullptr);  // DpiPopEn=0
 
     IniFile(folder / "res" / "Set.ini").WriteString("Set", "DpiPopEn", "1");
     Mouse().Click(MouseButton::Dpi);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return window->DpiPopup() != nullptr && window->DpiPopup()->IsShown(); }, 5000));
+    ASSERT_TRUE(moved(adv.cruseldpi));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->DpiPopup() != nullptr; }, 5000));
     CPopPush* pop = window->DpiPopup();
-    const auto& adv = window->Document().adv[0];
+    if (wayland) {
+        // The mouse's reports that announce the gear make one notification, each later call
+        // replacing the first, and the last one shows the gear the mouse is on.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return pop->Notification().Answered() > 0 && !pop->Notification().Busy(); }, 5000));
+        const auto calls = notifications->Calls();
+        ASSERT_FALSE(calls.empty());
+        for (std::size_t i = 0; i < calls.size(); ++i)
+            EXPECT_EQ(calls[i].replaces, i == 0 ? 0u : NotificationRecorder::kId) << i;
+        EXPECT_EQ(calls.back().summary, QStringLiteral("DPI ") + GearLabel());
+        EXPECT_TRUE(calls.back().body.contains(DeviceName())) << calls.back().body.toStdString();
+        EXPECT_FALSE(pop->isVisible());
+        return;
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pop->IsShown(); }, 5000));
     EXPECT_EQ(pop->FindControl(QStringLiteral("dpilevel"))->GetText(), QString::number(adv.cruseldpi + 1));
-    EXPECT_EQ(pop->FindControl(QStringLiteral("dpivalue"))->GetText(),
-              QString::fromStdString(
-                  window->Dpi().Table().Label(adv.gears[static_cast<std::size_t>(adv.cruseldpi)].value)));
-    EXPECT_EQ(pop->FindControl(QStringLiteral("dev_name"))->GetText(),
-              QString::fromStdString(window->Stack().SelectedEntry()->displayName));
+    EXPECT_EQ(pop->FindControl(QStringLiteral("dpivalue"))->GetText(), GearLabel());
+    EXPECT_EQ(pop->FindControl(QStringLiteral("dev_name"))->GetText(), DeviceName());
     EXPECT_TRUE(pop->TimerActive());
 }
 

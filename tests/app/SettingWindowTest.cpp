@@ -10,6 +10,8 @@
 #include "app/Setting.h"
 #include "common/Debug.h"
 #include "common/IniFile.h"
+#include "common/ProgramPaths.h"
+#include "control/AppProfiles.h"
 #include "device/MacroDeviceBlock.h"
 #include "support/MacroTree.h"
 #include "support/UserInput.h"
@@ -322,6 +324,75 @@ TEST_F(SettingWindowTest, UnpluggingTheMouseTakesTheWindowAway) {
     Start();
     WithSetting([&](Setting&) { window->Stack().PlugVirtualMouse(false); });
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->MessageBox() != nullptr; }, 5000));
+}
+
+TEST_F(SettingWindowTest, TheApplicationsPageEditsTheRulesThatTheFocusedApplicationThenFollows) {
+    Start();
+    const std::filesystem::path file = paths::AppProfiles(folder);
+    WithSetting([&](Setting& s) {
+        EXPECT_TRUE(Click(s, "opt_apps"));
+        // Offscreen nothing has told the program which application has the focus.
+        EXPECT_TRUE(s.FindControl(QStringLiteral("lab_appnosource"))->IsVisible());
+        EXPECT_FALSE(s.FindControl(QStringLiteral("row_apprunning"))->IsVisible())
+            << "nothing known to offer";
+        EXPECT_FALSE(Checked(s, "opt_appprofiles"));
+        auto* id = s.Find<ui::CEditUI>(QStringLiteral("edt_appid"));
+        auto* profile = s.Find<CComboUI>(QStringLiteral("cmb_appprofile"));
+        for (const auto& [app, index] : {std::pair{"Game.desktop", 2}, std::pair{"editor", 1}}) {
+            id->SetText(QLatin1String(app));
+            profile->SelectItem(index);
+            EXPECT_TRUE(Click(s, "btn_appadd"));
+            EXPECT_TRUE(id->GetText().isEmpty()) << app;
+        }
+        const std::string twoRules = zor::test::ReadFile(file);
+        id->SetText(QStringLiteral("a=b"));
+        EXPECT_TRUE(Click(s, "btn_appadd"));
+        EXPECT_TRUE(s.FindControl(QStringLiteral("lab_apperror"))->IsVisible());
+        EXPECT_EQ(zor::test::ReadFile(file), twoRules) << "a refused id was written";
+        EXPECT_TRUE(Click(s, "opt_appprofiles"));
+        s.Find<CComboUI>(QStringLiteral("cmb_appdefault"))->SelectItem(1);  // "Profile 1"
+        auto* rows = s.Find<ui::CContainerUI>(QStringLiteral("lst_apprules"));
+        EXPECT_EQ(rows->GetCount(), 2);
+        if (rows->GetCount() == 2) {
+            EXPECT_TRUE(zor::test::ClickControl(
+                s.PaintManager().FindSubControlByName(rows->GetItemAt(1), QStringLiteral("AppRuleRemove"))));
+        }
+        EXPECT_EQ(rows->GetCount(), 1);
+        EXPECT_TRUE(Click(s, "btn_close"));
+    });
+    const control::AppProfilesRead read = control::LoadAppProfiles(file);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_TRUE(read.rules.enabled);
+    EXPECT_EQ(read.rules.defaultProfile, 0);
+    ASSERT_EQ(read.rules.rules.size(), 1u);
+    EXPECT_EQ(read.rules.rules[0].appId, "Game.desktop");
+    EXPECT_EQ(read.rules.rules[0].profile, 2);
+
+    // A desktop that names the focused application itself (through the D-Bus service): the
+    // mouse follows, and an application without a rule gets the default.
+    window->FocusedApplication(QStringLiteral("game"));
+    EXPECT_TRUE(window->AppProfiles().SourceAvailable());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Mouse().State().activeProfile == 2; }, 5000));
+    // The program itself is no application of the rules: the default does not apply to it.
+    window->FocusedApplication(QCoreApplication::applicationName());
+    QTest::qWait(2 * AppProfileFollower::kSettleMs);
+    EXPECT_EQ(Mouse().State().activeProfile, 2);
+    window->FocusedApplication(QStringLiteral("org.example.Other"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Mouse().State().activeProfile == 0; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->ApplyRunning(); }, 5000));
+    // Applications focused lately are offered for a new rule, the latest first.
+    WithSetting([&](Setting& s) {
+        EXPECT_TRUE(Click(s, "opt_apps"));
+        EXPECT_FALSE(s.FindControl(QStringLiteral("lab_appnosource"))->IsVisible());
+        auto* running = s.Find<CComboUI>(QStringLiteral("cmb_apprunning"));
+        // Checked without leaving early: the window must close whatever it shows.
+        EXPECT_TRUE(running->IsVisible());
+        EXPECT_EQ(running->GetCount(), 3);
+        running->SelectItem(2);
+        EXPECT_EQ(s.Find<ui::CEditUI>(QStringLiteral("edt_appid"))->GetText(), QStringLiteral("game"));
+        EXPECT_EQ(running->GetCurSel(), 0);
+        EXPECT_TRUE(Click(s, "btn_close"));
+    });
 }
 
 }  // namespace

@@ -194,6 +194,10 @@ protected:
         Setting::Init init;
         init.setIni = folder / "res" / "Set.ini";
         init.version = QStringLiteral("1.0.0");
+        // A rule in the list, and the line saying that no focus source is there.
+        init.appProfiles = folder / "res" / "AppProfiles.ini";
+        init.knownApps = {"org.example.Viewer"};
+        zor::test::WriteFile(init.appProfiles, "[Rules]\nmpv=1\n");
         Setting::Hooks hooks;
         hooks.alignAutostart = [] {};
         hooks.requestChargeCounter = [] { return false; };
@@ -203,11 +207,17 @@ protected:
                         ui::kWsExToolWindow);
         setting->ShowChargeCounter(37);
         Settle();
-        for (const char* page : {"opt_routine", "opt_more", "opt_about"}) {
+        for (const char* page : {"opt_routine", "opt_more", "opt_apps", "opt_about"}) {
             auto* option = setting->Find<COptionUI>(QLatin1String(page));
             ASSERT_NE(option, nullptr) << page;
             option->Activate();
             Settle();
+            if (QLatin1String(page) == QLatin1String("opt_apps")) {  // a refused id shows why
+                setting->Find<ui::CEditUI>(QStringLiteral("edt_appid"))->SetText(QStringLiteral("a=b"));
+                setting->Find<ui::CButtonUI>(QStringLiteral("btn_appadd"))->Activate();
+                Settle();
+                EXPECT_TRUE(setting->FindControl(QStringLiteral("lab_apperror"))->IsVisible());
+            }
             CollectOverflows(setting, where, found);
             Shot(setting, where, page);
         }

@@ -362,6 +362,17 @@ TEST(DpiNotification, OnWaylandTheContentGoesToANotificationThatReplacesThePrevi
         ASSERT_EQ(fake.calls.size(), 2u);
         EXPECT_EQ(fake.calls[1].replaces, 41u);
         EXPECT_EQ(fake.calls[1].summary, "DPI 3200");
+        // A burst while a call waits for its answer: the repeat adds nothing and only the newest
+        // of the rest follows, replacing the same notification.
+        for (const char* value : {"6400", "6400", "800", "1600"}) {
+            info.dpiValue = QString::fromLatin1(value);
+            pop.Show(info);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !pop.Notification().Busy(); }));
+        ASSERT_EQ(fake.calls.size(), 4u);
+        EXPECT_EQ(fake.calls[2].summary, "DPI 6400");
+        EXPECT_EQ(fake.calls[3].summary, "DPI 1600");
+        EXPECT_EQ(fake.calls[3].replaces, 41u);
     }
     QDBusConnection::disconnectFromBus(QStringLiteral("zor-test-service"));
     QDBusConnection::disconnectFromBus(QStringLiteral("zor-test-client"));
