@@ -2,6 +2,8 @@
 
 #include <QDBusConnectionInterface>
 #include <QMetaObject>
+#include <limits>
+#include <memory>
 
 #include "app/ZorMainWnd.h"
 #include "app/ZorMainWndNames.h"
@@ -10,6 +12,7 @@
 #include "control/AppProfiles.h"
 #include "control/ProfileView.h"
 #include "control/ServiceNames.h"
+#include "control/SettingsOperations.h"
 #include "device/DeviceMessages.h"
 
 namespace zor::app {
@@ -46,6 +49,53 @@ bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) 
     const auto ca = std::filesystem::weakly_canonical(a, ea);
     const auto cb = std::filesystem::weakly_canonical(b, eb);
     return !ea && !eb && ca == cb;
+}
+
+// A number of a changes map (any integer type a client sends) that fits an int.
+std::optional<long long> NumberOf(const QVariant& value) {
+    switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::UChar:
+            break;
+        default:
+            return std::nullopt;
+    }
+    bool ok = false;
+    const long long number = value.toLongLong(&ok);
+    if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<unsigned>::max())
+        return std::nullopt;
+    return number;
+}
+
+std::optional<int> IntOf(const QVariant& value) {
+    const auto number = NumberOf(value);
+    if (!number || *number > std::numeric_limits<int>::max()) return std::nullopt;
+    return static_cast<int>(*number);
+}
+
+std::optional<bool> BoolOf(const QVariant& value) {
+    if (value.typeId() != QMetaType::Bool) return std::nullopt;
+    return value.toBool();
+}
+
+// The slot of a key "<prefix>N" (N decimal), or nullopt.
+std::optional<int> SlotOf(const QString& key, QLatin1String prefix) {
+    if (!key.startsWith(prefix)) return std::nullopt;
+    const QString digits = key.mid(prefix.size());
+    if (digits.isEmpty() || digits.size() > 4) return std::nullopt;
+    for (const QChar c : digits)
+        if (!c.isDigit()) return std::nullopt;
+    return digits.toInt();
+}
+
+control::OpResult BadChange(const char* method, const QString& key, const char* takes) {
+    return control::OpResult::Refuse(std::string(method) + ": no change \"" + key.toStdString() +
+                                     "\"; it takes " + takes);
 }
 
 }  // namespace
@@ -230,11 +280,18 @@ void ControlService::Pump() {
 }
 
 void ControlService::RunSteps() {
-    while (m_current && m_current->next < m_current->steps.size()) {
+    while (m_current && (!m_deferred.empty() || m_current->next < m_current->steps.size())) {
         m_sent = false;
         m_window.Frames().Resume();
         m_stepping = true;
-        const control::OpResult outcome = m_current->steps[m_current->next++]();
+        control::OpResult outcome;
+        if (!m_deferred.empty()) {
+            const control::DeviceEdit edit = m_deferred.front();
+            m_deferred.pop_front();
+            outcome = m_sender.SendEdit(edit);
+        } else {
+            outcome = m_current->steps[m_current->next++]();
+        }
         m_stepping = false;
         const bool running = m_window.Scheduler().RunInProgress();
         m_reading = m_window.Scheduler().ReadInProgress();
@@ -263,6 +320,7 @@ void ControlService::OnRunEnded(const control::RunResult& result) {
 void ControlService::Finish(const control::OpResult& outcome) {
     Call call = std::move(*m_current);
     m_current.reset();
+    m_deferred.clear();
     m_awaiting = m_reading = false;
     const QStringList frames = ToStrings(m_window.Frames().Stop());
     if (outcome.Done()) {
@@ -283,8 +341,14 @@ void ControlService::Sender::BeforeEdit(int profile) {
 }
 
 control::OpResult ControlService::Sender::SendEdit(const control::DeviceEdit& edit) {
+    // One run per step: an operation's further edits (a DPI value and its colour, several power
+    // options) each go in a run of their own after it, as they do in-process.
+    if (m_service.m_sent) {
+        m_service.m_deferred.push_back(edit);
+        return {};
+    }
     // As a command-line edit: saved (and announced, which shows it on the pages) before it is
-    // sent; then it goes the way the window's own pages send it.
+    // sent; then it goes the way the window's own pages send it, handled before this returns.
     const ConfigResult saved = m_service.m_window.SaveAndAnnounce();
     if (!saved.ok) return control::OpResult::Refuse("the configuration was not saved: " + saved.error);
     m_service.m_sent = true;
@@ -318,29 +382,166 @@ void ControlService::SelectProfile(int profile, QString&, QStringList&) {
     Queue(std::move(call));
 }
 
-void ControlService::SetReportRate(int profile, int hz, QString&, QStringList&) {
-    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
-    if (profile < 0 || profile >= kConfigProfiles)
-        return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
-    auto option = std::make_shared<int>(-1);
+void ControlService::QueueEdit(int profile, Step check, Step edit, std::function<QString()> result) {
     Call call;
-    // As zorctl does it: the rate checked, the profile selected (a run when it changes), the rate set.
-    call.steps.push_back([this, profile, hz, option] {
-        const control::OpResult r = control::RateOptionOfHz(
-            m_window.Model().ModelName(), control::ConnectionOf(m_window.Stack()), hz, *option);
+    call.steps.push_back([this, profile, check = std::move(check)] {
+        const control::OpResult r = check();
         if (!r.Done() || profile == m_window.Model().Profile()) return r;
         const control::OpResult selected =
             control::SelectProfile(m_window.Model(), m_window.Scheduler(), m_sender, profile);
         m_window.RefreshPages();
         return selected;
     });
-    call.steps.push_back([this, profile, option] {
-        const control::OpResult r = control::SetReportRate(
-            m_window.Model(), control::ConnectionOf(m_window.Stack()), m_sender, profile, *option);
+    call.steps.push_back([this, edit = std::move(edit)] {
+        const control::OpResult r = edit();
+        m_window.RefreshPages();
+        return r;
+    });
+    call.result = std::move(result);
+    Queue(std::move(call));
+}
+
+void ControlService::SetReportRate(int profile, int hz, QString&, QStringList&) {
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
+    if (profile < 0 || profile >= kConfigProfiles)
+        return AnswerNow(control::OpResult::Refuse(Format("profile %d is not 0..2", profile)));
+    auto option = std::make_shared<int>(-1);
+    QueueEdit(
+        profile,
+        [this, hz, option] {
+            return control::RateOptionOfHz(m_window.Model().ModelName(),
+                                           control::ConnectionOf(m_window.Stack()), hz, *option);
+        },
+        [this, profile, option] {
+            return control::SetReportRate(m_window.Model(), control::ConnectionOf(m_window.Stack()), m_sender,
+                                          profile, *option);
+        });
+}
+
+void ControlService::SetDpiGear(int profile, int gear, const QVariantMap& changes, QString&, QStringList&) {
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
+    control::DpiGearEdit edit;
+    edit.gear = gear;
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        const QString& key = it.key();
+        const std::optional<int> number = IntOf(it.value());
+        const std::optional<long long> wide = NumberOf(it.value());
+        const std::optional<bool> flag = BoolOf(it.value());
+        if (key == QLatin1String("value") && number)
+            edit.value = *number;
+        else if (key == QLatin1String("colour") && wide && *wide >= 0)
+            edit.colour = static_cast<std::uint32_t>(*wide);
+        else if (key == QLatin1String("enabled") && flag)
+            edit.enabled = *flag;
+        else if (key == QLatin1String("current") && flag)
+            edit.current = *flag;
+        else
+            return AnswerNow(BadChange("SetDpiGear", key, "value (i), colour (u), enabled (b), current (b)"));
+    }
+    QueueEdit(
+        profile, [this, profile, edit] { return control::CheckDpiGear(m_window.Model(), profile, edit); },
+        [this, profile, edit] { return control::SetDpiGear(m_window.Model(), m_sender, profile, edit); });
+}
+
+void ControlService::SetPowerOptions(const QVariantMap& values, QString&, QStringList&) {
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
+    std::vector<std::pair<PowerKey, int>> options;
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        PowerKey key{};
+        if (const control::OpResult named = control::PowerKeyNamed(it.key().toStdString(), key);
+            !named.Done())
+            return AnswerNow(named);
+        const std::optional<int> value = IntOf(it.value());
+        if (!value) return AnswerNow(BadChange("SetPowerOptions", it.key(), "a number (i)"));
+        options.emplace_back(key, *value);
+    }
+    // Mouse-wide: no profile to select.
+    Call call;
+    call.steps.push_back([this, options] {
+        const control::OpResult r = control::SetPowerOptions(m_window.Model(), m_sender, options);
         m_window.RefreshPages();
         return r;
     });
     Queue(std::move(call));
+}
+
+void ControlService::SetFireValue(int profile, int value, QString&, QStringList&) {
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
+    QueueEdit(
+        profile, [profile, value] { return control::CheckFireValue(profile, value); },
+        [this, profile, value] { return control::SetFireValue(m_window.Model(), m_sender, profile, value); });
+}
+
+void ControlService::SetLighting(int profile, const QString& mode, const QVariantMap& changes, QString&,
+                                 QStringList&) {
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
+    auto edit = std::make_shared<LightingEdit>();
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        const QString& key = it.key();
+        const std::optional<int> number = IntOf(it.value());
+        const std::optional<long long> wide = NumberOf(it.value());
+        const std::optional<bool> flag = BoolOf(it.value());
+        if (const auto slot = SlotOf(key, QLatin1String("colour")); slot && wide && *wide >= 0) {
+            edit->colours.emplace_back(*slot, static_cast<std::uint32_t>(*wide));
+        } else if (const auto on = SlotOf(key, QLatin1String("enable")); on && flag) {
+            edit->enables.emplace_back(*on, *flag);
+        } else if (key == QLatin1String("brightness") && number) {
+            edit->brightness = *number;
+        } else if (key == QLatin1String("speed") && number) {
+            edit->speed = *number;
+        } else if (key == QLatin1String("direction") && it.value().typeId() == QMetaType::QString) {
+            edit->direction = control::LightDirectionOfText(it.value().toString().toStdString());
+            if (!edit->direction)
+                return AnswerNow(
+                    control::OpResult::Refuse("the direction is backward, positive, twoway or cover"));
+        } else {
+            return AnswerNow(BadChange("SetLighting", key,
+                                       "colourN (u), enableN (b), brightness (i), speed (i), direction (s)"));
+        }
+    }
+    auto name = std::make_shared<std::string>();
+    QueueEdit(
+        profile,
+        [this, profile, edit, name, text = mode.toStdString()] {
+            int number = -1;
+            if (control::OpResult r = control::LightingModeOfText(m_window.Model(), text, number, name.get());
+                !r.Done())
+                return r;
+            edit->mode = number;
+            return control::CheckLighting(m_window.Model(), profile, *edit);
+        },
+        [this, profile, edit] { return control::SetLighting(m_window.Model(), m_sender, profile, *edit); },
+        [edit, name] {
+            return QString::fromStdString(
+                nlohmann::json{{"mode", edit->mode.value_or(-1)}, {"name", *name}}.dump());
+        });
+}
+
+void ControlService::SetKey(int profile, const QString& button, const QString& function, QString&,
+                            QStringList&) {
+    if (const auto refused = NeedsDevice(true, true)) return AnswerNow(*refused);
+    int slot = -1;
+    if (const control::OpResult named = control::KeySlotOfText(button.toStdString(), slot); !named.Done())
+        return AnswerNow(named);
+    auto choice = std::make_shared<KeyChoice>();
+    QueueEdit(
+        profile,
+        [this, profile, slot, choice, text = function.toStdString()] {
+            control::ModelSession& model = m_window.Model();
+            const ParsedFunction parsed = ParseFunction(text, model.catalog, model.macros, model.keys);
+            if (!parsed.choice) return control::OpResult::Refuse(parsed.error);
+            *choice = *parsed.choice;
+            return control::CheckKey(model, control::KeyRulesOf(m_window.Stack(), model), profile, slot,
+                                     *choice);
+        },
+        [this, profile, slot, choice] {
+            control::ModelSession& model = m_window.Model();
+            return control::SetKey(model, m_sender, control::KeyRulesOf(m_window.Stack(), model), profile,
+                                   slot, *choice);
+        },
+        [this, profile, slot] {
+            return QString::fromStdString(control::DescribeKey(m_window.Model(), profile, slot).dump(4));
+        });
 }
 
 void ControlService::ResetToFactory(QString&, QStringList&) {

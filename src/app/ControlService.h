@@ -58,11 +58,25 @@ public slots:
     // it has one), frames every report the call sent ("> ") and read back ("< ").
     void SelectProfile(int profile, QString& result, QStringList& frames);
     void SetReportRate(int profile, int hz, QString& result, QStringList& frames);
+    // changes: "value" (i, of the DPI table), "colour" (u, 0xRRGGBB), "enabled" (b), "current" (b).
+    void SetDpiGear(int profile, int gear, const QVariantMap& changes, QString& result, QStringList& frames);
+    // values: Set.ini option names (any case) -> i.
+    void SetPowerOptions(const QVariantMap& values, QString& result, QStringList& frames);
+    void SetFireValue(int profile, int value, QString& result, QStringList& frames);
+    // mode: its number or the model's name; changes: "colourN" (u), "enableN" (b), "brightness"
+    // and "speed" (i), "direction" (s). result: {"mode": M, "name": "..."}.
+    void SetLighting(int profile, const QString& mode, const QVariantMap& changes, QString& result,
+                     QStringList& frames);
     void ResetToFactory(QString& result, QStringList& frames);
     void ImportConfiguration(const QString& modelFolder, const QString& file, QString& result,
                              QStringList& frames);
     void ExportConfiguration(const QString& modelFolder, const QString& file, QString& result,
                              QStringList& frames);
+    // button: a key index 0..19, wheel-up or wheel-down; function: the texts `zorctl set key`
+    // takes (a function's name, key:NAME, macro:NAME ...). result: the JSON `zorctl set key
+    // --json` prints.
+    void SetKey(int profile, const QString& button, const QString& function, QString& result,
+                QStringList& frames);
     void GetProfile(int profile, QString& result, QStringList& frames);
     // The mouse's status read now: JSON with device, connection, battery (the byte) and chip.
     void ReadStatus(QString& result, QStringList& frames);
@@ -90,6 +104,9 @@ private:
     };
     // The call queued and run once the device is free; the D-Bus answer is sent at its end.
     void Queue(Call call);
+    // An edit of profile queued as zorctl makes it in-process: check first; the profile made the
+    // window's (a run when it changes) only once the check has passed; then the edit.
+    void QueueEdit(int profile, Step check, Step edit, std::function<QString()> result = {});
     void Pump();
     void RunSteps();
     void OnRunEnded(const control::RunResult& result);
@@ -126,6 +143,7 @@ private:
     bool m_registered = false;
     std::deque<Call> m_queue;
     std::optional<Call> m_current;
+    std::deque<control::DeviceEdit> m_deferred;  // the current step's edits after its first run
     bool m_sent = false;      // the step in progress asked for a run
     bool m_stepping = false;  // a step is running
     bool m_awaiting = false;  // the current call waits for the end of its run or read

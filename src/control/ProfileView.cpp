@@ -15,6 +15,11 @@ std::string Hex(std::uint32_t colour) {
 
 }  // namespace
 
+nlohmann::json DescribeKey(const ModelSession& model, int profile, int slot) {
+    const doc::KeyAssignment& key = model.doc.keyTables[static_cast<std::size_t>(profile)].at(SlotName(slot));
+    return {{"profile", profile}, {"button", slot}, {"code", key.code}, {"text", key.text}};
+}
+
 nlohmann::json DescribeProfile(const ModelSession& model, int profile) {
     const MouseConfigDocument& doc = model.doc;
     const auto p = static_cast<std::size_t>(profile);

@@ -11,4 +11,8 @@ namespace zor::control {
 
 nlohmann::json DescribeProfile(const ModelSession& model, int profile);
 
+// One button of a profile as `zorctl set key --json` prints it and the program's SetKey answers:
+// {"profile", "button" (the slot), "code", "text"}.
+nlohmann::json DescribeKey(const ModelSession& model, int profile, int slot);
+
 }  // namespace zor::control

@@ -38,7 +38,11 @@ void Keep(OpResult& answer, OpResult sent) {
 
 }  // namespace
 
-OpResult SetDpiGear(ModelSession& model, EditSender& sender, int profile, const DpiGearEdit& edit) {
+namespace {
+
+// The profile's DPI settings with edit made, in adv; refused when a check fails.
+OpResult GearEdited(const ModelSession& model, int profile, const DpiGearEdit& edit,
+                    doc::MouseAdvSettings& adv) {
     if (!ValidProfile(profile)) return BadProfile(profile);
     const int gear = edit.gear;
     if (gear < 0 || gear >= model.doc.gearCount || gear >= kDpiGearCount)
@@ -49,7 +53,7 @@ OpResult SetDpiGear(ModelSession& model, EditSender& sender, int profile, const 
         return OpResult::Refuse(Format("%d DPI is not in this model's DPI table", *edit.value));
 
     // Every check passes on a copy before anything changes.
-    doc::MouseAdvSettings adv = model.doc.adv[static_cast<std::size_t>(profile)];
+    adv = model.doc.adv[static_cast<std::size_t>(profile)];
     adv.gears.resize(kDpiGearCount);
     auto& target = adv.gears[static_cast<std::size_t>(gear)];
     if (edit.enabled && !*edit.enabled && SetGearEnabled(adv, gear, false))
@@ -61,7 +65,32 @@ OpResult SetDpiGear(ModelSession& model, EditSender& sender, int profile, const 
     }
     if (edit.value) target.value = *edit.value;
     if (edit.colour) target.colour = *edit.colour & 0xFFFFFFu;
+    return {};
+}
 
+// The model's lighting rows and the modes offered, with edit tried on a copy of the document.
+OpResult LightingTried(const ModelSession& model, int profile, const LightingEdit& edit,
+                       LightingLayout& layout, OfferedModes& offered) {
+    if (!ValidProfile(profile)) return BadProfile(profile);
+    layout = LoadLightingLayout(model.ModelFolder());
+    if (!layout.error.empty()) return OpResult::Refuse("the model's lighting rows: " + layout.error);
+    offered = OfferedLightingModes(model.feature.ledModes, layout);
+    MouseConfigDocument trial = model.doc;
+    if (std::string refused = ApplyLightingEdit(trial, profile, edit, offered, layout); !refused.empty())
+        return OpResult::Refuse(std::move(refused));
+    return {};
+}
+
+}  // namespace
+
+OpResult CheckDpiGear(const ModelSession& model, int profile, const DpiGearEdit& edit) {
+    doc::MouseAdvSettings adv;
+    return GearEdited(model, profile, edit, adv);
+}
+
+OpResult SetDpiGear(ModelSession& model, EditSender& sender, int profile, const DpiGearEdit& edit) {
+    doc::MouseAdvSettings adv;
+    if (OpResult checked = GearEdited(model, profile, edit, adv); !checked.Done()) return checked;
     sender.BeforeEdit(profile);
     doc::MouseAdvSettings& stored = model.doc.adv[static_cast<std::size_t>(profile)];
     const doc::MouseAdvSettings before = stored;
@@ -79,10 +108,15 @@ OpResult SetDpiGear(ModelSession& model, EditSender& sender, int profile, const 
     return answer;
 }
 
-OpResult SetFireValue(ModelSession& model, EditSender& sender, int profile, int value) {
+OpResult CheckFireValue(int profile, int value) {
     if (!ValidProfile(profile)) return BadProfile(profile);
     if (value < kFireValueMin || value > kFireValueMax)
         return OpResult::Refuse(Format("fire value %d is not %d to %d", value, kFireValueMin, kFireValueMax));
+    return {};
+}
+
+OpResult SetFireValue(ModelSession& model, EditSender& sender, int profile, int value) {
+    if (OpResult checked = CheckFireValue(profile, value); !checked.Done()) return checked;
     sender.BeforeEdit(profile);
     model.doc.adv[static_cast<std::size_t>(profile)].firevalue = value;
     DeviceEdit edit;
@@ -92,14 +126,58 @@ OpResult SetFireValue(ModelSession& model, EditSender& sender, int profile, int 
     return sender.SendEdit(edit);
 }
 
-OpResult SetLighting(ModelSession& model, EditSender& sender, int profile, const LightingEdit& edit) {
-    if (!ValidProfile(profile)) return BadProfile(profile);
+OpResult CheckLighting(const ModelSession& model, int profile, const LightingEdit& edit) {
+    LightingLayout layout;
+    OfferedModes offered;
+    return LightingTried(model, profile, edit, layout, offered);
+}
+
+OpResult LightingModeOfText(const ModelSession& model, const std::string& text, int& mode,
+                            std::string* name) {
+    // The mode's name is the model's: read from its rows, which the lighting edit checks again.
     const LightingLayout layout = LoadLightingLayout(model.ModelFolder());
     if (!layout.error.empty()) return OpResult::Refuse("the model's lighting rows: " + layout.error);
-    const OfferedModes offered = OfferedLightingModes(model.feature.ledModes, layout);
-    MouseConfigDocument trial = model.doc;
-    if (std::string refused = ApplyLightingEdit(trial, profile, edit, offered, layout); !refused.empty())
-        return OpResult::Refuse(std::move(refused));
+    mode = LightingModeFromText(layout, text);
+    if (mode < 0) return OpResult::Refuse("lighting mode " + text + " is not offered by this model");
+    if (name != nullptr) *name = LightingModeName(layout, mode);
+    return {};
+}
+
+std::optional<int> LightDirectionOfText(const std::string& text) {
+    const auto& names = LightDirectionNames();
+    for (std::size_t d = 0; d < names.size(); ++d)
+        if (EqualsIgnoreCaseAscii(text, names[d])) return static_cast<int>(d);
+    return std::nullopt;
+}
+
+OpResult PowerKeyNamed(const std::string& name, PowerKey& key) {
+    const std::optional<PowerKey> named = PowerKeyByName(name);
+    if (named) {
+        key = *named;
+        return {};
+    }
+    return OpResult::Refuse("set power: no option \"" + name + "\"; names: " + PowerKeyNames());
+}
+
+std::string PowerKeyNames() {
+    std::string names;
+    for (const PowerKeyInfo& info : kPowerKeys) names += (names.empty() ? "" : ", ") + std::string(info.name);
+    return names;
+}
+
+OpResult PowerValuesGivenOnce(const std::vector<std::pair<PowerKey, int>>& values) {
+    std::set<PowerKey> given;
+    for (const auto& [key, value] : values)
+        if (!given.insert(key).second)
+            return OpResult::Refuse(Format("set power: %s is given twice", InfoOf(key).name));
+    return {};
+}
+
+OpResult SetLighting(ModelSession& model, EditSender& sender, int profile, const LightingEdit& edit) {
+    LightingLayout layout;
+    OfferedModes offered;
+    if (OpResult checked = LightingTried(model, profile, edit, layout, offered); !checked.Done())
+        return checked;
     sender.BeforeEdit(profile);
     ApplyLightingEdit(model.doc, profile, edit, offered, layout);
     return sender.Send(ApplyKind::Lighting, profile);
@@ -111,15 +189,15 @@ OpResult SetPowerOptions(ModelSession& model, EditSender& sender,
     // In the order of the keys, whatever the order given.
     std::stable_sort(values.begin(), values.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::set<PowerKey> given;
     for (const auto& [key, value] : values) {
-        const char* name = InfoOf(key).name;
         const PowerRange range = options.Ranges().Of(key);
         if (value < range.min || value > range.max)
-            return OpResult::Refuse(
-                Format("set power: %s takes %d to %d, not \"%d\"", name, range.min, range.max, value));
-        if (!given.insert(key).second) return OpResult::Refuse(Format("set power: %s is given twice", name));
+            return OpResult::Refuse(Format("set power: %s takes %d to %d, not \"%d\"", InfoOf(key).name,
+                                           range.min, range.max, value));
     }
+    if (OpResult once = PowerValuesGivenOnce(values); !once.Done()) return once;
+    std::set<PowerKey> given;
+    for (const auto& [key, value] : values) given.insert(key);
     if (std::string problem = SetIniProblem(options.Path()); !problem.empty())
         return OpResult::Refuse(std::move(problem));
     PowerValues next = options.Load();
@@ -187,19 +265,50 @@ std::string KeyStatusText(AssignStatus status, int slot) {
     return {};
 }
 
-OpResult SetKey(ModelSession& model, EditSender& sender, const KeyRules& rules, int profile, int slot,
-                const KeyChoice& choice, AssignStatus* status) {
+namespace {
+
+// The rules checked on a copy: refused input changes no file and sends nothing.
+OpResult KeyTried(const ModelSession& model, const KeyRules& rules, int profile, int slot,
+                  const KeyChoice& choice, AssignStatus* status) {
     if (status != nullptr) *status = AssignStatus::BadSlot;
     if (!ValidProfile(profile)) return BadProfile(profile);
-    // The rules are checked on a copy first: refused input changes no file and sends nothing.
-    {
-        MouseConfigDocument trial = model.doc;
-        MacroStore trialMacros = model.macros;
-        KeyAssignContext check{trial, trialMacros, model.catalog, model.keys, rules};
-        const AssignStatus checked = AssignKey(check, profile, slot, choice);
-        if (status != nullptr) *status = checked;
-        if (checked != AssignStatus::Assigned) return OpResult::Refuse(KeyStatusText(checked, slot));
+    MouseConfigDocument trial = model.doc;
+    MacroStore trialMacros = model.macros;
+    KeyAssignContext check{trial, trialMacros, model.catalog, model.keys, rules};
+    const AssignStatus checked = AssignKey(check, profile, slot, choice);
+    if (status != nullptr) *status = checked;
+    if (checked != AssignStatus::Assigned) return OpResult::Refuse(KeyStatusText(checked, slot));
+    return {};
+}
+
+}  // namespace
+
+OpResult CheckKey(const ModelSession& model, const KeyRules& rules, int profile, int slot,
+                  const KeyChoice& choice) {
+    return KeyTried(model, rules, profile, slot, choice, nullptr);
+}
+
+OpResult KeySlotOfText(const std::string& text, int& slot) {
+    slot = -1;
+    if (text == "wheel-up") {
+        slot = kWheelUpSlot;
+    } else if (text == "wheel-down") {
+        slot = kWheelDownSlot;
+    } else if (!text.empty() && text.size() <= 2 &&
+               text.find_first_not_of("0123456789") == std::string::npos) {
+        const int index = ParseLeadingInt(text);
+        if (index < kKeySlots) slot = index;
     }
+    if (slot < 0)
+        return OpResult::Refuse("BUTTON is a key index 0 to 19, wheel-up or wheel-down, not \"" + text +
+                                "\"");
+    return {};
+}
+
+OpResult SetKey(ModelSession& model, EditSender& sender, const KeyRules& rules, int profile, int slot,
+                const KeyChoice& choice, AssignStatus* status) {
+    if (OpResult checked = KeyTried(model, rules, profile, slot, choice, status); !checked.Done())
+        return checked;
     sender.BeforeEdit(profile);
     KeyAssignContext assign{model.doc, model.macros, model.catalog, model.keys, rules};
     AssignKey(assign, profile, slot, choice);

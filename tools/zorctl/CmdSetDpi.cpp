@@ -58,6 +58,14 @@ int RunSetDpi(CommandContext& ctx) {
     if (gear < 0) return Fail(ctx, "set dpi needs --gear N");
     if (value < 0 && !setColour && !enable && !disable && !current)
         return Fail(ctx, "set dpi: nothing to change (--value, --colour, --enable, --disable or --current)");
+    const std::string done = Format("gear %d of profile %d set", gear, profile);
+    ServiceChanges changes;
+    if (value >= 0) changes["value"] = value;
+    if (setColour) changes["colour"] = colour;
+    if (enable || disable) changes["enabled"] = enable;
+    if (current) changes["current"] = true;
+    if (const auto answer = CallProgram(ctx, "SetDpiGear", {profile, gear, changes}))
+        return Answered(ctx, *answer, done);
 
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
@@ -70,7 +78,7 @@ int RunSetDpi(CommandContext& ctx) {
     edit.current = current;
     const control::OpResult set = control::SetDpiGear(session.Model(), session, profile, edit);
     if (!set.Done()) return Fail(ctx, set.reason);
-    ctx.out << Format("gear %d of profile %d set", gear, profile) << '\n';
+    ctx.out << done << '\n';
     return 0;
 }
 
@@ -113,13 +121,16 @@ int RunSetFire(CommandContext& ctx) {
     if (args.size() != 1 || !ParseNumber(args[0], value))
         return Fail(ctx, Format("set fire takes the fire value, %d to %d", control::kFireValueMin,
                                 control::kFireValueMax));
+    const std::string done = Format("fire value of profile %d set to %d", profile, value);
+    if (const auto answer = CallProgram(ctx, "SetFireValue", {profile, value}))
+        return Answered(ctx, *answer, done);
 
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
     const control::OpResult set = control::SetFireValue(session.Model(), session, profile, value);
     if (!set.Done()) return Fail(ctx, set.reason);
-    ctx.out << Format("fire value of profile %d set to %d", profile, value) << '\n';
+    ctx.out << done << '\n';
     return 0;
 }
 

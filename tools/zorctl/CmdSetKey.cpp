@@ -6,11 +6,13 @@
 #include <ostream>
 
 #include "Command.h"
+#include "ServiceClient.h"
 #include "Session.h"
 #include "SetTarget.h"
 #include "common/Text.h"
 #include "config/KeyFunctionCatalog.h"
 #include "config/MouseConfig.h"
+#include "control/ProfileView.h"
 #include "control/SettingsOperations.h"
 #include "macro/MacVkAndText.h"
 #include "macro/MacroStore.h"
@@ -21,15 +23,6 @@ namespace {
 
 constexpr const char* kUsage = "set key --profile P BUTTON FUNCTION";
 
-int ParseButton(const std::string& text) {
-    if (text == "wheel-up") return kWheelUpSlot;
-    if (text == "wheel-down") return kWheelDownSlot;
-    if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
-        return -1;
-    const int slot = ParseLeadingInt(text);
-    return slot < kKeySlots ? slot : -1;
-}
-
 int RunSetKey(CommandContext& ctx) {
     auto args = ctx.options.args;
     const int profile = ProfileOption(ctx, args);
@@ -37,10 +30,27 @@ int RunSetKey(CommandContext& ctx) {
     if (profile < 0) return Fail(ctx, "set key needs --profile P");
     if (args.size() != 2) return Fail(ctx, std::string("usage: zorctl ") + kUsage);
     const std::vector<std::string>& positional = args;
-    const int slot = ParseButton(positional[0]);
-    if (slot < 0)
-        return Fail(ctx,
-                    "BUTTON is a key index 0 to 19, wheel-up or wheel-down, not \"" + positional[0] + "\"");
+    int slot = -1;
+    if (const control::OpResult named = control::KeySlotOfText(positional[0], slot); !named.Done())
+        return Fail(ctx, named.reason);
+    // The button as it is set, as --json prints it or in a line.
+    const auto done = [&](const nlohmann::json& key) {
+        if (ctx.options.json) {
+            ctx.out << key.dump(4) << '\n';
+        } else {
+            ctx.out << "button " << positional[0] << " of profile " << profile << " set to "
+                    << key["text"].get<std::string>() << " (code " << key["code"].get<int>() << ")\n";
+        }
+        return 0;
+    };
+    if (const auto answer = CallProgram(ctx, "SetKey", {profile, positional[0], positional[1]})) {
+        if (const int failed = Answered(ctx, *answer); failed != 0) return failed;
+        const auto key = nlohmann::json::parse(answer->text, nullptr, false);
+        if (!key.is_object() || !key.value("text", nlohmann::json()).is_string() ||
+            !key.value("code", nlohmann::json()).is_number_integer())
+            return Fail(ctx, "the running program answered no button");
+        return done(key);
+    }
 
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
@@ -53,19 +63,7 @@ int RunSetKey(CommandContext& ctx) {
                                                   profile, slot, *parsed.choice);
     if (!set.Done()) return Fail(ctx, set.reason);
 
-    const doc::KeyAssignment& key = model.doc.keyTables[static_cast<std::size_t>(profile)].at(SlotName(slot));
-    if (ctx.options.json) {
-        ctx.out << nlohmann::json{{"profile", profile},
-                                  {"button", slot},
-                                  {"code", key.code},
-                                  {"text", key.text}}
-                       .dump(4)
-                << '\n';
-    } else {
-        ctx.out << "button " << positional[0] << " of profile " << profile << " set to " << key.text
-                << " (code " << key.code << ")\n";
-    }
-    return 0;
+    return done(control::DescribeKey(model, profile, slot));
 }
 
 const SetTargetRegistration kSetKey("key", "key --profile P BUTTON FUNCTION", RunSetKey);

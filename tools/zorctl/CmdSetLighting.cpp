@@ -3,6 +3,9 @@
 #include <ostream>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
+#include "ServiceClient.h"
 #include "Session.h"
 #include "SetTarget.h"
 #include "common/Text.h"
@@ -50,10 +53,7 @@ int RunSetLighting(CommandContext& ctx) {
             if (!Number(args[++i], value)) return Fail(ctx, arg + " takes a number");
             (arg == "--brightness" ? edit.brightness : edit.speed) = value;
         } else if (arg == "--direction") {
-            const std::string& value = args[++i];
-            const auto& names = LightDirectionNames();
-            for (std::size_t d = 0; d < names.size(); ++d)
-                if (EqualsIgnoreCaseAscii(value, names[d])) edit.direction = static_cast<int>(d);
+            edit.direction = control::LightDirectionOfText(args[++i]);
             if (!edit.direction) return Fail(ctx, "--direction takes backward, positive, twoway or cover");
         } else if (!arg.empty() && arg[0] != '-' && modeText.empty()) {
             modeText = arg;
@@ -62,22 +62,40 @@ int RunSetLighting(CommandContext& ctx) {
         }
     }
     if (modeText.empty()) return Fail(ctx, "set lighting needs the MODE (its number or name)");
+    const auto done = [&](const std::string& name, int mode) {
+        ctx.out << "lighting of profile " << profile << " set: " << name << " (mode " << mode << ")\n";
+        return 0;
+    };
+
+    ServiceChanges changes;
+    for (const auto& [slot, colour] : edit.colours) changes["colour" + std::to_string(slot)] = colour;
+    for (const auto& [slot, on] : edit.enables) changes["enable" + std::to_string(slot)] = on;
+    if (edit.brightness) changes["brightness"] = *edit.brightness;
+    if (edit.speed) changes["speed"] = *edit.speed;
+    if (edit.direction)
+        changes["direction"] = std::string(LightDirectionNames()[static_cast<std::size_t>(*edit.direction)]);
+    if (const auto answer = CallProgram(ctx, "SetLighting", {profile, modeText, changes})) {
+        if (const int failed = Answered(ctx, *answer); failed != 0) return failed;
+        // The answer names the mode set: {"mode": M, "name": "..."}.
+        const auto set = nlohmann::json::parse(answer->text, nullptr, false);
+        if (!set.is_object() || !set.value("mode", nlohmann::json()).is_number_integer() ||
+            !set.value("name", nlohmann::json()).is_string())
+            return Fail(ctx, "the running program answered no lighting mode");
+        return done(set["name"].get<std::string>(), set["mode"].get<int>());
+    }
 
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
-
-    // The mode's name is the model's: read from its rows, which the operation checks again.
-    const LightingLayout layout = LoadLightingLayout(session.Model().ModelFolder());
-    if (!layout.error.empty()) return Fail(ctx, "the model's lighting rows: " + layout.error);
-    const int mode = LightingModeFromText(layout, modeText);
-    if (mode < 0) return Fail(ctx, "lighting mode " + modeText + " is not offered by this model");
+    int mode = -1;
+    std::string name;
+    if (const control::OpResult r = control::LightingModeOfText(session.Model(), modeText, mode, &name);
+        !r.Done())
+        return Fail(ctx, r.reason);
     edit.mode = mode;
     const control::OpResult set = control::SetLighting(session.Model(), session, profile, edit);
     if (!set.Done()) return Fail(ctx, set.reason);
-    ctx.out << "lighting of profile " << profile << " set: " << LightingModeName(layout, mode) << " (mode "
-            << mode << ")\n";
-    return 0;
+    return done(name, mode);
 }
 
 const SetTargetRegistration kSetLighting("lighting",

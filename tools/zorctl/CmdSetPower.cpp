@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "ServiceClient.h"
 #include "Session.h"
 #include "SetTarget.h"
 #include "common/Text.h"
@@ -20,38 +21,45 @@ bool ParseValue(const std::string& text, int& out) {
     return true;
 }
 
-std::string KeyNames() {
-    std::string names;
-    for (const PowerKeyInfo& info : kPowerKeys) names += (names.empty() ? "" : ", ") + std::string(info.name);
-    return names;
-}
-
 int RunSetPower(CommandContext& ctx) {
     const auto& args = ctx.options.args;
-    if (args.empty()) return Fail(ctx, "set power needs NAME=VALUE pairs; names: " + KeyNames());
+    if (args.empty())
+        return Fail(ctx, "set power needs NAME=VALUE pairs; names: " + control::PowerKeyNames());
     std::vector<std::pair<PowerKey, int>> values;
     for (const std::string& pair : args) {
         const std::size_t eq = pair.find('=');
         if (eq == std::string::npos) return Fail(ctx, "set power: \"" + pair + "\" is not NAME=VALUE");
-        const std::optional<PowerKey> key = PowerKeyByName(pair.substr(0, eq));
-        if (!key)
-            return Fail(ctx, "set power: no option \"" + pair.substr(0, eq) + "\"; names: " + KeyNames());
+        PowerKey key{};
+        if (const control::OpResult named = control::PowerKeyNamed(pair.substr(0, eq), key); !named.Done())
+            return Fail(ctx, named.reason);
         int value = 0;
         if (!ParseValue(pair.substr(eq + 1), value)) {
-            const PowerRange range = PowerRanges{}.Of(*key);
-            return Fail(ctx, Format("set power: %s takes %d to %d, not \"%s\"", InfoOf(*key).name, range.min,
+            const PowerRange range = PowerRanges{}.Of(key);
+            return Fail(ctx, Format("set power: %s takes %d to %d, not \"%s\"", InfoOf(key).name, range.min,
                                     range.max, pair.substr(eq + 1)));
         }
-        values.emplace_back(*key, value);
+        values.emplace_back(key, value);
     }
+    std::string done;
+    {
+        auto sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        for (const auto& [key, value] : sorted)
+            done += (done.empty() ? "" : "\n") + Format("%s=%d", InfoOf(key).name, value);
+    }
+    // The program takes the values by name, each once.
+    if (const control::OpResult once = control::PowerValuesGivenOnce(values); !once.Done())
+        return Fail(ctx, once.reason);
+    ServiceChanges named;
+    for (const auto& [key, value] : values) named[InfoOf(key).name] = value;
+    if (const auto answer = CallProgram(ctx, "SetPowerOptions", {named})) return Answered(ctx, *answer, done);
 
     control::CommandSession session(SessionOptions(ctx.options, ctx.err));
     std::string error;
     if (!session.LoadModel(error)) return Fail(ctx, error);
     const control::OpResult set = control::SetPowerOptions(session.Model(), session, values);
     if (!set.Done()) return Fail(ctx, set.reason);
-    std::sort(values.begin(), values.end());
-    for (const auto& [key, value] : values) ctx.out << InfoOf(key).name << '=' << value << '\n';
+    ctx.out << done << '\n';
     return 0;
 }
 

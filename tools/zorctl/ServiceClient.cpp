@@ -16,6 +16,7 @@
 #include <memory>
 #include <ostream>
 #include <thread>
+#include <type_traits>
 
 #include "control/ServiceNames.h"
 
@@ -213,10 +214,27 @@ std::optional<ServiceAnswer> CallProgram(CommandContext& ctx, const std::string&
         QLatin1String(control::kServiceName), QLatin1String(control::kServicePath),
         QLatin1String(control::kServiceInterface), QString::fromStdString(method));
     for (const ServiceArg& arg : args) {
-        if (const int* number = std::get_if<int>(&arg))
+        if (const int* number = std::get_if<int>(&arg)) {
             call << *number;
-        else
-            call << QString::fromStdString(std::get<std::string>(arg));
+        } else if (const auto* text = std::get_if<std::string>(&arg)) {
+            call << QString::fromStdString(*text);
+        } else if (const auto* changes = std::get_if<ServiceChanges>(&arg)) {
+            QVariantMap map;
+            for (const auto& [name, value] : *changes)
+                map.insert(QString::fromStdString(name), std::visit(
+                                                             [](const auto& v) -> QVariant {
+                                                                 using T = std::decay_t<decltype(v)>;
+                                                                 if constexpr (std::is_same_v<T, std::string>)
+                                                                     return QString::fromStdString(v);
+                                                                 else
+                                                                     return QVariant::fromValue(v);
+                                                             },
+                                                             value));
+            call << map;
+        } else {
+            const auto& numbers = std::get<std::vector<int>>(arg);
+            call << QVariant::fromValue(QList<int>(numbers.begin(), numbers.end()));
+        }
     }
     const QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeoutMs);
     ServiceAnswer answer;

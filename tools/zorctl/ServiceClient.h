@@ -6,7 +6,9 @@
 // works in-process as before. This is the one place that decides which way a command goes.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <variant>
@@ -16,7 +18,11 @@
 
 namespace zor::ctl {
 
-using ServiceArg = std::variant<int, std::string>;
+// A value of a named-changes argument (a{sv}): i, u, b or s on the bus.
+using ServiceValue = std::variant<int, std::uint32_t, bool, std::string>;
+using ServiceChanges = std::map<std::string, ServiceValue>;
+// An argument: i, s, a{sv} or ai.
+using ServiceArg = std::variant<int, std::string, ServiceChanges, std::vector<int>>;
 
 struct ServiceAnswer {
     bool ok = true;

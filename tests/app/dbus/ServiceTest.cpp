@@ -15,6 +15,8 @@
 #include "config/MouseConfig.h"
 #include "control/ServiceNames.h"
 #include "device/DeviceMessages.h"
+#include "settings/LightingRules.h"
+#include "settings/PowerOptions.h"
 #include "support/UserInput.h"
 
 namespace zor::app::test {
@@ -89,6 +91,10 @@ std::string InterfaceElement(const std::string& xml, const std::string& name) {
         if (start != std::string::npos) element += line.substr(start) + '\n';
     }
     return element;
+}
+
+QString TextOf(const ui::CEditUI* edit) {
+    return edit != nullptr ? edit->GetText() : QStringLiteral("(no such box)");
 }
 
 int StoredUsbRate(const std::filesystem::path& modelFolder) {
@@ -175,6 +181,129 @@ TEST_F(MainWindowTest, ZorctlWorksThroughTheRunningProgramAsItWouldInProcessAndA
     ASSERT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("btn_Mouse_Apply")));
     ASSERT_TRUE(WaitApply());
     EXPECT_EQ(StoredUsbRate(modelFolder), 2);
+
+    // A DPI gear, a power option and a lighting colour go through the program the same way:
+    // the window's document, its page and the file show each at once, with the in-process frames;
+    // the last edits another profile, which the program selects first, as zorctl does in-process.
+    const int gear = 3;
+    ASSERT_GT(window->Document().gearCount, gear);
+    const auto& labels = window->Dpi().Table().Labels();
+    const int dpi = std::prev(labels.end())->first == window->Document().adv[0].gears[gear].value
+                        ? labels.begin()->first
+                        : std::prev(labels.end())->first;
+    const int mode = CurrentLightingMode(window->Document(), 1);
+    ASSERT_GE(mode, 0);
+    const auto stored = [&] {
+        MouseConfigDocument document;
+        EXPECT_TRUE(document.Load(modelFolder).ok);
+        return document;
+    };
+    struct Edit {
+        const char* page;  // the navigation option of the page that shows the edit
+        QStringList args;
+        std::string out;
+        std::function<void()> shown;  // by the document, the page and the file
+    };
+    const std::vector<Edit> edits = {
+        {"opt_nav_dpi",
+         {QStringLiteral("set"), QStringLiteral("dpi"), QStringLiteral("--profile"), QStringLiteral("0"),
+          QStringLiteral("--gear"), QString::number(gear), QStringLiteral("--value"), QString::number(dpi)},
+         Format("gear %d of profile 0 set\n", gear),
+         [&] {
+             EXPECT_EQ(window->Document().adv[0].gears[gear].value, dpi);
+             EXPECT_EQ(TextOf(Find<ui::CEditUI>(Format("MouseAdv_Edit%d", gear).c_str())),
+                       QString::number(dpi));
+             EXPECT_EQ(stored().adv[0].gears[gear].value, dpi);
+         }},
+        // Three single writes, each in a run of its own.
+        {"opt_nav_power",
+         {QStringLiteral("set"), QStringLiteral("power"), QStringLiteral("LODHeight=1"),
+          QStringLiteral("PDTime=20"), QStringLiteral("SleepTime=7")},
+         "SleepTime=7\nPDTime=20\nLODHeight=1\n",
+         [&] {
+             const PowerValues values = PowerOptions(folder / "res/Set.ini").Load();
+             EXPECT_EQ(values.Get(PowerKey::SleepTime), 7);
+             EXPECT_EQ(values.Get(PowerKey::PDTime), 20);
+             EXPECT_EQ(values.Get(PowerKey::LODHeight), 1);
+             EXPECT_EQ(TextOf(Find<ui::CEditUI>("Edit_Sleep_Time")), QStringLiteral("7"));
+         }},
+        {"opt_nav_light",
+         {QStringLiteral("set"), QStringLiteral("lighting"), QStringLiteral("--profile"), QStringLiteral("1"),
+          QString::number(mode), QStringLiteral("--colour"), QStringLiteral("0=FF8000")},
+         "",
+         [&] {
+             const auto colour = [&](const MouseConfigDocument& d) {
+                 return d.led[1][static_cast<std::size_t>(mode)].colours[0].colour;
+             };
+             EXPECT_EQ(window->PagesProfile(), 1);
+             EXPECT_EQ(colour(window->Document()), 0xFF8000u);
+             const auto* button = Find<ui::CControlUI>("btn_MouseLed_ColVal0");
+             ASSERT_NE(button, nullptr);
+             EXPECT_EQ(button->GetBkColor().rgb() & 0xFFFFFFu, 0xFF8000u);
+             EXPECT_EQ(colour(stored()), 0xFF8000u);
+         }},
+        // A button, answered as --json prints it.
+        {"opt_nav_keys",
+         {QStringLiteral("--json"), QStringLiteral("set"), QStringLiteral("key"), QStringLiteral("--profile"),
+          QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("volume up")},
+         "",
+         [&] {
+             const auto key = [](const MouseConfigDocument& d) { return d.keyTables[1].at(SlotName(3)); };
+             EXPECT_EQ(key(window->Document()).text, "Vol+");
+             EXPECT_EQ(key(stored()).code, key(window->Document()).code);
+             // The page has a picture layout and a list; one of them shows.
+             QStringList shown;
+             for (const char* name : {"btn_MouseKey_Click3", "btn_MouseKey2_Click3"})
+                 if (const ui::CControlUI* button = Find<ui::CControlUI>(name)) shown << button->GetText();
+             EXPECT_TRUE(shown.contains(QStringLiteral("Vol+")))
+                 << shown.join(QLatin1Char('|')).toStdString();
+         }},
+    };
+    // What was sent; the replies tell the state of each mouse (they are two).
+    const auto sentOnly = [](std::vector<std::string> lines) {
+        std::erase_if(lines, [](const std::string& line) { return line[0] != '>'; });
+        return lines;
+    };
+    for (const Edit& edit : edits) {
+        SCOPED_TRACE(edit.args.join(QLatin1Char(' ')).toStdString());
+        ASSERT_TRUE(zor::test::ClickControl(Find<ui::COptionUI>(edit.page)));
+        const QStringList args = QStringList{QStringLiteral("--trace")} + edit.args;
+        const ZorctlRun through = Zorctl(folder, program + args);
+        const ZorctlRun inProcess = Zorctl(twin, alone + args);
+        ASSERT_EQ(through.code, 0) << through.err;
+        ASSERT_EQ(inProcess.code, 0) << inProcess.err;
+        EXPECT_EQ(through.out, inProcess.out);
+        if (!edit.out.empty()) {
+            EXPECT_EQ(through.out, edit.out);
+        }
+        const std::vector<std::string> sent = sentOnly(TraceFrames(through.err)),
+                                       sentAlone = sentOnly(TraceFrames(inProcess.err));
+        ASSERT_FALSE(sent.empty());
+        ASSERT_GE(sentAlone.size(), sent.size());
+        EXPECT_EQ(sent, std::vector<std::string>(sentAlone.end() - static_cast<long>(sent.size()),
+                                                 sentAlone.end()));
+        edit.shown();
+    }
+    // A refused edit: the in-process line and exit code; nothing changed, no profile selected.
+    const QStringList badDpi = {
+        QStringLiteral("set"),    QStringLiteral("dpi"), QStringLiteral("--profile"), QStringLiteral("0"),
+        QStringLiteral("--gear"), QString::number(gear), QStringLiteral("--value"),   QStringLiteral("1234")};
+    const std::string file = zor::test::ReadFile(MouseConfigPath(modelFolder));
+    Mouse().ClearFrames();
+    const ZorctlRun refusedDpi = Zorctl(folder, program + badDpi);
+    EXPECT_EQ(refusedDpi.code, 1);
+    EXPECT_EQ(refusedDpi.err, "zorctl: 1234 DPI is not in this model's DPI table\n");
+    EXPECT_EQ(refusedDpi.err, Zorctl(twin, alone + badDpi).err);
+    EXPECT_EQ(window->PagesProfile(), 1);
+    EXPECT_TRUE(Mouse().Frames().empty());
+    EXPECT_EQ(zor::test::ReadFile(MouseConfigPath(modelFolder)), file);
+    // The window's Apply keeps them all.
+    WaitApply(0);
+    ASSERT_TRUE(zor::test::ClickControl(Find<ui::CButtonUI>("btn_Mouse_Apply")));
+    ASSERT_TRUE(WaitApply());
+    EXPECT_EQ(stored().adv[0].gears[gear].value, dpi);
+    EXPECT_EQ(stored().led[1][static_cast<std::size_t>(mode)].colours[0].colour, 0xFF8000u);
+    EXPECT_EQ(PowerOptions(folder / "res/Set.ini").Load().Get(PowerKey::SleepTime), 7);
 
     // A profile chosen through the program is the window's and is announced on the bus.
     const ZorctlRun profile =
