@@ -18,26 +18,6 @@
 namespace zor::app {
 namespace {
 
-// The names `zorctl watch` prints for the mouse's own reports.
-const char* DeviceEventName(unsigned message) {
-    switch (message) {
-        case kMsgDeviceDpiChanged:
-            return "dpi";
-        case kMsgDeviceProfileChanged:
-            return "profile";
-        case kMsgDeviceLightChanged:
-            return "lighting";
-        case kMsgDeviceRateChanged:
-            return "report-rate";
-        case kMsgDeviceStageSwitch:
-            return "dpi-popup";
-        case kMsgBleEvent:
-            return "ble";
-        default:
-            return nullptr;
-    }
-}
-
 QStringList ToStrings(const std::vector<std::string>& lines) {
     QStringList list;
     for (const std::string& line : lines) list << QString::fromStdString(line);

@@ -14,4 +14,25 @@ inline constexpr unsigned kMsgReadDeviceState = 2053;       // send: 1 = connect
 inline constexpr unsigned kMsgBleEvent = 2065;              // post: lParam = event code, payload = text
 inline constexpr unsigned kMsgDeviceStageSwitch = 2069;     // post: 0, device
 
+// The name a report of the mouse's own is known by where it is shown outside the window
+// (`zorctl watch`, the service's DeviceEvent signal), or null for a message that is none.
+constexpr const char* DeviceEventName(unsigned message) {
+    switch (message) {
+        case kMsgDeviceDpiChanged:
+            return "dpi";
+        case kMsgDeviceProfileChanged:
+            return "profile";
+        case kMsgDeviceLightChanged:
+            return "lighting";
+        case kMsgDeviceRateChanged:
+            return "report-rate";
+        case kMsgDeviceStageSwitch:
+            return "dpi-popup";
+        case kMsgBleEvent:
+            return "ble";
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace zor

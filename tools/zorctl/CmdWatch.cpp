@@ -51,24 +51,8 @@ constexpr auto kQuietPeriod = 100ms * kCheckerSlowdown;
 constexpr auto kSettleLimit = 2s * kCheckerSlowdown;
 
 const char* MessageName(unsigned message) {
-    switch (message) {
-        case kMsgDeviceDpiChanged:
-            return "dpi";
-        case kMsgDeviceProfileChanged:
-            return "profile";
-        case kMsgDeviceLightChanged:
-            return "lighting";
-        case kMsgDeviceRateChanged:
-            return "report-rate";
-        case kMsgReadDeviceState:
-            return "device-state";
-        case kMsgBleEvent:
-            return "ble";
-        case kMsgDeviceStageSwitch:
-            return "dpi-popup";
-        default:
-            return "message";
-    }
+    if (const char* name = DeviceEventName(message)) return name;
+    return message == kMsgReadDeviceState ? "device-state" : "message";
 }
 
 // One message as watch prints it.
