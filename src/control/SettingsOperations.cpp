@@ -305,6 +305,17 @@ OpResult KeySlotOfText(const std::string& text, int& slot) {
     return {};
 }
 
+namespace {
+// The write of one key of a profile.
+DeviceEdit KeyEdit(int profile, int slot) {
+    DeviceEdit edit;
+    edit.kind = ApplyKindOfSlot(slot);
+    edit.profile = profile;
+    edit.key = slot;
+    return edit;
+}
+}  // namespace
+
 OpResult SetKey(ModelSession& model, EditSender& sender, const KeyRules& rules, int profile, int slot,
                 const KeyChoice& choice, AssignStatus* status) {
     if (OpResult checked = KeyTried(model, rules, profile, slot, choice, status); !checked.Done())
@@ -312,11 +323,7 @@ OpResult SetKey(ModelSession& model, EditSender& sender, const KeyRules& rules, 
     sender.BeforeEdit(profile);
     KeyAssignContext assign{model.doc, model.macros, model.catalog, model.keys, rules};
     AssignKey(assign, profile, slot, choice);
-    DeviceEdit edit;
-    edit.kind = ApplyKindOfSlot(slot);
-    edit.profile = profile;
-    edit.key = slot;
-    return sender.SendEdit(edit);
+    return sender.SendEdit(KeyEdit(profile, slot));
 }
 
 OpResult RestoreKeyAssignment(ModelSession& model, EditSender& sender, int profile, int slot,
@@ -326,11 +333,7 @@ OpResult RestoreKeyAssignment(ModelSession& model, EditSender& sender, int profi
     sender.BeforeEdit(profile);
     KeyAssignContext assign{model.doc, model.macros, model.catalog, model.keys, {}};
     RestoreKey(assign, profile, slot, previous);
-    DeviceEdit edit;
-    edit.kind = ApplyKindOfSlot(slot);
-    edit.profile = profile;
-    edit.key = slot;
-    return sender.SendEdit(edit);
+    return sender.SendEdit(KeyEdit(profile, slot));
 }
 
 }  // namespace zor::control

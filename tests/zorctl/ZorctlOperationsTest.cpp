@@ -42,6 +42,25 @@ void EditConfig(const ZorctlHome& home, const std::function<void(nlohmann::json&
     zor::test::WriteFile(home / kConfig, document.dump(4));
 }
 
+// An in-process session on the virtual mouse of a program folder, as a zorctl command opens it
+// (its pauses recorded, not slept).
+class VirtualSession {
+public:
+    explicit VirtualSession(const std::filesystem::path& folder) : session(Options(folder, sleeper)) {}
+    zor::RecordingSleeper sleeper;
+    zor::control::CommandSession session;
+
+private:
+    static zor::control::CommandSessionOptions Options(const std::filesystem::path& folder,
+                                                       zor::RecordingSleeper& pauses) {
+        zor::control::CommandSessionOptions options;
+        options.programFolder = folder;
+        options.virtualMouse = true;
+        options.sleeper = &pauses;
+        return options;
+    }
+};
+
 }  // namespace
 
 TEST(ZorctlOperations, ApplySendsAStoredReportRateBeyondTheModelsMapAsItsHighestRate) {
@@ -101,12 +120,8 @@ TEST(ZorctlOperations, TheFactoryResetOfTheWindowAndOfBothZorctlCommandsLeavesTh
 
     // The window's "Reset": the scheduler's factory reset, then the forced synchronisation.
     {
-        zor::RecordingSleeper sleeper;
-        zor::control::CommandSessionOptions options;
-        options.programFolder = window.home();
-        options.virtualMouse = true;
-        options.sleeper = &sleeper;
-        zor::control::CommandSession session(options);
+        VirtualSession opened(window.home());
+        zor::control::CommandSession& session = opened.session;
         std::string error;
         ASSERT_TRUE(session.LoadModel(error)) << error;
         ASSERT_TRUE(session.Scheduler().FactoryReset().ok);
@@ -193,12 +208,8 @@ TEST(ZorctlOperations, ADpiEventCarriesTheCodeOfTheMouseInUseAsOnTheMacroPage) {
     ASSERT_EQ(run.status, 0) << run.err;
 
     // The macro page's code: the model loaded for the same mouse (its chip's DPI table).
-    zor::RecordingSleeper sleeper;
-    zor::control::CommandSessionOptions options;
-    options.programFolder = home.home();
-    options.virtualMouse = true;
-    options.sleeper = &sleeper;
-    zor::control::CommandSession session(options);
+    VirtualSession opened(home.home());
+    zor::control::CommandSession& session = opened.session;
     std::string error;
     ASSERT_TRUE(session.LoadModel(error)) << error;
     const std::int16_t code = zor::control::DpiEventCodeOfModel(session.Model());
@@ -213,12 +224,8 @@ TEST(ZorctlOperations, ADpiEventCarriesTheCodeOfTheMouseInUseAsOnTheMacroPage) {
 
 TEST(ZorctlOperations, AnEditOfAConfigurationChangedOnDiskSinceItWasReadIsNeitherSavedNorSent) {
     ZorctlHome home;
-    zor::RecordingSleeper sleeper;
-    zor::control::CommandSessionOptions options;
-    options.programFolder = home.home();
-    options.virtualMouse = true;
-    options.sleeper = &sleeper;
-    zor::control::CommandSession session(options);
+    VirtualSession opened(home.home());
+    zor::control::CommandSession& session = opened.session;
     std::string error;
     ASSERT_TRUE(session.LoadModel(error)) << error;
 
